@@ -1,0 +1,67 @@
+#!/bin/sh
+# Makes the short clips that the tests convert, probe and play.
+# Usage: make-test-media.sh OUTPUT_FOLDER
+set -eu
+out=${1:?usage: make-test-media.sh OUTPUT_FOLDER}
+mkdir -p "$out"
+cd "$out"
+
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+video="testsrc2=size=320x240:rate=25"
+tone="sine=frequency=440:sample_rate=44100"
+
+# Video with sound, in the containers people bring.
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -b:a 96k -movflags +faststart av.mp4
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mpeg4 -q:v 5 -c:a libmp3lame -b:a 128k av.avi
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a libvorbis av.mkv
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 1 \
+   -c:v flv -c:a libmp3lame -ar 22050 av.flv
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v wmv2 -c:a wmav2 av.wmv
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mpeg2video -c:a mp2 av.mpg
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mpeg4 -c:a aac av.mov
+# A 16:9 clip, a longer one for stopping and pausing, and a wide-screen anamorphic one.
+ff -f lavfi -i "testsrc2=size=640x360:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac wide.mp4
+ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -movflags +faststart long.mp4
+
+# Sound only.
+ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a libmp3lame -b:a 128k audio.mp3
+ff -f lavfi -i "$tone:duration=2" -ac 1 -c:a pcm_s16le audio.wav
+ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a libvorbis audio.ogg
+ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a aac audio.m4a
+ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2" \
+   -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" -c:a ac3 surround.ac3
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2" \
+   -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac surround.mp4
+
+# Picture only, odd sizes, a stream that starts late.
+ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p video-only.mp4
+ff -f lavfi -i "testsrc2=size=175x97:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mjpeg -pix_fmt yuvj422p -c:a pcm_s16le odd.avi
+ff -f lavfi -i "testsrc2=size=174x98:rate=30:duration=2" \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p odd.mp4
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mpeg2video -c:a mp2 -output_ts_offset 5 offset.ts
+
+# Names with blanks, quotes and non-Latin letters.
+cp av.mp4 "with space.mp4"
+cp av.mp4 "quote'single.mp4"
+cp av.mp4 "quote\"double.mp4"
+cp av.mp4 "日本語 ファイル.mp4"
+
+# Things that are not media, or not whole.
+printf 'This is not a video file.\n' > notmedia.mp4
+: > empty.mp4
+size=$(wc -c < long.mp4)
+head -c $((size / 3)) long.mp4 > broken.mp4
+
+touch .complete
