@@ -1,0 +1,203 @@
+#include "avsscript.h"
+
+#include <cmath>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString kDoubleQuote = QStringLiteral("\"");
+const QString kTripleQuote = QStringLiteral("\"\"\"");
+const QString kDefaultSampleRate = QStringLiteral("44100");
+const QString kDefaultChannels = QStringLiteral("2");
+const QString kFallbackRatio = QStringLiteral("1.333");
+const QString kScriptStem = QStringLiteral("avsifile");
+// DirectShowSource stays for VCD ".dat" files, which FFmpegSource2 reads badly.
+const QString kDirectShowMark = QStringLiteral(".dat");
+constexpr int kMaxScriptNumber = 1000000;
+
+bool hasControlCharacter(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+QString displayRatioValue(const QString &ratio, const QString &sourceSize)
+{
+    bool ok = false;
+    const double value = ratio.toDouble(&ok);
+    if (ok && std::isfinite(value) && value > 0)
+        return ratio;
+    const int width = AvsScript::sizePart(sourceSize.section(QLatin1Char('x'), 0, 0));
+    const int height = AvsScript::sizePart(sourceSize.section(QLatin1Char('x'), 1));
+    if (width > 0 && height > 0)
+        return QString::number(double(width) / height, 'f', 3);
+    return kFallbackRatio;
+}
+
+} // namespace
+
+std::optional<QString> AvsScript::quoted(const QString &path, QString *error)
+{
+    const bool unquotable = hasControlCharacter(path) || path.contains(kTripleQuote)
+                            || (path.contains(kDoubleQuote) && path.endsWith(kDoubleQuote));
+    if (unquotable) {
+        if (error) {
+            *error = QStringLiteral("The name \"%1\" cannot be written into a conversion script: "
+                                    "it holds a line break or another control character, three "
+                                    "double quotes in a row, or ends with a double quote. "
+                                    "Please rename the file.")
+                         .arg(path);
+        }
+        return std::nullopt;
+    }
+    if (path.contains(kDoubleQuote))
+        return kTripleQuote + path + kTripleQuote;
+    return kDoubleQuote + path + kDoubleQuote;
+}
+
+QString AvsScript::channelCount(const QString &channelsText)
+{
+    if (channelsText == QLatin1String("Mono"))
+        return QStringLiteral("1");
+    if (channelsText == QLatin1String("Stereo"))
+        return QStringLiteral("2");
+    if (channelsText == QLatin1String("5.1"))
+        return QStringLiteral("6");
+    return kDefaultChannels;
+}
+
+QString AvsScript::sampleRate(const QString &sampleRateText)
+{
+    bool ok = false;
+    const int rate = sampleRateText.toInt(&ok);
+    return ok && rate > 0 ? QString::number(rate) : kDefaultSampleRate;
+}
+
+int AvsScript::sizePart(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+qint64 AvsScript::frameCount(const QString &seconds)
+{
+    bool ok = false;
+    const double value = seconds.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return 0;
+    return qint64(std::trunc(value * double(kFrameRate)));
+}
+
+std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *error)
+{
+    const auto plugin = quoted(input.pluginPath, error);
+    if (!plugin)
+        return std::nullopt;
+    const auto import = quoted(input.importPath, error);
+    if (!import)
+        return std::nullopt;
+    const auto header = quoted(input.headerPath, error);
+    if (!header)
+        return std::nullopt;
+    const auto source = quoted(input.sourcePath, error);
+    if (!source)
+        return std::nullopt;
+
+    // A size without "x" gives its whole text to both width and height.
+    const int x = input.sourceSize.indexOf(QLatin1Char('x'));
+    const int width = sizePart(x >= 0 ? input.sourceSize.left(x) : input.sourceSize);
+    const int height = sizePart(x >= 0 ? input.sourceSize.mid(x + 1) : input.sourceSize);
+    const int ox = input.outputSize.indexOf(QLatin1Char('x'));
+    const int cropWidth = ox >= 0 ? sizePart(input.outputSize.left(ox)) / 4 * 4 : 0;
+    const int cropHeight = ox >= 0 ? sizePart(input.outputSize.mid(ox + 1)) / 2 * 2 : 0;
+    const bool directShow = input.sourcePath.contains(kDirectShowMark);
+
+    QString script;
+    script += QStringLiteral("LoadPlugin(%1)\n").arg(*plugin);
+    script += QStringLiteral("Import(%1)\n").arg(*import);
+    script += QStringLiteral("Import(%1)\n").arg(*header);
+    script += QStringLiteral("\n");
+    script += QStringLiteral("#User parameters\n");
+    script += QStringLiteral("OutputWidth = %1/4*4\n").arg(width);
+    script += QStringLiteral("OutputHeight = %1/2*2\n").arg(height);
+    script += QStringLiteral("OutputFrameRate = %1\n").arg(kFrameRate);
+    script += QStringLiteral("OutputChannels = %1\n").arg(channelCount(input.channelsText));
+    script += QStringLiteral("OutputSamplesPerSec = %1\n").arg(sampleRate(input.sampleRateText));
+    script += QStringLiteral("OutputBitsPerSample = 16\n\n");
+    script += QStringLiteral("# Parse the media source\n");
+    if (directShow)
+        script += QStringLiteral("clip = DirectShowSource(") + *source + QStringLiteral(")\n");
+    else
+        script += QStringLiteral("clip = FFmpegSource2(") + *source
+                  + QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n");
+    script += QStringLiteral(
+        "clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
+        "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, zone=80)"
+        ".SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n");
+    script += QStringLiteral("clip = clip.DelayAudio(0)\n");
+    script += QStringLiteral("clip = clip.DisplayRatio(%1)\n")
+                  .arg(displayRatioValue(input.displayRatio, input.sourceSize));
+    script += QStringLiteral("clip = clip.Crop(0, 0, %1, %2)\n").arg(cropWidth).arg(cropHeight);
+    script += QStringLiteral("clip = clip.Tweak(0,1,0,1)\n");
+    if (directShow)
+        script += QStringLiteral("audio = DirectShowSource(") + *source
+                  + QStringLiteral(").KillVideo()\n");
+    else
+        script += QStringLiteral("audio = FFmpegSource2(") + *source
+                  + QStringLiteral(", atrack = -1).KillVideo()\n");
+    script += QStringLiteral("audio = audio.DelayAudio(0)\n");
+    script += QStringLiteral("clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n");
+    script += QStringLiteral("clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n");
+    script += QStringLiteral("clip = clip.Trim(0, %1)\n").arg(frameCount(input.exactDuration));
+    script += QStringLiteral("return clip\n");
+    return script;
+}
+
+QString AvsScript::scriptPath(const QString &folder, int n)
+{
+    return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".avs");
+}
+
+QString AvsScript::logoPath(const QString &folder, int n)
+{
+    return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".png");
+}
+
+int AvsScript::nextFreeNumber(const QString &folder)
+{
+    int n = 0;
+    while (n < kMaxScriptNumber && QFileInfo::exists(scriptPath(folder, n)))
+        ++n;
+    return n;
+}
+
+bool AvsScript::write(const QString &path, const QString &text, QString *error)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    file.write(text.toUtf8());
+    if (!file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}

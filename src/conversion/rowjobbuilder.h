@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "filelist/filerow.h"
+
+class QTreeWidgetItem;
+
+// One option combo box as the job builder sees it.
+struct ComboState
+{
+    QStringList items;
+    int current = -1;
+
+    QString currentText() const;
+};
+
+// Everything a row's job is built from, read at the moment of the call.
+struct RowJobInput
+{
+    int deviceIndex = -1;  // ProfileDevice's current index
+    int profileIndex = -1; // ProfileDetails' current index
+    ComboState profileDetails;
+    ComboState vcodec;
+    ComboState vsize;
+    ComboState vbitrate;
+    ComboState vframeRate;
+    ComboState vaspect;
+    ComboState acodec;
+    ComboState asamplerate;
+    ComboState abitrate;
+    ComboState achannels;
+
+    QString newInputPath;           // the file being added; empty when the row is rebuilt
+    ArgumentList previousArguments; // the row's list before this build (empty for a new row)
+    EffectList previousEffects;     // the row's effect list (empty for a new row)
+    MediaInfo mediaInfo;            // source size, display ratio and exact duration
+    QString outputPath;             // absolute: the output folder and the output name
+
+    QString scriptFolder; // where the row's wrapper script goes (the per-user "tmp")
+    QString avsPluginPath;
+    QString avsImportPath;
+    QString avsHeaderPath;
+};
+
+// A row's job. A window stores it with store(); the script file is written by
+// writeScript() before the next row is built, so that the next row finds its
+// number taken.
+struct RowJob
+{
+    bool valid = false; // false: no input could be found, nothing to store
+    ArgumentList arguments;
+    SettingsIndexList settingsIndexes;
+    QVector<QStringList> optionItems; // FileRow::OptionItemsCount lists
+    bool seedsEffects = false;        // true on a row's first build
+    EffectList effects;
+    QString scriptPath;
+    QString scriptText; // empty when the script cannot be written
+    QString error;      // a message for the user: the script could not be made
+};
+
+// Builds a row's whole conversion job from the option combo boxes: its
+// argument list (carrying over the previous list's trim and crop pairs), its
+// settings indexes, the copies of the combo boxes' items and, the first time
+// only, its effect list and AviSynth wrapper script.
+class RowJobBuilder
+{
+public:
+    static RowJob build(const RowJobInput &input);
+
+    // Writes the script of a job that seeds its effects; true when there is
+    // nothing to write. error gets the reason on failure.
+    static bool writeScript(const RowJob &job, QString *error = nullptr);
+
+    // build() and writeScript() together; job.error carries any failure.
+    static RowJob buildAndWrite(const RowJobInput &input);
+
+    // Stores the job in the row's item data (the effect list only when the
+    // job seeds it).
+    static void store(QTreeWidgetItem *item, const RowJob &job);
+};

@@ -1,0 +1,98 @@
+#include "outputpaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace OutputPaths {
+
+namespace {
+
+constexpr int kMaxTries = 100000;
+
+// Index of the "." that starts the file name's extension; -1 when it has none.
+int extensionDot(const QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? dot : -1;
+}
+
+QString withNumber(const QString &path, int number)
+{
+    const int dot = extensionDot(path);
+    if (dot < 0)
+        return path + QString::number(number);
+    return path.left(dot) + QString::number(number) + path.mid(dot);
+}
+
+} // namespace
+
+QString folderFromField(const QString &fieldText)
+{
+    if (fieldText.trimmed().isEmpty())
+        return QString();
+    QString folder = QDir::cleanPath(QDir(fieldText).absolutePath());
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString fileNameFor(const QString &sourceFileName, const QString &formatLabel)
+{
+    return withExtension(sourceFileName, formatLabel);
+}
+
+QString withExtension(const QString &path, const QString &formatLabel)
+{
+    const int dot = extensionDot(path);
+    const QString stem = dot >= 0 ? path.left(dot) : path;
+    return stem + QLatin1Char('.') + formatLabel.toLower();
+}
+
+QString withFolder(const QString &path, const QString &folder)
+{
+    QString result = folder;
+    if (!result.isEmpty() && !result.endsWith(QLatin1Char('/')))
+        result += QLatin1Char('/');
+    return result + fileName(path);
+}
+
+QString fileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString resolved(const QString &path)
+{
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // Not there yet: resolve its folder, which usually exists.
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (!folder.isEmpty())
+        return folder + QLatin1Char('/') + info.fileName();
+    return QDir::cleanPath(info.absoluteFilePath());
+}
+
+QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
+               int firstNumber)
+{
+    QSet<QString> taken;
+    taken.insert(resolved(sourcePath));
+    for (const QString &path : takenPaths)
+        taken.insert(resolved(path));
+    if (!taken.contains(resolved(wanted)))
+        return wanted;
+    for (int i = 0; i < kMaxTries; ++i) {
+        const QString candidate = withNumber(wanted, firstNumber + i);
+        if (!taken.contains(resolved(candidate)))
+            return candidate;
+    }
+    return wanted;
+}
+
+} // namespace OutputPaths

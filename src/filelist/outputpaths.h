@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where a row's converted file goes. Output paths are absolute, so that the
+// transcoder never reads a name like "-out.mp4" as an option, and they never
+// name the row's own source or another row's output.
+namespace OutputPaths {
+
+// The output folder for the text of the output-folder field: absolute, with
+// a trailing "/"; empty for an empty text.
+QString folderFromField(const QString &fieldText);
+
+// The output file name for a source file name and a format label: the part
+// up to the last "." followed by the label in lower case ("a.b.mkv" with MP4
+// gives "a.b.mp4"; a name without "." gets ".mp4" appended).
+QString fileNameFor(const QString &sourceFileName, const QString &formatLabel);
+
+// The path with its file name's extension replaced by the label in lower
+// case; dots in folder names are never touched.
+QString withExtension(const QString &path, const QString &formatLabel);
+
+// The path's file name in another folder.
+QString withFolder(const QString &path, const QString &folder);
+
+// The file name part of a path.
+QString fileName(const QString &path);
+
+// A path as the file system resolves it: symbolic links and ".." followed as
+// far as the path exists.
+QString resolved(const QString &path);
+
+// wanted, or, when it resolves to the source itself or to one of the taken
+// paths, the same name with a number in front of its last "." (counting up
+// from firstNumber until the name is free).
+QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
+               int firstNumber);
+
+} // namespace OutputPaths
