@@ -15,6 +15,8 @@ function(quillora_add_test)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
 
     set(home "${CMAKE_BINARY_DIR}/testhome/${T_NAME}")
+    file(MAKE_DIRECTORY "${home}/run")
+    file(CHMOD "${home}/run" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
     set(env
         "QUILLORA_STAGE_DIR=${QUILLORA_STAGE_DIR}"
         "QUILLORA_TEST_MEDIA=${QUILLORA_TEST_MEDIA_DIR}"

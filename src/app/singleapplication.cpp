@@ -1,0 +1,107 @@
+#include "singleapplication.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QTimer>
+
+#include "platform/platform.h"
+
+#include <cstring>
+
+namespace {
+
+QString lockFilePath(const QString &key)
+{
+    const QByteArray hash =
+        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return Platform::runtimeDir() + QStringLiteral("/instance-%1.lock").arg(QString::fromLatin1(hash));
+}
+
+// Copies bytes to the start of the segment, never past its end.
+void writeToSegment(QSharedMemory &memory, const QByteArray &bytes)
+{
+    memory.lock();
+    const qsizetype room = memory.size();
+    std::memcpy(memory.data(), bytes.constData(), qMin(room, bytes.size()));
+    memory.unlock();
+}
+
+} // namespace
+
+SingleApplication::SingleApplication(int &argc, char **argv, const QString &key)
+    : QApplication(argc, argv)
+{
+    sharedMemory.setKey(key);
+
+    ownerLock = std::make_unique<QLockFile>(lockFilePath(key));
+    ownerLock->setStaleLockTime(0);
+    const bool nobodyOwns = ownerLock->tryLock(0);
+
+    if (!nobodyOwns && sharedMemory.attach(QSharedMemory::ReadWrite)) {
+        running = true;
+        ownerLock.reset();
+        return;
+    }
+
+    if (nobodyOwns) {
+        // A segment left by an owner that died: attaching and detaching again
+        // removes it once nobody else holds it.
+        if (sharedMemory.attach(QSharedMemory::ReadWrite))
+            sharedMemory.detach();
+    } else {
+        // Somebody holds the lock but the segment is gone; run unguarded
+        // rather than refuse to start.
+        ownerLock.reset();
+    }
+
+    running = false;
+    if (!sharedMemory.create(kSegmentSize, QSharedMemory::ReadWrite)) {
+        qDebug("Unable to create single instance.");
+        return;
+    }
+    writeToSegment(sharedMemory, QByteArray("0", 2));
+
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &SingleApplication::checkForMessage);
+    timer->start(kPollIntervalMs);
+}
+
+SingleApplication::~SingleApplication() = default;
+
+bool SingleApplication::isRunning() const
+{
+    return running;
+}
+
+bool SingleApplication::sendMessage(const QString &message)
+{
+    if (!running)
+        return false;
+    QByteArray bytes("1");
+    bytes.append(message.toUtf8());
+    bytes.append('\0');
+    writeToSegment(sharedMemory, bytes);
+    return true;
+}
+
+void SingleApplication::checkForMessage()
+{
+    sharedMemory.lock();
+    const QByteArray contents(static_cast<const char *>(sharedMemory.constData()),
+                              sharedMemory.size());
+    // Reset the flag under the same lock, so that a message written between
+    // reading and resetting cannot be lost.
+    const bool waiting = !contents.isEmpty() && contents.at(0) != '0';
+    if (waiting)
+        static_cast<char *>(sharedMemory.data())[0] = '0';
+    sharedMemory.unlock();
+
+    if (!waiting)
+        return;
+
+    QByteArray text = contents.mid(1);
+    const qsizetype end = text.indexOf('\0');
+    if (end >= 0)
+        text.truncate(end);
+    Q_EMIT messageAvailable(QString::fromUtf8(text));
+}

@@ -1,0 +1,499 @@
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QSettings>
+#include <QTreeWidget>
+
+#include <SDL.h>
+
+#include "app/skin.h"
+#include "app/version.h"
+#include "app/windowdrag.h"
+#include "conversion/avsplugins.h"
+#include "conversion/effectscale.h"
+#include "conversion/timetext.h"
+#include "mainwindow/settingsfile.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kUpdateCheckDelayMs = 11000;
+
+// The check box in the file list's header, in the skin's pictures.
+const char kCheckAllStyle[] =
+    "QCheckBox::indicator:indeterminate{image:url(skins/default/checkbox_indeterminate.png);}"
+    "QCheckBox::indicator:indeterminate:disabled{image:url(skins/default/"
+    "checkbox_indeterminate_d.png);}"
+    "QCheckBox::indicator:unchecked{image:url(skins/default/checkbox_unchecked.png);}"
+    "QCheckBox::indicator:unchecked:hover{image:url(skins/default/checkbox_unchecked_h.png);}"
+    "QCheckBox::indicator:unchecked:pressed{image:url(skins/default/checkbox_unchecked_p.png);}"
+    "QCheckBox::indicator:unchecked:disabled{image:url(skins/default/checkbox_unchecked_d.png);}"
+    "QCheckBox::indicator:checked{image:url(skins/default/checkbox_checked.png);}"
+    "QCheckBox::indicator:checked:hover{image:url(skins/default/checkbox_checked_h.png);}"
+    "QCheckBox::indicator:checked:pressed{image:url(skins/default/checkbox_checked_p.png);}"
+    "QCheckBox::indicator:checked:disabled{image:url(skins/default/checkbox_checked_d.png);}";
+
+// Creates a folder when it is missing. A fresh Linux account need not have a
+// documents folder yet, so the whole path is made. A failure is met later by
+// whoever uses the folder.
+void makeFolder(const QString &path)
+{
+    QDir dir;
+    if (!dir.exists(path))
+        dir.mkpath(path);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    connect(&transcoderProcess, &QProcess::readyReadStandardOutput, this,
+            &MainWindow::outputCommand);
+    connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
+            &MainWindow::outputCommand);
+    connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
+    connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
+    connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
+
+    setWindowFlags(Qt::FramelessWindowHint);
+    ui->setupUi(this);
+    connect(ui->ProfileDevice, &QComboBox::textActivated, this,
+            &MainWindow::on_ProfileDevice_activated);
+    connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
+    connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    ui->textEdit->setVisible(false);
+    ui->pushButton_2->setVisible(false);
+    ui->MoveDownButton->setVisible(false);
+    ui->MoveUpButton->setVisible(false);
+
+    {
+        // The product record that installers and other tools look for.
+        QSettings record{QString::fromLatin1(kOrganizationName), QString::fromLatin1(kProductName)};
+        record.setValue(QStringLiteral("product"), QLatin1String(kProductName));
+        record.setValue(QStringLiteral("ver"), QLatin1String(kProductVersion));
+    }
+
+    const QString home = SettingsFile::defaultHomeFolder();
+    makeFolder(home);
+    makeFolder(SettingsFile::defaultOutputFolder());
+    ui->PathLine->setText(SettingsFile::defaultOutputFolder());
+    makeFolder(SettingsFile::defaultSnapshotFolder());
+    snapshotFolder = SettingsFile::defaultSnapshotFolder();
+    jobNumber = 0;
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+
+    buildSystemMenu();
+
+    setWindowTitle(QLatin1String(kProductName));
+    ui->labeltext->setText(QLatin1String(kProductName));
+
+    fillDeviceCombo();
+    on_ProfileDevice_activated(QStringLiteral("General Video"));
+    on_ProfileDetails_activated(0);
+    hasVideo = true;
+    audioOnly = true;
+    setJobControlsEnabled(false);
+    ui->editVideo->setEnabled(false);
+    ui->editVideo_Trim->setEnabled(false);
+    ui->editVideo_Effect->setEnabled(false);
+    ui->frameBackPic->setEnabled(false);
+    ui->frameBackPic->setVisible(true);
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+
+    ui->PathLine->setText(
+        SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
+    snapshotFolder =
+        SettingsFile::value(SettingsFile::kSnapshot, SettingsFile::defaultSnapshotFolder())
+            .toString();
+
+    updateDevicePicture(0);
+    ui->DelFile->setVisible(false);
+    ui->CleanFile->setVisible(false);
+    ui->menuBar->setVisible(false);
+    ui->pushButton_3->setVisible(false);
+    ui->mainToolBar->setVisible(false);
+    ui->toolButton->setVisible(false);
+    ui->PauseContinue->setVisible(false);
+    ui->MovieWidget->setVisible(false);
+    ui->widgetTryMovie->setEnabled(false);
+    ui->labelTime->setText(QStringLiteral("00:00:00 / 00:00:00"));
+    ui->labelFileName->setText(QString());
+    previewStepped = false;
+
+    Skin::apply(this, QStringLiteral("skins/default/background.png"), Skin::KeepSize);
+
+    ui->StopButton->setEnabled(false);
+    ui->captureButton->setEnabled(false);
+    ui->unMuteButton->setVisible(false);
+    ui->PauseButton->setVisible(false);
+
+    buildSnapshotMenu();
+
+    updateCheckTimer.stop();
+    connect(&updateCheckTimer, &QTimer::timeout, this, &MainWindow::updateTimer);
+    updateCheckTimer.start(kUpdateCheckDelayMs);
+
+    connect(&previewPollTimer, &QTimer::timeout, this, &MainWindow::scanTimer);
+
+    ui->MovieWidget->setAttribute(Qt::WA_MouseTracking);
+    // The preview's pictures are painted by us; SDL serves its sound only.
+    // Without a sound device the preview still shows pictures, silently.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        const QString audioProblem = QString::fromUtf8(SDL_GetError());
+        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
+                                    tr("No sound device is available: the preview will play "
+                                       "without sound.\n%1")
+                                        .arg(audioProblem),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+
+    setUpFileList();
+    loadAvsPlugins();
+
+    lastAddFolder =
+        SettingsFile::value(SettingsFile::kFolder, Platform::desktopDir()).toString();
+
+    connect(this, &MainWindow::setMove, this, &MainWindow::item_selectChanged);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::buildSystemMenu()
+{
+    auto *menu = new QMenu(this);
+    connect(menu->addAction(tr("&Support")), &QAction::triggered, this, &MainWindow::supportFun);
+    connect(menu->addAction(tr("&Homepage")), &QAction::triggered, this, &MainWindow::homepage);
+    menu->addSeparator();
+    connect(menu->addAction(tr("Pre&ference")), &QAction::triggered, this,
+            &MainWindow::preferenceFun);
+    connect(menu->addAction(tr("&Check update...")), &QAction::triggered, this,
+            &MainWindow::checkupFun);
+    menu->addSeparator();
+    connect(menu->addAction(tr("&About")), &QAction::triggered, this, &MainWindow::aboutFun);
+    ui->sysInfo->setMenu(menu);
+}
+
+void MainWindow::buildSnapshotMenu()
+{
+    auto *menu = new QMenu(this);
+    auto *setFolder = new QAction(tr("S&et Snapshot Folder"), this);
+    auto *openFolder = new QAction(tr("Ope&n Snapshot Folder"), this);
+    fileFormatMenu = new QMenu(tr("Se&t File Format"), this);
+
+    menu->addAction(setFolder);
+    connect(setFolder, &QAction::triggered, this, &MainWindow::setSnapshotFolder);
+    menu->addAction(openFolder);
+    connect(openFolder, &QAction::triggered, this, &MainWindow::openSnapshotFolder);
+    menu->addSeparator();
+    menu->addMenu(fileFormatMenu);
+
+    auto *group = new QActionGroup(this);
+    group->setExclusive(true);
+    const struct {
+        const char *text;
+        void (MainWindow::*slot)();
+    } formats[] = {
+        {QT_TR_NOOP("TIFF"), &MainWindow::settiff},
+        {QT_TR_NOOP("BMP"), &MainWindow::setbmp},
+        {QT_TR_NOOP("PNG"), &MainWindow::setpng},
+        {QT_TR_NOOP("JPG(High Quality)"), &MainWindow::setjpgH},
+        {QT_TR_NOOP("JPG(Standard Quality)"), &MainWindow::setjpgS},
+        {QT_TR_NOOP("JPG(Low Quality)"), &MainWindow::setjpgL},
+    };
+    QList<QAction *> actions;
+    for (const auto &format : formats) {
+        auto *action = new QAction(tr(format.text), this);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, format.slot);
+        actions << action;
+    }
+    for (QAction *action : actions)
+        group->addAction(action);
+
+    actions.at(1)->activate(QAction::Trigger);
+    snapshotSuffix = QStringLiteral(".bmp");
+    snapshotFormatIndex = 1;
+    fileFormatMenu->addActions(group->actions());
+
+    ui->labelShowState->setText(QString());
+    ui->setCaptureButton->setMenu(menu);
+}
+
+void MainWindow::setUpFileList()
+{
+    QTreeWidget *list = ui->treeWidget;
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setDragDropMode(QAbstractItemView::InternalMove);
+    list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed);
+    list->setAllColumnsShowFocus(true);
+
+    list->setFixedSize(509, 305);
+    ui->tableWidget->setVisible(false);
+    list->move(15, 97);
+
+    list->setColumnCount(9);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->setTextElideMode(Qt::ElideMiddle);
+
+    const int widths[] = {40, 100, 70, 60, 60, 60};
+    for (int column = 0; column < 6; ++column)
+        list->setColumnWidth(column, widths[column]);
+    list->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    list->header()->setStretchLastSection(true);
+    list->setAlternatingRowColors(true);
+
+    list->setHeaderLabels({QString(), tr("Name"), tr("Status"), tr("Original"), tr("Output"),
+                           tr("Size"), tr("Output File"), QString::fromLatin1("\xBC\xD7"),
+                           QString::fromLatin1("\xD2\xD2")});
+    list->header()->setDefaultAlignment(Qt::AlignCenter);
+
+    QHeaderView *header = list->header();
+    QWidget *holder = header->childAt(0, 0);
+    checkAllBox = new QCheckBox(holder ? holder : header->viewport());
+    checkAllBox->setStyleSheet(QLatin1String(kCheckAllStyle));
+    list->setColumnHidden(7, true);
+    list->setColumnHidden(8, true);
+    checkAllBox->move(10, -4);
+    checkAllBox->setChecked(true);
+    checkAllBox->setCheckState(Qt::Checked);
+    connect(checkAllBox, &QCheckBox::clicked, this, &MainWindow::changeTreeChecked);
+}
+
+void MainWindow::loadAvsPlugins()
+{
+    const AvsPlugins plugins = AvsPlugins::discover(Platform::installDir());
+    for (const QString &path : plugins.listed)
+        ui->textEdit->append(path);
+    if (!plugins.listed.isEmpty()) {
+        avsImportPath = plugins.importPath;
+        avsPluginPath = plugins.pluginPath;
+    }
+    avsHeaderPath = plugins.headerPath;
+}
+
+QString MainWindow::formatDuration(int seconds)
+{
+    return ::formatDuration(seconds);
+}
+
+QString MainWindow::levelToPercent(const QString &value)
+{
+    return EffectScale::levelToPercent(value);
+}
+
+QString MainWindow::gainToPercent(const QString &value)
+{
+    return EffectScale::gainToPercent(value);
+}
+
+QString MainWindow::percentToLevel(const QString &value)
+{
+    return EffectScale::percentToLevel(value);
+}
+
+QString MainWindow::percentToGain(const QString &value)
+{
+    return EffectScale::percentToGain(value);
+}
+
+void MainWindow::setMainControlsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets = {
+        ui->editVideo,       ui->editVideo_Trim,   ui->editVideo_Effect, ui->AddFile,
+        ui->treeWidget,      ui->widgetSetting,    ui->ConvertePushButton, ui->PauseContinue,
+        ui->MoveDownButton,  ui->MoveUpButton,     ui->DeleteAllButton,  ui->DeleteButton,
+        ui->label_13,        ui->PathLine,         ui->PlayButton,       ui->horizontalSlider,
+        ui->volumeHSlider,   ui->unMuteButton,     ui->MuteButton,       ui->NextButton,
+        ui->PreviousButton,
+    };
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+void MainWindow::setJobControlsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets = {
+        ui->ConvertePushButton, ui->label_pic,      ui->ProfileDetails, ui->ProfileDevice,
+        ui->groupBox,           ui->groupBox_2,     ui->label_12,       ui->progressAll,
+        ui->PathLine,           ui->label_13,       ui->widgetSetting,  ui->DelFile,
+        ui->CleanFile,          ui->PauseButton,    ui->PlayButton,     ui->PreviousButton,
+        ui->NextButton,         ui->horizontalSlider, ui->MoveDownButton, ui->MoveUpButton,
+        ui->DeleteButton,       ui->DeleteAllButton,
+    };
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+    if (!enabled)
+        ui->horizontalSlider->setValue(0);
+}
+
+void MainWindow::resetFileTreeFlags()
+{
+    QTreeWidget *list = ui->treeWidget;
+    list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAlternatingRowColors(true);
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        list->topLevelItem(row)->setFlags(Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+                                          | Qt::ItemIsEnabled);
+}
+
+void MainWindow::opentime()
+{
+    openTimer.stop();
+}
+
+void MainWindow::receiveMessage(const QString &message)
+{
+    qInfo("%s", qPrintable(message));
+    // Somebody started the program again: bring this window forward instead.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Window chrome, system menu and close path
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragOrigin = event->position().toPoint();
+        WindowDrag::begin(this, dragOrigin, WindowDrag::titleStripDrags(dragOrigin));
+    }
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (WindowDrag::mainWindowDrags(dragOrigin, event->position().toPoint()))
+        WindowDrag::follow(this, event->globalPosition().toPoint() - dragOrigin);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+}
+
+void MainWindow::on_actionExit_X_triggered() {}
+void MainWindow::on_sysInfo_clicked() {}
+void MainWindow::on_minimaziAll_clicked() {}
+void MainWindow::on_closeAll_clicked() {}
+void MainWindow::on_openPushButton_clicked() {}
+void MainWindow::supportFun() {}
+void MainWindow::homepage() {}
+void MainWindow::aboutFun() {}
+void MainWindow::openSnapshotFolder() {}
+void MainWindow::preferenceFun() {}
+void MainWindow::checkupFun() {}
+void MainWindow::updateTimer() {}
+void MainWindow::shutTimer() {}
+
+// These serve the old table widget and the move buttons, which stay hidden.
+void MainWindow::on_MoveUpButton_clicked() {}
+void MainWindow::on_MoveDownButton_clicked() {}
+void MainWindow::on_tableWidget_currentCellChanged(int, int, int, int) {}
+void MainWindow::on_tableWidget_customContextMenuRequested(const QPoint &) {}
+void MainWindow::item_selectChanged() {}
+void MainWindow::updateFileName(int, int) {}
+
+// ---------------------------------------------------------------------------
+// Conversion runs and the editor tool
+
+void MainWindow::on_ConvertePushButton_clicked() {}
+void MainWindow::on_StopConvertePushButton_clicked() {}
+void MainWindow::on_PausePushButton_clicked() {}
+void MainWindow::on_PauseContinue_clicked() {}
+void MainWindow::on_editVideo_clicked() {}
+void MainWindow::on_editVideo_Trim_clicked() {}
+void MainWindow::on_editVideo_Effect_clicked() {}
+void MainWindow::outputCommand() {}
+void MainWindow::slotTimer() {}
+void MainWindow::pauseCommand() {}
+void MainWindow::output() {}
+
+// ---------------------------------------------------------------------------
+// The file list
+
+void MainWindow::on_actionOpen_triggered() {}
+void MainWindow::on_actionRemove_del_triggered() {}
+void MainWindow::on_AddFile_clicked() {}
+void MainWindow::on_DeleteButton_clicked() {}
+void MainWindow::on_DeleteAllButton_clicked() {}
+void MainWindow::on_DelFile_clicked() {}
+void MainWindow::on_CleanFile_clicked() {}
+void MainWindow::on_pushButton_2_clicked() {}
+void MainWindow::on_treeWidget_itemSelectionChanged() {}
+void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &) {}
+void MainWindow::changeTreeChecked(bool) {}
+void MainWindow::checkTimer() {}
+void MainWindow::fileInfo() {}
+
+// ---------------------------------------------------------------------------
+// Output profiles and options
+
+void MainWindow::fillDeviceCombo() {}
+void MainWindow::updateDevicePicture(int) {}
+void MainWindow::on_ProfileDevice_activated(const QString &) {}
+void MainWindow::on_ProfileDetails_activated(int) {}
+void MainWindow::on_SettingButton_clicked() {}
+void MainWindow::on_browsePushButton_clicked() {}
+void MainWindow::on_Vcodec_activated(int) {}
+void MainWindow::on_VSize_activated(int) {}
+void MainWindow::on_VBitrate_activated(const QString &) {}
+void MainWindow::on_VframeRate_activated(int) {}
+void MainWindow::on_Vaspect_activated(const QString &) {}
+void MainWindow::on_Acodec_activated(int) {}
+void MainWindow::on_ASamplerate_activated(int) {}
+void MainWindow::on_ABitrate_activated(int) {}
+void MainWindow::on_AChannels_activated(int) {}
+
+// ---------------------------------------------------------------------------
+// Preview player and snapshots
+
+void MainWindow::on_PlayButton_clicked() {}
+void MainWindow::on_PauseButton_clicked() {}
+void MainWindow::on_StopButton_clicked() {}
+void MainWindow::on_PreviousButton_clicked() {}
+void MainWindow::on_NextButton_clicked() {}
+void MainWindow::on_MuteButton_clicked() {}
+void MainWindow::on_unMuteButton_clicked() {}
+void MainWindow::on_captureButton_clicked() {}
+void MainWindow::on_setCaptureButton_pressed() {}
+void MainWindow::on_volumeHSlider_valueChanged(int) {}
+void MainWindow::on_horizontalSlider_sliderMoved(int) {}
+void MainWindow::on_horizontalSlider_sliderPressed() {}
+void MainWindow::on_horizontalSlider_sliderReleased() {}
+void MainWindow::scanTimer() {}
+void MainWindow::NowStop() {}
+void MainWindow::upImage() {}
+void MainWindow::setSnapshotFolder() {}
+void MainWindow::settiff() {}
+void MainWindow::setbmp() {}
+void MainWindow::setpng() {}
+void MainWindow::setjpgH() {}
+void MainWindow::setjpgS() {}
+void MainWindow::setjpgL() {}

@@ -1,0 +1,219 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPoint>
+#include <QProcess>
+#include <QStringList>
+#include <QTimer>
+
+#include "filelist/errfiledialog.h"
+#include "filelist/openprogress.h"
+#include "filelist/videoinfo.h"
+#include "mainwindow/about.h"
+#include "settingsdialog/settingdialog.h"
+
+class QCheckBox;
+class QMenu;
+class QTreeWidgetItem;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's one top-level window and the owner of nearly all of its
+// run-time state. Its slots are thin: they read the widgets, call the
+// subsystems' own classes and write the result back.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+    friend class tst_MainWindow;
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Ui::MainWindow *form() const { return ui; }
+
+    // Time text: hours (at least two digits), minutes and seconds.
+    static QString formatDuration(int seconds);
+
+    // Effect value scales between the editor's percent and the script's units.
+    static QString levelToPercent(const QString &value);
+    static QString gainToPercent(const QString &value);
+    static QString percentToLevel(const QString &value);
+    static QString percentToGain(const QString &value);
+
+    // Control groups that are switched together.
+    void setMainControlsEnabled(bool enabled);
+    void setJobControlsEnabled(bool enabled);
+    void resetFileTreeFlags();
+
+    // Output profiles: the device list, the category picture.
+    void fillDeviceCombo();
+    void updateDevicePicture(int category);
+
+    // Combo boxes whose chosen text matters; Qt 6 reports it through
+    // textActivated, connected explicitly by the constructor.
+    void on_ProfileDevice_activated(const QString &category);
+    void on_VBitrate_activated(const QString &text);
+    void on_Vaspect_activated(const QString &text);
+
+    QString avsPluginPath;
+    QString avsImportPath;
+    QString avsHeaderPath;
+
+Q_SIGNALS:
+    // Declared for the old table widget; nothing emits it.
+    void setMove();
+
+public Q_SLOTS:
+    // A later start of the program handed us its message.
+    void receiveMessage(const QString &message);
+
+    // Window chrome, system menu and folders.
+    void on_actionExit_X_triggered();
+    void on_sysInfo_clicked();
+    void on_minimaziAll_clicked();
+    void on_closeAll_clicked();
+    void on_openPushButton_clicked();
+    void on_MoveUpButton_clicked();
+    void on_MoveDownButton_clicked();
+    void on_tableWidget_currentCellChanged(int currentRow, int currentColumn, int previousRow,
+                                           int previousColumn);
+    void on_tableWidget_customContextMenuRequested(const QPoint &pos);
+    void item_selectChanged();
+    void updateFileName(int row, int column);
+    void supportFun();
+    void homepage();
+    void aboutFun();
+    void openSnapshotFolder();
+    void preferenceFun();
+    void checkupFun();
+    void updateTimer();
+    void shutTimer();
+
+    // Conversion runs and the editor tool.
+    void on_ConvertePushButton_clicked();
+    void on_StopConvertePushButton_clicked();
+    void on_PausePushButton_clicked();
+    void on_PauseContinue_clicked();
+    void on_editVideo_clicked();
+    void on_editVideo_Trim_clicked();
+    void on_editVideo_Effect_clicked();
+    void outputCommand();
+    void slotTimer();
+    void pauseCommand();
+    void output();
+
+    // The file list.
+    void on_actionOpen_triggered();
+    void on_actionRemove_del_triggered();
+    void on_AddFile_clicked();
+    void on_DeleteButton_clicked();
+    void on_DeleteAllButton_clicked();
+    void on_DelFile_clicked();
+    void on_CleanFile_clicked();
+    void on_pushButton_2_clicked();
+    void on_treeWidget_itemSelectionChanged();
+    void on_treeWidget_customContextMenuRequested(const QPoint &pos);
+    void changeTreeChecked(bool checked);
+    void checkTimer();
+    void opentime();
+    void fileInfo();
+
+    // Output profiles and options.
+    void on_ProfileDetails_activated(int index);
+    void on_SettingButton_clicked();
+    void on_browsePushButton_clicked();
+    void on_Vcodec_activated(int index);
+    void on_VSize_activated(int index);
+    void on_VframeRate_activated(int index);
+    void on_Acodec_activated(int index);
+    void on_ASamplerate_activated(int index);
+    void on_ABitrate_activated(int index);
+    void on_AChannels_activated(int index);
+
+    // Preview player and snapshots.
+    void on_PlayButton_clicked();
+    void on_PauseButton_clicked();
+    void on_StopButton_clicked();
+    void on_PreviousButton_clicked();
+    void on_NextButton_clicked();
+    void on_MuteButton_clicked();
+    void on_unMuteButton_clicked();
+    void on_captureButton_clicked();
+    void on_setCaptureButton_pressed();
+    void on_volumeHSlider_valueChanged(int value);
+    void on_horizontalSlider_sliderMoved(int position);
+    void on_horizontalSlider_sliderPressed();
+    void on_horizontalSlider_sliderReleased();
+    void scanTimer();
+    void NowStop();
+    void upImage();
+    void setSnapshotFolder();
+    void settiff();
+    void setbmp();
+    void setpng();
+    void setjpgH();
+    void setjpgS();
+    void setjpgL();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildSystemMenu();
+    void buildSnapshotMenu();
+    void setUpFileList();
+    void loadAvsPlugins();
+
+    // Member dialogs: created with the window, without parent, never re-created.
+    videoInfo mediaInfoDialog;
+    settingDialog settingsDialog;
+    openProgress addProgressDialog;
+    errFiledialog addResultDialog;
+    about aboutDialog;
+
+    QTimer previewPollTimer;
+    QTimer stopDelayTimer;
+    QTimer openTimer;
+
+    QPoint dragOrigin;
+    bool previewStepped = false;
+    QString snapshotFolder;
+    QString lastAddFolder;
+    QElapsedTimer conversionClock;
+    QMenu *fileFormatMenu = nullptr;
+    QTimer repaintTimer;
+
+    Ui::MainWindow *ui;
+    QCheckBox *checkAllBox = nullptr;
+
+    QTimer updateCheckTimer;
+    bool autoUpdateEnabled = false;
+    QTimer shutdownTimer;
+
+    QProcess transcoderProcess;
+    QProcess pauseToolProcess;
+    QProcess editorProcess;
+    QString transcoderPid;
+
+    // Conversion run state.
+    int runMode = 0;
+    int jobNumber = 0;
+    int totalSeconds = 0;
+    int currentFileSeconds = 0;
+    int doneSeconds = 0;
+
+    bool hasVideo = true;
+    bool audioOnly = true;
+    QStringList failedFiles;
+    QTimer jobTimer;
+    QTimer uiPollTimer;
+    QString currentProfileFile;
+    QString snapshotSuffix;
+    int snapshotFormatIndex = 1;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+// The program's own settings, kept in "nowfolder.ini" in the user's
+// configuration folder. Every access opens the file afresh and lets it go, so
+// that a value written is seen by every later read.
+class SettingsFile
+{
+public:
+    static inline const QString kOutput = QStringLiteral("/config/Output");
+    static inline const QString kSnapshot = QStringLiteral("/config/Snapshot");
+    static inline const QString kFolder = QStringLiteral("/config/folder");
+    static inline const QString kDown = QStringLiteral("/config/down");
+    static inline const QString kUpdateEnabled = QStringLiteral("/config/update1");
+    static inline const QString kUpdateCycle = QStringLiteral("/config/update2");
+    static inline const QString kLastCheck = QStringLiteral("/config/data");
+
+    static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
+    static void setValue(const QString &key, const QVariant &value);
+    static bool contains(const QString &key);
+
+    // The documents folder's "Quillora" folder and its output and snapshot
+    // folders: the defaults before the user picks others.
+    static QString defaultHomeFolder();
+    static QString defaultOutputFolder();
+    static QString defaultSnapshotFolder();
+};

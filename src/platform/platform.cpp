@@ -1,0 +1,129 @@
+#include "platform.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+
+namespace {
+
+QString &installDirOverride()
+{
+    static QString path;
+    return path;
+}
+
+QString writableLocation(QStandardPaths::StandardLocation location)
+{
+    return QStandardPaths::writableLocation(location);
+}
+
+} // namespace
+
+QString Platform::installDir()
+{
+    const QString &path = installDirOverride();
+    return path.isEmpty() ? QCoreApplication::applicationDirPath() : path;
+}
+
+void Platform::setInstallDir(const QString &path)
+{
+    installDirOverride() = path;
+}
+
+QString Platform::configDir()
+{
+    return writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+QString Platform::settingsFile()
+{
+    return configDir() + QStringLiteral("/nowfolder.ini");
+}
+
+QString Platform::tempDir()
+{
+    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp");
+}
+
+QString Platform::handoffDir()
+{
+    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/handoff");
+}
+
+QString Platform::documentsDir()
+{
+    return writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString Platform::desktopDir()
+{
+    return writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString Platform::runtimeDir()
+{
+    const QString path = QDir::tempPath() + QStringLiteral("/quillora-%1").arg(::getuid());
+    QDir().mkpath(path);
+    // A folder of that name that somebody else made is not ours to use.
+    if (QFileInfo(path).ownerId() != ::getuid() || QFileInfo(path).isSymLink()) {
+        const QString fallback = writableLocation(QStandardPaths::CacheLocation);
+        QDir().mkpath(fallback);
+        return fallback;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QString Platform::toolPath(const QString &name)
+{
+    return installDir() + QLatin1Char('/') + name;
+}
+
+bool Platform::openFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
+}
+
+bool Platform::openUrl(const QString &address)
+{
+    return QDesktopServices::openUrl(QUrl(address));
+}
+
+qint64 Platform::freeBytes(const QString &path)
+{
+    QFileInfo info(path);
+    // The output folder may not exist yet; ask about the nearest folder that does.
+    while (!info.exists()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath())
+            return -1;
+        info.setFile(parent);
+    }
+    QStorageInfo storage(info.absoluteFilePath());
+    if (!storage.isValid() || !storage.isReady())
+        return -1;
+    return storage.bytesAvailable();
+}
+
+void Platform::useOwnProcessGroup(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+}
+
+bool Platform::signalProcessGroup(qint64 pid, int signal)
+{
+    if (pid <= 1)
+        return false;
+    return ::kill(-static_cast<pid_t>(pid), signal) == 0;
+}

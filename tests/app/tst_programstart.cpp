@@ -1,0 +1,118 @@
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+// The installed program itself: started from a folder that is not its own, it
+// finds its installation, builds its window, hands a second start's message
+// over, and starts again after being killed.
+class tst_ProgramStart : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void startsFromAnotherFolder();
+    void secondStartExitsAndFirstHears();
+    void killedInstanceDoesNotBlockNextStart();
+
+private:
+    QString recordPath() const;
+    // True once the main window has been built (it writes the product record).
+    bool waitForWindow(QProcess &process, int timeoutMs = 20000);
+    void start(QProcess &process);
+
+    QString program;
+    QProcess first;
+};
+
+void tst_ProgramStart::initTestCase()
+{
+    program = qEnvironmentVariable("QUILLORA_STAGE_DIR") + QStringLiteral("/quillora");
+    QVERIFY2(QFile::exists(program), qPrintable(program));
+}
+
+void tst_ProgramStart::cleanup()
+{
+    if (first.state() != QProcess::NotRunning) {
+        first.kill();
+        first.waitForFinished();
+    }
+}
+
+QString tst_ProgramStart::recordPath() const
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/FennVideo/Quillora.conf");
+}
+
+void tst_ProgramStart::start(QProcess &process)
+{
+    QFile::remove(recordPath());
+    process.setWorkingDirectory(QDir::rootPath());
+    process.start(program, {});
+    QVERIFY(process.waitForStarted());
+}
+
+bool tst_ProgramStart::waitForWindow(QProcess &process, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (process.state() == QProcess::NotRunning)
+            return false;
+        if (QFile::exists(recordPath())) {
+            QSettings record(recordPath(), QSettings::NativeFormat);
+            return record.value(QStringLiteral("ver")).toString() == QLatin1String("2.1.2.367")
+                   && record.value(QStringLiteral("product")).toString()
+                          == QLatin1String("Quillora");
+        }
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+void tst_ProgramStart::startsFromAnotherFolder()
+{
+    start(first);
+    QVERIFY2(waitForWindow(first), first.readAllStandardError().constData());
+}
+
+void tst_ProgramStart::secondStartExitsAndFirstHears()
+{
+    start(first);
+    QVERIFY(waitForWindow(first));
+
+    QProcess second;
+    second.setWorkingDirectory(QDir::tempPath());
+    second.start(program, {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+
+    QByteArray heard;
+    QElapsedTimer clock;
+    clock.start();
+    while (!heard.contains("message from other instance.") && clock.elapsed() < 5000) {
+        first.waitForReadyRead(100);
+        heard += first.readAllStandardError();
+    }
+    QVERIFY2(heard.contains("message from other instance."), heard.constData());
+}
+
+void tst_ProgramStart::killedInstanceDoesNotBlockNextStart()
+{
+    start(first);
+    QVERIFY(waitForWindow(first));
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished());
+
+    start(first);
+    QVERIFY2(waitForWindow(first), "the next start must build its window again");
+}
+
+QTEST_GUILESS_MAIN(tst_ProgramStart)
+#include "tst_programstart.moc"

@@ -1,0 +1,128 @@
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QUuid>
+#include <QtTest>
+
+// The single-instance guard across real processes: a second start hands its
+// message over, and an owner that died does not lock everybody out.
+class tst_SingleApplication : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void secondStartHandsOverItsMessage();
+    void longMessageArrivesWhole();
+    void laterMessageWins();
+    void killedOwnerDoesNotBlock();
+
+private:
+    QString probePath() const;
+    bool startOwner(QProcess &owner);
+    int send(const QString &message);
+    QString readMessage(QProcess &owner, int timeoutMs = 4000);
+
+    QString key;
+    QProcess owner;
+};
+
+QString tst_SingleApplication::probePath() const
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/singleapp_probe");
+}
+
+void tst_SingleApplication::init()
+{
+    key = QStringLiteral("quillora-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+void tst_SingleApplication::cleanup()
+{
+    owner.kill();
+    owner.waitForFinished();
+}
+
+bool tst_SingleApplication::startOwner(QProcess &process)
+{
+    process.start(probePath(), {key});
+    if (!process.waitForStarted())
+        return false;
+    if (!process.waitForReadyRead(5000))
+        return false;
+    return process.readLine().trimmed() == "owner";
+}
+
+int tst_SingleApplication::send(const QString &message)
+{
+    QProcess sender;
+    sender.start(probePath(), {key, message});
+    if (!sender.waitForFinished(5000))
+        return -1;
+    if (sender.readAllStandardOutput().trimmed() != "sender sent")
+        return -2;
+    return sender.exitStatus() == QProcess::NormalExit ? sender.exitCode() : -3;
+}
+
+QString tst_SingleApplication::readMessage(QProcess &process, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.canReadLine() && clock.elapsed() < timeoutMs)
+        process.waitForReadyRead(100);
+    const QByteArray line = process.readLine();
+    if (!line.startsWith("message:"))
+        return QStringLiteral("<none>");
+    return QString::fromUtf8(line.mid(8)).chopped(1);
+}
+
+void tst_SingleApplication::secondStartHandsOverItsMessage()
+{
+    QVERIFY(startOwner(owner));
+    QCOMPARE(send(QStringLiteral("message from other instance.")), 0);
+    QCOMPARE(readMessage(owner), QStringLiteral("message from other instance."));
+    // The flag was reset: nothing more arrives.
+    QCOMPARE(readMessage(owner, 1500), QStringLiteral("<none>"));
+}
+
+void tst_SingleApplication::longMessageArrivesWhole()
+{
+    QVERIFY(startOwner(owner));
+    const QString message = QString(3000, QLatin1Char('x')) + QStringLiteral(" Ünïcødé 名前");
+    QCOMPARE(send(message), 0);
+    QCOMPARE(readMessage(owner), message);
+}
+
+void tst_SingleApplication::laterMessageWins()
+{
+    QVERIFY(startOwner(owner));
+    // Both land within one poll interval; the shorter, later one must not
+    // carry the tail of the earlier one.
+    QCOMPARE(send(QStringLiteral("a much longer first message")), 0);
+    QCOMPARE(send(QStringLiteral("second")), 0);
+    const QString first = readMessage(owner);
+    if (first != QStringLiteral("second")) {
+        // The poll fell between the two sends: then both arrive, in order.
+        QCOMPARE(first, QStringLiteral("a much longer first message"));
+        QCOMPARE(readMessage(owner), QStringLiteral("second"));
+    }
+}
+
+void tst_SingleApplication::killedOwnerDoesNotBlock()
+{
+    QVERIFY(startOwner(owner));
+    ::kill(static_cast<pid_t>(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished());
+
+    QProcess next;
+    QVERIFY2(startOwner(next), "a start after a crash must become the owner");
+    QCOMPARE(send(QStringLiteral("hello")), 0);
+    QCOMPARE(readMessage(next), QStringLiteral("hello"));
+    next.kill();
+    next.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(tst_SingleApplication)
+#include "tst_singleapplication.moc"
