@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The AviSynth script of a row as it is written anew after every edit. The
+// per-file settings apply patches the lines one, two, four and five places
+// after "#User parameters" by position, so those lines keep their order.
+struct EditedScriptInput {
+    QString pluginPath;    // first line: LoadPlugin
+    QString importPath;    // second line: Import
+    QString headerPath;    // third line: Import of HEADER.avs
+    QString sourceSize;    // "WxH" (MediaInfo entry 1)
+    QString channels;      // "OutputChannels" value
+    QString sampleRate;    // "OutputSamplesPerSec" value
+    QString displayRatio;  // MediaInfo entry 17
+    QString trimDuration;  // MediaInfo entry 18: seconds with tenths
+    QStringList arguments; // the edited ArgumentList: crop pairs, "-ss", "-t"
+    QStringList effects;   // the edited EffectList: Tweak values, source, logo
+    bool withLogo = false; // the answer named a logo
+};
+
+namespace EditedScript {
+
+// The script's frame rate: the trim frames are seconds times this.
+constexpr int kFrameRate = 21;
+
+QString build(const EditedScriptInput &input);
+
+// Replaces the file with text at once: a reader never sees half a script, and
+// a failed write leaves the old script as it was.
+bool write(const QString &path, const QString &text, QString *error = nullptr);
+
+} // namespace EditedScript

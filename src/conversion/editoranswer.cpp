@@ -1,0 +1,162 @@
+#include "editoranswer.h"
+
+#include <array>
+
+#include "conversion/editedscript.h"
+#include "conversion/effectscale.h"
+#include "conversion/timetext.h"
+
+namespace {
+
+const QString kInput = QStringLiteral("-i");
+const QString kOverwrite = QStringLiteral("-y");
+const QString kTrimStart = QStringLiteral("-ss");
+const QString kTrimLength = QStringLiteral("-t");
+const QString kWatermark = QStringLiteral("-watermark");
+
+// The answer's keys in the order the tool writes them.
+enum Key {
+    Start,
+    Length,
+    CropLeft,
+    CropTop,
+    CropRight,
+    CropBottom,
+    Saturation,
+    Brightness,
+    Contrast,
+    Drop,
+    KeyCount,
+};
+const std::array<QString, KeyCount> kKeys = {
+    QStringLiteral("-ss"),         QStringLiteral("-t"),          QStringLiteral("-cropleft"),
+    QStringLiteral("-croptop"),    QStringLiteral("-cropright"),  QStringLiteral("-cropbottom"),
+    QStringLiteral("-saturation"), QStringLiteral("-brightness"), QStringLiteral("-contrast"),
+    QStringLiteral("-drop")};
+
+constexpr int kEffectEntries = 6;
+constexpr int kScriptEntry = 4;
+const QStringList kNeutralEffects = {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")};
+
+// Replaces the value after word, or puts the pair in at `at`.
+void setPair(QStringList &list, const QString &word, const QString &value, qsizetype at) {
+    const qsizetype found = list.indexOf(word);
+    if (found >= 0) {
+        if (found + 1 < list.size())
+            list[found + 1] = value;
+        else
+            list.append(value);
+        return;
+    }
+    at = qBound<qsizetype>(0, at, list.size());
+    list.insert(at, word);
+    list.insert(at + 1, value);
+}
+
+} // namespace
+
+std::optional<EditorAnswer> EditorAnswer::parse(const QString &text) {
+    // The answer may also start right at "-ss".
+    const qsizetype begin = text.indexOf(kKeys[Start]);
+    if (begin < 0)
+        return std::nullopt;
+
+    EditorAnswer answer;
+    answer.logText = text.mid(begin);
+    const QString normalized = answer.logText.simplified();
+
+    // Each value lies between "key " and " nextkey": all ten keys must stand
+    // in their order, or the values would be cut from the wrong places.
+    std::array<qsizetype, KeyCount> at{};
+    for (int key = 0; key < KeyCount; ++key) {
+        at[key] = normalized.indexOf(kKeys[key]);
+        if (at[key] < 0 || (key > 0 && at[key] <= at[key - 1]))
+            return std::nullopt;
+    }
+    std::array<QString, KeyCount> values;
+    for (int key = 0; key < Drop; ++key) {
+        const qsizetype from = at[key] + kKeys[key].size() + 1;
+        const qsizetype length = at[key + 1] - from - 1;
+        values[key] = length > 0 ? normalized.mid(from, length) : QString();
+        if (values[key].isEmpty())
+            return std::nullopt;
+    }
+
+    answer.start = values[Start];
+    answer.length = values[Length];
+    answer.cropLeft = values[CropLeft];
+    answer.cropTop = values[CropTop];
+    answer.cropRight = values[CropRight];
+    answer.cropBottom = values[CropBottom];
+    answer.saturation = values[Saturation];
+    answer.brightness = values[Brightness];
+    answer.contrast = values[Contrast];
+
+    const qsizetype logo = normalized.indexOf(kWatermark);
+    if (logo >= 0) {
+        answer.hasWatermark = true;
+        answer.watermark = normalized.mid(logo).remove(QLatin1Char('"'));
+    }
+    return answer;
+}
+
+QStringList withEditorArguments(QStringList arguments, const EditorAnswer &answer) {
+    const std::array<std::pair<Key, const QString *>, 4> crops = {
+        std::pair{CropLeft, &answer.cropLeft}, std::pair{CropTop, &answer.cropTop},
+        std::pair{CropRight, &answer.cropRight}, std::pair{CropBottom, &answer.cropBottom}};
+    for (const auto &[key, value] : crops) {
+        // In front of "-y"; a list without it keeps its output path last.
+        qsizetype at = arguments.indexOf(kOverwrite);
+        if (at < 0)
+            at = arguments.isEmpty() ? 0 : arguments.size() - 1;
+        setPair(arguments, kKeys[key], *value, at);
+    }
+
+    const qsizetype input = arguments.indexOf(kInput);
+    setPair(arguments, kTrimStart, answer.start, input < 0 ? 0 : input);
+    // The trim pairs stay together: "-t" right after the "-ss" pair.
+    setPair(arguments, kTrimLength, answer.length, arguments.indexOf(kTrimStart) + 2);
+    return arguments;
+}
+
+QStringList withEditorEffects(QStringList effects, const EditorAnswer &answer) {
+    while (effects.size() < kNeutralEffects.size())
+        effects.append(kNeutralEffects.at(effects.size()));
+    effects[0] = EffectScale::percentToGain(answer.saturation);
+    effects[1] = EffectScale::percentToLevel(answer.brightness);
+    effects[2] = EffectScale::percentToGain(answer.contrast);
+    return effects;
+}
+
+EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row) {
+    EditorEdit edit;
+    if (row.effects.size() < kEffectEntries || row.effects.at(kScriptEntry).isEmpty()) {
+        edit.problem = QStringLiteral("The file has no edit script to write the changes into.");
+        return edit;
+    }
+
+    edit.arguments = withEditorArguments(row.arguments, answer);
+    edit.effects = withEditorEffects(row.effects, answer);
+    // A length of 0 keeps the whole file (the script's Trim(0, 0) runs to
+    // the end), so the output lasts as long as the source.
+    const int length = answer.length.toInt();
+    edit.outputDurationText = length > 0 ? formatDuration(length) : row.sourceDurationText;
+    edit.hasWatermark = answer.hasWatermark;
+    edit.watermark = answer.watermark;
+    edit.scriptPath = edit.effects.at(kScriptEntry);
+
+    EditedScriptInput script;
+    script.pluginPath = row.pluginPath;
+    script.importPath = row.importPath;
+    script.headerPath = row.headerPath;
+    script.sourceSize = row.sourceSize;
+    script.channels = row.channels;
+    script.sampleRate = row.sampleRate;
+    script.displayRatio = row.displayRatio;
+    script.trimDuration = row.trimDuration;
+    script.arguments = edit.arguments;
+    script.effects = edit.effects;
+    script.withLogo = answer.hasWatermark;
+    edit.scriptText = EditedScript::build(script);
+    return edit;
+}

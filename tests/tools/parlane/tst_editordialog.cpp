@@ -1,0 +1,379 @@
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "editordialog.h"
+#include "framepreview.h"
+
+using parlane::EditorDialog;
+using parlane::EditRequest;
+
+namespace {
+
+QString media(const QString &name) {
+    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
+}
+
+EditRequest requestFor(const QString &file, parlane::EditMode mode = parlane::EditMode::Crop) {
+    EditRequest request;
+    request.file = file;
+    request.mode = mode;
+    return request;
+}
+
+template <typename T> T *child(EditorDialog &dialog, const char *name) {
+    T *widget = dialog.findChild<T *>(name);
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+void clickOk(EditorDialog &dialog) {
+    QTest::mouseClick(child<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+}
+
+// A message box would wait for a click that never comes: close it instead.
+void closeNextMessageBox(bool *seen) {
+    QTimer::singleShot(200, [seen] {
+        if (QWidget *box = QApplication::activeModalWidget()) {
+            if (box->inherits("QMessageBox")) {
+                *seen = true;
+                box->close();
+            }
+        }
+    });
+}
+
+const QString kUntouchedTail =
+    "-cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 -brightness 0 -contrast 0 "
+    "-drop 0\n";
+
+} // namespace
+
+class TestEditorDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensOnTheModesTab_data();
+    void opensOnTheModesTab();
+    void showsTheFrameWithTheCrop();
+    void cropStaysInsideThePicture();
+    void okAnswersTheShownValues();
+    void untouchedValuesGoBackAsTheyCame();
+    void cancelAndCloseAnswerNothing();
+    void filesWithoutAPictureStayUsable_data();
+    void filesWithoutAPictureStayUsable();
+    void oddNamesShowTheirFrame_data();
+    void oddNamesShowTheirFrame();
+    void logoIsWrittenAndNamedInTheAnswer();
+    void removedLogoIsGoneForGood();
+    void logoThatCannotBeWrittenKeepsTheDialogOpen();
+    void titleStripDragsTheWindow();
+};
+
+void TestEditorDialog::opensOnTheModesTab_data() {
+    QTest::addColumn<parlane::EditMode>("mode");
+    QTest::addColumn<QString>("tab");
+    QTest::newRow("crop") << parlane::EditMode::Crop << "Crop";
+    QTest::newRow("trim") << parlane::EditMode::Trim << "Trim";
+    QTest::newRow("effects") << parlane::EditMode::Effects << "Effects";
+}
+
+void TestEditorDialog::opensOnTheModesTab() {
+    QFETCH(parlane::EditMode, mode);
+    QFETCH(QString, tab);
+    EditorDialog dialog(requestFor(media("av.mp4"), mode));
+    QTabWidget *tabs = child<QTabWidget>(dialog, "tabs");
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), tab);
+    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
+}
+
+void TestEditorDialog::showsTheFrameWithTheCrop() {
+    EditRequest request = requestFor(media("wide.mp4"));
+    request.crop = {64, 0, 64, 36};
+    EditorDialog dialog(request);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    parlane::FramePreview *preview = child<parlane::FramePreview>(dialog, "preview");
+    QVERIFY(preview->hasPicture());
+    QVERIFY(child<QLabel>(dialog, "details")->text().contains("640 × 360"));
+    QCOMPARE(child<QLabel>(dialog, "cropResult")->text(),
+             QString("Picture after cropping: 512 × 324"));
+
+    // The kept rectangle covers the kept share of the shown picture.
+    QRectF kept = preview->keptArea();
+    const QRectF whole = kept.adjusted(-64 * kept.width() / 512, 0, 64 * kept.width() / 512,
+                                       36 * kept.height() / 324);
+    QVERIFY(qAbs(whole.width() / whole.height() - 640.0 / 360.0) < 0.01);
+    QVERIFY(preview->rect().toRectF().contains(whole.adjusted(1, 1, -1, -1)));
+
+    child<QSpinBox>(dialog, "cropLeft")->setValue(0);
+    QVERIFY(preview->keptArea().width() > kept.width());
+
+    // The frame is really the file's: testsrc2 is colourful, not one grey.
+    const QImage shot = preview->grab().toImage();
+    QSet<QRgb> colours;
+    for (int x = 0; x < shot.width(); x += 7)
+        colours.insert(shot.pixel(x, shot.height() / 2));
+    QVERIFY(colours.size() > 5);
+}
+
+void TestEditorDialog::cropStaysInsideThePicture() {
+    EditRequest request = requestFor(media("av.mp4"));
+    request.crop = {400, 0, 10, 0}; // more than the 320 pixels of the picture
+    EditorDialog dialog(request);
+    QSpinBox *left = child<QSpinBox>(dialog, "cropLeft");
+    QSpinBox *right = child<QSpinBox>(dialog, "cropRight");
+    QCOMPARE(left->value(), 304);
+    QCOMPARE(right->value(), 0);
+    QCOMPARE(right->maximum(), 0);
+
+    left->setValue(100);
+    right->setValue(500);
+    QCOMPARE(right->value(), 204);
+    QCOMPARE(child<QLabel>(dialog, "cropResult")->text(),
+             QString("Picture after cropping: 16 × 240"));
+}
+
+void TestEditorDialog::okAnswersTheShownValues() {
+    EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    child<QSpinBox>(dialog, "cropLeft")->setValue(10);
+    child<QSpinBox>(dialog, "cropBottom")->setValue(6);
+    child<QTimeEdit>(dialog, "trimStart")->setTime(QTime(0, 0, 3));
+    child<QTimeEdit>(dialog, "trimLength")->setTime(QTime(0, 0, 20)); // only 9 s are left
+    child<QSlider>(dialog, "saturationSlider")->setValue(50);
+    child<QSpinBox>(dialog, "contrast")->setValue(-100);
+    clickOk(dialog);
+
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.answerText(),
+             QString("parlane: -ss 3 -t 9 -cropleft 10 -croptop 0 -cropright 0 -cropbottom 6 "
+                     "-saturation 50 -brightness 0 -contrast -100 -drop 0\n"));
+    QCOMPARE(child<QLabel>(dialog, "trimEnd")->text(), QString("Ends at 00:00:12 of 00:00:12"));
+}
+
+void TestEditorDialog::untouchedValuesGoBackAsTheyCame() {
+    EditRequest request = requestFor(media("long.mp4"), parlane::EditMode::Effects);
+    request.saturation = 5.55556;
+    request.brightness = 4.70588;
+    request.contrast = 250; // outside the sliders' range, but not ours to change
+    request.trimStart = 2;
+    request.trimEnd = 7;
+    request.crop = {4, 2, 0, 8};
+    EditorDialog dialog(request);
+    QCOMPARE(child<QSpinBox>(dialog, "saturation")->value(), 6);
+    QCOMPARE(child<QSpinBox>(dialog, "contrast")->value(), 100);
+    clickOk(dialog);
+    QCOMPARE(dialog.answerText(),
+             QString("parlane: -ss 2 -t 5 -cropleft 4 -croptop 2 -cropright 0 -cropbottom 8 "
+                     "-saturation 5.55556 -brightness 4.70588 -contrast 250 -drop 0\n"));
+
+    // A whole file, untrimmed: the answer's length is the file's.
+    EditorDialog whole(requestFor(media("long.mp4")));
+    clickOk(whole);
+    QCOMPARE(whole.answerText(), "parlane: -ss 0 -t 12 " + kUntouchedTail);
+
+    EditorDialog reset(request);
+    QTest::mouseClick(child<QPushButton>(reset, "effectsReset"), Qt::LeftButton);
+    clickOk(reset);
+    QVERIFY(reset.answerText().contains("-saturation 0 -brightness 0 -contrast 0 -drop 0"));
+}
+
+void TestEditorDialog::cancelAndCloseAnswerNothing() {
+    EditorDialog cancelled(requestFor(media("av.mp4")));
+    cancelled.show();
+    QTest::mouseClick(child<QPushButton>(cancelled, "cancelButton"), Qt::LeftButton);
+    QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+    QVERIFY(cancelled.answerText().isEmpty());
+
+    EditorDialog closed(requestFor(media("av.mp4")));
+    closed.show();
+    QTest::mouseClick(child<QToolButton>(closed, "closeButton"), Qt::LeftButton);
+    QCOMPARE(closed.result(), int(QDialog::Rejected));
+    QVERIFY(closed.answerText().isEmpty());
+
+    EditorDialog escaped(requestFor(media("av.mp4")));
+    escaped.show();
+    QVERIFY(QTest::qWaitForWindowActive(&escaped));
+    QTest::keyClick(&escaped, Qt::Key_Escape);
+    QCOMPARE(escaped.result(), int(QDialog::Rejected));
+    QVERIFY(escaped.answerText().isEmpty());
+}
+
+void TestEditorDialog::filesWithoutAPictureStayUsable_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("length");
+    QTest::newRow("not media") << media("notmedia.mp4") << "-t 86399";
+    QTest::newRow("empty") << media("empty.mp4") << "-t 86399";
+    QTest::newRow("missing") << media("no such file.mp4") << "-t 86399";
+    QTest::newRow("sound only") << media("audio.mp3") << "-t 2";
+}
+
+void TestEditorDialog::filesWithoutAPictureStayUsable() {
+    QFETCH(QString, file);
+    QFETCH(QString, length);
+    EditRequest request = requestFor(file);
+    request.crop = {8, 0, 0, 0};
+    EditorDialog dialog(request);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(!child<parlane::FramePreview>(dialog, "preview")->hasPicture());
+    QVERIFY(!child<QSpinBox>(dialog, "cropLeft")->isEnabled());
+    child<QSlider>(dialog, "brightnessSlider")->setValue(-20);
+    clickOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    // What cannot be edited passes through as it came.
+    QCOMPARE(dialog.answerText(),
+             "parlane: -ss 0 " + length +
+                 " -cropleft 8 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 -brightness "
+                 "-20 -contrast 0 -drop 0\n");
+}
+
+void TestEditorDialog::oddNamesShowTheirFrame_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("blank") << "with space.mp4";
+    QTest::newRow("single quote") << "quote'single.mp4";
+    QTest::newRow("double quote") << "quote\"double.mp4";
+    QTest::newRow("non-Latin letters") << "日本語 ファイル.mp4";
+    QTest::newRow("broken") << "broken.mp4";
+    QTest::newRow("odd size") << "odd.avi";
+}
+
+void TestEditorDialog::oddNamesShowTheirFrame() {
+    QFETCH(QString, name);
+    EditorDialog dialog(requestFor(media(name)));
+    QVERIFY(child<parlane::FramePreview>(dialog, "preview")->hasPicture());
+    QVERIFY(dialog.windowTitle().contains(name));
+}
+
+void TestEditorDialog::logoIsWrittenAndNamedInTheAnswer() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString picture = dir.filePath("Mon logo ロゴ.jpg");
+    QImage logo(64, 32, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    QVERIFY(logo.save(picture, "JPG"));
+    const QString target = dir.filePath("avsifile1.png");
+
+    EditRequest request = requestFor(media("av.mp4"), parlane::EditMode::Effects);
+    request.logoTarget = target;
+    EditorDialog dialog(request);
+    QVERIFY(!child<QPushButton>(dialog, "logoRemove")->isEnabled());
+    QVERIFY(!dialog.setLogoPicture(media("notmedia.mp4")));
+    QVERIFY(dialog.setLogoPicture(picture));
+    QVERIFY(child<QPushButton>(dialog, "logoRemove")->isEnabled());
+    QVERIFY(!QFile::exists(target)); // only OK writes
+    clickOk(dialog);
+
+    QCOMPARE(dialog.answerText(),
+             "parlane: -ss 0 -t 2 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 "
+             "-brightness 0 -contrast 0 -drop 0 -watermark " +
+                 picture + "\n");
+    QImage written;
+    QVERIFY(written.load(target, "PNG"));
+    QCOMPARE(written.size(), QSize(64, 32));
+
+    // The next launch gets the tail back and shows the logo as set.
+    request.logoTail = "-watermark " + picture;
+    EditorDialog again(request);
+    QVERIFY(child<QPushButton>(again, "logoRemove")->isEnabled());
+    QCOMPARE(child<QLabel>(again, "logoName")->text(), QString("Mon logo ロゴ.jpg"));
+    clickOk(again);
+    QVERIFY(again.answerText().endsWith("-watermark " + picture + "\n"));
+
+    // No place for the picture, or the video itself as the place: no logo.
+    request.logoTarget.clear();
+    EditorDialog nowhere(request);
+    QVERIFY(!child<QPushButton>(nowhere, "logoChoose")->isEnabled());
+    QVERIFY(!nowhere.setLogoPicture(picture));
+    request.logoTarget = media("av.mp4");
+    EditorDialog overVideo(request);
+    QVERIFY(!overVideo.setLogoPicture(picture));
+}
+
+void TestEditorDialog::removedLogoIsGoneForGood() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath("avsifile2.png");
+    QImage logo(20, 20, QImage::Format_ARGB32);
+    logo.fill(Qt::blue);
+    QVERIFY(logo.save(target, "PNG"));
+
+    EditRequest request = requestFor(media("av.mp4"));
+    request.logoTarget = target;
+    request.logoTail = "-watermark /somewhere/logo.png";
+    EditorDialog dialog(request);
+    QVERIFY(child<QPushButton>(dialog, "logoRemove")->isEnabled());
+    QTest::mouseClick(child<QPushButton>(dialog, "logoRemove"), Qt::LeftButton);
+    clickOk(dialog);
+    QVERIFY(!dialog.answerText().contains("-watermark"));
+    QVERIFY(!QFile::exists(target));
+
+    // The main window keeps the old tail; without the picture it means nothing.
+    EditorDialog later(request);
+    QVERIFY(!child<QPushButton>(later, "logoRemove")->isEnabled());
+    clickOk(later);
+    QVERIFY(!later.answerText().contains("-watermark"));
+}
+
+void TestEditorDialog::logoThatCannotBeWrittenKeepsTheDialogOpen() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString picture = dir.filePath("logo.png");
+    QImage logo(20, 20, QImage::Format_ARGB32);
+    logo.fill(Qt::green);
+    QVERIFY(logo.save(picture, "PNG"));
+
+    EditRequest request = requestFor(media("av.mp4"));
+    request.logoTarget = dir.filePath("no such folder/avsifile1.png");
+    EditorDialog dialog(request);
+    dialog.show();
+    QVERIFY(dialog.setLogoPicture(picture));
+    bool warned = false;
+    closeNextMessageBox(&warned);
+    clickOk(dialog);
+    QVERIFY(warned);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.answerText().isEmpty());
+}
+
+void TestEditorDialog::titleStripDragsTheWindow() {
+    EditorDialog dialog(requestFor(media("av.mp4")));
+    dialog.move(100, 100);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QPoint before = dialog.pos();
+
+    QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(60, 10));
+    QMouseEvent move(QEvent::MouseMove, QPointF(90, 30), dialog.mapToGlobal(QPointF(90, 30)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &move);
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(90, 30));
+    QCOMPARE(dialog.pos(), before + QPoint(30, 20));
+
+    // Below the strip the window stays put.
+    const QPoint after = dialog.pos();
+    QTest::mousePress(&dialog, Qt::LeftButton, {}, QPoint(60, 200));
+    QMouseEvent below(QEvent::MouseMove, QPointF(90, 230), dialog.mapToGlobal(QPointF(90, 230)),
+                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &below);
+    QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(90, 230));
+    QCOMPARE(dialog.pos(), after);
+}
+
+QTEST_MAIN(TestEditorDialog)
+#include "tst_editordialog.moc"

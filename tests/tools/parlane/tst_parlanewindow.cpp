@@ -1,0 +1,135 @@
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+constexpr int kSkipExitCode = 77;
+constexpr int kTimeoutMs = 15000;
+
+QString media(const QString &name) {
+    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
+}
+
+QString xdotool(const QStringList &arguments) {
+    QProcess tool;
+    tool.start("xdotool", arguments);
+    if (!tool.waitForFinished(kTimeoutMs)) {
+        tool.kill();
+        tool.waitForFinished();
+        return {};
+    }
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+// The real program on a real X server, driven the way a user would: keys and
+// the mouse go through the X server to whichever window has them.
+class Editor {
+public:
+    explicit Editor(const QString &file) {
+        process.start(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/parlane",
+                      {"-fileNa", file, "0", "0", "0", "0", "0", "0", "0", "0", "-1", "20", "1",
+                       "/nonexistent/avsifile1.png", "-1"});
+    }
+    ~Editor() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    // The window's X identifier once it is on screen and has the keyboard.
+    QString window() {
+        if (!process.waitForStarted(kTimeoutMs))
+            return {};
+        const QString id = xdotool({"search", "--sync", "--onlyvisible", "--pid",
+                                    QString::number(process.processId())})
+                               .section('\n', 0, 0);
+        if (!id.isEmpty())
+            xdotool({"windowfocus", "--sync", id});
+        return id;
+    }
+
+    QProcess process;
+};
+
+QPoint windowPosition(const QString &id) {
+    const QString geometry = xdotool({"getwindowgeometry", id});
+    const QRegularExpressionMatch match =
+        QRegularExpression("Position: (-?\\d+),(-?\\d+)").match(geometry);
+    return match.hasMatch() ? QPoint(match.captured(1).toInt(), match.captured(2).toInt())
+                            : QPoint(-10000, -10000);
+}
+
+} // namespace
+
+class TestParlaneWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void enterAnswersOnStandardError();
+    void escapeAnswersNothing();
+    void titleStripDragsTheWindow();
+};
+
+void TestParlaneWindow::initTestCase() {
+    if (QStandardPaths::findExecutable("xdotool").isEmpty())
+        QSKIP("xdotool is not installed");
+}
+
+void TestParlaneWindow::enterAnswersOnStandardError() {
+    Editor editor(media("日本語 ファイル.mp4"));
+    QVERIFY(!editor.window().isEmpty());
+    xdotool({"key", "Return"});
+    QVERIFY(editor.process.waitForFinished(kTimeoutMs));
+    QCOMPARE(editor.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(editor.process.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(editor.process.readAllStandardError()),
+             QString("parlane: -ss 0 -t 2 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 "
+                     "-saturation 0 -brightness 0 -contrast 0 -drop 0\n"));
+}
+
+void TestParlaneWindow::escapeAnswersNothing() {
+    Editor editor(media("av.mp4"));
+    QVERIFY(!editor.window().isEmpty());
+    xdotool({"key", "Escape"});
+    QVERIFY(editor.process.waitForFinished(kTimeoutMs));
+    QCOMPARE(editor.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(editor.process.exitCode(), 1);
+    QVERIFY(editor.process.readAllStandardError().isEmpty());
+}
+
+void TestParlaneWindow::titleStripDragsTheWindow() {
+    Editor editor(media("av.mp4"));
+    const QString id = editor.window();
+    QVERIFY(!id.isEmpty());
+    const QPoint before = windowPosition(id);
+
+    xdotool({"mousemove", "--window", id, "80", "12"});
+    xdotool({"mousedown", "1"});
+    for (int step = 1; step <= 5; ++step) {
+        xdotool({"mousemove_relative", "--", "8", "6"});
+        QTest::qWait(30);
+    }
+    xdotool({"mouseup", "1"});
+    QTRY_COMPARE(windowPosition(id), before + QPoint(40, 30));
+
+    // The window still answers normally after the move.
+    xdotool({"key", "Escape"});
+    QVERIFY(editor.process.waitForFinished(kTimeoutMs));
+    QCOMPARE(editor.process.exitCode(), 1);
+}
+
+int main(int argc, char *argv[]) {
+    // A real X server is needed; CI runs this under xvfb-run.
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return kSkipExitCode;
+    QCoreApplication app(argc, argv);
+    TestParlaneWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_parlanewindow.moc"
