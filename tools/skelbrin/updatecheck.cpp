@@ -10,6 +10,9 @@ namespace skelbrin {
 namespace {
 
 constexpr int kTransferTimeoutMs = 30000;
+// A version answer is a few bytes; a server that sends more is not answering
+// the question, and is not read to its end.
+constexpr qint64 kMaxCheckAnswerBytes = 4096;
 const QString kFallbackInstallerName = "quillora-update";
 
 QNetworkRequest requestFor(const QUrl &url) {
@@ -58,6 +61,12 @@ UpdateCheck::~UpdateCheck() {
 
 void UpdateCheck::start() {
     m_reply = m_network.get(requestFor(m_arguments.checkUrl));
+    connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+        if (received > kMaxCheckAnswerBytes && m_reply) {
+            m_checkAnswerTooLong = true;
+            m_reply->abort();
+        }
+    });
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::checkFinished);
 }
 
@@ -66,6 +75,10 @@ void UpdateCheck::checkFinished() {
     m_reply = nullptr;
     reply->deleteLater();
 
+    if (m_checkAnswerTooLong) {
+        finish(Outcome::BadAnswer);
+        return;
+    }
     const QString problem = replyProblem(reply);
     if (!problem.isEmpty()) {
         finish(Outcome::Unreachable, problem);

@@ -63,6 +63,7 @@ private:
     VersionNumber m_newest;
     QString m_installerPath;
     QString m_detail;
+    bool m_checkAnswerTooLong = false;
     Outcome m_outcome = Outcome::Unreachable;
 };
 

@@ -129,6 +129,7 @@ private slots:
     void sameOrOlderIsUpToDate();
     void unreachableServer();
     void serverError();
+    void garbageAnswer_data();
     void garbageAnswer();
     void brokenDownloadLeavesNothing_data();
     void brokenDownloadLeavesNothing();
@@ -252,8 +253,17 @@ void TestUpdateCheck::serverError() {
     QVERIFY(folderContents(m_dir->path()).isEmpty());
 }
 
+void TestUpdateCheck::garbageAnswer_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("web page") << QByteArray("<html><body>Welcome to our shop</body></html>");
+    QTest::newRow("empty") << QByteArray();
+    // Not read to its end: a version is a few bytes.
+    QTest::newRow("endless") << QByteArray(20 * 1024 * 1024, '7');
+}
+
 void TestUpdateCheck::garbageAnswer() {
-    m_server->answer(kCheckPath, {200, "<html><body>Welcome to our shop</body></html>"});
+    QFETCH(QByteArray, answer);
+    m_server->answer(kCheckPath, {200, answer});
     const ToolRun run =
         runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath), m_dir->path());
     QCOMPARE(run.exitCode, 4);
