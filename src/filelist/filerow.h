@@ -30,20 +30,25 @@ enum Column {
     ColumnCount = 9,
 };
 
+// The job's roles are numbered from 32 as the rows have always been laid
+// out. Qt 6 moved Qt::UserRole to 256; Qt's own roles end at 31, so 32..51
+// stay free for us.
+constexpr int kFirstJobRole = 32;
+
 // Column 1 (NameColumn).
 enum JobRole {
-    ArgumentListRole = Qt::UserRole,          // 32
-    SettingsIndexRole = Qt::UserRole + 1,     // 33
-    OptionItemsRole = Qt::UserRole + 2,       // 34..43, see OptionItems
-    EffectListRole = Qt::UserRole + 18,       // 50
-    WatermarkRole = Qt::UserRole + 19,        // 51
+    ArgumentListRole = kFirstJobRole,       // 32
+    SettingsIndexRole = kFirstJobRole + 1,  // 33
+    OptionItemsRole = kFirstJobRole + 2,    // 34..43, see OptionItems
+    EffectListRole = kFirstJobRole + 18,    // 50
+    WatermarkRole = kFirstJobRole + 19,     // 51
 };
 
 // Column 2 (StatusColumn).
-constexpr int StatusWordRole = Qt::UserRole + 1; // 33
+constexpr int StatusWordRole = kFirstJobRole + 1; // 33
 
 // Column 3 (SourceDurationColumn): MediaInfo entry k lives at role 33 + k.
-constexpr int MediaInfoRole = Qt::UserRole + 1;
+constexpr int MediaInfoRole = kFirstJobRole + 1;
 
 // Offsets from OptionItemsRole: the per-row copies of the option combo boxes'
 // item texts, in this order.

@@ -248,14 +248,14 @@ void TestAvsScript::quoting() {
 }
 
 void TestAvsScript::unquotablePathIsRefused() {
-    for (const QString &field : {"plugin", "import", "header", "source"}) {
+    for (const char *field : {"plugin", "import", "header", "source"}) {
         AvsScriptInput in = firstInput();
         const QString bad = "/media/in/two\nlines.mp4";
-        if (field == "plugin")
+        if (qstrcmp(field, "plugin") == 0)
             in.pluginPath = bad;
-        else if (field == "import")
+        else if (qstrcmp(field, "import") == 0)
             in.importPath = bad;
-        else if (field == "header")
+        else if (qstrcmp(field, "header") == 0)
             in.headerPath = bad;
         else
             in.sourcePath = bad;

@@ -209,8 +209,8 @@ void TestRowJobBuilder::storeIntoTheRow() {
     const RowJob job = RowJobBuilder::build(aviInput(dir.path()));
     QTreeWidgetItem item;
     RowJobBuilder::store(&item, job);
-    QCOMPARE(item.data(1, Qt::UserRole).toStringList(), job.arguments);
-    QCOMPARE(item.data(1, Qt::UserRole + 1).toStringList(), job.settingsIndexes);
+    QCOMPARE(item.data(1, 32).toStringList(), job.arguments);
+    QCOMPARE(item.data(1, 33).toStringList(), job.settingsIndexes);
     QCOMPARE(item.data(1, 34).toStringList(), (QStringList{"MPEG-4", "Xvid"}));
     QCOMPARE(item.data(1, 43).toStringList(), job.optionItems.at(FileRow::ProfileDetailsItems));
     QCOMPARE(item.data(1, 50).toStringList(), job.effects);

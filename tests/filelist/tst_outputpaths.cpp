@@ -1,0 +1,88 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "filelist/outputpaths.h"
+
+class TestOutputPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void names_data();
+    void names();
+    void folders();
+    void neverTheSourceNorAnotherRow();
+    void sourceReachedThroughALink();
+};
+
+void TestOutputPaths::names_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("new label") << "/out/clip.avi" << "MP4" << "/out/clip.mp4";
+    QTest::newRow("several dots") << "/out/clip.part1.avi" << "MP4" << "/out/clip.part1.mp4";
+    QTest::newRow("ts") << "/out/clip.avi" << "TS" << "/out/clip.ts";
+    QTest::newRow("dot only in folder") << "/my.films/clip" << "AVI" << "/my.films/clip.avi";
+    QTest::newRow("bare name") << "a.b.mkv" << "AVI" << "a.b.avi";
+    QTest::newRow("upper-case source") << "movie.MP4" << "AVI" << "movie.avi";
+}
+
+void TestOutputPaths::names()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, label);
+    QFETCH(QString, result);
+    QCOMPARE(OutputPaths::withExtension(path, label), result);
+}
+
+void TestOutputPaths::folders()
+{
+    QCOMPARE(OutputPaths::folderFromField("/media/out"), QString("/media/out/"));
+    QCOMPARE(OutputPaths::folderFromField("/media/out/"), QString("/media/out/"));
+    QCOMPARE(OutputPaths::folderFromField("/"), QString("/"));
+    QCOMPARE(OutputPaths::folderFromField(""), QString());
+    // A relative text would make the transcoder write beside itself.
+    QVERIFY(OutputPaths::folderFromField("out").startsWith('/'));
+    QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/d/films"), QString("/d/films/clip.avi"));
+    QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/"), QString("/clip.avi"));
+    QCOMPARE(OutputPaths::fileName("/e/out/clip.avi"), QString("clip.avi"));
+}
+
+void TestOutputPaths::neverTheSourceNorAnotherRow()
+{
+    QTemporaryDir dir;
+    const QString source = dir.path() + "/clip.avi";
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QCOMPARE(OutputPaths::unique(dir.path() + "/clip.mp4", source, {}, 3),
+             dir.path() + "/clip.mp4");
+    QCOMPARE(OutputPaths::unique(source, source, {}, 3), dir.path() + "/clip3.avi");
+    QCOMPARE(OutputPaths::unique(source, source, {dir.path() + "/clip3.avi"}, 3),
+             dir.path() + "/clip4.avi");
+    // Another row's output, written another way, is taken too.
+    QCOMPARE(OutputPaths::unique(dir.path() + "/clip.mp4", source,
+                                 {dir.path() + "/sub/../clip.mp4"}, 0),
+             dir.path() + "/clip0.mp4");
+}
+
+void TestOutputPaths::sourceReachedThroughALink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    const QString source = dir.path() + "/real/clip.avi";
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::link(dir.path() + "/real", dir.path() + "/link"));
+    // The output folder is a link to the source's folder: same file.
+    QCOMPARE(OutputPaths::unique(dir.path() + "/link/clip.avi", source, {}, 1),
+             dir.path() + "/link/clip1.avi");
+}
+
+QTEST_APPLESS_MAIN(TestOutputPaths)
+#include "tst_outputpaths.moc"
