@@ -1,0 +1,563 @@
+#include "argumenttranslator.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/log.h>
+#include <libavutil/parseutils.h>
+#include <libavutil/rational.h>
+}
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSize>
+
+#include "encodercaps.h"
+#include "probe.h"
+
+using EncoderCaps::Kind;
+
+namespace {
+
+// Numbers for ffmpeg in the C locale, without needless zeros.
+QString num(double value)
+{
+    QString text = QString::number(value, 'f', 6);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+bool isUnset(const QString &text)
+{
+    const QString t = text.trimmed();
+    return t.isEmpty() || t.compare(QLatin1String("Auto"), Qt::CaseInsensitive) == 0
+           || t.compare(QLatin1String("default"), Qt::CaseInsensitive) == 0;
+}
+
+QString presetName(const JobRequest &request)
+{
+    if (!request.presetName.trimmed().isEmpty())
+        return request.presetName.trimmed();
+    if (request.presetFile.trimmed().isEmpty())
+        return QString();
+    // "x264/libx264-veryfast.ffpreset": the file's keys are of an x264 long
+    // gone; its name still says which speed was meant.
+    const QString base = QFileInfo(request.presetFile.trimmed()).completeBaseName();
+    const int dash = base.indexOf(QLatin1Char('-'));
+    return dash < 0 ? base : base.mid(dash + 1);
+}
+
+// A crop to the legal size when only a pixel or three are too many (sharper
+// than scaling), else a scale.
+void appendSizeFix(QStringList *chain, QSize current, QSize legal)
+{
+    if (current == legal)
+        return;
+    const int dw = current.width() - legal.width();
+    const int dh = current.height() - legal.height();
+    if (dw >= 0 && dh >= 0 && dw < 4 && dh < 4)
+        *chain << QStringLiteral("crop=%1:%2:%3:%4")
+                      .arg(legal.width())
+                      .arg(legal.height())
+                      .arg(dw / 2)
+                      .arg(dh / 2);
+    else
+        *chain << QStringLiteral("scale=%1:%2").arg(legal.width()).arg(legal.height());
+}
+
+} // namespace
+
+struct ArgumentTranslator::VideoPlan {
+    QString encoder;
+    QString preset;
+    QString profile;
+    QSize requestedSize; // "-s", invalid when absent
+};
+
+struct ArgumentTranslator::AudioPlan {
+    QString encoder;
+    int sampleRate = 0; // 0 leaves ffmpeg's choice
+    int channels = 0;
+    qint64 bitrate = 0;
+};
+
+SourceFacts SourceFacts::from(const Probe::Media &media)
+{
+    SourceFacts facts;
+    const Probe::Stream *video = nullptr;
+    const Probe::Stream *audio = nullptr;
+    // The same choice ffmpeg makes by itself: the largest picture, the most channels.
+    for (const Probe::Stream &s : media.streams) {
+        if (s.kind == Probe::Stream::Video
+            && (!video || qint64(s.width) * s.height > qint64(video->width) * video->height))
+            video = &s;
+        if (s.kind == Probe::Stream::Audio && (!audio || s.channels > audio->channels))
+            audio = &s;
+    }
+    if (video) {
+        facts.hasVideo = true;
+        facts.videoIndex = video->index;
+        facts.width = video->width;
+        facts.height = video->height;
+        if (video->sarNum > 0 && video->sarDen > 0) {
+            facts.sarNum = video->sarNum;
+            facts.sarDen = video->sarDen;
+        }
+        facts.videoDuration = video->duration;
+    }
+    if (audio) {
+        facts.hasAudio = true;
+        facts.audioIndex = audio->index;
+        facts.sampleRate = audio->sampleRate;
+        facts.channels = audio->channels;
+        facts.audioDuration = audio->duration;
+    }
+    facts.duration = media.duration;
+    facts.startTime = media.startTime;
+    return facts;
+}
+
+ArgumentTranslator::ArgumentTranslator(const JobRequest &request, const SourceFacts &source)
+    : m_request(request)
+    , m_source(source)
+{
+}
+
+void ArgumentTranslator::setScript(const AvsScript &script)
+{
+    m_hasScript = true;
+    m_script = script;
+}
+
+qint64 ArgumentTranslator::parseBitrate(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*([kKmM]?)\\s*(?:b(?:its?)?(?:ps|/s)?)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return 0;
+    double value = m.captured(1).toDouble();
+    const QString unit = m.captured(2).toLower();
+    if (unit == QLatin1String("k"))
+        value *= 1000;
+    else if (unit == QLatin1String("m"))
+        value *= 1000000;
+    else if (value < 10000)
+        value *= 1000;
+    return value >= 1 ? qint64(std::llround(value)) : 0;
+}
+
+double ArgumentTranslator::parseTime(const QString &text)
+{
+    const QByteArray bytes = text.trimmed().toLatin1();
+    if (bytes.isEmpty())
+        return -1;
+    int64_t us = 0;
+    if (av_parse_time(&us, bytes.constData(), 1) < 0 || us < 0)
+        return -1;
+    return double(us) / 1e6;
+}
+
+bool ArgumentTranslator::planVideo(const QString &muxer, bool audioOnly, VideoPlan *plan,
+                                   FfmpegCommand *command) const
+{
+    if (!m_source.hasVideo || m_request.noVideo || audioOnly)
+        return false;
+    const QString wanted = m_request.videoCodec.trimmed();
+    QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Video);
+    if (!wanted.isEmpty() && encoder.isEmpty())
+        command->notes << QStringLiteral("this ffmpeg has no video encoder '%1'").arg(wanted);
+    if (!encoder.isEmpty() && !EncoderCaps::containerAccepts(muxer, encoder, Kind::Video, audioOnly)) {
+        command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
+        encoder.clear();
+    }
+    if (encoder.isEmpty()) {
+        encoder = EncoderCaps::defaultEncoder(muxer, Kind::Video);
+        if (encoder.isEmpty())
+            return false;
+        if (!wanted.isEmpty())
+            command->notes << QStringLiteral("video encoder %1 used instead").arg(encoder);
+    }
+    plan->encoder = encoder;
+
+    if (!isUnset(m_request.size)) {
+        int w = 0;
+        int h = 0;
+        if (av_parse_video_size(&w, &h, m_request.size.trimmed().toLatin1().constData()) >= 0
+            && w > 0 && h > 0)
+            plan->requestedSize = QSize(w, h);
+        else
+            command->notes << QStringLiteral("frame size '%1' not understood, source size kept")
+                                  .arg(m_request.size);
+    }
+
+    const QString preset = presetName(m_request);
+    if (!preset.isEmpty() && EncoderCaps::takesPreset(encoder)) {
+        static const QSet<QString> speeds = {"ultrafast", "superfast", "veryfast", "faster",
+                                             "fast",      "medium",    "slow",     "slower",
+                                             "veryslow",  "placebo"};
+        static const QSet<QString> profiles = {"baseline", "main", "high"};
+        const QString lower = preset.toLower();
+        if (speeds.contains(lower))
+            plan->preset = lower;
+        else if (profiles.contains(lower))
+            plan->profile = lower;
+        else
+            command->notes << QStringLiteral("preset '%1' not known, encoder defaults used").arg(preset);
+    }
+    return true;
+}
+
+bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan,
+                                   FfmpegCommand *command) const
+{
+    if (!m_source.hasAudio)
+        return false;
+    const QString wanted = m_request.audioCodec.trimmed();
+    QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Audio);
+    if (!wanted.isEmpty() && encoder.isEmpty())
+        command->notes << QStringLiteral("this ffmpeg has no audio encoder '%1'").arg(wanted);
+    if (!encoder.isEmpty() && !EncoderCaps::containerAccepts(muxer, encoder, Kind::Audio, audioOnly)) {
+        command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
+        // AAC fits most containers that refuse the wish; else the muxer's own.
+        encoder = EncoderCaps::containerAccepts(muxer, QStringLiteral("aac"), Kind::Audio, audioOnly)
+                      ? QStringLiteral("aac")
+                      : QString();
+    }
+    if (encoder.isEmpty()) {
+        encoder = EncoderCaps::defaultEncoder(muxer, Kind::Audio);
+        if (encoder.isEmpty())
+            return false;
+    }
+    if (!wanted.isEmpty() && encoder != EncoderCaps::resolveEncoder(wanted, Kind::Audio))
+        command->notes << QStringLiteral("audio encoder %1 used instead").arg(encoder);
+    plan->encoder = encoder;
+
+    // Sample rate: the encoder's list decides; ask explicitly so that ffmpeg
+    // never has to guess for a container with stricter rules.
+    bool rateOk = false;
+    const int askedRate = m_request.sampleRate.trimmed().toInt(&rateOk);
+    const int wantedRate = rateOk && askedRate > 0 ? askedRate : 0;
+    const QVector<int> rates = EncoderCaps::sampleRates(encoder, muxer);
+    if (!rates.isEmpty()) {
+        const int base = wantedRate > 0 ? wantedRate : (m_source.sampleRate > 0 ? m_source.sampleRate : 44100);
+        plan->sampleRate = EncoderCaps::nearest(rates, base);
+        if (wantedRate > 0 && plan->sampleRate != wantedRate)
+            command->notes << QStringLiteral("%1 Hz is not possible with %2, %3 Hz used")
+                                  .arg(wantedRate)
+                                  .arg(encoder)
+                                  .arg(plan->sampleRate);
+    } else {
+        plan->sampleRate = wantedRate;
+    }
+
+    bool channelsOk = false;
+    const int askedChannels = m_request.channels.trimmed().toInt(&channelsOk);
+    const int wantedChannels = channelsOk && askedChannels > 0 && askedChannels <= 8 ? askedChannels : 0;
+    const int most = EncoderCaps::maxChannels(encoder, muxer);
+    const int effective = wantedChannels > 0 ? wantedChannels : m_source.channels;
+    if (most > 0 && effective > most) {
+        plan->channels = most;
+        if (wantedChannels > 0)
+            command->notes << QStringLiteral("%1 takes at most %2 channels").arg(encoder).arg(most);
+    } else {
+        plan->channels = wantedChannels;
+    }
+
+    qint64 bitrate = parseBitrate(m_request.audioBitrate);
+    if (bitrate == 0 && encoder == QLatin1String("libopencore_amrnb"))
+        bitrate = 12200;
+    if (bitrate > 0) {
+        const int rateForTable = plan->sampleRate > 0 ? plan->sampleRate : m_source.sampleRate;
+        plan->bitrate = EncoderCaps::audioBitrate(encoder, bitrate, rateForTable);
+    }
+    return true;
+}
+
+QStringList ArgumentTranslator::audioFilters() const
+{
+    QStringList chain;
+    if (std::fabs(m_source.startTime) > 1e-6)
+        chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(m_source.startTime));
+    const double delay = m_script.audioDelay;
+    if (delay > 0)
+        chain << QStringLiteral("adelay=delays=%1:all=1").arg(qint64(std::llround(delay * 1000)));
+    else if (delay < 0)
+        chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(-delay));
+    qint64 first = 0;
+    qint64 last = -1;
+    m_script.keptFrames(&first, &last);
+    const double start = first / m_script.frameRate;
+    QString trim = QStringLiteral("atrim=start=%1").arg(num(start));
+    if (last >= 0)
+        trim += QStringLiteral(":end=%1").arg(num((last + 1) / m_script.frameRate));
+    chain << trim;
+    chain << (start > 0 ? QStringLiteral("asetpts=PTS-%1/TB").arg(num(start))
+                        : QStringLiteral("asetpts=PTS"));
+    return chain;
+}
+
+// The picture steps of the job: for a script its crop, colour, letterbox and
+// trims (the part before the logo lands in beforeLogo), then the requested
+// size and what the encoder needs.
+QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList *beforeLogo,
+                                             QString *error) const
+{
+    QStringList chain;
+    QSize size(m_source.width, m_source.height);
+    const bool known = size.width() > 0 && size.height() > 0;
+
+    if (m_hasScript) {
+        const AvsScript &s = m_script;
+        if (std::fabs(m_source.startTime) > 1e-6)
+            chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(m_source.startTime));
+        chain << QStringLiteral("fps=%1").arg(num(s.frameRate));
+        qint64 first = 0;
+        qint64 last = -1;
+        s.keptFrames(&first, &last);
+        if (first > 0 || last >= 0) {
+            QString trim = QStringLiteral("trim=start_frame=%1").arg(first);
+            if (last >= 0)
+                trim += QStringLiteral(":end_frame=%1").arg(last + 1);
+            chain << trim << QStringLiteral("setpts=PTS-STARTPTS");
+        }
+        if (known) {
+            const int w = size.width();
+            const int h = size.height();
+            const int left = std::clamp(s.cropLeft, 0, w - 2);
+            const int top = std::clamp(s.cropTop, 0, h - 2);
+            int cw = s.cropWidth > 0 ? s.cropWidth : w - left + s.cropWidth;
+            int ch = s.cropHeight > 0 ? s.cropHeight : h - top + s.cropHeight;
+            cw = std::clamp(cw, 2, w - left);
+            ch = std::clamp(ch, 2, h - top);
+            if (cw != w || ch != h)
+                chain << QStringLiteral("crop=%1:%2:%3:%4").arg(cw).arg(ch).arg(left).arg(top);
+
+            const bool neutral = s.saturation == 1 && s.brightness == 0 && s.contrast == 1;
+            if (!neutral)
+                chain << QStringLiteral("eq=contrast=%1:brightness=%2:saturation=%3")
+                             .arg(num(std::clamp(s.contrast, -1000.0, 1000.0)),
+                                  num(std::clamp(s.brightness / 255.0, -1.0, 1.0)),
+                                  num(std::clamp(s.saturation, 0.0, 3.0)));
+            if (s.hue != 0)
+                chain << QStringLiteral("hue=h=%1").arg(num(s.hue));
+
+            // ResizeLetterBox: fit the picture, as it is meant to be seen,
+            // into the output frame and fill the rest with black.
+            const int ow = s.outputWidth > 0 ? s.outputWidth : cw / 2 * 2;
+            const int oh = s.outputHeight > 0 ? s.outputHeight : ch / 2 * 2;
+            double ratio = double(cw) * m_source.sarNum / (double(ch) * m_source.sarDen);
+            if (s.displayRatio > 0)
+                ratio = s.displayRatio * (double(cw) / w) / (double(ch) / h);
+            int sw = ow;
+            int sh = oh;
+            if (ratio > double(ow) / oh)
+                sh = std::clamp(int(std::lround(ow / ratio / 2)) * 2, 2, oh);
+            else
+                sw = std::clamp(int(std::lround(oh * ratio / 2)) * 2, 2, ow);
+            chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh) << QStringLiteral("setsar=1");
+            if (sw != ow || sh != oh)
+                chain << QStringLiteral("pad=%1:%2:%3:%4:black")
+                             .arg(ow)
+                             .arg(oh)
+                             .arg((ow - sw) / 2)
+                             .arg((oh - sh) / 2);
+            size = QSize(ow, oh);
+        }
+        *beforeLogo = chain;
+        chain.clear();
+    } else if (known && (m_request.cropLeft > 0 || m_request.cropTop > 0 || m_request.cropRight > 0
+                         || m_request.cropBottom > 0)) {
+        const int left = std::max(0, m_request.cropLeft);
+        const int top = std::max(0, m_request.cropTop);
+        const int cw = size.width() - left - std::max(0, m_request.cropRight);
+        const int ch = size.height() - top - std::max(0, m_request.cropBottom);
+        if (cw < 2 || ch < 2) {
+            *error = QStringLiteral("the crop (%1, %2, %3, %4) leaves no picture of %5x%6")
+                         .arg(left)
+                         .arg(top)
+                         .arg(m_request.cropRight)
+                         .arg(m_request.cropBottom)
+                         .arg(size.width())
+                         .arg(size.height());
+            return {};
+        }
+        chain << QStringLiteral("crop=%1:%2:%3:%4").arg(cw).arg(ch).arg(left).arg(top);
+        size = QSize(cw, ch);
+    }
+
+    if (plan.requestedSize.isValid() && plan.requestedSize != size) {
+        chain << QStringLiteral("scale=%1:%2")
+                     .arg(plan.requestedSize.width())
+                     .arg(plan.requestedSize.height());
+        size = plan.requestedSize;
+    }
+    if (size.width() > 0 && size.height() > 0)
+        appendSizeFix(&chain, size, EncoderCaps::legalFrameSize(plan.encoder, size));
+    return chain;
+}
+
+double ArgumentTranslator::expectedDuration(bool video, bool audio) const
+{
+    double base = -1;
+    if (video)
+        base = std::max(base, m_source.videoDuration);
+    if (audio)
+        base = std::max(base, m_source.audioDuration);
+    if (base <= 0)
+        base = m_source.duration;
+    if (base <= 0)
+        return -1;
+    if (m_hasScript) {
+        qint64 first = 0;
+        qint64 last = -1;
+        m_script.keptFrames(&first, &last);
+        const double start = first / m_script.frameRate;
+        const double end = last >= 0 ? std::min(base, (last + 1) / m_script.frameRate) : base;
+        return std::max(0.0, end - start);
+    }
+    const double seek = parseTime(m_request.seek);
+    if (seek > 0)
+        base -= seek;
+    const double length = parseTime(m_request.length);
+    if (length > 0)
+        base = std::min(base, length);
+    return std::max(0.0, base);
+}
+
+bool ArgumentTranslator::translate(const QString &sourcePath, const QString &outputPath,
+                                   FfmpegCommand *command, QString *error) const
+{
+    *command = FfmpegCommand();
+    const QString &output = m_request.output;
+    const bool audioOnly = EncoderCaps::isAudioOnlyOutput(output);
+    const QString wantedVideo = EncoderCaps::resolveEncoder(m_request.videoCodec, Kind::Video);
+    const QString muxer = EncoderCaps::muxerFor(output, m_request.format.trimmed(), wantedVideo);
+    if (muxer.isEmpty()) {
+        *error = m_request.format.trimmed().isEmpty()
+                     ? QStringLiteral("cannot tell the output format from the name '%1'")
+                           .arg(QFileInfo(output).fileName())
+                     : QStringLiteral("unknown output format '%1'").arg(m_request.format);
+        return false;
+    }
+    command->muxer = muxer;
+
+    VideoPlan video;
+    AudioPlan audio;
+    command->writesVideo = planVideo(muxer, audioOnly, &video, command);
+    command->writesAudio = planAudio(muxer, audioOnly, &audio, command);
+    if (!command->writesVideo && !command->writesAudio) {
+        *error = QStringLiteral("the source has nothing that a %1 file can hold")
+                     .arg(QFileInfo(output).suffix().toUpper());
+        return false;
+    }
+
+    QStringList beforeLogo;
+    QStringList videoChain;
+    if (command->writesVideo) {
+        videoChain = videoFilters(video, &beforeLogo, error);
+        if (!error->isEmpty())
+            return false;
+    }
+
+    QStringList &args = command->arguments;
+    args << "-hide_banner" << "-nostdin" << "-loglevel" << "level+info" << "-stats";
+    const double seek = parseTime(m_request.seek);
+    if (!m_hasScript && seek > 0)
+        args << "-ss" << num(seek);
+    args << "-i" << QStringLiteral("file:") + sourcePath;
+    const bool logo = m_hasScript && command->writesVideo && !m_script.logoPath.isEmpty();
+    if (logo)
+        args << "-i" << QStringLiteral("file:") + m_script.logoPath;
+
+    if (m_hasScript) {
+        QStringList graph;
+        if (command->writesVideo) {
+            const QString in = QStringLiteral("[0:%1]").arg(m_source.videoIndex);
+            if (logo) {
+                // The logo picture lies over the frame's top-left corner at
+                // its own size; its transparency is kept.
+                graph << in + beforeLogo.join(QLatin1Char(',')) + QStringLiteral("[base]");
+                QString over = QStringLiteral("[base][1:v]overlay=0:0");
+                if (!videoChain.isEmpty())
+                    over += QLatin1Char(',') + videoChain.join(QLatin1Char(','));
+                graph << over + QStringLiteral("[vout]");
+            } else {
+                graph << in + (beforeLogo + videoChain).join(QLatin1Char(',')) + QStringLiteral("[vout]");
+            }
+        }
+        if (command->writesAudio)
+            graph << QStringLiteral("[0:%1]").arg(m_source.audioIndex)
+                         + audioFilters().join(QLatin1Char(',')) + QStringLiteral("[aout]");
+        args << "-filter_complex" << graph.join(QLatin1Char(';'));
+        if (command->writesVideo)
+            args << "-map" << "[vout]";
+        if (command->writesAudio)
+            args << "-map" << "[aout]";
+    } else {
+        if (command->writesVideo) {
+            args << "-map" << QStringLiteral("0:%1").arg(m_source.videoIndex);
+            if (!videoChain.isEmpty())
+                args << "-vf" << videoChain.join(QLatin1Char(','));
+        }
+        if (command->writesAudio)
+            args << "-map" << QStringLiteral("0:%1").arg(m_source.audioIndex);
+    }
+
+    if (command->writesVideo) {
+        args << "-c:v" << video.encoder;
+        if (!video.preset.isEmpty())
+            args << "-preset" << video.preset;
+        if (!video.profile.isEmpty())
+            args << "-profile:v" << video.profile;
+        const qint64 bitrate = parseBitrate(m_request.videoBitrate);
+        if (bitrate > 0)
+            args << "-b:v" << QString::number(bitrate);
+        AVRational rate{0, 1};
+        if (!isUnset(m_request.frameRate)) {
+            if (av_parse_video_rate(&rate, m_request.frameRate.trimmed().toLatin1().constData()) >= 0
+                && rate.num > 0 && av_q2d(rate) <= 1000)
+                args << "-r" << QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
+            else
+                command->notes << QStringLiteral("frame rate '%1' not understood").arg(m_request.frameRate);
+        }
+        if (!isUnset(m_request.aspect)) {
+            AVRational aspect{0, 1};
+            if (av_parse_ratio(&aspect, m_request.aspect.trimmed().toLatin1().constData(), 255,
+                               AV_LOG_MAX_OFFSET, nullptr) >= 0
+                && aspect.num > 0 && aspect.den > 0)
+                args << "-aspect" << QStringLiteral("%1:%2").arg(aspect.num).arg(aspect.den);
+            else
+                command->notes << QStringLiteral("aspect '%1' not understood").arg(m_request.aspect);
+        }
+        const QString pixels = EncoderCaps::pixelFormat(video.encoder);
+        if (!pixels.isEmpty())
+            args << "-pix_fmt" << pixels;
+    }
+    bool threadsOk = false;
+    const int threads = m_request.threads.trimmed().toInt(&threadsOk);
+    if (threadsOk && threads >= 0 && threads <= 64)
+        args << "-threads" << QString::number(threads);
+
+    if (command->writesAudio) {
+        args << "-c:a" << audio.encoder;
+        if (audio.bitrate > 0)
+            args << "-b:a" << QString::number(audio.bitrate);
+        if (audio.sampleRate > 0)
+            args << "-ar" << QString::number(audio.sampleRate);
+        if (audio.channels > 0)
+            args << "-ac" << QString::number(audio.channels);
+    }
+    const double length = parseTime(m_request.length);
+    if (!m_hasScript && length > 0)
+        args << "-t" << num(length);
+    args << "-f" << muxer << "-y" << QStringLiteral("file:") + outputPath;
+
+    command->expectedDuration = expectedDuration(command->writesVideo, command->writesAudio);
+    return true;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "avsscript.h"
+#include "jobrequest.h"
+
+namespace Probe {
+struct Media;
+}
+
+// The facts about the source that the translation depends on.
+struct SourceFacts {
+    bool hasVideo = false;
+    bool hasAudio = false;
+    int videoIndex = -1; // stream the job converts, as ffmpeg itself would pick it
+    int audioIndex = -1;
+    int width = 0; // as displayed, after any rotation
+    int height = 0;
+    int sarNum = 1;
+    int sarDen = 1;
+    int sampleRate = 0;
+    int channels = 0;
+    double videoDuration = -1;
+    double audioDuration = -1;
+    double duration = -1;
+    double startTime = 0;
+
+    static SourceFacts from(const Probe::Media &media);
+};
+
+// The ffmpeg command line for one job and what its result must look like.
+struct FfmpegCommand {
+    QStringList arguments; // without the program name
+    QString muxer;
+    bool writesVideo = false;
+    bool writesAudio = false;
+    double expectedDuration = -1; // seconds; negative when it cannot be told
+    QStringList notes;            // choices made in place of the request, for the log
+};
+
+// Turns a job of the old vocabulary, and the wrapper script it may name, into
+// the arguments of Debian's ffmpeg (5.1).
+class ArgumentTranslator
+{
+public:
+    ArgumentTranslator(const JobRequest &request, const SourceFacts &source);
+
+    // The job reads a wrapper script instead of the source itself.
+    void setScript(const AvsScript &script);
+
+    // sourcePath and outputPath are absolute; outputPath is where ffmpeg
+    // writes (the temporary file), the request's output names the format.
+    bool translate(const QString &sourcePath, const QString &outputPath, FfmpegCommand *command,
+                   QString *error) const;
+
+    // "128K", "128k", "128kbps", "128000", "1.5M" ... in bits per second; a
+    // plain number below 10000 counts in kb/s, as the old option did. 0 for
+    // "Auto", empty or unreadable text.
+    static qint64 parseBitrate(const QString &text);
+
+    // Seconds from "90", "90.5" or "00:01:30.5"; negative when unreadable.
+    static double parseTime(const QString &text);
+
+private:
+    struct VideoPlan;
+    struct AudioPlan;
+
+    bool planVideo(const QString &muxer, bool audioOnly, VideoPlan *plan, FfmpegCommand *command) const;
+    bool planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan, FfmpegCommand *command) const;
+    QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
+    QStringList audioFilters() const;
+    double expectedDuration(bool video, bool audio) const;
+
+    JobRequest m_request;
+    SourceFacts m_source;
+    bool m_hasScript = false;
+    AvsScript m_script;
+};

@@ -1,0 +1,303 @@
+#include "encodercaps.h"
+
+#include <cmath>
+#include <cstdlib>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+namespace EncoderCaps {
+
+namespace {
+
+const AVCodec *findEncoder(const QString &name)
+{
+    return name.isEmpty() ? nullptr : avcodec_find_encoder_by_name(name.toLatin1().constData());
+}
+
+AVMediaType mediaType(Kind kind)
+{
+    return kind == Kind::Video ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
+}
+
+const QHash<QString, QString> &aliases()
+{
+    // Old or generic names and the encoder this ffmpeg has for them. The AAC
+    // and AMR libraries of the old days are not built into Debian's ffmpeg.
+    static const QHash<QString, QString> table = {
+        {"h264", "libx264"},
+        {"x264", "libx264"},
+        {"xvid", "libxvid"},
+        {"msmpeg4v1", "msmpeg4v2"},
+        {"msmpeg4v3", "msmpeg4"},
+        {"wmv3", "wmv2"},
+        {"flv1", "flv"},
+        {"hevc", "libx265"},
+        {"theora", "libtheora"},
+        {"vp8", "libvpx"},
+        {"vp9", "libvpx-vp9"},
+        {"libfaac", "aac"},
+        {"libfdk_aac", "aac"},
+        {"libvo_aacenc", "aac"},
+        {"mpeg4aac", "aac"},
+        {"mp3", "libmp3lame"},
+        {"libamr_nb", "libopencore_amrnb"},
+        {"libamr-nb", "libopencore_amrnb"},
+        {"amr_nb", "libopencore_amrnb"},
+        {"amr", "libopencore_amrnb"},
+        {"libamr_wb", "libvo_amrwbenc"},
+        {"amr_wb", "libvo_amrwbenc"},
+        {"vorbis", "libvorbis"},
+        {"opus", "libopus"},
+    };
+    return table;
+}
+
+const QHash<QString, QString> &extensionMuxers()
+{
+    static const QHash<QString, QString> table = {
+        {"avi", "avi"},      {"divx", "avi"},     {"asf", "asf"},      {"wmv", "asf"},
+        {"wma", "asf"},      {"mp4", "mp4"},      {"m4v", "mp4"},      {"m4a", "ipod"},
+        {"mov", "mov"},      {"qt", "mov"},       {"3gp", "3gp"},      {"3g2", "3g2"},
+        {"mpg", "mpeg"},     {"mpeg", "mpeg"},    {"vob", "vob"},      {"ts", "mpegts"},
+        {"m2ts", "mpegts"},  {"mts", "mpegts"},   {"flv", "flv"},      {"mkv", "matroska"},
+        {"mka", "matroska"}, {"webm", "webm"},    {"ogg", "ogg"},      {"ogv", "ogg"},
+        {"oga", "ogg"},      {"aac", "adts"},     {"ac3", "ac3"},      {"aiff", "aiff"},
+        {"aif", "aiff"},     {"amr", "amr"},      {"au", "au"},        {"flac", "flac"},
+        {"mp2", "mp2"},      {"mp3", "mp3"},      {"wav", "wav"},      {"swf", "swf"},
+        {"rm", "rm"},        {"dv", "dv"},        {"opus", "opus"},
+    };
+    return table;
+}
+
+// Muxers that the libraries cannot answer for, with what players accept in them.
+bool programStreamAccepts(const QString &encoder, Kind kind)
+{
+    static const QSet<QString> video = {"mpeg1video", "mpeg2video", "libx264"};
+    static const QSet<QString> audio = {"mp2", "libtwolame", "libmp3lame", "ac3"};
+    return kind == Kind::Video ? video.contains(encoder) : audio.contains(encoder);
+}
+
+} // namespace
+
+QString resolveEncoder(const QString &name, Kind kind)
+{
+    const QString trimmed = name.trimmed();
+    const QString mapped = aliases().value(trimmed.toLower(), trimmed);
+    const AVCodec *codec = findEncoder(mapped);
+    if (!codec || codec->type != mediaType(kind))
+        return QString();
+    // An experimental encoder needs extra switches and makes poor files.
+    if (codec->capabilities & AV_CODEC_CAP_EXPERIMENTAL)
+        return QString();
+    return mapped;
+}
+
+bool isAudioOnlyOutput(const QString &outputPath)
+{
+    static const QSet<QString> audio = {"aac", "ac3", "aiff", "aif", "amr", "au",  "flac",
+                                        "m4a", "mp2", "mp3",  "wav", "wma", "oga", "opus",
+                                        "mka"};
+    return audio.contains(QFileInfo(outputPath).suffix().toLower());
+}
+
+QString muxerFor(const QString &outputPath, const QString &formatOption, const QString &videoEncoder)
+{
+    if (!formatOption.isEmpty()) {
+        const AVOutputFormat *format = av_guess_format(formatOption.toLatin1().constData(), nullptr,
+                                                       nullptr);
+        return format ? QString::fromLatin1(format->name) : QString();
+    }
+    const QString suffix = QFileInfo(outputPath).suffix().toLower();
+    QString muxer = extensionMuxers().value(suffix);
+    // MPEG-2 pictures belong in an MPEG-2 program stream.
+    if (muxer == QLatin1String("mpeg") && videoEncoder == QLatin1String("mpeg2video"))
+        muxer = QStringLiteral("vob");
+    if (!muxer.isEmpty())
+        return muxer;
+    if (suffix.isEmpty())
+        return QString();
+    const QByteArray probeName = "x." + suffix.toLatin1();
+    const AVOutputFormat *format = av_guess_format(nullptr, probeName.constData(), nullptr);
+    return format ? QString::fromLatin1(format->name) : QString();
+}
+
+bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind, bool audioOnlyOutput)
+{
+    if (kind == Kind::Video && audioOnlyOutput)
+        return false;
+    const AVOutputFormat *format = av_guess_format(muxer.toLatin1().constData(), nullptr, nullptr);
+    const AVCodec *codec = findEncoder(encoder);
+    if (!format || !codec)
+        return false;
+    if (muxer == QLatin1String("mpeg") || muxer == QLatin1String("vob"))
+        return programStreamAccepts(encoder, kind);
+    const int answer = avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL);
+    if (answer >= 0)
+        return answer == 1;
+    // No table to ask: a sound-only file takes its own codec only, other
+    // containers are trusted with what the profile chose.
+    if (kind == Kind::Audio && audioOnlyOutput)
+        return codec->id == format->audio_codec;
+    return true;
+}
+
+QString defaultEncoder(const QString &muxer, Kind kind)
+{
+    const AVOutputFormat *format = av_guess_format(muxer.toLatin1().constData(), nullptr, nullptr);
+    if (!format)
+        return QString();
+    const AVCodecID id = kind == Kind::Video ? format->video_codec : format->audio_codec;
+    if (id == AV_CODEC_ID_NONE)
+        return QString();
+    const AVCodec *codec = avcodec_find_encoder(id);
+    if (!codec)
+        return QString();
+    return resolveEncoder(QString::fromLatin1(codec->name), kind);
+}
+
+QVector<int> sampleRates(const QString &encoder, const QString &muxer)
+{
+    QVector<int> rates;
+    if (const AVCodec *codec = findEncoder(encoder)) {
+        for (const int *r = codec->supported_samplerates; r && *r; ++r)
+            rates.append(*r);
+    }
+    // Limits these encoders check only when they are opened.
+    if (encoder == QLatin1String("libopencore_amrnb"))
+        rates = {8000};
+    else if (encoder == QLatin1String("libvo_amrwbenc"))
+        rates = {16000};
+    if (rates.isEmpty() && encoder.startsWith(QLatin1String("wmav")))
+        rates = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
+    // Flash players only know these three rates for everything but AAC.
+    if (muxer == QLatin1String("flv") && encoder != QLatin1String("aac")) {
+        const QVector<int> flash = {44100, 22050, 11025};
+        if (rates.isEmpty())
+            return flash;
+        QVector<int> both;
+        for (int r : rates) {
+            if (flash.contains(r))
+                both.append(r);
+        }
+        return both.isEmpty() ? flash : both;
+    }
+    return rates;
+}
+
+int nearest(const QVector<int> &allowed, int wanted)
+{
+    if (allowed.isEmpty())
+        return wanted;
+    int best = allowed.first();
+    for (int r : allowed) {
+        if (std::abs(r - wanted) < std::abs(best - wanted))
+            best = r;
+    }
+    return best;
+}
+
+int maxChannels(const QString &encoder, const QString &muxer)
+{
+    int most = 0;
+    if (encoder == QLatin1String("libopencore_amrnb") || encoder == QLatin1String("libvo_amrwbenc")) {
+        most = 1;
+    } else if (encoder.startsWith(QLatin1String("wmav")) || encoder == QLatin1String("adpcm_ms")
+        || encoder == QLatin1String("adpcm_ima_wav")) {
+        most = 2;
+    } else if (const AVCodec *codec = findEncoder(encoder)) {
+        for (const AVChannelLayout *l = codec->ch_layouts; l && l->nb_channels; ++l)
+            most = std::max(most, l->nb_channels);
+    }
+    if (muxer == QLatin1String("flv") && (most == 0 || most > 2))
+        most = 2;
+    return most;
+}
+
+bool takesAudioBitrate(const QString &encoder)
+{
+    return !(encoder.startsWith(QLatin1String("pcm_")) || encoder.startsWith(QLatin1String("adpcm_"))
+             || encoder == QLatin1String("flac") || encoder == QLatin1String("alac"));
+}
+
+qint64 audioBitrate(const QString &encoder, qint64 wanted, int sampleRate)
+{
+    if (!takesAudioBitrate(encoder))
+        return 0;
+    QVector<int> allowedKbit;
+    if (encoder == QLatin1String("libopencore_amrnb")) {
+        const QVector<int> modes = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
+        return nearest(modes, int(std::min<qint64>(wanted, 1000000)));
+    }
+    if (encoder == QLatin1String("mp2") || encoder == QLatin1String("libtwolame")) {
+        if (sampleRate >= 32000)
+            allowedKbit = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+        else
+            allowedKbit = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    } else if (encoder == QLatin1String("ac3")) {
+        allowedKbit = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
+                       192, 224, 256, 320, 384, 448, 512, 576, 640};
+    } else if (encoder.startsWith(QLatin1String("wmav"))) {
+        return std::clamp<qint64>(wanted, 24000, 384000);
+    } else if (encoder == QLatin1String("libmp3lame")) {
+        return std::clamp<qint64>(wanted, 8000, 320000);
+    }
+    if (allowedKbit.isEmpty())
+        return wanted;
+    return qint64(nearest(allowedKbit, int(std::min<qint64>(wanted / 1000, 100000)))) * 1000;
+}
+
+QString pixelFormat(const QString &encoder)
+{
+    static const QSet<QString> planar420 = {
+        "libx264", "libx265",  "libxvid", "mpeg4",      "msmpeg4",    "msmpeg4v2",
+        "wmv1",    "wmv2",     "h263",    "h263p",      "flv",        "mpeg1video",
+        "mpeg2video", "libtheora", "libvpx", "libvpx-vp9"};
+    if (encoder == QLatin1String("mjpeg"))
+        return QStringLiteral("yuvj420p");
+    return planar420.contains(encoder) ? QStringLiteral("yuv420p") : QString();
+}
+
+QSize legalFrameSize(const QString &encoder, QSize wanted)
+{
+    int w = std::max(wanted.width(), 2);
+    int h = std::max(wanted.height(), 2);
+    if (encoder == QLatin1String("h263")) {
+        // Plain H.263 knows five picture sizes only; take the one closest in area.
+        static const QSize sizes[] = {{128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}};
+        QSize best = sizes[0];
+        double bestDistance = 1e300;
+        for (const QSize &s : sizes) {
+            const double distance = std::fabs(std::log(double(s.width()) * s.height() / (double(w) * h)));
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = s;
+            }
+        }
+        return best;
+    }
+    if (encoder == QLatin1String("h263p")) {
+        w = std::clamp(w / 4 * 4, 4, 2048);
+        h = std::clamp(h / 4 * 4, 4, 1152);
+        return {w, h};
+    }
+    if (encoder == QLatin1String("mpeg1video") || encoder == QLatin1String("mpeg2video")) {
+        w = std::min(w, 4094);
+        h = std::min(h, 4094);
+    }
+    // 4:2:0 pictures need even sizes.
+    return {std::max(2, w / 2 * 2), std::max(2, h / 2 * 2)};
+}
+
+bool takesPreset(const QString &encoder)
+{
+    return encoder == QLatin1String("libx264") || encoder == QLatin1String("libx265");
+}
+
+} // namespace EncoderCaps

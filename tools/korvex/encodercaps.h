@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QVector>
+
+// What Debian's ffmpeg can do with each encoder and container, as far as the
+// jobs of the main program need it. Lookups go to the linked FFmpeg libraries,
+// which are the same build as the ffmpeg program; the few limits that the
+// libraries do not publish are kept here.
+namespace EncoderCaps {
+
+enum class Kind {
+    Video,
+    Audio
+};
+
+// The encoder this ffmpeg has for a name of the old vocabulary (libfaac gives
+// aac, msmpeg4v1 gives msmpeg4v2 ...); empty when nothing fits.
+QString resolveEncoder(const QString &name, Kind kind);
+
+// The muxer for an output: from "-f" when given, else from the file's
+// extension; empty when neither names one.
+QString muxerFor(const QString &outputPath, const QString &formatOption, const QString &videoEncoder);
+
+// Outputs that carry sound only, by extension: a video stream there would be
+// written as cover art or refused.
+bool isAudioOnlyOutput(const QString &outputPath);
+
+// Whether the muxer can carry the encoder's streams.
+bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind,
+                      bool audioOnlyOutput);
+
+// The muxer's own choice of encoder, as this ffmpeg would take it.
+QString defaultEncoder(const QString &muxer, Kind kind);
+
+// Sample rates the encoder (inside that muxer) takes; empty means any.
+QVector<int> sampleRates(const QString &encoder, const QString &muxer);
+int nearest(const QVector<int> &allowed, int wanted);
+
+// Most channels the encoder takes; 0 means no limit known.
+int maxChannels(const QString &encoder, const QString &muxer);
+
+// Audio bitrate (bits per second) the encoder can use nearest to the wish;
+// 0 when the encoder has no bitrate to set.
+qint64 audioBitrate(const QString &encoder, qint64 wanted, int sampleRate);
+bool takesAudioBitrate(const QString &encoder);
+
+// Pixel format the devices expect from the encoder; empty to leave ffmpeg's.
+QString pixelFormat(const QString &encoder);
+
+// A frame size the encoder accepts, close to the wish.
+QSize legalFrameSize(const QString &encoder, QSize wanted);
+
+bool takesPreset(const QString &encoder);
+
+} // namespace EncoderCaps

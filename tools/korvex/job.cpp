@@ -1,0 +1,480 @@
+#include "job.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include "avsscript.h"
+#include "probe.h"
+
+namespace {
+
+// Set from the signal handler; before anything needs cleaning up, a stop
+// request simply ends the process.
+volatile sig_atomic_t g_signal = 0;
+volatile sig_atomic_t g_cleanupArmed = 0;
+int g_wakeWrite = -1;
+
+void onStopSignal(int signal)
+{
+    g_signal = signal;
+    if (!g_cleanupArmed)
+        _exit(Job::Stopped);
+    if (g_wakeWrite >= 0) {
+        const char byte = 1;
+        const ssize_t ignored = write(g_wakeWrite, &byte, 1);
+        (void)ignored;
+    }
+}
+
+constexpr qint64 kMaxScriptBytes = 64 * 1024;
+constexpr int kReadBufferBytes = 64 * 1024;
+// The main program reads its text in chunks; a failure notice that shares a
+// chunk with a progress line goes unnoticed, so it waits this long after one.
+constexpr qint64 kFailureGapMs = 250;
+// An output this much shorter than its source was cut off.
+constexpr double kShortSeconds = 0.5;
+constexpr double kShortFraction = 0.05;
+constexpr int kShortNameChars = 48;
+
+qint64 nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool statFile(const QString &path, struct stat *info)
+{
+    return ::stat(native(path).constData(), info) == 0;
+}
+
+QByteArray writeFailureText(const QString &output, const QString &reason)
+{
+    // "Operation not permitted" is the words the main program looks for to
+    // mark a job whose output could not be written.
+    QString text = QStringLiteral("korvex: cannot write '%1': %2").arg(output, reason);
+    if (reason != systemError(EPERM))
+        text += QStringLiteral(" (%1)").arg(systemError(EPERM));
+    return text.toUtf8();
+}
+
+} // namespace
+
+Job::Job(const QStringList &arguments)
+    : m_arguments(arguments)
+{
+}
+
+QString Job::temporaryPath(const QString &outputPath, qint64 pid)
+{
+    const QFileInfo info(outputPath);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName().left(kShortNameChars)
+           + QStringLiteral(".korvex-%1.part").arg(pid);
+}
+
+void Job::say(const QByteArray &text)
+{
+    if (m_callerGone)
+        return;
+    if (!writeAll(STDERR_FILENO, text.constData(), size_t(text.size())) && errno == EPIPE)
+        m_callerGone = true;
+}
+
+int Job::run()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    // A caller that goes away shows as a failed write, handled like a stop.
+    signal(SIGPIPE, SIG_IGN);
+
+    int exitCode = Success;
+    if (!prepare(&exitCode))
+        return exitCode;
+    return execute();
+}
+
+bool Job::refuseSameFile(const QStringList &sources)
+{
+    struct stat out;
+    if (!statFile(m_output, &out))
+        return false;
+    for (const QString &source : sources) {
+        struct stat in;
+        if (source.isEmpty() || !statFile(source, &in))
+            continue;
+        // The same inode catches links, other spellings of the path and
+        // names that differ only in case on such file systems.
+        if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+            say(QStringLiteral("korvex: the output '%1' is the source '%2' itself; choose another "
+                               "output name\n")
+                    .arg(m_output, source)
+                    .toUtf8());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Job::prepare(int *exitCode)
+{
+    QString error;
+    if (!JobRequest::parse(m_arguments, &m_request, &error)) {
+        say(QStringLiteral("korvex: %1\n").arg(error).toUtf8());
+        *exitCode = Refused;
+        return false;
+    }
+    m_input = QFileInfo(m_request.input).absoluteFilePath();
+    m_source = m_input;
+
+    AvsScript script;
+    const bool usesScript = QFileInfo(m_input).suffix().compare(QLatin1String("avs"), Qt::CaseInsensitive) == 0;
+    if (usesScript) {
+        QFile file(m_input);
+        const QFileInfo info(m_input);
+        if (!info.isFile() || info.size() > kMaxScriptBytes || !file.open(QIODevice::ReadOnly)) {
+            say(QStringLiteral("korvex: %1: %2\n")
+                    .arg(m_request.input,
+                         info.exists() ? QStringLiteral("not a script that korvex can read")
+                                       : systemError(ENOENT))
+                    .toUtf8());
+            *exitCode = info.exists() ? Refused : Failed;
+            return false;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString text = decoder.decode(file.readAll());
+        if (decoder.hasError()) {
+            say(QStringLiteral("korvex: %1: the script is not UTF-8 text\n").arg(m_request.input).toUtf8());
+            *exitCode = Refused;
+            return false;
+        }
+        if (!AvsScript::parse(text, info.absolutePath(), &script, &error)) {
+            say(QStringLiteral("korvex: %1: %2; the script is refused\n").arg(m_request.input, error).toUtf8());
+            *exitCode = Refused;
+            return false;
+        }
+        m_source = script.sourcePath;
+        if (!script.logoPath.isEmpty() && !QFileInfo(script.logoPath).isReadable()) {
+            say(QStringLiteral("korvex: the logo picture '%1' cannot be read\n").arg(script.logoPath).toUtf8());
+            *exitCode = Failed;
+            return false;
+        }
+    }
+
+    const Probe::Media media = Probe::read(m_source);
+    if (!media.opened) {
+        say(QStringLiteral("%1: %2\n").arg(usesScript ? m_source : m_request.input, media.error).toUtf8());
+        *exitCode = Failed;
+        return false;
+    }
+    if (!media.hasVideo() && !media.hasAudio()) {
+        say(QStringLiteral("%1: no audio or video stream found\n").arg(m_source).toUtf8());
+        *exitCode = Failed;
+        return false;
+    }
+
+    m_output = QFileInfo(m_request.output).absoluteFilePath();
+    if (QFileInfo(m_output).isDir()) {
+        say(QStringLiteral("korvex: the output '%1' is a folder\n").arg(m_output).toUtf8());
+        *exitCode = Refused;
+        return false;
+    }
+    if (refuseSameFile({m_input, m_source, script.logoPath})) {
+        *exitCode = Refused;
+        return false;
+    }
+    if (!m_request.overwrite && QFileInfo::exists(m_output)) {
+        say(QStringLiteral("File '%1' already exists. Exiting.\n").arg(m_output).toUtf8());
+        *exitCode = Failed;
+        return false;
+    }
+
+    ArgumentTranslator translator(m_request, SourceFacts::from(media));
+    if (usesScript)
+        translator.setScript(script);
+    m_temporary = temporaryPath(m_output, getpid());
+    if (!translator.translate(m_source, m_temporary, &m_command, &error)) {
+        say(QStringLiteral("korvex: %1\n").arg(error).toUtf8());
+        *exitCode = Refused;
+        return false;
+    }
+    for (const QString &note : m_command.notes)
+        say(QStringLiteral("korvex: note: %1\n").arg(note).toUtf8());
+    return true;
+}
+
+void Job::sweepStaleTemporaries() const
+{
+    // Left behind by a korvex that was killed outright: its process is gone.
+    const QFileInfo info(m_output);
+    const QString prefix = QStringLiteral(".") + info.fileName().left(kShortNameChars) + QStringLiteral(".korvex-");
+    const QDir folder(info.absolutePath());
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!name.startsWith(prefix) || !name.endsWith(QLatin1String(".part")))
+            continue;
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size(), name.size() - prefix.size() - 5).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QFile::remove(folder.filePath(name));
+    }
+}
+
+int Job::execute()
+{
+    sweepStaleTemporaries();
+    g_cleanupArmed = 1;
+    if (g_signal)
+        return Stopped;
+
+    const QByteArray temporary = native(m_temporary);
+    int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        ::unlink(temporary.constData());
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        say(writeFailureText(m_output, systemError(errno)) + '\n');
+        return Failed;
+    }
+    ::close(fd);
+
+    int wake[2];
+    int errPipe[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        ::unlink(temporary.constData());
+        say(QStringLiteral("korvex: cannot start ffmpeg: %1\n").arg(systemError(errno)).toUtf8());
+        return Failed;
+    }
+    g_wakeWrite = wake[1];
+
+    // Everything the child needs is made before fork().
+    QList<QByteArray> storage;
+    storage << QByteArrayLiteral("ffmpeg");
+    for (const QString &argument : m_command.arguments)
+        storage << QFile::encodeName(argument);
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    sigset_t stopSignals;
+    sigset_t previous;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, &previous);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGTERM, SIG_DFL);
+        signal(SIGINT, SIG_DFL);
+        signal(SIGHUP, SIG_DFL);
+        signal(SIGPIPE, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        // ffmpeg must not outlive a korvex that is killed outright.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+        }
+        dup2(errPipe[1], STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        const char *why = std::strerror(errno);
+        const char prefix[] = "korvex: cannot start ffmpeg: ";
+        writeAll(STDERR_FILENO, prefix, sizeof prefix - 1);
+        writeAll(STDERR_FILENO, why, std::strlen(why));
+        writeAll(STDERR_FILENO, "\n", 1);
+        _exit(127);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    ::close(errPipe[1]);
+    if (child < 0) {
+        ::close(errPipe[0]);
+        ::unlink(temporary.constData());
+        say(QStringLiteral("korvex: cannot start ffmpeg: %1\n").arg(systemError(errno)).toUtf8());
+        return Failed;
+    }
+
+    std::vector<char> buffer(kReadBufferBytes);
+    bool killed = false;
+    for (;;) {
+        if ((g_signal || m_callerGone) && !killed) {
+            // The output is thrown away, so there is nothing for ffmpeg to finish.
+            ::kill(child, SIGKILL);
+            killed = true;
+        }
+        pollfd fds[2] = {{errPipe[0], POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents) {
+            char drain[64];
+            while (::read(wake[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (fds[0].revents) {
+            const ssize_t n = ::read(errPipe[0], buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            for (const QByteArray &line : m_log.feed(buffer.data(), n)) {
+                if (line.contains("time="))
+                    m_lastProgressMs = nowMs();
+                say(line);
+            }
+        }
+    }
+    ::close(errPipe[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (g_signal || m_callerGone)
+        return finishAfterStop();
+    return verifyAndPublish(status);
+}
+
+int Job::finishAfterStop()
+{
+    ::unlink(native(m_temporary).constData());
+    say(QStringLiteral("korvex: stopped by signal %1; '%2' was not written\n")
+            .arg(int(g_signal))
+            .arg(m_output)
+            .toUtf8());
+    return Stopped;
+}
+
+int Job::fail(const QByteArray &message)
+{
+    ::unlink(native(m_temporary).constData());
+    if (m_lastProgressMs >= 0) {
+        const qint64 wait = kFailureGapMs - (nowMs() - m_lastProgressMs);
+        if (wait > 0) {
+            const timespec pause = {time_t(wait / 1000), long(wait % 1000) * 1000000L};
+            nanosleep(&pause, nullptr);
+        }
+    }
+    say(message + '\n');
+    return Failed;
+}
+
+int Job::verifyAndPublish(int status)
+{
+    for (const QByteArray &line : m_log.finish())
+        say(line);
+    const QString notWritten = QStringLiteral("'%1' was not written").arg(m_output);
+    if (WIFSIGNALED(status))
+        return fail(QStringLiteral("korvex: ffmpeg ended abnormally (signal %1); %2")
+                        .arg(WTERMSIG(status))
+                        .arg(notWritten)
+                        .toUtf8());
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    if (m_log.writeFailure())
+        return fail(writeFailureText(m_output, QString::fromUtf8(m_log.lastError())));
+    if (code != 0)
+        return fail(QStringLiteral("korvex: conversion failed (ffmpeg exit code %1); %2")
+                        .arg(code)
+                        .arg(notWritten)
+                        .toUtf8());
+
+    const Probe::Media out = Probe::read(m_temporary, true);
+    if (!out.opened)
+        return fail(QStringLiteral("korvex: the converted file cannot be read back (%1); %2")
+                        .arg(out.error, notWritten)
+                        .toUtf8());
+    if ((m_command.writesVideo && !out.hasVideo()) || (m_command.writesAudio && !out.hasAudio()))
+        return fail(QStringLiteral("korvex: the converted file lacks its %1; %2")
+                        .arg(m_command.writesVideo && !out.hasVideo() ? "picture" : "sound", notWritten)
+                        .toUtf8());
+
+    double produced = -1;
+    if (m_command.writesVideo)
+        produced = std::max(produced, out.durationOf(Probe::Stream::Video));
+    if (m_command.writesAudio)
+        produced = std::max(produced, out.durationOf(Probe::Stream::Audio));
+    const double expected = m_command.expectedDuration;
+    const bool shortOutput = expected > 0 && produced >= 0
+                             && produced < expected - std::max(kShortSeconds, kShortFraction * expected);
+    if (m_log.partialFile() || m_log.decodeErrors() > 0 || shortOutput) {
+        // The words the main program reads as a failed file.
+        QString text = QStringLiteral("korvex: Error while decoding stream: the source is damaged "
+                                      "or incomplete");
+        if (shortOutput)
+            text += QStringLiteral(" (%1 s of %2 s converted)")
+                        .arg(QString::number(produced, 'f', 2), QString::number(expected, 'f', 2));
+        return fail((text + QStringLiteral("; ") + notWritten).toUtf8());
+    }
+
+    if (::rename(native(m_temporary).constData(), native(m_output).constData()) != 0)
+        return fail(writeFailureText(m_output, systemError(errno)));
+
+    QByteArray progress = m_log.finalProgress();
+    if (!progress.contains("time=") || progress.contains("time=N/A")) {
+        const double seconds = std::max(0.0, produced);
+        progress = QStringLiteral("Lsize=%1kB time=%2 bitrate=%3kbits/s")
+                       .arg(out.fileSize / 1024, 8)
+                       .arg(QString::number(seconds, 'f', 2))
+                       .arg(seconds > 0 ? QString::number(out.fileSize * 8 / seconds / 1000, 'f', 1)
+                                        : QStringLiteral("N/A"),
+                            6)
+                       .toLatin1();
+    }
+    QByteArray summary = m_log.summary();
+    if (summary.isEmpty())
+        summary = "video:0kB audio:0kB global headers:0kB muxing overhead 0.000000%";
+    // One write: the reader sees "time=" and the summary words together.
+    say(progress + '\n' + summary + '\n');
+    return Success;
+}

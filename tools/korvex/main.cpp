@@ -1,0 +1,80 @@
+// korvex: the transcoder of Quillora.
+//
+//   korvex -i FILE                 describe FILE on standard error
+//   korvex [-ss S -t T] -i INPUT [options] OUTPUT
+//                                  convert INPUT (a media file or one of the
+//                                  program's AviSynth scripts) into OUTPUT
+//
+// Exit codes: 0 done; 1 the file could not be read or converted; 2 the request
+// was refused before anything started; 255 stopped by a signal.
+
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <QFile>
+#include <QStringList>
+
+#include "job.h"
+#include "jobrequest.h"
+#include "probe.h"
+
+namespace {
+
+// The libraries' own complaints (a misdetected format, a broken header) are
+// kept and shown in front of the probe text, so that the whole answer leaves
+// in one piece.
+QByteArray g_libraryLog;
+
+void keepLibraryLog(void *context, int level, const char *format, va_list args)
+{
+    if (level > AV_LOG_ERROR)
+        return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
+    if (g_libraryLog.size() < 2048)
+        g_libraryLog += line;
+}
+
+int probe(const QString &path)
+{
+    const Probe::Media media = Probe::read(path);
+    QByteArray text = g_libraryLog;
+    int exitCode = 0;
+    if (!media.opened) {
+        text += (path + QStringLiteral(": ") + media.error + QLatin1Char('\n')).toUtf8();
+        exitCode = 1;
+    } else {
+        text += Probe::describe(media).toUtf8();
+        if (!media.hasVideo() && !media.hasAudio()) {
+            text += (path + QStringLiteral(": no audio or video stream found\n")).toUtf8();
+            exitCode = 1;
+        }
+    }
+    const char *data = text.constData();
+    qsizetype left = text.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, data, size_t(left));
+        if (n <= 0)
+            break;
+        data += n;
+        left -= n;
+    }
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    av_log_set_callback(keepLibraryLog);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    if (JobRequest::isProbe(arguments))
+        return probe(arguments.at(1));
+    return Job(arguments).run();
+}

@@ -1,0 +1,330 @@
+#include "probe.h"
+
+#include <cmath>
+#include <cstring>
+
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <QFile>
+
+namespace Probe {
+
+namespace {
+
+// The reader in the main program takes everything it needs from one chunk of
+// text; a single write below the pipe's atomic size arrives as one chunk.
+constexpr int kMaxStreamLines = 24;
+
+QString errorText(int code)
+{
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return QString::fromUtf8(buffer);
+}
+
+// Field texts of the stream lines must not hold the separators that the
+// reader splits on.
+QString plainField(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == ',' || c == '[' || c == ']' || c == ':' || c.isSpace())
+            continue;
+        out += c;
+    }
+    return out.isEmpty() ? QStringLiteral("unknown") : out;
+}
+
+double seconds(int64_t value, AVRational timeBase)
+{
+    if (value == AV_NOPTS_VALUE)
+        return -1;
+    return double(value) * av_q2d(timeBase);
+}
+
+double chooseFrameRate(const AVStream *st)
+{
+    const double real = st->r_frame_rate.den ? av_q2d(st->r_frame_rate) : 0;
+    const double average = st->avg_frame_rate.den ? av_q2d(st->avg_frame_rate) : 0;
+    // A container's tick rate sometimes shows up as the "real" rate of a
+    // variable-rate stream; the average is then the useful figure.
+    if (real > 0 && average > 0 && real > average * 1.5)
+        return average;
+    if (real > 0)
+        return real;
+    return average;
+}
+
+int displayRotation(const AVStream *st)
+{
+    size_t size = 0;
+    const uint8_t *matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return 0;
+    const double angle = av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
+    if (std::isnan(angle))
+        return 0;
+    int degrees = int(std::lround(-angle)) % 360;
+    if (degrees < 0)
+        degrees += 360;
+    return degrees;
+}
+
+Stream describeStream(AVFormatContext *ctx, AVStream *st)
+{
+    Stream s;
+    s.index = st->index;
+    const AVCodecParameters *par = st->codecpar;
+    if (const AVDictionaryEntry *lang = av_dict_get(st->metadata, "language", nullptr, 0)) {
+        for (const char *p = lang->value; *p && s.language.size() < 8; ++p) {
+            if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z'))
+                s.language += QLatin1Char(*p);
+        }
+    }
+    s.codec = plainField(QString::fromLatin1(avcodec_get_name(par->codec_id)));
+    s.bitRate = par->bit_rate;
+    s.duration = seconds(st->duration, st->time_base);
+
+    const bool attachedPicture = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && !attachedPicture) {
+        s.kind = Stream::Video;
+        const char *pix = av_get_pix_fmt_name(AVPixelFormat(par->format));
+        s.pixelFormat = plainField(QString::fromLatin1(pix ? pix : ""));
+        s.width = par->width;
+        s.height = par->height;
+        const AVRational sar = av_guess_sample_aspect_ratio(ctx, st, nullptr);
+        if (sar.num > 0 && sar.den > 0) {
+            s.sarNum = sar.num;
+            s.sarDen = sar.den;
+        }
+        s.frameRate = chooseFrameRate(st);
+        s.timeBaseDen = st->time_base.num ? st->time_base.den / st->time_base.num : 0;
+        // ffmpeg turns such pictures upright when converting, so describe
+        // them the way they come out.
+        s.rotation = displayRotation(st);
+        if (s.rotation == 90 || s.rotation == 270) {
+            std::swap(s.width, s.height);
+            std::swap(s.sarNum, s.sarDen);
+        }
+    } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+        s.kind = Stream::Audio;
+        s.sampleRate = par->sample_rate;
+        s.channels = par->ch_layout.nb_channels;
+        // Files that do not name their speaker order get the usual one for
+        // their channel count, as the old transcoder showed them ("stereo").
+        AVChannelLayout known = {};
+        if (par->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&known, s.channels);
+        else
+            av_channel_layout_copy(&known, &par->ch_layout);
+        char layout[128] = {};
+        if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0)
+            s.channelLayout = plainField(QString::fromLatin1(layout).replace(QLatin1Char(' '), QString()));
+        else
+            s.channelLayout = QStringLiteral("%1 channels").arg(s.channels);
+        av_channel_layout_uninit(&known);
+        const char *fmt = av_get_sample_fmt_name(AVSampleFormat(par->format));
+        s.sampleFormat = plainField(QString::fromLatin1(fmt ? fmt : ""));
+    }
+    return s;
+}
+
+// Durations guessed from the bitrate can be far off for variable-rate
+// streams; reading the packets gives the true end.
+void measureDurations(AVFormatContext *ctx, Media &media)
+{
+    QVector<double> ends(int(ctx->nb_streams), -1);
+    AVPacket *pkt = av_packet_alloc();
+    if (!pkt)
+        return;
+    while (av_read_frame(ctx, pkt) >= 0) {
+        const AVStream *st = ctx->streams[pkt->stream_index];
+        int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (ts != AV_NOPTS_VALUE) {
+            const double end = double(ts + std::max<int64_t>(pkt->duration, 0)) * av_q2d(st->time_base);
+            ends[pkt->stream_index] = std::max(ends[pkt->stream_index], end);
+        }
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    double longest = -1;
+    for (Stream &s : media.streams) {
+        if (ends[s.index] >= 0) {
+            s.duration = std::max(0.0, ends[s.index] - std::max(0.0, media.startTime));
+            longest = std::max(longest, s.duration);
+        }
+    }
+    if (longest >= 0)
+        media.duration = longest;
+}
+
+} // namespace
+
+const Stream *Media::firstVideo() const
+{
+    for (const Stream &s : streams) {
+        if (s.kind == Stream::Video)
+            return &s;
+    }
+    return nullptr;
+}
+
+const Stream *Media::firstAudio() const
+{
+    for (const Stream &s : streams) {
+        if (s.kind == Stream::Audio)
+            return &s;
+    }
+    return nullptr;
+}
+
+double Media::durationOf(Stream::Kind kind) const
+{
+    double longest = -1;
+    for (const Stream &s : streams) {
+        if (s.kind == kind)
+            longest = std::max(longest, s.duration);
+    }
+    return longest > 0 ? longest : duration;
+}
+
+Media read(const QString &path, bool exactDuration)
+{
+    Media media;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(native.constData(), &info) != 0) {
+        media.error = QString::fromLocal8Bit(std::strerror(errno));
+        return media;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        media.error = QString::fromLocal8Bit(std::strerror(EISDIR));
+        return media;
+    }
+    // A pipe or device would block the reader forever.
+    if (!S_ISREG(info.st_mode)) {
+        media.error = QStringLiteral("Not a regular file");
+        return media;
+    }
+    media.fileSize = info.st_size;
+
+    AVFormatContext *ctx = nullptr;
+    // The "file:" prefix keeps names such as "concat:x.mp4" from being read
+    // as a protocol.
+    const QByteArray url = "file:" + native;
+    const int ret = avformat_open_input(&ctx, url.constData(), nullptr, nullptr);
+    if (ret < 0) {
+        media.error = errorText(ret);
+        return media;
+    }
+    avformat_find_stream_info(ctx, nullptr);
+
+    media.opened = true;
+    media.formatName = QString::fromLatin1(ctx->iformat->name);
+    media.duration = ctx->duration == AV_NOPTS_VALUE ? -1 : double(ctx->duration) / AV_TIME_BASE;
+    media.startTime = ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;
+    media.bitRate = ctx->bit_rate;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i)
+        media.streams.append(describeStream(ctx, ctx->streams[i]));
+
+    if (exactDuration && ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        measureDurations(ctx, media);
+
+    avformat_close_input(&ctx);
+    return media;
+}
+
+QString formatClock(double seconds)
+{
+    // Rounded to the hundredth the way the old transcoder printed it.
+    const qint64 us = qint64(std::llround(std::max(0.0, seconds) * 1e6)) + 5000;
+    const qint64 secs = us / 1000000;
+    const qint64 hundredths = (us % 1000000) / 10000;
+    return QString::asprintf("%02lld:%02lld:%02lld.%02lld", secs / 3600, (secs / 60) % 60,
+                             secs % 60, hundredths);
+}
+
+namespace {
+
+QString rateText(double rate)
+{
+    const long long v = std::llround(rate * 100);
+    if (v % 100)
+        return QString::asprintf("%3.2f", rate);
+    return QString::asprintf("%1.0f", rate);
+}
+
+QString videoLine(const Stream &s)
+{
+    int sarNum = s.sarNum > 0 ? s.sarNum : 1;
+    int sarDen = s.sarDen > 0 ? s.sarDen : 1;
+    int darNum = 1;
+    int darDen = 1;
+    if (s.width > 0 && s.height > 0)
+        av_reduce(&darNum, &darDen, int64_t(s.width) * sarNum, int64_t(s.height) * sarDen,
+                  1024 * 1024);
+    av_reduce(&sarNum, &sarDen, sarNum, sarDen, 1024 * 1024);
+    QString line = QStringLiteral("Video: %1, %2, %3x%4 [PAR %5:%6 DAR %7:%8], %9 tbr")
+                       .arg(s.codec, s.pixelFormat)
+                       .arg(s.width)
+                       .arg(s.height)
+                       .arg(sarNum)
+                       .arg(sarDen)
+                       .arg(darNum)
+                       .arg(darDen)
+                       .arg(rateText(s.frameRate));
+    if (s.timeBaseDen > 0)
+        line += QStringLiteral(", %1 tbn").arg(s.timeBaseDen);
+    return line;
+}
+
+QString audioLine(const Stream &s)
+{
+    QString line = QStringLiteral("Audio: %1, %2 Hz, %3, %4")
+                       .arg(s.codec)
+                       .arg(s.sampleRate)
+                       .arg(s.channelLayout, s.sampleFormat);
+    if (s.bitRate > 0)
+        line += QStringLiteral(", %1 kb/s").arg(s.bitRate / 1000);
+    return line;
+}
+
+} // namespace
+
+QString describe(const Media &media)
+{
+    QString text = QStringLiteral("Input #0, %1:\n").arg(media.formatName);
+    text += QStringLiteral("  Duration: ");
+    text += media.duration >= 0 ? formatClock(media.duration) : QStringLiteral("N/A");
+    const qint64 startUs = qint64(std::llround(media.startTime * 1e6));
+    text += QString::asprintf(", start: %s%lld.%06lld", startUs < 0 ? "-" : "",
+                              std::llabs(startUs) / 1000000, std::llabs(startUs) % 1000000);
+    qint64 bitRate = media.bitRate;
+    if (bitRate <= 0 && media.duration > 0 && media.fileSize > 0)
+        bitRate = qint64(double(media.fileSize) * 8 / media.duration);
+    text += bitRate > 0 ? QStringLiteral(", bitrate: %1 kb/s\n").arg(bitRate / 1000)
+                        : QStringLiteral(", bitrate: N/A\n");
+
+    int lines = 0;
+    for (const Stream &s : media.streams) {
+        if (s.kind == Stream::Other || lines == kMaxStreamLines)
+            continue;
+        ++lines;
+        text += QStringLiteral("    Stream #0.%1").arg(s.index);
+        if (!s.language.isEmpty())
+            text += QStringLiteral("(%1)").arg(s.language);
+        text += QStringLiteral(": ");
+        text += s.kind == Stream::Video ? videoLine(s) : audioLine(s);
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace Probe

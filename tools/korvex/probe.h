@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// What korvex learns of a media file by opening it in-process with libavformat.
+// Used for the probe text the main program reads, for the facts a job needs
+// (sizes, rates, durations) and for checking a finished output.
+namespace Probe {
+
+struct Stream {
+    enum Kind {
+        Video,
+        Audio,
+        Other
+    };
+    Kind kind = Other;
+    int index = 0;
+    QString language;
+    QString codec;
+    qint64 bitRate = 0;
+    double duration = -1; // seconds, negative when unknown
+
+    // Video
+    QString pixelFormat;
+    int width = 0;
+    int height = 0;
+    int sarNum = 0; // 0 when the file does not say
+    int sarDen = 0;
+    double frameRate = 0; // the "tbr" rate
+    int timeBaseDen = 0;
+    int rotation = 0; // degrees the picture is turned for display
+
+    // Audio
+    int sampleRate = 0;
+    int channels = 0;
+    QString channelLayout;
+    QString sampleFormat;
+};
+
+struct Media {
+    bool opened = false;
+    QString error; // the library's words when the file could not be read
+    QString formatName;
+    double duration = -1;
+    double startTime = 0;
+    qint64 bitRate = 0;
+    qint64 fileSize = 0;
+    QVector<Stream> streams;
+
+    const Stream *firstVideo() const;
+    const Stream *firstAudio() const;
+    bool hasVideo() const { return firstVideo() != nullptr; }
+    bool hasAudio() const { return firstAudio() != nullptr; }
+    // Longest known duration of the streams of one kind, else the file's.
+    double durationOf(Stream::Kind kind) const;
+};
+
+// Opens and describes the file. With exactDuration, a duration that the
+// library could only guess from the bitrate is measured from the packets.
+Media read(const QString &path, bool exactDuration = false);
+
+// The diagnostic text in the line shapes the main program's probe reader
+// expects: the duration line and one line per audio or video stream.
+QString describe(const Media &media);
+
+// "HH:MM:SS.cc" as the old transcoder wrote durations.
+QString formatClock(double seconds);
+
+} // namespace Probe
