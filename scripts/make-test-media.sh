@@ -64,4 +64,11 @@ printf 'This is not a video file.\n' > notmedia.mp4
 size=$(wc -c < long.mp4)
 head -c $((size / 3)) long.mp4 > broken.mp4
 
+# A clip with a subtitle stream beside its picture and sound.
+printf '1\n00:00:00,200 --> 00:00:01,500\nHello\n\n' > subtitles.srt
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -i subtitles.srt \
+   -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac \
+   -c:s srt subtitled.mkv
+rm -f subtitles.srt
+
 touch .complete

@@ -1,0 +1,259 @@
+#include "player/audiooutput.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+extern "C" {
+#include <SDL2/SDL.h>
+#include <libavutil/time.h>
+}
+
+#include <QString>
+
+#include "player/playercontroller.h"
+#include "player/playerstate.h"
+#include "player/playervalues.h"
+
+namespace {
+
+constexpr int kDeviceSamples = 1024;
+constexpr int kBytesPerSample = 2;
+// A callback must come back within its buffer period: it waits this long at
+// most for a packet before it plays silence.
+constexpr auto kPacketWait = std::chrono::milliseconds(5);
+
+std::atomic<bool> audioInitialised{false};
+std::atomic<bool> deviceMessageShown{false};
+
+void messageOnce(PlayerState *is, const QString &text)
+{
+    if (!is->audio_convert_message_shown.exchange(1))
+        postPlayerMessage(text);
+}
+
+void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes)
+{
+    const auto *samples = reinterpret_cast<const int16_t *>(data);
+    int count = bytes / kBytesPerSample;
+    std::lock_guard<std::mutex> lock(is->sample_ring_mutex);
+    while (count > 0) {
+        const int piece = std::min(count, kSampleRingSize - is->sample_ring_index);
+        std::memcpy(is->sample_ring + is->sample_ring_index, samples,
+                    size_t(piece) * sizeof(int16_t));
+        samples += piece;
+        count -= piece;
+        is->sample_ring_index += piece;
+        if (is->sample_ring_index >= kSampleRingSize)
+            is->sample_ring_index = 0;
+    }
+}
+
+} // namespace
+
+bool initPreviewAudio()
+{
+    // SDL would otherwise turn SIGINT and SIGTERM into its own quit events,
+    // which nobody reads here.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_WasInit(SDL_INIT_AUDIO)) {
+        audioInitialised = true;
+        return true;
+    }
+    if (SDL_Init(SDL_INIT_AUDIO) != 0) {
+        qWarning("preview: no sound: %s", SDL_GetError());
+        return false;
+    }
+    audioInitialised = true;
+    return true;
+}
+
+void quitPreviewAudio()
+{
+    if (audioInitialised.exchange(false))
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+int openAudioDevice(PlayerState *is)
+{
+    AVCodecContext *codec = is->audio_codec;
+    SDL_AudioSpec wanted{};
+    SDL_AudioSpec obtained{};
+    wanted.freq = codec->sample_rate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = codec->ch_layout.nb_channels == 1 ? 1 : 2;
+    wanted.silence = 0;
+    wanted.samples = kDeviceSamples;
+    wanted.callback = audioCallback;
+    wanted.userdata = is;
+
+    SDL_AudioDeviceID device = 0;
+    if (wanted.freq > 0)
+        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0) {
+        const QString reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
+                                               : QStringLiteral("no sample rate");
+        qWarning("preview: no sound device: %s", qPrintable(reason));
+        if (!deviceMessageShown.exchange(true))
+            postPlayerMessage(QStringLiteral("SDL_OpenAudio: %1\n").arg(reason));
+        return -1;
+    }
+    is->audio_out_channels = wanted.channels;
+    is->audio_out_rate = wanted.freq;
+    is->audio_bytes_per_second = wanted.freq * wanted.channels * kBytesPerSample;
+    is->audio_device = device;
+    return 0;
+}
+
+void closeAudioDevice(PlayerState *is)
+{
+    const SDL_AudioDeviceID device = is->audio_device.exchange(0);
+    if (device != 0)
+        SDL_CloseAudioDevice(device);
+}
+
+void audioCallback(void *opaque, uint8_t *stream, int len)
+{
+    auto *is = static_cast<PlayerState *>(opaque);
+    is->audio_callback_time = av_gettime();
+    // SDL2 hands the buffer over uninitialised.
+    std::memset(stream, 0, size_t(len));
+
+    // Once nothing could be had, the rest of this buffer is silence: asking
+    // again would only wait again.
+    bool starved = false;
+    while (len > 0) {
+        if (is->audio_data_index >= is->audio_data_size) {
+            const int size = starved ? -1 : audioDecodeFrame(is);
+            if (size < 0) {
+                starved = true;
+                is->audio_data = is->audio_silence;
+                is->audio_data_size = kAudioSilenceBytes;
+            } else {
+                if (is->audio_display_mode != 0)
+                    putIntoSampleRing(is, is->audio_data, size);
+                is->audio_data_size = size;
+            }
+            is->audio_data_index = 0;
+        }
+        const int index = is->audio_data_index;
+        const int chunk = std::min(is->audio_data_size - index, len);
+        SDL_MixAudioFormat(stream, is->audio_data + index, AUDIO_S16SYS, Uint32(chunk),
+                           playVolume);
+        len -= chunk;
+        stream += chunk;
+        is->audio_data_index = index + chunk;
+    }
+}
+
+int convertAudioFrame(PlayerState *is, AVFrame *frame)
+{
+    const bool changed = !is->audio_convert_context || frame->format != is->audio_source_format
+                         || frame->sample_rate != is->audio_source_rate
+                         || av_channel_layout_compare(&frame->ch_layout,
+                                                      &is->audio_source_layout) != 0;
+    if (changed) {
+        swr_free(&is->audio_convert_context);
+        AVChannelLayout out{};
+        av_channel_layout_default(&out, is->audio_out_channels);
+        const int made = swr_alloc_set_opts2(&is->audio_convert_context, &out, AV_SAMPLE_FMT_S16,
+                                             is->audio_out_rate, &frame->ch_layout,
+                                             AVSampleFormat(frame->format), frame->sample_rate,
+                                             0, nullptr);
+        av_channel_layout_uninit(&out);
+        if (made < 0 || swr_init(is->audio_convert_context) < 0) {
+            swr_free(&is->audio_convert_context);
+            const char *name = av_get_sample_fmt_name(AVSampleFormat(frame->format));
+            messageOnce(is, QStringLiteral("Cannot convert %1 sample format to %3 sample format\n")
+                                .arg(QString::fromLatin1(name ? name : "unknown"))
+                                .arg(QString::fromLatin1(av_get_sample_fmt_name(AV_SAMPLE_FMT_S16))));
+            return -1;
+        }
+        is->audio_source_format = frame->format;
+        is->audio_source_rate = frame->sample_rate;
+        av_channel_layout_uninit(&is->audio_source_layout);
+        av_channel_layout_copy(&is->audio_source_layout, &frame->ch_layout);
+    }
+
+    const int maxSamples = swr_get_out_samples(is->audio_convert_context, frame->nb_samples);
+    if (maxSamples < 0)
+        return -1;
+    const int frameBytes = is->audio_out_channels * kBytesPerSample;
+    av_fast_malloc(&is->audio_convert_buffer, &is->audio_convert_buffer_size,
+                   size_t(maxSamples) * frameBytes);
+    if (!is->audio_convert_buffer)
+        return -1;
+    uint8_t *out = is->audio_convert_buffer;
+    const int samples =
+        swr_convert(is->audio_convert_context, &out, maxSamples,
+                    const_cast<const uint8_t **>(frame->extended_data), frame->nb_samples);
+    if (samples < 0) {
+        messageOnce(is, QStringLiteral("av_audio_convert() failed\n"));
+        return -1;
+    }
+    const int bytes = samples * frameBytes;
+    is->audio_data = is->audio_convert_buffer;
+
+    AVStream *stream = is->audio_stream;
+    const int64_t stamp = frame->best_effort_timestamp;
+    if (stamp != AV_NOPTS_VALUE && stream && frame->sample_rate > 0)
+        is->audio_pts = stamp * av_q2d(stream->time_base)
+                        + double(frame->nb_samples) / frame->sample_rate;
+    else if (is->audio_bytes_per_second > 0)
+        is->audio_pts = is->audio_pts + double(bytes) / is->audio_bytes_per_second;
+    return bytes;
+}
+
+int audioDecodeFrame(PlayerState *is)
+{
+    AVCodecContext *codec = is->audio_codec;
+    AVFrame *frame = is->audio_frame;
+    AVPacket *packet = is->audio_packet;
+    for (;;) {
+        const int received = avcodec_receive_frame(codec, frame);
+        if (received == 0) {
+            const int bytes = convertAudioFrame(is, frame);
+            av_frame_unref(frame);
+            if (bytes > 0)
+                return bytes;
+            continue;
+        }
+        if (received == AVERROR_EOF && is->audio_drain_serial != 0) {
+            packetQueueMarkFinished(&is->audio_queue, is->audio_drain_serial);
+            is->audio_drain_serial = 0;
+        }
+
+        if (is->paused || is->audio_queue.abort_requested)
+            return -1;
+        QueuedPacket info;
+        if (packetQueueGetTimed(&is->audio_queue, packet, &info, kPacketWait) <= 0)
+            return -1;
+
+        switch (info.kind) {
+        case QueuedPacketKind::Flush:
+            avcodec_flush_buffers(codec);
+            swr_free(&is->audio_convert_context);
+            is->audio_decoder_needs_flush = false;
+            is->audio_drain_serial = 0;
+            break;
+        case QueuedPacketKind::Drain:
+            if (is->audio_decoder_needs_flush) {
+                packetQueueMarkFinished(&is->audio_queue, info.serial);
+            } else {
+                avcodec_send_packet(codec, nullptr);
+                is->audio_decoder_needs_flush = true;
+                is->audio_drain_serial = info.serial;
+            }
+            break;
+        case QueuedPacketKind::Data:
+            if (is->audio_decoder_needs_flush) {
+                avcodec_flush_buffers(codec);
+                is->audio_decoder_needs_flush = false;
+            }
+            // A packet that does not decode is skipped.
+            avcodec_send_packet(codec, packet);
+            av_packet_unref(packet);
+            break;
+        }
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+struct PlayerState;
+
+// The source of "now" for the clocks: seconds of wall-clock time. Tests hand
+// in their own to drive the frame timing by hand.
+using PlayerClock = double (*)();
+
+double playerNow();
+
+double audioClock(PlayerState *is);
+double videoClock(PlayerState *is, PlayerClock now = playerNow);
+double masterClock(PlayerState *is, PlayerClock now = playerNow);
+
+// Pauses or resumes the preview; keeps the picture timing consistent across
+// the pause. GUI thread.
+void togglePlayerPause(PlayerState *is, PlayerClock now = playerNow);
+
+// One refresh turn: shows the picture that is due, drops late ones, expires
+// subtitles, draws the visualisation of a file without video and publishes
+// the position. GUI thread.
+void refreshVideo(PlayerState *is, PlayerClock now = playerNow);
+
+// Hands the picture at the read index (or the visualisation) to the preview.
+void displayVideoFrame(PlayerState *is);

@@ -1,0 +1,93 @@
+#pragma once
+
+// The preview player engine.
+//
+// How the main window drives it (all calls on the GUI thread):
+//
+//  Construction   initPreviewAudio() once; it never fails the window (no
+//                 sound device: previews play silently after one message).
+//                 Connect PlayerController::instance()'s playerMessage(QString)
+//                 to a slot that shows a modal QMessageBox (no parent), and
+//                 its playerFailed() to the stop command. playStopFlag = 0,
+//                 captureRequested/snapshotQuality as the window's rules say.
+//  Play           playFile(file, MovieWidget->size()). It closes the open
+//                 player (joining its threads), shows a black picture, opens
+//                 the file from its start and returns at once: the player's
+//                 "event loop" is the refresh handling on the Qt event loop,
+//                 which runs until playEndFlag or playStopFlag is set.
+//  Pause          if (isPlayerRunning() && isPlayerOpen())
+//                     togglePlayerPause(currentPlayerState);
+//  Stop           if (isPlayerRunning()) { if (isPlayerPaused())
+//                 togglePlayerPause(currentPlayerState); requestSeek(
+//                 currentPlayerState, 0); } then the 70/80 ms stop delay.
+//  NowStop        if (isPlayerOpen() && !isPlayerPaused())
+//                     togglePlayerPause(currentPlayerState);
+//  Slider         pressed/released: togglePlayerPause as the window's rules
+//                 say; moved: seekToSliderValue(value) (adds the start time).
+//  Position poll  const PreviewPosition p = previewPosition();
+//                 if (p.valid && !playEndFlag) { slider = p.percent;
+//                 label from p.seconds }. playEndFlag == 1: the media ended.
+//                 The shared playPosition is never rewritten by the poll.
+//  Volume, mute   playVolume = value (0 to 128); mute: playVolume = 0.
+//  Paint          paintPreview(painter, QRectF(542, 139, 297, 237)) from
+//                 paintEvent; it arms snapshots (repaintArmed) and paints
+//                 the last picture letterboxed, or the spectrum of a file
+//                 without video. previewFrame.image() gives the picture.
+//  Snapshot       requestSnapshot(snapshotFileName(snapshotFolder,
+//                 snapshotSuffix)); the format slots set snapshotQuality.
+//                 Requests queue up; captureSaved holds the last outcome.
+//  Selection      closePlayerAudio() where the old design closed SDL audio.
+//  Remove row     closePlayer().
+//  Close          shutdownPlayer(): joins every player thread, frees
+//                 everything and ends SDL audio; it does not end the process.
+
+#include <cstdint>
+
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include "player/audiooutput.h"
+#include "player/playerclock.h"
+#include "player/playercontroller.h"
+#include "player/playerstate.h"
+#include "player/playervalues.h"
+#include "player/previewframe.h"
+#include "player/snapshot.h"
+
+class QPainter;
+
+// Closes the open player and starts the preview of `fileName`, pictures
+// converted for a preview area of `previewSize`. Returns 0.
+int playFile(const QString &fileName, const QSize &previewSize);
+// Closes the open player: stops its threads (joined) and frees it.
+void closePlayer();
+// Closes the player and ends SDL audio; the program then closes normally.
+void shutdownPlayer();
+// Stops the open player's sound device; the player stays open.
+void closePlayerAudio();
+
+// A read thread runs (interruptPlayerState is set).
+bool isPlayerRunning();
+// A player is open (currentPlayerState is set).
+bool isPlayerOpen();
+bool isPlayerPaused();
+
+// A seek request to `target` (microseconds, stream time) on `is`; dropped
+// (false) while another is pending.
+bool requestSeek(PlayerState *is, int64_t target);
+// Seek request of the open player for a position slider value of 0 to 100.
+bool seekToSliderValue(int value);
+
+// What the position poll shows.
+struct PreviewPosition {
+    bool valid = false;  // a player is open and its file is open
+    double seconds = 0.0; // position, the start time's whole seconds taken off
+    int percent = 0;      // slider value, 0 for an unknown or short duration
+    int durationSeconds = 0;
+};
+PreviewPosition previewPosition();
+
+// Paints the preview into `box`: black, then the picture letterboxed the way
+// the preview has always been painted. Arms snapshots (repaintArmed).
+void paintPreview(QPainter &painter, const QRectF &box);

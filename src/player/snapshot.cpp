@@ -1,0 +1,97 @@
+#include "player/snapshot.h"
+
+#include <algorithm>
+#include <deque>
+#include <mutex>
+
+#include <QDir>
+#include <QFile>
+
+std::atomic<int> captureRequested{0};
+std::atomic<int> snapshotQuality{-1};
+std::atomic<bool> captureSaved{false};
+
+namespace {
+
+std::mutex requestMutex;
+std::deque<SnapshotRequest> requests; // requestMutex
+QString lastPath;                     // requestMutex
+
+} // namespace
+
+void requestSnapshot(const QString &path)
+{
+    std::lock_guard<std::mutex> lock(requestMutex);
+    requests.push_back({path, snapshotQuality.load()});
+    lastPath = path;
+    captureRequested = 1;
+}
+
+QString capturePath()
+{
+    std::lock_guard<std::mutex> lock(requestMutex);
+    return lastPath;
+}
+
+int pendingSnapshotCount()
+{
+    std::lock_guard<std::mutex> lock(requestMutex);
+    return int(requests.size());
+}
+
+void clearSnapshotRequests()
+{
+    std::lock_guard<std::mutex> lock(requestMutex);
+    requests.clear();
+    captureRequested = 0;
+}
+
+bool takeSnapshotRequest(SnapshotRequest *request)
+{
+    std::lock_guard<std::mutex> lock(requestMutex);
+    if (requests.empty())
+        return false;
+    *request = requests.front();
+    requests.pop_front();
+    captureRequested = requests.empty() ? 0 : 1;
+    return true;
+}
+
+bool saveSnapshot(const QImage &image, const SnapshotRequest &request)
+{
+    const bool saved =
+        !image.isNull()
+        && image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
+    captureSaved = saved;
+    return saved;
+}
+
+int snapshotSaveQuality(const QString &path, int quality)
+{
+    return path.right(3) == QLatin1String("jpg") ? quality : -1;
+}
+
+QString snapshotFileName(const QString &folder, const QString &suffix)
+{
+    QString base = folder;
+    const int backslash = base.lastIndexOf(QLatin1Char('\\'));
+    const int slash = base.lastIndexOf(QLatin1Char('/'));
+    if (backslash > 0 && backslash != base.size() - 1)
+        base += QLatin1Char('\\');
+    else if (slash > 0 && slash != base.size() - 1)
+        base += QLatin1Char('/');
+
+    // A name already promised to a request that is not saved yet is taken
+    // too, or two quick snapshots would land in one file.
+    std::lock_guard<std::mutex> lock(requestMutex);
+    for (qint64 n = 0;; ++n) {
+        const QString candidate =
+            QDir::toNativeSeparators(base + QStringLiteral("pic%1").arg(n) + suffix);
+        const bool promised = std::any_of(requests.begin(), requests.end(),
+                                          [&](const SnapshotRequest &request) {
+                                              return request.path == candidate;
+                                          });
+        if (!promised && !QFile::exists(candidate))
+            return candidate;
+    }
+}

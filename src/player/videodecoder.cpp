@@ -1,0 +1,207 @@
+#include "player/videodecoder.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QImage>
+
+#include "player/playerclock.h"
+#include "player/playercontroller.h"
+#include "player/playerstate.h"
+#include "player/playertiming.h"
+#include "player/playervalues.h"
+#include "player/snapshot.h"
+
+using namespace PlayerTiming;
+
+namespace {
+
+constexpr auto kPausePoll = std::chrono::milliseconds(10);
+// QImage::Format_RGB32 is 0xffRRGGBB in native byte order.
+constexpr AVPixelFormat kPreviewPixelFormat = AV_PIX_FMT_RGB32;
+
+bool aborted(PlayerState *is)
+{
+    return is->video_queue.abort_requested != 0;
+}
+
+QImage convertPicture(SwsContext **context, const AVFrame *frame, const QSize &size, int flags)
+{
+    *context = sws_getCachedContext(*context, frame->width, frame->height,
+                                    AVPixelFormat(frame->format), size.width(), size.height(),
+                                    kPreviewPixelFormat, flags, nullptr, nullptr, nullptr);
+    if (!*context)
+        return QImage();
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(*context, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    return image;
+}
+
+// Snapshots are taken at the picture's own size, not the preview's.
+void serveSnapshot(PlayerState *is, const AVFrame *frame)
+{
+    if (!repaintArmed || !captureRequested)
+        return;
+    SnapshotRequest request;
+    if (!takeSnapshotRequest(&request))
+        return;
+    const QImage image = convertPicture(&is->capture_scaler, frame,
+                                        QSize(frame->width, frame->height), SWS_BICUBIC);
+    if (image.isNull()) {
+        std::fputs("Cannot initialize the conversion context!\n Can't snap picture!\n", stdout);
+        captureSaved = false;
+        return;
+    }
+    saveSnapshot(image, request);
+}
+
+// After a seek: the pictures of the old position are shown at once, and the
+// schedule starts anew from now.
+int flushPictures(PlayerState *is)
+{
+    std::unique_lock<std::mutex> lock(is->picture_mutex);
+    for (PreviewPicture &picture : is->pictures)
+        picture.target_clock = 0.0;
+    is->picture_cond.wait(lock, [is] { return is->picture_count == 0 || aborted(is); });
+    is->shown_position = -1;
+    is->stamps.reset();
+    resetSchedule(is->schedule, playerNow());
+    is->skip_ratio = 1.0f;
+    is->skip_counter = 0.0f;
+    return aborted(is) ? -1 : 0;
+}
+
+int handlePicture(PlayerState *is, AVFrame *frame)
+{
+    const int64_t stamp = choosePictureStamp(is->stamps, frame->pts, frame->pkt_dts);
+    float ratio;
+    {
+        std::lock_guard<std::mutex> lock(is->picture_mutex);
+        ratio = is->skip_ratio;
+    }
+    if (skipPicture(is->skip_counter, ratio))
+        return 0;
+
+    AVStream *stream = is->video_stream;
+    double pts = stream ? stamp * av_q2d(stream->time_base) : 0.0;
+    if (pts != 0.0)
+        is->video_pts = pts;
+    else
+        pts = is->video_pts;
+    is->video_pts = pts + frameDelay(is->video_frame_rate, frame->repeat_pict);
+    return queuePicture(is, frame, pts, frame->pkt_pos);
+}
+
+} // namespace
+
+int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position)
+{
+    {
+        std::unique_lock<std::mutex> lock(is->picture_mutex);
+        // The decoder is ahead although nobody waits to show a picture.
+        if (is->picture_count >= kPictureQueueSize && !is->refresh_pending)
+            is->skip_ratio = lowerSkipRatio(is->skip_ratio);
+        is->picture_cond.wait(lock, [is] {
+            return is->picture_count < kPictureQueueSize || aborted(is);
+        });
+        if (aborted(is))
+            return -1;
+    }
+
+    PreviewPicture &vp = is->pictures[is->picture_write_index];
+    const QSize size = PreviewGeometry::previewPictureSize(
+        QSize(frame->width, frame->height), QSize(is->display_width, is->display_height));
+    vp.image = convertPicture(&is->scaler, frame, size, scalerFlags);
+    if (vp.image.isNull()) {
+        static std::atomic<bool> reported{false};
+        if (!reported.exchange(true))
+            postPlayerMessage(QStringLiteral("Cannot initialize the conversion context\n"));
+        return 0;
+    }
+    serveSnapshot(is, frame);
+    vp.pts = pts;
+    vp.position = position;
+    vp.width = frame->width;
+    vp.height = frame->height;
+    is->picture_write_index = (is->picture_write_index + 1) % kPictureQueueSize;
+
+    const bool hasAudio = is->audio_stream != nullptr;
+    const double video = videoClock(is);
+    const double master = masterClock(is);
+    std::lock_guard<std::mutex> lock(is->picture_mutex);
+    vp.target_clock = targetClock(is->schedule, pts, hasAudio, video, master);
+    ++is->picture_count;
+    return 0;
+}
+
+void videoDecodeThread(PlayerState *is)
+{
+    AVFrame *frame = av_frame_alloc();
+    AVPacket *packet = av_packet_alloc();
+    AVCodecContext *codec = is->video_codec;
+    bool needsFlush = false;
+    int drainSerial = 0;
+    bool running = frame && packet;
+
+    while (running) {
+        while (is->paused && !aborted(is))
+            std::this_thread::sleep_for(kPausePoll);
+        if (aborted(is))
+            break;
+
+        const int received = avcodec_receive_frame(codec, frame);
+        if (received == 0) {
+            const int queued = handlePicture(is, frame);
+            av_frame_unref(frame);
+            if (queued < 0)
+                break;
+            continue;
+        }
+        if (received == AVERROR_EOF && drainSerial != 0) {
+            packetQueueMarkFinished(&is->video_queue, drainSerial);
+            drainSerial = 0;
+        }
+
+        QueuedPacket info;
+        if (packetQueueGet(&is->video_queue, packet, &info) < 0)
+            break;
+        switch (info.kind) {
+        case QueuedPacketKind::Flush:
+            avcodec_flush_buffers(codec);
+            needsFlush = false;
+            drainSerial = 0;
+            running = flushPictures(is) == 0;
+            break;
+        case QueuedPacketKind::Drain:
+            if (needsFlush) {
+                packetQueueMarkFinished(&is->video_queue, info.serial);
+            } else {
+                avcodec_send_packet(codec, nullptr);
+                needsFlush = true;
+                drainSerial = info.serial;
+            }
+            break;
+        case QueuedPacketKind::Data:
+            if (needsFlush) {
+                avcodec_flush_buffers(codec);
+                needsFlush = false;
+            }
+            // A packet that does not decode is skipped.
+            avcodec_send_packet(codec, packet);
+            av_packet_unref(packet);
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+}

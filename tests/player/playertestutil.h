@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDir>
+#include <QImage>
+#include <QtTest>
+
+#include "player/previewplayer.h"
+
+// Helpers shared by the tests that play the generated clips.
+namespace PlayerTest {
+
+inline const QSize kPreviewSize(297, 237);
+
+inline QString mediaPath(const QString &name)
+{
+    return QDir(qEnvironmentVariable("QUILLORA_TEST_MEDIA")).filePath(name);
+}
+
+// True when the picture holds more than a black background.
+inline bool showsSomething(const QImage &image)
+{
+    if (image.isNull())
+        return false;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qRed(pixel) + qGreen(pixel) + qBlue(pixel) > 60)
+                return true;
+        }
+    }
+    return false;
+}
+
+inline bool waitForPicture(int timeoutMs = 5000)
+{
+    return QTest::qWaitFor([] { return showsSomething(previewFrame.image()); }, timeoutMs);
+}
+
+inline bool waitForPosition(double atLeast, int timeoutMs = 5000)
+{
+    return QTest::qWaitFor([atLeast] { return playPosition >= atLeast; }, timeoutMs);
+}
+
+// Lets the player run without a test condition (the refreshes need the
+// event loop).
+inline void runFor(int ms)
+{
+    QTest::qWait(ms);
+}
+
+} // namespace PlayerTest
