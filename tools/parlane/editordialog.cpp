@@ -399,12 +399,16 @@ void EditorDialog::showLogo() {
     }
     if (m_logoImage.isNull()) {
         m_logoThumbnail->setText("No logo");
-        m_logoName->setText("Choose a picture to lay over the video.");
+        m_logoName->setText("Choose a picture to lay over the top-left corner of the video, "
+                            "at its own size.");
         return;
     }
     m_logoThumbnail->setPixmap(QPixmap::fromImage(
         m_logoImage.scaled(kLogoThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    m_logoName->setText(QFileInfo(m_logoSource).fileName());
+    m_logoName->setText(QString("%1 (%2 × %3)")
+                            .arg(QFileInfo(m_logoSource).fileName())
+                            .arg(m_logoImage.width())
+                            .arg(m_logoImage.height()));
 }
 
 bool EditorDialog::writeLogo(QString *error) {

@@ -291,7 +291,7 @@ void TestEditorDialog::logoIsWrittenAndNamedInTheAnswer() {
     request.logoTail = "-watermark " + picture;
     EditorDialog again(request);
     QVERIFY(child<QPushButton>(again, "logoRemove")->isEnabled());
-    QCOMPARE(child<QLabel>(again, "logoName")->text(), QString("Mon logo ロゴ.jpg"));
+    QCOMPARE(child<QLabel>(again, "logoName")->text(), QString("Mon logo ロゴ.jpg (64 × 32)"));
     clickOk(again);
     QVERIFY(again.answerText().endsWith("-watermark " + picture + "\n"));
 
