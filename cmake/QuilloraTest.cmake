@@ -10,7 +10,8 @@
 function(quillora_add_test)
     cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
-    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON
+        AUTOUIC_SEARCH_PATHS "${PROJECT_SOURCE_DIR}/src/forms")
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
 

@@ -7,4 +7,4 @@ inline constexpr char kProductVersion[] = "2.1.2.367";
 inline constexpr char kOrganizationName[] = "FennVideo";
 
 // The maker's home page, opened by the support and home-page entries.
-inline constexpr char kHomePageUrl[] = "https://www.fennvideo.net/quillora/";
+inline constexpr char kHomePageUrl[] = "https://www.quillora.example/";
