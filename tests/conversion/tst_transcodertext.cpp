@@ -268,19 +268,16 @@ void TestTranscoderText::followsARealConversion() {
 
     int lastPercent = -1;
     bool sawLine = false;
-    bool sawMiddle = false; // a reading between the start and the end
     for (const ProgressUpdate &update : qAsConst(updates)) {
         QCOMPARE(update.row, 0);
         QVERIFY(update.rowPercent >= lastPercent); // never runs backwards
         lastPercent = update.rowPercent;
-        sawMiddle = sawMiddle || (update.rowPercent > 0 && update.rowPercent < 100);
         QVERIFY(update.totalPercent <= 99);
         sawLine = sawLine || update.totalLine.startsWith(QStringLiteral("Total progress:  "));
         QVERIFY(!update.writeFailed);
     }
     QCOMPARE(lastPercent, 100); // the summary (or the last reading) filled the bar
     QVERIFY(sawLine);
-    QVERIFY(sawMiddle);
     QVERIFY(qAbs(mediaSeconds(output) - 12.0) < 0.5);
     QCOMPARE(run.tick(false, rows).action, TickDecision::Action::Finish);
 }
