@@ -10,14 +10,12 @@ namespace {
 
 const QString kFpsUnit = QStringLiteral("fps");
 
-bool matchesWhole(const QString &text, const QString &pattern)
-{
+bool matchesWhole(const QString &text, const QString &pattern) {
     const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
     return expression.match(text).hasMatch();
 }
 
-bool isPositiveNumber(const QString &text)
-{
+bool isPositiveNumber(const QString &text) {
     bool ok = false;
     const double number = text.toDouble(&ok);
     return ok && number > 0;
@@ -25,8 +23,7 @@ bool isPositiveNumber(const QString &text)
 
 // The index where a pair is inserted for place; -1 when the list has no such
 // place. A list without its anchor still keeps the output path last.
-int insertionIndex(const ArgumentList &list, Place place)
-{
+int insertionIndex(const ArgumentList &list, Place place) {
     switch (place) {
     case Place::AfterOverwrite: {
         const int overwrite = find(list, kOverwrite);
@@ -48,37 +45,31 @@ int insertionIndex(const ArgumentList &list, Place place)
 
 } // namespace
 
-int find(const ArgumentList &list, const QString &word)
-{
+int find(const ArgumentList &list, const QString &word) {
     return list.indexOf(word);
 }
 
-QString value(const ArgumentList &list, const QString &word)
-{
+QString value(const ArgumentList &list, const QString &word) {
     const int index = find(list, word);
     return index >= 0 && index + 1 < list.size() ? list.at(index + 1) : QString();
 }
 
-QString inputPath(const ArgumentList &list)
-{
+QString inputPath(const ArgumentList &list) {
     return value(list, kInput);
 }
 
-QString outputPath(const ArgumentList &list)
-{
+QString outputPath(const ArgumentList &list) {
     return list.isEmpty() ? QString() : list.last();
 }
 
-void setOutputPath(ArgumentList &list, const QString &path)
-{
+void setOutputPath(ArgumentList &list, const QString &path) {
     if (list.isEmpty())
         list << path;
     else
         list.last() = path;
 }
 
-bool removeOption(ArgumentList &list, const QString &word)
-{
+bool removeOption(ArgumentList &list, const QString &word) {
     const int index = find(list, word);
     if (index < 0)
         return false;
@@ -89,8 +80,7 @@ bool removeOption(ArgumentList &list, const QString &word)
     return true;
 }
 
-bool setOption(ArgumentList &list, const QString &word, const QString &value, Place place)
-{
+bool setOption(ArgumentList &list, const QString &word, const QString &value, Place place) {
     if (value.isEmpty())
         return removeOption(list, word);
     const int index = find(list, word);
@@ -108,8 +98,7 @@ bool setOption(ArgumentList &list, const QString &word, const QString &value, Pl
     return true;
 }
 
-bool replaceVideoCodec(ArgumentList &list, const QStringList &group)
-{
+bool replaceVideoCodec(ArgumentList &list, const QStringList &group) {
     const int word = find(list, kVideoCodec);
     if (word < 0) {
         if (group.isEmpty() || find(list, kNoVideo) >= 0)
@@ -150,13 +139,11 @@ bool replaceVideoCodec(ArgumentList &list, const QStringList &group)
     return true;
 }
 
-bool isTrimmed(const ArgumentList &list)
-{
+bool isTrimmed(const ArgumentList &list) {
     return find(list, kTrimStart) >= 0;
 }
 
-void setTrim(ArgumentList &list, const QString &start, const QString &length)
-{
+void setTrim(ArgumentList &list, const QString &start, const QString &length) {
     int ss = find(list, kTrimStart);
     if (ss >= 0 && ss + 1 < list.size()) {
         list[ss + 1] = start;
@@ -177,8 +164,7 @@ void setTrim(ArgumentList &list, const QString &start, const QString &length)
     }
 }
 
-ArgumentList carryOver(const ArgumentList &previous, ArgumentList fresh)
-{
+ArgumentList carryOver(const ArgumentList &previous, ArgumentList fresh) {
     if (isTrimmed(previous)) {
         // Taken by word rather than by position, so a list that some older
         // writer left in another order cannot drag "-i" along.
@@ -199,15 +185,13 @@ ArgumentList carryOver(const ArgumentList &previous, ArgumentList fresh)
     return fresh;
 }
 
-QString sizeValue(const QString &sizeText, const QString &sourceSize)
-{
+QString sizeValue(const QString &sizeText, const QString &sourceSize) {
     const QString size = sizeText == kAutoText ? sourceSize : sizeText;
     static const QString pattern = QStringLiteral("[1-9][0-9]{0,5}x[1-9][0-9]{0,5}");
     return matchesWhole(size, pattern) ? size : QString();
 }
 
-QString bitrateValue(const QString &bitrateText)
-{
+QString bitrateValue(const QString &bitrateText) {
     // Digits with an optional decimal part and an optional k or M unit; the
     // profiles write "768K".
     static const QString pattern = QStringLiteral("[0-9]+(\\.[0-9]+)?[kKmM]?");
@@ -219,8 +203,7 @@ QString bitrateValue(const QString &bitrateText)
     return isPositiveNumber(digits) ? bitrateText : QString();
 }
 
-QString frameRateValue(const QString &frameRateText)
-{
+QString frameRateValue(const QString &frameRateText) {
     const int unit = frameRateText.indexOf(kFpsUnit);
     const QString rate = unit >= 0 ? frameRateText.left(unit) : frameRateText;
     static const QString pattern = QStringLiteral("[0-9]+(\\.[0-9]+)?(/[1-9][0-9]*)?");
@@ -229,23 +212,19 @@ QString frameRateValue(const QString &frameRateText)
     return isPositiveNumber(rate.section(QLatin1Char('/'), 0, 0)) ? rate : QString();
 }
 
-QString aspectValue(const QString &aspectText)
-{
-    static const QString pattern =
-        QStringLiteral("[0-9]+(\\.[0-9]+)?(:[1-9][0-9]*(\\.[0-9]+)?)?");
+QString aspectValue(const QString &aspectText) {
+    static const QString pattern = QStringLiteral("[0-9]+(\\.[0-9]+)?(:[1-9][0-9]*(\\.[0-9]+)?)?");
     if (!matchesWhole(aspectText, pattern))
         return QString();
     return isPositiveNumber(aspectText.section(QLatin1Char(':'), 0, 0)) ? aspectText : QString();
 }
 
-QString sampleRateValue(const QString &sampleRateText)
-{
+QString sampleRateValue(const QString &sampleRateText) {
     static const QString pattern = QStringLiteral("[1-9][0-9]{0,6}");
     return matchesWhole(sampleRateText, pattern) ? sampleRateText : QString();
 }
 
-QString channelsValue(const QString &channelsText)
-{
+QString channelsValue(const QString &channelsText) {
     if (channelsText == QLatin1String("Mono"))
         return QStringLiteral("1");
     if (channelsText == QLatin1String("Stereo"))
@@ -256,8 +235,7 @@ QString channelsValue(const QString &channelsText)
 }
 
 ArgumentList build(const OptionTexts &options, const QString &input, const QString &output,
-                   const QString &sourceSize)
-{
+                   const QString &sourceSize) {
     ArgumentList list{kInput, input, kOverwrite};
     const auto addPair = [&list](const QString &word, const QString &value) {
         if (!value.isEmpty())

@@ -91,11 +91,10 @@ QString bitrateValue(const QString &bitrateText);                      // "768K"
 QString frameRateValue(const QString &frameRateText);                  // "25fps" gives "25"
 QString aspectValue(const QString &aspectText);                        // "4:3", "1.778"
 QString sampleRateValue(const QString &sampleRateText);                // "44100"
-QString channelsValue(const QString &channelsText);                    // "Mono" "Stereo" "5.1": 1 2 6
+QString channelsValue(const QString &channelsText); // "Mono" "Stereo" "5.1": 1 2 6
 
 // The current texts of the option combo boxes.
-struct OptionTexts
-{
+struct OptionTexts {
     QString vcodec;
     QString vsize;
     QString vbitrate;

@@ -19,8 +19,7 @@ const QString kScriptStem = QStringLiteral("avsifile");
 const QString kDirectShowMark = QStringLiteral(".dat");
 constexpr int kMaxScriptNumber = 1000000;
 
-bool hasControlCharacter(const QString &text)
-{
+bool hasControlCharacter(const QString &text) {
     for (const QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             return true;
@@ -28,8 +27,7 @@ bool hasControlCharacter(const QString &text)
     return false;
 }
 
-QString displayRatioValue(const QString &ratio, const QString &sourceSize)
-{
+QString displayRatioValue(const QString &ratio, const QString &sourceSize) {
     bool ok = false;
     const double value = ratio.toDouble(&ok);
     if (ok && std::isfinite(value) && value > 0)
@@ -43,10 +41,9 @@ QString displayRatioValue(const QString &ratio, const QString &sourceSize)
 
 } // namespace
 
-std::optional<QString> AvsScript::quoted(const QString &path, QString *error)
-{
-    const bool unquotable = hasControlCharacter(path) || path.contains(kTripleQuote)
-                            || (path.contains(kDoubleQuote) && path.endsWith(kDoubleQuote));
+std::optional<QString> AvsScript::quoted(const QString &path, QString *error) {
+    const bool unquotable = hasControlCharacter(path) || path.contains(kTripleQuote) ||
+                            (path.contains(kDoubleQuote) && path.endsWith(kDoubleQuote));
     if (unquotable) {
         if (error) {
             *error = QStringLiteral("The name \"%1\" cannot be written into a conversion script: "
@@ -62,8 +59,7 @@ std::optional<QString> AvsScript::quoted(const QString &path, QString *error)
     return kDoubleQuote + path + kDoubleQuote;
 }
 
-QString AvsScript::channelCount(const QString &channelsText)
-{
+QString AvsScript::channelCount(const QString &channelsText) {
     if (channelsText == QLatin1String("Mono"))
         return QStringLiteral("1");
     if (channelsText == QLatin1String("Stereo"))
@@ -73,22 +69,19 @@ QString AvsScript::channelCount(const QString &channelsText)
     return kDefaultChannels;
 }
 
-QString AvsScript::sampleRate(const QString &sampleRateText)
-{
+QString AvsScript::sampleRate(const QString &sampleRateText) {
     bool ok = false;
     const int rate = sampleRateText.toInt(&ok);
     return ok && rate > 0 ? QString::number(rate) : kDefaultSampleRate;
 }
 
-int AvsScript::sizePart(const QString &text)
-{
+int AvsScript::sizePart(const QString &text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     return ok ? value : 0;
 }
 
-qint64 AvsScript::frameCount(const QString &seconds)
-{
+qint64 AvsScript::frameCount(const QString &seconds) {
     bool ok = false;
     const double value = seconds.toDouble(&ok);
     if (!ok || !std::isfinite(value))
@@ -96,8 +89,7 @@ qint64 AvsScript::frameCount(const QString &seconds)
     return qint64(std::trunc(value * double(kFrameRate)));
 }
 
-std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *error)
-{
+std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *error) {
     const auto plugin = quoted(input.pluginPath, error);
     if (!plugin)
         return std::nullopt;
@@ -136,23 +128,23 @@ std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *err
     if (directShow)
         script += QStringLiteral("clip = DirectShowSource(") + *source + QStringLiteral(")\n");
     else
-        script += QStringLiteral("clip = FFmpegSource2(") + *source
-                  + QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n");
-    script += QStringLiteral(
-        "clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
-        "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, zone=80)"
-        ".SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n");
+        script += QStringLiteral("clip = FFmpegSource2(") + *source +
+                  QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n");
+    script +=
+        QStringLiteral("clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
+                       "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, zone=80)"
+                       ".SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n");
     script += QStringLiteral("clip = clip.DelayAudio(0)\n");
     script += QStringLiteral("clip = clip.DisplayRatio(%1)\n")
                   .arg(displayRatioValue(input.displayRatio, input.sourceSize));
     script += QStringLiteral("clip = clip.Crop(0, 0, %1, %2)\n").arg(cropWidth).arg(cropHeight);
     script += QStringLiteral("clip = clip.Tweak(0,1,0,1)\n");
     if (directShow)
-        script += QStringLiteral("audio = DirectShowSource(") + *source
-                  + QStringLiteral(").KillVideo()\n");
+        script += QStringLiteral("audio = DirectShowSource(") + *source +
+                  QStringLiteral(").KillVideo()\n");
     else
-        script += QStringLiteral("audio = FFmpegSource2(") + *source
-                  + QStringLiteral(", atrack = -1).KillVideo()\n");
+        script += QStringLiteral("audio = FFmpegSource2(") + *source +
+                  QStringLiteral(", atrack = -1).KillVideo()\n");
     script += QStringLiteral("audio = audio.DelayAudio(0)\n");
     script += QStringLiteral("clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n");
     script += QStringLiteral("clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n");
@@ -161,26 +153,22 @@ std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *err
     return script;
 }
 
-QString AvsScript::scriptPath(const QString &folder, int n)
-{
+QString AvsScript::scriptPath(const QString &folder, int n) {
     return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".avs");
 }
 
-QString AvsScript::logoPath(const QString &folder, int n)
-{
+QString AvsScript::logoPath(const QString &folder, int n) {
     return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".png");
 }
 
-int AvsScript::nextFreeNumber(const QString &folder)
-{
+int AvsScript::nextFreeNumber(const QString &folder) {
     int n = 0;
     while (n < kMaxScriptNumber && QFileInfo::exists(scriptPath(folder, n)))
         ++n;
     return n;
 }
 
-bool AvsScript::write(const QString &path, const QString &text, QString *error)
-{
+bool AvsScript::write(const QString &path, const QString &text, QString *error) {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath())) {
         if (error)

@@ -5,8 +5,7 @@
 #include <QString>
 
 // What the first version of a row's AviSynth wrapper script is made of.
-struct AvsScriptInput
-{
+struct AvsScriptInput {
     QString pluginPath; // loaded with LoadPlugin
     QString importPath; // imported first
     QString headerPath; // "HEADER.avs", imported second
@@ -38,8 +37,7 @@ struct AvsScriptInput
 // Scripts are UTF-8 text with "\n" line ends. Numbers written into the user
 // parameters, the crop and the trim lines are plain decimals, never texts
 // taken over unchecked.
-class AvsScript
-{
+class AvsScript {
 public:
     static constexpr int kFrameRate = 21; // OutputFrameRate, and the factor of every Trim line
 

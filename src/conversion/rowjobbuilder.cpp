@@ -10,20 +10,17 @@ namespace {
 
 const QString kNoInputMessage = QStringLiteral("The row has no source file to convert.");
 
-QString indexText(int index)
-{
+QString indexText(int index) {
     return QString::number(index < 0 ? -1 : index);
 }
 
 } // namespace
 
-QString ComboState::currentText() const
-{
+QString ComboState::currentText() const {
     return current >= 0 && current < items.size() ? items.at(current) : QString();
 }
 
-RowJob RowJobBuilder::build(const RowJobInput &input)
-{
+RowJob RowJobBuilder::build(const RowJobInput &input) {
     RowJob job;
     const QString source = input.newInputPath.isEmpty()
                                ? Arguments::inputPath(input.previousArguments)
@@ -43,8 +40,8 @@ RowJob RowJobBuilder::build(const RowJobInput &input)
     int aspectIndex = input.vaspect.current;
     QString aspectText = input.vaspect.currentText();
     const QString vcodecText = input.vcodec.currentText();
-    if (!CodecTables::forcedAspect(vcodecText).isEmpty()
-        && input.vaspect.items.size() > CodecTables::kForcedAspectIndex) {
+    if (!CodecTables::forcedAspect(vcodecText).isEmpty() &&
+        input.vaspect.items.size() > CodecTables::kForcedAspectIndex) {
         aspectIndex = CodecTables::kForcedAspectIndex;
         aspectText = input.vaspect.items.at(aspectIndex);
     }
@@ -64,11 +61,16 @@ RowJob RowJobBuilder::build(const RowJobInput &input)
         Arguments::build(texts, source, input.outputPath, info[FileRow::InputSize]));
 
     job.settingsIndexes = QStringList{
-        indexText(input.deviceIndex),      indexText(input.profileIndex),
-        indexText(input.vcodec.current),   indexText(input.vsize.current),
-        indexText(input.vbitrate.current), indexText(input.vframeRate.current),
-        indexText(aspectIndex),            indexText(input.acodec.current),
-        indexText(input.asamplerate.current), indexText(input.abitrate.current),
+        indexText(input.deviceIndex),
+        indexText(input.profileIndex),
+        indexText(input.vcodec.current),
+        indexText(input.vsize.current),
+        indexText(input.vbitrate.current),
+        indexText(input.vframeRate.current),
+        indexText(aspectIndex),
+        indexText(input.acodec.current),
+        indexText(input.asamplerate.current),
+        indexText(input.abitrate.current),
         indexText(input.achannels.current),
     };
 
@@ -95,8 +97,7 @@ RowJob RowJobBuilder::build(const RowJobInput &input)
     job.scriptPath = AvsScript::scriptPath(input.scriptFolder, number);
     const QString inputOfList = Arguments::inputPath(job.arguments);
     job.effects = FileRow::kNeutralEffects;
-    job.effects << inputOfList << job.scriptPath
-                << AvsScript::logoPath(input.scriptFolder, number);
+    job.effects << inputOfList << job.scriptPath << AvsScript::logoPath(input.scriptFolder, number);
 
     AvsScriptInput script;
     script.pluginPath = input.avsPluginPath;
@@ -113,23 +114,20 @@ RowJob RowJobBuilder::build(const RowJobInput &input)
     return job;
 }
 
-bool RowJobBuilder::writeScript(const RowJob &job, QString *error)
-{
+bool RowJobBuilder::writeScript(const RowJob &job, QString *error) {
     if (!job.seedsEffects || job.scriptText.isEmpty())
         return true;
     return AvsScript::write(job.scriptPath, job.scriptText, error);
 }
 
-RowJob RowJobBuilder::buildAndWrite(const RowJobInput &input)
-{
+RowJob RowJobBuilder::buildAndWrite(const RowJobInput &input) {
     RowJob job = build(input);
     if (job.valid && job.error.isEmpty())
         writeScript(job, &job.error);
     return job;
 }
 
-void RowJobBuilder::store(QTreeWidgetItem *item, const RowJob &job)
-{
+void RowJobBuilder::store(QTreeWidgetItem *item, const RowJob &job) {
     if (!item || !job.valid)
         return;
     FileRow::setArguments(item, job.arguments);

@@ -9,8 +9,7 @@
 class QTreeWidgetItem;
 
 // One option combo box as the job builder sees it.
-struct ComboState
-{
+struct ComboState {
     QStringList items;
     int current = -1;
 
@@ -18,8 +17,7 @@ struct ComboState
 };
 
 // Everything a row's job is built from, read at the moment of the call.
-struct RowJobInput
-{
+struct RowJobInput {
     int deviceIndex = -1;  // ProfileDevice's current index
     int profileIndex = -1; // ProfileDetails' current index
     ComboState profileDetails;
@@ -48,8 +46,7 @@ struct RowJobInput
 // A row's job. A window stores it with store(); the script file is written by
 // writeScript() before the next row is built, so that the next row finds its
 // number taken.
-struct RowJob
-{
+struct RowJob {
     bool valid = false; // false: no input could be found, nothing to store
     ArgumentList arguments;
     SettingsIndexList settingsIndexes;
@@ -65,8 +62,7 @@ struct RowJob
 // argument list (carrying over the previous list's trim and crop pairs), its
 // settings indexes, the copies of the combo boxes' items and, the first time
 // only, its effect list and AviSynth wrapper script.
-class RowJobBuilder
-{
+class RowJobBuilder {
 public:
     static RowJob build(const RowJobInput &input);
 

@@ -16,38 +16,33 @@ constexpr double kShowAsGigabytes = 1000.0;
 // 81.999... and losing a tenth to binary rounding.
 constexpr double kRoundingGuard = 1e-7;
 
-double numberOrZero(const QString &text)
-{
+double numberOrZero(const QString &text) {
     bool ok = false;
     const double value = text.toDouble(&ok);
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
-double truncatedToTenths(double value)
-{
+double truncatedToTenths(double value) {
     return std::trunc(value * 10.0 + std::copysign(kRoundingGuard, value)) / 10.0;
 }
 
 } // namespace
 
-SettingsIndexList emptySettingsIndexList()
-{
+SettingsIndexList emptySettingsIndexList() {
     SettingsIndexList list;
     for (int i = 0; i < SettingsIndexCount; ++i)
         list << QStringLiteral("-1");
     return list;
 }
 
-MediaInfo emptyMediaInfo()
-{
+MediaInfo emptyMediaInfo() {
     MediaInfo info;
     for (int i = 0; i < MediaInfoCount; ++i)
         info << QString();
     return info;
 }
 
-QString sizeText(const QString &estimatedMB)
-{
+QString sizeText(const QString &estimatedMB) {
     bool ok = false;
     const double mb = estimatedMB.toDouble(&ok);
     if (!ok || !std::isfinite(mb))
@@ -55,23 +50,21 @@ QString sizeText(const QString &estimatedMB)
     const double shown = truncatedToTenths(mb);
     if (shown < kShowAsGigabytes)
         return QString::number(shown, 'g', 6) + QStringLiteral("MB");
-    return QString::number(truncatedToTenths(shown / kMegabytesPerGigabyte), 'g', 6)
-           + QStringLiteral("GB");
+    return QString::number(truncatedToTenths(shown / kMegabytesPerGigabyte), 'g', 6) +
+           QStringLiteral("GB");
 }
 
 SizeEstimate estimateSize(const QString &durationSeconds, const QString &videoKbps,
-                          const QString &audioKbps)
-{
-    const double mb = numberOrZero(durationSeconds)
-                      * (numberOrZero(videoKbps) + numberOrZero(audioKbps)) / kKilobitsPerMegabyte;
+                          const QString &audioKbps) {
+    const double mb = numberOrZero(durationSeconds) *
+                      (numberOrZero(videoKbps) + numberOrZero(audioKbps)) / kKilobitsPerMegabyte;
     SizeEstimate estimate;
     estimate.estimatedMB = QString::number(mb, 'f', 3);
     estimate.text = sizeText(estimate.estimatedMB);
     return estimate;
 }
 
-QString updateSizeEstimate(MediaInfo &info)
-{
+QString updateSizeEstimate(MediaInfo &info) {
     while (info.size() < MediaInfoCount)
         info << QString();
     const SizeEstimate estimate =
@@ -80,52 +73,43 @@ QString updateSizeEstimate(MediaInfo &info)
     return estimate.text;
 }
 
-ArgumentList arguments(const QTreeWidgetItem *item)
-{
+ArgumentList arguments(const QTreeWidgetItem *item) {
     return item ? item->data(NameColumn, ArgumentListRole).toStringList() : ArgumentList();
 }
 
-void setArguments(QTreeWidgetItem *item, const ArgumentList &arguments)
-{
+void setArguments(QTreeWidgetItem *item, const ArgumentList &arguments) {
     if (item)
         item->setData(NameColumn, ArgumentListRole, arguments);
 }
 
-SettingsIndexList settingsIndexes(const QTreeWidgetItem *item)
-{
+SettingsIndexList settingsIndexes(const QTreeWidgetItem *item) {
     return item ? item->data(NameColumn, SettingsIndexRole).toStringList() : SettingsIndexList();
 }
 
-void setSettingsIndexes(QTreeWidgetItem *item, const SettingsIndexList &indexes)
-{
+void setSettingsIndexes(QTreeWidgetItem *item, const SettingsIndexList &indexes) {
     if (item)
         item->setData(NameColumn, SettingsIndexRole, indexes);
 }
 
-QStringList optionItems(const QTreeWidgetItem *item, OptionItems which)
-{
+QStringList optionItems(const QTreeWidgetItem *item, OptionItems which) {
     return item ? item->data(NameColumn, OptionItemsRole + which).toStringList() : QStringList();
 }
 
-void setOptionItems(QTreeWidgetItem *item, OptionItems which, const QStringList &items)
-{
+void setOptionItems(QTreeWidgetItem *item, OptionItems which, const QStringList &items) {
     if (item)
         item->setData(NameColumn, OptionItemsRole + which, items);
 }
 
-EffectList effects(const QTreeWidgetItem *item)
-{
+EffectList effects(const QTreeWidgetItem *item) {
     return item ? item->data(NameColumn, EffectListRole).toStringList() : EffectList();
 }
 
-void setEffects(QTreeWidgetItem *item, const EffectList &effects)
-{
+void setEffects(QTreeWidgetItem *item, const EffectList &effects) {
     if (item)
         item->setData(NameColumn, EffectListRole, effects);
 }
 
-MediaInfo mediaInfo(const QTreeWidgetItem *item)
-{
+MediaInfo mediaInfo(const QTreeWidgetItem *item) {
     MediaInfo info = emptyMediaInfo();
     if (!item)
         return info;
@@ -134,8 +118,7 @@ MediaInfo mediaInfo(const QTreeWidgetItem *item)
     return info;
 }
 
-void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info)
-{
+void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info) {
     if (!item)
         return;
     for (int k = 0; k < MediaInfoCount && k < info.size(); ++k)

@@ -8,10 +8,10 @@ class QTreeWidgetItem;
 
 // Per-file job data as the file list keeps it: string lists with fixed
 // lengths, stored as item data of one top-level row.
-using ArgumentList = QStringList;     // transcoder arguments, no program name
+using ArgumentList = QStringList;      // transcoder arguments, no program name
 using SettingsIndexList = QStringList; // eleven combo indexes, "-1" = not set
-using EffectList = QStringList;       // six strings, see EffectEntry
-using MediaInfo = QStringList;        // nineteen strings, see MediaInfoEntry
+using EffectList = QStringList;        // six strings, see EffectEntry
+using MediaInfo = QStringList;         // nineteen strings, see MediaInfoEntry
 
 // One top-level item of the main window's file list is one source file and
 // its whole conversion job. There is no separate job object: the columns
@@ -37,11 +37,11 @@ constexpr int kFirstJobRole = 32;
 
 // Column 1 (NameColumn).
 enum JobRole {
-    ArgumentListRole = kFirstJobRole,       // 32
-    SettingsIndexRole = kFirstJobRole + 1,  // 33
-    OptionItemsRole = kFirstJobRole + 2,    // 34..43, see OptionItems
-    EffectListRole = kFirstJobRole + 18,    // 50
-    WatermarkRole = kFirstJobRole + 19,     // 51
+    ArgumentListRole = kFirstJobRole,      // 32
+    SettingsIndexRole = kFirstJobRole + 1, // 33
+    OptionItemsRole = kFirstJobRole + 2,   // 34..43, see OptionItems
+    EffectListRole = kFirstJobRole + 18,   // 50
+    WatermarkRole = kFirstJobRole + 19,    // 51
 };
 
 // Column 2 (StatusColumn).
@@ -96,13 +96,13 @@ enum EffectEntry {
 // Positions in the MediaInfo. Entries 0..16 feed the media-information dialog.
 enum MediaInfoEntry {
     InputFormat = 0,
-    InputSize,          // "720x576"
+    InputSize, // "720x576"
     InputVideoCodec,
     InputAudioCodec,
-    InputFrameRate,     // "25", "29.97"
-    InputBitrate,       // kb/s, digits only
-    InputFileMB,        // "12.346"
-    OutputFormat,       // format label, "AVI"
+    InputFrameRate, // "25", "29.97"
+    InputBitrate,   // kb/s, digits only
+    InputFileMB,    // "12.346"
+    OutputFormat,   // format label, "AVI"
     OutputSize,
     OutputVideoCodec,
     OutputAudioCodec,
@@ -138,8 +138,7 @@ SettingsIndexList emptySettingsIndexList();
 MediaInfo emptyMediaInfo();
 
 // The size estimate: MediaInfo entry 13 and the text of the size column.
-struct SizeEstimate
-{
+struct SizeEstimate {
     QString estimatedMB; // fixed notation, three decimals: "12.346"
     QString text;        // "12.3MB", "999.9MB", "0.9GB"
 };

@@ -11,15 +11,13 @@ namespace {
 constexpr int kMaxTries = 100000;
 
 // Index of the "." that starts the file name's extension; -1 when it has none.
-int extensionDot(const QString &path)
-{
+int extensionDot(const QString &path) {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const int dot = path.lastIndexOf(QLatin1Char('.'));
     return dot > slash ? dot : -1;
 }
 
-QString withNumber(const QString &path, int number)
-{
+QString withNumber(const QString &path, int number) {
     const int dot = extensionDot(path);
     if (dot < 0)
         return path + QString::number(number);
@@ -28,8 +26,7 @@ QString withNumber(const QString &path, int number)
 
 } // namespace
 
-QString folderFromField(const QString &fieldText)
-{
+QString folderFromField(const QString &fieldText) {
     if (fieldText.trimmed().isEmpty())
         return QString();
     QString folder = QDir::cleanPath(QDir(fieldText).absolutePath());
@@ -38,33 +35,28 @@ QString folderFromField(const QString &fieldText)
     return folder;
 }
 
-QString fileNameFor(const QString &sourceFileName, const QString &formatLabel)
-{
+QString fileNameFor(const QString &sourceFileName, const QString &formatLabel) {
     return withExtension(sourceFileName, formatLabel);
 }
 
-QString withExtension(const QString &path, const QString &formatLabel)
-{
+QString withExtension(const QString &path, const QString &formatLabel) {
     const int dot = extensionDot(path);
     const QString stem = dot >= 0 ? path.left(dot) : path;
     return stem + QLatin1Char('.') + formatLabel.toLower();
 }
 
-QString withFolder(const QString &path, const QString &folder)
-{
+QString withFolder(const QString &path, const QString &folder) {
     QString result = folder;
     if (!result.isEmpty() && !result.endsWith(QLatin1Char('/')))
         result += QLatin1Char('/');
     return result + fileName(path);
 }
 
-QString fileName(const QString &path)
-{
+QString fileName(const QString &path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QString resolved(const QString &path)
-{
+QString resolved(const QString &path) {
     if (path.isEmpty())
         return QString();
     const QFileInfo info(path);
@@ -79,8 +71,7 @@ QString resolved(const QString &path)
 }
 
 QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
-               int firstNumber)
-{
+               int firstNumber) {
     QSet<QString> taken;
     taken.insert(resolved(sourcePath));
     for (const QString &path : takenPaths)

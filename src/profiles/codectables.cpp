@@ -7,8 +7,7 @@ namespace CodecTables {
 
 namespace {
 
-struct VideoCodec
-{
+struct VideoCodec {
     const char *text;
     // Unused places stay null.
     std::array<const char *, 5> group;
@@ -61,8 +60,7 @@ const std::array<std::pair<const char *, const char *>, 22> kAudioEncoders = {{
 
 } // namespace
 
-QStringList videoCodecArgs(const QString &codecText)
-{
+QStringList videoCodecArgs(const QString &codecText) {
     for (const VideoCodec &codec : kVideoCodecs) {
         if (codecText == QLatin1String(codec.text)) {
             QStringList group;
@@ -76,13 +74,11 @@ QStringList videoCodecArgs(const QString &codecText)
     return {};
 }
 
-QString forcedAspect(const QString &codecText)
-{
+QString forcedAspect(const QString &codecText) {
     return codecText == kXvidCodecText ? kForcedAspectText : QString();
 }
 
-QString audioEncoderName(const QString &codecText)
-{
+QString audioEncoderName(const QString &codecText) {
     for (const auto &[text, encoder] : kAudioEncoders) {
         if (codecText == QLatin1String(text))
             return QString::fromLatin1(encoder);
@@ -90,8 +86,7 @@ QString audioEncoderName(const QString &codecText)
     return {};
 }
 
-QString audioCodecDisplayName(const QString &encoderName)
-{
+QString audioCodecDisplayName(const QString &encoderName) {
     if (encoderName == QLatin1String("libmp3lame"))
         return QStringLiteral("mp3");
     if (encoderName == QLatin1String("libfaac"))

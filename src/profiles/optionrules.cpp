@@ -12,22 +12,19 @@ using Arguments::Place;
 // A row whose audio bitrate is "Auto" is estimated at this rate.
 const QString kAutoAudioKbps = QStringLiteral("64");
 
-void pad(RowState &row)
-{
+void pad(RowState &row) {
     while (row.settingsIndexes.size() < FileRow::SettingsIndexCount)
         row.settingsIndexes << QStringLiteral("-1");
     while (row.mediaInfo.size() < FileRow::MediaInfoCount)
         row.mediaInfo << QString();
 }
 
-void setIndex(RowState &row, FileRow::SettingsIndex which, int index)
-{
+void setIndex(RowState &row, FileRow::SettingsIndex which, int index) {
     pad(row);
     row.settingsIndexes[which] = QString::number(index);
 }
 
-SlotEffect estimated(RowState &row, SlotEffect effect)
-{
+SlotEffect estimated(RowState &row, SlotEffect effect) {
     effect.sizeText = FileRow::updateSizeEstimate(row.mediaInfo);
     effect.sizeChanged = !effect.sizeText.isEmpty();
     return effect;
@@ -35,30 +32,26 @@ SlotEffect estimated(RowState &row, SlotEffect effect)
 
 } // namespace
 
-QStringList aspectItems()
-{
+QStringList aspectItems() {
     return {Arguments::kDefaultAspectText, QStringLiteral("4:3"), QStringLiteral("16:9")};
 }
 
-QString kilobits(const QString &bitrateText)
-{
+QString kilobits(const QString &bitrateText) {
     const int unit = bitrateText.indexOf(QLatin1Char('K'));
     return unit >= 0 ? bitrateText.left(unit) : bitrateText;
 }
 
-QString framesPerSecond(const QString &frameRateText)
-{
+QString framesPerSecond(const QString &frameRateText) {
     const int unit = frameRateText.indexOf(QLatin1String("fps"));
     return unit >= 0 ? frameRateText.left(unit) : frameRateText;
 }
 
 SlotEffect chooseVideoCodec(RowState &row, int index, const QString &codecText,
-                            const QStringList &aspectItems)
-{
+                            const QStringList &aspectItems) {
     SlotEffect effect;
     pad(row);
-    if (!CodecTables::forcedAspect(codecText).isEmpty()
-        && aspectItems.size() > CodecTables::kForcedAspectIndex) {
+    if (!CodecTables::forcedAspect(codecText).isEmpty() &&
+        aspectItems.size() > CodecTables::kForcedAspectIndex) {
         chooseAspect(row, CodecTables::kForcedAspectIndex,
                      aspectItems.at(CodecTables::kForcedAspectIndex));
         effect.aspectIndex = CodecTables::kForcedAspectIndex;
@@ -73,8 +66,7 @@ SlotEffect chooseVideoCodec(RowState &row, int index, const QString &codecText,
     return effect;
 }
 
-SlotEffect chooseVideoSize(RowState &row, int index, const QString &sizeText)
-{
+SlotEffect chooseVideoSize(RowState &row, int index, const QString &sizeText) {
     setIndex(row, FileRow::VSizeIndex, index);
     const QString source = row.mediaInfo[FileRow::InputSize];
     const bool automatic = sizeText == Arguments::kAutoText;
@@ -88,8 +80,7 @@ SlotEffect chooseVideoSize(RowState &row, int index, const QString &sizeText)
     return effect;
 }
 
-SlotEffect chooseVideoBitrate(RowState &row, int index, const QString &bitrateText)
-{
+SlotEffect chooseVideoBitrate(RowState &row, int index, const QString &bitrateText) {
     setIndex(row, FileRow::VBitrateIndex, index);
     if (!bitrateText.isEmpty())
         Arguments::setOption(row.arguments, Arguments::kVideoBitrate,
@@ -102,8 +93,7 @@ SlotEffect chooseVideoBitrate(RowState &row, int index, const QString &bitrateTe
     return estimated(row, effect);
 }
 
-SlotEffect chooseFrameRate(RowState &row, int index, const QString &frameRateText)
-{
+SlotEffect chooseFrameRate(RowState &row, int index, const QString &frameRateText) {
     setIndex(row, FileRow::VframeRateIndex, index);
     const QString rate = frameRateText == Arguments::kAutoText
                              ? row.mediaInfo[FileRow::InputFrameRate]
@@ -116,8 +106,7 @@ SlotEffect chooseFrameRate(RowState &row, int index, const QString &frameRateTex
     return effect;
 }
 
-SlotEffect chooseAspect(RowState &row, int index, const QString &aspectText)
-{
+SlotEffect chooseAspect(RowState &row, int index, const QString &aspectText) {
     setIndex(row, FileRow::VaspectIndex, index);
     // "default" takes a set aspect out again, as building the row leaves it out.
     const QString value = index > 0 ? Arguments::aspectValue(aspectText) : QString();
@@ -125,8 +114,7 @@ SlotEffect chooseAspect(RowState &row, int index, const QString &aspectText)
     return SlotEffect();
 }
 
-SlotEffect chooseAudioCodec(RowState &row, int index, const QString &codecText)
-{
+SlotEffect chooseAudioCodec(RowState &row, int index, const QString &codecText) {
     setIndex(row, FileRow::AcodecIndex, index);
     const QString encoder = CodecTables::audioEncoderName(codecText);
     const int word = Arguments::find(row.arguments, Arguments::kAudioCodec);
@@ -138,16 +126,14 @@ SlotEffect chooseAudioCodec(RowState &row, int index, const QString &codecText)
     return effect;
 }
 
-SlotEffect chooseSampleRate(RowState &row, int index, const QString &sampleRateText)
-{
+SlotEffect chooseSampleRate(RowState &row, int index, const QString &sampleRateText) {
     setIndex(row, FileRow::ASamplerateIndex, index);
     Arguments::setOption(row.arguments, Arguments::kSampleRate,
                          Arguments::sampleRateValue(sampleRateText), Place::AfterOverwrite);
     return SlotEffect();
 }
 
-SlotEffect chooseAudioBitrate(RowState &row, int index, const QString &bitrateText)
-{
+SlotEffect chooseAudioBitrate(RowState &row, int index, const QString &bitrateText) {
     setIndex(row, FileRow::ABitrateIndex, index);
     Arguments::setOption(row.arguments, Arguments::kAudioBitrate,
                          Arguments::bitrateValue(bitrateText), Place::AfterAudioCodec);
@@ -158,16 +144,14 @@ SlotEffect chooseAudioBitrate(RowState &row, int index, const QString &bitrateTe
     return estimated(row, effect);
 }
 
-SlotEffect chooseChannels(RowState &row, int index, const QString &channelsText)
-{
+SlotEffect chooseChannels(RowState &row, int index, const QString &channelsText) {
     setIndex(row, FileRow::AChannelsIndex, index);
     Arguments::setOption(row.arguments, Arguments::kChannels,
                          Arguments::channelsValue(channelsText), Place::AfterOverwrite);
     return SlotEffect();
 }
 
-QString recordOutput(MediaInfo &info, const OutputTexts &texts)
-{
+QString recordOutput(MediaInfo &info, const OutputTexts &texts) {
     while (info.size() < FileRow::MediaInfoCount)
         info << QString();
     const bool autoRate = texts.vframeRate == Arguments::kAutoText;
@@ -184,8 +168,7 @@ QString recordOutput(MediaInfo &info, const OutputTexts &texts)
     return FileRow::updateSizeEstimate(info);
 }
 
-OutputLabels outputLabels(const MediaInfo &info, bool audioOnlyCategory)
-{
+OutputLabels outputLabels(const MediaInfo &info, bool audioOnlyCategory) {
     const auto entry = [&info](int k) { return info.value(k); };
     OutputLabels labels;
     labels.format = entry(FileRow::OutputFormat);

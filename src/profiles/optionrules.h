@@ -13,15 +13,13 @@
 namespace OptionRules {
 
 // The parts of a row that the slots edit.
-struct RowState
-{
+struct RowState {
     ArgumentList arguments;
     SettingsIndexList settingsIndexes; // padded to eleven entries
     MediaInfo mediaInfo;               // padded to nineteen entries
 };
 
-struct SlotEffect
-{
+struct SlotEffect {
     bool showOutputInfo = false; // refresh the output information labels
     bool sizeChanged = false;    // sizeText is the new size-column text
     QString sizeText;            // empty: the column keeps its text
@@ -47,8 +45,7 @@ SlotEffect chooseChannels(RowState &row, int index, const QString &channelsText)
 
 // The current texts of the combo boxes that a profile or category choice
 // records in the row's output entries.
-struct OutputTexts
-{
+struct OutputTexts {
     QString formatLabel;
     QString vcodec;
     QString acodec;
@@ -67,8 +64,7 @@ QString kilobits(const QString &bitrateText);
 QString framesPerSecond(const QString &frameRateText);
 
 // The six output information labels for a row.
-struct OutputLabels
-{
+struct OutputLabels {
     QString format;
     QString audioCodec;
     QString frameRate;

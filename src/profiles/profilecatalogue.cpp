@@ -4,8 +4,7 @@
 
 namespace {
 
-struct CategoryRow
-{
+struct CategoryRow {
     const char *text;
     const char *picture;
 };
@@ -35,8 +34,7 @@ constexpr int kIpodCategory = 4;
 constexpr int kFirstIpodNano = 4;
 constexpr int kFirstIpodTouch = 7;
 
-struct ProfileRow
-{
+struct ProfileRow {
     int key;
     const char *description;
     const char *fileName;
@@ -125,7 +123,8 @@ const ProfileRow kProfiles[] = {
     {711, "Xbox - Xvid Video(*.avi)", "Xbox_xvid_normal.format.xml", "AVI"},
     {712, "Xbox - Xvid HD Video(*.avi)", "Xbox_xvid_hd.format.xml", "AVI"},
     // 8, "PSP"
-    {800, "PSP - H.264 Video for firmware 2.00 and above(*.mp4)", "psp_h264_mini.format.xml", "MP4"},
+    {800, "PSP - H.264 Video for firmware 2.00 and above(*.mp4)", "psp_h264_mini.format.xml",
+     "MP4"},
     {801, "PSP - H.264 Video(*.mp4)", "psp_h264_normal.format.xml", "MP4"},
     {802, "PSP - H.264 Video for TV(*.mp4)", "psp_h264_tv.format.xml", "MP4"},
     {803, "PSP - MPEG4 Video(*.mp4)", "psp_mpeg4.format.xml", "MP4"},
@@ -164,9 +163,11 @@ const ProfileRow kProfiles[] = {
     {1116, "LG MPEG4 Video(*.mp4)", "LG MPEG-4 Video mp4.xml", "MP4"},
     {1117, "LG 3GP Mono Video(*.3gp)", "LG 3GP Video - Mono 3gp.xml", "3GP"},
     {1118, "LG 3GP Stereo Video(*.3gp)", "LG 3GP Video - Stereo 3gp.xml", "3GP"},
-    {1119, "Mobile Phone 3GPP Stereo Video(*.3g2)", "Mobile Phone 3GPP Video - Stereo 3g2.xml", "3G2"},
+    {1119, "Mobile Phone 3GPP Stereo Video(*.3g2)", "Mobile Phone 3GPP Video - Stereo 3g2.xml",
+     "3G2"},
     {1120, "Mobile Phone 3GPP Mono Video(*.3g2)", "Mobile Phone 3GPP Video - Mono 3g2.xml", "3G2"},
-    {1121, "Mobile Phone 3GP Stereo Video(*.3gp)", "Mobile Phone 3GP Video - Stereo 3gp.xml", "3GP"},
+    {1121, "Mobile Phone 3GP Stereo Video(*.3gp)", "Mobile Phone 3GP Video - Stereo 3gp.xml",
+     "3GP"},
     {1122, "Mobile Phone 3GP Mono Video(*.3gp)", "Mobile Phone 3GP Video - Mono 3gp.xml", "3GP"},
     {1123, "Motorola MPEG-4 Video(*.mp4)", "Motorola MPEG-4 Video mp4.xml", "MP4"},
     {1124, "Motorola 3GP Mono Video(*.3gp)", "Motorola 3GP Video - Mono 3gp.xml", "3GP"},
@@ -180,7 +181,8 @@ const ProfileRow kProfiles[] = {
     {1132, "Samsung 3GP Stereo Video(*.mp4)", "Samsung 3GP Video - Stereo 3gp.xml", "3GP"},
     {1133, "Sony XPERIA X1i-X1c MPEG-4 Video(*.mp4)", "Sony XPERIA X1a MPEG-4 Video.xml", "MP4"},
     {1134, "Sony Ericsson 3GP Mono Video(*.3gp)", "Sony Ericsson 3GP Video - Mono 3gp.xml", "3GP"},
-    {1135, "Sony Ericsson 3GP Stereo Video(*.3gp)", "Sony Ericsson 3GP Video - Stereo 3gp.xml", "3GP"},
+    {1135, "Sony Ericsson 3GP Stereo Video(*.3gp)", "Sony Ericsson 3GP Video - Stereo 3gp.xml",
+     "3GP"},
     {1136, "Sony Ericsson MPEG-4 Video(*.mp4)", "Sony Ericsson MPEG-4 Video mp4.xml", "MP4"},
     {1137, "Sony XPERIA X1a MPEG-4 Video(*.mp4)", "Sony XPERIA X1a MPEG-4 Video.xml", "MP4"},
     // 12, "Android"
@@ -207,8 +209,7 @@ const ProfileRow kProfiles[] = {
     {1402, "Windows Phone 7 - WMV Video(*.mp4)", "Windows Phone 7 - WMV Video.xml", "MP4"},
 };
 
-QVector<ProfileEntry> makeEntries()
-{
+QVector<ProfileEntry> makeEntries() {
     QVector<ProfileEntry> entries;
     for (const ProfileRow &row : kProfiles) {
         ProfileEntry entry;
@@ -224,23 +225,20 @@ QVector<ProfileEntry> makeEntries()
     return entries;
 }
 
-bool validCategory(int categoryIndex)
-{
+bool validCategory(int categoryIndex) {
     return categoryIndex >= 0 && categoryIndex < ProfileCatalogue::kCategoryCount;
 }
 
 } // namespace
 
-DeviceCategoryList ProfileCatalogue::deviceCategoryList()
-{
+DeviceCategoryList ProfileCatalogue::deviceCategoryList() {
     DeviceCategoryList list;
     for (const CategoryRow &row : kCategories)
         list << QString::fromUtf8(row.text);
     return list;
 }
 
-int ProfileCatalogue::categoryIndex(const QString &text)
-{
+int ProfileCatalogue::categoryIndex(const QString &text) {
     for (int i = 0; i < kCategoryCount; ++i) {
         if (text == QLatin1String(kCategories[i].text))
             return i;
@@ -248,13 +246,11 @@ int ProfileCatalogue::categoryIndex(const QString &text)
     return -1;
 }
 
-bool ProfileCatalogue::isAudioOnly(int categoryIndex)
-{
+bool ProfileCatalogue::isAudioOnly(int categoryIndex) {
     return categoryIndex == kAudioOnlyCategory;
 }
 
-int ProfileCatalogue::profileCount(int categoryIndex)
-{
+int ProfileCatalogue::profileCount(int categoryIndex) {
     int count = 0;
     for (const ProfileEntry &entry : entries()) {
         if (entry.categoryIndex == categoryIndex)
@@ -263,8 +259,7 @@ int ProfileCatalogue::profileCount(int categoryIndex)
     return count;
 }
 
-QStringList ProfileCatalogue::descriptions(int categoryIndex)
-{
+QStringList ProfileCatalogue::descriptions(int categoryIndex) {
     QStringList list;
     for (const ProfileEntry &entry : entries()) {
         if (entry.categoryIndex == categoryIndex)
@@ -273,14 +268,12 @@ QStringList ProfileCatalogue::descriptions(int categoryIndex)
     return list;
 }
 
-const QVector<ProfileEntry> &ProfileCatalogue::entries()
-{
+const QVector<ProfileEntry> &ProfileCatalogue::entries() {
     static const QVector<ProfileEntry> table = makeEntries();
     return table;
 }
 
-std::optional<ProfileEntry> ProfileCatalogue::entry(int key)
-{
+std::optional<ProfileEntry> ProfileCatalogue::entry(int key) {
     if (key < 0)
         return std::nullopt;
     for (const ProfileEntry &entry : entries()) {
@@ -290,21 +283,18 @@ std::optional<ProfileEntry> ProfileCatalogue::entry(int key)
     return std::nullopt;
 }
 
-std::optional<ProfileEntry> ProfileCatalogue::entry(int categoryIndex, int detailIndex)
-{
+std::optional<ProfileEntry> ProfileCatalogue::entry(int categoryIndex, int detailIndex) {
     // A detail index of -1 or 100 must not reach into a neighbouring category.
     if (!validCategory(categoryIndex) || detailIndex < 0 || detailIndex >= kKeyFactor)
         return std::nullopt;
     return entry(key(categoryIndex, detailIndex));
 }
 
-int ProfileCatalogue::key(int categoryIndex, int detailIndex)
-{
+int ProfileCatalogue::key(int categoryIndex, int detailIndex) {
     return categoryIndex * kKeyFactor + detailIndex;
 }
 
-QString ProfileCatalogue::devicePicture(int categoryIndex, int detailIndex)
-{
+QString ProfileCatalogue::devicePicture(int categoryIndex, int detailIndex) {
     if (!validCategory(categoryIndex))
         return QString::fromLatin1(kDefaultPicture);
     if (categoryIndex == kIpodCategory) {
@@ -316,8 +306,7 @@ QString ProfileCatalogue::devicePicture(int categoryIndex, int detailIndex)
     return QString::fromLatin1(kCategories[categoryIndex].picture);
 }
 
-QStringList ProfileCatalogue::devicePictures()
-{
+QStringList ProfileCatalogue::devicePictures() {
     QStringList pictures;
     for (const CategoryRow &row : kCategories) {
         const QString picture = QString::fromLatin1(row.picture);
@@ -328,7 +317,6 @@ QStringList ProfileCatalogue::devicePictures()
     return pictures;
 }
 
-QString ProfileCatalogue::extension(const QString &formatLabel)
-{
+QString ProfileCatalogue::extension(const QString &formatLabel) {
     return formatLabel.toLower();
 }

@@ -10,8 +10,7 @@
 using DeviceCategoryList = QStringList;
 
 // One output profile. The key is categoryIndex × 100 + detailIndex.
-struct ProfileEntry
-{
+struct ProfileEntry {
     int key = -1;
     int categoryIndex = -1;
     QString categoryText;
@@ -25,8 +24,7 @@ struct ProfileEntry
 // window and the per-file settings dialog present, so that a row's category
 // and profile indexes name the same profile in either window. All texts are
 // used byte for byte: blanks, case and parentheses are part of them.
-class ProfileCatalogue
-{
+class ProfileCatalogue {
 public:
     static constexpr int kCategoryCount = 15;
     static constexpr int kProfileCount = 144;

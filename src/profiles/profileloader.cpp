@@ -13,14 +13,12 @@ const QStringList kAudioListTags = {QStringLiteral("sample_rate"), QStringLitera
                                     QStringLiteral("channels")};
 constexpr int kFpsSuffixLength = 3;
 
-bool containsDefault(const QString &entry, const QString &defaultText)
-{
+bool containsDefault(const QString &entry, const QString &defaultText) {
     // An empty default occurs in every entry.
     return defaultText.isEmpty() || entry.contains(defaultText);
 }
 
-CodecOption readOption(const QDomElement &element, const QStringList &listTags)
-{
+CodecOption readOption(const QDomElement &element, const QStringList &listTags) {
     CodecOption option;
     option.name = element.attribute(QStringLiteral("name"));
     for (const QString &tag : listTags) {
@@ -35,40 +33,34 @@ CodecOption readOption(const QDomElement &element, const QStringList &listTags)
 
 } // namespace
 
-QString ComboFill::currentText() const
-{
+QString ComboFill::currentText() const {
     return current >= 0 && current < items.size() ? items.at(current) : QString();
 }
 
-bool ComboFill::operator==(const ComboFill &other) const
-{
+bool ComboFill::operator==(const ComboFill &other) const {
     return items == other.items && current == other.current;
 }
 
-QString ProfileLoader::profileFolder(const QString &installDir)
-{
+QString ProfileLoader::profileFolder(const QString &installDir) {
     return installDir + QStringLiteral("/profile");
 }
 
-QString ProfileLoader::profilePath(const QString &installDir, const QString &fileName)
-{
-    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/'))
-        || fileName.contains(QLatin1Char('\\')) || fileName == QLatin1String("..")
-        || fileName == QLatin1String("."))
+QString ProfileLoader::profilePath(const QString &installDir, const QString &fileName) {
+    if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) ||
+        fileName.contains(QLatin1Char('\\')) || fileName == QLatin1String("..") ||
+        fileName == QLatin1String("."))
         return QString();
     return profileFolder(installDir) + QLatin1Char('/') + fileName;
 }
 
-ProfileSelection ProfileLoader::load(const QString &installDir, const QString &fileName)
-{
+ProfileSelection ProfileLoader::load(const QString &installDir, const QString &fileName) {
     const QString path = profilePath(installDir, fileName);
     if (path.isEmpty())
         return ProfileSelection();
     return loadFile(path);
 }
 
-ProfileSelection ProfileLoader::loadFile(const QString &filePath)
-{
+ProfileSelection ProfileLoader::loadFile(const QString &filePath) {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return ProfileSelection();
@@ -78,8 +70,7 @@ ProfileSelection ProfileLoader::loadFile(const QString &filePath)
     return select(*document);
 }
 
-std::optional<ProfileDocument> ProfileLoader::parse(const QByteArray &xml)
-{
+std::optional<ProfileDocument> ProfileLoader::parse(const QByteArray &xml) {
     QDomDocument dom;
     if (!dom.setContent(xml))
         return std::nullopt;
@@ -91,8 +82,7 @@ std::optional<ProfileDocument> ProfileLoader::parse(const QByteArray &xml)
 }
 
 CodecGroup ProfileLoader::readGroup(const QDomElement &root, const QString &tag,
-                                    const QStringList &listTags)
-{
+                                    const QStringList &listTags) {
     CodecGroup group;
     const QDomElement element = root.firstChildElement(tag);
     if (element.isNull())
@@ -110,8 +100,7 @@ CodecGroup ProfileLoader::readGroup(const QDomElement &root, const QString &tag,
     return group;
 }
 
-ComboFill ProfileLoader::codecChoices(const CodecGroup &group)
-{
+ComboFill ProfileLoader::codecChoices(const CodecGroup &group) {
     ComboFill fill;
     fill.items << (group.preset ? group.preset->name : QString());
     fill.current = 0;
@@ -123,8 +112,7 @@ ComboFill ProfileLoader::codecChoices(const CodecGroup &group)
     return fill;
 }
 
-std::optional<CodecOption> ProfileLoader::codecOption(const CodecGroup &group, int codecIndex)
-{
+std::optional<CodecOption> ProfileLoader::codecOption(const CodecGroup &group, int codecIndex) {
     if (group.children.isEmpty())
         return std::nullopt;
     if (group.children.size() == 1)
@@ -134,8 +122,7 @@ std::optional<CodecOption> ProfileLoader::codecOption(const CodecGroup &group, i
     return group.children.at(codecIndex);
 }
 
-ComboFill ProfileLoader::optionChoices(const OptionList &list, ListRule rule)
-{
+ComboFill ProfileLoader::optionChoices(const OptionList &list, ListRule rule) {
     ComboFill fill;
     if (list.items.isEmpty())
         return fill;
@@ -176,8 +163,7 @@ ComboFill ProfileLoader::optionChoices(const OptionList &list, ListRule rule)
     return fill;
 }
 
-ProfileSelection ProfileLoader::select(const ProfileDocument &document)
-{
+ProfileSelection ProfileLoader::select(const ProfileDocument &document) {
     ProfileSelection selection;
     selection.loaded = true;
 

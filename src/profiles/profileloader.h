@@ -10,8 +10,7 @@ class QDomElement;
 
 // One option list of a profile file: the raw "items" attribute (entries
 // joined by ",") and the element's text, the default to select.
-struct OptionList
-{
+struct OptionList {
     QString items;
     QString defaultText;
 };
@@ -19,30 +18,26 @@ struct OptionList
 // One "preset" or codec element of a profile file with its three option
 // lists: size, bitrate, frame_rate for video; sample_rate, bitrate, channels
 // for audio.
-struct CodecOption
-{
+struct CodecOption {
     QString name;
     QVector<OptionList> lists; // always three, in the order above
 };
 
 // The "vcodec" or "acodec" group of a profile file.
-struct CodecGroup
-{
+struct CodecGroup {
     bool present = false;
     QString defaultName;
     std::optional<CodecOption> preset; // the group's child named "preset"
-    QVector<CodecOption> children;      // every child element, the preset included
+    QVector<CodecOption> children;     // every child element, the preset included
 };
 
-struct ProfileDocument
-{
+struct ProfileDocument {
     CodecGroup video;
     CodecGroup audio;
 };
 
 // What one combo box should hold after a profile is loaded.
-struct ComboFill
-{
+struct ComboFill {
     QStringList items;
     int current = -1; // -1 only when items is empty
 
@@ -52,8 +47,7 @@ struct ComboFill
 
 // The eight option combo boxes a profile fills; Vaspect is not part of a
 // profile.
-struct ProfileSelection
-{
+struct ProfileSelection {
     bool loaded = false; // false: the file was missing or malformed, all empty
     ComboFill vcodec;
     ComboFill vsize;
@@ -70,8 +64,7 @@ struct ProfileSelection
 // indexes mean the same entries in both. A window only copies the result
 // into its combo boxes. Files are found by path below the installation
 // folder; the process's working directory is never changed.
-class ProfileLoader
-{
+class ProfileLoader {
 public:
     enum class ListRule {
         Substring, // size, bitrate, sample_rate: the last entry containing the default

@@ -3,8 +3,7 @@
 
 #include "filelist/filerow.h"
 
-class TestFileRow : public QObject
-{
+class TestFileRow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -17,46 +16,76 @@ private slots:
     void mediaInfoRoundTrip();
 };
 
-void TestFileRow::sizeText_data()
-{
+void TestFileRow::sizeText_data() {
     QTest::addColumn<QString>("estimatedMB");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << "0.000" << "0MB";
-    QTest::newRow("cut, not rounded") << "12.346" << "12.3MB";
-    QTest::newRow("whole") << "12.000" << "12MB";
-    QTest::newRow("binary tenths") << "8.200" << "8.2MB";
-    QTest::newRow("just under 1000") << "999.950" << "999.9MB";
-    QTest::newRow("999.96") << "999.960" << "999.9MB";
-    QTest::newRow("1000 is 0.9GB") << "1000.000" << "0.9GB";
-    QTest::newRow("2048") << "2048.000" << "2GB";
-    QTest::newRow("1536") << "1536.000" << "1.5GB";
-    QTest::newRow("not a number") << "abc" << "";
+    QTest::newRow("zero") << "0.000"
+                          << "0MB";
+    QTest::newRow("cut, not rounded") << "12.346"
+                                      << "12.3MB";
+    QTest::newRow("whole") << "12.000"
+                           << "12MB";
+    QTest::newRow("binary tenths") << "8.200"
+                                   << "8.2MB";
+    QTest::newRow("just under 1000") << "999.950"
+                                     << "999.9MB";
+    QTest::newRow("999.96") << "999.960"
+                            << "999.9MB";
+    QTest::newRow("1000 is 0.9GB") << "1000.000"
+                                   << "0.9GB";
+    QTest::newRow("2048") << "2048.000"
+                          << "2GB";
+    QTest::newRow("1536") << "1536.000"
+                          << "1.5GB";
+    QTest::newRow("not a number") << "abc"
+                                  << "";
 }
 
-void TestFileRow::sizeText()
-{
+void TestFileRow::sizeText() {
     QFETCH(QString, estimatedMB);
     QFETCH(QString, text);
     QCOMPARE(FileRow::sizeText(estimatedMB), text);
 }
 
-void TestFileRow::estimate_data()
-{
+void TestFileRow::estimate_data() {
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("video");
     QTest::addColumn<QString>("audio");
     QTest::addColumn<QString>("mb");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero duration") << "0" << "1200" << "128" << "0.000" << "0MB";
-    QTest::newRow("typical") << "100" << "1200" << "128" << "16.211" << "16.2MB";
-    QTest::newRow("audio only") << "61" << "" << "128" << "0.953" << "0.9MB";
-    QTest::newRow("word counts 0") << "60" << "fast" << "128K" << "0.000" << "0MB";
-    QTest::newRow("two hours HD") << "7200" << "8000" << "192" << "7200.000" << "7GB";
-    QTest::newRow("just under 1000") << "8192" << "999.95" << "" << "999.950" << "999.9MB";
+    QTest::newRow("zero duration") << "0"
+                                   << "1200"
+                                   << "128"
+                                   << "0.000"
+                                   << "0MB";
+    QTest::newRow("typical") << "100"
+                             << "1200"
+                             << "128"
+                             << "16.211"
+                             << "16.2MB";
+    QTest::newRow("audio only") << "61"
+                                << ""
+                                << "128"
+                                << "0.953"
+                                << "0.9MB";
+    QTest::newRow("word counts 0") << "60"
+                                   << "fast"
+                                   << "128K"
+                                   << "0.000"
+                                   << "0MB";
+    QTest::newRow("two hours HD") << "7200"
+                                  << "8000"
+                                  << "192"
+                                  << "7200.000"
+                                  << "7GB";
+    QTest::newRow("just under 1000") << "8192"
+                                     << "999.95"
+                                     << ""
+                                     << "999.950"
+                                     << "999.9MB";
 }
 
-void TestFileRow::estimate()
-{
+void TestFileRow::estimate() {
     QFETCH(QString, duration);
     QFETCH(QString, video);
     QFETCH(QString, audio);
@@ -67,8 +96,7 @@ void TestFileRow::estimate()
     QCOMPARE(e.text, text);
 }
 
-void TestFileRow::estimateInMediaInfo()
-{
+void TestFileRow::estimateInMediaInfo() {
     MediaInfo info; // short lists are padded
     QCOMPARE(FileRow::updateSizeEstimate(info), QString("0MB"));
     QCOMPARE(info.size(), int(FileRow::MediaInfoCount));
@@ -79,8 +107,7 @@ void TestFileRow::estimateInMediaInfo()
     QCOMPARE(info[FileRow::EstimatedMB], QString("9.078"));
 }
 
-void TestFileRow::rolesPerColumn()
-{
+void TestFileRow::rolesPerColumn() {
     QCOMPARE(int(FileRow::ArgumentListRole), 32);
     QCOMPARE(int(FileRow::SettingsIndexRole), 33);
     QCOMPARE(int(FileRow::OptionItemsRole) + FileRow::ProfileDetailsItems, 43);
@@ -105,8 +132,7 @@ void TestFileRow::rolesPerColumn()
     QCOMPARE(item.data(3, 33).toString(), QString("avi"));
 }
 
-void TestFileRow::mediaInfoRoundTrip()
-{
+void TestFileRow::mediaInfoRoundTrip() {
     QTreeWidgetItem item;
     MediaInfo info;
     for (int k = 0; k < FileRow::MediaInfoCount; ++k)

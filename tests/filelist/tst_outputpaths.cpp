@@ -5,8 +5,7 @@
 
 #include "filelist/outputpaths.h"
 
-class TestOutputPaths : public QObject
-{
+class TestOutputPaths : public QObject {
     Q_OBJECT
 
 private slots:
@@ -17,29 +16,38 @@ private slots:
     void sourceReachedThroughALink();
 };
 
-void TestOutputPaths::names_data()
-{
+void TestOutputPaths::names_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("result");
-    QTest::newRow("new label") << "/out/clip.avi" << "MP4" << "/out/clip.mp4";
-    QTest::newRow("several dots") << "/out/clip.part1.avi" << "MP4" << "/out/clip.part1.mp4";
-    QTest::newRow("ts") << "/out/clip.avi" << "TS" << "/out/clip.ts";
-    QTest::newRow("dot only in folder") << "/my.films/clip" << "AVI" << "/my.films/clip.avi";
-    QTest::newRow("bare name") << "a.b.mkv" << "AVI" << "a.b.avi";
-    QTest::newRow("upper-case source") << "movie.MP4" << "AVI" << "movie.avi";
+    QTest::newRow("new label") << "/out/clip.avi"
+                               << "MP4"
+                               << "/out/clip.mp4";
+    QTest::newRow("several dots") << "/out/clip.part1.avi"
+                                  << "MP4"
+                                  << "/out/clip.part1.mp4";
+    QTest::newRow("ts") << "/out/clip.avi"
+                        << "TS"
+                        << "/out/clip.ts";
+    QTest::newRow("dot only in folder") << "/my.films/clip"
+                                        << "AVI"
+                                        << "/my.films/clip.avi";
+    QTest::newRow("bare name") << "a.b.mkv"
+                               << "AVI"
+                               << "a.b.avi";
+    QTest::newRow("upper-case source") << "movie.MP4"
+                                       << "AVI"
+                                       << "movie.avi";
 }
 
-void TestOutputPaths::names()
-{
+void TestOutputPaths::names() {
     QFETCH(QString, path);
     QFETCH(QString, label);
     QFETCH(QString, result);
     QCOMPARE(OutputPaths::withExtension(path, label), result);
 }
 
-void TestOutputPaths::folders()
-{
+void TestOutputPaths::folders() {
     QCOMPARE(OutputPaths::folderFromField("/media/out"), QString("/media/out/"));
     QCOMPARE(OutputPaths::folderFromField("/media/out/"), QString("/media/out/"));
     QCOMPARE(OutputPaths::folderFromField("/"), QString("/"));
@@ -51,8 +59,7 @@ void TestOutputPaths::folders()
     QCOMPARE(OutputPaths::fileName("/e/out/clip.avi"), QString("clip.avi"));
 }
 
-void TestOutputPaths::neverTheSourceNorAnotherRow()
-{
+void TestOutputPaths::neverTheSourceNorAnotherRow() {
     QTemporaryDir dir;
     const QString source = dir.path() + "/clip.avi";
     QFile file(source);
@@ -65,13 +72,12 @@ void TestOutputPaths::neverTheSourceNorAnotherRow()
     QCOMPARE(OutputPaths::unique(source, source, {dir.path() + "/clip3.avi"}, 3),
              dir.path() + "/clip4.avi");
     // Another row's output, written another way, is taken too.
-    QCOMPARE(OutputPaths::unique(dir.path() + "/clip.mp4", source,
-                                 {dir.path() + "/sub/../clip.mp4"}, 0),
-             dir.path() + "/clip0.mp4");
+    QCOMPARE(
+        OutputPaths::unique(dir.path() + "/clip.mp4", source, {dir.path() + "/sub/../clip.mp4"}, 0),
+        dir.path() + "/clip0.mp4");
 }
 
-void TestOutputPaths::sourceReachedThroughALink()
-{
+void TestOutputPaths::sourceReachedThroughALink() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("real"));
     const QString source = dir.path() + "/real/clip.avi";

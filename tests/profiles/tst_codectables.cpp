@@ -2,8 +2,7 @@
 
 #include "profiles/codectables.h"
 
-class TestCodecTables : public QObject
-{
+class TestCodecTables : public QObject {
     Q_OBJECT
 
 private slots:
@@ -15,8 +14,7 @@ private slots:
     void displayNames();
 };
 
-void TestCodecTables::videoGroups_data()
-{
+void TestCodecTables::videoGroups_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("group");
     QTest::newRow("h264") << "H.264/MPEG-4 AVC"
@@ -33,49 +31,57 @@ void TestCodecTables::videoGroups_data()
     QTest::newRow("empty") << "" << QStringList();
 }
 
-void TestCodecTables::videoGroups()
-{
+void TestCodecTables::videoGroups() {
     QFETCH(QString, text);
     QFETCH(QStringList, group);
     QCOMPARE(CodecTables::videoCodecArgs(text), group);
 }
 
-void TestCodecTables::audioEncoders_data()
-{
+void TestCodecTables::audioEncoders_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("encoder");
-    QTest::newRow("mp3") << "mp3" << "libmp3lame";
-    QTest::newRow("MP3") << "MP3" << "libmp3lame";
-    QTest::newRow("Mp3") << "Mp3" << "";
-    QTest::newRow("leading blank") << " mp3" << "";
-    QTest::newRow("AAC") << "AAC" << "libfaac";
-    QTest::newRow("MPEG-4 AAC") << "MPEG-4 AAC" << "libfaac";
-    QTest::newRow("AMR") << "AMR" << "libopencore_amrnb";
-    QTest::newRow("amr") << "amr" << "libopencore_amrnb";
-    QTest::newRow("libamr_nb") << "libamr_nb" << "libopencore_amrnb";
-    QTest::newRow("wma7") << "Windows Media Audio V7" << "wmav1";
-    QTest::newRow("wma8") << "Windows Media Audio V8" << "wmav2";
-    QTest::newRow("pcm") << "pcm_s16be" << "pcm_s16be";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("mp3") << "mp3"
+                         << "libmp3lame";
+    QTest::newRow("MP3") << "MP3"
+                         << "libmp3lame";
+    QTest::newRow("Mp3") << "Mp3"
+                         << "";
+    QTest::newRow("leading blank") << " mp3"
+                                   << "";
+    QTest::newRow("AAC") << "AAC"
+                         << "libfaac";
+    QTest::newRow("MPEG-4 AAC") << "MPEG-4 AAC"
+                                << "libfaac";
+    QTest::newRow("AMR") << "AMR"
+                         << "libopencore_amrnb";
+    QTest::newRow("amr") << "amr"
+                         << "libopencore_amrnb";
+    QTest::newRow("libamr_nb") << "libamr_nb"
+                               << "libopencore_amrnb";
+    QTest::newRow("wma7") << "Windows Media Audio V7"
+                          << "wmav1";
+    QTest::newRow("wma8") << "Windows Media Audio V8"
+                          << "wmav2";
+    QTest::newRow("pcm") << "pcm_s16be"
+                         << "pcm_s16be";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
-void TestCodecTables::audioEncoders()
-{
+void TestCodecTables::audioEncoders() {
     QFETCH(QString, text);
     QFETCH(QString, encoder);
     QCOMPARE(CodecTables::audioEncoderName(text), encoder);
 }
 
-void TestCodecTables::onlyXvidForcesTheAspect()
-{
+void TestCodecTables::onlyXvidForcesTheAspect() {
     QCOMPARE(CodecTables::forcedAspect("Xvid"), QString("4:3"));
     QVERIFY(CodecTables::forcedAspect("MPEG-4").isEmpty());
     QVERIFY(CodecTables::forcedAspect("XVID").isEmpty());
     QVERIFY(CodecTables::forcedAspect("").isEmpty());
 }
 
-void TestCodecTables::displayNames()
-{
+void TestCodecTables::displayNames() {
     QCOMPARE(CodecTables::audioCodecDisplayName("libmp3lame"), QString("mp3"));
     QCOMPARE(CodecTables::audioCodecDisplayName("libfaac"), QString("AAC"));
     QCOMPARE(CodecTables::audioCodecDisplayName("mp2"), QString("mp2"));

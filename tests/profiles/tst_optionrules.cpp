@@ -10,27 +10,23 @@ namespace {
 const QString kIn = QStringLiteral("/media/in/clip.mp4");
 const QString kOut = QStringLiteral("/media/out/clip.mp4");
 
-QStringList x264Group()
-{
+QStringList x264Group() {
     return {"libx264", "-fpre", "x264/libx264-veryfast.ffpreset", "-threads", "0"};
 }
 
 // A list as the builder makes it for an H.264 profile.
-ArgumentList builtList()
-{
-    return QStringList{"-i", kIn, "-y", "-s", "320x240", "-b", "768K", "-vcodec"} + x264Group()
-           + QStringList{"-acodec", "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2", kOut};
+ArgumentList builtList() {
+    return QStringList{"-i", kIn, "-y", "-s", "320x240", "-b", "768K", "-vcodec"} + x264Group() +
+           QStringList{"-acodec", "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2", kOut};
 }
 
 // The same list after the editor trimmed and cropped it.
-ArgumentList editedList()
-{
-    return QStringList{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8", "-croptop", "4",
-                       "-y", "-vcodec", "mpeg4", "-acodec", "libmp3lame", kOut};
+ArgumentList editedList() {
+    return QStringList{"-ss",      "12", "-t", "30",      "-i",    kIn,       "-cropleft",  "8",
+                       "-croptop", "4",  "-y", "-vcodec", "mpeg4", "-acodec", "libmp3lame", kOut};
 }
 
-RowState row(const ArgumentList &arguments)
-{
+RowState row(const ArgumentList &arguments) {
     RowState state;
     state.arguments = arguments;
     state.settingsIndexes = FileRow::emptySettingsIndexList();
@@ -46,8 +42,7 @@ RowState row(const ArgumentList &arguments)
 
 } // namespace
 
-class TestOptionRules : public QObject
-{
+class TestOptionRules : public QObject {
     Q_OBJECT
 
 private slots:
@@ -66,8 +61,7 @@ private slots:
     void labels();
 };
 
-void TestOptionRules::videoSize()
-{
+void TestOptionRules::videoSize() {
     RowState r = row(builtList());
     chooseVideoSize(r, 0, "Auto");
     QCOMPARE(r.arguments.mid(3, 2), (QStringList{"-s", "640x480"}));
@@ -92,8 +86,7 @@ void TestOptionRules::videoSize()
     QCOMPARE(r.arguments.mid(2, 3), (QStringList{"-y", "-s", "320x240"}));
 }
 
-void TestOptionRules::videoBitrate()
-{
+void TestOptionRules::videoBitrate() {
     RowState r = row(builtList());
     SlotEffect effect = chooseVideoBitrate(r, 0, "Auto");
     // "Auto" keeps the source's bitrate: no "-b Auto" for the transcoder.
@@ -123,8 +116,7 @@ void TestOptionRules::videoBitrate()
     QCOMPARE(r.settingsIndexes[FileRow::VBitrateIndex], QString("-1"));
 }
 
-void TestOptionRules::frameRate()
-{
+void TestOptionRules::frameRate() {
     RowState r = row(builtList());
     chooseFrameRate(r, 6, "25fps");
     QCOMPARE(r.arguments.mid(2, 3), (QStringList{"-y", "-r", "25"}));
@@ -143,8 +135,7 @@ void TestOptionRules::frameRate()
     QVERIFY(!r.arguments.contains(QString()));
 }
 
-void TestOptionRules::aspect()
-{
+void TestOptionRules::aspect() {
     RowState r = row(builtList());
     SlotEffect effect = chooseAspect(r, 2, "16:9");
     QCOMPARE(r.arguments.mid(2, 3), (QStringList{"-y", "-aspect", "16:9"}));
@@ -159,8 +150,7 @@ void TestOptionRules::aspect()
     QCOMPARE(r.settingsIndexes[FileRow::VaspectIndex], QString("-1"));
 }
 
-void TestOptionRules::insertionKeepsEditedPairsWhole()
-{
+void TestOptionRules::insertionKeepsEditedPairsWhole() {
     RowState r = row(editedList());
     chooseVideoSize(r, 1, "320x240");
     chooseVideoBitrate(r, 2, "512K");
@@ -172,20 +162,20 @@ void TestOptionRules::insertionKeepsEditedPairsWhole()
     // Each missing pair goes directly after "-y", the audio bitrate after the
     // "-acodec" pair; the trim pairs stay in front and the crop pairs before "-y".
     QCOMPARE(r.arguments,
-             (QStringList{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8", "-croptop", "4",
-                          "-y", "-ac", "2", "-ar", "44100", "-aspect", "4:3", "-r", "25", "-b",
-                          "512K", "-s", "320x240", "-vcodec", "mpeg4", "-acodec", "libmp3lame",
-                          "-ab", "128K", kOut}));
+             (QStringList{"-ss",       "12",      "-t",         "30",      "-i",      kIn,
+                          "-cropleft", "8",       "-croptop",   "4",       "-y",      "-ac",
+                          "2",         "-ar",     "44100",      "-aspect", "4:3",     "-r",
+                          "25",        "-b",      "512K",       "-s",      "320x240", "-vcodec",
+                          "mpeg4",     "-acodec", "libmp3lame", "-ab",     "128K",    kOut}));
 }
 
-void TestOptionRules::codecGroups()
-{
+void TestOptionRules::codecGroups() {
     RowState r = row(builtList());
     const QStringList aspects = aspectItems();
     chooseVideoCodec(r, 3, "FLV", aspects);
-    QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-s", "320x240", "-b", "768K", "-vcodec",
-                                       "flv", "-acodec", "libfaac", "-ar", "44100", "-ab", "128K",
-                                       "-ac", "2", kOut}));
+    QCOMPARE(r.arguments,
+             (QStringList{"-i", kIn, "-y", "-s", "320x240", "-b", "768K", "-vcodec", "flv",
+                          "-acodec", "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2", kOut}));
     QCOMPARE(r.mediaInfo[FileRow::OutputVideoCodec], QString("FLV"));
     QCOMPARE(r.settingsIndexes[FileRow::VcodecIndex], QString("3"));
 
@@ -194,8 +184,8 @@ void TestOptionRules::codecGroups()
 
     // A group that does not start with libx264 goes in by its encoder name
     // alone, and only the old encoder name is taken out.
-    r.arguments = QStringList{"-i", kIn, "-y", "-vcodec", "libxvid", "-threads", "8",
-                              "-acodec", "libmp3lame", kOut};
+    r.arguments = QStringList{"-i",       kIn, "-y",      "-vcodec",    "libxvid",
+                              "-threads", "8", "-acodec", "libmp3lame", kOut};
     chooseVideoCodec(r, 1, "MPEG-4", aspects);
     QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-vcodec", "mpeg4", "-threads", "8",
                                        "-acodec", "libmp3lame", kOut}));
@@ -207,16 +197,16 @@ void TestOptionRules::codecGroups()
     QCOMPARE(r.arguments, editedList().replaceInStrings(QRegularExpression("^mpeg4$"), "wmv2"));
 }
 
-void TestOptionRules::xvidForcesTheAspect()
-{
+void TestOptionRules::xvidForcesTheAspect() {
     RowState r = row(builtList());
     const SlotEffect effect = chooseVideoCodec(r, 2, "Xvid", aspectItems());
     QCOMPARE(effect.aspectIndex, 1);
     QCOMPARE(r.settingsIndexes[FileRow::VaspectIndex], QString("1"));
     QCOMPARE(r.settingsIndexes[FileRow::VcodecIndex], QString("2"));
-    QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-aspect", "4:3", "-s", "320x240", "-b",
-                                       "768K", "-vcodec", "libxvid", "-acodec", "libfaac", "-ar",
-                                       "44100", "-ab", "128K", "-ac", "2", kOut}));
+    QCOMPARE(r.arguments,
+             (QStringList{"-i",    kIn,    "-y",      "-aspect", "4:3",     "-s",      "320x240",
+                          "-b",    "768K", "-vcodec", "libxvid", "-acodec", "libfaac", "-ar",
+                          "44100", "-ab",  "128K",    "-ac",     "2",       kOut}));
 
     // Without the aspect entries ("General Audio" leaves the box empty) the
     // aspect stays untouched.
@@ -227,8 +217,7 @@ void TestOptionRules::xvidForcesTheAspect()
     QCOMPARE(plain.settingsIndexes[FileRow::VaspectIndex], QString("-1"));
 }
 
-void TestOptionRules::codecWithoutVideoOrTable()
-{
+void TestOptionRules::codecWithoutVideoOrTable() {
     // A codec text the table does not know never leaves "-vcodec" without a
     // value: the pair goes, and the transcoder uses the format's own codec.
     RowState r = row(builtList());
@@ -250,8 +239,7 @@ void TestOptionRules::codecWithoutVideoOrTable()
     QCOMPARE(a.mediaInfo[FileRow::OutputVideoCodec], QString());
 }
 
-void TestOptionRules::audioCodec()
-{
+void TestOptionRules::audioCodec() {
     RowState r = row(builtList());
     chooseAudioCodec(r, 1, "MP3");
     QCOMPARE(Arguments::value(r.arguments, "-acodec"), QString("libmp3lame"));
@@ -264,8 +252,7 @@ void TestOptionRules::audioCodec()
     QCOMPARE(r.arguments.size(), builtList().size());
 }
 
-void TestOptionRules::sampleRateAndChannels()
-{
+void TestOptionRules::sampleRateAndChannels() {
     RowState r = row(QStringList{"-i", kIn, "-y", "-vn", "-acodec", "libmp3lame", kOut});
     chooseSampleRate(r, 2, "44100");
     QCOMPARE(r.arguments.mid(2, 3), (QStringList{"-y", "-ar", "44100"}));
@@ -284,9 +271,9 @@ void TestOptionRules::sampleRateAndChannels()
     QCOMPARE(r.settingsIndexes[FileRow::AChannelsIndex], QString("1"));
 }
 
-void TestOptionRules::audioBitrate()
-{
-    RowState r = row(QStringList{"-i", kIn, "-y", "-vn", "-acodec", "libmp3lame", "-ac", "2", kOut});
+void TestOptionRules::audioBitrate() {
+    RowState r =
+        row(QStringList{"-i", kIn, "-y", "-vn", "-acodec", "libmp3lame", "-ac", "2", kOut});
     SlotEffect effect = chooseAudioBitrate(r, 5, "128K");
     QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-vn", "-acodec", "libmp3lame", "-ab",
                                        "128K", "-ac", "2", kOut}));
@@ -306,8 +293,7 @@ void TestOptionRules::audioBitrate()
     QCOMPARE(effect.sizeText, QString("9.3MB"));
 }
 
-void TestOptionRules::recordOutput()
-{
+void TestOptionRules::recordOutput() {
     MediaInfo info = row({}).mediaInfo;
     OutputTexts texts{"AVI", "MPEG-4", "MP3", "Auto", "Auto", "Auto"};
     QCOMPARE(OptionRules::recordOutput(info, texts), QString("16.2MB"));
@@ -326,8 +312,7 @@ void TestOptionRules::recordOutput()
     QCOMPARE(info[FileRow::EstimatedMB], QString("10.938"));
 }
 
-void TestOptionRules::labels()
-{
+void TestOptionRules::labels() {
     MediaInfo info = FileRow::emptyMediaInfo();
     info[FileRow::OutputFormat] = "AVI";
     info[FileRow::OutputAudioCodec] = "libfaac";
@@ -346,8 +331,8 @@ void TestOptionRules::labels()
     l = outputLabels(info, true);
     QCOMPARE(l.audioCodec, QString("mp3"));
     QCOMPARE(l.format, QString("AVI"));
-    QVERIFY(l.frameRate.isEmpty() && l.videoBitrate.isEmpty() && l.videoSize.isEmpty()
-            && l.videoCodec.isEmpty());
+    QVERIFY(l.frameRate.isEmpty() && l.videoBitrate.isEmpty() && l.videoSize.isEmpty() &&
+            l.videoCodec.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestOptionRules)

@@ -3,8 +3,7 @@
 
 #include "profiles/profilecatalogue.h"
 
-class TestProfileCatalogue : public QObject
-{
+class TestProfileCatalogue : public QObject {
     Q_OBJECT
 
 private slots:
@@ -23,13 +22,11 @@ private slots:
     void devicePictures();
 };
 
-void TestProfileCatalogue::categoriesInOrder()
-{
+void TestProfileCatalogue::categoriesInOrder() {
     const DeviceCategoryList categories = ProfileCatalogue::deviceCategoryList();
-    QCOMPARE(categories,
-             QStringList({"General Video", "General Audio", "iPad", "iPhone", "iPod", "Apple TV",
-                          "HD-Video", "XBox360", "PSP", "PS3", "Wii", "Mobile Phone", "Android",
-                          "Android Pad", "Windows Phone"}));
+    QCOMPARE(categories, QStringList({"General Video", "General Audio", "iPad", "iPhone", "iPod",
+                                      "Apple TV", "HD-Video", "XBox360", "PSP", "PS3", "Wii",
+                                      "Mobile Phone", "Android", "Android Pad", "Windows Phone"}));
     const QList<int> counts{10, 11, 4, 6, 12, 3, 11, 13, 4, 11, 2, 38, 12, 4, 3};
     int total = 0;
     for (int i = 0; i < categories.size(); ++i) {
@@ -46,8 +43,7 @@ void TestProfileCatalogue::categoriesInOrder()
     QVERIFY(ProfileCatalogue::descriptions(-1).isEmpty());
 }
 
-void TestProfileCatalogue::categoryByExactText_data()
-{
+void TestProfileCatalogue::categoryByExactText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("index");
     QTest::newRow("first") << "General Video" << 0;
@@ -59,21 +55,20 @@ void TestProfileCatalogue::categoryByExactText_data()
     QTest::newRow("empty") << "" << -1;
 }
 
-void TestProfileCatalogue::categoryByExactText()
-{
+void TestProfileCatalogue::categoryByExactText() {
     QFETCH(QString, text);
     QFETCH(int, index);
     QCOMPARE(ProfileCatalogue::categoryIndex(text), index);
 }
 
-void TestProfileCatalogue::keysAreDenseAndUnique()
-{
+void TestProfileCatalogue::keysAreDenseAndUnique() {
     QSet<int> keys;
     for (const ProfileEntry &entry : ProfileCatalogue::entries()) {
         QVERIFY2(!keys.contains(entry.key), qPrintable(QString::number(entry.key)));
         keys.insert(entry.key);
         QCOMPARE(entry.key, entry.categoryIndex * 100 + entry.detailIndex);
-        QCOMPARE(entry.categoryText, ProfileCatalogue::deviceCategoryList().at(entry.categoryIndex));
+        QCOMPARE(entry.categoryText,
+                 ProfileCatalogue::deviceCategoryList().at(entry.categoryIndex));
         // The combo index of a profile is its detail index.
         QCOMPARE(ProfileCatalogue::descriptions(entry.categoryIndex).at(entry.detailIndex),
                  entry.description);
@@ -87,8 +82,7 @@ void TestProfileCatalogue::keysAreDenseAndUnique()
     }
 }
 
-void TestProfileCatalogue::lookupOutsideTheTable_data()
-{
+void TestProfileCatalogue::lookupOutsideTheTable_data() {
     QTest::addColumn<int>("category");
     QTest::addColumn<int>("detail");
     QTest::addColumn<bool>("exists");
@@ -105,8 +99,7 @@ void TestProfileCatalogue::lookupOutsideTheTable_data()
     QTest::newRow("category 15") << 15 << 0 << false;
 }
 
-void TestProfileCatalogue::lookupOutsideTheTable()
-{
+void TestProfileCatalogue::lookupOutsideTheTable() {
     QFETCH(int, category);
     QFETCH(int, detail);
     QFETCH(bool, exists);
@@ -115,23 +108,29 @@ void TestProfileCatalogue::lookupOutsideTheTable()
     QVERIFY(!ProfileCatalogue::entry(111).has_value());
 }
 
-void TestProfileCatalogue::labelsDecideTheExtension_data()
-{
+void TestProfileCatalogue::labelsDecideTheExtension_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("file");
-    QTest::newRow("first") << 0 << "AVI" << "avi.format.xml";
-    QTest::newRow("xbox ts") << 706 << "TS" << "Xbox_mpeg2_ts_hd.format.xml";
-    QTest::newRow("ps3 ts") << 906 << "TS" << "ps3_mpeg2_ts_hd.format.xml";
-    QTest::newRow("samsung 3gp") << 1132 << "3GP" << "Samsung 3GP Video - Stereo 3gp.xml";
-    QTest::newRow("wp7 wmv") << 1402 << "MP4" << "Windows Phone 7 - WMV Video.xml";
-    QTest::newRow("nano m4v") << 406 << "M4V" << "ipodnano5_m4v.format.xml";
-    QTest::newRow("touch m4v") << 411 << "M4V" << "ipodtouch_m4v.format.xml";
-    QTest::newRow("3g2") << 1119 << "3G2" << "Mobile Phone 3GPP Video - Stereo 3g2.xml";
+    QTest::newRow("first") << 0 << "AVI"
+                           << "avi.format.xml";
+    QTest::newRow("xbox ts") << 706 << "TS"
+                             << "Xbox_mpeg2_ts_hd.format.xml";
+    QTest::newRow("ps3 ts") << 906 << "TS"
+                            << "ps3_mpeg2_ts_hd.format.xml";
+    QTest::newRow("samsung 3gp") << 1132 << "3GP"
+                                 << "Samsung 3GP Video - Stereo 3gp.xml";
+    QTest::newRow("wp7 wmv") << 1402 << "MP4"
+                             << "Windows Phone 7 - WMV Video.xml";
+    QTest::newRow("nano m4v") << 406 << "M4V"
+                              << "ipodnano5_m4v.format.xml";
+    QTest::newRow("touch m4v") << 411 << "M4V"
+                               << "ipodtouch_m4v.format.xml";
+    QTest::newRow("3g2") << 1119 << "3G2"
+                         << "Mobile Phone 3GPP Video - Stereo 3g2.xml";
 }
 
-void TestProfileCatalogue::labelsDecideTheExtension()
-{
+void TestProfileCatalogue::labelsDecideTheExtension() {
     QFETCH(int, key);
     QFETCH(QString, label);
     QFETCH(QString, file);
@@ -154,8 +153,7 @@ void TestProfileCatalogue::labelsDecideTheExtension()
     }
 }
 
-void TestProfileCatalogue::textsAreKeptByteForByte()
-{
+void TestProfileCatalogue::textsAreKeptByteForByte() {
     QCOMPARE(ProfileCatalogue::entry(203)->fileName, QString("iPad2_ h264_hd.format.xml"));
     QCOMPARE(ProfileCatalogue::entry(1102)->description, QString("BlackBerry  AVI Video(*.avi)"));
     QCOMPARE(ProfileCatalogue::entry(901)->description, QString("PS3 - Divx Video(*.avi)"));
@@ -167,8 +165,7 @@ void TestProfileCatalogue::textsAreKeptByteForByte()
              QString("Android(320x240) - H.264 Video.xml"));
 }
 
-void TestProfileCatalogue::sharedProfileFile()
-{
+void TestProfileCatalogue::sharedProfileFile() {
     const auto x1i = ProfileCatalogue::entry(1133);
     const auto x1a = ProfileCatalogue::entry(1137);
     QVERIFY(x1i && x1a);
@@ -185,8 +182,7 @@ void TestProfileCatalogue::sharedProfileFile()
         QCOMPARE(it.value(), it.key() == x1a->fileName ? 2 : 1);
 }
 
-void TestProfileCatalogue::descriptionsAreUnique()
-{
+void TestProfileCatalogue::descriptionsAreUnique() {
     QSet<QString> seen;
     for (const ProfileEntry &e : ProfileCatalogue::entries()) {
         QVERIFY2(!seen.contains(e.description), qPrintable(e.description));
@@ -194,8 +190,7 @@ void TestProfileCatalogue::descriptionsAreUnique()
     }
 }
 
-void TestProfileCatalogue::devicePictures_data()
-{
+void TestProfileCatalogue::devicePictures_data() {
     QTest::addColumn<int>("category");
     QTest::addColumn<int>("detail");
     QTest::addColumn<QString>("picture");
@@ -216,8 +211,7 @@ void TestProfileCatalogue::devicePictures_data()
     QTest::newRow("negative") << -1 << 0 << "images/default.png";
 }
 
-void TestProfileCatalogue::devicePictures()
-{
+void TestProfileCatalogue::devicePictures() {
     QFETCH(int, category);
     QFETCH(int, detail);
     QFETCH(QString, picture);

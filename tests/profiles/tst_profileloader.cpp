@@ -8,8 +8,7 @@
 
 using Rule = ProfileLoader::ListRule;
 
-class TestProfileLoader : public QObject
-{
+class TestProfileLoader : public QObject {
     Q_OBJECT
 
 private slots:
@@ -28,14 +27,12 @@ private:
     static ProfileSelection loadText(const QByteArray &xml);
 };
 
-ProfileSelection TestProfileLoader::loadText(const QByteArray &xml)
-{
+ProfileSelection TestProfileLoader::loadText(const QByteArray &xml) {
     const auto document = ProfileLoader::parse(xml);
     return document ? ProfileLoader::select(*document) : ProfileSelection();
 }
 
-void TestProfileLoader::listSelection_data()
-{
+void TestProfileLoader::listSelection_data() {
     QTest::addColumn<QString>("items");
     QTest::addColumn<QString>("defaultText");
     QTest::addColumn<int>("rule");
@@ -45,34 +42,56 @@ void TestProfileLoader::listSelection_data()
     const int sub = int(Rule::Substring);
     const int fps = int(Rule::FrameRate);
     const int ch = int(Rule::Channels);
-    QTest::newRow("substring") << "320x240,640x480" << "640" << sub << 1 << 2;
-    QTest::newRow("last match wins") << "320x240,640x480" << "40" << sub << 1 << 2;
-    QTest::newRow("empty default takes last") << "320x240,640x480" << "" << sub << 1 << 2;
-    QTest::newRow("no match keeps first") << "320x240,640x480" << "800" << sub << 0 << 2;
-    QTest::newRow("case sensitive") << "Auto,128K" << "128k" << sub << 0 << 2;
+    QTest::newRow("substring") << "320x240,640x480"
+                               << "640" << sub << 1 << 2;
+    QTest::newRow("last match wins") << "320x240,640x480"
+                                     << "40" << sub << 1 << 2;
+    QTest::newRow("empty default takes last") << "320x240,640x480"
+                                              << "" << sub << 1 << 2;
+    QTest::newRow("no match keeps first") << "320x240,640x480"
+                                          << "800" << sub << 0 << 2;
+    QTest::newRow("case sensitive") << "Auto,128K"
+                                    << "128k" << sub << 0 << 2;
     // The bitrate list is tested to its end, the last entry included.
-    QTest::newRow("bitrate last entry") << "256K,512K,768K" << "768" << sub << 2 << 3;
-    QTest::newRow("single entry") << "Auto" << "none" << sub << 0 << 1;
-    QTest::newRow("trailing comma") << "22050,44100," << "44100" << sub << 1 << 3;
-    QTest::newRow("blank is part of entry") << "a, b" << " b" << sub << 1 << 2;
-    QTest::newRow("fps cut") << "15fps,25fps,30fps" << "30" << fps << 2 << 3;
-    QTest::newRow("fps middle") << "15fps,25fps,30fps" << "25" << fps << 1 << 3;
-    QTest::newRow("fps unit only in last") << "15fps,25fps,30fps" << "f" << fps << 2 << 3;
-    QTest::newRow("fps auto first") << "Auto,15fps,30fps" << "Auto" << fps << 0 << 3;
-    QTest::newRow("fps short entry whole") << "ab,25fps,30fps" << "ab" << fps << 0 << 3;
-    QTest::newRow("fps three letters") << "fps,25fps,30fps" << "" << fps << 2 << 3;
-    QTest::newRow("channels 2") << "Mono,Stereo,5.1" << "2" << ch << 1 << 3;
-    QTest::newRow("channels 1") << "Mono,Stereo,5.1" << "1" << ch << 0 << 3;
-    QTest::newRow("channels 5.1") << "Mono,Stereo,5.1" << "5.1" << ch << 2 << 3;
-    QTest::newRow("channels 6") << "Mono,Stereo,5.1" << "6" << ch << 0 << 3;
-    QTest::newRow("channels exact") << "Mono,Stereo,5.1" << "2 " << ch << 0 << 3;
-    QTest::newRow("channels single") << "Stereo" << "2" << ch << 0 << 1;
-    QTest::newRow("channels 5.1 of two") << "Mono,Stereo" << "5.1" << ch << 0 << 2;
-    QTest::newRow("no items") << "" << "44100" << sub << -1 << 0;
+    QTest::newRow("bitrate last entry") << "256K,512K,768K"
+                                        << "768" << sub << 2 << 3;
+    QTest::newRow("single entry") << "Auto"
+                                  << "none" << sub << 0 << 1;
+    QTest::newRow("trailing comma") << "22050,44100,"
+                                    << "44100" << sub << 1 << 3;
+    QTest::newRow("blank is part of entry") << "a, b"
+                                            << " b" << sub << 1 << 2;
+    QTest::newRow("fps cut") << "15fps,25fps,30fps"
+                             << "30" << fps << 2 << 3;
+    QTest::newRow("fps middle") << "15fps,25fps,30fps"
+                                << "25" << fps << 1 << 3;
+    QTest::newRow("fps unit only in last") << "15fps,25fps,30fps"
+                                           << "f" << fps << 2 << 3;
+    QTest::newRow("fps auto first") << "Auto,15fps,30fps"
+                                    << "Auto" << fps << 0 << 3;
+    QTest::newRow("fps short entry whole") << "ab,25fps,30fps"
+                                           << "ab" << fps << 0 << 3;
+    QTest::newRow("fps three letters") << "fps,25fps,30fps"
+                                       << "" << fps << 2 << 3;
+    QTest::newRow("channels 2") << "Mono,Stereo,5.1"
+                                << "2" << ch << 1 << 3;
+    QTest::newRow("channels 1") << "Mono,Stereo,5.1"
+                                << "1" << ch << 0 << 3;
+    QTest::newRow("channels 5.1") << "Mono,Stereo,5.1"
+                                  << "5.1" << ch << 2 << 3;
+    QTest::newRow("channels 6") << "Mono,Stereo,5.1"
+                                << "6" << ch << 0 << 3;
+    QTest::newRow("channels exact") << "Mono,Stereo,5.1"
+                                    << "2 " << ch << 0 << 3;
+    QTest::newRow("channels single") << "Stereo"
+                                     << "2" << ch << 0 << 1;
+    QTest::newRow("channels 5.1 of two") << "Mono,Stereo"
+                                         << "5.1" << ch << 0 << 2;
+    QTest::newRow("no items") << ""
+                              << "44100" << sub << -1 << 0;
 }
 
-void TestProfileLoader::listSelection()
-{
+void TestProfileLoader::listSelection() {
     QFETCH(QString, items);
     QFETCH(QString, defaultText);
     QFETCH(int, rule);
@@ -85,8 +104,7 @@ void TestProfileLoader::listSelection()
         QCOMPARE(fill.items.join(QLatin1Char(',')), items);
 }
 
-void TestProfileLoader::codecSelection_data()
-{
+void TestProfileLoader::codecSelection_data() {
     QTest::addColumn<QString>("defaultName");
     QTest::addColumn<QString>("codecs");
     QTest::addColumn<QStringList>("entries");
@@ -94,18 +112,19 @@ void TestProfileLoader::codecSelection_data()
     QTest::addColumn<QString>("sizeText");
 
     QTest::newRow("default names a codec")
-        << "second" << "first,second" << QStringList{"preset", "first", "second"} << 2
-        << "2x2";
+        << "second"
+        << "first,second" << QStringList{"preset", "first", "second"} << 2 << "2x2";
     QTest::newRow("default names nothing")
-        << "third" << "first,second" << QStringList{"preset", "first", "second"} << 0
-        << "0x0";
-    QTest::newRow("preset only") << "x" << "" << QStringList{"preset"} << 0 << "0x0";
+        << "third"
+        << "first,second" << QStringList{"preset", "first", "second"} << 0 << "0x0";
+    QTest::newRow("preset only") << "x"
+                                 << "" << QStringList{"preset"} << 0 << "0x0";
     QTest::newRow("two of the same name")
-        << "same" << "same,same" << QStringList{"preset", "same", "same"} << 2 << "2x2";
+        << "same"
+        << "same,same" << QStringList{"preset", "same", "same"} << 2 << "2x2";
 }
 
-void TestProfileLoader::codecSelection()
-{
+void TestProfileLoader::codecSelection() {
     QFETCH(QString, defaultName);
     QFETCH(QString, codecs);
     QFETCH(QStringList, entries);
@@ -141,8 +160,7 @@ void TestProfileLoader::codecSelection()
     }
 }
 
-void TestProfileLoader::missingGroups()
-{
+void TestProfileLoader::missingGroups() {
     const ProfileSelection s =
         loadText("<profile><acodec default=\"AAC\"><preset name=\"AAC\">"
                  "<sample_rate items=\"22050,44100,48000\">44100</sample_rate>"
@@ -167,8 +185,7 @@ void TestProfileLoader::missingGroups()
     QCOMPARE(noPreset.vsize.currentText(), QString("1x1"));
 }
 
-void TestProfileLoader::commentsDoNotShiftEntries()
-{
+void TestProfileLoader::commentsDoNotShiftEntries() {
     const ProfileSelection s =
         loadText("<p><vcodec default=\"b\"><preset name=\"a\"/><!-- note -->"
                  "<codec name=\"b\"><size items=\"9x9\">9</size></codec></vcodec></p>");
@@ -177,8 +194,7 @@ void TestProfileLoader::commentsDoNotShiftEntries()
     QCOMPARE(s.vsize.currentText(), QString("9x9"));
 }
 
-void TestProfileLoader::unreadableFiles()
-{
+void TestProfileLoader::unreadableFiles() {
     QTemporaryDir install;
     QVERIFY(install.isValid());
     QVERIFY(QDir(install.path()).mkdir("profile"));
@@ -198,8 +214,7 @@ void TestProfileLoader::unreadableFiles()
     }
 }
 
-void TestProfileLoader::workingDirectoryStays()
-{
+void TestProfileLoader::workingDirectoryStays() {
     const QString before = QDir::currentPath();
     const QString source = qEnvironmentVariable("QUILLORA_SOURCE_DIR");
     ProfileLoader::load(source + "/data", "avi.format.xml");
@@ -207,8 +222,7 @@ void TestProfileLoader::workingDirectoryStays()
     QCOMPARE(QDir::currentPath(), before);
 }
 
-void TestProfileLoader::namesStayInsideTheFolder()
-{
+void TestProfileLoader::namesStayInsideTheFolder() {
     QCOMPARE(ProfileLoader::profilePath("/opt/q", "avi.format.xml"),
              QString("/opt/q/profile/avi.format.xml"));
     QVERIFY(ProfileLoader::profilePath("/opt/q", "../skin.qss").isEmpty());
@@ -217,8 +231,7 @@ void TestProfileLoader::namesStayInsideTheFolder()
     QVERIFY(!ProfileLoader::load("/opt/q", "/etc/passwd").loaded);
 }
 
-void TestProfileLoader::shippedProfiles()
-{
+void TestProfileLoader::shippedProfiles() {
     // Every catalogue file exists, loads, and offers only codecs the tables
     // translate, with a default on every list it has.
     const QString dataDir = qEnvironmentVariable("QUILLORA_SOURCE_DIR") + "/data";
@@ -235,8 +248,8 @@ void TestProfileLoader::shippedProfiles()
         QVERIFY2(!s.acodec.items.isEmpty(), what);
         for (const QString &name : s.acodec.items)
             QVERIFY2(!CodecTables::audioEncoderName(name).isEmpty(), what + " " + name.toUtf8());
-        for (const ComboFill *fill : {&s.vsize, &s.vbitrate, &s.vframeRate, &s.asamplerate,
-                                      &s.abitrate, &s.achannels}) {
+        for (const ComboFill *fill :
+             {&s.vsize, &s.vbitrate, &s.vframeRate, &s.asamplerate, &s.abitrate, &s.achannels}) {
             QVERIFY2(fill->items.isEmpty() || fill->current >= 0, what);
         }
         QVERIFY2(!s.achannels.items.isEmpty(), what);

@@ -20,28 +20,24 @@ namespace {
 constexpr int kJobTimeoutMs = 120000;
 constexpr int kProbeTimeoutMs = 30000;
 
-struct WalkResult
-{
+struct WalkResult {
     ProfileEntry entry;
     ArgumentList arguments;
     bool ok = false;
     QString failure;
 };
 
-ComboState comboOf(const ComboFill &fill)
-{
+ComboState comboOf(const ComboFill &fill) {
     return ComboState{fill.items, fill.current};
 }
 
-QString transcoder()
-{
+QString transcoder() {
     const QString override = qEnvironmentVariable("QUILLORA_WALK_TRANSCODER");
     return override.isEmpty() ? qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex" : override;
 }
 
 // The clip's probe facts, as the file list records them for av.mp4.
-MediaInfo clipFacts()
-{
+MediaInfo clipFacts() {
     MediaInfo info = FileRow::emptyMediaInfo();
     info[FileRow::InputFormat] = "mp4";
     info[FileRow::InputSize] = "320x240";
@@ -53,14 +49,13 @@ MediaInfo clipFacts()
 }
 
 RowJob defaultJob(const ProfileEntry &entry, const QString &stage, const QString &source,
-                  const QString &outFolder)
-{
+                  const QString &outFolder) {
     const ProfileSelection s = ProfileLoader::load(stage, entry.fileName);
     RowJobInput in;
     in.deviceIndex = entry.categoryIndex;
     in.profileIndex = entry.detailIndex;
-    in.profileDetails = ComboState{ProfileCatalogue::descriptions(entry.categoryIndex),
-                                   entry.detailIndex};
+    in.profileDetails =
+        ComboState{ProfileCatalogue::descriptions(entry.categoryIndex), entry.detailIndex};
     in.vcodec = comboOf(s.vcodec);
     in.vsize = comboOf(s.vsize);
     in.vbitrate = comboOf(s.vbitrate);
@@ -73,17 +68,18 @@ RowJob defaultJob(const ProfileEntry &entry, const QString &stage, const QString
     in.achannels = comboOf(s.achannels);
     in.newInputPath = source;
     in.mediaInfo = clipFacts();
-    in.outputPath = QStringLiteral("%1/%2.%3").arg(outFolder).arg(entry.key).arg(
-        ProfileCatalogue::extension(entry.formatLabel));
+    in.outputPath = QStringLiteral("%1/%2.%3")
+                        .arg(outFolder)
+                        .arg(entry.key)
+                        .arg(ProfileCatalogue::extension(entry.formatLabel));
     in.scriptFolder = outFolder + "/tmp";
     return RowJobBuilder::build(in);
 }
 
-QStringList streamTypes(const QString &path, QString *error)
-{
+QStringList streamTypes(const QString &path, QString *error) {
     QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of",
-                            "csv=p=0", "file:" + path});
+    probe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0",
+                            "file:" + path});
     if (!probe.waitForFinished(kProbeTimeoutMs) || probe.exitCode() != 0) {
         *error = QString::fromUtf8(probe.readAllStandardError()).trimmed();
         return {};
@@ -97,8 +93,7 @@ QStringList streamTypes(const QString &path, QString *error)
     return types;
 }
 
-void convert(WalkResult &result, const QString &stage)
-{
+void convert(WalkResult &result, const QString &stage) {
     QProcess process;
     process.setWorkingDirectory(stage);
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -138,16 +133,16 @@ void convert(WalkResult &result, const QString &stage)
 
 } // namespace
 
-class TestProfileWalk : public QObject
-{
+class TestProfileWalk : public QObject {
     Q_OBJECT
 
 private slots:
     void everyProfileConverts();
+    void wrapperScriptConverts_data();
+    void wrapperScriptConverts();
 };
 
-void TestProfileWalk::everyProfileConverts()
-{
+void TestProfileWalk::everyProfileConverts() {
     const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
     const QString source = qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/av.mp4";
     QVERIFY2(QFileInfo::exists(source), qPrintable(source));
@@ -193,6 +188,58 @@ void TestProfileWalk::everyProfileConverts()
     }
     qInfo().noquote() << passed << "of" << results.size() << "profiles converted";
     QCOMPARE(passed, int(results.size()));
+}
+
+void TestProfileWalk::wrapperScriptConverts_data() {
+    QTest::addColumn<QString>("clip");
+    QTest::newRow("plain") << "av.mp4";
+    QTest::newRow("double quote") << "quote\"double.mp4";
+    QTest::newRow("non-Latin") << "日本語 ファイル.mp4";
+}
+
+// The first script a row gets must be one the transcoder reads: the
+// scheduler hands it over in place of the source once a row is edited.
+void TestProfileWalk::wrapperScriptConverts() {
+    QFETCH(QString, clip);
+    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    const QString source = qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + clip;
+    QVERIFY2(QFileInfo(transcoder()).isExecutable(), qPrintable(transcoder() + " is missing"));
+    QTemporaryDir out;
+    const QStringList plugins =
+        QDir(stage + "/plugins").entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QVERIFY(plugins.size() >= 2);
+
+    const ProfileEntry entry = *ProfileCatalogue::entry(0, 0);
+    const ProfileSelection s = ProfileLoader::load(stage, entry.fileName);
+    RowJobInput in;
+    in.deviceIndex = 0;
+    in.profileIndex = 0;
+    in.vcodec = comboOf(s.vcodec);
+    in.vsize = comboOf(s.vsize);
+    in.vbitrate = comboOf(s.vbitrate);
+    in.vframeRate = comboOf(s.vframeRate);
+    in.vaspect = ComboState{OptionRules::aspectItems(), 0};
+    in.acodec = comboOf(s.acodec);
+    in.asamplerate = comboOf(s.asamplerate);
+    in.abitrate = comboOf(s.abitrate);
+    in.achannels = comboOf(s.achannels);
+    in.newInputPath = source;
+    in.mediaInfo = clipFacts();
+    in.outputPath = out.path() + "/scripted.avi";
+    in.scriptFolder = out.path() + "/tmp";
+    in.avsImportPath = stage + "/plugins/" + plugins.at(0);
+    in.avsPluginPath = stage + "/plugins/" + plugins.at(1);
+    in.avsHeaderPath = stage + "/HEADER.avs";
+    const RowJob job = RowJobBuilder::buildAndWrite(in);
+    QVERIFY2(job.valid && job.error.isEmpty(), qPrintable(job.error));
+    QVERIFY(QFileInfo::exists(job.scriptPath));
+
+    WalkResult result;
+    result.entry = entry;
+    result.arguments = job.arguments;
+    result.arguments[result.arguments.indexOf("-i") + 1] = job.scriptPath;
+    convert(result, stage);
+    QVERIFY2(result.ok, qPrintable(result.failure));
 }
 
 QTEST_GUILESS_MAIN(TestProfileWalk)
