@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QSet>
 #include <QtTest>
 
@@ -20,6 +21,7 @@ private slots:
     void descriptionsAreUnique();
     void devicePictures_data();
     void devicePictures();
+    void picturesAreStaged();
 };
 
 void TestProfileCatalogue::categoriesInOrder() {
@@ -217,6 +219,15 @@ void TestProfileCatalogue::devicePictures() {
     QFETCH(QString, picture);
     QCOMPARE(ProfileCatalogue::devicePicture(category, detail), picture);
     QCOMPARE(ProfileCatalogue::devicePictures().size(), 16);
+}
+
+void TestProfileCatalogue::picturesAreStaged()
+{
+    // The names are used byte for byte: "Apple_Ipad.PNG" and "apple_ipad.png"
+    // are different files here.
+    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    for (const QString &picture : ProfileCatalogue::devicePictures())
+        QVERIFY2(QFileInfo::exists(stage + "/" + picture), qPrintable(picture));
 }
 
 QTEST_APPLESS_MAIN(TestProfileCatalogue)
