@@ -45,8 +45,8 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "sine=frequency=440:sample_rate=4
 
 # Picture only, odd sizes, a stream that starts late.
 ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p video-only.mp4
-ff -f lavfi -i "testsrc2=size=175x97:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
-   -c:v mjpeg -pix_fmt yuvj422p -c:a pcm_s16le odd.avi
+ff -f lavfi -i "testsrc=size=175x97:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v mjpeg -pix_fmt yuvj444p -c:a pcm_s16le odd.avi
 ff -f lavfi -i "testsrc2=size=174x98:rate=30:duration=2" \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p odd.mp4
 ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
