@@ -16,10 +16,6 @@ QString indexText(int index) {
 
 } // namespace
 
-QString ComboState::currentText() const {
-    return current >= 0 && current < items.size() ? items.at(current) : QString();
-}
-
 RowJob RowJobBuilder::build(const RowJobInput &input) {
     RowJob job;
     const QString source = input.newInputPath.isEmpty()

@@ -5,16 +5,13 @@
 #include <QVector>
 
 #include "filelist/filerow.h"
+#include "profiles/profileloader.h"
 
 class QTreeWidgetItem;
 
-// One option combo box as the job builder sees it.
-struct ComboState {
-    QStringList items;
-    int current = -1;
-
-    QString currentText() const;
-};
+// One option combo box as the job builder sees it: its items and current
+// index, the same record the profile loader fills a box from.
+using ComboState = ComboFill;
 
 // Everything a row's job is built from, read at the moment of the call.
 struct RowJobInput {

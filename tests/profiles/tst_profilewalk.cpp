@@ -27,10 +27,6 @@ struct WalkResult {
     QString failure;
 };
 
-ComboState comboOf(const ComboFill &fill) {
-    return ComboState{fill.items, fill.current};
-}
-
 QString transcoder() {
     const QString override = qEnvironmentVariable("QUILLORA_WALK_TRANSCODER");
     return override.isEmpty() ? qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex" : override;
@@ -56,16 +52,16 @@ RowJob defaultJob(const ProfileEntry &entry, const QString &stage, const QString
     in.profileIndex = entry.detailIndex;
     in.profileDetails =
         ComboState{ProfileCatalogue::descriptions(entry.categoryIndex), entry.detailIndex};
-    in.vcodec = comboOf(s.vcodec);
-    in.vsize = comboOf(s.vsize);
-    in.vbitrate = comboOf(s.vbitrate);
-    in.vframeRate = comboOf(s.vframeRate);
+    in.vcodec = s.vcodec;
+    in.vsize = s.vsize;
+    in.vbitrate = s.vbitrate;
+    in.vframeRate = s.vframeRate;
     if (!ProfileCatalogue::isAudioOnly(entry.categoryIndex))
         in.vaspect = ComboState{OptionRules::aspectItems(), 0};
-    in.acodec = comboOf(s.acodec);
-    in.asamplerate = comboOf(s.asamplerate);
-    in.abitrate = comboOf(s.abitrate);
-    in.achannels = comboOf(s.achannels);
+    in.acodec = s.acodec;
+    in.asamplerate = s.asamplerate;
+    in.abitrate = s.abitrate;
+    in.achannels = s.achannels;
     in.newInputPath = source;
     in.mediaInfo = clipFacts();
     in.outputPath = QStringLiteral("%1/%2.%3")
@@ -214,15 +210,15 @@ void TestProfileWalk::wrapperScriptConverts() {
     RowJobInput in;
     in.deviceIndex = 0;
     in.profileIndex = 0;
-    in.vcodec = comboOf(s.vcodec);
-    in.vsize = comboOf(s.vsize);
-    in.vbitrate = comboOf(s.vbitrate);
-    in.vframeRate = comboOf(s.vframeRate);
+    in.vcodec = s.vcodec;
+    in.vsize = s.vsize;
+    in.vbitrate = s.vbitrate;
+    in.vframeRate = s.vframeRate;
     in.vaspect = ComboState{OptionRules::aspectItems(), 0};
-    in.acodec = comboOf(s.acodec);
-    in.asamplerate = comboOf(s.asamplerate);
-    in.abitrate = comboOf(s.abitrate);
-    in.achannels = comboOf(s.achannels);
+    in.acodec = s.acodec;
+    in.asamplerate = s.asamplerate;
+    in.abitrate = s.abitrate;
+    in.achannels = s.achannels;
     in.newInputPath = source;
     in.mediaInfo = clipFacts();
     in.outputPath = out.path() + "/scripted.avi";
