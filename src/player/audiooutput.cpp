@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 
 extern "C" {
 #include <SDL2/SDL.h>
@@ -25,6 +26,8 @@ constexpr auto kPacketWait = std::chrono::milliseconds(5);
 
 std::atomic<bool> audioInitialised{false};
 std::atomic<bool> deviceMessageShown{false};
+std::mutex initErrorMutex;
+QString initError; // initErrorMutex; why SDL's audio did not start
 
 void messageOnce(PlayerState *is, const QString &text)
 {
@@ -62,6 +65,8 @@ bool initPreviewAudio()
     }
     if (SDL_Init(SDL_INIT_AUDIO) != 0) {
         qWarning("preview: no sound: %s", SDL_GetError());
+        std::lock_guard<std::mutex> lock(initErrorMutex);
+        initError = QString::fromUtf8(SDL_GetError());
         return false;
     }
     audioInitialised = true;
@@ -91,8 +96,13 @@ int openAudioDevice(PlayerState *is)
     if (wanted.freq > 0)
         device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
-        const QString reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
-                                               : QStringLiteral("no sample rate");
+        QString reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
+                                         : QStringLiteral("no sample rate");
+        if (!audioInitialised) {
+            std::lock_guard<std::mutex> lock(initErrorMutex);
+            if (!initError.isEmpty())
+                reason = initError;
+        }
         qWarning("preview: no sound device: %s", qPrintable(reason));
         if (!deviceMessageShown.exchange(true))
             postPlayerMessage(QStringLiteral("SDL_OpenAudio: %1\n").arg(reason));

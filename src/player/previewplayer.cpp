@@ -34,6 +34,8 @@ int playFile(const QString &fileName, const QSize &previewSize)
     PlayerController *controller = PlayerController::instance();
     closePlayer();
     showBlackPicture(previewSize);
+    // The poll must not show the last file's position for the new one.
+    playPosition = 0.0;
 
     auto *is = new (std::nothrow) PlayerState;
     if (is) {
