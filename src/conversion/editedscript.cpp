@@ -2,6 +2,8 @@
 
 #include <QSaveFile>
 
+#include "conversion/avsscript.h"
+
 namespace {
 
 const QString kCropLeft = QStringLiteral("-cropleft");
@@ -42,8 +44,28 @@ QString cropLine(const EditedScriptInput &input) {
 
 namespace EditedScript {
 
-QString build(const EditedScriptInput &input) {
+std::optional<QString> build(const EditedScriptInput &input, QString *error) {
     const QString source = input.effects.value(3);
+    // Every path the script names, quoted the one way the transcoder reads.
+    const auto plugin = AvsScript::quoted(input.pluginPath, error);
+    if (!plugin)
+        return std::nullopt;
+    const auto import = AvsScript::quoted(input.importPath, error);
+    if (!import)
+        return std::nullopt;
+    const auto header = AvsScript::quoted(input.headerPath, error);
+    if (!header)
+        return std::nullopt;
+    const auto quotedSource = AvsScript::quoted(source, error);
+    if (!quotedSource)
+        return std::nullopt;
+    std::optional<QString> logo;
+    if (input.withLogo) {
+        logo = AvsScript::quoted(input.effects.value(5), error);
+        if (!logo)
+            return std::nullopt;
+    }
+
     const bool directShow = source.contains(kDirectShowMarker);
     const qsizetype x = input.sourceSize.indexOf(QLatin1Char('x'));
     const int width = input.sourceSize.left(x).toInt();
@@ -54,9 +76,9 @@ QString build(const EditedScriptInput &input) {
         static_cast<qint64>(input.trimDuration.toDouble() * double(kFrameRate));
 
     QStringList lines;
-    lines << QStringLiteral("LoadPlugin(\"%1\")").arg(input.pluginPath)
-          << QStringLiteral("Import(\"%1\")").arg(input.importPath)
-          << QStringLiteral("Import(\"%1\")").arg(input.headerPath) << QString()
+    lines << QStringLiteral("LoadPlugin(%1)").arg(*plugin)
+          << QStringLiteral("Import(%1)").arg(*import)
+          << QStringLiteral("Import(%1)").arg(*header) << QString()
           << QStringLiteral("#User parameters") << QStringLiteral("OutputWidth = %1/4*4").arg(width)
           << QStringLiteral("OutputHeight = %1/2*2").arg(height)
           << QStringLiteral("OutputFrameRate = %1").arg(kFrameRate)
@@ -64,10 +86,10 @@ QString build(const EditedScriptInput &input) {
           << QStringLiteral("OutputSamplesPerSec = %1").arg(input.sampleRate)
           << QStringLiteral("OutputBitsPerSample = 16") << QString()
           << QStringLiteral("# Parse the media source")
-          << (directShow ? QStringLiteral("clip = DirectShowSource(\"%1\")").arg(source)
-                         : QStringLiteral("clip = FFmpegSource2(\"%1\",atrack = -1, seekmode = "
-                                          "1,colorspace = \"yv12\")")
-                               .arg(source))
+          << (directShow ? QStringLiteral("clip = DirectShowSource(") + *quotedSource +
+                               QStringLiteral(")")
+                         : QStringLiteral("clip = FFmpegSource2(") + *quotedSource +
+                               QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")"))
           << QStringLiteral("clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
                             "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, "
                             "zone=80).SWScale(colorspace=\"YV12\") : "
@@ -77,16 +99,16 @@ QString build(const EditedScriptInput &input) {
           << cropLine(input)
           << QStringLiteral("clip = clip.Tweak(0.0,%1,%2,%3)")
                  .arg(input.effects.value(0), input.effects.value(1), input.effects.value(2))
-          << (directShow
-                  ? QStringLiteral("audio = DirectShowSource(\"%1\").KillVideo()").arg(source)
-                  : QStringLiteral("audio = FFmpegSource2(\"%1\", atrack = -1).KillVideo()")
-                        .arg(source))
+          << (directShow ? QStringLiteral("audio = DirectShowSource(") + *quotedSource +
+                               QStringLiteral(").KillVideo()")
+                         : QStringLiteral("audio = FFmpegSource2(") + *quotedSource +
+                               QStringLiteral(", atrack = -1).KillVideo()"))
           << QStringLiteral("audio = audio.DelayAudio(0)")
           << QStringLiteral("clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)")
           << QStringLiteral("clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)")
           << QStringLiteral("clip = clip.Trim(0, %1)").arg(trimFrames);
     if (input.withLogo)
-        lines << QStringLiteral("clip = clip.Logo2(\"%1\")").arg(input.effects.value(5));
+        lines << QStringLiteral("clip = clip.Logo2(") + *logo + QStringLiteral(")");
     lines << QStringLiteral("clip = clip.Trim(%1, %2)")
                  .arg(kFrameRate * start)
                  .arg(kFrameRate * (start + length))
@@ -101,7 +123,7 @@ bool write(const QString &path, const QString &text, QString *error) {
             *error = file.errorString();
         return false;
     }
-    file.write(text.toLocal8Bit());
+    file.write(text.toUtf8());
     if (!file.commit()) {
         if (error)
             *error = file.errorString();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -25,10 +27,12 @@ namespace EditedScript {
 // The script's frame rate: the trim frames are seconds times this.
 constexpr int kFrameRate = 21;
 
-QString build(const EditedScriptInput &input);
+// The script text; nullopt and a message for the user when a path cannot be
+// written into a script (paths are quoted as AvsScript::quoted does).
+std::optional<QString> build(const EditedScriptInput &input, QString *error = nullptr);
 
-// Replaces the file with text at once: a reader never sees half a script, and
-// a failed write leaves the old script as it was.
+// Replaces the file with text at once, as UTF-8: a reader never sees half a
+// script, and a failed write leaves the old script as it was.
 bool write(const QString &path, const QString &text, QString *error = nullptr);
 
 } // namespace EditedScript

@@ -157,6 +157,12 @@ EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row) {
     script.arguments = edit.arguments;
     script.effects = edit.effects;
     script.withLogo = answer.hasWatermark;
-    edit.scriptText = EditedScript::build(script);
+    QString error;
+    const std::optional<QString> text = EditedScript::build(script, &error);
+    if (!text) {
+        edit.problem = error;
+        return edit;
+    }
+    edit.scriptText = *text;
     return edit;
 }

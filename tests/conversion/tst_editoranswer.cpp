@@ -19,6 +19,7 @@ private slots:
     void keepsTheUserParameterLines();
     void refusesARowWithoutScript();
     void writesTheScriptWhole();
+    void quotesPathsAsTheFirstScriptDoes();
 
 private:
     static EditorRow row(const QStringList &arguments);
@@ -256,6 +257,44 @@ void TestEditorAnswer::writesTheScriptWhole() {
     QVERIFY(!EditedScript::write(dir.filePath("missing/avsifile1.avs"), "x\n", &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!QFile::exists(dir.filePath("missing/avsifile1.avs")));
+}
+
+void TestEditorAnswer::quotesPathsAsTheFirstScriptDoes() {
+    const auto edited = [this](const QString &source, const QString &tail = QString()) {
+        EditorRow named = row(kPlainList);
+        named.effects[3] = source;
+        return applyEditorAnswer(*EditorAnswer::parse(kSample + tail), named);
+    };
+
+    const EditorEdit quote = edited("/media/say \"hi\".mp4");
+    QVERIFY(quote.problem.isEmpty());
+    QVERIFY(quote.scriptText.contains(
+        "clip = FFmpegSource2(\"\"\"/media/say \"hi\".mp4\"\"\",atrack = -1, seekmode = 1,"));
+    QVERIFY(quote.scriptText.contains(
+        "audio = FFmpegSource2(\"\"\"/media/say \"hi\".mp4\"\"\", atrack = -1).KillVideo()"));
+
+    // A name no AviSynth string can hold: refused with the name, nothing to write.
+    const EditorEdit broken = edited("/media/two\nlines.mp4");
+    QVERIFY(broken.problem.contains("/media/two\nlines.mp4"));
+    QVERIFY(broken.scriptText.isEmpty());
+    EditorRow badLogo = row(kPlainList);
+    badLogo.effects[5] = "/tmp/logo\".png\"";
+    QVERIFY(!applyEditorAnswer(*EditorAnswer::parse(kSample + " -watermark x"), badLogo)
+                 .problem.isEmpty());
+
+    // Non-Latin names reach the file as UTF-8, whatever the locale.
+    const QString source = QStringLiteral("/media/日本語 ファイル.mp4");
+    const EditorEdit wide = edited(source, " -watermark logo");
+    QVERIFY(wide.problem.isEmpty());
+    QVERIFY(wide.scriptText.contains("clip = clip.Logo2(\"" + kLogo + "\")"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("avsifile0.avs");
+    QVERIFY(EditedScript::write(path, wide.scriptText));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    QVERIFY(bytes.contains(("clip = FFmpegSource2(\"" + source + "\"").toUtf8()));
+    QCOMPARE(QString::fromUtf8(bytes), wide.scriptText);
 }
 
 QTEST_APPLESS_MAIN(TestEditorAnswer)

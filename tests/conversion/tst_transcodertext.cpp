@@ -330,7 +330,9 @@ void TestTranscoderText::convertsATrimmedScriptJob() {
     input.trimDuration = "12";
     input.arguments = stored;
     input.effects = effects;
-    QVERIFY(EditedScript::write(script, EditedScript::build(input)));
+    const std::optional<QString> text = EditedScript::build(input);
+    QVERIFY(text);
+    QVERIFY(EditedScript::write(script, *text));
 
     const JobPreparation::LaunchPlan plan = JobPreparation::prepare(stored, effects, "1.333");
     QVERIFY(plan.readsScript);
