@@ -31,8 +31,8 @@ RowJob RowJobBuilder::build(const RowJobInput &input) {
     while (info.size() < FileRow::MediaInfoCount)
         info << QString();
 
-    // Xvid forces the 4:3 aspect on the row being built, whatever the aspect
-    // box shows and whichever row is current.
+    // Xvid resets the aspect of the row being built to the source's own,
+    // whatever the aspect box shows and whichever row is current.
     int aspectIndex = input.vaspect.current;
     QString aspectText = input.vaspect.currentText();
     const QString vcodecText = input.vcodec.currentText();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "conversion/argumentlist.h"
+
 // The profile files name codecs the way users know them ("H.264/MPEG-4 AVC",
 // "Windows Media Audio V8"); the transcoder wants encoder names. These two
 // tables translate, by exact and case-sensitive comparison of the whole text.
@@ -13,13 +15,16 @@ namespace CodecTables {
 // does not hold (the empty text included).
 QStringList videoCodecArgs(const QString &codecText);
 
-// The codec whose choice forces the display aspect: choosing it sets the
+// The codec whose choice resets the display aspect: choosing it sets the
 // aspect of the row being built or edited to kForcedAspectText (item
-// kForcedAspectIndex of the aspect choices). Empty for every other codec.
+// kForcedAspectIndex of the aspect choices), which writes no "-aspect" pair.
+// Empty for every other codec. The job itself gives an Xvid job without an
+// aspect of its own the source's display ratio, so a 16:9 source stays 16:9,
+// and an "-aspect" pair in a stored list is always the user's own choice.
 QString forcedAspect(const QString &codecText);
 inline const QString kXvidCodecText = QStringLiteral("Xvid");
-inline const QString kForcedAspectText = QStringLiteral("4:3");
-constexpr int kForcedAspectIndex = 1;
+inline const QString kForcedAspectText = Arguments::kDefaultAspectText;
+constexpr int kForcedAspectIndex = 0;
 
 // The encoder name after "-acodec" for an Acodec text; empty when the text
 // is not in the table.

@@ -66,7 +66,8 @@ void TestCodecTables::audioEncoders() {
 }
 
 void TestCodecTables::onlyXvidForcesTheAspect() {
-    QCOMPARE(CodecTables::forcedAspect("Xvid"), QString("4:3"));
+    // The source's own shape: an aspect item that writes no "-aspect" pair.
+    QCOMPARE(CodecTables::forcedAspect("Xvid"), QString("default"));
     QVERIFY(CodecTables::forcedAspect("MPEG-4").isEmpty());
     QVERIFY(CodecTables::forcedAspect("XVID").isEmpty());
     QVERIFY(CodecTables::forcedAspect("").isEmpty());

@@ -198,15 +198,23 @@ void TestOptionRules::codecGroups() {
 }
 
 void TestOptionRules::xvidForcesTheAspect() {
+    // Xvid resets the aspect to the source's own: no "-aspect" pair is left
+    // that the job could mistake for the user's choice.
     RowState r = row(builtList());
+    chooseAspect(r, 2, "16:9");
+    QCOMPARE(Arguments::value(r.arguments, "-aspect"), QString("16:9"));
     const SlotEffect effect = chooseVideoCodec(r, 2, "Xvid", aspectItems());
-    QCOMPARE(effect.aspectIndex, 1);
-    QCOMPARE(r.settingsIndexes[FileRow::VaspectIndex], QString("1"));
+    QCOMPARE(effect.aspectIndex, 0);
+    QCOMPARE(r.settingsIndexes[FileRow::VaspectIndex], QString("0"));
     QCOMPARE(r.settingsIndexes[FileRow::VcodecIndex], QString("2"));
     QCOMPARE(r.arguments,
-             (QStringList{"-i",    kIn,    "-y",      "-aspect", "4:3",     "-s",      "320x240",
-                          "-b",    "768K", "-vcodec", "libxvid", "-acodec", "libfaac", "-ar",
-                          "44100", "-ab",  "128K",    "-ac",     "2",       kOut}));
+             (QStringList{"-i",      kIn,       "-y",      "-s",      "320x240", "-b",
+                          "768K",    "-vcodec", "libxvid", "-acodec", "libfaac", "-ar",
+                          "44100",   "-ab",     "128K",    "-ac",     "2",       kOut}));
+
+    // A ratio the user picks afterwards stays the user's.
+    chooseAspect(r, 1, "4:3");
+    QCOMPARE(Arguments::value(r.arguments, "-aspect"), QString("4:3"));
 
     // Without the aspect entries ("General Audio" leaves the box empty) the
     // aspect stays untouched.
