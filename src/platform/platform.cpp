@@ -4,6 +4,10 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -20,6 +24,25 @@ QString &installDirOverride()
     static QString path;
     return path;
 }
+
+constexpr qint64 kNoFreeBytesOverride = -1;
+
+qint64 &freeBytesOverride()
+{
+    static qint64 bytes = kNoFreeBytesOverride;
+    return bytes;
+}
+
+Platform::PowerOffFunction &powerOffOverride()
+{
+    static Platform::PowerOffFunction request;
+    return request;
+}
+
+const QString kLogindService = QStringLiteral("org.freedesktop.login1");
+const QString kLogindPath = QStringLiteral("/org/freedesktop/login1");
+const QString kLogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+constexpr int kPowerOffCallTimeoutMs = 30000;
 
 QString writableLocation(QStandardPaths::StandardLocation location)
 {
@@ -102,6 +125,8 @@ bool Platform::openUrl(const QString &address)
 
 qint64 Platform::freeBytes(const QString &path)
 {
+    if (freeBytesOverride() != kNoFreeBytesOverride)
+        return freeBytesOverride();
     QFileInfo info(path);
     // The output folder may not exist yet; ask about the nearest folder that does.
     while (!info.exists()) {
@@ -114,6 +139,42 @@ qint64 Platform::freeBytes(const QString &path)
     if (!storage.isValid() || !storage.isReady())
         return -1;
     return storage.bytesAvailable();
+}
+
+void Platform::setFreeBytesOverride(qint64 bytes)
+{
+    freeBytesOverride() = bytes < 0 ? kNoFreeBytesOverride : bytes;
+}
+
+bool Platform::powerOff(QString *error)
+{
+    if (powerOffOverride())
+        return powerOffOverride()(error);
+
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return fail(QStringLiteral("The system bus cannot be reached: %1")
+                        .arg(bus.lastError().message()));
+    QDBusInterface manager(kLogindService, kLogindPath, kLogindManager, bus);
+    if (!manager.isValid())
+        return fail(QStringLiteral("The login manager cannot be reached: %1")
+                        .arg(manager.lastError().message()));
+    manager.setTimeout(kPowerOffCallTimeoutMs);
+    // Interactive: the desktop may ask the user for the right to do it.
+    const QDBusReply<void> reply = manager.call(QStringLiteral("PowerOff"), true);
+    if (!reply.isValid())
+        return fail(reply.error().message());
+    return true;
+}
+
+void Platform::setPowerOffOverride(PowerOffFunction request)
+{
+    powerOffOverride() = std::move(request);
 }
 
 void Platform::useOwnProcessGroup(QProcess &process)

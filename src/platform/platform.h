@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 class QProcess;
@@ -37,6 +39,17 @@ public:
     // Free bytes on the file system that holds path (or its nearest existing
     // parent); -1 when it cannot be told.
     static qint64 freeBytes(const QString &path);
+    // Tests make a full disk without filling one: a reading that freeBytes
+    // answers for every path until it is cleared with -1.
+    static void setFreeBytesOverride(qint64 bytes);
+
+    // Asks the system to switch the computer off (logind over the system
+    // bus). False and the reason when it refuses or cannot be asked; on
+    // success the system carries the shutdown out, we close nothing ourselves.
+    static bool powerOff(QString *error = nullptr);
+    // Tests replace the request so that no test can switch a machine off.
+    using PowerOffFunction = std::function<bool(QString *error)>;
+    static void setPowerOffOverride(PowerOffFunction request);
 
     // Starts the process in a process group of its own, so that pausing or
     // ending it reaches its children too.

@@ -1,0 +1,103 @@
+#include "transcoderjob.h"
+
+#include <csignal>
+
+#include <QProcess>
+
+#include "conversion/suspenderlisting.h"
+#include "conversion/tooltext.h"
+#include "platform/platform.h"
+
+namespace {
+
+const QString kResumeSwitch = QStringLiteral("/r");
+
+struct ToolRun {
+    bool ok = false;
+    QByteArray standardError;
+};
+
+ToolRun runTool(const QString &program, const QStringList &arguments) {
+    QProcess tool;
+    tool.start(program, arguments, QIODevice::ReadWrite);
+    ToolRun run;
+    if (!tool.waitForFinished(TranscoderJob::kToolTimeoutMs)) {
+        tool.kill();
+        tool.waitForFinished(TranscoderJob::kToolTimeoutMs);
+        return run;
+    }
+    run.ok = tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    run.standardError = tool.readAllStandardError();
+    return run;
+}
+
+} // namespace
+
+TranscoderJob::TranscoderJob(QProcess &process) : m_process(process) {}
+
+void TranscoderJob::start(const QString &program, const QStringList &arguments) {
+    m_pausedPid = 0;
+    Platform::useOwnProcessGroup(m_process);
+    m_process.start(program, arguments, QIODevice::ReadWrite);
+}
+
+bool TranscoderJob::isRunning() const {
+    return m_process.state() != QProcess::NotRunning;
+}
+
+qint64 TranscoderJob::processId() const {
+    return isRunning() ? m_process.processId() : 0;
+}
+
+bool TranscoderJob::isPaused() const {
+    return m_pausedPid != 0 && m_pausedPid == processId();
+}
+
+bool TranscoderJob::pause(const QString &suspender) {
+    const qint64 pid = processId();
+    if (pid <= 0)
+        return false;
+    if (isPaused())
+        return true;
+    if (!runTool(suspender, {QString::number(pid)}).ok)
+        return false;
+    m_pausedPid = pid;
+    return true;
+}
+
+bool TranscoderJob::resume(const QString &suspender) {
+    if (!isPaused()) {
+        m_pausedPid = 0;
+        return false;
+    }
+    const QStringList arguments = {QString::number(m_pausedPid), kResumeSwitch};
+    const bool resumed = runTool(suspender, arguments).ok;
+    // A process suspended more than once needs as many resumes; the tool
+    // tells how many are still owed.
+    ToolRun again = runTool(suspender, arguments);
+    int count = Suspender::resumeCount(decodeToolText(again.standardError));
+    for (int run = 0; count > 1 && run < kMaxResumeRuns; ++run) {
+        again = runTool(suspender, arguments);
+        count = Suspender::resumeCount(decodeToolText(again.standardError));
+    }
+    if (!resumed && !again.ok)
+        return false;
+    m_pausedPid = 0;
+    return true;
+}
+
+void TranscoderJob::stop(int graceMs) {
+    if (!isRunning()) {
+        m_pausedPid = 0;
+        return;
+    }
+    const qint64 pid = m_process.processId();
+    Platform::signalProcessGroup(pid, SIGCONT);
+    m_pausedPid = 0;
+    m_process.terminate();
+    if (m_process.waitForFinished(graceMs))
+        return;
+    Platform::signalProcessGroup(pid, SIGKILL);
+    m_process.kill();
+    m_process.waitForFinished(graceMs);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+// The transcoder process of one conversion job. The job runs in a process
+// group of its own, so that a pause or a stop reaches the ffmpeg process the
+// transcoder starts as well; and it only ever acts on the process it started
+// itself, never on other processes of the same name.
+//
+// The QProcess is the caller's (its output signals are wired elsewhere); this
+// object only starts, suspends, resumes and ends it.
+class TranscoderJob {
+public:
+    // Every run of a helper tool, and the grace a stopped transcoder gets
+    // before it is killed, is bounded by this.
+    static constexpr int kToolTimeoutMs = 30000;
+    static constexpr int kStopGraceMs = 10000;
+    // A suspender that keeps asking for another resume is not believed for ever.
+    static constexpr int kMaxResumeRuns = 16;
+
+    explicit TranscoderJob(QProcess &process);
+
+    // Starts program with arguments, read-write, without waiting for it.
+    void start(const QString &program, const QStringList &arguments);
+
+    bool isRunning() const; // starting, running or suspended
+    qint64 processId() const; // 0 when no process runs
+    bool isPaused() const;
+
+    // Suspends the job's process group with the suspender tool
+    // ("suspender PID"). False when no job runs or the tool fails.
+    bool pause(const QString &suspender);
+    // Lets the job go on: "suspender PID /r", repeated while the tool's
+    // resume count on standard error is above 1. False when the job was not
+    // paused by pause() or the tool fails.
+    bool resume(const QString &suspender);
+    // Ends the job and waits for it: a suspended process ignores SIGTERM, so
+    // the group is continued first; then the transcoder is asked to stop
+    // (it then ends ffmpeg and removes its unfinished output), and after
+    // graceMs the whole group is killed.
+    void stop(int graceMs = kStopGraceMs);
+
+private:
+    QProcess &m_process;
+    qint64 m_pausedPid = 0; // the process pause() suspended; 0: none
+};
