@@ -1,23 +1,79 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QTreeWidgetItem;
 
 namespace Ui {
 class settingDialog;
 }
 
-// The per-file settings dialog.
-class settingDialog : public QDialog
-{
+// The per-file settings dialog: the device category, the profile and the
+// nine codec options of one file row. Every choice goes into the row's
+// SettingsIndexList at once, so a cancelled dialog keeps what was chosen;
+// only the main window's Advance button decides what the choices do to the
+// row's job. The main window owns one dialog and reuses it for every row.
+class settingDialog : public QDialog {
     Q_OBJECT
 
 public:
     explicit settingDialog(QWidget *parent = nullptr);
     ~settingDialog() override;
 
+    // Makes the row the one being edited and shows its saved choices. The row
+    // is not owned and must outlive the dialog's use of it.
+    void loadFromItem(QTreeWidgetItem *row);
+    QTreeWidgetItem *item() const;
+
+    // The text of entry `index` of the combo box that SettingsIndexList entry
+    // `entry` belongs to; empty when there is none. The main window needs it
+    // for the two boxes that take typed values: an index alone does not say
+    // what the user typed.
+    QString optionText(int entry, int index) const;
+
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private Q_SLOTS:
+    void on_pushButtonCancel_clicked();
+    void on_pushButtonOk_clicked();
+    void on_closeButton_clicked();
+    void on_AChannels_activated(int index);
+    void on_ABitrate_activated(int index);
+    void on_ASamplerate_activated(int index);
+    void on_Acodec_activated(int index);
+    void on_Vaspect_activated(int index);
+    void on_VframeRate_activated(int index);
+    void on_VBitrate_activated(int index);
+    void on_VSize_activated(int index);
+    void on_Vcodec_activated(int index);
+    void on_ProfileDetails_activated(int index);
 
 private:
+    // Qt 6 reports a chosen text only through textActivated, which the
+    // constructor connects by hand.
+    void on_ProfileDevice_activated(const QString &category);
+
+    void initDeviceList();
+    void loadProfileFile(QString fileName);
+    QComboBox *comboFor(int entry) const;
+    void writeEntry(int entry, int index);
+    // A text typed into an editable box without Enter still counts on OK,
+    // the way Enter would have taken it.
+    void commitTypedText(QComboBox *box, void (settingDialog::*slot)(int));
+    // A value typed for the row earlier lies beyond the profile's entries;
+    // the row's copy of the main window's items still holds it.
+    void restoreTypedEntries(QComboBox *box, const QStringList &rowItems, int savedIndex);
+
+    QTreeWidgetItem *currentRow = nullptr;
+    QString profileFile;
+    int videoCodecIndex = 0;
+    int audioCodecIndex = 0;
+    QPoint dragOrigin;
     Ui::settingDialog *ui;
 };

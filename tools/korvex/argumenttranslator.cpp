@@ -59,14 +59,18 @@ void appendSizeFix(QStringList *chain, QSize current, QSize legal)
         return;
     const int dw = current.width() - legal.width();
     const int dh = current.height() - legal.height();
-    if (dw >= 0 && dh >= 0 && dw < 4 && dh < 4)
+    if (dw >= 0 && dh >= 0 && dw < 4 && dh < 4) {
         *chain << QStringLiteral("crop=%1:%2:%3:%4")
                       .arg(legal.width())
                       .arg(legal.height())
                       .arg(dw / 2)
                       .arg(dh / 2);
-    else
-        *chain << QStringLiteral("scale=%1:%2").arg(legal.width()).arg(legal.height());
+        return;
+    }
+    // One scale straight to the legal size rather than two in a row.
+    if (!chain->isEmpty() && chain->last().startsWith(QLatin1String("scale=")))
+        chain->removeLast();
+    *chain << QStringLiteral("scale=%1:%2").arg(legal.width()).arg(legal.height());
 }
 
 } // namespace
@@ -360,7 +364,8 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
                 sh = std::clamp(int(std::lround(ow / ratio / 2)) * 2, 2, oh);
             else
                 sw = std::clamp(int(std::lround(oh * ratio / 2)) * 2, 2, ow);
-            chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh) << QStringLiteral("setsar=1");
+            if (sw != cw || sh != ch)
+                chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh) << QStringLiteral("setsar=1");
             if (sw != ow || sh != oh)
                 chain << QStringLiteral("pad=%1:%2:%3:%4:black")
                              .arg(ow)

@@ -76,12 +76,26 @@ const QHash<QString, QString> &extensionMuxers()
     return table;
 }
 
-// Muxers that the libraries cannot answer for, with what players accept in them.
-bool programStreamAccepts(const QString &encoder, Kind kind)
+// Muxers whose answer the libraries cannot give, or give too freely (the FLV
+// table holds codecs that Flash players do not know and the muxer refuses),
+// with what players accept in them.
+struct Accepted {
+    QSet<QString> video;
+    QSet<QString> audio;
+};
+
+const QHash<QString, Accepted> &restrictedMuxers()
 {
-    static const QSet<QString> video = {"mpeg1video", "mpeg2video", "libx264"};
-    static const QSet<QString> audio = {"mp2", "libtwolame", "libmp3lame", "ac3"};
-    return kind == Kind::Video ? video.contains(encoder) : audio.contains(encoder);
+    static const Accepted programStream = {{"mpeg1video", "mpeg2video", "libx264"},
+                                           {"mp2", "libtwolame", "libmp3lame", "ac3"}};
+    static const QHash<QString, Accepted> table = {
+        {"mpeg", programStream},
+        {"vob", programStream},
+        {"flv", {{"flv", "libx264"}, {"libmp3lame", "aac", "adpcm_swf", "nellymoser", "libspeex"}}},
+        {"swf", {{"flv", "mjpeg"}, {"libmp3lame"}}},
+        {"ogg", {{"libtheora"}, {"libvorbis", "flac", "libopus", "libspeex"}}},
+    };
+    return table;
 }
 
 } // namespace
@@ -136,8 +150,9 @@ bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind, b
     const AVCodec *codec = findEncoder(encoder);
     if (!format || !codec)
         return false;
-    if (muxer == QLatin1String("mpeg") || muxer == QLatin1String("vob"))
-        return programStreamAccepts(encoder, kind);
+    const auto restricted = restrictedMuxers().constFind(muxer);
+    if (restricted != restrictedMuxers().constEnd())
+        return (kind == Kind::Video ? restricted->video : restricted->audio).contains(encoder);
     const int answer = avformat_query_codec(format, codec->id, FF_COMPLIANCE_NORMAL);
     if (answer >= 0)
         return answer == 1;

@@ -167,6 +167,7 @@ private slots:
     void neverWritesOverTheSource();
     void failsWithoutLeavingAFile_data();
     void failsWithoutLeavingAFile();
+    void reportsAnUnwritableOutput();
     void refusesForeignScripts();
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
@@ -466,6 +467,17 @@ void TestKorvexJob::failsWithoutLeavingAFile()
     QVERIFY(!run.text.contains("muxing overhead"));
     QCOMPARE(digest(out), earlier);
     QVERIFY(hiddenParts(folder).isEmpty());
+}
+
+void TestKorvexJob::reportsAnUnwritableOutput()
+{
+    // The words the main program takes for a write failure (and a reason to
+    // look at the free space).
+    const Run run = convert(job(media("av.mp4"), {"-vcodec", "mpeg4"}, "/proc/no-such-folder/out.avi"));
+    QCOMPARE(run.exitCode, int(Job::Failed));
+    QVERIFY2(run.text.contains("cannot write '/proc/no-such-folder/out.avi'")
+                 && run.text.contains("Operation not permitted"),
+             qPrintable(run.text));
 }
 
 void TestKorvexJob::refusesForeignScripts()
