@@ -5,8 +5,11 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -19,11 +22,18 @@
 #include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
+#include "conversion/argumentlist.h"
 #include "conversion/avsplugins.h"
 #include "conversion/effectscale.h"
+#include "conversion/rowjobbuilder.h"
 #include "conversion/timetext.h"
+#include "filelist/filerow.h"
+#include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "profiles/optionrules.h"
+#include "profiles/profilecatalogue.h"
+#include "profiles/profileloader.h"
 
 namespace {
 
@@ -450,26 +460,456 @@ void MainWindow::on_treeWidget_itemSelectionChanged() {}
 void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &) {}
 void MainWindow::changeTreeChecked(bool) {}
 void MainWindow::checkTimer() {}
-void MainWindow::fileInfo() {}
+void MainWindow::fileInfo()
+{
+    // Only a row has information to show; stale labels would mislead.
+    if (!currentRowItem())
+        return;
+    mediaInfoDialog.setInfo(currentMediaInfo());
+    mediaInfoDialog.exec();
+}
 
 // ---------------------------------------------------------------------------
 // Output profiles and options
 
-void MainWindow::fillDeviceCombo() {}
-void MainWindow::updateDevicePicture(int) {}
-void MainWindow::on_ProfileDevice_activated(const QString &) {}
-void MainWindow::on_ProfileDetails_activated(int) {}
+namespace {
+
+// The audio-only category's video boxes, disabled while it is current.
+QList<QWidget *> videoOptionWidgets(Ui::MainWindow *ui)
+{
+    return {ui->Vaspect, ui->VBitrate, ui->Vcodec, ui->VframeRate, ui->VSize};
+}
+
+ComboFill comboState(const QComboBox *box)
+{
+    ComboFill state;
+    for (int i = 0; i < box->count(); ++i)
+        state.items << box->itemText(i);
+    state.current = box->currentIndex();
+    return state;
+}
+
+void fillCombo(QComboBox *box, const ComboFill &fill)
+{
+    box->clear();
+    box->addItems(fill.items);
+    box->setCurrentIndex(fill.current);
+}
+
+OptionRules::OutputTexts outputTexts(const Ui::MainWindow *ui, const QString &formatLabel)
+{
+    OptionRules::OutputTexts texts;
+    texts.formatLabel = formatLabel;
+    texts.vcodec = ui->Vcodec->currentText();
+    texts.acodec = ui->Acodec->currentText();
+    texts.vframeRate = ui->VframeRate->currentText();
+    texts.vsize = ui->VSize->currentText();
+    texts.vbitrate = ui->VBitrate->currentText();
+    return texts;
+}
+
+OptionRules::RowState rowState(const QTreeWidgetItem *item)
+{
+    OptionRules::RowState row;
+    row.arguments = FileRow::arguments(item);
+    row.settingsIndexes = FileRow::settingsIndexes(item);
+    row.mediaInfo = FileRow::mediaInfo(item);
+    return row;
+}
+
+SettingsIndexList paddedIndexes(const QTreeWidgetItem *item)
+{
+    SettingsIndexList indexes = FileRow::settingsIndexes(item);
+    while (indexes.size() < FileRow::SettingsIndexCount)
+        indexes << QStringLiteral("-1");
+    return indexes;
+}
+
+QString withTrailingSlash(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+} // namespace
+
+void MainWindow::fillDeviceCombo()
+{
+    for (const QString &category : ProfileCatalogue::deviceCategoryList())
+        ui->ProfileDevice->addItem(category);
+}
+
+void MainWindow::updateDevicePicture(int category)
+{
+    const QString picture =
+        ProfileCatalogue::devicePicture(category, ui->ProfileDetails->currentIndex());
+    // A picture that cannot be read leaves the label empty.
+    ui->label_pic->setPixmap(QPixmap(Platform::installDir() + QLatin1Char('/') + picture));
+}
+
+void MainWindow::loadProfileFile(const QString &fileName)
+{
+    const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
+    fillCombo(ui->Vcodec, selection.vcodec);
+    fillCombo(ui->VSize, selection.vsize);
+    fillCombo(ui->VBitrate, selection.vbitrate);
+    fillCombo(ui->VframeRate, selection.vframeRate);
+    fillCombo(ui->Acodec, selection.acodec);
+    fillCombo(ui->ABitrate, selection.abitrate);
+    fillCombo(ui->ASamplerate, selection.asamplerate);
+    fillCombo(ui->AChannels, selection.achannels);
+}
+
+QTreeWidgetItem *MainWindow::currentRowItem() const
+{
+    const int row = ui->treeWidget->currentIndex().row();
+    return row < 0 ? nullptr : ui->treeWidget->topLevelItem(row);
+}
+
+void MainWindow::showProblem(const QString &text)
+{
+    // Not modal: the flow that met the problem (adding many files, say) goes on.
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), text,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
+{
+    QStringList taken;
+    QTreeWidget *list = ui->treeWidget;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *other = list->topLevelItem(i);
+        if (other != item)
+            taken << Arguments::outputPath(FileRow::arguments(other));
+    }
+    const QString source = Arguments::inputPath(FileRow::arguments(item));
+    return OutputPaths::unique(wanted, source, taken, 1);
+}
+
+void MainWindow::buildItemArguments(int row)
+{
+    QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
+    if (!item)
+        return;
+
+    RowJobInput input;
+    input.deviceIndex = ui->ProfileDevice->currentIndex();
+    input.profileIndex = ui->ProfileDetails->currentIndex();
+    input.profileDetails = comboState(ui->ProfileDetails);
+    input.vcodec = comboState(ui->Vcodec);
+    input.vsize = comboState(ui->VSize);
+    input.vbitrate = comboState(ui->VBitrate);
+    input.vframeRate = comboState(ui->VframeRate);
+    input.vaspect = comboState(ui->Vaspect);
+    input.acodec = comboState(ui->Acodec);
+    input.asamplerate = comboState(ui->ASamplerate);
+    input.abitrate = comboState(ui->ABitrate);
+    input.achannels = comboState(ui->AChannels);
+
+    input.previousArguments = FileRow::arguments(item);
+    input.previousEffects = FileRow::effects(item);
+    input.mediaInfo = FileRow::mediaInfo(item);
+
+    // A file being added brings its own path; a rebuilt row keeps its source.
+    // A name without extension is taken too when the row has no list yet.
+    const QString previousInput = Arguments::inputPath(input.previousArguments);
+    if (!inputName.isEmpty() && (!inputExtension.isEmpty() || previousInput.isEmpty()))
+        input.newInputPath = withTrailingSlash(inputFolder) + inputName;
+
+    // A rebuilt row keeps its own output path: the profile choice has given
+    // it its new extension, and the output folder button may have moved it
+    // for this row alone. outputName belongs to the file being added.
+    QString output;
+    if (input.newInputPath.isEmpty())
+        output = Arguments::outputPath(input.previousArguments);
+    if (output.isEmpty()) {
+        QString folder = withTrailingSlash(outputFolder);
+        if (folder.isEmpty())
+            folder = OutputPaths::folderFromField(ui->PathLine->text());
+        output = folder + outputName;
+    }
+    const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
+    // Whatever the name, the job never writes over its own source.
+    input.outputPath = OutputPaths::unique(output, source, {}, 1);
+
+    input.scriptFolder = Platform::tempDir();
+    input.avsPluginPath = avsPluginPath;
+    input.avsImportPath = avsImportPath;
+    input.avsHeaderPath = avsHeaderPath;
+
+    const RowJob job = RowJobBuilder::buildAndWrite(input);
+    if (!job.valid)
+        return;
+    RowJobBuilder::store(item, job);
+    if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
+        && !item->text(FileRow::OutputFileColumn).isEmpty())
+        item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(input.outputPath));
+
+    // The codec may have reset the row's aspect; the box shows it while the
+    // row is the one on show.
+    const int aspect = job.settingsIndexes.value(FileRow::VaspectIndex).toInt();
+    if (aspect != ui->Vaspect->currentIndex() && aspect >= 0
+        && (currentRowItem() == item || !currentRowItem()))
+        ui->Vaspect->setCurrentIndex(aspect);
+
+    if (!job.error.isEmpty())
+        showProblem(job.error);
+}
+
+void MainWindow::showOutputInfo()
+{
+    const QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    const OptionRules::OutputLabels labels = OptionRules::outputLabels(
+        FileRow::mediaInfo(item),
+        ProfileCatalogue::isAudioOnly(ui->ProfileDevice->currentIndex()));
+    ui->lab_AudioCodec->setText(labels.audioCodec);
+    ui->lab_OutputFormat->setText(labels.format);
+    ui->lab_FrameRate->setText(labels.frameRate);
+    ui->lab_VideoCodec->setText(labels.videoCodec);
+    ui->lab_VideoSize->setText(labels.videoSize);
+    ui->lab_VodecBitrate->setText(labels.videoBitrate);
+}
+
+QStringList MainWindow::currentMediaInfo() const
+{
+    // Without a row: seventeen empty entries, so that callers may index them.
+    return FileRow::mediaInfo(currentRowItem()).mid(0, FileRow::DialogEntryCount);
+}
+
+void MainWindow::on_ProfileDevice_activated(const QString &category)
+{
+    const int chosen = ProfileCatalogue::categoryIndex(category);
+    if (chosen >= 0) {
+        ui->ProfileDetails->clear();
+        ui->ProfileDetails->addItems(ProfileCatalogue::descriptions(chosen));
+        updateDevicePicture(chosen);
+    }
+
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() == 0) {
+        list->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+
+    const int device = ui->ProfileDevice->currentIndex();
+    SettingsIndexList indexes = paddedIndexes(item);
+    indexes[FileRow::DeviceIndex] = QString::number(device);
+    FileRow::setSettingsIndexes(item, indexes);
+
+    // The row's own profile index is carried into the new category. When it
+    // names no profile there, the profile on show is taken instead, so that
+    // the row never keeps a job that the boxes do not show.
+    int profile = indexes.at(FileRow::ProfileIndex).toInt();
+    if (!ProfileCatalogue::entry(device, profile))
+        profile = ui->ProfileDetails->currentIndex();
+    if (profile >= 0 && profile < ui->ProfileDetails->count())
+        ui->ProfileDetails->setCurrentIndex(profile);
+    on_ProfileDetails_activated(profile);
+
+    MediaInfo info = FileRow::mediaInfo(item);
+    const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+    FileRow::setMediaInfo(item, info);
+    if (!size.isEmpty())
+        item->setText(FileRow::SizeColumn, size);
+    showOutputInfo();
+    list->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ProfileDetails_activated(int index)
+{
+    const int category = ui->ProfileDevice->currentIndex();
+    if (const std::optional<ProfileEntry> entry = ProfileCatalogue::entry(category, index)) {
+        profileFile = entry->fileName;
+        currentProfileFile = profileFile;
+        loadProfileFile(profileFile);
+        formatLabel = entry->formatLabel;
+    }
+
+    const bool audioOnly = ProfileCatalogue::isAudioOnly(category);
+    ui->Vaspect->clear();
+    if (!audioOnly)
+        ui->Vaspect->addItems(OptionRules::aspectItems());
+    for (QWidget *widget : videoOptionWidgets(ui))
+        widget->setEnabled(!audioOnly);
+
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() > 0) {
+        const int row = list->currentIndex().row();
+        if (row >= 0) {
+            QTreeWidgetItem *item = list->topLevelItem(row);
+            if (!item)
+                return;
+            SettingsIndexList indexes = paddedIndexes(item);
+            indexes[FileRow::ProfileIndex] = QString::number(index);
+            FileRow::setSettingsIndexes(item, indexes);
+
+            ArgumentList arguments = FileRow::arguments(item);
+            const QString oldOutput = Arguments::outputPath(arguments);
+            if (!oldOutput.isEmpty()) {
+                const QString output =
+                    uniqueOutputPath(item, OutputPaths::withExtension(oldOutput, formatLabel));
+                Arguments::setOutputPath(arguments, output);
+                FileRow::setArguments(item, arguments);
+                outputName = OutputPaths::fileName(output);
+                item->setText(FileRow::OutputFileColumn, outputName);
+            }
+            buildItemArguments(row);
+
+            MediaInfo info = FileRow::mediaInfo(item);
+            const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+            FileRow::setMediaInfo(item, info);
+            if (!size.isEmpty())
+                item->setText(FileRow::SizeColumn, size);
+        }
+        showOutputInfo();
+        updateDevicePicture(category);
+    }
+    list->setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::on_SettingButton_clicked() {}
-void MainWindow::on_browsePushButton_clicked() {}
-void MainWindow::on_Vcodec_activated(int) {}
-void MainWindow::on_VSize_activated(int) {}
-void MainWindow::on_VBitrate_activated(const QString &) {}
-void MainWindow::on_VframeRate_activated(int) {}
-void MainWindow::on_Vaspect_activated(const QString &) {}
-void MainWindow::on_Acodec_activated(int) {}
-void MainWindow::on_ASamplerate_activated(int) {}
-void MainWindow::on_ABitrate_activated(int) {}
-void MainWindow::on_AChannels_activated(int) {}
+void MainWindow::applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
+                                const OptionRules::SlotEffect &effect)
+{
+    FileRow::setSettingsIndexes(item, row.settingsIndexes);
+    FileRow::setArguments(item, row.arguments);
+    FileRow::setMediaInfo(item, row.mediaInfo);
+    if (effect.sizeChanged)
+        item->setText(FileRow::SizeColumn, effect.sizeText);
+    if (effect.aspectIndex >= 0)
+        ui->Vaspect->setCurrentIndex(effect.aspectIndex);
+    if (effect.showOutputInfo)
+        showOutputInfo();
+}
+
+void MainWindow::on_browsePushButton_clicked()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), ui->PathLine->text(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (!chosen.isEmpty())
+        applyOutputFolder(chosen);
+}
+
+void MainWindow::applyOutputFolder(const QString &folder)
+{
+    ui->PathLine->setText(QDir::toNativeSeparators(folder));
+    SettingsFile::setValue(SettingsFile::kOutput, ui->PathLine->text());
+
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    ArgumentList arguments = FileRow::arguments(item);
+    const QString oldOutput = Arguments::outputPath(arguments);
+    if (oldOutput.isEmpty())
+        return;
+    const QString output = uniqueOutputPath(
+        item, OutputPaths::withFolder(oldOutput, OutputPaths::folderFromField(folder)));
+    Arguments::setOutputPath(arguments, output);
+    FileRow::setArguments(item, arguments);
+    // The name changes only when the new folder already has that name in use.
+    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(output));
+}
+
+void MainWindow::on_Vcodec_activated(int index)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    const OptionRules::SlotEffect effect = OptionRules::chooseVideoCodec(
+        row, index, ui->Vcodec->currentText(), comboState(ui->Vaspect).items);
+    applyRowEffect(item, row, effect);
+}
+
+void MainWindow::on_VSize_activated(int index)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    applyRowEffect(item, row, OptionRules::chooseVideoSize(row, index, ui->VSize->currentText()));
+}
+
+void MainWindow::on_VBitrate_activated(const QString &)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    applyRowEffect(item, row,
+                   OptionRules::chooseVideoBitrate(row, ui->VBitrate->currentIndex(),
+                                                   ui->VBitrate->currentText()));
+}
+
+void MainWindow::on_VframeRate_activated(int index)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    applyRowEffect(item, row,
+                   OptionRules::chooseFrameRate(row, index, ui->VframeRate->currentText()));
+}
+
+void MainWindow::on_Vaspect_activated(const QString &)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    applyRowEffect(item, row,
+                   OptionRules::chooseAspect(row, ui->Vaspect->currentIndex(),
+                                             ui->Vaspect->currentText()));
+}
+
+void MainWindow::on_Acodec_activated(int index)
+{
+    if (QTreeWidgetItem *item = currentRowItem()) {
+        OptionRules::RowState row = rowState(item);
+        applyRowEffect(item, row,
+                       OptionRules::chooseAudioCodec(row, index, ui->Acodec->currentText()));
+    }
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ASamplerate_activated(int index)
+{
+    if (QTreeWidgetItem *item = currentRowItem()) {
+        OptionRules::RowState row = rowState(item);
+        applyRowEffect(item, row,
+                       OptionRules::chooseSampleRate(row, index, ui->ASamplerate->currentText()));
+    }
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ABitrate_activated(int index)
+{
+    if (QTreeWidgetItem *item = currentRowItem()) {
+        OptionRules::RowState row = rowState(item);
+        applyRowEffect(item, row,
+                       OptionRules::chooseAudioBitrate(row, index, ui->ABitrate->currentText()));
+    }
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_AChannels_activated(int index)
+{
+    if (QTreeWidgetItem *item = currentRowItem()) {
+        OptionRules::RowState row = rowState(item);
+        applyRowEffect(item, row,
+                       OptionRules::chooseChannels(row, index, ui->AChannels->currentText()));
+    }
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
 
 // ---------------------------------------------------------------------------
 // Preview player and snapshots

@@ -21,6 +21,11 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace OptionRules {
+struct RowState;
+struct SlotEffect;
+}
+
 // The program's one top-level window and the owner of nearly all of its
 // run-time state. Its slots are thin: they read the widgets, call the
 // subsystems' own classes and write the result back.
@@ -28,6 +33,7 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
     friend class tst_MainWindow;
+    friend class tst_ProfileSlots;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -52,6 +58,20 @@ public:
     // Output profiles: the device list, the category picture.
     void fillDeviceCombo();
     void updateDevicePicture(int category);
+    // Fills the eight codec option boxes from a profile file of the catalogue.
+    void loadProfileFile(const QString &fileName);
+
+    // Builds the whole job of the list's row `row` from the option boxes:
+    // argument list, settings indexes, item copies and, on the row's first
+    // build, its effect list and wrapper script. A row being added takes its
+    // source from inputFolder/inputName/inputExtension; with inputExtension
+    // empty the row is rebuilt from its own list.
+    void buildItemArguments(int row);
+    // The output labels from the current row's media information.
+    void showOutputInfo();
+    // Media information entries 0..16 of the current row (seventeen empty
+    // entries without one).
+    QStringList currentMediaInfo() const;
 
     // Combo boxes whose chosen text matters; Qt 6 reports it through
     // textActivated, connected explicitly by the constructor.
@@ -170,6 +190,19 @@ private:
     void setUpFileList();
     void loadAvsPlugins();
 
+    // The option slots' shared steps: the list's current row (none: null),
+    // and writing a rule's result back into the row and the widgets.
+    QTreeWidgetItem *currentRowItem() const;
+    void applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
+                        const OptionRules::SlotEffect &effect);
+    // An output path for `item` that names neither its source nor another
+    // row's output.
+    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
+    // The output folder chosen by the user, for new rows and the current one.
+    void applyOutputFolder(const QString &folder);
+    // Tells the user about a problem without stopping the flow that met it.
+    void showProblem(const QString &text);
+
     // Member dialogs: created with the window, without parent, never re-created.
     videoInfo mediaInfoDialog;
     settingDialog settingsDialog;
@@ -214,6 +247,19 @@ private:
     QTimer jobTimer;
     QTimer uiPollTimer;
     QString currentProfileFile;
+    // The file on its way into the list (the add flow sets them; the name and
+    // extension are cleared when an add operation ends) and where its output
+    // goes. outputFolder ends with "/".
+    QString inputFolder;
+    QString inputName;
+    QString inputExtension;
+    QString outputFolder;
+    QString outputName;
+    QString outputAudioBitrate;
+    // The current profile; the label's lower-case form is the extension of
+    // every output path made from now on.
+    QString profileFile;
+    QString formatLabel;
     QString snapshotSuffix;
     int snapshotFormatIndex = 1;
 };
