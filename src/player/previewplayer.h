@@ -4,42 +4,45 @@
 //
 // How the main window drives it (all calls on the GUI thread):
 //
-//  Construction   initPreviewAudio() once; it never fails the window (no
-//                 sound device: previews play silently after one message).
+//  Construction   initPreviewAudio() once; it never fails the window (without
+//                 a sound device previews play silently after one message).
 //                 Connect PlayerController::instance()'s playerMessage(QString)
-//                 to a slot that shows a modal QMessageBox (no parent), and
-//                 its playerFailed() to the stop command. playStopFlag = 0,
-//                 captureRequested/snapshotQuality as the window's rules say.
-//  Play           playFile(file, MovieWidget->size()). It closes the open
-//                 player (joining its threads), shows a black picture, opens
-//                 the file from its start and returns at once: the player's
-//                 "event loop" is the refresh handling on the Qt event loop,
-//                 which runs until playEndFlag or playStopFlag is set.
+//                 to a slot showing a modal QMessageBox (no parent), and its
+//                 playerFailed() (a file that cannot be opened) to the stop
+//                 command. playStopFlag = 0; snapshotQuality = -1.
+//  Play           playFile(file, ui->MovieWidget->size()): closes the open
+//                 player (its threads joined), shows a black picture and
+//                 starts the file from its beginning. It returns at once; the
+//                 refreshes run on the Qt event loop until playEndFlag or
+//                 playStopFlag is set (then until the next playFile).
 //  Pause          if (isPlayerRunning() && isPlayerOpen())
 //                     togglePlayerPause(currentPlayerState);
 //  Stop           if (isPlayerRunning()) { if (isPlayerPaused())
-//                 togglePlayerPause(currentPlayerState); requestSeek(
-//                 currentPlayerState, 0); } then the 70/80 ms stop delay.
+//                     togglePlayerPause(currentPlayerState);
+//                 requestSeek(currentPlayerState, 0); } then the stop delay.
 //  NowStop        if (isPlayerOpen() && !isPlayerPaused())
 //                     togglePlayerPause(currentPlayerState);
-//  Slider         pressed/released: togglePlayerPause as the window's rules
+//  Slider         pressed/released: togglePlayerPause as the slots' rules
 //                 say; moved: seekToSliderValue(value) (adds the start time).
 //  Position poll  const PreviewPosition p = previewPosition();
-//                 if (p.valid && !playEndFlag) { slider = p.percent;
-//                 label from p.seconds }. playEndFlag == 1: the media ended.
-//                 The shared playPosition is never rewritten by the poll.
+//                 if (p.valid && !playEndFlag) { slider p.percent, label
+//                 p.seconds }. The poll never rewrites playPosition. At the
+//                 end (playEndFlag 1): playEndFlag = 0, then
+//                 currentPlayerState.load()->paused = 0, then the stop command.
 //  Volume, mute   playVolume = value (0 to 128); mute: playVolume = 0.
-//  Paint          paintPreview(painter, QRectF(542, 139, 297, 237)) from
-//                 paintEvent; it arms snapshots (repaintArmed) and paints
-//                 the last picture letterboxed, or the spectrum of a file
-//                 without video. previewFrame.image() gives the picture.
+//  Paint          paintPreview(painter, QRectF(542, 139, 297, 237)) in
+//                 paintEvent: arms snapshots (repaintArmed) and paints the
+//                 picture (or the spectrum of a file without video)
+//                 letterboxed. previewFrame.image() is the picture itself.
 //  Snapshot       requestSnapshot(snapshotFileName(snapshotFolder,
-//                 snapshotSuffix)); the format slots set snapshotQuality.
-//                 Requests queue up; captureSaved holds the last outcome.
-//  Selection      closePlayerAudio() where the old design closed SDL audio.
+//                 snapshotSuffix)); the JPG format slots set snapshotQuality.
+//                 Requests queue up (never write captureRequested);
+//                 captureSaved holds the outcome of the last save.
+//  Selection      closePlayerAudio() where SDL audio used to be closed.
 //  Remove row     closePlayer().
 //  Close          shutdownPlayer(): joins every player thread, frees
-//                 everything and ends SDL audio; it does not end the process.
+//                 everything and ends SDL audio; the window then closes
+//                 normally (the process is not ended here).
 
 #include <cstdint>
 
