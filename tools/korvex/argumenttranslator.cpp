@@ -21,8 +21,7 @@ using EncoderCaps::Kind;
 namespace {
 
 // Numbers for ffmpeg in the C locale, without needless zeros.
-QString num(double value)
-{
+QString num(double value) {
     QString text = QString::number(value, 'f', 6);
     while (text.endsWith(QLatin1Char('0')))
         text.chop(1);
@@ -31,15 +30,13 @@ QString num(double value)
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
-bool isUnset(const QString &text)
-{
+bool isUnset(const QString &text) {
     const QString t = text.trimmed();
-    return t.isEmpty() || t.compare(QLatin1String("Auto"), Qt::CaseInsensitive) == 0
-           || t.compare(QLatin1String("default"), Qt::CaseInsensitive) == 0;
+    return t.isEmpty() || t.compare(QLatin1String("Auto"), Qt::CaseInsensitive) == 0 ||
+           t.compare(QLatin1String("default"), Qt::CaseInsensitive) == 0;
 }
 
-QString presetName(const JobRequest &request)
-{
+QString presetName(const JobRequest &request) {
     if (!request.presetName.trimmed().isEmpty())
         return request.presetName.trimmed();
     if (request.presetFile.trimmed().isEmpty())
@@ -53,8 +50,7 @@ QString presetName(const JobRequest &request)
 
 // A crop to the legal size when only a pixel or three are too many (sharper
 // than scaling), else a scale.
-void appendSizeFix(QStringList *chain, QSize current, QSize legal)
-{
+void appendSizeFix(QStringList *chain, QSize current, QSize legal) {
     if (current == legal)
         return;
     const int dw = current.width() - legal.width();
@@ -89,15 +85,14 @@ struct ArgumentTranslator::AudioPlan {
     qint64 bitrate = 0;
 };
 
-SourceFacts SourceFacts::from(const Probe::Media &media)
-{
+SourceFacts SourceFacts::from(const Probe::Media &media) {
     SourceFacts facts;
     const Probe::Stream *video = nullptr;
     const Probe::Stream *audio = nullptr;
     // The same choice ffmpeg makes by itself: the largest picture, the most channels.
     for (const Probe::Stream &s : media.streams) {
-        if (s.kind == Probe::Stream::Video
-            && (!video || qint64(s.width) * s.height > qint64(video->width) * video->height))
+        if (s.kind == Probe::Stream::Video &&
+            (!video || qint64(s.width) * s.height > qint64(video->width) * video->height))
             video = &s;
         if (s.kind == Probe::Stream::Audio && (!audio || s.channels > audio->channels))
             audio = &s;
@@ -126,19 +121,14 @@ SourceFacts SourceFacts::from(const Probe::Media &media)
 }
 
 ArgumentTranslator::ArgumentTranslator(const JobRequest &request, const SourceFacts &source)
-    : m_request(request)
-    , m_source(source)
-{
-}
+    : m_request(request), m_source(source) {}
 
-void ArgumentTranslator::setScript(const AvsScript &script)
-{
+void ArgumentTranslator::setScript(const AvsScript &script) {
     m_hasScript = true;
     m_script = script;
 }
 
-qint64 ArgumentTranslator::parseBitrate(const QString &text)
-{
+qint64 ArgumentTranslator::parseBitrate(const QString &text) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\s*(\\d+(?:\\.\\d+)?)\\s*([kKmM]?)\\s*(?:b(?:its?)?(?:ps|/s)?)?\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
@@ -156,8 +146,7 @@ qint64 ArgumentTranslator::parseBitrate(const QString &text)
     return value >= 1 ? qint64(std::llround(value)) : 0;
 }
 
-double ArgumentTranslator::parseTime(const QString &text)
-{
+double ArgumentTranslator::parseTime(const QString &text) {
     const QByteArray bytes = text.trimmed().toLatin1();
     if (bytes.isEmpty())
         return -1;
@@ -168,15 +157,15 @@ double ArgumentTranslator::parseTime(const QString &text)
 }
 
 bool ArgumentTranslator::planVideo(const QString &muxer, bool audioOnly, VideoPlan *plan,
-                                   FfmpegCommand *command) const
-{
+                                   FfmpegCommand *command) const {
     if (!m_source.hasVideo || m_request.noVideo || audioOnly)
         return false;
     const QString wanted = m_request.videoCodec.trimmed();
     QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Video);
     if (!wanted.isEmpty() && encoder.isEmpty())
         command->notes << QStringLiteral("this ffmpeg has no video encoder '%1'").arg(wanted);
-    if (!encoder.isEmpty() && !EncoderCaps::containerAccepts(muxer, encoder, Kind::Video, audioOnly)) {
+    if (!encoder.isEmpty() &&
+        !EncoderCaps::containerAccepts(muxer, encoder, Kind::Video, audioOnly)) {
         command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
         encoder.clear();
     }
@@ -192,8 +181,8 @@ bool ArgumentTranslator::planVideo(const QString &muxer, bool audioOnly, VideoPl
     if (!isUnset(m_request.size)) {
         int w = 0;
         int h = 0;
-        if (av_parse_video_size(&w, &h, m_request.size.trimmed().toLatin1().constData()) >= 0
-            && w > 0 && h > 0)
+        if (av_parse_video_size(&w, &h, m_request.size.trimmed().toLatin1().constData()) >= 0 &&
+            w > 0 && h > 0)
             plan->requestedSize = QSize(w, h);
         else
             command->notes << QStringLiteral("frame size '%1' not understood, source size kept")
@@ -212,26 +201,28 @@ bool ArgumentTranslator::planVideo(const QString &muxer, bool audioOnly, VideoPl
         else if (profiles.contains(lower))
             plan->profile = lower;
         else
-            command->notes << QStringLiteral("preset '%1' not known, encoder defaults used").arg(preset);
+            command->notes
+                << QStringLiteral("preset '%1' not known, encoder defaults used").arg(preset);
     }
     return true;
 }
 
 bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan,
-                                   FfmpegCommand *command) const
-{
+                                   FfmpegCommand *command) const {
     if (!m_source.hasAudio)
         return false;
     const QString wanted = m_request.audioCodec.trimmed();
     QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Audio);
     if (!wanted.isEmpty() && encoder.isEmpty())
         command->notes << QStringLiteral("this ffmpeg has no audio encoder '%1'").arg(wanted);
-    if (!encoder.isEmpty() && !EncoderCaps::containerAccepts(muxer, encoder, Kind::Audio, audioOnly)) {
+    if (!encoder.isEmpty() &&
+        !EncoderCaps::containerAccepts(muxer, encoder, Kind::Audio, audioOnly)) {
         command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
         // AAC fits most containers that refuse the wish; else the muxer's own.
-        encoder = EncoderCaps::containerAccepts(muxer, QStringLiteral("aac"), Kind::Audio, audioOnly)
-                      ? QStringLiteral("aac")
-                      : QString();
+        encoder =
+            EncoderCaps::containerAccepts(muxer, QStringLiteral("aac"), Kind::Audio, audioOnly)
+                ? QStringLiteral("aac")
+                : QString();
     }
     if (encoder.isEmpty()) {
         encoder = EncoderCaps::defaultEncoder(muxer, Kind::Audio);
@@ -249,7 +240,8 @@ bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPl
     const int wantedRate = rateOk && askedRate > 0 ? askedRate : 0;
     const QVector<int> rates = EncoderCaps::sampleRates(encoder, muxer);
     if (!rates.isEmpty()) {
-        const int base = wantedRate > 0 ? wantedRate : (m_source.sampleRate > 0 ? m_source.sampleRate : 44100);
+        const int base =
+            wantedRate > 0 ? wantedRate : (m_source.sampleRate > 0 ? m_source.sampleRate : 44100);
         plan->sampleRate = EncoderCaps::nearest(rates, base);
         if (wantedRate > 0 && plan->sampleRate != wantedRate)
             command->notes << QStringLiteral("%1 Hz is not possible with %2, %3 Hz used")
@@ -262,7 +254,8 @@ bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPl
 
     bool channelsOk = false;
     const int askedChannels = m_request.channels.trimmed().toInt(&channelsOk);
-    const int wantedChannels = channelsOk && askedChannels > 0 && askedChannels <= 8 ? askedChannels : 0;
+    const int wantedChannels =
+        channelsOk && askedChannels > 0 && askedChannels <= 8 ? askedChannels : 0;
     const int most = EncoderCaps::maxChannels(encoder, muxer);
     const int effective = wantedChannels > 0 ? wantedChannels : m_source.channels;
     if (most > 0 && effective > most) {
@@ -283,8 +276,7 @@ bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPl
     return true;
 }
 
-QStringList ArgumentTranslator::audioFilters() const
-{
+QStringList ArgumentTranslator::audioFilters() const {
     QStringList chain;
     if (std::fabs(m_source.startTime) > 1e-6)
         chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(m_source.startTime));
@@ -310,8 +302,7 @@ QStringList ArgumentTranslator::audioFilters() const
 // trims (the part before the logo lands in beforeLogo), then the requested
 // size and what the encoder needs.
 QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList *beforeLogo,
-                                             QString *error) const
-{
+                                             QString *error) const {
     QStringList chain;
     QSize size(m_source.width, m_source.height);
     const bool known = size.width() > 0 && size.height() > 0;
@@ -365,7 +356,8 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
             else
                 sw = std::clamp(int(std::lround(oh * ratio / 2)) * 2, 2, ow);
             if (sw != cw || sh != ch)
-                chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh) << QStringLiteral("setsar=1");
+                chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh)
+                      << QStringLiteral("setsar=1");
             if (sw != ow || sh != oh)
                 chain << QStringLiteral("pad=%1:%2:%3:%4:black")
                              .arg(ow)
@@ -376,8 +368,8 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
         }
         *beforeLogo = chain;
         chain.clear();
-    } else if (known && (m_request.cropLeft > 0 || m_request.cropTop > 0 || m_request.cropRight > 0
-                         || m_request.cropBottom > 0)) {
+    } else if (known && (m_request.cropLeft > 0 || m_request.cropTop > 0 ||
+                         m_request.cropRight > 0 || m_request.cropBottom > 0)) {
         const int left = std::max(0, m_request.cropLeft);
         const int top = std::max(0, m_request.cropTop);
         const int cw = size.width() - left - std::max(0, m_request.cropRight);
@@ -407,8 +399,7 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
     return chain;
 }
 
-double ArgumentTranslator::expectedDuration(bool video, bool audio) const
-{
+double ArgumentTranslator::expectedDuration(bool video, bool audio) const {
     double base = -1;
     if (video)
         base = std::max(base, m_source.videoDuration);
@@ -436,8 +427,7 @@ double ArgumentTranslator::expectedDuration(bool video, bool audio) const
 }
 
 bool ArgumentTranslator::translate(const QString &sourcePath, const QString &outputPath,
-                                   FfmpegCommand *command, QString *error) const
-{
+                                   FfmpegCommand *command, QString *error) const {
     *command = FfmpegCommand();
     const QString &output = m_request.output;
     const bool audioOnly = EncoderCaps::isAudioOnlyOutput(output);
@@ -471,7 +461,11 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
     }
 
     QStringList &args = command->arguments;
-    args << "-hide_banner" << "-nostdin" << "-loglevel" << "level+info" << "-stats";
+    args << "-hide_banner"
+         << "-nostdin"
+         << "-loglevel"
+         << "level+info"
+         << "-stats";
     const double seek = parseTime(m_request.seek);
     if (!m_hasScript && seek > 0)
         args << "-ss" << num(seek);
@@ -493,17 +487,20 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
                     over += QLatin1Char(',') + videoChain.join(QLatin1Char(','));
                 graph << over + QStringLiteral("[vout]");
             } else {
-                graph << in + (beforeLogo + videoChain).join(QLatin1Char(',')) + QStringLiteral("[vout]");
+                graph << in + (beforeLogo + videoChain).join(QLatin1Char(',')) +
+                             QStringLiteral("[vout]");
             }
         }
         if (command->writesAudio)
-            graph << QStringLiteral("[0:%1]").arg(m_source.audioIndex)
-                         + audioFilters().join(QLatin1Char(',')) + QStringLiteral("[aout]");
+            graph << QStringLiteral("[0:%1]").arg(m_source.audioIndex) +
+                         audioFilters().join(QLatin1Char(',')) + QStringLiteral("[aout]");
         args << "-filter_complex" << graph.join(QLatin1Char(';'));
         if (command->writesVideo)
-            args << "-map" << "[vout]";
+            args << "-map"
+                 << "[vout]";
         if (command->writesAudio)
-            args << "-map" << "[aout]";
+            args << "-map"
+                 << "[aout]";
     } else {
         if (command->writesVideo) {
             args << "-map" << QStringLiteral("0:%1").arg(m_source.videoIndex);
@@ -525,20 +522,23 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
             args << "-b:v" << QString::number(bitrate);
         AVRational rate{0, 1};
         if (!isUnset(m_request.frameRate)) {
-            if (av_parse_video_rate(&rate, m_request.frameRate.trimmed().toLatin1().constData()) >= 0
-                && rate.num > 0 && av_q2d(rate) <= 1000)
+            if (av_parse_video_rate(&rate, m_request.frameRate.trimmed().toLatin1().constData()) >=
+                    0 &&
+                rate.num > 0 && av_q2d(rate) <= 1000)
                 args << "-r" << QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
             else
-                command->notes << QStringLiteral("frame rate '%1' not understood").arg(m_request.frameRate);
+                command->notes
+                    << QStringLiteral("frame rate '%1' not understood").arg(m_request.frameRate);
         }
         if (!isUnset(m_request.aspect)) {
             AVRational aspect{0, 1};
             if (av_parse_ratio(&aspect, m_request.aspect.trimmed().toLatin1().constData(), 255,
-                               AV_LOG_MAX_OFFSET, nullptr) >= 0
-                && aspect.num > 0 && aspect.den > 0)
+                               AV_LOG_MAX_OFFSET, nullptr) >= 0 &&
+                aspect.num > 0 && aspect.den > 0)
                 args << "-aspect" << QStringLiteral("%1:%2").arg(aspect.num).arg(aspect.den);
             else
-                command->notes << QStringLiteral("aspect '%1' not understood").arg(m_request.aspect);
+                command->notes
+                    << QStringLiteral("aspect '%1' not understood").arg(m_request.aspect);
         }
         const QString pixels = EncoderCaps::pixelFormat(video.encoder);
         if (!pixels.isEmpty())

@@ -42,8 +42,7 @@ struct FfmpegCommand {
 
 // Turns a job of the old vocabulary, and the wrapper script it may name, into
 // the arguments of Debian's ffmpeg (5.1).
-class ArgumentTranslator
-{
+class ArgumentTranslator {
 public:
     ArgumentTranslator(const JobRequest &request, const SourceFacts &source);
 
@@ -67,8 +66,10 @@ private:
     struct VideoPlan;
     struct AudioPlan;
 
-    bool planVideo(const QString &muxer, bool audioOnly, VideoPlan *plan, FfmpegCommand *command) const;
-    bool planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan, FfmpegCommand *command) const;
+    bool planVideo(const QString &muxer, bool audioOnly, VideoPlan *plan,
+                   FfmpegCommand *command) const;
+    bool planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan,
+                   FfmpegCommand *command) const;
     QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
     QStringList audioFilters() const;
     double expectedDuration(bool video, bool audio) const;

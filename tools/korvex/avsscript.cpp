@@ -17,13 +17,11 @@ struct CompactLine {
     QStringList strings;
 };
 
-bool isWordChar(QChar c)
-{
+bool isWordChar(QChar c) {
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
 
-bool compact(const QString &line, CompactLine *out, QString *error)
-{
+bool compact(const QString &line, CompactLine *out, QString *error) {
     out->text.clear();
     out->strings.clear();
     bool pendingBlank = false;
@@ -46,8 +44,8 @@ bool compact(const QString &line, CompactLine *out, QString *error)
         if (c == QLatin1Char('"')) {
             const bool triple = line.mid(i, 3) == QLatin1String("\"\"\"");
             const int open = triple ? 3 : 1;
-            const int close = line.indexOf(triple ? QStringLiteral("\"\"\"") : QStringLiteral("\""),
-                                           i + open);
+            const int close =
+                line.indexOf(triple ? QStringLiteral("\"\"\"") : QStringLiteral("\""), i + open);
             if (close < 0) {
                 *error = QStringLiteral("a quoted text is not closed");
                 return false;
@@ -97,16 +95,14 @@ struct Rule {
     QStringList patterns; // any one matches
 };
 
-QRegularExpression anchored(QString pattern)
-{
+QRegularExpression anchored(QString pattern) {
     pattern.replace(QLatin1String("NUM"), kNumber);
     pattern.replace(QLatin1String("STR"), QString(kStringMark));
     return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$'),
                               QRegularExpression::CaseInsensitiveOption);
 }
 
-const QVector<Rule> &rules()
-{
+const QVector<Rule> &rules() {
     static const QVector<Rule> table = {
         {Step::Plugin, false, {R"(LoadPlugin\(STR\))"}},
         {Step::Import1, false, {R"(Import\(STR\))"}},
@@ -147,8 +143,7 @@ const QVector<Rule> &rules()
 
 struct Matcher {
     QVector<QVector<QRegularExpression>> expressions;
-    Matcher()
-    {
+    Matcher() {
         for (const Rule &rule : rules()) {
             QVector<QRegularExpression> list;
             for (const QString &p : rule.patterns)
@@ -158,8 +153,7 @@ struct Matcher {
     }
 };
 
-bool toInteger(const QString &text, int *value)
-{
+bool toInteger(const QString &text, int *value) {
     bool ok = false;
     const double d = text.toDouble(&ok);
     if (!ok || d != std::floor(d) || std::fabs(d) > 1e9)
@@ -168,8 +162,7 @@ bool toInteger(const QString &text, int *value)
     return true;
 }
 
-QString absolutePath(const QString &path, const QString &folder)
-{
+QString absolutePath(const QString &path, const QString &folder) {
     if (QDir::isAbsolutePath(path))
         return QDir::cleanPath(path);
     return QDir::cleanPath(folder + QLatin1Char('/') + path);
@@ -177,8 +170,7 @@ QString absolutePath(const QString &path, const QString &folder)
 
 // Reads the values of one recognised line into the script.
 bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
-           const QString &folder, AvsScript *s, QString *audioSource, QString *error)
-{
+           const QString &folder, AvsScript *s, QString *audioSource, QString *error) {
     auto number = [&](int i) { return m.captured(i).toDouble(); };
     auto integer = [&](int i, int *target) {
         if (m.captured(i).isEmpty()) {
@@ -210,8 +202,8 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         }
         return true;
     case Step::Source:
-        if (line.strings.size() == 2
-            && line.strings.at(1).compare(QLatin1String("yv12"), Qt::CaseInsensitive) != 0) {
+        if (line.strings.size() == 2 &&
+            line.strings.at(1).compare(QLatin1String("yv12"), Qt::CaseInsensitive) != 0) {
             *error = QStringLiteral("unexpected colour space \"%1\"").arg(line.strings.at(1));
             return false;
         }
@@ -222,8 +214,8 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         s->sourcePath = absolutePath(line.strings.first(), folder);
         return true;
     case Step::ConvertFps:
-        if (line.strings.at(0).compare(QLatin1String("YUY2"), Qt::CaseInsensitive) != 0
-            || line.strings.at(1).compare(QLatin1String("YV12"), Qt::CaseInsensitive) != 0) {
+        if (line.strings.at(0).compare(QLatin1String("YUY2"), Qt::CaseInsensitive) != 0 ||
+            line.strings.at(1).compare(QLatin1String("YV12"), Qt::CaseInsensitive) != 0) {
             *error = QStringLiteral("unexpected colour spaces in the frame-rate conversion");
             return false;
         }
@@ -235,8 +227,8 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         return true;
     }
     case Step::Crop:
-        return integer(1, &s->cropLeft) && integer(2, &s->cropTop) && integer(3, &s->cropWidth)
-               && integer(4, &s->cropHeight);
+        return integer(1, &s->cropLeft) && integer(2, &s->cropTop) && integer(3, &s->cropWidth) &&
+               integer(4, &s->cropHeight);
     case Step::Tweak:
         s->hue = number(1);
         s->saturation = number(2);
@@ -279,8 +271,7 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
 } // namespace
 
 bool AvsScript::parse(const QString &text, const QString &scriptFolder, AvsScript *script,
-                      QString *error)
-{
+                      QString *error) {
     static const Matcher matcher;
     *script = AvsScript();
     QString body = text;
@@ -311,7 +302,8 @@ bool AvsScript::parse(const QString &text, const QString &scriptFolder, AvsScrip
                 const QRegularExpressionMatch m = re.match(line.text);
                 if (!m.hasMatch())
                     continue;
-                if (!apply(rules().at(next).step, m, line, scriptFolder, script, &audioSource, &why))
+                if (!apply(rules().at(next).step, m, line, scriptFolder, script, &audioSource,
+                           &why))
                     return fail(why);
                 matched = true;
                 break;
@@ -340,8 +332,7 @@ bool AvsScript::parse(const QString &text, const QString &scriptFolder, AvsScrip
     return true;
 }
 
-bool AvsScript::keptFrames(qint64 *first, qint64 *last) const
-{
+bool AvsScript::keptFrames(qint64 *first, qint64 *last) const {
     qint64 start = 0;
     qint64 end = -1; // inclusive; -1 for the end of the clip
     for (const Trim &t : trims) {

@@ -16,18 +16,15 @@ namespace EncoderCaps {
 
 namespace {
 
-const AVCodec *findEncoder(const QString &name)
-{
+const AVCodec *findEncoder(const QString &name) {
     return name.isEmpty() ? nullptr : avcodec_find_encoder_by_name(name.toLatin1().constData());
 }
 
-AVMediaType mediaType(Kind kind)
-{
+AVMediaType mediaType(Kind kind) {
     return kind == Kind::Video ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
 }
 
-const QHash<QString, QString> &aliases()
-{
+const QHash<QString, QString> &aliases() {
     // Old or generic names and the encoder this ffmpeg has for them. The AAC
     // and AMR libraries of the old days are not built into Debian's ffmpeg.
     static const QHash<QString, QString> table = {
@@ -59,19 +56,18 @@ const QHash<QString, QString> &aliases()
     return table;
 }
 
-const QHash<QString, QString> &extensionMuxers()
-{
+const QHash<QString, QString> &extensionMuxers() {
     static const QHash<QString, QString> table = {
-        {"avi", "avi"},      {"divx", "avi"},     {"asf", "asf"},      {"wmv", "asf"},
-        {"wma", "asf"},      {"mp4", "mp4"},      {"m4v", "mp4"},      {"m4a", "ipod"},
-        {"mov", "mov"},      {"qt", "mov"},       {"3gp", "3gp"},      {"3g2", "3g2"},
-        {"mpg", "mpeg"},     {"mpeg", "mpeg"},    {"vob", "vob"},      {"ts", "mpegts"},
-        {"m2ts", "mpegts"},  {"mts", "mpegts"},   {"flv", "flv"},      {"mkv", "matroska"},
-        {"mka", "matroska"}, {"webm", "webm"},    {"ogg", "ogg"},      {"ogv", "ogg"},
-        {"oga", "ogg"},      {"aac", "adts"},     {"ac3", "ac3"},      {"aiff", "aiff"},
-        {"aif", "aiff"},     {"amr", "amr"},      {"au", "au"},        {"flac", "flac"},
-        {"mp2", "mp2"},      {"mp3", "mp3"},      {"wav", "wav"},      {"swf", "swf"},
-        {"rm", "rm"},        {"dv", "dv"},        {"opus", "opus"},
+        {"avi", "avi"},      {"divx", "avi"},   {"asf", "asf"},   {"wmv", "asf"},
+        {"wma", "asf"},      {"mp4", "mp4"},    {"m4v", "mp4"},   {"m4a", "ipod"},
+        {"mov", "mov"},      {"qt", "mov"},     {"3gp", "3gp"},   {"3g2", "3g2"},
+        {"mpg", "mpeg"},     {"mpeg", "mpeg"},  {"vob", "vob"},   {"ts", "mpegts"},
+        {"m2ts", "mpegts"},  {"mts", "mpegts"}, {"flv", "flv"},   {"mkv", "matroska"},
+        {"mka", "matroska"}, {"webm", "webm"},  {"ogg", "ogg"},   {"ogv", "ogg"},
+        {"oga", "ogg"},      {"aac", "adts"},   {"ac3", "ac3"},   {"aiff", "aiff"},
+        {"aif", "aiff"},     {"amr", "amr"},    {"au", "au"},     {"flac", "flac"},
+        {"mp2", "mp2"},      {"mp3", "mp3"},    {"wav", "wav"},   {"swf", "swf"},
+        {"rm", "rm"},        {"dv", "dv"},      {"opus", "opus"},
     };
     return table;
 }
@@ -84,8 +80,7 @@ struct Accepted {
     QSet<QString> audio;
 };
 
-const QHash<QString, Accepted> &restrictedMuxers()
-{
+const QHash<QString, Accepted> &restrictedMuxers() {
     static const Accepted programStream = {{"mpeg1video", "mpeg2video", "libx264"},
                                            {"mp2", "libtwolame", "libmp3lame", "ac3"}};
     static const QHash<QString, Accepted> table = {
@@ -100,8 +95,7 @@ const QHash<QString, Accepted> &restrictedMuxers()
 
 } // namespace
 
-QString resolveEncoder(const QString &name, Kind kind)
-{
+QString resolveEncoder(const QString &name, Kind kind) {
     const QString trimmed = name.trimmed();
     const QString mapped = aliases().value(trimmed.toLower(), trimmed);
     const AVCodec *codec = findEncoder(mapped);
@@ -113,19 +107,17 @@ QString resolveEncoder(const QString &name, Kind kind)
     return mapped;
 }
 
-bool isAudioOnlyOutput(const QString &outputPath)
-{
-    static const QSet<QString> audio = {"aac", "ac3", "aiff", "aif", "amr", "au",  "flac",
-                                        "m4a", "mp2", "mp3",  "wav", "wma", "oga", "opus",
-                                        "mka"};
+bool isAudioOnlyOutput(const QString &outputPath) {
+    static const QSet<QString> audio = {"aac", "ac3", "aiff", "aif", "amr", "au",   "flac", "m4a",
+                                        "mp2", "mp3", "wav",  "wma", "oga", "opus", "mka"};
     return audio.contains(QFileInfo(outputPath).suffix().toLower());
 }
 
-QString muxerFor(const QString &outputPath, const QString &formatOption, const QString &videoEncoder)
-{
+QString muxerFor(const QString &outputPath, const QString &formatOption,
+                 const QString &videoEncoder) {
     if (!formatOption.isEmpty()) {
-        const AVOutputFormat *format = av_guess_format(formatOption.toLatin1().constData(), nullptr,
-                                                       nullptr);
+        const AVOutputFormat *format =
+            av_guess_format(formatOption.toLatin1().constData(), nullptr, nullptr);
         return format ? QString::fromLatin1(format->name) : QString();
     }
     const QString suffix = QFileInfo(outputPath).suffix().toLower();
@@ -142,8 +134,8 @@ QString muxerFor(const QString &outputPath, const QString &formatOption, const Q
     return format ? QString::fromLatin1(format->name) : QString();
 }
 
-bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind, bool audioOnlyOutput)
-{
+bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind,
+                      bool audioOnlyOutput) {
     if (kind == Kind::Video && audioOnlyOutput)
         return false;
     const AVOutputFormat *format = av_guess_format(muxer.toLatin1().constData(), nullptr, nullptr);
@@ -163,8 +155,7 @@ bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind, b
     return true;
 }
 
-QString defaultEncoder(const QString &muxer, Kind kind)
-{
+QString defaultEncoder(const QString &muxer, Kind kind) {
     const AVOutputFormat *format = av_guess_format(muxer.toLatin1().constData(), nullptr, nullptr);
     if (!format)
         return QString();
@@ -177,8 +168,7 @@ QString defaultEncoder(const QString &muxer, Kind kind)
     return resolveEncoder(QString::fromLatin1(codec->name), kind);
 }
 
-QVector<int> sampleRates(const QString &encoder, const QString &muxer)
-{
+QVector<int> sampleRates(const QString &encoder, const QString &muxer) {
     QVector<int> rates;
     if (const AVCodec *codec = findEncoder(encoder)) {
         for (const int *r = codec->supported_samplerates; r && *r; ++r)
@@ -206,8 +196,7 @@ QVector<int> sampleRates(const QString &encoder, const QString &muxer)
     return rates;
 }
 
-int nearest(const QVector<int> &allowed, int wanted)
-{
+int nearest(const QVector<int> &allowed, int wanted) {
     if (allowed.isEmpty())
         return wanted;
     int best = allowed.first();
@@ -218,13 +207,13 @@ int nearest(const QVector<int> &allowed, int wanted)
     return best;
 }
 
-int maxChannels(const QString &encoder, const QString &muxer)
-{
+int maxChannels(const QString &encoder, const QString &muxer) {
     int most = 0;
-    if (encoder == QLatin1String("libopencore_amrnb") || encoder == QLatin1String("libvo_amrwbenc")) {
+    if (encoder == QLatin1String("libopencore_amrnb") ||
+        encoder == QLatin1String("libvo_amrwbenc")) {
         most = 1;
-    } else if (encoder.startsWith(QLatin1String("wmav")) || encoder == QLatin1String("adpcm_ms")
-        || encoder == QLatin1String("adpcm_ima_wav")) {
+    } else if (encoder.startsWith(QLatin1String("wmav")) || encoder == QLatin1String("adpcm_ms") ||
+               encoder == QLatin1String("adpcm_ima_wav")) {
         most = 2;
     } else if (const AVCodec *codec = findEncoder(encoder)) {
         for (const AVChannelLayout *l = codec->ch_layouts; l && l->nb_channels; ++l)
@@ -235,14 +224,13 @@ int maxChannels(const QString &encoder, const QString &muxer)
     return most;
 }
 
-bool takesAudioBitrate(const QString &encoder)
-{
-    return !(encoder.startsWith(QLatin1String("pcm_")) || encoder.startsWith(QLatin1String("adpcm_"))
-             || encoder == QLatin1String("flac") || encoder == QLatin1String("alac"));
+bool takesAudioBitrate(const QString &encoder) {
+    return !(encoder.startsWith(QLatin1String("pcm_")) ||
+             encoder.startsWith(QLatin1String("adpcm_")) || encoder == QLatin1String("flac") ||
+             encoder == QLatin1String("alac"));
 }
 
-qint64 audioBitrate(const QString &encoder, qint64 wanted, int sampleRate)
-{
+qint64 audioBitrate(const QString &encoder, qint64 wanted, int sampleRate) {
     if (!takesAudioBitrate(encoder))
         return 0;
     QVector<int> allowedKbit;
@@ -268,19 +256,17 @@ qint64 audioBitrate(const QString &encoder, qint64 wanted, int sampleRate)
     return qint64(nearest(allowedKbit, int(std::min<qint64>(wanted / 1000, 100000)))) * 1000;
 }
 
-QString pixelFormat(const QString &encoder)
-{
-    static const QSet<QString> planar420 = {
-        "libx264", "libx265",  "libxvid", "mpeg4",      "msmpeg4",    "msmpeg4v2",
-        "wmv1",    "wmv2",     "h263",    "h263p",      "flv",        "mpeg1video",
-        "mpeg2video", "libtheora", "libvpx", "libvpx-vp9"};
+QString pixelFormat(const QString &encoder) {
+    static const QSet<QString> planar420 = {"libx264",    "libx265",   "libxvid", "mpeg4",
+                                            "msmpeg4",    "msmpeg4v2", "wmv1",    "wmv2",
+                                            "h263",       "h263p",     "flv",     "mpeg1video",
+                                            "mpeg2video", "libtheora", "libvpx",  "libvpx-vp9"};
     if (encoder == QLatin1String("mjpeg"))
         return QStringLiteral("yuvj420p");
     return planar420.contains(encoder) ? QStringLiteral("yuv420p") : QString();
 }
 
-QSize legalFrameSize(const QString &encoder, QSize wanted)
-{
+QSize legalFrameSize(const QString &encoder, QSize wanted) {
     int w = std::max(wanted.width(), 2);
     int h = std::max(wanted.height(), 2);
     if (encoder == QLatin1String("h263")) {
@@ -289,7 +275,8 @@ QSize legalFrameSize(const QString &encoder, QSize wanted)
         QSize best = sizes[0];
         double bestDistance = 1e300;
         for (const QSize &s : sizes) {
-            const double distance = std::fabs(std::log(double(s.width()) * s.height() / (double(w) * h)));
+            const double distance =
+                std::fabs(std::log(double(s.width()) * s.height() / (double(w) * h)));
             if (distance < bestDistance) {
                 bestDistance = distance;
                 best = s;
@@ -310,8 +297,7 @@ QSize legalFrameSize(const QString &encoder, QSize wanted)
     return {std::max(2, w / 2 * 2), std::max(2, h / 2 * 2)};
 }
 
-bool takesPreset(const QString &encoder)
-{
+bool takesPreset(const QString &encoder) {
     return encoder == QLatin1String("libx264") || encoder == QLatin1String("libx265");
 }
 

@@ -10,10 +10,7 @@
 // libraries do not publish are kept here.
 namespace EncoderCaps {
 
-enum class Kind {
-    Video,
-    Audio
-};
+enum class Kind { Video, Audio };
 
 // The encoder this ffmpeg has for a name of the old vocabulary (libfaac gives
 // aac, msmpeg4v1 gives msmpeg4v2 ...); empty when nothing fits.
@@ -21,7 +18,8 @@ QString resolveEncoder(const QString &name, Kind kind);
 
 // The muxer for an output: from "-f" when given, else from the file's
 // extension; empty when neither names one.
-QString muxerFor(const QString &outputPath, const QString &formatOption, const QString &videoEncoder);
+QString muxerFor(const QString &outputPath, const QString &formatOption,
+                 const QString &videoEncoder);
 
 // Outputs that carry sound only, by extension: a video stream there would be
 // written as cover art or refused.

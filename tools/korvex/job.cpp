@@ -29,8 +29,7 @@ volatile sig_atomic_t g_signal = 0;
 volatile sig_atomic_t g_cleanupArmed = 0;
 int g_wakeWrite = -1;
 
-void onStopSignal(int signal)
-{
+void onStopSignal(int signal) {
     g_signal = signal;
     if (!g_cleanupArmed)
         _exit(Job::Stopped);
@@ -51,15 +50,13 @@ constexpr double kShortSeconds = 0.5;
 constexpr double kShortFraction = 0.05;
 constexpr int kShortNameChars = 48;
 
-qint64 nowMs()
-{
+qint64 nowMs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-bool writeAll(int fd, const char *data, size_t size)
-{
+bool writeAll(int fd, const char *data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
@@ -73,23 +70,19 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
-QString systemError(int code)
-{
+QString systemError(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-QByteArray native(const QString &path)
-{
+QByteArray native(const QString &path) {
     return QFile::encodeName(path);
 }
 
-bool statFile(const QString &path, struct stat *info)
-{
+bool statFile(const QString &path, struct stat *info) {
     return ::stat(native(path).constData(), info) == 0;
 }
 
-QByteArray writeFailureText(const QString &output, const QString &reason)
-{
+QByteArray writeFailureText(const QString &output, const QString &reason) {
     // "Operation not permitted" is the words the main program looks for to
     // mark a job whose output could not be written.
     QString text = QStringLiteral("korvex: cannot write '%1': %2").arg(output, reason);
@@ -100,28 +93,22 @@ QByteArray writeFailureText(const QString &output, const QString &reason)
 
 } // namespace
 
-Job::Job(const QStringList &arguments)
-    : m_arguments(arguments)
-{
-}
+Job::Job(const QStringList &arguments) : m_arguments(arguments) {}
 
-QString Job::temporaryPath(const QString &outputPath, qint64 pid)
-{
+QString Job::temporaryPath(const QString &outputPath, qint64 pid) {
     const QFileInfo info(outputPath);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName().left(kShortNameChars)
-           + QStringLiteral(".korvex-%1.part").arg(pid);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName().left(kShortNameChars) +
+           QStringLiteral(".korvex-%1.part").arg(pid);
 }
 
-void Job::say(const QByteArray &text)
-{
+void Job::say(const QByteArray &text) {
     if (m_callerGone)
         return;
     if (!writeAll(STDERR_FILENO, text.constData(), size_t(text.size())) && errno == EPIPE)
         m_callerGone = true;
 }
 
-int Job::run()
-{
+int Job::run() {
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -137,8 +124,7 @@ int Job::run()
     return execute();
 }
 
-bool Job::refuseSameFile(const QStringList &sources)
-{
+bool Job::refuseSameFile(const QStringList &sources) {
     struct stat out;
     if (!statFile(m_output, &out))
         return false;
@@ -159,8 +145,7 @@ bool Job::refuseSameFile(const QStringList &sources)
     return false;
 }
 
-bool Job::prepare(int *exitCode)
-{
+bool Job::prepare(int *exitCode) {
     QString error;
     if (!JobRequest::parse(m_arguments, &m_request, &error)) {
         say(QStringLiteral("korvex: %1\n").arg(error).toUtf8());
@@ -171,15 +156,16 @@ bool Job::prepare(int *exitCode)
     m_source = m_input;
 
     AvsScript script;
-    const bool usesScript = QFileInfo(m_input).suffix().compare(QLatin1String("avs"), Qt::CaseInsensitive) == 0;
+    const bool usesScript =
+        QFileInfo(m_input).suffix().compare(QLatin1String("avs"), Qt::CaseInsensitive) == 0;
     if (usesScript) {
         QFile file(m_input);
         const QFileInfo info(m_input);
         if (!info.isFile() || info.size() > kMaxScriptBytes || !file.open(QIODevice::ReadOnly)) {
             say(QStringLiteral("korvex: %1: %2\n")
-                    .arg(m_request.input,
-                         info.exists() ? QStringLiteral("not a script that korvex can read")
-                                       : systemError(ENOENT))
+                    .arg(m_request.input, info.exists()
+                                              ? QStringLiteral("not a script that korvex can read")
+                                              : systemError(ENOENT))
                     .toUtf8());
             *exitCode = info.exists() ? Refused : Failed;
             return false;
@@ -187,18 +173,24 @@ bool Job::prepare(int *exitCode)
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString text = decoder.decode(file.readAll());
         if (decoder.hasError()) {
-            say(QStringLiteral("korvex: %1: the script is not UTF-8 text\n").arg(m_request.input).toUtf8());
+            say(QStringLiteral("korvex: %1: the script is not UTF-8 text\n")
+                    .arg(m_request.input)
+                    .toUtf8());
             *exitCode = Refused;
             return false;
         }
         if (!AvsScript::parse(text, info.absolutePath(), &script, &error)) {
-            say(QStringLiteral("korvex: %1: %2; the script is refused\n").arg(m_request.input, error).toUtf8());
+            say(QStringLiteral("korvex: %1: %2; the script is refused\n")
+                    .arg(m_request.input, error)
+                    .toUtf8());
             *exitCode = Refused;
             return false;
         }
         m_source = script.sourcePath;
         if (!script.logoPath.isEmpty() && !QFileInfo(script.logoPath).isReadable()) {
-            say(QStringLiteral("korvex: the logo picture '%1' cannot be read\n").arg(script.logoPath).toUtf8());
+            say(QStringLiteral("korvex: the logo picture '%1' cannot be read\n")
+                    .arg(script.logoPath)
+                    .toUtf8());
             *exitCode = Failed;
             return false;
         }
@@ -206,7 +198,9 @@ bool Job::prepare(int *exitCode)
 
     const Probe::Media media = Probe::read(m_source);
     if (!media.opened) {
-        say(QStringLiteral("%1: %2\n").arg(usesScript ? m_source : m_request.input, media.error).toUtf8());
+        say(QStringLiteral("%1: %2\n")
+                .arg(usesScript ? m_source : m_request.input, media.error)
+                .toUtf8());
         *exitCode = Failed;
         return false;
     }
@@ -246,11 +240,11 @@ bool Job::prepare(int *exitCode)
     return true;
 }
 
-void Job::sweepStaleTemporaries() const
-{
+void Job::sweepStaleTemporaries() const {
     // Left behind by a korvex that was killed outright: its process is gone.
     const QFileInfo info(m_output);
-    const QString prefix = QStringLiteral(".") + info.fileName().left(kShortNameChars) + QStringLiteral(".korvex-");
+    const QString prefix =
+        QStringLiteral(".") + info.fileName().left(kShortNameChars) + QStringLiteral(".korvex-");
     const QDir folder(info.absolutePath());
     const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
@@ -263,8 +257,7 @@ void Job::sweepStaleTemporaries() const
     }
 }
 
-int Job::execute()
-{
+int Job::execute() {
     sweepStaleTemporaries();
     g_cleanupArmed = 1;
     if (g_signal)
@@ -386,8 +379,7 @@ int Job::execute()
     return verifyAndPublish(status);
 }
 
-int Job::finishAfterStop()
-{
+int Job::finishAfterStop() {
     ::unlink(native(m_temporary).constData());
     say(QStringLiteral("korvex: stopped by signal %1; '%2' was not written\n")
             .arg(int(g_signal))
@@ -396,8 +388,7 @@ int Job::finishAfterStop()
     return Stopped;
 }
 
-int Job::fail(const QByteArray &message)
-{
+int Job::fail(const QByteArray &message) {
     ::unlink(native(m_temporary).constData());
     if (m_lastProgressMs >= 0) {
         const qint64 wait = kFailureGapMs - (nowMs() - m_lastProgressMs);
@@ -410,8 +401,7 @@ int Job::fail(const QByteArray &message)
     return Failed;
 }
 
-int Job::verifyAndPublish(int status)
-{
+int Job::verifyAndPublish(int status) {
     for (const QByteArray &line : m_log.finish())
         say(line);
     const QString notWritten = QStringLiteral("'%1' was not written").arg(m_output);
@@ -435,9 +425,10 @@ int Job::verifyAndPublish(int status)
                         .arg(out.error, notWritten)
                         .toUtf8());
     if ((m_command.writesVideo && !out.hasVideo()) || (m_command.writesAudio && !out.hasAudio()))
-        return fail(QStringLiteral("korvex: the converted file lacks its %1; %2")
-                        .arg(m_command.writesVideo && !out.hasVideo() ? "picture" : "sound", notWritten)
-                        .toUtf8());
+        return fail(
+            QStringLiteral("korvex: the converted file lacks its %1; %2")
+                .arg(m_command.writesVideo && !out.hasVideo() ? "picture" : "sound", notWritten)
+                .toUtf8());
 
     double produced = -1;
     if (m_command.writesVideo)
@@ -445,8 +436,9 @@ int Job::verifyAndPublish(int status)
     if (m_command.writesAudio)
         produced = std::max(produced, out.durationOf(Probe::Stream::Audio));
     const double expected = m_command.expectedDuration;
-    const bool shortOutput = expected > 0 && produced >= 0
-                             && produced < expected - std::max(kShortSeconds, kShortFraction * expected);
+    const bool shortOutput =
+        expected > 0 && produced >= 0 &&
+        produced < expected - std::max(kShortSeconds, kShortFraction * expected);
     if (m_log.partialFile() || m_log.decodeErrors() > 0 || shortOutput) {
         // The words the main program reads as a failed file.
         QString text = QStringLiteral("korvex: Error while decoding stream: the source is damaged "

@@ -14,8 +14,7 @@
 // error) ends ffmpeg and removes the temporary file; if korvex is killed
 // outright, ffmpeg dies with it and the hidden ".part" file is swept away by
 // the next job on the same output.
-class Job
-{
+class Job {
 public:
     enum ExitCode {
         Success = 0,

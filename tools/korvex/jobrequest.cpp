@@ -27,8 +27,7 @@ enum class Option {
     Format
 };
 
-const QHash<QString, Option> &valueOptions()
-{
+const QHash<QString, Option> &valueOptions() {
     // Current spellings are accepted beside the old ones so that a list
     // edited by hand still reads.
     static const QHash<QString, Option> table = {
@@ -61,14 +60,12 @@ const QHash<QString, Option> &valueOptions()
     return table;
 }
 
-bool isOptionWord(const QString &text)
-{
-    return text == QLatin1String("-y") || text == QLatin1String("-vn")
-           || valueOptions().contains(text);
+bool isOptionWord(const QString &text) {
+    return text == QLatin1String("-y") || text == QLatin1String("-vn") ||
+           valueOptions().contains(text);
 }
 
-bool readCrop(const QString &value, int *target)
-{
+bool readCrop(const QString &value, int *target) {
     bool ok = false;
     const int n = value.trimmed().toInt(&ok);
     if (!ok)
@@ -79,13 +76,11 @@ bool readCrop(const QString &value, int *target)
 
 } // namespace
 
-bool JobRequest::isProbe(const QStringList &arguments)
-{
+bool JobRequest::isProbe(const QStringList &arguments) {
     return arguments.size() == 2 && arguments.at(0) == QLatin1String("-i");
 }
 
-bool JobRequest::parse(const QStringList &arguments, JobRequest *request, QString *error)
-{
+bool JobRequest::parse(const QStringList &arguments, JobRequest *request, QString *error) {
     *request = JobRequest();
     if (arguments.size() < 3) {
         *error = QStringLiteral("expected an input after \"-i\" and an output path last");
@@ -116,8 +111,8 @@ bool JobRequest::parse(const QStringList &arguments, JobRequest *request, QStrin
         }
         // A codec table without an entry leaves "-vcodec" with no value in
         // front of the next option word: read that as an empty value.
-        const bool valueMissing = i + 1 >= end || (found.value() != Option::Input
-                                                   && isOptionWord(arguments.at(i + 1)));
+        const bool valueMissing =
+            i + 1 >= end || (found.value() != Option::Input && isOptionWord(arguments.at(i + 1)));
         if (valueMissing && (found.value() == Option::Input || i + 1 >= end)) {
             *error = QStringLiteral("missing value for option '%1'").arg(word);
             return false;
@@ -142,8 +137,8 @@ bool JobRequest::parse(const QStringList &arguments, JobRequest *request, QStrin
         case Option::CropTop:
         case Option::CropRight:
         case Option::CropBottom: {
-            int *target = found.value() == Option::CropLeft  ? &request->cropLeft
-                          : found.value() == Option::CropTop ? &request->cropTop
+            int *target = found.value() == Option::CropLeft    ? &request->cropLeft
+                          : found.value() == Option::CropTop   ? &request->cropTop
                           : found.value() == Option::CropRight ? &request->cropRight
                                                                : &request->cropBottom;
             if (!readCrop(value, target)) {

@@ -28,19 +28,17 @@ namespace {
 // in one piece.
 QByteArray g_libraryLog;
 
-void keepLibraryLog(void *context, int level, const char *format, va_list args)
-{
+void keepLibraryLog(void *context, int level, const char *format, va_list args) {
     if (level > AV_LOG_ERROR)
         return;
     char line[1024];
     int prefix = 1;
     av_log_format_line2(context, level, format, args, line, sizeof line, &prefix);
-    if (g_libraryLog.size() < 2048)
+    if (g_libraryLog.size() < 1024)
         g_libraryLog += line;
 }
 
-int probe(const QString &path)
-{
+int probe(const QString &path) {
     const Probe::Media media = Probe::read(path);
     QByteArray text = g_libraryLog;
     int exitCode = 0;
@@ -68,8 +66,7 @@ int probe(const QString &path)
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     av_log_set_callback(keepLibraryLog);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -22,8 +22,7 @@ namespace {
 // text; a single write below the pipe's atomic size arrives as one chunk.
 constexpr int kMaxStreamLines = 24;
 
-QString errorText(int code)
-{
+QString errorText(int code) {
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, buffer, sizeof buffer);
     return QString::fromUtf8(buffer);
@@ -31,8 +30,7 @@ QString errorText(int code)
 
 // Field texts of the stream lines must not hold the separators that the
 // reader splits on.
-QString plainField(const QString &text)
-{
+QString plainField(const QString &text) {
     QString out;
     for (const QChar c : text) {
         if (c == ',' || c == '[' || c == ']' || c == ':' || c.isSpace())
@@ -42,15 +40,13 @@ QString plainField(const QString &text)
     return out.isEmpty() ? QStringLiteral("unknown") : out;
 }
 
-double seconds(int64_t value, AVRational timeBase)
-{
+double seconds(int64_t value, AVRational timeBase) {
     if (value == AV_NOPTS_VALUE)
         return -1;
     return double(value) * av_q2d(timeBase);
 }
 
-double chooseFrameRate(const AVStream *st)
-{
+double chooseFrameRate(const AVStream *st) {
     const double real = st->r_frame_rate.den ? av_q2d(st->r_frame_rate) : 0;
     const double average = st->avg_frame_rate.den ? av_q2d(st->avg_frame_rate) : 0;
     // A container's tick rate sometimes shows up as the "real" rate of a
@@ -62,8 +58,7 @@ double chooseFrameRate(const AVStream *st)
     return average;
 }
 
-int displayRotation(const AVStream *st)
-{
+int displayRotation(const AVStream *st) {
     size_t size = 0;
     const uint8_t *matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
     if (!matrix || size < 9 * sizeof(int32_t))
@@ -77,8 +72,7 @@ int displayRotation(const AVStream *st)
     return degrees;
 }
 
-Stream describeStream(AVFormatContext *ctx, AVStream *st)
-{
+Stream describeStream(AVFormatContext *ctx, AVStream *st) {
     Stream s;
     s.index = st->index;
     const AVCodecParameters *par = st->codecpar;
@@ -126,7 +120,8 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st)
             av_channel_layout_copy(&known, &par->ch_layout);
         char layout[128] = {};
         if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0)
-            s.channelLayout = plainField(QString::fromLatin1(layout).replace(QLatin1Char(' '), QString()));
+            s.channelLayout =
+                plainField(QString::fromLatin1(layout).replace(QLatin1Char(' '), QString()));
         else
             s.channelLayout = QStringLiteral("%1 channels").arg(s.channels);
         av_channel_layout_uninit(&known);
@@ -138,8 +133,7 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st)
 
 // Durations guessed from the bitrate can be far off for variable-rate
 // streams; reading the packets gives the true end.
-void measureDurations(AVFormatContext *ctx, Media &media)
-{
+void measureDurations(AVFormatContext *ctx, Media &media) {
     QVector<double> ends(int(ctx->nb_streams), -1);
     AVPacket *pkt = av_packet_alloc();
     if (!pkt)
@@ -148,7 +142,8 @@ void measureDurations(AVFormatContext *ctx, Media &media)
         const AVStream *st = ctx->streams[pkt->stream_index];
         int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
         if (ts != AV_NOPTS_VALUE) {
-            const double end = double(ts + std::max<int64_t>(pkt->duration, 0)) * av_q2d(st->time_base);
+            const double end =
+                double(ts + std::max<int64_t>(pkt->duration, 0)) * av_q2d(st->time_base);
             ends[pkt->stream_index] = std::max(ends[pkt->stream_index], end);
         }
         av_packet_unref(pkt);
@@ -167,8 +162,7 @@ void measureDurations(AVFormatContext *ctx, Media &media)
 
 } // namespace
 
-const Stream *Media::firstVideo() const
-{
+const Stream *Media::firstVideo() const {
     for (const Stream &s : streams) {
         if (s.kind == Stream::Video)
             return &s;
@@ -176,8 +170,7 @@ const Stream *Media::firstVideo() const
     return nullptr;
 }
 
-const Stream *Media::firstAudio() const
-{
+const Stream *Media::firstAudio() const {
     for (const Stream &s : streams) {
         if (s.kind == Stream::Audio)
             return &s;
@@ -185,8 +178,7 @@ const Stream *Media::firstAudio() const
     return nullptr;
 }
 
-double Media::durationOf(Stream::Kind kind) const
-{
+double Media::durationOf(Stream::Kind kind) const {
     double longest = -1;
     for (const Stream &s : streams) {
         if (s.kind == kind)
@@ -195,8 +187,7 @@ double Media::durationOf(Stream::Kind kind) const
     return longest > 0 ? longest : duration;
 }
 
-Media read(const QString &path, bool exactDuration)
-{
+Media read(const QString &path, bool exactDuration) {
     Media media;
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
@@ -229,7 +220,8 @@ Media read(const QString &path, bool exactDuration)
     media.opened = true;
     media.formatName = QString::fromLatin1(ctx->iformat->name);
     media.duration = ctx->duration == AV_NOPTS_VALUE ? -1 : double(ctx->duration) / AV_TIME_BASE;
-    media.startTime = ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;
+    media.startTime =
+        ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;
     media.bitRate = ctx->bit_rate;
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
         media.streams.append(describeStream(ctx, ctx->streams[i]));
@@ -241,8 +233,7 @@ Media read(const QString &path, bool exactDuration)
     return media;
 }
 
-QString formatClock(double seconds)
-{
+QString formatClock(double seconds) {
     // Rounded to the hundredth the way the old transcoder printed it.
     const qint64 us = qint64(std::llround(std::max(0.0, seconds) * 1e6)) + 5000;
     const qint64 secs = us / 1000000;
@@ -253,16 +244,14 @@ QString formatClock(double seconds)
 
 namespace {
 
-QString rateText(double rate)
-{
+QString rateText(double rate) {
     const long long v = std::llround(rate * 100);
     if (v % 100)
         return QString::asprintf("%3.2f", rate);
     return QString::asprintf("%1.0f", rate);
 }
 
-QString videoLine(const Stream &s)
-{
+QString videoLine(const Stream &s) {
     int sarNum = s.sarNum > 0 ? s.sarNum : 1;
     int sarDen = s.sarDen > 0 ? s.sarDen : 1;
     int darNum = 1;
@@ -285,8 +274,7 @@ QString videoLine(const Stream &s)
     return line;
 }
 
-QString audioLine(const Stream &s)
-{
+QString audioLine(const Stream &s) {
     QString line = QStringLiteral("Audio: %1, %2 Hz, %3, %4")
                        .arg(s.codec)
                        .arg(s.sampleRate)
@@ -298,8 +286,7 @@ QString audioLine(const Stream &s)
 
 } // namespace
 
-QString describe(const Media &media)
-{
+QString describe(const Media &media) {
     QString text = QStringLiteral("Input #0, %1:\n").arg(media.formatName);
     text += QStringLiteral("  Duration: ");
     text += media.duration >= 0 ? formatClock(media.duration) : QStringLiteral("N/A");

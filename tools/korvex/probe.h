@@ -9,11 +9,7 @@
 namespace Probe {
 
 struct Stream {
-    enum Kind {
-        Video,
-        Audio,
-        Other
-    };
+    enum Kind { Video, Audio, Other };
     Kind kind = Other;
     int index = 0;
     QString language;

@@ -8,15 +8,13 @@ namespace {
 // A line without end this long is passed on in pieces rather than kept.
 constexpr qsizetype kMaxLine = 16 * 1024;
 
-bool isProgress(const QByteArray &message)
-{
-    return (message.startsWith("frame=") || message.startsWith("size=")
-            || message.startsWith("Lsize="))
-           && message.contains("time=");
+bool isProgress(const QByteArray &message) {
+    return (message.startsWith("frame=") || message.startsWith("size=") ||
+            message.startsWith("Lsize=")) &&
+           message.contains("time=");
 }
 
-bool isWriteFailure(const QByteArray &message)
-{
+bool isWriteFailure(const QByteArray &message) {
     static const char *const texts[] = {"No space left on device", "Disk quota exceeded",
                                         "File too large", "Read-only file system",
                                         "Error writing trailer"};
@@ -29,18 +27,17 @@ bool isWriteFailure(const QByteArray &message)
 
 } // namespace
 
-QByteArray TranscoderLog::rewriteProgress(const QByteArray &line)
-{
+QByteArray TranscoderLog::rewriteProgress(const QByteArray &line) {
     static const QRegularExpression clock(
         QStringLiteral("time=(-?)(\\d+):(\\d\\d):(\\d\\d)\\.(\\d\\d)"));
     QString text = QString::fromLatin1(line).trimmed();
     const QRegularExpressionMatch m = clock.match(text);
     if (!m.hasMatch())
         return QByteArray();
-    qint64 hundredths = ((m.captured(2).toLongLong() * 60 + m.captured(3).toLongLong()) * 60
-                         + m.captured(4).toLongLong())
-                            * 100
-                        + m.captured(5).toLongLong();
+    qint64 hundredths = ((m.captured(2).toLongLong() * 60 + m.captured(3).toLongLong()) * 60 +
+                         m.captured(4).toLongLong()) *
+                            100 +
+                        m.captured(5).toLongLong();
     if (!m.captured(1).isEmpty())
         hundredths = 0; // the first frames may sit just before zero
     const QString seconds = QStringLiteral("time=%1.%2")
@@ -50,8 +47,7 @@ QByteArray TranscoderLog::rewriteProgress(const QByteArray &line)
     return text.toLatin1();
 }
 
-QByteArray TranscoderLog::rewriteSummary(const QByteArray &line)
-{
+QByteArray TranscoderLog::rewriteSummary(const QByteArray &line) {
     static const QRegularExpression dropped(
         QStringLiteral("\\s*(?:subtitle|other streams):\\s*-?\\d+kB"));
     QString text = QString::fromLatin1(line).trimmed();
@@ -60,8 +56,7 @@ QByteArray TranscoderLog::rewriteSummary(const QByteArray &line)
     return text.toLatin1();
 }
 
-QList<QByteArray> TranscoderLog::feed(const char *data, qsizetype size)
-{
+QList<QByteArray> TranscoderLog::feed(const char *data, qsizetype size) {
     QList<QByteArray> out;
     qsizetype start = 0;
     for (qsizetype i = 0; i < size; ++i) {
@@ -81,8 +76,7 @@ QList<QByteArray> TranscoderLog::feed(const char *data, qsizetype size)
     return out;
 }
 
-QList<QByteArray> TranscoderLog::finish()
-{
+QList<QByteArray> TranscoderLog::finish() {
     QList<QByteArray> out;
     if (!m_partial.isEmpty())
         takeLine(m_partial, &out);
@@ -90,8 +84,7 @@ QList<QByteArray> TranscoderLog::finish()
     return out;
 }
 
-void TranscoderLog::takeLine(const QByteArray &line, QList<QByteArray> *out)
-{
+void TranscoderLog::takeLine(const QByteArray &line, QList<QByteArray> *out) {
     // "[aac @ 0x55…] [info] message": the context prefixes stay, the level
     // tag goes. A line without a tag continues the previous message.
     qsizetype pos = 0;

@@ -9,8 +9,7 @@
 // descriptions are dropped because the progress reader would take their
 // words for its own. The last progress line and the summary are held back:
 // they announce a finished file, which only korvex can tell after checking it.
-class TranscoderLog
-{
+class TranscoderLog {
 public:
     // Takes the next bytes as they came from the pipe; returns the lines to
     // pass on now, each ending with "\n".
@@ -33,12 +32,7 @@ public:
     static QByteArray rewriteSummary(const QByteArray &line);
 
 private:
-    enum class Level {
-        Unknown,
-        Error,
-        Warning,
-        Info
-    };
+    enum class Level { Unknown, Error, Warning, Info };
 
     void takeLine(const QByteArray &line, QList<QByteArray> *out);
 

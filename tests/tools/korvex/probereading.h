@@ -23,31 +23,26 @@ struct ProbeReading {
 
 namespace ProbeReader {
 
-inline QString after(const QString &s, const QString &x)
-{
+inline QString after(const QString &s, const QString &x) {
     const int pos = s.indexOf(x);
     return s.right(s.size() - pos - x.size());
 }
 
-inline QString afterLast(const QString &s, const QString &x)
-{
+inline QString afterLast(const QString &s, const QString &x) {
     const int pos = s.lastIndexOf(x);
     return s.right(s.size() - pos - x.size());
 }
 
-inline QString before(const QString &s, const QString &x)
-{
+inline QString before(const QString &s, const QString &x) {
     const int pos = s.indexOf(x);
     return pos < 0 ? s : s.left(pos);
 }
 
-inline double number(const QString &s)
-{
+inline double number(const QString &s) {
     return s.trimmed().toDouble();
 }
 
-inline ProbeReading read(const QString &t)
-{
+inline ProbeReading read(const QString &t) {
     ProbeReading r;
     const int d = t.lastIndexOf("Duration:");
     if (d < 0)
@@ -56,7 +51,8 @@ inline ProbeReading read(const QString &t)
     const QString v = w.right(10);
     const int dot = v.lastIndexOf('.');
     r.duration = dot < 0 ? v : v.left(dot);
-    const int s = (v.left(2).toInt() * 60 + v.right(7).left(2).toInt()) * 60 + v.right(4).left(2).toInt();
+    const int s =
+        (v.left(2).toInt() * 60 + v.right(7).left(2).toInt()) * 60 + v.right(4).left(2).toInt();
     r.secondsExact = QString::number(s + v.right(1).toInt() / 10.0, 'g', 6);
     r.seconds = QString::number(s);
 
@@ -85,11 +81,13 @@ inline ProbeReading read(const QString &t)
         if (k >= 0) {
             QString dar = before(afterLast(rest, "DAR"), ",");
             dar.remove(']');
-            r.displayRatio = QString::number(number(before(dar, ":")) / number(after(dar, ":")), 'f', 3);
+            r.displayRatio =
+                QString::number(number(before(dar, ":")) / number(after(dar, ":")), 'f', 3);
             r.frameSize = rest.left(k).simplified();
         } else {
             const QString size = before(rest, ",");
-            r.displayRatio = QString::number(number(before(size, "x")) / number(after(size, "x")), 'f', 3);
+            r.displayRatio =
+                QString::number(number(before(size, "x")) / number(after(size, "x")), 'f', 3);
             r.frameSize = size.simplified();
         }
         const int ai = t.lastIndexOf("Audio:");

@@ -6,8 +6,7 @@
 
 namespace {
 
-SourceFacts avSource(int width = 320, int height = 240, int rate = 44100, int channels = 2)
-{
+SourceFacts avSource(int width = 320, int height = 240, int rate = 44100, int channels = 2) {
     SourceFacts s;
     s.hasVideo = true;
     s.hasAudio = true;
@@ -24,8 +23,7 @@ SourceFacts avSource(int width = 320, int height = 240, int rate = 44100, int ch
 }
 
 bool translateList(const QStringList &list, const SourceFacts &source, FfmpegCommand *command,
-                   QString *error = nullptr, const AvsScript *script = nullptr)
-{
+                   QString *error = nullptr, const AvsScript *script = nullptr) {
     JobRequest request;
     QString why;
     if (!JobRequest::parse(list, &request, &why))
@@ -39,21 +37,18 @@ bool translateList(const QStringList &list, const SourceFacts &source, FfmpegCom
     return ok;
 }
 
-QString valueAfter(const QStringList &args, const QString &word)
-{
+QString valueAfter(const QStringList &args, const QString &word) {
     const int i = args.indexOf(word);
     return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString("<absent>");
 }
 
-QStringList job(const QStringList &options, const QString &output)
-{
+QStringList job(const QStringList &options, const QString &output) {
     return QStringList{"-i", "/src/in.mp4", "-y"} + options + QStringList{output};
 }
 
 } // namespace
 
-class TestArgumentTranslator : public QObject
-{
+class TestArgumentTranslator : public QObject {
     Q_OBJECT
 
 private slots:
@@ -77,15 +72,15 @@ private slots:
     void scriptKeepsSoundAndPictureTogether();
 };
 
-void TestArgumentTranslator::mapsTheVocabulary()
-{
+void TestArgumentTranslator::mapsTheVocabulary() {
     FfmpegCommand c;
-    QVERIFY(translateList(job({"-s", "320x240", "-b", "768K", "-r", "25", "-aspect", "4:3",
-                               "-vcodec", "libx264", "-fpre", "x264/libx264-veryfast.ffpreset",
-                               "-threads", "0", "-acodec", "libfaac", "-ar", "44100", "-ab",
-                               "128K", "-ac", "2"},
-                              "/out/clip.mp4"),
-                          avSource(), &c));
+    QVERIFY(translateList(
+        job({"-s",       "320x240", "-b",      "768K",    "-r",    "25",
+             "-aspect",  "4:3",     "-vcodec", "libx264", "-fpre", "x264/libx264-veryfast.ffpreset",
+             "-threads", "0",       "-acodec", "libfaac", "-ar",   "44100",
+             "-ab",      "128K",    "-ac",     "2"},
+            "/out/clip.mp4"),
+        avSource(), &c));
     const QStringList &a = c.arguments;
     QVERIFY(a.contains("-nostdin"));
     QCOMPARE(valueAfter(a, "-c:v"), QString("libx264"));
@@ -108,13 +103,13 @@ void TestArgumentTranslator::mapsTheVocabulary()
     QCOMPARE(c.expectedDuration, 10.0);
 }
 
-void TestArgumentTranslator::leavesOutAutoAndEmptyValues()
-{
+void TestArgumentTranslator::leavesOutAutoAndEmptyValues() {
     FfmpegCommand c;
-    QVERIFY(translateList(job({"-s", "", "-b", "Auto", "-r", "", "-aspect", "default", "-vcodec",
-                               "mpeg4", "-acodec", "libmp3lame", "-ar", "", "-ab", "Auto", "-ac", ""},
-                              "/out/clip.avi"),
-                          avSource(), &c));
+    QVERIFY(
+        translateList(job({"-s", "", "-b", "Auto", "-r", "", "-aspect", "default", "-vcodec",
+                           "mpeg4", "-acodec", "libmp3lame", "-ar", "", "-ab", "Auto", "-ac", ""},
+                          "/out/clip.avi"),
+                      avSource(), &c));
     for (const char *word : {"-b:v", "-r", "-aspect", "-b:a", "-ac", "-vf"})
         QVERIFY2(!c.arguments.contains(word), word);
     // The encoder's own list of rates: the source's 44100 is asked for explicitly.
@@ -123,31 +118,85 @@ void TestArgumentTranslator::leavesOutAutoAndEmptyValues()
         QVERIFY2(!arg.isEmpty(), "an empty value reached ffmpeg");
 }
 
-void TestArgumentTranslator::replacesEncodersThisFfmpegLacks_data()
-{
+void TestArgumentTranslator::replacesEncodersThisFfmpegLacks_data() {
     QTest::addColumn<QString>("vcodec");
     QTest::addColumn<QString>("acodec");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("video");
     QTest::addColumn<QString>("audio");
-    QTest::newRow("faac in mp4") << "libx264" << "libfaac" << "a.mp4" << "libx264" << "aac";
-    QTest::newRow("msmpeg4 v1") << "msmpeg4v1" << "libmp3lame" << "a.avi" << "msmpeg4v2" << "libmp3lame";
-    QTest::newRow("wmv3") << "wmv3" << "wmav2" << "a.wmv" << "wmv2" << "wmav2";
-    QTest::newRow("old amr name") << "h263" << "libamr_nb" << "a.3gp" << "h263" << "libopencore_amrnb";
-    QTest::newRow("h263p in 3gp") << "h263p" << "libfaac" << "a.3gp" << "h263" << "aac";
-    QTest::newRow("mpeg4 in flv") << "mpeg4" << "libmp3lame" << "a.flv" << "flv" << "libmp3lame";
-    QTest::newRow("mp3 in 3gp") << "mpeg4" << "libmp3lame" << "a.3gp" << "mpeg4" << "aac";
-    QTest::newRow("mp3 in m4a") << "" << "libmp3lame" << "a.m4a" << "" << "aac";
-    QTest::newRow("mp3 in aac") << "" << "libmp3lame" << "a.aac" << "" << "aac";
-    QTest::newRow("little-endian in au") << "" << "pcm_s16le" << "a.au" << "" << "pcm_s16be";
-    QTest::newRow("unknown names") << "divx5" << "nosuch" << "a.avi" << "mpeg4" << "libmp3lame";
-    QTest::newRow("no audio name in 3gp") << "h263" << "" << "a.3gp" << "h263" << "libopencore_amrnb";
-    QTest::newRow("mp2 in mpg") << "mpeg1video" << "mp2" << "a.mpg" << "mpeg1video" << "mp2";
-    QTest::newRow("aac in mpg") << "mpeg2video" << "libfaac" << "a.mpg" << "mpeg2video" << "mp2";
+    QTest::newRow("faac in mp4") << "libx264"
+                                 << "libfaac"
+                                 << "a.mp4"
+                                 << "libx264"
+                                 << "aac";
+    QTest::newRow("msmpeg4 v1") << "msmpeg4v1"
+                                << "libmp3lame"
+                                << "a.avi"
+                                << "msmpeg4v2"
+                                << "libmp3lame";
+    QTest::newRow("wmv3") << "wmv3"
+                          << "wmav2"
+                          << "a.wmv"
+                          << "wmv2"
+                          << "wmav2";
+    QTest::newRow("old amr name") << "h263"
+                                  << "libamr_nb"
+                                  << "a.3gp"
+                                  << "h263"
+                                  << "libopencore_amrnb";
+    QTest::newRow("h263p in 3gp") << "h263p"
+                                  << "libfaac"
+                                  << "a.3gp"
+                                  << "h263"
+                                  << "aac";
+    QTest::newRow("mpeg4 in flv") << "mpeg4"
+                                  << "libmp3lame"
+                                  << "a.flv"
+                                  << "flv"
+                                  << "libmp3lame";
+    QTest::newRow("mp3 in 3gp") << "mpeg4"
+                                << "libmp3lame"
+                                << "a.3gp"
+                                << "mpeg4"
+                                << "aac";
+    QTest::newRow("mp3 in m4a") << ""
+                                << "libmp3lame"
+                                << "a.m4a"
+                                << ""
+                                << "aac";
+    QTest::newRow("mp3 in aac") << ""
+                                << "libmp3lame"
+                                << "a.aac"
+                                << ""
+                                << "aac";
+    QTest::newRow("little-endian in au") << ""
+                                         << "pcm_s16le"
+                                         << "a.au"
+                                         << ""
+                                         << "pcm_s16be";
+    QTest::newRow("unknown names") << "divx5"
+                                   << "nosuch"
+                                   << "a.avi"
+                                   << "mpeg4"
+                                   << "libmp3lame";
+    QTest::newRow("no audio name in 3gp") << "h263"
+                                          << ""
+                                          << "a.3gp"
+                                          << "h263"
+                                          << "libopencore_amrnb";
+    QTest::newRow("mp2 in mpg") << "mpeg1video"
+                                << "mp2"
+                                << "a.mpg"
+                                << "mpeg1video"
+                                << "mp2";
+    QTest::newRow("aac in mpg") << "mpeg2video"
+                                << "libfaac"
+                                << "a.mpg"
+                                << "mpeg2video"
+                                << "mp2";
 }
 
-void TestArgumentTranslator::replacesEncodersThisFfmpegLacks()
-{
+void TestArgumentTranslator::replacesEncodersThisFfmpegLacks() {
     QFETCH(QString, vcodec);
     QFETCH(QString, acodec);
     QFETCH(QString, output);
@@ -159,14 +208,14 @@ void TestArgumentTranslator::replacesEncodersThisFfmpegLacks()
     options << "-acodec" << acodec;
     FfmpegCommand c;
     QString error;
-    QVERIFY2(translateList(job(options, "/out/" + output), avSource(), &c, &error), qPrintable(error));
+    QVERIFY2(translateList(job(options, "/out/" + output), avSource(), &c, &error),
+             qPrintable(error));
     QCOMPARE(valueAfter(c.arguments, "-c:v"), video.isEmpty() ? QString("<absent>") : video);
     QCOMPARE(valueAfter(c.arguments, "-c:a"), audio);
     QCOMPARE(c.writesVideo, !video.isEmpty());
 }
 
-void TestArgumentTranslator::fitsTheSoundToTheEncoder_data()
-{
+void TestArgumentTranslator::fitsTheSoundToTheEncoder_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("output");
     QTest::addColumn<int>("sourceChannels");
@@ -175,14 +224,21 @@ void TestArgumentTranslator::fitsTheSoundToTheEncoder_data()
     QTest::addColumn<QString>("bitrate");
     const QString none("<absent>");
     QTest::newRow("mp3 of 5.1") << QStringList{"-acodec", "libmp3lame", "-ac", "6"} << "a.mp3" << 6
-                                << "44100" << "2" << none;
-    QTest::newRow("wma of 5.1 unasked") << QStringList{"-acodec", "wmav2", "-ab", "8K"} << "a.wma" << 6
-                                        << "44100" << "2" << "24000";
-    QTest::newRow("flash mp3") << QStringList{"-acodec", "libmp3lame", "-ar", "48000"} << "a.flv" << 2
-                               << "44100" << none << none;
-    QTest::newRow("amr") << QStringList{"-acodec", "libamr_nb", "-ar", "44100", "-ac", "2", "-ab", "64K"}
-                         << "a.amr" << 2 << "8000" << "1" << "12200";
-    QTest::newRow("amr unasked") << QStringList{"-acodec", "amr"} << "a.3gp" << 2 << "8000" << "1"
+                                << "44100"
+                                << "2" << none;
+    QTest::newRow("wma of 5.1 unasked")
+        << QStringList{"-acodec", "wmav2", "-ab", "8K"} << "a.wma" << 6 << "44100"
+        << "2"
+        << "24000";
+    QTest::newRow("flash mp3") << QStringList{"-acodec", "libmp3lame", "-ar", "48000"} << "a.flv"
+                               << 2 << "44100" << none << none;
+    QTest::newRow("amr") << QStringList{"-acodec", "libamr_nb", "-ar", "44100",
+                                        "-ac",     "2",         "-ab", "64K"}
+                         << "a.amr" << 2 << "8000"
+                         << "1"
+                         << "12200";
+    QTest::newRow("amr unasked") << QStringList{"-acodec", "amr"} << "a.3gp" << 2 << "8000"
+                                 << "1"
                                  << "12200";
     QTest::newRow("mp2 bitrate") << QStringList{"-acodec", "mp2", "-ab", "100K"} << "a.mp2" << 2
                                  << "44100" << none << "96000";
@@ -190,14 +246,14 @@ void TestArgumentTranslator::fitsTheSoundToTheEncoder_data()
                                    << "a.mp2" << 2 << "22050" << none << "160000";
     QTest::newRow("ac3 rate") << QStringList{"-acodec", "ac3", "-ar", "22050"} << "a.ac3" << 6
                               << "32000" << none << none;
-    QTest::newRow("pcm has no bitrate") << QStringList{"-acodec", "pcm_s16le", "-ab", "128K"} << "a.wav"
-                                        << 2 << none << none << none;
-    QTest::newRow("aac keeps 5.1") << QStringList{"-acodec", "libfaac", "-ac", "6"} << "a.m4a" << 6
-                                   << "44100" << "6" << none;
+    QTest::newRow("pcm has no bitrate") << QStringList{"-acodec", "pcm_s16le", "-ab", "128K"}
+                                        << "a.wav" << 2 << none << none << none;
+    QTest::newRow("aac keeps 5.1")
+        << QStringList{"-acodec", "libfaac", "-ac", "6"} << "a.m4a" << 6 << "44100"
+        << "6" << none;
 }
 
-void TestArgumentTranslator::fitsTheSoundToTheEncoder()
-{
+void TestArgumentTranslator::fitsTheSoundToTheEncoder() {
     QFETCH(QStringList, options);
     QFETCH(QString, output);
     QFETCH(int, sourceChannels);
@@ -206,16 +262,15 @@ void TestArgumentTranslator::fitsTheSoundToTheEncoder()
     QFETCH(QString, bitrate);
     FfmpegCommand c;
     QString error;
-    QVERIFY2(translateList(job(options, "/out/" + output), avSource(320, 240, 44100, sourceChannels),
-                           &c, &error),
+    QVERIFY2(translateList(job(options, "/out/" + output),
+                           avSource(320, 240, 44100, sourceChannels), &c, &error),
              qPrintable(error));
     QCOMPARE(valueAfter(c.arguments, "-ar"), rate);
     QCOMPARE(valueAfter(c.arguments, "-ac"), channels);
     QCOMPARE(valueAfter(c.arguments, "-b:a"), bitrate);
 }
 
-void TestArgumentTranslator::fitsThePictureToTheEncoder_data()
-{
+void TestArgumentTranslator::fitsThePictureToTheEncoder_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QSize>("source");
@@ -223,30 +278,37 @@ void TestArgumentTranslator::fitsThePictureToTheEncoder_data()
     QTest::addColumn<QString>("pixels");
     const QString none("<absent>");
     QTest::newRow("h263 size") << QStringList{"-s", "320x240", "-vcodec", "h263"} << "a.3gp"
-                               << QSize(640, 360) << "scale=352:288" << "yuv420p";
-    QTest::newRow("h263 from wide") << QStringList{"-vcodec", "h263"} << "a.3gp" << QSize(640, 360)
-                                    << "scale=704:576" << "yuv420p";
+                               << QSize(640, 360) << "scale=352:288"
+                               << "yuv420p";
+    QTest::newRow("h263 from wide")
+        << QStringList{"-vcodec", "h263"} << "a.3gp" << QSize(640, 360) << "scale=704:576"
+        << "yuv420p";
     QTest::newRow("odd source") << QStringList{"-vcodec", "libx264"} << "a.mp4" << QSize(175, 97)
-                                << "crop=174:96:0:0" << "yuv420p";
+                                << "crop=174:96:0:0"
+                                << "yuv420p";
     QTest::newRow("odd size asked") << QStringList{"-s", "175x97", "-vcodec", "libx264"} << "a.mp4"
-                                    << QSize(320, 240) << "scale=175:97,crop=174:96:0:0" << "yuv420p";
-    QTest::newRow("h263p fours") << QStringList{"-s", "175x99", "-vcodec", "h263p"} << "a.avi"
-                                 << QSize(320, 240) << "scale=175:99,crop=172:96:1:1" << "yuv420p";
-    QTest::newRow("crop pairs") << QStringList{"-cropleft", "8", "-croptop", "4", "-cropright", "8",
-                                               "-cropbottom", "4", "-vcodec", "mpeg4"}
-                                << "a.avi" << QSize(320, 240) << "crop=304:232:8:4" << "yuv420p";
-    QTest::newRow("crop then size") << QStringList{"-cropleft", "10", "-cropright", "10", "-s",
-                                                   "320x240", "-vcodec", "mpeg4"}
-                                    << "a.avi" << QSize(320, 240) << "crop=300:240:10:0,scale=320:240"
+                                    << QSize(320, 240) << "scale=175:97,crop=174:96:0:0"
                                     << "yuv420p";
+    QTest::newRow("h263p fours") << QStringList{"-s", "175x99", "-vcodec", "h263p"} << "a.avi"
+                                 << QSize(320, 240) << "scale=175:99,crop=172:96:1:1"
+                                 << "yuv420p";
+    QTest::newRow("crop pairs") << QStringList{"-cropleft",  "8",    "-croptop",    "4",
+                                               "-cropright", "8",    "-cropbottom", "4",
+                                               "-vcodec",    "mpeg4"}
+                                << "a.avi" << QSize(320, 240) << "crop=304:232:8:4"
+                                << "yuv420p";
+    QTest::newRow("crop then size")
+        << QStringList{"-cropleft", "10", "-cropright", "10", "-s", "320x240", "-vcodec", "mpeg4"}
+        << "a.avi" << QSize(320, 240) << "crop=300:240:10:0,scale=320:240"
+        << "yuv420p";
     QTest::newRow("named size") << QStringList{"-s", "qcif", "-vcodec", "mpeg4"} << "a.avi"
-                                << QSize(320, 240) << "scale=176:144" << "yuv420p";
-    QTest::newRow("motion jpeg") << QStringList{"-vcodec", "mjpeg"} << "a.avi" << QSize(320, 240) << none
-                                 << "yuvj420p";
+                                << QSize(320, 240) << "scale=176:144"
+                                << "yuv420p";
+    QTest::newRow("motion jpeg") << QStringList{"-vcodec", "mjpeg"} << "a.avi" << QSize(320, 240)
+                                 << none << "yuvj420p";
 }
 
-void TestArgumentTranslator::fitsThePictureToTheEncoder()
-{
+void TestArgumentTranslator::fitsThePictureToTheEncoder() {
     QFETCH(QStringList, options);
     QFETCH(QString, output);
     QFETCH(QSize, source);
@@ -254,15 +316,14 @@ void TestArgumentTranslator::fitsThePictureToTheEncoder()
     QFETCH(QString, pixels);
     FfmpegCommand c;
     QString error;
-    QVERIFY2(translateList(job(options, "/out/" + output), avSource(source.width(), source.height()),
-                           &c, &error),
+    QVERIFY2(translateList(job(options, "/out/" + output),
+                           avSource(source.width(), source.height()), &c, &error),
              qPrintable(error));
     QCOMPARE(valueAfter(c.arguments, "-vf"), filters);
     QCOMPARE(valueAfter(c.arguments, "-pix_fmt"), pixels);
 }
 
-void TestArgumentTranslator::refusesImpossibleJobs_data()
-{
+void TestArgumentTranslator::refusesImpossibleJobs_data() {
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<bool>("hasVideo");
     QTest::newRow("crop eats the picture")
@@ -273,8 +334,7 @@ void TestArgumentTranslator::refusesImpossibleJobs_data()
         << job({"-vcodec", "mpeg4"}, "/out/a.mp3") << false; // the source has no sound here
 }
 
-void TestArgumentTranslator::refusesImpossibleJobs()
-{
+void TestArgumentTranslator::refusesImpossibleJobs() {
     QFETCH(QStringList, list);
     QFETCH(bool, hasVideo);
     SourceFacts source = avSource();
@@ -286,13 +346,12 @@ void TestArgumentTranslator::refusesImpossibleJobs()
     QVERIFY(!error.isEmpty());
 }
 
-void TestArgumentTranslator::trimsWithSeekAndLength()
-{
+void TestArgumentTranslator::trimsWithSeekAndLength() {
     FfmpegCommand c;
     SourceFacts source = avSource();
     source.duration = source.videoDuration = source.audioDuration = 100;
-    QVERIFY(translateList(QStringList{"-ss", "12", "-t", "30"} + job({"-acodec", "mp2"}, "/out/a.mpg"),
-                          source, &c));
+    QVERIFY(translateList(
+        QStringList{"-ss", "12", "-t", "30"} + job({"-acodec", "mp2"}, "/out/a.mpg"), source, &c));
     const int ss = c.arguments.indexOf("-ss");
     QVERIFY(ss >= 0 && ss < c.arguments.indexOf("-i")); // seeking in the input is fast
     QCOMPARE(c.arguments.at(ss + 1), QString("12"));
@@ -300,12 +359,12 @@ void TestArgumentTranslator::trimsWithSeekAndLength()
     QCOMPARE(c.expectedDuration, 30.0);
 
     source.duration = source.videoDuration = source.audioDuration = 20;
-    QVERIFY(translateList(QStringList{"-ss", "00:00:12", "-t", "30"} + job({}, "/out/a.mpg"), source, &c));
+    QVERIFY(translateList(QStringList{"-ss", "00:00:12", "-t", "30"} + job({}, "/out/a.mpg"),
+                          source, &c));
     QCOMPARE(c.expectedDuration, 8.0);
 }
 
-void TestArgumentTranslator::leavesThePictureOutWhenAsked()
-{
+void TestArgumentTranslator::leavesThePictureOutWhenAsked() {
     FfmpegCommand c;
     QVERIFY(translateList(job({"-vn", "-acodec", "libmp3lame"}, "/out/a.avi"), avSource(), &c));
     QVERIFY(!c.writesVideo);
@@ -314,37 +373,39 @@ void TestArgumentTranslator::leavesThePictureOutWhenAsked()
     QVERIFY(c.arguments.contains("0:1"));
 
     // A sound-only format drops the picture even without "-vn".
-    QVERIFY(translateList(job({"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, "/out/a.mp3"), avSource(), &c));
+    QVERIFY(translateList(job({"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, "/out/a.mp3"),
+                          avSource(), &c));
     QVERIFY(!c.writesVideo);
     QVERIFY(c.writesAudio);
 }
 
-void TestArgumentTranslator::passesPathsAsPlainFiles()
-{
+void TestArgumentTranslator::passesPathsAsPlainFiles() {
     JobRequest request;
     QString error;
     QVERIFY(JobRequest::parse(job({}, "/out/-x:y.mp4"), &request, &error));
     ArgumentTranslator translator(request, avSource());
     FfmpegCommand c;
-    QVERIFY(translator.translate("/src/concat:-odd.mp4", "/out/.-x:y.mp4.korvex-1.part", &c, &error));
+    QVERIFY(
+        translator.translate("/src/concat:-odd.mp4", "/out/.-x:y.mp4.korvex-1.part", &c, &error));
     QCOMPARE(valueAfter(c.arguments, "-i"), QString("file:/src/concat:-odd.mp4"));
     QCOMPARE(c.arguments.last(), QString("file:/out/.-x:y.mp4.korvex-1.part"));
     QCOMPARE(valueAfter(c.arguments, "-f"), QString("mp4")); // the hidden name says nothing
 }
 
-void TestArgumentTranslator::choosesTheProgramStreamForMpeg2()
-{
+void TestArgumentTranslator::choosesTheProgramStreamForMpeg2() {
     FfmpegCommand c;
-    QVERIFY(translateList(job({"-vcodec", "mpeg2video", "-acodec", "mp2"}, "/out/a.mpg"), avSource(), &c));
+    QVERIFY(translateList(job({"-vcodec", "mpeg2video", "-acodec", "mp2"}, "/out/a.mpg"),
+                          avSource(), &c));
     QCOMPARE(valueAfter(c.arguments, "-f"), QString("vob"));
-    QVERIFY(translateList(job({"-vcodec", "mpeg1video", "-acodec", "mp2"}, "/out/a.mpg"), avSource(), &c));
+    QVERIFY(translateList(job({"-vcodec", "mpeg1video", "-acodec", "mp2"}, "/out/a.mpg"),
+                          avSource(), &c));
     QCOMPARE(valueAfter(c.arguments, "-f"), QString("mpeg"));
-    QVERIFY(translateList(job({"-vcodec", "mpeg2video", "-acodec", "mp2"}, "/out/a.ts"), avSource(), &c));
+    QVERIFY(translateList(job({"-vcodec", "mpeg2video", "-acodec", "mp2"}, "/out/a.ts"), avSource(),
+                          &c));
     QCOMPARE(valueAfter(c.arguments, "-f"), QString("mpegts"));
 }
 
-void TestArgumentTranslator::readsBitratesAndTimes_data()
-{
+void TestArgumentTranslator::readsBitratesAndTimes_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("bits");
     QTest::newRow("K") << "768K" << qint64(768000);
@@ -358,8 +419,7 @@ void TestArgumentTranslator::readsBitratesAndTimes_data()
     QTest::newRow("junk") << "fast" << qint64(0);
 }
 
-void TestArgumentTranslator::readsBitratesAndTimes()
-{
+void TestArgumentTranslator::readsBitratesAndTimes() {
     QFETCH(QString, text);
     QFETCH(qint64, bits);
     QCOMPARE(ArgumentTranslator::parseBitrate(text), bits);
@@ -368,8 +428,7 @@ void TestArgumentTranslator::readsBitratesAndTimes()
     QVERIFY(ArgumentTranslator::parseTime("soon") < 0);
 }
 
-void TestArgumentTranslator::buildsTheScriptGraph()
-{
+void TestArgumentTranslator::buildsTheScriptGraph() {
     AvsScript script;
     script.sourcePath = "/src/in.mp4";
     script.outputWidth = 320;
@@ -385,8 +444,8 @@ void TestArgumentTranslator::buildsTheScriptGraph()
 
     FfmpegCommand c;
     QString error;
-    QVERIFY2(translateList(job({"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, "/out/a.avi"), avSource(),
-                           &c, &error, &script),
+    QVERIFY2(translateList(job({"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, "/out/a.avi"),
+                           avSource(), &c, &error, &script),
              qPrintable(error));
     const QString graph = valueAfter(c.arguments, "-filter_complex");
     QVERIFY2(graph.startsWith("[0:0]fps=21,trim=start_frame=42:end_frame=127,setpts=PTS-STARTPTS,"
@@ -394,7 +453,8 @@ void TestArgumentTranslator::buildsTheScriptGraph()
                               "scale=288:240,setsar=1,pad=320:240:16:0:black[base];"
                               "[base][1:v]overlay=0:0[vout];"),
              qPrintable(graph));
-    QVERIFY2(graph.endsWith("[0:1]atrim=start=2:end=6.047619,asetpts=PTS-2/TB[aout]"), qPrintable(graph));
+    QVERIFY2(graph.endsWith("[0:1]atrim=start=2:end=6.047619,asetpts=PTS-2/TB[aout]"),
+             qPrintable(graph));
     QCOMPARE(c.arguments.count("-i"), 2);
     QVERIFY(c.arguments.contains("file:/tmp/logo.png"));
     QCOMPARE(c.arguments.count("-map"), 2);
@@ -402,8 +462,7 @@ void TestArgumentTranslator::buildsTheScriptGraph()
     QCOMPARE(c.expectedDuration, 85 / 21.0);
 }
 
-void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether()
-{
+void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether() {
     // A source whose clock starts at 5 s: both streams are moved by the same
     // amount, so that the first trim counts from the start of the clip.
     AvsScript script;
@@ -412,11 +471,14 @@ void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether()
     SourceFacts source = avSource();
     source.startTime = 5;
     FfmpegCommand c;
-    QVERIFY(translateList(job({"-s", "176x144", "-vcodec", "h263", "-acodec", "libfaac"}, "/out/a.3gp"),
-                          source, &c, nullptr, &script));
+    QVERIFY(
+        translateList(job({"-s", "176x144", "-vcodec", "h263", "-acodec", "libfaac"}, "/out/a.3gp"),
+                      source, &c, nullptr, &script));
     const QString graph = valueAfter(c.arguments, "-filter_complex");
-    QVERIFY2(graph.startsWith("[0:0]setpts=PTS-5/TB,fps=21,trim=start_frame=0:end_frame=42"), qPrintable(graph));
-    QVERIFY2(graph.contains("[0:1]asetpts=PTS-5/TB,atrim=start=0:end=2,asetpts=PTS[aout]"), qPrintable(graph));
+    QVERIFY2(graph.startsWith("[0:0]setpts=PTS-5/TB,fps=21,trim=start_frame=0:end_frame=42"),
+             qPrintable(graph));
+    QVERIFY2(graph.contains("[0:1]asetpts=PTS-5/TB,atrim=start=0:end=2,asetpts=PTS[aout]"),
+             qPrintable(graph));
     // No letterbox size in the block: the picture keeps its size, then "-s" applies.
     QVERIFY2(graph.contains("setpts=PTS-STARTPTS,scale=176:144[vout]"), qPrintable(graph));
     QCOMPARE(c.expectedDuration, 2.0);

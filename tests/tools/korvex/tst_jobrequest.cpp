@@ -2,8 +2,7 @@
 
 #include "jobrequest.h"
 
-class TestJobRequest : public QObject
-{
+class TestJobRequest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -15,12 +14,32 @@ private slots:
     void recognisesTheProbeCommandLine();
 };
 
-void TestJobRequest::readsTheWholeVocabulary()
-{
-    const QStringList list = {"-i", "/in/clip.mts", "-y", "-s", "640x480", "-b", "768K", "-r", "25",
-                              "-aspect", "4:3", "-vcodec", "libx264", "-fpre",
-                              "x264/libx264-veryfast.ffpreset", "-threads", "0", "-acodec",
-                              "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2",
+void TestJobRequest::readsTheWholeVocabulary() {
+    const QStringList list = {"-i",
+                              "/in/clip.mts",
+                              "-y",
+                              "-s",
+                              "640x480",
+                              "-b",
+                              "768K",
+                              "-r",
+                              "25",
+                              "-aspect",
+                              "4:3",
+                              "-vcodec",
+                              "libx264",
+                              "-fpre",
+                              "x264/libx264-veryfast.ffpreset",
+                              "-threads",
+                              "0",
+                              "-acodec",
+                              "libfaac",
+                              "-ar",
+                              "44100",
+                              "-ab",
+                              "128K",
+                              "-ac",
+                              "2",
                               "/out/clip.mp4"};
     JobRequest r;
     QString error;
@@ -44,11 +63,12 @@ void TestJobRequest::readsTheWholeVocabulary()
     QCOMPARE(r.cropLeft, -1);
 }
 
-void TestJobRequest::readsAnEditedAndTrimmedList()
-{
-    const QStringList list = {"-ss", "12", "-t", "30", "-i", "/in/a b.avi", "-cropleft", "8",
-                              "-croptop", "0", "-cropright", "-3", "-cropbottom", "2", "-y",
-                              "-aspect", "4:3", "-vn", "-acodec", "", "-ab", "Auto", "/out/-x.mp3"};
+void TestJobRequest::readsAnEditedAndTrimmedList() {
+    const QStringList list = {"-ss",         "12",        "-t",          "30",       "-i",
+                              "/in/a b.avi", "-cropleft", "8",           "-croptop", "0",
+                              "-cropright",  "-3",        "-cropbottom", "2",        "-y",
+                              "-aspect",     "4:3",       "-vn",         "-acodec",  "",
+                              "-ab",         "Auto",      "/out/-x.mp3"};
     JobRequest r;
     QString error;
     QVERIFY2(JobRequest::parse(list, &r, &error), qPrintable(error));
@@ -64,8 +84,7 @@ void TestJobRequest::readsAnEditedAndTrimmedList()
     QCOMPARE(r.output, QString("/out/-x.mp3"));
 }
 
-void TestJobRequest::emptyCodecGroupLeavesTheNextOption()
-{
+void TestJobRequest::emptyCodecGroupLeavesTheNextOption() {
     // A codec text outside the table gives "-vcodec" with no group.
     const QStringList list = {"-i", "/in/a.avi", "-y", "-vcodec", "-acodec", "mp2", "/out/a.mpg"};
     JobRequest r;
@@ -75,8 +94,7 @@ void TestJobRequest::emptyCodecGroupLeavesTheNextOption()
     QCOMPARE(r.audioCodec, QString("mp2"));
 }
 
-void TestJobRequest::refusesWhatIsNotInTheVocabulary_data()
-{
+void TestJobRequest::refusesWhatIsNotInTheVocabulary_data() {
     QTest::addColumn<QStringList>("list");
     QTest::newRow("unknown option") << QStringList{"-i", "a.avi", "-filter_complex", "x", "b.avi"};
     QTest::newRow("no input") << QStringList{"-y", "-acodec", "mp2", "b.mp2"};
@@ -87,8 +105,7 @@ void TestJobRequest::refusesWhatIsNotInTheVocabulary_data()
     QTest::newRow("nothing") << QStringList{};
 }
 
-void TestJobRequest::refusesWhatIsNotInTheVocabulary()
-{
+void TestJobRequest::refusesWhatIsNotInTheVocabulary() {
     QFETCH(QStringList, list);
     JobRequest r;
     QString error;
@@ -96,8 +113,7 @@ void TestJobRequest::refusesWhatIsNotInTheVocabulary()
     QVERIFY(!error.isEmpty());
 }
 
-void TestJobRequest::recognisesTheProbeCommandLine()
-{
+void TestJobRequest::recognisesTheProbeCommandLine() {
     QVERIFY(JobRequest::isProbe({"-i", "/media/clip.mp4"}));
     QVERIFY(JobRequest::isProbe({"-i", "-odd name.mp4"}));
     QVERIFY(!JobRequest::isProbe({"-i", "a.mp4", "b.mp4"}));

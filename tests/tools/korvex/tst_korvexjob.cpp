@@ -10,13 +10,11 @@
 
 namespace {
 
-QString korvex()
-{
+QString korvex() {
     return qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex";
 }
 
-QString media(const QString &name)
-{
+QString media(const QString &name) {
     return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
 }
 
@@ -25,8 +23,7 @@ struct Run {
     QString text;
 };
 
-Run convert(const QStringList &arguments)
-{
+Run convert(const QStringList &arguments) {
     QProcess p;
     p.start(korvex(), arguments);
     Run run;
@@ -41,35 +38,36 @@ Run convert(const QStringList &arguments)
 }
 
 // A job list as the main program launches it: input, "-y", options, output.
-QStringList job(const QString &input, const QStringList &options, const QString &output)
-{
+QStringList job(const QString &input, const QStringList &options, const QString &output) {
     return QStringList{"-i", input, "-y"} + options + QStringList{output};
 }
 
 // The main program's reading of "time=" (first 16 characters from the key,
 // their last 11, cut two after the last ".").
-double readTime(const QString &line)
-{
+double readTime(const QString &line) {
     const int at = line.lastIndexOf("time=");
     QString window = line.mid(at, 16).right(11);
     window = window.left(window.lastIndexOf('.') + 3);
     return window.toDouble();
 }
 
-QStringList hiddenParts(const QString &folder)
-{
+QStringList hiddenParts(const QString &folder) {
     return QDir(folder).entryList({".*.part"}, QDir::Files | QDir::Hidden);
 }
 
 // Mean brightness of one picture of a file, measured by ffmpeg itself.
-double meanLuma(const QString &file, double at, QRect area = QRect())
-{
+double meanLuma(const QString &file, double at, QRect area = QRect()) {
     QProcess p;
     QString filter = "format=gray";
     if (area.isValid())
-        filter = QString("crop=%1:%2:%3:%4,").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y()) + filter;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file, "-frames:v",
-                       "1", "-vf", filter, "-f", "rawvideo", "-"});
+        filter = QString("crop=%1:%2:%3:%4,")
+                     .arg(area.width())
+                     .arg(area.height())
+                     .arg(area.x())
+                     .arg(area.y()) +
+                 filter;
+    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
+                       "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
     p.waitForFinished(30000);
     const QByteArray pixels = p.readAllStandardOutput();
     if (pixels.isEmpty())
@@ -88,11 +86,15 @@ struct Rgb {
 };
 
 // Mean colour of an area of one picture.
-Rgb meanColour(const QString &file, double at, QRect area)
-{
+Rgb meanColour(const QString &file, double at, QRect area) {
     QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file, "-frames:v", "1",
-                       "-vf", QString("crop=%1:%2:%3:%4,format=rgb24").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y()),
+    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
+                       "-frames:v", "1", "-vf",
+                       QString("crop=%1:%2:%3:%4,format=rgb24")
+                           .arg(area.width())
+                           .arg(area.height())
+                           .arg(area.x())
+                           .arg(area.y()),
                        "-f", "rawvideo", "-"});
     p.waitForFinished(30000);
     const QByteArray pixels = p.readAllStandardOutput();
@@ -105,28 +107,39 @@ Rgb meanColour(const QString &file, double at, QRect area)
     return Rgb{int(sum[0] / count), int(sum[1] / count), int(sum[2] / count)};
 }
 
-QString scriptText(const QString &source, const QString &crop, const QString &tweak, const QString &logo,
-                   const QString &trims)
-{
-    auto quoted = [](const QString &p) { return p.contains('"') ? "\"\"\"" + p + "\"\"\"" : "\"" + p + "\""; };
-    QString text = "LoadPlugin(\"/opt/quillora/plugins/ffms2.dll\")\n"
-                   "Import(\"/opt/quillora/plugins/a.avsi\")\n"
-                   "Import(\"/opt/quillora/HEADER.avs\")\n\n"
-                   "#User parameters\n"
-                   "OutputWidth = 320/4*4\nOutputHeight = 240/2*2\nOutputFrameRate = 21\n"
-                   "OutputChannels = 2\nOutputSamplesPerSec = 44100\nOutputBitsPerSample = 16\n\n"
-                   "# Parse the media source\n"
-                   "clip = FFmpegSource2(" + quoted(source) + ",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n"
-                   "clip = (clip.frameRate/OutputFrameRate >= 1.5) ? clip.SWScale(colorspace=\"YUY2\")"
-                   ".ConvertFPS(OutputFrameRate, zone=80).SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n"
-                   "clip = clip.DelayAudio(0)\n"
-                   "clip = clip.DisplayRatio(1.333)\n"
-                   "clip = clip.Crop(" + crop + ")\n"
-                   "clip = clip.Tweak(" + tweak + ")\n"
-                   "audio = FFmpegSource2(" + quoted(source) + ", atrack = -1).KillVideo()\n"
-                   "audio = audio.DelayAudio(0)\n"
-                   "clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n"
-                   "clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n";
+QString scriptText(const QString &source, const QString &crop, const QString &tweak,
+                   const QString &logo, const QString &trims) {
+    auto quoted = [](const QString &p) {
+        return p.contains('"') ? "\"\"\"" + p + "\"\"\"" : "\"" + p + "\"";
+    };
+    QString text =
+        "LoadPlugin(\"/opt/quillora/plugins/ffms2.dll\")\n"
+        "Import(\"/opt/quillora/plugins/a.avsi\")\n"
+        "Import(\"/opt/quillora/HEADER.avs\")\n\n"
+        "#User parameters\n"
+        "OutputWidth = 320/4*4\nOutputHeight = 240/2*2\nOutputFrameRate = 21\n"
+        "OutputChannels = 2\nOutputSamplesPerSec = 44100\nOutputBitsPerSample = 16\n\n"
+        "# Parse the media source\n"
+        "clip = FFmpegSource2(" +
+        quoted(source) +
+        ",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n"
+        "clip = (clip.frameRate/OutputFrameRate >= 1.5) ? clip.SWScale(colorspace=\"YUY2\")"
+        ".ConvertFPS(OutputFrameRate, zone=80).SWScale(colorspace=\"YV12\") : "
+        "clip.ConvertFPS(OutputFrameRate)\n"
+        "clip = clip.DelayAudio(0)\n"
+        "clip = clip.DisplayRatio(1.333)\n"
+        "clip = clip.Crop(" +
+        crop +
+        ")\n"
+        "clip = clip.Tweak(" +
+        tweak +
+        ")\n"
+        "audio = FFmpegSource2(" +
+        quoted(source) +
+        ", atrack = -1).KillVideo()\n"
+        "audio = audio.DelayAudio(0)\n"
+        "clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n"
+        "clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n";
     const QStringList t = trims.split(';');
     text += "clip = clip.Trim(" + t.first() + ")\n";
     if (!logo.isEmpty())
@@ -136,14 +149,12 @@ QString scriptText(const QString &source, const QString &crop, const QString &tw
     return text + "return clip\n";
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
+bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QByteArray digest(const QString &path)
-{
+QByteArray digest(const QString &path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -152,8 +163,7 @@ QByteArray digest(const QString &path)
 
 } // namespace
 
-class TestKorvexJob : public QObject
-{
+class TestKorvexJob : public QObject {
     Q_OBJECT
 
 private slots:
@@ -162,6 +172,7 @@ private slots:
     void convertsIntoEveryFormat();
     void appliesEveryOption_data();
     void appliesEveryOption();
+    void honoursBitrates();
     void appliesTheScript();
     void readsAwkwardNames();
     void neverWritesOverTheSource();
@@ -177,69 +188,99 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestKorvexJob::initTestCase()
-{
+void TestKorvexJob::initTestCase() {
     QVERIFY(QFileInfo(korvex()).isExecutable());
     QVERIFY(QFileInfo::exists(media(".complete")));
     QVERIFY(m_dir.isValid());
 }
 
-void TestKorvexJob::convertsIntoEveryFormat_data()
-{
+void TestKorvexJob::convertsIntoEveryFormat_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("video");
     QTest::addColumn<QString>("audio");
-    const QStringList x264 = {"-vcodec", "libx264", "-fpre", "x264/libx264-veryfast.ffpreset", "-threads", "0"};
+    const QStringList x264 = {"-vcodec",  "libx264", "-fpre", "x264/libx264-veryfast.ffpreset",
+                              "-threads", "0"};
     const QStringList faac = {"-acodec", "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2"};
     const QStringList lame = {"-acodec", "libmp3lame", "-ar", "44100", "-ab", "128K", "-ac", "2"};
     const QStringList sized = {"-s", "320x240", "-b", "768K", "-r", "25"};
-    auto add = [](const char *name, const QString &source, const QStringList &options, const QString &output,
-                  const QString &video, const QString &audio) {
+    auto add = [](const char *name, const QString &source, const QStringList &options,
+                  const QString &output, const QString &video, const QString &audio) {
         QTest::newRow(name) << source << options << output << video << audio;
     };
-    add("AVI mpeg4", "av.mp4", sized + QStringList{"-vcodec", "mpeg4"} + lame, "a.avi", "mpeg4", "mp3");
-    add("AVI xvid", "av.mov", QStringList{"-aspect", "4:3", "-vcodec", "libxvid", "-threads", "8"} + lame, "b.avi", "mpeg4", "mp3");
-    add("AVI divx", "av.mkv", QStringList{"-vcodec", "msmpeg4"} + lame, "c.avi", "msmpeg4v3", "mp3");
-    add("AVI msmpeg4 v1", "av.wmv", QStringList{"-vcodec", "msmpeg4v1"} + lame, "d.avi", "msmpeg4v2", "mp3");
-    add("AVI mjpeg", "odd.avi", QStringList{"-vcodec", "mjpeg", "-acodec", "pcm_s16le"}, "e.avi", "mjpeg", "pcm_s16le");
-    add("ASF", "av.mp4", sized + QStringList{"-vcodec", "msmpeg4", "-acodec", "wmav2", "-ab", "64K"}, "a.asf", "msmpeg4v3", "wmav2");
-    add("WMV 8", "av.avi", QStringList{"-vcodec", "wmv2", "-acodec", "wmav2"}, "a.wmv", "wmv2", "wmav2");
-    add("WMV 7", "av.flv", QStringList{"-vcodec", "wmv1", "-acodec", "wmav1"}, "b.wmv", "wmv1", "wmav1");
-    add("WMV 9 name", "surround.mp4", QStringList{"-vcodec", "wmv3", "-acodec", "wmav2", "-ac", "6"}, "c.wmv", "wmv2", "wmav2");
+    add("AVI mpeg4", "av.mp4", sized + QStringList{"-vcodec", "mpeg4"} + lame, "a.avi", "mpeg4",
+        "mp3");
+    add("AVI xvid", "av.mov",
+        QStringList{"-aspect", "4:3", "-vcodec", "libxvid", "-threads", "8"} + lame, "b.avi",
+        "mpeg4", "mp3");
+    add("AVI divx", "av.mkv", QStringList{"-vcodec", "msmpeg4"} + lame, "c.avi", "msmpeg4v3",
+        "mp3");
+    add("AVI msmpeg4 v1", "av.wmv", QStringList{"-vcodec", "msmpeg4v1"} + lame, "d.avi",
+        "msmpeg4v2", "mp3");
+    add("AVI mjpeg", "odd.avi", QStringList{"-vcodec", "mjpeg", "-acodec", "pcm_s16le"}, "e.avi",
+        "mjpeg", "pcm_s16le");
+    add("ASF", "av.mp4",
+        sized + QStringList{"-vcodec", "msmpeg4", "-acodec", "wmav2", "-ab", "64K"}, "a.asf",
+        "msmpeg4v3", "wmav2");
+    add("WMV 8", "av.avi", QStringList{"-vcodec", "wmv2", "-acodec", "wmav2"}, "a.wmv", "wmv2",
+        "wmav2");
+    add("WMV 7", "av.flv", QStringList{"-vcodec", "wmv1", "-acodec", "wmav1"}, "b.wmv", "wmv1",
+        "wmav1");
+    add("WMV 9 name", "surround.mp4",
+        QStringList{"-vcodec", "wmv3", "-acodec", "wmav2", "-ac", "6"}, "c.wmv", "wmv2", "wmav2");
     add("MP4 h264", "av.avi", sized + x264 + faac, "a.mp4", "h264", "aac");
-    add("MP4 mpeg4", "odd.mp4", QStringList{"-s", "175x97", "-vcodec", "mpeg4"} + faac, "b.mp4", "mpeg4", "");
+    add("MP4 mpeg4", "odd.mp4", QStringList{"-s", "175x97", "-vcodec", "mpeg4"} + faac, "b.mp4",
+        "mpeg4", "");
     add("MOV", "av.mpg", x264 + faac, "a.mov", "h264", "aac");
     add("MOV mpeg4", "av.mp4", QStringList{"-vcodec", "mpeg4"} + faac, "b.mov", "mpeg4", "aac");
-    add("M4V", "av.mp4", QStringList{"-s", "320x240", "-vcodec", "mpeg4"} + faac, "a.m4v", "mpeg4", "aac");
-    add("MPG mpeg1", "av.mp4", sized + QStringList{"-vcodec", "mpeg1video", "-acodec", "mp2", "-ab", "100K"}, "a.mpg", "mpeg1video", "mp2");
-    add("MPG mpeg2", "surround.mp4", QStringList{"-r", "15", "-vcodec", "mpeg2video", "-acodec", "ac3"}, "b.mpg", "mpeg2video", "ac3");
-    add("TS", "offset.ts", QStringList{"-vcodec", "mpeg2video", "-acodec", "mp2"}, "a.ts", "mpeg2video", "mp2");
+    add("M4V", "av.mp4", QStringList{"-s", "320x240", "-vcodec", "mpeg4"} + faac, "a.m4v", "mpeg4",
+        "aac");
+    add("MPG mpeg1", "av.mp4",
+        sized + QStringList{"-vcodec", "mpeg1video", "-acodec", "mp2", "-ab", "100K"}, "a.mpg",
+        "mpeg1video", "mp2");
+    add("MPG mpeg2", "surround.mp4",
+        QStringList{"-r", "15", "-vcodec", "mpeg2video", "-acodec", "ac3"}, "b.mpg", "mpeg2video",
+        "ac3");
+    add("TS", "offset.ts", QStringList{"-vcodec", "mpeg2video", "-acodec", "mp2"}, "a.ts",
+        "mpeg2video", "mp2");
     add("TS h264", "av.mp4", x264 + faac, "b.ts", "h264", "aac");
-    add("FLV", "av.mp4", QStringList{"-vcodec", "flv", "-acodec", "libmp3lame", "-ar", "48000"}, "a.flv", "flv1", "mp3");
+    add("FLV", "av.mp4", QStringList{"-vcodec", "flv", "-acodec", "libmp3lame", "-ar", "48000"},
+        "a.flv", "flv1", "mp3");
     add("MKV", "wide.mp4", x264 + faac, "a.mkv", "h264", "aac");
-    add("3GP h263 amr", "av.mp4", QStringList{"-s", "320x240", "-vcodec", "h263", "-acodec", "libamr_nb", "-ar", "44100", "-ac", "2"}, "a.3gp", "h263", "amr_nb");
-    add("3GP mpeg4 aac", "wide.mp4", QStringList{"-s", "176x144", "-vcodec", "mpeg4"} + faac, "b.3gp", "mpeg4", "aac");
+    add("3GP h263 amr", "av.mp4",
+        QStringList{"-s", "320x240", "-vcodec", "h263", "-acodec", "libamr_nb", "-ar", "44100",
+                    "-ac", "2"},
+        "a.3gp", "h263", "amr_nb");
+    add("3GP mpeg4 aac", "wide.mp4", QStringList{"-s", "176x144", "-vcodec", "mpeg4"} + faac,
+        "b.3gp", "mpeg4", "aac");
     add("3G2 h263 aac", "av.mkv", QStringList{"-vcodec", "h263"} + faac, "a.3g2", "h263", "aac");
-    add("3G2 mpeg4 amr", "av.mp4", QStringList{"-vcodec", "mpeg4", "-acodec", "AMR"}, "b.3g2", "mpeg4", "amr_nb");
+    add("3G2 mpeg4 amr", "av.mp4", QStringList{"-vcodec", "mpeg4", "-acodec", "AMR"}, "b.3g2",
+        "mpeg4", "amr_nb");
     add("AAC", "av.mp4", QStringList{"-vn"} + faac, "a.aac", "", "aac");
-    add("AC3", "surround.mp4", QStringList{"-vn", "-acodec", "ac3", "-ac", "6"}, "a.ac3", "", "ac3");
+    add("AC3", "surround.mp4", QStringList{"-vn", "-acodec", "ac3", "-ac", "6"}, "a.ac3", "",
+        "ac3");
     add("AIFF", "audio.mp3", QStringList{"-vn", "-acodec", "pcm_s16be"}, "a.aiff", "", "pcm_s16be");
-    add("AMR", "audio.ogg", QStringList{"-vn", "-acodec", "libamr_nb", "-ar", "44100", "-ab", "12.2K"}, "a.amr", "", "amr_nb");
+    add("AMR", "audio.ogg",
+        QStringList{"-vn", "-acodec", "libamr_nb", "-ar", "44100", "-ab", "12.2K"}, "a.amr", "",
+        "amr_nb");
     add("AU", "audio.wav", QStringList{"-vn", "-acodec", "pcm_mulaw"}, "a.au", "", "pcm_mulaw");
     add("FLAC", "surround.ac3", QStringList{"-vn", "-acodec", "flac"}, "a.flac", "", "flac");
     add("M4A", "av.flv", QStringList{"-vn", "-acodec", "libfaac"}, "a.m4a", "", "aac");
-    add("MP2", "audio.m4a", QStringList{"-vn", "-acodec", "mp2", "-ar", "22050", "-ab", "192K"}, "a.mp2", "", "mp2");
-    add("MP3", "surround.mp4", QStringList{"-s", "320x240", "-vn"} + QStringList{"-acodec", "libmp3lame", "-ac", "6"}, "a.mp3", "", "mp3");
+    add("MP2", "audio.m4a", QStringList{"-vn", "-acodec", "mp2", "-ar", "22050", "-ab", "192K"},
+        "a.mp2", "", "mp2");
+    add("MP3", "surround.mp4",
+        QStringList{"-s", "320x240", "-vn"} + QStringList{"-acodec", "libmp3lame", "-ac", "6"},
+        "a.mp3", "", "mp3");
     add("MP3 from video", "av.wmv", lame, "b.mp3", "", "mp3");
     add("WAV", "av.mp4", QStringList{"-vn", "-acodec", "pcm_s16le"}, "a.wav", "", "pcm_s16le");
-    add("WAV adpcm", "surround.ac3", QStringList{"-vn", "-acodec", "adpcm_ms"}, "b.wav", "", "adpcm_ms");
-    add("WMA", "surround.ac3", QStringList{"-vn", "-acodec", "wmav2", "-ab", "8K"}, "a.wma", "", "wmav2");
+    add("WAV adpcm", "surround.ac3", QStringList{"-vn", "-acodec", "adpcm_ms"}, "b.wav", "",
+        "adpcm_ms");
+    add("WMA", "surround.ac3", QStringList{"-vn", "-acodec", "wmav2", "-ab", "8K"}, "a.wma", "",
+        "wmav2");
 }
 
-void TestKorvexJob::convertsIntoEveryFormat()
-{
+void TestKorvexJob::convertsIntoEveryFormat() {
     QFETCH(QString, source);
     QFETCH(QStringList, options);
     QFETCH(QString, output);
@@ -262,7 +303,8 @@ void TestKorvexJob::convertsIntoEveryFormat()
 
     // The text as the progress reader takes it: times in seconds, no probe
     // words, and a last line pair carrying the time and the summary words.
-    QVERIFY(!run.text.contains("Duration:") && !run.text.contains("Video:") && !run.text.contains("Audio:"));
+    QVERIFY(!run.text.contains("Duration:") && !run.text.contains("Video:") &&
+            !run.text.contains("Audio:"));
     const QStringList lines = run.text.split('\n', Qt::SkipEmptyParts);
     double previous = 0;
     for (const QString &line : lines) {
@@ -280,8 +322,7 @@ void TestKorvexJob::convertsIntoEveryFormat()
         QVERIFY2(summary.contains(word), qPrintable(summary));
 }
 
-void TestKorvexJob::appliesEveryOption_data()
-{
+void TestKorvexJob::appliesEveryOption_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("output");
@@ -294,26 +335,29 @@ void TestKorvexJob::appliesEveryOption_data()
     const QSize any;
     QTest::newRow("-s") << "av.mp4" << QStringList{"-s", "176x144", "-vcodec", "mpeg4"} << "s.avi"
                         << QSize(176, 144) << 0.0 << 0.0 << 0 << 0 << 2.0;
-    QTest::newRow("-r") << "av.mp4" << QStringList{"-r", "15", "-vcodec", "mpeg4"} << "r.avi" << any << 15.0
-                        << 0.0 << 0 << 0 << 2.0;
-    QTest::newRow("-aspect") << "av.mp4" << QStringList{"-aspect", "16:9", "-vcodec", "mpeg4"} << "aspect.mp4"
-                             << QSize(320, 240) << 0.0 << 16 / 9.0 << 0 << 0 << 2.0;
+    QTest::newRow("-r") << "av.mp4" << QStringList{"-r", "15", "-vcodec", "mpeg4"} << "r.avi" << any
+                        << 15.0 << 0.0 << 0 << 0 << 2.0;
+    QTest::newRow("-aspect") << "av.mp4" << QStringList{"-aspect", "16:9", "-vcodec", "mpeg4"}
+                             << "aspect.mp4" << QSize(320, 240) << 0.0 << 16 / 9.0 << 0 << 0 << 2.0;
     QTest::newRow("crop pairs") << "av.mp4"
-                                << QStringList{"-cropleft", "40", "-croptop", "20", "-cropright", "40",
-                                               "-cropbottom", "20", "-vcodec", "mpeg4"}
+                                << QStringList{"-cropleft",  "40",   "-croptop",    "20",
+                                               "-cropright", "40",   "-cropbottom", "20",
+                                               "-vcodec",    "mpeg4"}
                                 << "crop.avi" << QSize(240, 200) << 0.0 << 0.0 << 0 << 0 << 2.0;
-    QTest::newRow("-ar -ac") << "av.mp4" << QStringList{"-vn", "-acodec", "libmp3lame", "-ar", "22050", "-ac", "1"}
+    QTest::newRow("-ar -ac") << "av.mp4" << QStringList{"-vn",   "-acodec", "libmp3lame", "-ar",
+                                                        "22050", "-ac",     "1"}
                              << "arac.mp3" << any << 0.0 << 0.0 << 22050 << 1 << 2.0;
-    QTest::newRow("-ss -t") << "long.mp4" << QStringList{"-ss", "3", "-t", "4", "-vcodec", "mpeg4", "-acodec", "mp2"}
+    QTest::newRow("-ss -t") << "long.mp4" << QStringList{"-ss",     "3",     "-t",      "4",
+                                                         "-vcodec", "mpeg4", "-acodec", "mp2"}
                             << "sst.mpg" << any << 0.0 << 0.0 << 0 << 0 << 4.0;
-    QTest::newRow("-f") << "av.mp4" << QStringList{"-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame"}
+    QTest::newRow("-f") << "av.mp4"
+                        << QStringList{"-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame"}
                         << "named.bin" << QSize(320, 240) << 0.0 << 0.0 << 0 << 0 << 2.0;
-    QTest::newRow("-vn") << "av.mp4" << QStringList{"-vn", "-acodec", "libfaac"} << "vn.mkv" << QSize(0, 0) << 0.0
-                         << 0.0 << 44100 << 2 << 2.0;
+    QTest::newRow("-vn") << "av.mp4" << QStringList{"-vn", "-acodec", "libfaac"} << "vn.mkv"
+                         << QSize(0, 0) << 0.0 << 0.0 << 44100 << 2 << 2.0;
 }
 
-void TestKorvexJob::appliesEveryOption()
-{
+void TestKorvexJob::appliesEveryOption() {
     QFETCH(QString, source);
     QFETCH(QStringList, options);
     QFETCH(QString, output);
@@ -338,7 +382,8 @@ void TestKorvexJob::appliesEveryOption()
     if (rate > 0)
         QCOMPARE(qRound(v->frameRate), qRound(rate));
     if (ratio > 0)
-        QVERIFY(qAbs(double(v->width) * v->sarNum / (double(v->height) * v->sarDen) - ratio) < 0.01);
+        QVERIFY(qAbs(double(v->width) * v->sarNum / (double(v->height) * v->sarDen) - ratio) <
+                0.01);
     if (sampleRate > 0)
         QCOMPARE(a->sampleRate, sampleRate);
     if (channels > 0)
@@ -346,22 +391,49 @@ void TestKorvexJob::appliesEveryOption()
     QVERIFY2(qAbs(m.duration - duration) < 0.3, qPrintable(QString::number(m.duration)));
 }
 
-void TestKorvexJob::appliesTheScript()
-{
+void TestKorvexJob::honoursBitrates() {
+    auto overallKbps = [&](const QString &name, const QStringList &options) {
+        const QString out = m_dir.filePath(name);
+        const Run run = convert(job(media("long.mp4"), options, out));
+        const Probe::Media m = Probe::read(out);
+        return run.exitCode == 0 && m.duration > 0 ? m.fileSize * 8 / m.duration / 1000 : -1.0;
+    };
+    const double low = overallKbps(
+        "low.avi", {"-vn", "-b", "100K", "-vcodec", "mpeg4", "-acodec", "mp2", "-ab", "64K"});
+    const double lowVideo =
+        overallKbps("lowv.avi", {"-b", "100K", "-vcodec", "mpeg4", "-acodec", "mp2", "-ab", "64K"});
+    const double highVideo = overallKbps(
+        "highv.avi", {"-b", "1500K", "-vcodec", "mpeg4", "-acodec", "mp2", "-ab", "64K"});
+    QVERIFY2(low > 50 && low < 80, qPrintable(QString::number(low)));
+    QVERIFY2(lowVideo > 0 && lowVideo < 300, qPrintable(QString::number(lowVideo)));
+    QVERIFY2(highVideo > 900, qPrintable(QString::number(highVideo)));
+    // Constant-rate MP3 says its rate in every frame.
+    const QString mp3 = m_dir.filePath("rate.mp3");
+    QCOMPARE(convert(job(media("av.mp4"), {"-acodec", "libmp3lame", "-ab", "96K"}, mp3)).exitCode,
+             0);
+    QCOMPARE(Probe::read(mp3).firstAudio()->bitRate, qint64(96000));
+}
+
+void TestKorvexJob::appliesTheScript() {
     const QString folder = m_dir.filePath("script");
     QDir().mkpath(folder);
     // A red, half-transparent logo in the top-left corner.
     const QString logo = folder + "/avsifile0.png";
     QProcess ff;
-    ff.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "color=c=red@0.9:s=64x48,format=rgba",
-                        "-frames:v", "1", logo});
+    ff.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                        "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
     QVERIFY(ff.waitForFinished(30000) && ff.exitCode() == 0);
 
     const QString plain = folder + "/plain.avs";
     const QString edited = folder + "/avsifile0.avs";
-    QVERIFY(writeFile(plain, scriptText(media("long.mp4"), "40, 20, 240, 200", "0.0,1,0,1", "", "0, 252;42, 126").toUtf8()));
-    QVERIFY(writeFile(edited, scriptText(media("long.mp4"), "40, 20, 240, 200", "0.0,1,100,1", logo, "0, 252;42, 126").toUtf8()));
-    const QStringList options = {"-s", "320x240", "-vcodec", "mpeg4", "-acodec", "libmp3lame", "-ab", "128K"};
+    QVERIFY(writeFile(
+        plain, scriptText(media("long.mp4"), "40, 20, 240, 200", "0.0,1,0,1", "", "0, 252;42, 126")
+                   .toUtf8()));
+    QVERIFY(writeFile(edited, scriptText(media("long.mp4"), "40, 20, 240, 200", "0.0,1,100,1", logo,
+                                         "0, 252;42, 126")
+                                  .toUtf8()));
+    const QStringList options = {"-s",      "320x240",    "-vcodec", "mpeg4",
+                                 "-acodec", "libmp3lame", "-ab",     "128K"};
     const Run a = convert(job(plain, options, folder + "/plain.avi"));
     QVERIFY2(a.exitCode == 0, qPrintable(a.text));
     const Run b = convert(job(edited, options, folder + "/edited.avi"));
@@ -388,18 +460,21 @@ void TestKorvexJob::appliesTheScript()
 
     // The script as first written: no second trim, so the whole clip.
     const QString first = folder + "/first.avs";
-    QVERIFY(writeFile(first, scriptText(media("long.mp4"), "0, 0, 320, 240", "0,1,0,1", "", "0, 252").toUtf8()));
-    const Run c = convert(job(first, {"-vcodec", "libx264", "-acodec", "libfaac"}, folder + "/first.mp4"));
+    QVERIFY(writeFile(
+        first, scriptText(media("long.mp4"), "0, 0, 320, 240", "0,1,0,1", "", "0, 252").toUtf8()));
+    const Run c =
+        convert(job(first, {"-vcodec", "libx264", "-acodec", "libfaac"}, folder + "/first.mp4"));
     QVERIFY2(c.exitCode == 0, qPrintable(c.text));
     QVERIFY(qAbs(Probe::read(folder + "/first.mp4").duration - 12.0) < 0.2);
 }
 
-void TestKorvexJob::readsAwkwardNames()
-{
+void TestKorvexJob::readsAwkwardNames() {
     const QString folder = m_dir.filePath("names");
     QDir().mkpath(folder);
-    const QStringList sources = {"with space.mp4", "quote'single.mp4", "quote\"double.mp4", "日本語 ファイル.mp4"};
-    const QStringList outputs = {"out put.avi", "it's.avi", "say \"hi\".avi", "出力 ファイル.avi", "-dash:colon.avi"};
+    const QStringList sources = {"with space.mp4", "quote'single.mp4", "quote\"double.mp4",
+                                 "日本語 ファイル.mp4"};
+    const QStringList outputs = {"out put.avi", "it's.avi", "say \"hi\".avi", "出力 ファイル.avi",
+                                 "-dash:colon.avi"};
     for (int i = 0; i < outputs.size(); ++i) {
         const QString source = media(sources.at(i % sources.size()));
         const QString out = folder + "/" + outputs.at(i);
@@ -409,15 +484,17 @@ void TestKorvexJob::readsAwkwardNames()
     }
     // A script naming a source with a double quote, in AviSynth's triple quotes.
     const QString script = folder + "/quoted.avs";
-    QVERIFY(writeFile(script, scriptText(media("quote\"double.mp4"), "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
-    const Run run = convert(job(script, {"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, folder + "/from script.avi"));
+    QVERIFY(writeFile(
+        script,
+        scriptText(media("quote\"double.mp4"), "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
+    const Run run = convert(
+        job(script, {"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, folder + "/from script.avi"));
     QVERIFY2(run.exitCode == 0, qPrintable(run.text));
     QVERIFY(qAbs(Probe::read(folder + "/from script.avi").duration - 1.0) < 0.1);
     QVERIFY(hiddenParts(folder).isEmpty());
 }
 
-void TestKorvexJob::neverWritesOverTheSource()
-{
+void TestKorvexJob::neverWritesOverTheSource() {
     const QString folder = m_dir.filePath("same");
     QDir().mkpath(folder);
     const QString source = folder + "/clip.mp4";
@@ -425,7 +502,8 @@ void TestKorvexJob::neverWritesOverTheSource()
     QVERIFY(QFile::link(source, folder + "/link.mp4"));
     const QByteArray original = digest(source);
     const QString script = folder + "/avsifile1.avs";
-    QVERIFY(writeFile(script, scriptText(source, "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
+    QVERIFY(
+        writeFile(script, scriptText(source, "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
 
     const QStringList outputs = {source, folder + "/./clip.mp4", folder + "/link.mp4"};
     for (const QString &out : outputs) {
@@ -433,24 +511,27 @@ void TestKorvexJob::neverWritesOverTheSource()
         QCOMPARE(run.exitCode, int(Job::Refused));
         QVERIFY2(run.text.contains("is the source"), qPrintable(run.text));
     }
-    const Run viaScript = convert(job(script, {"-vcodec", "libx264", "-acodec", "libfaac"}, source));
+    const Run viaScript =
+        convert(job(script, {"-vcodec", "libx264", "-acodec", "libfaac"}, source));
     QCOMPARE(viaScript.exitCode, int(Job::Refused));
     QCOMPARE(digest(source), original);
     QVERIFY(hiddenParts(folder).isEmpty());
 }
 
-void TestKorvexJob::failsWithoutLeavingAFile_data()
-{
+void TestKorvexJob::failsWithoutLeavingAFile_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not media") << "notmedia.mp4" << "Invalid data found when processing input";
-    QTest::newRow("empty") << "empty.mp4" << "Invalid data found when processing input";
-    QTest::newRow("truncated") << "broken.mp4" << "Error while decoding stream";
-    QTest::newRow("missing") << "no such clip.mp4" << "No such file or directory";
+    QTest::newRow("not media") << "notmedia.mp4"
+                               << "Invalid data found when processing input";
+    QTest::newRow("empty") << "empty.mp4"
+                           << "Invalid data found when processing input";
+    QTest::newRow("truncated") << "broken.mp4"
+                               << "Error while decoding stream";
+    QTest::newRow("missing") << "no such clip.mp4"
+                             << "No such file or directory";
 }
 
-void TestKorvexJob::failsWithoutLeavingAFile()
-{
+void TestKorvexJob::failsWithoutLeavingAFile() {
     QFETCH(QString, source);
     QFETCH(QString, message);
     const QString folder = m_dir.filePath("fail");
@@ -469,19 +550,18 @@ void TestKorvexJob::failsWithoutLeavingAFile()
     QVERIFY(hiddenParts(folder).isEmpty());
 }
 
-void TestKorvexJob::reportsAnUnwritableOutput()
-{
+void TestKorvexJob::reportsAnUnwritableOutput() {
     // The words the main program takes for a write failure (and a reason to
     // look at the free space).
-    const Run run = convert(job(media("av.mp4"), {"-vcodec", "mpeg4"}, "/proc/no-such-folder/out.avi"));
+    const Run run =
+        convert(job(media("av.mp4"), {"-vcodec", "mpeg4"}, "/proc/no-such-folder/out.avi"));
     QCOMPARE(run.exitCode, int(Job::Failed));
-    QVERIFY2(run.text.contains("cannot write '/proc/no-such-folder/out.avi'")
-                 && run.text.contains("Operation not permitted"),
+    QVERIFY2(run.text.contains("cannot write '/proc/no-such-folder/out.avi'") &&
+                 run.text.contains("Operation not permitted"),
              qPrintable(run.text));
 }
 
-void TestKorvexJob::refusesForeignScripts()
-{
+void TestKorvexJob::refusesForeignScripts() {
     const QString folder = m_dir.filePath("foreign");
     QDir().mkpath(folder);
     QString text = scriptText(media("av.mp4"), "0, 0, 320, 240", "0,1,0,1", "", "0, 20");
@@ -489,26 +569,28 @@ void TestKorvexJob::refusesForeignScripts()
     QVERIFY(writeFile(folder + "/evil.avs", text.toUtf8()));
     Run run = convert(job(folder + "/evil.avs", {"-vcodec", "mpeg4"}, folder + "/out.avi"));
     QCOMPARE(run.exitCode, int(Job::Refused));
-    QVERIFY2(run.text.contains("line 25: not a line of a Quillora script: clip = Eval(") && run.text.contains("refused"),
+    QVERIFY2(run.text.contains("line 25: not a line of a Quillora script: clip = Eval(") &&
+                 run.text.contains("refused"),
              qPrintable(run.text));
     QVERIFY(!QFileInfo::exists(folder + "/out.avi"));
 
-    QVERIFY(writeFile(folder + "/gone.avs",
-                      scriptText(folder + "/missing.mp4", "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
+    QVERIFY(writeFile(
+        folder + "/gone.avs",
+        scriptText(folder + "/missing.mp4", "0, 0, 320, 240", "0,1,0,1", "", "0, 20").toUtf8()));
     run = convert(job(folder + "/gone.avs", {"-vcodec", "mpeg4"}, folder + "/out.avi"));
     QCOMPARE(run.exitCode, int(Job::Failed));
     QVERIFY2(run.text.contains("missing.mp4: No such file or directory"), qPrintable(run.text));
 }
 
-void TestKorvexJob::stopLeavesNothing()
-{
+void TestKorvexJob::stopLeavesNothing() {
     const QString folder = m_dir.filePath("stop");
     QDir().mkpath(folder);
     QProcess p;
     p.setReadChannel(QProcess::StandardError);
-    p.start(korvex(), job(media("long.mp4"), {"-s", "1280x720", "-vcodec", "libx264", "-vpre", "veryslow",
-                                              "-acodec", "libfaac"},
-                          folder + "/stopped.mp4"));
+    p.start(korvex(),
+            job(media("long.mp4"),
+                {"-s", "1280x720", "-vcodec", "libx264", "-vpre", "veryslow", "-acodec", "libfaac"},
+                folder + "/stopped.mp4"));
     QVERIFY(p.waitForStarted());
     QByteArray seen;
     while (!seen.contains("time=") && p.state() == QProcess::Running && p.waitForReadyRead(10000))
@@ -522,16 +604,16 @@ void TestKorvexJob::stopLeavesNothing()
     QVERIFY(hiddenParts(folder).isEmpty());
 }
 
-void TestKorvexJob::killTakesFfmpegAlong()
-{
+void TestKorvexJob::killTakesFfmpegAlong() {
     const QString folder = m_dir.filePath("kill");
     QDir().mkpath(folder);
     const QString out = folder + "/killed.mp4";
     QProcess p;
     p.setReadChannel(QProcess::StandardError);
-    p.start(korvex(), job(media("long.mp4"), {"-s", "1280x720", "-vcodec", "libx264", "-vpre", "veryslow",
-                                              "-acodec", "libfaac"},
-                          out));
+    p.start(korvex(),
+            job(media("long.mp4"),
+                {"-s", "1280x720", "-vcodec", "libx264", "-vpre", "veryslow", "-acodec", "libfaac"},
+                out));
     QVERIFY(p.waitForStarted());
     QByteArray seen;
     while (!seen.contains("time=") && p.waitForReadyRead(10000))
@@ -543,11 +625,14 @@ void TestKorvexJob::killTakesFfmpegAlong()
     p.kill();
     QVERIFY(p.waitForFinished(5000));
     // Gone, or dead and waiting for its new parent to collect it.
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(ffmpeg, 0) != 0
-                                 || QString::fromLatin1([&] {
-                                        QFile stat(QString("/proc/%1/stat").arg(ffmpeg));
-                                        return stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-                                    }()).section(") ", 1, 1).startsWith('Z'),
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(ffmpeg, 0) != 0 ||
+                                 QString::fromLatin1([&] {
+                                     QFile stat(QString("/proc/%1/stat").arg(ffmpeg));
+                                     return stat.open(QIODevice::ReadOnly) ? stat.readAll()
+                                                                           : QByteArray();
+                                 }())
+                                     .section(") ", 1, 1)
+                                     .startsWith('Z'),
                              5000);
     QVERIFY(!QFileInfo::exists(out));
     // The hidden file of the killed job is no output; the next job clears it away.
@@ -557,15 +642,15 @@ void TestKorvexJob::killTakesFfmpegAlong()
     QVERIFY(hiddenParts(folder).isEmpty());
 }
 
-void TestKorvexJob::survivesPauseAndResume()
-{
+void TestKorvexJob::survivesPauseAndResume() {
     const QString out = m_dir.filePath("paused.mp4");
     QProcess p;
     p.setReadChannel(QProcess::StandardError);
     // Started as the main program does: in a process group of its own, which
     // is stopped and continued as a whole.
     p.setChildProcessModifier([] { ::setpgid(0, 0); });
-    p.start(korvex(), job(media("long.mp4"), {"-s", "1280x720", "-vcodec", "libx264", "-acodec", "libfaac"}, out));
+    p.start(korvex(), job(media("long.mp4"),
+                          {"-s", "1280x720", "-vcodec", "libx264", "-acodec", "libfaac"}, out));
     QVERIFY(p.waitForStarted());
     const pid_t group = pid_t(p.processId());
     QVERIFY(group > 0); // kill(-0) would stop this test's own group

@@ -9,8 +9,7 @@ struct Run {
     QString text;
 };
 
-Run probe(const QString &path)
-{
+Run probe(const QString &path) {
     QProcess p;
     p.start(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex", {"-i", path});
     Run run;
@@ -21,21 +20,18 @@ Run probe(const QString &path)
     return run;
 }
 
-QString media(const QString &name)
-{
+QString media(const QString &name) {
     return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
 }
 
-bool isPositiveInteger(const QString &text)
-{
+bool isPositiveInteger(const QString &text) {
     bool ok = false;
     return text.toInt(&ok) > 0 && ok;
 }
 
 } // namespace
 
-class TestKorvexProbe : public QObject
-{
+class TestKorvexProbe : public QObject {
     Q_OBJECT
 
 private slots:
@@ -46,14 +42,12 @@ private slots:
     void turnsAwayWhatIsNotMedia();
 };
 
-void TestKorvexProbe::initTestCase()
-{
+void TestKorvexProbe::initTestCase() {
     QVERIFY(QFileInfo(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex").isExecutable());
     QVERIFY(QFileInfo::exists(media(".complete")));
 }
 
-void TestKorvexProbe::givesTheReaderEveryField_data()
-{
+void TestKorvexProbe::givesTheReaderEveryField_data() {
     QTest::addColumn<QString>("clip");
     QTest::addColumn<QString>("seconds");
     QTest::addColumn<QString>("videoCodec");
@@ -62,35 +56,151 @@ void TestKorvexProbe::givesTheReaderEveryField_data()
     QTest::addColumn<QString>("ratio");
     QTest::addColumn<QString>("audioCodec");
     const QString none;
-    QTest::newRow("mp4") << "av.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("avi") << "av.avi" << "2" << "mpeg4" << "320x240" << "25" << "1.333" << "mp3";
-    QTest::newRow("mkv") << "av.mkv" << "2" << "h264" << "320x240" << "25" << "1.333" << "vorbis";
-    QTest::newRow("flv, sound first") << "av.flv" << "2" << "flv1" << "320x240" << "25" << "1.333" << "mp3";
-    QTest::newRow("wmv") << "av.wmv" << "2" << "wmv2" << "320x240" << "25" << "1.333" << "wmav2";
-    QTest::newRow("mpg") << "av.mpg" << "2" << "mpeg2video" << "320x240" << "25" << "1.333" << "mp2";
-    QTest::newRow("mov") << "av.mov" << "2" << "mpeg4" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("wide") << "wide.mp4" << "2" << "h264" << "640x360" << "25" << "1.778" << "aac";
-    QTest::newRow("long") << "long.mp4" << "12" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("mp3") << "audio.mp3" << "2" << none << none << none << none << "mp3";
-    QTest::newRow("wav mono") << "audio.wav" << "2" << none << none << none << none << "pcm_s16le";
-    QTest::newRow("ogg") << "audio.ogg" << "2" << none << none << none << none << "vorbis";
-    QTest::newRow("m4a") << "audio.m4a" << "2" << none << none << none << none << "aac";
-    QTest::newRow("ac3 5.1") << "surround.ac3" << "2" << none << none << none << none << "ac3";
-    QTest::newRow("mp4 5.1") << "surround.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("picture only") << "video-only.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << none;
-    QTest::newRow("odd avi") << "odd.avi" << "2" << "mjpeg" << "175x97" << "25" << "1.804" << "pcm_s16le";
-    QTest::newRow("odd mp4") << "odd.mp4" << "2" << "h264" << "174x98" << "30" << "1.776" << none;
-    QTest::newRow("late start") << "offset.ts" << "2" << "mpeg2video" << "320x240" << "25" << "1.333" << "mp2";
-    QTest::newRow("blank") << "with space.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("single quote") << "quote'single.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("double quote") << "quote\"double.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
-    QTest::newRow("non-Latin") << "日本語 ファイル.mp4" << "2" << "h264" << "320x240" << "25" << "1.333" << "aac";
+    QTest::newRow("mp4") << "av.mp4"
+                         << "2"
+                         << "h264"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "aac";
+    QTest::newRow("avi") << "av.avi"
+                         << "2"
+                         << "mpeg4"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "mp3";
+    QTest::newRow("mkv") << "av.mkv"
+                         << "2"
+                         << "h264"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "vorbis";
+    QTest::newRow("flv, sound first") << "av.flv"
+                                      << "2"
+                                      << "flv1"
+                                      << "320x240"
+                                      << "25"
+                                      << "1.333"
+                                      << "mp3";
+    QTest::newRow("wmv") << "av.wmv"
+                         << "2"
+                         << "wmv2"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "wmav2";
+    QTest::newRow("mpg") << "av.mpg"
+                         << "2"
+                         << "mpeg2video"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "mp2";
+    QTest::newRow("mov") << "av.mov"
+                         << "2"
+                         << "mpeg4"
+                         << "320x240"
+                         << "25"
+                         << "1.333"
+                         << "aac";
+    QTest::newRow("wide") << "wide.mp4"
+                          << "2"
+                          << "h264"
+                          << "640x360"
+                          << "25"
+                          << "1.778"
+                          << "aac";
+    QTest::newRow("long") << "long.mp4"
+                          << "12"
+                          << "h264"
+                          << "320x240"
+                          << "25"
+                          << "1.333"
+                          << "aac";
+    QTest::newRow("mp3") << "audio.mp3"
+                         << "2" << none << none << none << none << "mp3";
+    QTest::newRow("wav mono") << "audio.wav"
+                              << "2" << none << none << none << none << "pcm_s16le";
+    QTest::newRow("ogg") << "audio.ogg"
+                         << "2" << none << none << none << none << "vorbis";
+    QTest::newRow("m4a") << "audio.m4a"
+                         << "2" << none << none << none << none << "aac";
+    QTest::newRow("ac3 5.1") << "surround.ac3"
+                             << "2" << none << none << none << none << "ac3";
+    QTest::newRow("mp4 5.1") << "surround.mp4"
+                             << "2"
+                             << "h264"
+                             << "320x240"
+                             << "25"
+                             << "1.333"
+                             << "aac";
+    QTest::newRow("picture only") << "video-only.mp4"
+                                  << "2"
+                                  << "h264"
+                                  << "320x240"
+                                  << "25"
+                                  << "1.333" << none;
+    QTest::newRow("odd avi") << "odd.avi"
+                             << "2"
+                             << "mjpeg"
+                             << "175x97"
+                             << "25"
+                             << "1.804"
+                             << "pcm_s16le";
+    QTest::newRow("odd mp4") << "odd.mp4"
+                             << "2"
+                             << "h264"
+                             << "174x98"
+                             << "30"
+                             << "1.776" << none;
+    QTest::newRow("late start") << "offset.ts"
+                                << "2"
+                                << "mpeg2video"
+                                << "320x240"
+                                << "25"
+                                << "1.333"
+                                << "mp2";
+    QTest::newRow("blank") << "with space.mp4"
+                           << "2"
+                           << "h264"
+                           << "320x240"
+                           << "25"
+                           << "1.333"
+                           << "aac";
+    QTest::newRow("single quote") << "quote'single.mp4"
+                                  << "2"
+                                  << "h264"
+                                  << "320x240"
+                                  << "25"
+                                  << "1.333"
+                                  << "aac";
+    QTest::newRow("double quote") << "quote\"double.mp4"
+                                  << "2"
+                                  << "h264"
+                                  << "320x240"
+                                  << "25"
+                                  << "1.333"
+                                  << "aac";
+    QTest::newRow("non-Latin") << "日本語 ファイル.mp4"
+                               << "2"
+                               << "h264"
+                               << "320x240"
+                               << "25"
+                               << "1.333"
+                               << "aac";
     // Damaged behind an intact header: the probe still describes it.
-    QTest::newRow("truncated") << "broken.mp4" << "12" << "h264" << "320x240" << "25" << "1.333" << "aac";
+    QTest::newRow("truncated") << "broken.mp4"
+                               << "12"
+                               << "h264"
+                               << "320x240"
+                               << "25"
+                               << "1.333"
+                               << "aac";
 }
 
-void TestKorvexProbe::givesTheReaderEveryField()
-{
+void TestKorvexProbe::givesTheReaderEveryField() {
     QFETCH(QString, clip);
     QFETCH(QString, seconds);
     QFETCH(QString, videoCodec);
@@ -108,7 +218,8 @@ void TestKorvexProbe::givesTheReaderEveryField()
     QCOMPARE(r.audioOnly, videoCodec.isEmpty());
     QCOMPARE(r.seconds, seconds);
     QCOMPARE(r.duration, QString("00:00:%1").arg(seconds.toInt(), 2, 10, QChar('0')));
-    QVERIFY2(qAbs(r.secondsExact.toDouble() - seconds.toDouble()) <= 0.1, qPrintable(r.secondsExact));
+    QVERIFY2(qAbs(r.secondsExact.toDouble() - seconds.toDouble()) <= 0.1,
+             qPrintable(r.secondsExact));
     QVERIFY2(isPositiveInteger(r.bitrate), qPrintable(run.text));
     QCOMPARE(r.videoCodec, videoCodec);
     QCOMPARE(r.frameSize, frameSize);
@@ -121,8 +232,7 @@ void TestKorvexProbe::givesTheReaderEveryField()
     }
 }
 
-void TestKorvexProbe::turnsAwayWhatIsNotMedia_data()
-{
+void TestKorvexProbe::turnsAwayWhatIsNotMedia_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
     QTest::newRow("text") << media("notmedia.mp4") << "Invalid data found when processing input";
@@ -131,8 +241,7 @@ void TestKorvexProbe::turnsAwayWhatIsNotMedia_data()
     QTest::newRow("folder") << media("") << "Is a directory";
 }
 
-void TestKorvexProbe::turnsAwayWhatIsNotMedia()
-{
+void TestKorvexProbe::turnsAwayWhatIsNotMedia() {
     QFETCH(QString, path);
     QFETCH(QString, message);
     const Run run = probe(path);
