@@ -1,0 +1,70 @@
+#pragma once
+
+#include <Qt>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The file list's small decisions, as plain functions of the list's texts and
+// check marks. The main window's slots read the widgets, ask these, and write
+// the answers back.
+namespace FileListRules {
+
+// File types the list never takes, whatever the transcoder would say of them
+// (pictures, scripts, documents, archives, programs; "" is a name without an
+// extension). Compared without regard to case.
+bool isRejectedExtension(const QString &extension);
+
+// The open dialog's file-type filter, one filter a line.
+QString openDialogFilter();
+
+// A combo text up to its first `stop` (the whole text when it has none):
+// "128K" gives "128", "25fps" with 'f' gives "25".
+QString textBefore(const QString &text, QChar stop);
+
+// name with the decimal number in front of its last "." (appended when it has
+// none): "clip.avi" and 3 give "clip3.avi".
+QString withNumberBeforeDot(const QString &name, int number);
+
+// The open dialog's rule against repeating an output name: only the rows that
+// were in the list before the operation count (their output names, in list
+// order), and the number used is their count.
+QString dialogOutputName(const QString &outputName, const QStringList &namesBefore);
+// The drop's rule: every row counts, and the number used is the row count.
+QString dropOutputName(const QString &outputName, const QStringList &names);
+
+// One row as the checked-row queries see it.
+struct CheckedRow {
+    bool checked = false; // Qt::Checked; a partly checked row is not checked
+    QString durationText; // the source duration column, "HH:MM:SS"
+};
+
+// Index of the last checked row; 0 when no row is checked.
+int lastCheckedRow(const QVector<CheckedRow> &rows);
+// Seconds of a duration text "H:M:S"; a text without two colons counts 0,
+// and a part that is not a number counts 0.
+int durationTextSeconds(const QString &text);
+int totalCheckedDuration(const QVector<CheckedRow> &rows);
+
+// The check-all box's look for n rows of which k are checked.
+Qt::CheckState checkAllState(int rows, int checked);
+
+// Which entries of the list's context menu can be used.
+struct ListMenuState {
+    bool addFiles = true;
+    bool remove = false;
+    bool clean = false;
+    bool selectAll = false;
+    bool fileInformation = false;
+};
+// rows: the list's row count; y: the request's height in the list's viewport;
+// convertEnabled: whether the Convert button can be used (it cannot during a
+// run, and then nothing but the file information is offered).
+ListMenuState listMenuState(int rows, int y, bool convertEnabled);
+
+// The ten values the editor tool is handed for a row, in command-line order:
+// crop left, top, right, bottom; saturation, brightness, contrast in percent;
+// trim start and end in seconds; and the fixed 20.
+QStringList editorValues(const QStringList &arguments, const QStringList &effects);
+
+} // namespace FileListRules

@@ -1,0 +1,176 @@
+#include <QtTest>
+
+#include "filelist/filelistrules.h"
+
+using namespace FileListRules;
+
+class tst_FileListRules : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rejectedExtensions_data();
+    void rejectedExtensions();
+    void openDialogFilterLines();
+    void textBeforeCutsAtFirst();
+    void outputNamesKeptApart_data();
+    void outputNamesKeptApart();
+    void checkedRowQueries();
+    void durationTexts_data();
+    void durationTexts();
+    void checkAllFollowsRows();
+    void contextMenuEntries();
+    void editorValuesFromRow();
+};
+
+void tst_FileListRules::rejectedExtensions_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("rejected");
+    QTest::newRow("jpg upper case") << "JPG" << true;
+    QTest::newRow("no extension") << "" << true;
+    QTest::newRow("script") << "avs" << true;
+    QTest::newRow("text") << "txt" << true;
+    QTest::newRow("png") << "png" << true;
+    QTest::newRow("mp4 upper case") << "MP4" << false;
+    QTest::newRow("mkv") << "mkv" << false;
+    QTest::newRow("jpeg is not on the list") << "jpeg" << false;
+}
+
+void tst_FileListRules::rejectedExtensions()
+{
+    QFETCH(QString, extension);
+    QFETCH(bool, rejected);
+    QCOMPARE(isRejectedExtension(extension), rejected);
+}
+
+void tst_FileListRules::openDialogFilterLines()
+{
+    const QStringList lines = openDialogFilter().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 19);
+    QCOMPARE(lines.first(), QStringLiteral("All Files (*.*)"));
+    QCOMPARE(lines.at(16), QStringLiteral("Matroska Video Files (*.mkv)"));
+    QCOMPARE(lines.last(), QStringLiteral("TOD Video Files (*.tod)"));
+    QVERIFY(!openDialogFilter().endsWith(QLatin1Char('\n')));
+}
+
+void tst_FileListRules::textBeforeCutsAtFirst()
+{
+    QCOMPARE(textBefore(QStringLiteral("128K"), QLatin1Char('K')), QStringLiteral("128"));
+    QCOMPARE(textBefore(QStringLiteral("25fps"), QLatin1Char('f')), QStringLiteral("25"));
+    QCOMPARE(textBefore(QStringLiteral("29.97"), QLatin1Char('f')), QStringLiteral("29.97"));
+    QCOMPARE(textBefore(QStringLiteral("Auto"), QLatin1Char('K')), QStringLiteral("Auto"));
+}
+
+void tst_FileListRules::outputNamesKeptApart_data()
+{
+    QTest::addColumn<bool>("drop");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("dialog, empty list") << false << "clip.avi" << QStringList() << "clip.avi";
+    QTest::newRow("dialog, x.mkv beside x.avi and y.avi")
+        << false << "x.avi" << QStringList{"x.avi", "y.avi"} << "x2.avi";
+    QTest::newRow("dialog, no clash") << false << "z.avi" << QStringList{"x.avi"} << "z.avi";
+    QTest::newRow("drop, second clip.avi")
+        << true << "clip.avi" << QStringList{"clip.avi"} << "clip1.avi";
+    // One pass: after the match the numbered name is compared further on.
+    QTest::newRow("drop, numbered name met later")
+        << true << "a.avi" << QStringList{"a.avi", "a3.avi", "b.avi"} << "a3.avi";
+    QTest::newRow("name with several dots")
+        << true << "a.b.avi" << QStringList{"a.b.avi"} << "a.b1.avi";
+}
+
+void tst_FileListRules::outputNamesKeptApart()
+{
+    QFETCH(bool, drop);
+    QFETCH(QString, name);
+    QFETCH(QStringList, names);
+    QFETCH(QString, expected);
+    QCOMPARE(drop ? dropOutputName(name, names) : dialogOutputName(name, names), expected);
+}
+
+void tst_FileListRules::checkedRowQueries()
+{
+    const QVector<CheckedRow> rows = {
+        {true, QStringLiteral("01:02:03")},
+        {false, QStringLiteral("02:00:00")},
+        {true, QStringLiteral("00:00:10")},
+        {false, QStringLiteral("00:00:10")},
+    };
+    QCOMPARE(lastCheckedRow(rows), 2);
+    QCOMPARE(totalCheckedDuration(rows), 3733);
+    QCOMPARE(lastCheckedRow({}), 0);
+    QCOMPARE(lastCheckedRow({{false, {}}, {false, {}}}), 0);
+    QCOMPARE(lastCheckedRow({{true, {}}, {false, {}}}), 0);
+    QCOMPARE(totalCheckedDuration({}), 0);
+}
+
+void tst_FileListRules::durationTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("full") << "01:02:03" << 3723;
+    QTest::newRow("hundred hours") << "100:00:00" << 360000;
+    QTest::newRow("one colon") << "1:2" << 0;
+    QTest::newRow("no colon") << "5" << 0;
+    QTest::newRow("not numbers") << "N/A, start" << 0;
+    QTest::newRow("parts that are not numbers") << "aa:01:bb" << 60;
+}
+
+void tst_FileListRules::durationTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    QCOMPARE(durationTextSeconds(text), seconds);
+}
+
+void tst_FileListRules::checkAllFollowsRows()
+{
+    QCOMPARE(checkAllState(0, 0), Qt::Checked);
+    QCOMPARE(checkAllState(3, 3), Qt::Checked);
+    QCOMPARE(checkAllState(3, 1), Qt::PartiallyChecked);
+    QCOMPARE(checkAllState(3, 0), Qt::Unchecked);
+}
+
+void tst_FileListRules::contextMenuEntries()
+{
+    // Below the last row: only adding.
+    ListMenuState below = listMenuState(2, 44, true);
+    QVERIFY(below.addFiles);
+    QVERIFY(!below.remove && !below.clean && !below.selectAll && !below.fileInformation);
+    // On a row.
+    ListMenuState onRow = listMenuState(2, 43, true);
+    QVERIFY(onRow.addFiles && onRow.remove && onRow.clean && onRow.selectAll
+            && onRow.fileInformation);
+    // On a row while a run converts: only the information.
+    ListMenuState running = listMenuState(2, 10, false);
+    QVERIFY(!running.addFiles && !running.remove && !running.clean && !running.selectAll);
+    QVERIFY(running.fileInformation);
+    // Empty list.
+    QVERIFY(listMenuState(0, 0, true).addFiles);
+    QVERIFY(!listMenuState(0, 0, true).remove);
+    QVERIFY(!listMenuState(0, 0, false).addFiles);
+}
+
+void tst_FileListRules::editorValuesFromRow()
+{
+    const QStringList neutral = {"1", "0", "1", "/a/clip.mp4", "/tmp/avsifile0.avs", ""};
+    const QStringList plain = {"-i", "/a/clip.mp4", "-y", "-acodec", "mp3", "/o/clip.avi"};
+    QCOMPARE(editorValues(plain, neutral),
+             QStringList({"0", "0", "0", "0", "0", "0", "0", "0", "-1", "20"}));
+    // Without an effect list the placeholders stand.
+    QCOMPARE(editorValues(plain, {}).mid(4, 3), QStringList({"1", "2", "3"}));
+
+    const QStringList edited = {"-ss", "5", "-t", "10", "-i", "/a/clip.mp4", "-cropleft", "8",
+                                "-cropbottom", "4", "-y", "-acodec", "mp3", "/o/clip.avi"};
+    const QStringList effects = {"10", "255", "0", "/a/clip.mp4", "/tmp/avsifile0.avs", ""};
+    QCOMPARE(editorValues(edited, effects),
+             QStringList({"8", "0", "0", "4", "100", "100", "-100", "5", "15", "20"}));
+    // A start kept as typed still gives its end.
+    const QStringList typed = {"-ss", "2.5", "-t", "3", "-i", "/a/c.mp4", "-y", "/o/c.avi"};
+    QCOMPARE(editorValues(typed, neutral).mid(7, 2), QStringList({"2.5", "5"}));
+}
+
+QTEST_APPLESS_MAIN(tst_FileListRules)
+#include "tst_filelistrules.moc"
