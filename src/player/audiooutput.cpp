@@ -29,14 +29,12 @@ std::atomic<bool> deviceMessageShown{false};
 std::mutex initErrorMutex;
 QString initError; // initErrorMutex; why SDL's audio did not start
 
-void messageOnce(PlayerState *is, const QString &text)
-{
+void messageOnce(PlayerState *is, const QString &text) {
     if (!is->audio_convert_message_shown.exchange(1))
         postPlayerMessage(text);
 }
 
-void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes)
-{
+void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
     const auto *samples = reinterpret_cast<const int16_t *>(data);
     int count = bytes / kBytesPerSample;
     std::lock_guard<std::mutex> lock(is->sample_ring_mutex);
@@ -54,8 +52,7 @@ void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes)
 
 } // namespace
 
-bool initPreviewAudio()
-{
+bool initPreviewAudio() {
     // SDL would otherwise turn SIGINT and SIGTERM into its own quit events,
     // which nobody reads here.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -73,14 +70,12 @@ bool initPreviewAudio()
     return true;
 }
 
-void quitPreviewAudio()
-{
+void quitPreviewAudio() {
     if (audioInitialised.exchange(false))
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-int openAudioDevice(PlayerState *is)
-{
+int openAudioDevice(PlayerState *is) {
     AVCodecContext *codec = is->audio_codec;
     SDL_AudioSpec wanted{};
     SDL_AudioSpec obtained{};
@@ -96,8 +91,8 @@ int openAudioDevice(PlayerState *is)
     if (wanted.freq > 0)
         device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
-        QString reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
-                                         : QStringLiteral("no sample rate");
+        QString reason =
+            wanted.freq > 0 ? QString::fromUtf8(SDL_GetError()) : QStringLiteral("no sample rate");
         if (!audioInitialised) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
             if (!initError.isEmpty())
@@ -115,15 +110,13 @@ int openAudioDevice(PlayerState *is)
     return 0;
 }
 
-void closeAudioDevice(PlayerState *is)
-{
+void closeAudioDevice(PlayerState *is) {
     const SDL_AudioDeviceID device = is->audio_device.exchange(0);
     if (device != 0)
         SDL_CloseAudioDevice(device);
 }
 
-void audioCallback(void *opaque, uint8_t *stream, int len)
-{
+void audioCallback(void *opaque, uint8_t *stream, int len) {
     auto *is = static_cast<PlayerState *>(opaque);
     is->audio_callback_time = av_gettime();
     // SDL2 hands the buffer over uninitialised.
@@ -148,35 +141,33 @@ void audioCallback(void *opaque, uint8_t *stream, int len)
         }
         const int index = is->audio_data_index;
         const int chunk = std::min(is->audio_data_size - index, len);
-        SDL_MixAudioFormat(stream, is->audio_data + index, AUDIO_S16SYS, Uint32(chunk),
-                           playVolume);
+        SDL_MixAudioFormat(stream, is->audio_data + index, AUDIO_S16SYS, Uint32(chunk), playVolume);
         len -= chunk;
         stream += chunk;
         is->audio_data_index = index + chunk;
     }
 }
 
-int convertAudioFrame(PlayerState *is, AVFrame *frame)
-{
-    const bool changed = !is->audio_convert_context || frame->format != is->audio_source_format
-                         || frame->sample_rate != is->audio_source_rate
-                         || av_channel_layout_compare(&frame->ch_layout,
-                                                      &is->audio_source_layout) != 0;
+int convertAudioFrame(PlayerState *is, AVFrame *frame) {
+    const bool changed =
+        !is->audio_convert_context || frame->format != is->audio_source_format ||
+        frame->sample_rate != is->audio_source_rate ||
+        av_channel_layout_compare(&frame->ch_layout, &is->audio_source_layout) != 0;
     if (changed) {
         swr_free(&is->audio_convert_context);
         AVChannelLayout out{};
         av_channel_layout_default(&out, is->audio_out_channels);
-        const int made = swr_alloc_set_opts2(&is->audio_convert_context, &out, AV_SAMPLE_FMT_S16,
-                                             is->audio_out_rate, &frame->ch_layout,
-                                             AVSampleFormat(frame->format), frame->sample_rate,
-                                             0, nullptr);
+        const int made = swr_alloc_set_opts2(
+            &is->audio_convert_context, &out, AV_SAMPLE_FMT_S16, is->audio_out_rate,
+            &frame->ch_layout, AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&out);
         if (made < 0 || swr_init(is->audio_convert_context) < 0) {
             swr_free(&is->audio_convert_context);
             const char *name = av_get_sample_fmt_name(AVSampleFormat(frame->format));
-            messageOnce(is, QStringLiteral("Cannot convert %1 sample format to %3 sample format\n")
-                                .arg(QString::fromLatin1(name ? name : "unknown"))
-                                .arg(QString::fromLatin1(av_get_sample_fmt_name(AV_SAMPLE_FMT_S16))));
+            messageOnce(is,
+                        QStringLiteral("Cannot convert %1 sample format to %3 sample format\n")
+                            .arg(QString::fromLatin1(name ? name : "unknown"))
+                            .arg(QString::fromLatin1(av_get_sample_fmt_name(AV_SAMPLE_FMT_S16))));
             return -1;
         }
         is->audio_source_format = frame->format;
@@ -207,15 +198,14 @@ int convertAudioFrame(PlayerState *is, AVFrame *frame)
     AVStream *stream = is->audio_stream;
     const int64_t stamp = frame->best_effort_timestamp;
     if (stamp != AV_NOPTS_VALUE && stream && frame->sample_rate > 0)
-        is->audio_pts = stamp * av_q2d(stream->time_base)
-                        + double(frame->nb_samples) / frame->sample_rate;
+        is->audio_pts =
+            stamp * av_q2d(stream->time_base) + double(frame->nb_samples) / frame->sample_rate;
     else if (is->audio_bytes_per_second > 0)
         is->audio_pts = is->audio_pts + double(bytes) / is->audio_bytes_per_second;
     return bytes;
 }
 
-int audioDecodeFrame(PlayerState *is)
-{
+int audioDecodeFrame(PlayerState *is) {
     AVCodecContext *codec = is->audio_codec;
     AVFrame *frame = is->audio_frame;
     AVPacket *packet = is->audio_packet;

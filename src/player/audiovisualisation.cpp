@@ -16,8 +16,7 @@ extern "C" {
 
 namespace AudioVisualisation {
 
-int transformBits(int height)
-{
+int transformBits(int height) {
     int bits = 1;
     while ((int64_t(1) << bits) < 2 * int64_t(height))
         ++bits;
@@ -25,8 +24,7 @@ int transformBits(int height)
 }
 
 int windowStart(int ringIndex, int ringSize, int pendingBytes, int channels, int sampleRate,
-                int64_t elapsedUs, int used)
-{
+                int64_t elapsedUs, int used) {
     int64_t delay = pendingBytes / (2 * channels);
     if (elapsedUs != 0)
         delay -= elapsedUs * sampleRate / 1000000;
@@ -39,8 +37,7 @@ int windowStart(int ringIndex, int ringSize, int pendingBytes, int channels, int
     return int(start);
 }
 
-void drawColumn(QImage &image, int column, const float *first, const float *second, int bins)
-{
+void drawColumn(QImage &image, int column, const float *first, const float *second, int bins) {
     const int height = image.height();
     if (column < 0 || column >= image.width())
         return;
@@ -63,8 +60,7 @@ void drawColumn(QImage &image, int column, const float *first, const float *seco
 
 using namespace AudioVisualisation;
 
-void drawAudioVisualisation(PlayerState *is)
-{
+void drawAudioVisualisation(PlayerState *is) {
     const int width = is->display_width;
     const int height = is->display_height;
     const int channels = is->audio_out_channels;
@@ -102,8 +98,8 @@ void drawAudioVisualisation(PlayerState *is)
 
     // The transform's SIMD code wants libavutil's alignment.
     const int shown = std::min(channels, 2);
-    auto *blocks = static_cast<FFTSample *>(av_malloc_array(size_t(shown) * used,
-                                                            sizeof(FFTSample)));
+    auto *blocks =
+        static_cast<FFTSample *>(av_malloc_array(size_t(shown) * used, sizeof(FFTSample)));
     if (!blocks)
         return;
     {
@@ -140,8 +136,7 @@ void drawAudioVisualisation(PlayerState *is)
         is->spectrum_column = is->display_left;
 }
 
-void releaseAudioVisualisation(PlayerState *is)
-{
+void releaseAudioVisualisation(PlayerState *is) {
     if (is->rdft_context)
         av_rdft_end(is->rdft_context);
     is->rdft_context = nullptr;

@@ -2,8 +2,7 @@
 
 namespace {
 
-int putNode(PacketQueue *q, AVPacket *packet, QueuedPacketKind kind)
-{
+int putNode(PacketQueue *q, AVPacket *packet, QueuedPacketKind kind) {
     auto *node = new (std::nothrow) PacketNode;
     if (!node)
         return -1;
@@ -31,15 +30,13 @@ int putNode(PacketQueue *q, AVPacket *packet, QueuedPacketKind kind)
     return 0;
 }
 
-void freeNode(PacketNode *node)
-{
+void freeNode(PacketNode *node) {
     av_packet_free(&node->packet);
     delete node;
 }
 
 // Runs with the mutex held and the queue not empty.
-void takeFirst(PacketQueue *q, AVPacket *packet, QueuedPacket *info)
-{
+void takeFirst(PacketQueue *q, AVPacket *packet, QueuedPacket *info) {
     PacketNode *node = q->first;
     q->first = node->next;
     if (!q->first)
@@ -58,8 +55,7 @@ void takeFirst(PacketQueue *q, AVPacket *packet, QueuedPacket *info)
 
 } // namespace
 
-int packetQueueInit(PacketQueue *q)
-{
+int packetQueueInit(PacketQueue *q) {
     packetQueueFlush(q);
     {
         std::lock_guard<std::mutex> lock(q->mutex);
@@ -71,25 +67,21 @@ int packetQueueInit(PacketQueue *q)
     return packetQueuePutFlush(q);
 }
 
-int packetQueuePut(PacketQueue *q, AVPacket *packet)
-{
+int packetQueuePut(PacketQueue *q, AVPacket *packet) {
     if (!packet)
         return -1;
     return putNode(q, packet, QueuedPacketKind::Data);
 }
 
-int packetQueuePutFlush(PacketQueue *q)
-{
+int packetQueuePutFlush(PacketQueue *q) {
     return putNode(q, nullptr, QueuedPacketKind::Flush);
 }
 
-int packetQueuePutDrain(PacketQueue *q)
-{
+int packetQueuePutDrain(PacketQueue *q) {
     return putNode(q, nullptr, QueuedPacketKind::Drain);
 }
 
-int packetQueueGet(PacketQueue *q, AVPacket *packet, QueuedPacket *info)
-{
+int packetQueueGet(PacketQueue *q, AVPacket *packet, QueuedPacket *info) {
     std::unique_lock<std::mutex> lock(q->mutex);
     for (;;) {
         if (q->abort_requested)
@@ -103,8 +95,7 @@ int packetQueueGet(PacketQueue *q, AVPacket *packet, QueuedPacket *info)
 }
 
 int packetQueueGetTimed(PacketQueue *q, AVPacket *packet, QueuedPacket *info,
-                        std::chrono::microseconds timeout)
-{
+                        std::chrono::microseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::unique_lock<std::mutex> lock(q->mutex);
     for (;;) {
@@ -114,14 +105,13 @@ int packetQueueGetTimed(PacketQueue *q, AVPacket *packet, QueuedPacket *info,
             takeFirst(q, packet, info);
             return 1;
         }
-        if (q->cond.wait_until(lock, deadline) == std::cv_status::timeout && !q->first
-            && !q->abort_requested)
+        if (q->cond.wait_until(lock, deadline) == std::cv_status::timeout && !q->first &&
+            !q->abort_requested)
             return 0;
     }
 }
 
-void packetQueueFlush(PacketQueue *q)
-{
+void packetQueueFlush(PacketQueue *q) {
     std::lock_guard<std::mutex> lock(q->mutex);
     PacketNode *node = q->first;
     while (node) {
@@ -136,28 +126,24 @@ void packetQueueFlush(PacketQueue *q)
     q->serial += 1;
 }
 
-void packetQueueAbort(PacketQueue *q)
-{
+void packetQueueAbort(PacketQueue *q) {
     std::lock_guard<std::mutex> lock(q->mutex);
     q->abort_requested = 1;
     q->cond.notify_all();
 }
 
-void packetQueueDestroy(PacketQueue *q)
-{
+void packetQueueDestroy(PacketQueue *q) {
     packetQueueFlush(q);
     std::lock_guard<std::mutex> lock(q->mutex);
     q->initialised = false;
 }
 
-void packetQueueMarkFinished(PacketQueue *q, int serial)
-{
+void packetQueueMarkFinished(PacketQueue *q, int serial) {
     std::lock_guard<std::mutex> lock(q->mutex);
     q->finished_serial = serial;
 }
 
-bool packetQueueIsFinished(PacketQueue *q)
-{
+bool packetQueueIsFinished(PacketQueue *q) {
     std::lock_guard<std::mutex> lock(q->mutex);
     return q->initialised && !q->first && q->finished_serial == q->serial;
 }

@@ -16,7 +16,7 @@ extern "C" {
 enum class QueuedPacketKind {
     Data,
     Flush,
-    Drain
+    Drain,
 };
 
 struct PacketNode {

@@ -18,31 +18,26 @@ extern "C" {
 
 using namespace PlayerTiming;
 
-double playerNow()
-{
+double playerNow() {
     return av_gettime() / 1000000.0;
 }
 
-double audioClock(PlayerState *is)
-{
+double audioClock(PlayerState *is) {
     return audioClockAt(is->audio_pts, is->audio_data_size, is->audio_data_index,
                         is->audio_stream ? is->audio_bytes_per_second.load() : 0);
 }
 
-double videoClock(PlayerState *is, PlayerClock now)
-{
+double videoClock(PlayerState *is, PlayerClock now) {
     if (is->paused)
         return is->shown_pts;
     return is->shown_pts_drift + now();
 }
 
-double masterClock(PlayerState *is, PlayerClock now)
-{
+double masterClock(PlayerState *is, PlayerClock now) {
     return is->audio_stream ? audioClock(is) : videoClock(is, now);
 }
 
-void togglePlayerPause(PlayerState *is, PlayerClock now)
-{
+void togglePlayerPause(PlayerState *is, PlayerClock now) {
     if (!is)
         return;
     if (is->paused) {
@@ -50,7 +45,7 @@ void togglePlayerPause(PlayerState *is, PlayerClock now)
         {
             std::lock_guard<std::mutex> lock(is->picture_mutex);
             is->schedule.frame_timer += resumeShift(resumedAt, is->shown_pts, is->shown_pts_drift,
-                                           is->shown_pts_pinned, is->pause_started_at);
+                                                    is->shown_pts_pinned, is->pause_started_at);
         }
         if (is->shown_pts_pinned && is->read_pause_result != AVERROR(ENOSYS))
             is->shown_pts = now() + is->shown_pts_drift;
@@ -66,8 +61,7 @@ namespace {
 
 // Frees subtitles whose time has passed (at most one a turn), or all of them
 // when the subtitle stream changed.
-void expireSubpictures(PlayerState *is)
-{
+void expireSubpictures(PlayerState *is) {
     if (is->subtitle_stream_changed) {
         std::lock_guard<std::mutex> lock(is->subpicture_mutex);
         while (is->subpicture_count != 0) {
@@ -88,13 +82,12 @@ void expireSubpictures(PlayerState *is)
     if (count <= 0)
         return;
     SubtitlePicture *sp = &is->subpictures[is->subpicture_read_index];
-    SubtitlePicture *sp2 = count > 1 ? &is->subpictures[(is->subpicture_read_index + 1)
-                                                        % kSubpictureQueueSize]
-                                     : nullptr;
+    SubtitlePicture *sp2 =
+        count > 1 ? &is->subpictures[(is->subpicture_read_index + 1) % kSubpictureQueueSize]
+                  : nullptr;
     const double shown = is->shown_pts;
-    const bool expired =
-        shown > sp->pts + sp->subtitle.end_display_time / 1000.0
-        || (sp2 && shown > sp2->pts + sp2->subtitle.start_display_time / 1000.0);
+    const bool expired = shown > sp->pts + sp->subtitle.end_display_time / 1000.0 ||
+                         (sp2 && shown > sp2->pts + sp2->subtitle.start_display_time / 1000.0);
     if (!expired)
         return;
     freeSubpicture(sp);
@@ -104,8 +97,7 @@ void expireSubpictures(PlayerState *is)
     is->subpicture_cond.notify_all();
 }
 
-void releaseShownPicture(PlayerState *is)
-{
+void releaseShownPicture(PlayerState *is) {
     is->picture_read_index = (is->picture_read_index + 1) % kPictureQueueSize;
     std::lock_guard<std::mutex> lock(is->picture_mutex);
     --is->picture_count;
@@ -114,8 +106,7 @@ void releaseShownPicture(PlayerState *is)
 
 // Returns false when the picture at the head of the queue is not due yet:
 // that turn then changes nothing, not even the published position.
-bool showDuePicture(PlayerState *is, PlayerClock now)
-{
+bool showDuePicture(PlayerState *is, PlayerClock now) {
     for (;;) {
         PreviewPicture *vp;
         {
@@ -164,8 +155,7 @@ bool showDuePicture(PlayerState *is, PlayerClock now)
     }
 }
 
-void publishPosition(PlayerState *is, PlayerClock now)
-{
+void publishPosition(PlayerState *is, PlayerClock now) {
     const int64_t t = std::llround(now() * 1000000.0);
     if (!positionUpdateDue(is->last_position_update, t))
         return;
@@ -179,8 +169,7 @@ void publishPosition(PlayerState *is, PlayerClock now)
 
 } // namespace
 
-void refreshVideo(PlayerState *is, PlayerClock now)
-{
+void refreshVideo(PlayerState *is, PlayerClock now) {
     if (is->video_stream) {
         if (!showDuePicture(is, now))
             return;
@@ -189,8 +178,7 @@ void refreshVideo(PlayerState *is, PlayerClock now)
     publishPosition(is, now);
 }
 
-void displayVideoFrame(PlayerState *is)
-{
+void displayVideoFrame(PlayerState *is) {
     if (is->audio_stream && is->audio_display_mode != 0) {
         drawAudioVisualisation(is);
         return;

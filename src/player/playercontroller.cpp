@@ -9,21 +9,17 @@
 #include "player/playervalues.h"
 #include "player/previewplayer.h"
 
-PlayerController *PlayerController::instance()
-{
+PlayerController *PlayerController::instance() {
     static PlayerController *controller = new PlayerController;
     return controller;
 }
 
-PlayerController::PlayerController(QObject *parent)
-    : QObject(parent)
-{
+PlayerController::PlayerController(QObject *parent) : QObject(parent) {
     if (QCoreApplication *app = QCoreApplication::instance())
         moveToThread(app->thread());
 }
 
-void PlayerController::post(Event event)
-{
+void PlayerController::post(Event event) {
     bool wake = false;
     {
         std::lock_guard<std::mutex> lock(m_mailboxMutex);
@@ -37,33 +33,27 @@ void PlayerController::post(Event event)
         QMetaObject::invokeMethod(this, "deliverPending", Qt::QueuedConnection);
 }
 
-void PlayerController::postRefresh(quint64 playerId)
-{
+void PlayerController::postRefresh(quint64 playerId) {
     post({EventKind::Refresh, playerId, QString()});
 }
 
-void PlayerController::postQuit(quint64 playerId)
-{
+void PlayerController::postQuit(quint64 playerId) {
     post({EventKind::Quit, playerId, QString()});
 }
 
-void PlayerController::postMessage(const QString &text)
-{
+void PlayerController::postMessage(const QString &text) {
     post({EventKind::Message, 0, text});
 }
 
-void PlayerController::startLoop()
-{
+void PlayerController::startLoop() {
     m_loopRunning = true;
 }
 
-bool PlayerController::isLoopRunning() const
-{
+bool PlayerController::isLoopRunning() const {
     return m_loopRunning;
 }
 
-void PlayerController::deliverPending()
-{
+void PlayerController::deliverPending() {
     std::vector<Event> events;
     {
         std::lock_guard<std::mutex> lock(m_mailboxMutex);
@@ -86,8 +76,7 @@ void PlayerController::deliverPending()
     }
 }
 
-void PlayerController::handleRefresh(quint64 playerId)
-{
+void PlayerController::handleRefresh(quint64 playerId) {
     PlayerState *is = currentPlayerState;
     // A refresh of a player closed meanwhile.
     if (!is || is->player_id != playerId)
@@ -105,8 +94,7 @@ void PlayerController::handleRefresh(quint64 playerId)
     is->refresh_pending = 0;
 }
 
-void PlayerController::handleQuit(quint64 playerId)
-{
+void PlayerController::handleQuit(quint64 playerId) {
     PlayerState *is = currentPlayerState;
     if (!is || is->player_id != playerId)
         return;
@@ -115,7 +103,6 @@ void PlayerController::handleQuit(quint64 playerId)
     emit playerFailed();
 }
 
-void postPlayerMessage(const QString &text)
-{
+void postPlayerMessage(const QString &text) {
     PlayerController::instance()->postMessage(text);
 }

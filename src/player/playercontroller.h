@@ -10,8 +10,7 @@
 // widgets: the refresh thread's "refresh" and the read thread's "quit" and
 // messages go into a mailbox that the GUI thread empties through a queued
 // call. One refresh per player is outstanding at a time (refresh_pending).
-class PlayerController : public QObject
-{
+class PlayerController : public QObject {
     Q_OBJECT
 
 public:
@@ -47,7 +46,7 @@ private:
     enum class EventKind {
         Refresh,
         Quit,
-        Message
+        Message,
     };
     struct Event {
         EventKind kind;

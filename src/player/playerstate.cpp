@@ -5,8 +5,7 @@
 
 PlayerState::PlayerState() = default;
 
-PlayerState::~PlayerState()
-{
+PlayerState::~PlayerState() {
     for (SubtitlePicture &sp : subpictures)
         freeSubpicture(&sp);
     sws_freeContext(scaler);

@@ -130,7 +130,7 @@ struct PlayerState {
     AVCodecContext *subtitle_codec = nullptr;
     PacketQueue subtitle_queue;
     SubtitlePicture subpictures[kSubpictureQueueSize];
-    int subpicture_count = 0; // subpicture_mutex
+    int subpicture_count = 0;       // subpicture_mutex
     int subpicture_read_index = 0;  // GUI thread
     int subpicture_write_index = 0; // subtitle thread
     std::mutex subpicture_mutex;
@@ -161,16 +161,16 @@ struct PlayerState {
     SwsContext *scaler = nullptr;         // video thread
     SwsContext *capture_scaler = nullptr; // video thread
 
-    QByteArray file_name;  // as handed to libavformat
-    QString display_name;  // as the user knows it, for messages
+    QByteArray file_name; // as handed to libavformat
+    QString display_name; // as the user knows it, for messages
     int display_width = 0;
     int display_height = 0;
     int display_left = 0;
     int display_top = 0;
 
     PlayerTiming::StampTracker stamps; // video thread
-    float skip_ratio = 1.0f; // picture_mutex
-    float skip_counter = 0.0f; // video thread
+    float skip_ratio = 1.0f;           // picture_mutex
+    float skip_counter = 0.0f;         // video thread
 
     std::atomic<int> refresh_pending{0};
     // Time of the last position update, in microseconds (GUI thread).

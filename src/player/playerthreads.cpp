@@ -10,8 +10,7 @@ namespace {
 std::mutex registryMutex;
 std::map<quint64, int> liveThreads; // registryMutex
 
-void changeCount(quint64 playerId, int change)
-{
+void changeCount(quint64 playerId, int change) {
     std::lock_guard<std::mutex> lock(registryMutex);
     int &count = liveThreads[playerId];
     count += change;
@@ -21,8 +20,7 @@ void changeCount(quint64 playerId, int change)
 
 } // namespace
 
-void startPlayerThread(std::thread &handle, PlayerState *is, void (*body)(PlayerState *))
-{
+void startPlayerThread(std::thread &handle, PlayerState *is, void (*body)(PlayerState *)) {
     const quint64 playerId = is->player_id;
     changeCount(playerId, 1);
     handle = std::thread([is, body, playerId] {
@@ -31,15 +29,13 @@ void startPlayerThread(std::thread &handle, PlayerState *is, void (*body)(Player
     });
 }
 
-int livePlayerThreads(quint64 playerId)
-{
+int livePlayerThreads(quint64 playerId) {
     std::lock_guard<std::mutex> lock(registryMutex);
     const auto it = liveThreads.find(playerId);
     return it == liveThreads.end() ? 0 : it->second;
 }
 
-int livePlayerThreads()
-{
+int livePlayerThreads() {
     std::lock_guard<std::mutex> lock(registryMutex);
     int total = 0;
     for (const auto &entry : liveThreads)

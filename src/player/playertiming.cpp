@@ -15,20 +15,17 @@ constexpr double kMicroseconds = 1000000.0;
 constexpr double kFallbackFrameRate = 25.0;
 } // namespace
 
-double audioClockAt(double audioPts, int dataSize, int dataIndex, int bytesPerSecond)
-{
+double audioClockAt(double audioPts, int dataSize, int dataIndex, int bytesPerSecond) {
     if (bytesPerSecond == 0)
         return audioPts;
     return audioPts - double(dataSize - dataIndex) / bytesPerSecond;
 }
 
-double videoClockAt(bool paused, double shownPts, double shownPtsDrift, double now)
-{
+double videoClockAt(bool paused, double shownPts, double shownPtsDrift, double now) {
     return paused ? shownPts : shownPtsDrift + now;
 }
 
-double correctedDelay(double delay, double diff)
-{
+double correctedDelay(double delay, double diff) {
     const double threshold = std::max(kMinSyncThreshold, delay);
     if (std::fabs(diff) >= kNoSyncThreshold)
         return delay;
@@ -40,8 +37,7 @@ double correctedDelay(double delay, double diff)
 }
 
 double targetClock(FrameSchedule &schedule, double pts, bool hasAudio, double videoClock,
-                   double masterClock)
-{
+                   double masterClock) {
     double delay = pts - schedule.last_frame_pts;
     if (delay > 0.0 && delay < kMaxFrameDelay)
         schedule.last_frame_delay = delay;
@@ -56,8 +52,7 @@ double targetClock(FrameSchedule &schedule, double pts, bool hasAudio, double vi
     return schedule.frame_timer;
 }
 
-void resetSchedule(FrameSchedule &schedule, double now)
-{
+void resetSchedule(FrameSchedule &schedule, double now) {
     // So far in the future that the first delay comes out negative and falls
     // back to the last accepted one.
     schedule.last_frame_pts = 9223372036854775808.0;
@@ -65,8 +60,7 @@ void resetSchedule(FrameSchedule &schedule, double now)
     schedule.frame_timer = now;
 }
 
-bool skipPicture(float &skipCounter, float skipRatio)
-{
+bool skipPicture(float &skipCounter, float skipRatio) {
     skipCounter += 1.0f;
     if (skipCounter < skipRatio)
         return true;
@@ -74,24 +68,20 @@ bool skipPicture(float &skipCounter, float skipRatio)
     return false;
 }
 
-float lowerSkipRatio(float skipRatio)
-{
+float lowerSkipRatio(float skipRatio) {
     return std::max(kMinSkipRatio, skipRatio * kSkipRatioShrink);
 }
 
-StampTracker::StampTracker()
-{
+StampTracker::StampTracker() {
     reset();
 }
 
-void StampTracker::reset()
-{
+void StampTracker::reset() {
     last_pts_seen = AV_NOPTS_VALUE;
     last_dts_seen = AV_NOPTS_VALUE;
 }
 
-int64_t choosePictureStamp(StampTracker &tracker, int64_t carriedPts, int64_t dts)
-{
+int64_t choosePictureStamp(StampTracker &tracker, int64_t carriedPts, int64_t dts) {
     if (dts != AV_NOPTS_VALUE) {
         if (dts <= tracker.last_dts_seen)
             ++tracker.faulty_dts_count;
@@ -102,30 +92,27 @@ int64_t choosePictureStamp(StampTracker &tracker, int64_t carriedPts, int64_t dt
             ++tracker.faulty_pts_count;
         tracker.last_pts_seen = carriedPts;
     }
-    if (carriedPts != AV_NOPTS_VALUE
-        && (tracker.faulty_pts_count < tracker.faulty_dts_count || dts == AV_NOPTS_VALUE))
+    if (carriedPts != AV_NOPTS_VALUE &&
+        (tracker.faulty_pts_count < tracker.faulty_dts_count || dts == AV_NOPTS_VALUE))
         return carriedPts;
     if (dts != AV_NOPTS_VALUE)
         return dts;
     return 0;
 }
 
-double frameDelay(double frameRate, int repeatPict)
-{
+double frameDelay(double frameRate, int repeatPict) {
     const double period = 1.0 / (frameRate > 0.0 ? frameRate : kFallbackFrameRate);
     return period + repeatPict * (period * 0.5);
 }
 
 double resumeShift(double now, double shownPts, double shownPtsDrift, bool pinned,
-                   double pauseStartedAt)
-{
+                   double pauseStartedAt) {
     if (pinned)
         return now + shownPtsDrift - shownPts;
     return pauseStartedAt > 0.0 ? std::max(0.0, now - pauseStartedAt) : 0.0;
 }
 
-double publishedPosition(bool hasAudio, bool hasVideo, double audioClock, double videoClock)
-{
+double publishedPosition(bool hasAudio, bool hasVideo, double audioClock, double videoClock) {
     const double master = hasAudio ? audioClock : videoClock;
     if (hasAudio && hasVideo) {
         const double lead = audioClock - videoClock;
@@ -135,31 +122,27 @@ double publishedPosition(bool hasAudio, bool hasVideo, double audioClock, double
     return master;
 }
 
-bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs)
-{
+bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs) {
     if (lastUpdateUs == 0)
         return true;
     const int64_t elapsed = nowUs - lastUpdateUs;
     return elapsed >= kPositionUpdateIntervalUs;
 }
 
-double displayPosition(double position, int64_t startTime)
-{
+double displayPosition(double position, int64_t startTime) {
     if (startTime != AV_NOPTS_VALUE && startTime >= int64_t(kMicroseconds))
         return position - double(startTime / int64_t(kMicroseconds));
     return position;
 }
 
-int durationSeconds(int64_t duration)
-{
+int durationSeconds(int64_t duration) {
     if (duration == AV_NOPTS_VALUE || duration <= 0)
         return 0;
     const int64_t seconds = duration / int64_t(kMicroseconds);
     return int(std::min<int64_t>(seconds, std::numeric_limits<int>::max()));
 }
 
-int sliderPercent(double position, int64_t duration)
-{
+int sliderPercent(double position, int64_t duration) {
     const int seconds = durationSeconds(duration);
     if (seconds <= 0 || !std::isfinite(position))
         return 0;
@@ -167,8 +150,7 @@ int sliderPercent(double position, int64_t duration)
     return int(std::clamp(std::trunc(percent), 0.0, 100.0));
 }
 
-int64_t sliderSeekTarget(int value, int64_t duration, int64_t startTime)
-{
+int64_t sliderSeekTarget(int value, int64_t duration, int64_t startTime) {
     const double span = duration == AV_NOPTS_VALUE || duration < 0 ? 0.0 : double(duration);
     int64_t target = int64_t(std::trunc(value / 100.0 * span));
     if (startTime != AV_NOPTS_VALUE)
@@ -180,8 +162,7 @@ int64_t sliderSeekTarget(int value, int64_t duration, int64_t startTime)
 
 namespace PreviewGeometry {
 
-QSize previewPictureSize(const QSize &source, const QSize &box)
-{
+QSize previewPictureSize(const QSize &source, const QSize &box) {
     if (source.width() <= 0 || source.height() <= 0)
         return box;
     if (box.width() <= 0 || box.height() <= 0)
@@ -195,8 +176,7 @@ QSize previewPictureSize(const QSize &source, const QSize &box)
     return box;
 }
 
-QRectF previewTargetRect(const QSize &frame, const QRectF &box)
-{
+QRectF previewTargetRect(const QSize &frame, const QRectF &box) {
     QRectF target = box;
     if (frame.width() <= 0 || frame.height() <= 0)
         return target;

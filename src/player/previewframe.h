@@ -8,8 +8,7 @@
 // (through the display step) and the visualisation replace it whole; the
 // window takes a shallow copy. The lock keeps the paint from ever seeing a
 // half-replaced image.
-class PreviewFrame
-{
+class PreviewFrame {
 public:
     QImage image() const;
     void setImage(const QImage &image);

@@ -15,13 +15,11 @@ quint64 lastPlayerId = 0; // GUI thread
 
 // Local paths go to libavformat through the file protocol, so that a name
 // such as "concat:x.mp4" or "-x.mp4" is read as the file it is.
-QByteArray inputName(const QString &fileName)
-{
+QByteArray inputName(const QString &fileName) {
     return QByteArrayLiteral("file:") + QFile::encodeName(QFileInfo(fileName).absoluteFilePath());
 }
 
-void showBlackPicture(const QSize &size)
-{
+void showBlackPicture(const QSize &size) {
     QImage black(size.isValid() && !size.isEmpty() ? size : QSize(1, 1), QImage::Format_RGB32);
     black.fill(Qt::black);
     previewFrame.setImage(std::move(black));
@@ -29,8 +27,7 @@ void showBlackPicture(const QSize &size)
 
 } // namespace
 
-int playFile(const QString &fileName, const QSize &previewSize)
-{
+int playFile(const QString &fileName, const QSize &previewSize) {
     PlayerController *controller = PlayerController::instance();
     closePlayer();
     showBlackPicture(previewSize);
@@ -54,8 +51,7 @@ int playFile(const QString &fileName, const QSize &previewSize)
     return 0;
 }
 
-void closePlayer()
-{
+void closePlayer() {
     PlayerState *is = currentPlayerState;
     if (!is)
         return;
@@ -68,36 +64,30 @@ void closePlayer()
     delete is;
 }
 
-void shutdownPlayer()
-{
+void shutdownPlayer() {
     closePlayer();
     quitPreviewAudio();
 }
 
-void closePlayerAudio()
-{
+void closePlayerAudio() {
     if (PlayerState *is = currentPlayerState)
         closeAudioDevice(is);
 }
 
-bool isPlayerRunning()
-{
+bool isPlayerRunning() {
     return interruptPlayerState != nullptr;
 }
 
-bool isPlayerOpen()
-{
+bool isPlayerOpen() {
     return currentPlayerState != nullptr;
 }
 
-bool isPlayerPaused()
-{
+bool isPlayerPaused() {
     PlayerState *is = currentPlayerState;
     return is && is->paused;
 }
 
-bool requestSeek(PlayerState *is, int64_t target)
-{
+bool requestSeek(PlayerState *is, int64_t target) {
     if (!is || is->seek_pending)
         return false;
     is->seek_target = target;
@@ -107,17 +97,15 @@ bool requestSeek(PlayerState *is, int64_t target)
     return true;
 }
 
-bool seekToSliderValue(int value)
-{
+bool seekToSliderValue(int value) {
     PlayerState *is = currentPlayerState;
     if (!is || !is->format_context)
         return false;
-    return requestSeek(is, PlayerTiming::sliderSeekTarget(value, is->media_duration,
-                                                          is->media_start_time));
+    return requestSeek(
+        is, PlayerTiming::sliderSeekTarget(value, is->media_duration, is->media_start_time));
 }
 
-PreviewPosition previewPosition()
-{
+PreviewPosition previewPosition() {
     PreviewPosition position;
     PlayerState *is = currentPlayerState;
     if (!is || !is->format_context)
@@ -129,8 +117,7 @@ PreviewPosition previewPosition()
     return position;
 }
 
-void paintPreview(QPainter &painter, const QRectF &box)
-{
+void paintPreview(QPainter &painter, const QRectF &box) {
     repaintArmed = 1;
     const QImage image = previewFrame.image();
     if (image.isNull())

@@ -84,7 +84,7 @@ bool seekToSliderValue(int value);
 
 // What the position poll shows.
 struct PreviewPosition {
-    bool valid = false;  // a player is open and its file is open
+    bool valid = false;   // a player is open and its file is open
     double seconds = 0.0; // position, the start time's whole seconds taken off
     int percent = 0;      // slider value, 0 for an unknown or short duration
     int durationSeconds = 0;

@@ -30,26 +30,22 @@ constexpr auto kRefreshInterval = std::chrono::milliseconds(5);
 constexpr auto kVisualisationRefreshInterval = std::chrono::milliseconds(20);
 constexpr int kErrorConcealment = FF_EC_GUESS_MVS | FF_EC_DEBLOCK;
 
-QString errorText(int error)
-{
+QString errorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
     return QString::fromUtf8(text);
 }
 
-void sleepFor(std::chrono::milliseconds interval)
-{
+void sleepFor(std::chrono::milliseconds interval) {
     std::this_thread::sleep_for(interval);
 }
 
 // Cover art comes as a one-picture video stream; such a file is sound only.
-bool isAttachedPicture(const AVStream *stream)
-{
+bool isAttachedPicture(const AVStream *stream) {
     return (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
 }
 
-int chooseVideoStream(AVFormatContext *ic)
-{
+int chooseVideoStream(AVFormatContext *ic) {
     int best = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (best >= 0 && !isAttachedPicture(ic->streams[best]))
         return best;
@@ -61,8 +57,7 @@ int chooseVideoStream(AVFormatContext *ic)
     return -1;
 }
 
-int chooseSubtitleStream(AVFormatContext *ic)
-{
+int chooseSubtitleStream(AVFormatContext *ic) {
     for (unsigned int i = 0; i < ic->nb_streams; ++i) {
         if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
             return int(i);
@@ -70,22 +65,20 @@ int chooseSubtitleStream(AVFormatContext *ic)
     return -1;
 }
 
-bool queuesFull(PlayerState *is)
-{
+bool queuesFull(PlayerState *is) {
     const bool audio = is->audio_stream != nullptr;
     const bool video = is->video_stream != nullptr;
     const bool subtitle = is->subtitle_stream != nullptr;
-    const int total = is->audio_queue.byte_size + is->video_queue.byte_size
-                      + is->subtitle_queue.byte_size;
+    const int total =
+        is->audio_queue.byte_size + is->video_queue.byte_size + is->subtitle_queue.byte_size;
     if (total > kQueuesFullBytes)
         return true;
-    return (!audio || is->audio_queue.byte_size > kAudioQueueEnoughBytes)
-           && (!video || is->video_queue.packet_count > kQueueEnoughPackets)
-           && (!subtitle || is->subtitle_queue.packet_count > kQueueEnoughPackets);
+    return (!audio || is->audio_queue.byte_size > kAudioQueueEnoughBytes) &&
+           (!video || is->video_queue.packet_count > kQueueEnoughPackets) &&
+           (!subtitle || is->subtitle_queue.packet_count > kQueueEnoughPackets);
 }
 
-void performSeek(PlayerState *is, AVFormatContext *ic)
-{
+void performSeek(PlayerState *is, AVFormatContext *ic) {
     const int64_t target = is->seek_target;
     const int flags = is->seek_flags;
     const int result = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags);
@@ -110,8 +103,7 @@ void performSeek(PlayerState *is, AVFormatContext *ic)
 
 // The decoders are told once that nothing more comes, so that they hand out
 // the pictures and sound they still hold.
-void queueDrainMarkers(PlayerState *is)
-{
+void queueDrainMarkers(PlayerState *is) {
     if (is->audio_stream)
         packetQueuePutDrain(&is->audio_queue);
     if (is->video_stream)
@@ -120,8 +112,7 @@ void queueDrainMarkers(PlayerState *is)
     is->eof_reached = 1;
 }
 
-void dispatchPacket(PlayerState *is, AVPacket *packet)
-{
+void dispatchPacket(PlayerState *is, AVPacket *packet) {
     const int index = packet->stream_index;
     if (index == is->audio_stream_index)
         packetQueuePut(&is->audio_queue, packet);
@@ -132,8 +123,7 @@ void dispatchPacket(PlayerState *is, AVPacket *packet)
     av_packet_unref(packet);
 }
 
-void readPackets(PlayerState *is, AVFormatContext *ic)
-{
+void readPackets(PlayerState *is, AVFormatContext *ic) {
     AVPacket *packet = av_packet_alloc();
     if (!packet)
         return;
@@ -181,14 +171,12 @@ void readPackets(PlayerState *is, AVFormatContext *ic)
 
 } // namespace
 
-int decodeInterruptCallback(void *opaque)
-{
+int decodeInterruptCallback(void *opaque) {
     const auto *is = static_cast<const PlayerState *>(opaque);
     return is && is->abort_requested ? 1 : 0;
 }
 
-int openStreamComponent(PlayerState *is, int streamIndex)
-{
+int openStreamComponent(PlayerState *is, int streamIndex) {
     AVFormatContext *ic = is->format_context;
     if (!ic || streamIndex < 0 || streamIndex >= int(ic->nb_streams))
         return -1;
@@ -261,8 +249,7 @@ int openStreamComponent(PlayerState *is, int streamIndex)
     return 0;
 }
 
-void closeStreamComponent(PlayerState *is, int streamIndex)
-{
+void closeStreamComponent(PlayerState *is, int streamIndex) {
     AVFormatContext *ic = is->format_context;
     if (!ic || streamIndex < 0 || streamIndex >= int(ic->nb_streams))
         return;
@@ -315,8 +302,7 @@ void closeStreamComponent(PlayerState *is, int streamIndex)
     stream->discard = AVDISCARD_ALL;
 }
 
-void readThread(PlayerState *is)
-{
+void readThread(PlayerState *is) {
     is->video_stream_index = -1;
     is->audio_stream_index = -1;
     is->subtitle_stream_index = -1;
@@ -335,8 +321,7 @@ void readThread(PlayerState *is)
         ic = nullptr;
         failed = true;
         if (!is->abort_requested)
-            postPlayerMessage(
-                QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+            postPlayerMessage(QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
     } else if (avformat_find_stream_info(ic, nullptr) < 0) {
         failed = true;
         postPlayerMessage(
@@ -367,8 +352,7 @@ void readThread(PlayerState *is)
 
         if (!is->video_stream && !is->audio_stream) {
             failed = true;
-            postPlayerMessage(
-                QStringLiteral("%1: could not open codecs\n").arg(is->display_name));
+            postPlayerMessage(QStringLiteral("%1: could not open codecs\n").arg(is->display_name));
         } else {
             readPackets(is, ic);
         }
@@ -386,8 +370,7 @@ void readThread(PlayerState *is)
         PlayerController::instance()->postQuit(is->player_id);
 }
 
-bool mediaFinished(PlayerState *is)
-{
+bool mediaFinished(PlayerState *is) {
     const bool audio = is->audio_stream != nullptr;
     const bool video = is->video_stream != nullptr;
     if (!audio && !video)
@@ -404,8 +387,7 @@ bool mediaFinished(PlayerState *is)
     return true;
 }
 
-void refreshThread(PlayerState *is)
-{
+void refreshThread(PlayerState *is) {
     while (!is->abort_requested) {
         if (!is->refresh_pending.exchange(1))
             PlayerController::instance()->postRefresh(is->player_id);

@@ -19,35 +19,30 @@ QString lastPath;                     // requestMutex
 
 } // namespace
 
-void requestSnapshot(const QString &path)
-{
+void requestSnapshot(const QString &path) {
     std::lock_guard<std::mutex> lock(requestMutex);
     requests.push_back({path, snapshotQuality.load()});
     lastPath = path;
     captureRequested = 1;
 }
 
-QString capturePath()
-{
+QString capturePath() {
     std::lock_guard<std::mutex> lock(requestMutex);
     return lastPath;
 }
 
-int pendingSnapshotCount()
-{
+int pendingSnapshotCount() {
     std::lock_guard<std::mutex> lock(requestMutex);
     return int(requests.size());
 }
 
-void clearSnapshotRequests()
-{
+void clearSnapshotRequests() {
     std::lock_guard<std::mutex> lock(requestMutex);
     requests.clear();
     captureRequested = 0;
 }
 
-bool takeSnapshotRequest(SnapshotRequest *request)
-{
+bool takeSnapshotRequest(SnapshotRequest *request) {
     std::lock_guard<std::mutex> lock(requestMutex);
     if (requests.empty())
         return false;
@@ -57,22 +52,19 @@ bool takeSnapshotRequest(SnapshotRequest *request)
     return true;
 }
 
-bool saveSnapshot(const QImage &image, const SnapshotRequest &request)
-{
+bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
     const bool saved =
-        !image.isNull()
-        && image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
+        !image.isNull() &&
+        image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
     captureSaved = saved;
     return saved;
 }
 
-int snapshotSaveQuality(const QString &path, int quality)
-{
+int snapshotSaveQuality(const QString &path, int quality) {
     return path.right(3) == QLatin1String("jpg") ? quality : -1;
 }
 
-QString snapshotFileName(const QString &folder, const QString &suffix)
-{
+QString snapshotFileName(const QString &folder, const QString &suffix) {
     QString base = folder;
     const int backslash = base.lastIndexOf(QLatin1Char('\\'));
     const int slash = base.lastIndexOf(QLatin1Char('/'));
@@ -87,10 +79,9 @@ QString snapshotFileName(const QString &folder, const QString &suffix)
     for (qint64 n = 0;; ++n) {
         const QString candidate =
             QDir::toNativeSeparators(base + QStringLiteral("pic%1").arg(n) + suffix);
-        const bool promised = std::any_of(requests.begin(), requests.end(),
-                                          [&](const SnapshotRequest &request) {
-                                              return request.path == candidate;
-                                          });
+        const bool promised =
+            std::any_of(requests.begin(), requests.end(),
+                        [&](const SnapshotRequest &request) { return request.path == candidate; });
         if (!promised && !QFile::exists(candidate))
             return candidate;
     }

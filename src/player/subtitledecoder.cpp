@@ -14,8 +14,7 @@ namespace {
 constexpr auto kPausePoll = std::chrono::milliseconds(10);
 constexpr int kBitmapSubtitle = 0;
 
-void convertPalette(AVSubtitle *subtitle)
-{
+void convertPalette(AVSubtitle *subtitle) {
     for (unsigned int r = 0; r < subtitle->num_rects; ++r) {
         AVSubtitleRect *rect = subtitle->rects[r];
         auto *palette = reinterpret_cast<uint32_t *>(rect->data[1]);
@@ -28,8 +27,7 @@ void convertPalette(AVSubtitle *subtitle)
 
 } // namespace
 
-uint32_t subtitleColourToYuv(uint32_t argb)
-{
+uint32_t subtitleColourToYuv(uint32_t argb) {
     const int a = int(argb >> 24) & 0xff;
     const int r = int(argb >> 16) & 0xff;
     const int g = int(argb >> 8) & 0xff;
@@ -40,14 +38,12 @@ uint32_t subtitleColourToYuv(uint32_t argb)
     return uint32_t(a) << 24 | uint32_t(y) << 16 | uint32_t(u) << 8 | uint32_t(v);
 }
 
-void freeSubpicture(SubtitlePicture *sp)
-{
+void freeSubpicture(SubtitlePicture *sp) {
     avsubtitle_free(&sp->subtitle);
     sp->subtitle = AVSubtitle{};
 }
 
-void subtitleThread(PlayerState *is)
-{
+void subtitleThread(PlayerState *is) {
     AVPacket *packet = av_packet_alloc();
     if (!packet)
         return;
@@ -68,8 +64,8 @@ void subtitleThread(PlayerState *is)
         {
             std::unique_lock<std::mutex> lock(is->subpicture_mutex);
             is->subpicture_cond.wait(lock, [is] {
-                return is->subpicture_count < kSubpictureQueueSize
-                       || is->subtitle_queue.abort_requested;
+                return is->subpicture_count < kSubpictureQueueSize ||
+                       is->subtitle_queue.abort_requested;
             });
         }
         if (is->subtitle_queue.abort_requested) {
@@ -79,9 +75,8 @@ void subtitleThread(PlayerState *is)
 
         SubtitlePicture *sp = &is->subpictures[is->subpicture_write_index];
         AVStream *stream = is->subtitle_stream;
-        const double pts = packet->pts != AV_NOPTS_VALUE && stream
-                               ? packet->pts * av_q2d(stream->time_base)
-                               : 0.0;
+        const double pts =
+            packet->pts != AV_NOPTS_VALUE && stream ? packet->pts * av_q2d(stream->time_base) : 0.0;
         int gotSubtitle = 0;
         avcodec_decode_subtitle2(is->subtitle_codec, &sp->subtitle, &gotSubtitle, packet);
         if (gotSubtitle && sp->subtitle.format == kBitmapSubtitle) {

@@ -29,13 +29,11 @@ constexpr AVPixelFormat kPreviewPixelFormat = AV_PIX_FMT_RGB32;
 // as sharp as bicubic there, at a fraction of its cost.
 constexpr int kShrinkFlags = SWS_AREA;
 
-bool aborted(PlayerState *is)
-{
+bool aborted(PlayerState *is) {
     return is->video_queue.abort_requested != 0;
 }
 
-QImage convertPicture(SwsContext **context, const AVFrame *frame, const QSize &size, int flags)
-{
+QImage convertPicture(SwsContext **context, const AVFrame *frame, const QSize &size, int flags) {
     *context = sws_getCachedContext(*context, frame->width, frame->height,
                                     AVPixelFormat(frame->format), size.width(), size.height(),
                                     kPreviewPixelFormat, flags, nullptr, nullptr, nullptr);
@@ -51,15 +49,14 @@ QImage convertPicture(SwsContext **context, const AVFrame *frame, const QSize &s
 }
 
 // Snapshots are taken at the picture's own size, not the preview's.
-void serveSnapshot(PlayerState *is, const AVFrame *frame)
-{
+void serveSnapshot(PlayerState *is, const AVFrame *frame) {
     if (!repaintArmed || !captureRequested)
         return;
     SnapshotRequest request;
     if (!takeSnapshotRequest(&request))
         return;
-    const QImage image = convertPicture(&is->capture_scaler, frame,
-                                        QSize(frame->width, frame->height), SWS_BICUBIC);
+    const QImage image =
+        convertPicture(&is->capture_scaler, frame, QSize(frame->width, frame->height), SWS_BICUBIC);
     if (image.isNull()) {
         std::fputs("Cannot initialize the conversion context!\n Can't snap picture!\n", stdout);
         captureSaved = false;
@@ -70,8 +67,7 @@ void serveSnapshot(PlayerState *is, const AVFrame *frame)
 
 // After a seek: the pictures of the old position are shown at once, and the
 // schedule starts anew from now.
-int flushPictures(PlayerState *is)
-{
+int flushPictures(PlayerState *is) {
     std::unique_lock<std::mutex> lock(is->picture_mutex);
     for (PreviewPicture &picture : is->pictures)
         picture.target_clock = 0.0;
@@ -84,8 +80,7 @@ int flushPictures(PlayerState *is)
     return aborted(is) ? -1 : 0;
 }
 
-int handlePicture(PlayerState *is, AVFrame *frame)
-{
+int handlePicture(PlayerState *is, AVFrame *frame) {
     const int64_t stamp = choosePictureStamp(is->stamps, frame->pts, frame->pkt_dts);
     float ratio;
     {
@@ -107,16 +102,14 @@ int handlePicture(PlayerState *is, AVFrame *frame)
 
 } // namespace
 
-int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position)
-{
+int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) {
     {
         std::unique_lock<std::mutex> lock(is->picture_mutex);
         // The decoder is ahead although nobody waits to show a picture.
         if (is->picture_count >= kPictureQueueSize && !is->refresh_pending)
             is->skip_ratio = lowerSkipRatio(is->skip_ratio);
-        is->picture_cond.wait(lock, [is] {
-            return is->picture_count < kPictureQueueSize || aborted(is);
-        });
+        is->picture_cond.wait(
+            lock, [is] { return is->picture_count < kPictureQueueSize || aborted(is); });
         if (aborted(is))
             return -1;
     }
@@ -125,7 +118,8 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position)
     const QSize size = PreviewGeometry::previewPictureSize(
         QSize(frame->width, frame->height), QSize(is->display_width, is->display_height));
     const bool shrinks = size.width() < frame->width || size.height() < frame->height;
-    vp.image = convertPicture(&is->scaler, frame, size, shrinks ? kShrinkFlags : scalerFlags.load());
+    vp.image =
+        convertPicture(&is->scaler, frame, size, shrinks ? kShrinkFlags : scalerFlags.load());
     if (vp.image.isNull()) {
         static std::atomic<bool> reported{false};
         if (!reported.exchange(true))
@@ -148,8 +142,7 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position)
     return 0;
 }
 
-void videoDecodeThread(PlayerState *is)
-{
+void videoDecodeThread(PlayerState *is) {
     AVFrame *frame = av_frame_alloc();
     AVPacket *packet = av_packet_alloc();
     AVCodecContext *codec = is->video_codec;

@@ -1,7 +1,7 @@
 // Plays one file in a window the way the main window shows the preview (the
 // picture painted into a 297 x 237 box every 30 ms) until the given number of
-// seconds of it have played, then prints the audio-video drift it saw. Used by bench/player-bench.sh, which
-// measures the CPU time of the whole process.
+// seconds of it have played, then prints the audio-video drift it saw. Used by
+// bench/player-bench.sh, which measures the CPU time of the whole process.
 
 #include <cmath>
 #include <cstdio>
@@ -21,11 +21,9 @@ constexpr int kRepaintMs = 30;
 constexpr int kDriftSampleMs = 100;
 constexpr int kSpareSeconds = 10;
 
-class PreviewWindow : public QWidget
-{
+class PreviewWindow : public QWidget {
 public:
-    PreviewWindow()
-    {
+    PreviewWindow() {
         resize(880, 520);
         m_repaint.setSingleShot(true);
         connect(&m_repaint, &QTimer::timeout, this,
@@ -33,8 +31,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override
-    {
+    void paintEvent(QPaintEvent *) override {
         QPainter painter(this);
         paintPreview(painter, kPreviewBox);
         if (!m_repaint.isActive())
@@ -47,8 +44,7 @@ private:
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s FILE SECONDS\n", argv[0]);

@@ -11,14 +11,12 @@ namespace PlayerTest {
 
 inline const QSize kPreviewSize(297, 237);
 
-inline QString mediaPath(const QString &name)
-{
+inline QString mediaPath(const QString &name) {
     return QDir(qEnvironmentVariable("QUILLORA_TEST_MEDIA")).filePath(name);
 }
 
 // True when the picture holds more than a black background.
-inline bool showsSomething(const QImage &image)
-{
+inline bool showsSomething(const QImage &image) {
     if (image.isNull())
         return false;
     for (int y = 0; y < image.height(); y += 3) {
@@ -31,20 +29,17 @@ inline bool showsSomething(const QImage &image)
     return false;
 }
 
-inline bool waitForPicture(int timeoutMs = 5000)
-{
+inline bool waitForPicture(int timeoutMs = 5000) {
     return QTest::qWaitFor([] { return showsSomething(previewFrame.image()); }, timeoutMs);
 }
 
-inline bool waitForPosition(double atLeast, int timeoutMs = 5000)
-{
+inline bool waitForPosition(double atLeast, int timeoutMs = 5000) {
     return QTest::qWaitFor([atLeast] { return playPosition >= atLeast; }, timeoutMs);
 }
 
 // Lets the player run without a test condition (the refreshes need the
 // event loop).
-inline void runFor(int ms)
-{
+inline void runFor(int ms) {
     QTest::qWait(ms);
 }
 

@@ -20,8 +20,7 @@ struct Level {
     double frequency = 0.0;
 };
 
-Level measure(const QByteArray &pcm, int channels, int rate)
-{
+Level measure(const QByteArray &pcm, int channels, int rate) {
     Level level;
     const auto *samples = reinterpret_cast<const int16_t *>(pcm.constData());
     const int frames = int(pcm.size() / (2 * channels));
@@ -45,8 +44,7 @@ Level measure(const QByteArray &pcm, int channels, int rate)
 
 } // namespace
 
-class TestAudioOutput : public QObject
-{
+class TestAudioOutput : public QObject {
     Q_OBJECT
 
 private slots:
@@ -65,8 +63,7 @@ private:
     QString m_output;
 };
 
-void TestAudioOutput::initTestCase()
-{
+void TestAudioOutput::initTestCase() {
     QVERIFY(m_dir.isValid());
     m_output = m_dir.filePath("device.raw");
     // Before SDL starts: the disk driver writes what the callback mixes.
@@ -75,19 +72,16 @@ void TestAudioOutput::initTestCase()
     QVERIFY(initPreviewAudio());
 }
 
-void TestAudioOutput::cleanup()
-{
+void TestAudioOutput::cleanup() {
     closePlayer();
     playVolume = 128;
 }
 
-void TestAudioOutput::cleanupTestCase()
-{
+void TestAudioOutput::cleanupTestCase() {
     shutdownPlayer();
 }
 
-QByteArray TestAudioOutput::recordFor(int ms)
-{
+QByteArray TestAudioOutput::recordFor(int ms) {
     const qint64 from = QFileInfo(m_output).size();
     runFor(ms);
     QFile file(m_output);
@@ -97,8 +91,7 @@ QByteArray TestAudioOutput::recordFor(int ms)
     return file.readAll();
 }
 
-void TestAudioOutput::toneReachesDeviceAtItsLevel()
-{
+void TestAudioOutput::toneReachesDeviceAtItsLevel() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     QVERIFY(waitForPosition(1.0));
     PlayerState *is = currentPlayerState;
@@ -120,8 +113,7 @@ void TestAudioOutput::toneReachesDeviceAtItsLevel()
              qPrintable(QString::number(half.rms)));
 }
 
-void TestAudioOutput::muteAndPauseGiveSilence()
-{
+void TestAudioOutput::muteAndPauseGiveSilence() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     QVERIFY(waitForPosition(0.5));
 
@@ -145,8 +137,7 @@ void TestAudioOutput::muteAndPauseGiveSilence()
     QVERIFY(measure(recordFor(300), 2, 44100).rms > 1500);
 }
 
-void TestAudioOutput::surroundIsMixedToStereo()
-{
+void TestAudioOutput::surroundIsMixedToStereo() {
     playFile(mediaPath("surround.ac3"), kPreviewSize);
     QVERIFY(waitForPosition(0.5));
     PlayerState *is = currentPlayerState;

@@ -13,8 +13,7 @@ namespace {
 
 // A 440 Hz tone in the ring, interleaved for `channels`; the second channel
 // (when there is one) is silent so that the two colours can be told apart.
-void fillRing(PlayerState &state, int channels)
-{
+void fillRing(PlayerState &state, int channels) {
     for (int i = 0; i < kSampleRingSize; ++i) {
         const int frame = i / channels;
         const bool first = i % channels == 0;
@@ -24,8 +23,7 @@ void fillRing(PlayerState &state, int channels)
     state.sample_ring_index = 4096;
 }
 
-void setUpState(PlayerState &state, int channels, int width, int height)
-{
+void setUpState(PlayerState &state, int channels, int width, int height) {
     state.audio_out_channels = channels;
     state.audio_out_rate = 44100;
     state.display_width = width;
@@ -35,8 +33,7 @@ void setUpState(PlayerState &state, int channels, int width, int height)
 
 } // namespace
 
-class TestAudioVisualisation : public QObject
-{
+class TestAudioVisualisation : public QObject {
     Q_OBJECT
 
 private slots:
@@ -52,8 +49,7 @@ private slots:
     void transformIsFreed();
 };
 
-void TestAudioVisualisation::transformSize_data()
-{
+void TestAudioVisualisation::transformSize_data() {
     QTest::addColumn<int>("height");
     QTest::addColumn<int>("bits");
     QTest::newRow("240") << 240 << 9;
@@ -63,16 +59,14 @@ void TestAudioVisualisation::transformSize_data()
     QTest::newRow("tiny") << 2 << kMinTransformBits;
 }
 
-void TestAudioVisualisation::transformSize()
-{
+void TestAudioVisualisation::transformSize() {
     QFETCH(int, height);
     QFETCH(int, bits);
     QCOMPARE(transformBits(height), bits);
     QVERIFY((1 << (bits - 1)) >= height); // a bin for every row
 }
 
-void TestAudioVisualisation::longGapSinceCallbackDoesNotWrap()
-{
+void TestAudioVisualisation::longGapSinceCallbackDoesNotWrap() {
     // 100 ms since the last callback at 44100 Hz is 4410 sample frames. Kept
     // in 16 bits the gap would read as a negative time.
     const int used = 512;
@@ -84,15 +78,13 @@ void TestAudioVisualisation::longGapSinceCallbackDoesNotWrap()
     QCOMPARE(recent, 50000 - (2 * used - 44) * 2);
 }
 
-void TestAudioVisualisation::windowStartStaysInRing()
-{
+void TestAudioVisualisation::windowStartStaysInRing() {
     const int start = windowStart(10, kSampleRingSize, 4000, 2, 44100, 0, 512);
     QVERIFY(start >= 0 && start < kSampleRingSize);
     QCOMPARE(start, kSampleRingSize + 10 - (1000 + 1024) * 2);
 }
 
-void TestAudioVisualisation::columnRowsStayInsideImage()
-{
+void TestAudioVisualisation::columnRowsStayInsideImage() {
     const int height = 20;
     const int bins = 1 << (transformBits(height) - 1);
     std::vector<float> block(size_t(2 * bins), 0.0f);
@@ -105,12 +97,11 @@ void TestAudioVisualisation::columnRowsStayInsideImage()
     QVERIFY(qRed(image.pixel(3, height - 1)) > 0);
     QCOMPARE(image.pixel(3, 0), qRgb(0, 0, 0));
     for (int y = 0; y < height; ++y)
-        QCOMPARE(image.pixel(2, y), qRgb(0, 0, 255)); // the neighbours are untouched
+        QCOMPARE(image.pixel(2, y), qRgb(0, 0, 255));       // the neighbours are untouched
     drawColumn(image, 8, block.data(), block.data(), bins); // outside: ignored
 }
 
-void TestAudioVisualisation::monoShowsItsChannelAsBoth()
-{
+void TestAudioVisualisation::monoShowsItsChannelAsBoth() {
     PlayerState state;
     setUpState(state, 1, 16, 64);
     drawAudioVisualisation(&state);
@@ -125,8 +116,7 @@ void TestAudioVisualisation::monoShowsItsChannelAsBoth()
     QVERIFY(lit > 0);
 }
 
-void TestAudioVisualisation::stereoShowsChannelsApart()
-{
+void TestAudioVisualisation::stereoShowsChannelsApart() {
     PlayerState state;
     setUpState(state, 2, 16, 64);
     drawAudioVisualisation(&state);
@@ -140,8 +130,7 @@ void TestAudioVisualisation::stereoShowsChannelsApart()
     QVERIFY(redOnly > 0);
 }
 
-void TestAudioVisualisation::columnScrollsAndWraps()
-{
+void TestAudioVisualisation::columnScrollsAndWraps() {
     PlayerState state;
     setUpState(state, 2, 3, 32);
     for (int i = 0; i < 3; ++i) {
@@ -151,8 +140,7 @@ void TestAudioVisualisation::columnScrollsAndWraps()
     QCOMPARE(state.spectrum_column, 0);
 }
 
-void TestAudioVisualisation::pausedRedrawsSameStretch()
-{
+void TestAudioVisualisation::pausedRedrawsSameStretch() {
     PlayerState state;
     setUpState(state, 2, 8, 32);
     drawAudioVisualisation(&state);
@@ -166,8 +154,7 @@ void TestAudioVisualisation::pausedRedrawsSameStretch()
         QCOMPARE(image.pixel(1, y), image.pixel(0, y));
 }
 
-void TestAudioVisualisation::transformIsFreed()
-{
+void TestAudioVisualisation::transformIsFreed() {
     PlayerState state;
     setUpState(state, 2, 8, 32);
     drawAudioVisualisation(&state);

@@ -7,8 +7,7 @@
 
 namespace {
 
-AVPacket *makePacket(int size, int64_t pts)
-{
+AVPacket *makePacket(int size, int64_t pts) {
     AVPacket *packet = av_packet_alloc();
     av_new_packet(packet, size);
     packet->pts = pts;
@@ -17,8 +16,7 @@ AVPacket *makePacket(int size, int64_t pts)
 
 } // namespace
 
-class TestPacketQueue : public QObject
-{
+class TestPacketQueue : public QObject {
     Q_OBJECT
 
 private slots:
@@ -30,8 +28,7 @@ private slots:
     void finishedOnlyAfterDrainOfCurrentSerial();
 };
 
-void TestPacketQueue::startsWithFlushMarker()
-{
+void TestPacketQueue::startsWithFlushMarker() {
     PacketQueue q;
     packetQueueInit(&q);
     QCOMPARE(q.packet_count.load(), 1);
@@ -48,8 +45,7 @@ void TestPacketQueue::startsWithFlushMarker()
     packetQueueDestroy(&q);
 }
 
-void TestPacketQueue::keepsOrderAndAccounting()
-{
+void TestPacketQueue::keepsOrderAndAccounting() {
     PacketQueue q;
     packetQueueInit(&q);
     for (int i = 0; i < 3; ++i) {
@@ -76,8 +72,7 @@ void TestPacketQueue::keepsOrderAndAccounting()
     packetQueueDestroy(&q);
 }
 
-void TestPacketQueue::abortedQueueGivesNothingAndFlushFreesIt()
-{
+void TestPacketQueue::abortedQueueGivesNothingAndFlushFreesIt() {
     PacketQueue q;
     packetQueueInit(&q);
     AVPacket *packet = makePacket(10, 1);
@@ -93,8 +88,7 @@ void TestPacketQueue::abortedQueueGivesNothingAndFlushFreesIt()
     packetQueueDestroy(&q);
 }
 
-void TestPacketQueue::timedGetGivesUp()
-{
+void TestPacketQueue::timedGetGivesUp() {
     PacketQueue q;
     packetQueueInit(&q);
     AVPacket *packet = av_packet_alloc();
@@ -108,8 +102,7 @@ void TestPacketQueue::timedGetGivesUp()
     packetQueueDestroy(&q);
 }
 
-void TestPacketQueue::blockedGetWakesOnPutAndAbort()
-{
+void TestPacketQueue::blockedGetWakesOnPutAndAbort() {
     PacketQueue q;
     packetQueueInit(&q);
     AVPacket *packet = av_packet_alloc();
@@ -140,8 +133,7 @@ void TestPacketQueue::blockedGetWakesOnPutAndAbort()
     packetQueueDestroy(&q);
 }
 
-void TestPacketQueue::finishedOnlyAfterDrainOfCurrentSerial()
-{
+void TestPacketQueue::finishedOnlyAfterDrainOfCurrentSerial() {
     PacketQueue q;
     packetQueueInit(&q);
     AVPacket *packet = av_packet_alloc();

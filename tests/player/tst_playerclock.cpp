@@ -14,13 +14,11 @@ extern "C" {
 namespace {
 
 double fakeTime = 0.0;
-double fakeNow()
-{
+double fakeNow() {
     return fakeTime;
 }
 
-QImage picture(QRgb colour)
-{
+QImage picture(QRgb colour) {
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(colour);
     return image;
@@ -34,22 +32,19 @@ struct FakePlayer {
     AVStream *audio = avformat_new_stream(context, nullptr);
     PlayerState state;
 
-    explicit FakePlayer(bool withAudio = false)
-    {
+    explicit FakePlayer(bool withAudio = false) {
         state.video_stream = video;
         if (withAudio) {
             state.audio_stream = audio;
             state.audio_bytes_per_second = 176400;
         }
     }
-    ~FakePlayer()
-    {
+    ~FakePlayer() {
         state.video_stream = nullptr;
         state.audio_stream = nullptr;
         avformat_free_context(context);
     }
-    void queue(double pts, double target, QRgb colour)
-    {
+    void queue(double pts, double target, QRgb colour) {
         const int index = (state.picture_read_index + state.picture_count) % kPictureQueueSize;
         state.pictures[index].pts = pts;
         state.pictures[index].target_clock = target;
@@ -58,16 +53,14 @@ struct FakePlayer {
     }
 };
 
-QRgb shownColour()
-{
+QRgb shownColour() {
     const QImage image = previewFrame.image();
     return image.isNull() ? 0 : image.pixel(0, 0);
 }
 
 } // namespace
 
-class TestPlayerClock : public QObject
-{
+class TestPlayerClock : public QObject {
     Q_OBJECT
 
 private slots:
@@ -84,15 +77,13 @@ private slots:
     void endOfMediaNeedsTheDecodersDrained();
 };
 
-void TestPlayerClock::init()
-{
+void TestPlayerClock::init() {
     fakeTime = 1000.0;
     previewFrame.clear();
     playPosition = 0.0;
 }
 
-void TestPlayerClock::pictureNotYetDueChangesNothing()
-{
+void TestPlayerClock::pictureNotYetDueChangesNothing() {
     FakePlayer player;
     player.queue(2.0, 1000.5, qRgb(255, 0, 0));
     playPosition = -7.0;
@@ -102,8 +93,7 @@ void TestPlayerClock::pictureNotYetDueChangesNothing()
     QCOMPARE(playPosition.load(), -7.0);
 }
 
-void TestPlayerClock::latePictureIsDroppedWhenAnotherWaits()
-{
+void TestPlayerClock::latePictureIsDroppedWhenAnotherWaits() {
     FakePlayer player;
     player.queue(2.0, 999.90, qRgb(255, 0, 0));
     player.queue(2.04, 999.94, qRgb(0, 255, 0));
@@ -116,8 +106,7 @@ void TestPlayerClock::latePictureIsDroppedWhenAnotherWaits()
     QVERIFY(player.state.skip_ratio > 1.0f);
 }
 
-void TestPlayerClock::singleLatePictureShownUpToHalfASecond()
-{
+void TestPlayerClock::singleLatePictureShownUpToHalfASecond() {
     {
         FakePlayer player;
         player.queue(2.0, 999.66, qRgb(255, 0, 0));
@@ -138,8 +127,7 @@ void TestPlayerClock::singleLatePictureShownUpToHalfASecond()
     }
 }
 
-void TestPlayerClock::outOfOrderTargetIsLoggedNotFatal()
-{
+void TestPlayerClock::outOfOrderTargetIsLoggedNotFatal() {
     FakePlayer player;
     player.queue(2.0, 999.95, qRgb(255, 0, 0));
     player.queue(2.04, 999.90, qRgb(0, 255, 0));
@@ -149,8 +137,7 @@ void TestPlayerClock::outOfOrderTargetIsLoggedNotFatal()
     QCOMPARE(shownColour(), qRgb(0, 255, 0));
 }
 
-void TestPlayerClock::emptyQueueStillPublishesPosition()
-{
+void TestPlayerClock::emptyQueueStillPublishesPosition() {
     FakePlayer player;
     player.state.shown_pts_drift = 5.0 - 1000.0;
     refreshVideo(&player.state, fakeNow);
@@ -165,8 +152,7 @@ void TestPlayerClock::emptyQueueStillPublishesPosition()
     QVERIFY(qFuzzyCompare(playPosition.load(), 9.035));
 }
 
-void TestPlayerClock::pauseAndResumeMoveTheFrameTimer()
-{
+void TestPlayerClock::pauseAndResumeMoveTheFrameTimer() {
     FakePlayer player;
     player.queue(2.0, 1000.0, qRgb(255, 0, 0));
     player.state.video_pts = 2.04;
@@ -183,8 +169,7 @@ void TestPlayerClock::pauseAndResumeMoveTheFrameTimer()
     QVERIFY(qFuzzyCompare(videoClock(&player.state, fakeNow), 12.0));
 }
 
-void TestPlayerClock::pauseBeforeFirstPictureKeepsTimerNear()
-{
+void TestPlayerClock::pauseBeforeFirstPictureKeepsTimerNear() {
     FakePlayer player;
     player.state.schedule.frame_timer = 1000.0;
     togglePlayerPause(&player.state, fakeNow);
@@ -195,8 +180,7 @@ void TestPlayerClock::pauseBeforeFirstPictureKeepsTimerNear()
     QCOMPARE(player.state.shown_pts.load(), 0.0);
 }
 
-void TestPlayerClock::inputThatCannotPauseKeepsPictureTime()
-{
+void TestPlayerClock::inputThatCannotPauseKeepsPictureTime() {
     FakePlayer player;
     player.queue(2.0, 1000.0, qRgb(255, 0, 0));
     player.state.video_pts = 2.04;
@@ -209,8 +193,7 @@ void TestPlayerClock::inputThatCannotPauseKeepsPictureTime()
     QCOMPARE(videoClock(&player.state, fakeNow), 2.0);
 }
 
-void TestPlayerClock::positionPollLeavesSharedPositionAlone()
-{
+void TestPlayerClock::positionPollLeavesSharedPositionAlone() {
     auto *state = new PlayerState;
     AVFormatContext *context = avformat_alloc_context();
     state->format_context = context;
@@ -241,8 +224,7 @@ void TestPlayerClock::positionPollLeavesSharedPositionAlone()
     delete state;
 }
 
-void TestPlayerClock::endOfMediaNeedsTheDecodersDrained()
-{
+void TestPlayerClock::endOfMediaNeedsTheDecodersDrained() {
     FakePlayer player(true);
     packetQueueInit(&player.state.audio_queue);
     packetQueueInit(&player.state.video_queue);

@@ -9,8 +9,7 @@ extern "C" {
 using namespace PlayerTiming;
 using namespace PreviewGeometry;
 
-class TestPlayerTiming : public QObject
-{
+class TestPlayerTiming : public QObject {
     Q_OBJECT
 
 private slots:
@@ -43,16 +42,14 @@ private slots:
     void previewPictureSizeMatchesPainting();
 };
 
-void TestPlayerTiming::audioClockSubtractsWhatIsNotYetPlayed()
-{
+void TestPlayerTiming::audioClockSubtractsWhatIsNotYetPlayed() {
     // 44100 Hz stereo: 176400 bytes a second.
     QCOMPARE(audioClockAt(10.0, 17640, 0, 176400), 9.9);
     QCOMPARE(audioClockAt(10.0, 17640, 17640, 176400), 10.0);
     QCOMPARE(audioClockAt(10.0, 17640, 0, 0), 10.0);
 }
 
-void TestPlayerTiming::syncTable_data()
-{
+void TestPlayerTiming::syncTable_data() {
     QTest::addColumn<double>("delay");
     QTest::addColumn<double>("diff");
     QTest::addColumn<double>("expected");
@@ -66,16 +63,14 @@ void TestPlayerTiming::syncTable_data()
     QTest::newRow("behind by exactly the threshold") << 0.04 << -0.04 << 0.0;
 }
 
-void TestPlayerTiming::syncTable()
-{
+void TestPlayerTiming::syncTable() {
     QFETCH(double, delay);
     QFETCH(double, diff);
     QFETCH(double, expected);
     QCOMPARE(correctedDelay(delay, diff), expected);
 }
 
-void TestPlayerTiming::nominalDelayFallsBack_data()
-{
+void TestPlayerTiming::nominalDelayFallsBack_data() {
     QTest::addColumn<double>("nextPts");
     QTest::addColumn<double>("expectedDelay");
     QTest::newRow("normal") << 1.04 << 0.04;
@@ -84,8 +79,7 @@ void TestPlayerTiming::nominalDelayFallsBack_data()
     QTest::newRow("ten seconds") << 11.0 << 0.05;
 }
 
-void TestPlayerTiming::nominalDelayFallsBack()
-{
+void TestPlayerTiming::nominalDelayFallsBack() {
     QFETCH(double, nextPts);
     QFETCH(double, expectedDelay);
     FrameSchedule schedule;
@@ -97,16 +91,14 @@ void TestPlayerTiming::nominalDelayFallsBack()
     QCOMPARE(schedule.last_frame_pts, nextPts);
 }
 
-void TestPlayerTiming::firstPictureAfterFlushIsDueAtOnce()
-{
+void TestPlayerTiming::firstPictureAfterFlushIsDueAtOnce() {
     FrameSchedule schedule;
     resetSchedule(schedule, 500.0);
     QCOMPARE(targetClock(schedule, 3.0, false, 0.0, 0.0), 500.0);
     QVERIFY(qFuzzyCompare(targetClock(schedule, 3.04, false, 0.0, 0.0), 500.04));
 }
 
-void TestPlayerTiming::withoutSoundNothingIsCorrected()
-{
+void TestPlayerTiming::withoutSoundNothingIsCorrected() {
     FrameSchedule schedule;
     schedule.last_frame_pts = 1.0;
     schedule.frame_timer = 10.0;
@@ -115,8 +107,7 @@ void TestPlayerTiming::withoutSoundNothingIsCorrected()
     QVERIFY(qFuzzyCompare(targetClock(schedule, 1.08, true, 1.5, 1.0), 10.12));
 }
 
-void TestPlayerTiming::skipRatioDropsPictures_data()
-{
+void TestPlayerTiming::skipRatioDropsPictures_data() {
     QTest::addColumn<float>("ratio");
     QTest::addColumn<QString>("pattern"); // x = dropped, o = shown
     QTest::newRow("1.0") << 1.0f << "oooooo";
@@ -125,8 +116,7 @@ void TestPlayerTiming::skipRatioDropsPictures_data()
     QTest::newRow("1.5") << 1.5f << "xooxoo";
 }
 
-void TestPlayerTiming::skipRatioDropsPictures()
-{
+void TestPlayerTiming::skipRatioDropsPictures() {
     QFETCH(float, ratio);
     QFETCH(QString, pattern);
     float counter = 0.0f;
@@ -136,15 +126,13 @@ void TestPlayerTiming::skipRatioDropsPictures()
     QCOMPARE(seen, pattern);
 }
 
-void TestPlayerTiming::skipRatioShrinksToFloor()
-{
+void TestPlayerTiming::skipRatioShrinksToFloor() {
     QCOMPARE(lowerSkipRatio(1.0f), 0.95f);
     QCOMPARE(lowerSkipRatio(0.95f), 0.95f);
     QVERIFY(qFuzzyCompare(lowerSkipRatio(2.0f), 1.9f));
 }
 
-void TestPlayerTiming::pictureStampChoice()
-{
+void TestPlayerTiming::pictureStampChoice() {
     StampTracker tracker;
     // No dts: the carried time stamp.
     QCOMPARE(choosePictureStamp(tracker, 10, AV_NOPTS_VALUE), int64_t(10));
@@ -169,15 +157,13 @@ void TestPlayerTiming::pictureStampChoice()
     QCOMPARE(broken.faulty_dts_count, int64_t(1)); // the counts survive a flush
 }
 
-void TestPlayerTiming::frameDelayCountsRepeats()
-{
+void TestPlayerTiming::frameDelayCountsRepeats() {
     QVERIFY(qFuzzyCompare(frameDelay(25.0, 0), 0.04));
     QVERIFY(qFuzzyCompare(frameDelay(25.0, 1), 0.06));
     QVERIFY(qFuzzyCompare(frameDelay(0.0, 0), 0.04)); // unknown rate
 }
 
-void TestPlayerTiming::resumeShift_data()
-{
+void TestPlayerTiming::resumeShift_data() {
     QTest::addColumn<double>("now");
     QTest::addColumn<double>("shownPts");
     QTest::addColumn<double>("drift");
@@ -188,12 +174,10 @@ void TestPlayerTiming::resumeShift_data()
     QTest::newRow("after ten seconds") << 1010.0 << 5.0 << -995.0 << true << 1000.5 << 10.0;
     // Nothing shown yet: the pause itself, not the time since the epoch.
     QTest::newRow("before first picture") << 1010.0 << 0.0 << 0.0 << false << 1008.0 << 2.0;
-    QTest::newRow("before first picture, no start") << 1010.0 << 0.0 << 0.0 << false << 0.0
-                                                    << 0.0;
+    QTest::newRow("before first picture, no start") << 1010.0 << 0.0 << 0.0 << false << 0.0 << 0.0;
 }
 
-void TestPlayerTiming::resumeShift()
-{
+void TestPlayerTiming::resumeShift() {
     QFETCH(double, now);
     QFETCH(double, shownPts);
     QFETCH(double, drift);
@@ -203,8 +187,7 @@ void TestPlayerTiming::resumeShift()
     QCOMPARE(PlayerTiming::resumeShift(now, shownPts, drift, pinned, pauseStart), expected);
 }
 
-void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads_data()
-{
+void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads_data() {
     QTest::addColumn<bool>("hasAudio");
     QTest::addColumn<bool>("hasVideo");
     QTest::addColumn<double>("audio");
@@ -216,8 +199,7 @@ void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads_data()
     QTest::newRow("pictures only") << false << true << 0.0 << 10.0 << 10.0;
 }
 
-void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads()
-{
+void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads() {
     QFETCH(bool, hasAudio);
     QFETCH(bool, hasVideo);
     QFETCH(double, audio);
@@ -226,16 +208,14 @@ void TestPlayerTiming::publishedPositionFollowsPicturesWhenSoundLeads()
     QVERIFY(qFuzzyCompare(publishedPosition(hasAudio, hasVideo, audio, video), expected));
 }
 
-void TestPlayerTiming::positionUpdatesAtMostEvery30ms()
-{
+void TestPlayerTiming::positionUpdatesAtMostEvery30ms() {
     QVERIFY(positionUpdateDue(0, 5));
     QVERIFY(!positionUpdateDue(1000000, 1010000));
     QVERIFY(positionUpdateDue(1000000, 1030000));
     QVERIFY(!positionUpdateDue(1000000, 900000)); // the clock went back
 }
 
-void TestPlayerTiming::displayPositionTakesWholeSecondsOfStart_data()
-{
+void TestPlayerTiming::displayPositionTakesWholeSecondsOfStart_data() {
     QTest::addColumn<qint64>("start");
     QTest::addColumn<double>("expected");
     QTest::newRow("1.5 s") << qint64(1500000) << 9.0;
@@ -244,15 +224,13 @@ void TestPlayerTiming::displayPositionTakesWholeSecondsOfStart_data()
     QTest::newRow("unknown") << qint64(AV_NOPTS_VALUE) << 10.0;
 }
 
-void TestPlayerTiming::displayPositionTakesWholeSecondsOfStart()
-{
+void TestPlayerTiming::displayPositionTakesWholeSecondsOfStart() {
     QFETCH(qint64, start);
     QFETCH(double, expected);
     QCOMPARE(displayPosition(10.0, start), expected);
 }
 
-void TestPlayerTiming::sliderPercent_data()
-{
+void TestPlayerTiming::sliderPercent_data() {
     QTest::addColumn<double>("position");
     QTest::addColumn<qint64>("duration");
     QTest::addColumn<int>("expected");
@@ -265,31 +243,27 @@ void TestPlayerTiming::sliderPercent_data()
     QTest::newRow("unknown") << 3.0 << qint64(AV_NOPTS_VALUE) << 0;
 }
 
-void TestPlayerTiming::sliderPercent()
-{
+void TestPlayerTiming::sliderPercent() {
     QFETCH(double, position);
     QFETCH(qint64, duration);
     QFETCH(int, expected);
     QCOMPARE(PlayerTiming::sliderPercent(position, duration), expected);
 }
 
-void TestPlayerTiming::sliderSeekAddsStartTime_data()
-{
+void TestPlayerTiming::sliderSeekAddsStartTime_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<qint64>("duration");
     QTest::addColumn<qint64>("start");
     QTest::addColumn<qint64>("expected");
     QTest::newRow("no offset") << 50 << qint64(12000000) << qint64(0) << qint64(6000000);
-    QTest::newRow("starts at 5 s") << 50 << qint64(2000000) << qint64(5000000)
-                                   << qint64(6000000);
-    QTest::newRow("unknown start") << 25 << qint64(4000000) << qint64(AV_NOPTS_VALUE)
-                                   << qint64(1000000);
-    QTest::newRow("unknown duration") << 50 << qint64(AV_NOPTS_VALUE) << qint64(1400000)
-                                      << qint64(1400000);
+    QTest::newRow("starts at 5 s") << 50 << qint64(2000000) << qint64(5000000) << qint64(6000000);
+    QTest::newRow("unknown start")
+        << 25 << qint64(4000000) << qint64(AV_NOPTS_VALUE) << qint64(1000000);
+    QTest::newRow("unknown duration")
+        << 50 << qint64(AV_NOPTS_VALUE) << qint64(1400000) << qint64(1400000);
 }
 
-void TestPlayerTiming::sliderSeekAddsStartTime()
-{
+void TestPlayerTiming::sliderSeekAddsStartTime() {
     QFETCH(int, value);
     QFETCH(qint64, duration);
     QFETCH(qint64, start);
@@ -297,8 +271,7 @@ void TestPlayerTiming::sliderSeekAddsStartTime()
     QCOMPARE(sliderSeekTarget(value, duration, start), expected);
 }
 
-void TestPlayerTiming::previewTargetRect_data()
-{
+void TestPlayerTiming::previewTargetRect_data() {
     QTest::addColumn<QSize>("frame");
     QTest::addColumn<QRectF>("expected");
     QTest::newRow("640x360") << QSize(640, 360) << QRectF(542, 174, 297, 167.0625);
@@ -307,15 +280,13 @@ void TestPlayerTiming::previewTargetRect_data()
     QTest::newRow("no frame") << QSize() << QRectF(542, 139, 297, 237);
 }
 
-void TestPlayerTiming::previewTargetRect()
-{
+void TestPlayerTiming::previewTargetRect() {
     QFETCH(QSize, frame);
     QFETCH(QRectF, expected);
     QCOMPARE(PreviewGeometry::previewTargetRect(frame, QRectF(542, 139, 297, 237)), expected);
 }
 
-void TestPlayerTiming::previewPictureSizeMatchesPainting_data()
-{
+void TestPlayerTiming::previewPictureSizeMatchesPainting_data() {
     QTest::addColumn<QSize>("source");
     QTest::addColumn<QSize>("expected");
     QTest::newRow("wide") << QSize(1280, 720) << QSize(297, 167);
@@ -325,8 +296,7 @@ void TestPlayerTiming::previewPictureSizeMatchesPainting_data()
     QTest::newRow("no source") << QSize(0, 0) << QSize(297, 237);
 }
 
-void TestPlayerTiming::previewPictureSizeMatchesPainting()
-{
+void TestPlayerTiming::previewPictureSizeMatchesPainting() {
     QFETCH(QSize, source);
     QFETCH(QSize, expected);
     const QSize box(297, 237);

@@ -13,8 +13,7 @@ using namespace PlayerTest;
 // Plays the generated clips through the whole engine: read, decode and
 // refresh threads, the sound device (SDL's dummy driver) and the refresh
 // handling on the Qt event loop.
-class TestPreviewPlayer : public QObject
-{
+class TestPreviewPlayer : public QObject {
     Q_OBJECT
 
 private slots:
@@ -44,8 +43,7 @@ private:
     QList<QThread *> m_messageThreads;
 };
 
-void TestPreviewPlayer::initTestCase()
-{
+void TestPreviewPlayer::initTestCase() {
     QVERIFY(QFile::exists(mediaPath("av.mp4")));
     QVERIFY(initPreviewAudio());
     connect(PlayerController::instance(), &PlayerController::playerMessage, this,
@@ -57,8 +55,7 @@ void TestPreviewPlayer::initTestCase()
     repaintArmed = 1;
 }
 
-void TestPreviewPlayer::init()
-{
+void TestPreviewPlayer::init() {
     m_messages.clear();
     m_messageThreads.clear();
     playEndFlag = 0;
@@ -67,21 +64,18 @@ void TestPreviewPlayer::init()
     previewFrame.clear();
 }
 
-void TestPreviewPlayer::cleanup()
-{
+void TestPreviewPlayer::cleanup() {
     closePlayer();
     QCOMPARE(livePlayerThreads(), 0);
     QVERIFY(!isPlayerOpen());
 }
 
-void TestPreviewPlayer::cleanupTestCase()
-{
+void TestPreviewPlayer::cleanupTestCase() {
     shutdownPlayer();
     QCOMPARE(livePlayerThreads(), 0);
 }
 
-void TestPreviewPlayer::showsPictures_data()
-{
+void TestPreviewPlayer::showsPictures_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("withSound");
     QTest::addColumn<QSize>("pictureSize");
@@ -106,8 +100,7 @@ void TestPreviewPlayer::showsPictures_data()
     QTest::newRow("non-Latin") << "日本語 ファイル.mp4" << true << fourThree;
 }
 
-void TestPreviewPlayer::showsPictures()
-{
+void TestPreviewPlayer::showsPictures() {
     QFETCH(QString, file);
     QFETCH(bool, withSound);
     QFETCH(QSize, pictureSize);
@@ -124,9 +117,8 @@ void TestPreviewPlayer::showsPictures()
     QCOMPARE(is->audio_stream != nullptr, withSound);
 
     // Pictures keep coming and the position runs on from the start.
-    const double start = is->media_start_time != AV_NOPTS_VALUE
-                             ? is->media_start_time / 1000000.0
-                             : 0.0;
+    const double start =
+        is->media_start_time != AV_NOPTS_VALUE ? is->media_start_time / 1000000.0 : 0.0;
     QVERIFY2(waitForPosition(start + 0.5), qPrintable(QString::number(playPosition)));
     const QImage earlier = previewFrame.image();
     runFor(300);
@@ -135,8 +127,7 @@ void TestPreviewPlayer::showsPictures()
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(' ')));
 }
 
-void TestPreviewPlayer::soundOnlyShowsSpectrum_data()
-{
+void TestPreviewPlayer::soundOnlyShowsSpectrum_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("channels");
     QTest::newRow("mp3") << "audio.mp3" << 2;
@@ -146,14 +137,13 @@ void TestPreviewPlayer::soundOnlyShowsSpectrum_data()
     QTest::newRow("5.1 ac3") << "surround.ac3" << 2;
 }
 
-void TestPreviewPlayer::soundOnlyShowsSpectrum()
-{
+void TestPreviewPlayer::soundOnlyShowsSpectrum() {
     QFETCH(QString, file);
     QFETCH(int, channels);
     playFile(mediaPath(file), kPreviewSize);
     PlayerState *is = currentPlayerState;
-    QVERIFY(QTest::qWaitFor([is] { return is->audio_display_mode == kAudioDisplaySpectrum; },
-                            3000));
+    QVERIFY(
+        QTest::qWaitFor([is] { return is->audio_display_mode == kAudioDisplaySpectrum; }, 3000));
     QVERIFY(!is->video_stream);
     QCOMPARE(is->audio_out_channels, channels);
     QVERIFY(waitForPicture());
@@ -166,8 +156,7 @@ void TestPreviewPlayer::soundOnlyShowsSpectrum()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestPreviewPlayer::pauseResumeAndStop()
-{
+void TestPreviewPlayer::pauseResumeAndStop() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     PlayerState *is = currentPlayerState;
     QVERIFY(waitForPosition(1.0));
@@ -198,8 +187,7 @@ void TestPreviewPlayer::pauseResumeAndStop()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestPreviewPlayer::sliderSeekToHalf()
-{
+void TestPreviewPlayer::sliderSeekToHalf() {
     // mpeg4 with a key frame every twelve pictures, so the seek can land
     // near its target.
     playFile(mediaPath("av.avi"), kPreviewSize);
@@ -212,17 +200,18 @@ void TestPreviewPlayer::sliderSeekToHalf()
     QVERIFY(!seekToSliderValue(60)); // dropped while the first is pending
     togglePlayerPause(is);
     QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, 2000));
-    QVERIFY(QTest::qWaitFor([] {
-        const PreviewPosition p = previewPosition();
-        return p.seconds > 0.8 && p.seconds < 1.6;
-    }, 3000));
+    QVERIFY(QTest::qWaitFor(
+        [] {
+            const PreviewPosition p = previewPosition();
+            return p.seconds > 0.8 && p.seconds < 1.6;
+        },
+        3000));
     QVERIFY(qAbs(previewPosition().percent - 50) <= 25);
     QVERIFY(waitForPicture());
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestPreviewPlayer::pauseBeforeFirstPictureStillPlays()
-{
+void TestPreviewPlayer::pauseBeforeFirstPictureStillPlays() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     PlayerState *is = currentPlayerState;
     togglePlayerPause(is);
@@ -235,8 +224,7 @@ void TestPreviewPlayer::pauseBeforeFirstPictureStillPlays()
     QVERIFY(previewFrame.image() != earlier);
 }
 
-void TestPreviewPlayer::playToEndSetsEndFlagOnce()
-{
+void TestPreviewPlayer::playToEndSetsEndFlagOnce() {
     QSignalSpy ended(PlayerController::instance(), &PlayerController::loopEnded);
     QElapsedTimer timer;
     timer.start();
@@ -255,16 +243,14 @@ void TestPreviewPlayer::playToEndSetsEndFlagOnce()
     QVERIFY(isPlayerRunning()); // the player stays open at the end
 }
 
-void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds()
-{
+void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds() {
     playFile(mediaPath("broken.mp4"), kPreviewSize);
     QVERIFY(waitForPicture());
     QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, 15000));
     QVERIFY(playPosition > 1.0);
 }
 
-void TestPreviewPlayer::sliderSeekOnOffsetStream()
-{
+void TestPreviewPlayer::sliderSeekOnOffsetStream() {
     playFile(mediaPath("offset.ts"), kPreviewSize);
     PlayerState *is = currentPlayerState;
     QVERIFY(waitForPicture());
@@ -280,8 +266,7 @@ void TestPreviewPlayer::sliderSeekOnOffsetStream()
     QVERIFY(m_messages.isEmpty());
 }
 
-void TestPreviewPlayer::secondFileJoinsFirstPlayersThreads()
-{
+void TestPreviewPlayer::secondFileJoinsFirstPlayersThreads() {
     playFile(mediaPath("av.mp4"), kPreviewSize);
     PlayerState *first = currentPlayerState;
     const quint64 firstId = first->player_id;
@@ -295,16 +280,14 @@ void TestPreviewPlayer::secondFileJoinsFirstPlayersThreads()
     QVERIFY(waitForPosition(0.5));
 }
 
-void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread_data()
-{
+void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread_data() {
     QTest::addColumn<QString>("file");
     QTest::newRow("not media") << "notmedia.mp4";
     QTest::newRow("empty") << "empty.mp4";
     QTest::newRow("missing") << "no such file.mp4";
 }
 
-void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread()
-{
+void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread() {
     QFETCH(QString, file);
     QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
     playFile(mediaPath(file), kPreviewSize);
@@ -317,8 +300,7 @@ void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread()
     QCOMPARE(m_messageThreads.first(), qApp->thread());
 }
 
-void TestPreviewPlayer::snapshotsInEveryFormat()
-{
+void TestPreviewPlayer::snapshotsInEveryFormat() {
     QTemporaryDir dir;
     playFile(mediaPath("long.mp4"), kPreviewSize);
     QVERIFY(waitForPicture());
@@ -354,8 +336,7 @@ void TestPreviewPlayer::snapshotsInEveryFormat()
     QVERIFY(paths[3].endsWith("pic0.jpg") && paths[5].endsWith("pic2.jpg"));
 }
 
-void TestPreviewPlayer::stopFlagEndsRefreshing()
-{
+void TestPreviewPlayer::stopFlagEndsRefreshing() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     QVERIFY(waitForPosition(0.5));
     playStopFlag = 1;

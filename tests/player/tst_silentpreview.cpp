@@ -8,8 +8,7 @@ using namespace PlayerTest;
 
 // Without any sound device the window still comes up, and previews play
 // silently with the pictures setting the pace, after one message.
-class TestSilentPreview : public QObject
-{
+class TestSilentPreview : public QObject {
     Q_OBJECT
 
 private slots:
@@ -22,21 +21,18 @@ private:
     QStringList m_messages;
 };
 
-void TestSilentPreview::initTestCase()
-{
+void TestSilentPreview::initTestCase() {
     qputenv("SDL_AUDIODRIVER", "no-such-driver");
     QVERIFY(!initPreviewAudio());
     connect(PlayerController::instance(), &PlayerController::playerMessage, this,
             [this](const QString &text) { m_messages << text; });
 }
 
-void TestSilentPreview::cleanup()
-{
+void TestSilentPreview::cleanup() {
     closePlayer();
 }
 
-void TestSilentPreview::playsPicturesAfterOneMessage()
-{
+void TestSilentPreview::playsPicturesAfterOneMessage() {
     for (const char *file : {"av.mp4", "av.mkv"}) {
         playFile(mediaPath(file), kPreviewSize);
         QVERIFY(waitForPicture());
@@ -50,8 +46,7 @@ void TestSilentPreview::playsPicturesAfterOneMessage()
     QVERIFY(m_messages.first().startsWith("SDL_OpenAudio: "));
 }
 
-void TestSilentPreview::soundOnlyFileCannotPlay()
-{
+void TestSilentPreview::soundOnlyFileCannotPlay() {
     m_messages.clear();
     QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
     playFile(mediaPath("audio.mp3"), kPreviewSize);

@@ -3,8 +3,7 @@
 
 #include "player/snapshot.h"
 
-class TestSnapshot : public QObject
-{
+class TestSnapshot : public QObject {
     Q_OBJECT
 
 private slots:
@@ -20,15 +19,13 @@ private slots:
     void failedSaveIsRecorded();
 };
 
-void TestSnapshot::init()
-{
+void TestSnapshot::init() {
     clearSnapshotRequests();
     snapshotQuality = -1;
     captureSaved = false;
 }
 
-void TestSnapshot::fileNameCountsFromFirstFree()
-{
+void TestSnapshot::fileNameCountsFromFirstFree() {
     QTemporaryDir dir;
     const QString folder = dir.path() + "/";
     QCOMPARE(snapshotFileName(folder, ".bmp"), folder + "pic0.bmp");
@@ -46,29 +43,29 @@ void TestSnapshot::fileNameCountsFromFirstFree()
     QCOMPARE(snapshotFileName(folder, ".png"), folder + "pic1.png");
 }
 
-void TestSnapshot::fileNameGetsASeparator_data()
-{
+void TestSnapshot::fileNameGetsASeparator_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no trailing slash") << "/nonexistent/u/shots" << ".png"
+    QTest::newRow("no trailing slash") << "/nonexistent/u/shots"
+                                       << ".png"
                                        << "/nonexistent/u/shots/pic0.png";
-    QTest::newRow("trailing slash") << "/nonexistent/u/shots/" << ".bmp"
+    QTest::newRow("trailing slash") << "/nonexistent/u/shots/"
+                                    << ".bmp"
                                     << "/nonexistent/u/shots/pic0.bmp";
-    QTest::newRow("name with spaces") << "/nonexistent/my shots" << ".tiff"
+    QTest::newRow("name with spaces") << "/nonexistent/my shots"
+                                      << ".tiff"
                                       << "/nonexistent/my shots/pic0.tiff";
 }
 
-void TestSnapshot::fileNameGetsASeparator()
-{
+void TestSnapshot::fileNameGetsASeparator() {
     QFETCH(QString, folder);
     QFETCH(QString, suffix);
     QFETCH(QString, expected);
     QCOMPARE(snapshotFileName(folder, suffix), expected);
 }
 
-void TestSnapshot::qualityOnlyForJpg_data()
-{
+void TestSnapshot::qualityOnlyForJpg_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("expected");
     QTest::newRow("jpg") << "/tmp/pic0.jpg" << 60;
@@ -77,15 +74,13 @@ void TestSnapshot::qualityOnlyForJpg_data()
     QTest::newRow("tiff") << "/tmp/pic0.tiff" << -1;
 }
 
-void TestSnapshot::qualityOnlyForJpg()
-{
+void TestSnapshot::qualityOnlyForJpg() {
     QFETCH(QString, path);
     QFETCH(int, expected);
     QCOMPARE(snapshotSaveQuality(path, 60), expected);
 }
 
-void TestSnapshot::requestsQueueUp()
-{
+void TestSnapshot::requestsQueueUp() {
     snapshotQuality = 90;
     requestSnapshot("/tmp/a/pic0.jpg");
     snapshotQuality = 60;
@@ -106,8 +101,7 @@ void TestSnapshot::requestsQueueUp()
     QVERIFY(!takeSnapshotRequest(&request));
 }
 
-void TestSnapshot::savesEveryFormat_data()
-{
+void TestSnapshot::savesEveryFormat_data() {
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<int>("quality");
     QTest::addColumn<QByteArray>("format");
@@ -119,8 +113,7 @@ void TestSnapshot::savesEveryFormat_data()
     QTest::newRow("JPG low") << ".jpg" << 60 << QByteArray("jpeg");
 }
 
-void TestSnapshot::savesEveryFormat()
-{
+void TestSnapshot::savesEveryFormat() {
     QFETCH(QString, suffix);
     QFETCH(int, quality);
     QFETCH(QByteArray, format);
@@ -137,8 +130,7 @@ void TestSnapshot::savesEveryFormat()
     QVERIFY(qAbs(qRed(back.pixel(10, 10)) - 200) < 12);
 }
 
-void TestSnapshot::failedSaveIsRecorded()
-{
+void TestSnapshot::failedSaveIsRecorded() {
     captureSaved = true;
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::white);
