@@ -31,9 +31,12 @@
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "player/previewplayer.h"
 #include "profiles/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "settingsdialog/scriptparameters.h"
+#include "settingsdialog/settingsreplay.h"
 
 namespace {
 
@@ -775,7 +778,107 @@ void MainWindow::on_ProfileDetails_activated(int index)
     list->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::on_SettingButton_clicked() {}
+void MainWindow::on_SettingButton_clicked()
+{
+    // A playing preview waits while the dialog is open, and only a preview
+    // paused here plays again afterwards.
+    bool pausedHere = false;
+    if (isPlayerOpen() && !isPlayerPaused()) {
+        on_PauseButton_clicked();
+        pausedHere = true;
+    }
+
+    QTreeWidget *list = ui->treeWidget;
+    if (QTreeWidgetItem *row = list->topLevelItem(list->currentIndex().row())) {
+        settingsDialog.loadFromItem(row);
+        // The dialog has written every choice into the row already; a
+        // cancelled dialog leaves the job and the script as they are.
+        if (settingsDialog.exec() == QDialog::Accepted) {
+            replaySettings(settingsDialog.item());
+            patchScriptParameters(settingsDialog.item());
+        }
+    }
+
+    if (pausedHere)
+        on_PlayButton_clicked();
+}
+
+void MainWindow::replaySettings(QTreeWidgetItem *row)
+{
+    SettingsIndexList saved = FileRow::settingsIndexes(row);
+    while (saved.size() < FileRow::SettingsIndexCount)
+        saved << QStringLiteral("-1");
+    auto isSet = [&saved](int entry) { return saved.at(entry) != QLatin1String("-1"); };
+    auto savedIndex = [&saved](int entry) { return saved.at(entry).toInt(); };
+    // A typed value exists only in the dialog's box until it is adopted here.
+    auto chosenIndex = [&](QComboBox *box, int entry, FileRow::OptionItems which) {
+        const int index = savedIndex(entry);
+        return SettingsReplay::adoptEntry(box, index, settingsDialog.optionText(entry, index), row,
+                                          which);
+    };
+
+    if (isSet(FileRow::DeviceIndex)) {
+        ui->ProfileDevice->setCurrentIndex(savedIndex(FileRow::DeviceIndex));
+        on_ProfileDevice_activated(ui->ProfileDevice->currentText());
+    }
+    if (isSet(FileRow::ProfileIndex)) {
+        ui->ProfileDetails->setCurrentIndex(savedIndex(FileRow::ProfileIndex));
+        on_ProfileDetails_activated(savedIndex(FileRow::ProfileIndex));
+    }
+    if (isSet(FileRow::VcodecIndex)) {
+        ui->Vcodec->setCurrentIndex(savedIndex(FileRow::VcodecIndex));
+        on_Vcodec_activated(savedIndex(FileRow::VcodecIndex));
+    }
+    if (isSet(FileRow::VSizeIndex) && saved.at(FileRow::VSizeIndex) != QLatin1String("Auto")) {
+        const int index = chosenIndex(ui->VSize, FileRow::VSizeIndex, FileRow::VSizeItems);
+        ui->VSize->setCurrentIndex(index);
+        on_VSize_activated(index);
+    }
+    if (isSet(FileRow::VBitrateIndex)) {
+        const int index = chosenIndex(ui->VBitrate, FileRow::VBitrateIndex, FileRow::VBitrateItems);
+        ui->VBitrate->setCurrentIndex(index);
+        on_VBitrate_activated(ui->VBitrate->currentText());
+    }
+    if (isSet(FileRow::VframeRateIndex)) {
+        ui->VframeRate->setCurrentIndex(savedIndex(FileRow::VframeRateIndex));
+        on_VframeRate_activated(savedIndex(FileRow::VframeRateIndex));
+    }
+    if (isSet(FileRow::VaspectIndex)) {
+        ui->Vaspect->setCurrentIndex(savedIndex(FileRow::VaspectIndex));
+        on_Vaspect_activated(ui->Vaspect->currentText());
+    }
+    if (isSet(FileRow::AcodecIndex)) {
+        ui->Acodec->setCurrentIndex(savedIndex(FileRow::AcodecIndex));
+        on_Acodec_activated(savedIndex(FileRow::AcodecIndex));
+    }
+    if (isSet(FileRow::ASamplerateIndex)) {
+        ui->ASamplerate->setCurrentIndex(savedIndex(FileRow::ASamplerateIndex));
+        on_ASamplerate_activated(savedIndex(FileRow::ASamplerateIndex));
+    }
+    if (isSet(FileRow::ABitrateIndex)) {
+        ui->ABitrate->setCurrentIndex(savedIndex(FileRow::ABitrateIndex));
+        on_ABitrate_activated(savedIndex(FileRow::ABitrateIndex));
+    }
+    if (isSet(FileRow::AChannelsIndex)) {
+        ui->AChannels->setCurrentIndex(savedIndex(FileRow::AChannelsIndex));
+        on_AChannels_activated(savedIndex(FileRow::AChannelsIndex));
+    }
+}
+
+void MainWindow::patchScriptParameters(QTreeWidgetItem *row)
+{
+    const ScriptParameterValues values = ScriptParameters::valuesFor(
+        FileRow::mediaInfo(row).at(FileRow::OutputSize), ui->AChannels->currentText(),
+        ui->ASamplerate->currentText());
+    const ScriptParameters::Report report =
+        ScriptParameters::patchFile(FileRow::effects(row).value(FileRow::ScriptPathEntry), values);
+    if (report.message.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), report.message,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
 void MainWindow::applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
                                 const OptionRules::SlotEffect &effect)
 {

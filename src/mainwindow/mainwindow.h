@@ -190,6 +190,11 @@ private:
     void setUpFileList();
     void loadAvsPlugins();
 
+    // The Advance button's apply step: the dialog's choices for `row` go
+    // through this window's option boxes and slots, then into the row's script.
+    void replaySettings(QTreeWidgetItem *row);
+    void patchScriptParameters(QTreeWidgetItem *row);
+
     // The option slots' shared steps: the list's current row (none: null),
     // and writing a rule's result back into the row and the widgets.
     QTreeWidgetItem *currentRowItem() const;
