@@ -123,7 +123,7 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
 ArgumentTranslator::ArgumentTranslator(const JobRequest &request, const SourceFacts &source)
     : m_request(request), m_source(source) {}
 
-void ArgumentTranslator::setScript(const AvsScript &script) {
+void ArgumentTranslator::setScript(const WrapperScript &script) {
     m_hasScript = true;
     m_script = script;
 }
@@ -308,7 +308,7 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
     const bool known = size.width() > 0 && size.height() > 0;
 
     if (m_hasScript) {
-        const AvsScript &s = m_script;
+        const WrapperScript &s = m_script;
         if (std::fabs(m_source.startTime) > 1e-6)
             chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(m_source.startTime));
         chain << QStringLiteral("fps=%1").arg(num(s.frameRate));

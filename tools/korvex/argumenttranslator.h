@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "avsscript.h"
+#include "wrapperscript.h"
 #include "jobrequest.h"
 
 namespace Probe {
@@ -47,7 +47,7 @@ public:
     ArgumentTranslator(const JobRequest &request, const SourceFacts &source);
 
     // The job reads a wrapper script instead of the source itself.
-    void setScript(const AvsScript &script);
+    void setScript(const WrapperScript &script);
 
     // sourcePath and outputPath are absolute; outputPath is where ffmpeg
     // writes (the temporary file), the request's output names the format.
@@ -77,5 +77,5 @@ private:
     JobRequest m_request;
     SourceFacts m_source;
     bool m_hasScript = false;
-    AvsScript m_script;
+    WrapperScript m_script;
 };

@@ -18,7 +18,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include "avsscript.h"
+#include "wrapperscript.h"
 #include "probe.h"
 
 namespace {
@@ -155,7 +155,7 @@ bool Job::prepare(int *exitCode) {
     m_input = QFileInfo(m_request.input).absoluteFilePath();
     m_source = m_input;
 
-    AvsScript script;
+    WrapperScript script;
     const bool usesScript =
         QFileInfo(m_input).suffix().compare(QLatin1String("avs"), Qt::CaseInsensitive) == 0;
     if (usesScript) {
@@ -179,7 +179,7 @@ bool Job::prepare(int *exitCode) {
             *exitCode = Refused;
             return false;
         }
-        if (!AvsScript::parse(text, info.absolutePath(), &script, &error)) {
+        if (!WrapperScript::parse(text, info.absolutePath(), &script, &error)) {
             say(QStringLiteral("korvex: %1: %2; the script is refused\n")
                     .arg(m_request.input, error)
                     .toUtf8());

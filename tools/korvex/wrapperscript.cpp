@@ -1,4 +1,4 @@
-#include "avsscript.h"
+#include "wrapperscript.h"
 
 #include <cmath>
 
@@ -170,7 +170,7 @@ QString absolutePath(const QString &path, const QString &folder) {
 
 // Reads the values of one recognised line into the script.
 bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
-           const QString &folder, AvsScript *s, QString *audioSource, QString *error) {
+           const QString &folder, WrapperScript *s, QString *audioSource, QString *error) {
     auto number = [&](int i) { return m.captured(i).toDouble(); };
     auto integer = [&](int i, int *target) {
         if (m.captured(i).isEmpty()) {
@@ -243,7 +243,7 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         return true;
     case Step::FirstTrim:
     case Step::LastTrim: {
-        AvsScript::Trim trim;
+        WrapperScript::Trim trim;
         if (!integer(1, &trim.first) || !integer(2, &trim.last))
             return false;
         if (trim.first < 0) {
@@ -270,10 +270,10 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
 
 } // namespace
 
-bool AvsScript::parse(const QString &text, const QString &scriptFolder, AvsScript *script,
-                      QString *error) {
+bool WrapperScript::parse(const QString &text, const QString &scriptFolder, WrapperScript *script,
+                          QString *error) {
     static const Matcher matcher;
-    *script = AvsScript();
+    *script = WrapperScript();
     QString body = text;
     if (body.startsWith(QChar(0xFEFF)))
         body.remove(0, 1);
@@ -332,7 +332,7 @@ bool AvsScript::parse(const QString &text, const QString &scriptFolder, AvsScrip
     return true;
 }
 
-bool AvsScript::keptFrames(qint64 *first, qint64 *last) const {
+bool WrapperScript::keptFrames(qint64 *first, qint64 *last) const {
     qint64 start = 0;
     qint64 end = -1; // inclusive; -1 for the end of the clip
     for (const Trim &t : trims) {

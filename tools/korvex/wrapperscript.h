@@ -12,7 +12,7 @@
 // Quoted paths follow AviSynth's own rules: "..." holds any character but a
 // double quote; a path with a double quote is written """...""" (it must not
 // itself hold three double quotes in a row or end with one).
-struct AvsScript {
+struct WrapperScript {
     struct Trim {
         int first = 0;
         int last = 0; // AviSynth's meaning: 0 to the end, negative a frame count
@@ -38,7 +38,7 @@ struct AvsScript {
     // Reads the script text; relative paths are taken from scriptFolder.
     // False with a message that names the line when the text is not one of
     // ours.
-    static bool parse(const QString &text, const QString &scriptFolder, AvsScript *script,
+    static bool parse(const QString &text, const QString &scriptFolder, WrapperScript *script,
                       QString *error);
 
     // The frames the trims keep, first and last inclusive; last is -1 when the

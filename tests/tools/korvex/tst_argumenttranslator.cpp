@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "argumenttranslator.h"
-#include "avsscript.h"
+#include "wrapperscript.h"
 #include "jobrequest.h"
 
 namespace {
@@ -23,7 +23,7 @@ SourceFacts avSource(int width = 320, int height = 240, int rate = 44100, int ch
 }
 
 bool translateList(const QStringList &list, const SourceFacts &source, FfmpegCommand *command,
-                   QString *error = nullptr, const AvsScript *script = nullptr) {
+                   QString *error = nullptr, const WrapperScript *script = nullptr) {
     JobRequest request;
     QString why;
     if (!JobRequest::parse(list, &request, &why))
@@ -429,7 +429,7 @@ void TestArgumentTranslator::readsBitratesAndTimes() {
 }
 
 void TestArgumentTranslator::buildsTheScriptGraph() {
-    AvsScript script;
+    WrapperScript script;
     script.sourcePath = "/src/in.mp4";
     script.outputWidth = 320;
     script.outputHeight = 240;
@@ -465,7 +465,7 @@ void TestArgumentTranslator::buildsTheScriptGraph() {
 void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether() {
     // A source whose clock starts at 5 s: both streams are moved by the same
     // amount, so that the first trim counts from the start of the clip.
-    AvsScript script;
+    WrapperScript script;
     script.sourcePath = "/src/in.ts";
     script.trims = {{0, 41}};
     SourceFacts source = avSource();

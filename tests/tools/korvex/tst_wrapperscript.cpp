@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "avsscript.h"
+#include "wrapperscript.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ QString rewritten(const QString &source, const QString &logo = QString()) {
 
 } // namespace
 
-class TestAvsScript : public QObject {
+class TestWrapperScript : public QObject {
     Q_OBJECT
 
 private slots:
@@ -82,10 +82,10 @@ private slots:
     void composesTrims();
 };
 
-void TestAvsScript::readsTheFirstVersion() {
-    AvsScript s;
+void TestWrapperScript::readsTheFirstVersion() {
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(firstVersion("/media/clip.mp4"), "/tmp", &s, &error),
+    QVERIFY2(WrapperScript::parse(firstVersion("/media/clip.mp4"), "/tmp", &s, &error),
              qPrintable(error));
     QCOMPARE(s.sourcePath, QString("/media/clip.mp4"));
     QCOMPARE(s.outputWidth, 640);
@@ -104,11 +104,11 @@ void TestAvsScript::readsTheFirstVersion() {
     QCOMPARE(last, qint64(1751));
 }
 
-void TestAvsScript::readsTheRewrittenVersionWithLogo() {
-    AvsScript s;
+void TestWrapperScript::readsTheRewrittenVersionWithLogo() {
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(rewritten("/media/clip.mp4", "/opt/quillora/tmp/avsifile0.png"),
-                              "/tmp", &s, &error),
+    QVERIFY2(WrapperScript::parse(rewritten("/media/clip.mp4", "/opt/quillora/tmp/avsifile0.png"),
+                                  "/tmp", &s, &error),
              qPrintable(error));
     QCOMPARE(s.outputWidth, 720); // 722/4*4
     QCOMPARE(s.outputHeight, 480);
@@ -127,19 +127,19 @@ void TestAvsScript::readsTheRewrittenVersionWithLogo() {
     QCOMPARE(first, qint64(210));
     QCOMPARE(last, qint64(272)); // the first trim ends the clip before the second does
 
-    QVERIFY(AvsScript::parse(rewritten("/media/clip.mp4"), "/tmp", &s, &error));
+    QVERIFY(WrapperScript::parse(rewritten("/media/clip.mp4"), "/tmp", &s, &error));
     QVERIFY(s.logoPath.isEmpty());
 }
 
-void TestAvsScript::readsDirectShowSources() {
-    AvsScript s;
+void TestWrapperScript::readsDirectShowSources() {
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(firstVersion("/vcd/avseq01.dat", true), "/tmp", &s, &error),
+    QVERIFY2(WrapperScript::parse(firstVersion("/vcd/avseq01.dat", true), "/tmp", &s, &error),
              qPrintable(error));
     QCOMPARE(s.sourcePath, QString("/vcd/avseq01.dat"));
 }
 
-void TestAvsScript::readsPathsAsWritten_data() {
+void TestWrapperScript::readsPathsAsWritten_data() {
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("expected");
     QTest::newRow("blanks") << "/media/my clip (1).mp4"
@@ -156,42 +156,42 @@ void TestAvsScript::readsPathsAsWritten_data() {
                               << "/scripts/clips/a.mp4";
 }
 
-void TestAvsScript::readsPathsAsWritten() {
+void TestWrapperScript::readsPathsAsWritten() {
     QFETCH(QString, written);
     QFETCH(QString, expected);
-    AvsScript s;
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(rewritten(written, written + ".png"), "/scripts", &s, &error),
+    QVERIFY2(WrapperScript::parse(rewritten(written, written + ".png"), "/scripts", &s, &error),
              qPrintable(error));
     QCOMPARE(s.sourcePath, expected);
     QCOMPARE(s.logoPath, expected + ".png");
 }
 
-void TestAvsScript::takesEmptyUserParameters() {
+void TestWrapperScript::takesEmptyUserParameters() {
     // An audio file has no frame size: the block then reads "OutputWidth = /4*4".
     QString text = firstVersion("/media/song.mp3");
     text.replace("OutputWidth = 640/4*4", "OutputWidth = /4*4");
     text.replace("OutputHeight = 480/2*2", "OutputHeight = /2*2");
     text.replace("OutputSamplesPerSec = 44100", "OutputSamplesPerSec = ");
     text.replace("DisplayRatio(1.333)", "DisplayRatio(nan)");
-    AvsScript s;
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(text, "/tmp", &s, &error), qPrintable(error));
+    QVERIFY2(WrapperScript::parse(text, "/tmp", &s, &error), qPrintable(error));
     QCOMPARE(s.outputWidth, 0);
     QCOMPARE(s.outputHeight, 0);
     QCOMPARE(s.displayRatio, 0.0);
 }
 
-void TestAvsScript::acceptsWindowsLineEnds() {
+void TestWrapperScript::acceptsWindowsLineEnds() {
     QString text = rewritten("/media/clip.mp4");
     text.replace("\n", "\r\n");
-    AvsScript s;
+    WrapperScript s;
     QString error;
-    QVERIFY2(AvsScript::parse(QChar(0xFEFF) + text, "/tmp", &s, &error), qPrintable(error));
+    QVERIFY2(WrapperScript::parse(QChar(0xFEFF) + text, "/tmp", &s, &error), qPrintable(error));
     QCOMPARE(s.sourcePath, QString("/media/clip.mp4"));
 }
 
-void TestAvsScript::refusesAnythingElse_data() {
+void TestWrapperScript::refusesAnythingElse_data() {
     QTest::addColumn<QString>("text");
     const QString good = rewritten("/media/clip.mp4");
     auto replaced = [&](const QString &from, const QString &to) {
@@ -229,20 +229,20 @@ void TestAvsScript::refusesAnythingElse_data() {
     QTest::newRow("empty text") << QString();
 }
 
-void TestAvsScript::refusesAnythingElse() {
+void TestWrapperScript::refusesAnythingElse() {
     QFETCH(QString, text);
-    AvsScript s;
+    WrapperScript s;
     QString error;
-    QVERIFY(!AvsScript::parse(text, "/tmp", &s, &error));
+    QVERIFY(!WrapperScript::parse(text, "/tmp", &s, &error));
     QVERIFY(!error.isEmpty());
 }
 
-void TestAvsScript::composesTrims_data() {
-    QTest::addColumn<QVector<AvsScript::Trim>>("trims");
+void TestWrapperScript::composesTrims_data() {
+    QTest::addColumn<QVector<WrapperScript::Trim>>("trims");
     QTest::addColumn<bool>("kept");
     QTest::addColumn<qint64>("first");
     QTest::addColumn<qint64>("last");
-    using T = AvsScript::Trim;
+    using T = WrapperScript::Trim;
     QTest::newRow("whole clip") << QVector<T>{{0, 0}} << true << qint64(0) << qint64(-1);
     QTest::newRow("length then part")
         << QVector<T>{{0, 1751}, {210, 840}} << true << qint64(210) << qint64(840);
@@ -254,12 +254,12 @@ void TestAvsScript::composesTrims_data() {
         << QVector<T>{{0, 50}, {60, 70}} << false << qint64(0) << qint64(0);
 }
 
-void TestAvsScript::composesTrims() {
-    QFETCH(QVector<AvsScript::Trim>, trims);
+void TestWrapperScript::composesTrims() {
+    QFETCH(QVector<WrapperScript::Trim>, trims);
     QFETCH(bool, kept);
     QFETCH(qint64, first);
     QFETCH(qint64, last);
-    AvsScript s;
+    WrapperScript s;
     s.trims = trims;
     qint64 f = -2;
     qint64 l = -2;
@@ -270,5 +270,5 @@ void TestAvsScript::composesTrims() {
     }
 }
 
-QTEST_APPLESS_MAIN(TestAvsScript)
-#include "tst_avsscriptreader.moc"
+QTEST_APPLESS_MAIN(TestWrapperScript)
+#include "tst_wrapperscript.moc"
