@@ -693,12 +693,16 @@ void MainWindow::on_ProfileDevice_activated(const QString &category)
         updateDevicePicture(chosen);
     }
 
+    // Without a row to carry the category, the profile on show becomes the
+    // current one, so that the next files added get what the boxes say.
     QTreeWidget *list = ui->treeWidget;
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item && chosen >= 0)
+        on_ProfileDetails_activated(ui->ProfileDetails->currentIndex());
     if (list->topLevelItemCount() == 0) {
         list->setFocus(Qt::OtherFocusReason);
         return;
     }
-    QTreeWidgetItem *item = currentRowItem();
     if (!item)
         return;
 

@@ -121,6 +121,7 @@ private Q_SLOTS:
     void profileChoiceKeepsOutputsApart();
     void generalAudioDropsVideo();
     void categoryWithoutRowsProfileShowsItsFirst();
+    void categoryWithoutRowSetsProfileOnShow();
     void xvidAspectTouchesOnlyBuiltRow();
     void outputFolderForCurrentRow();
     void unsafeScriptNameIsReported();
@@ -772,6 +773,26 @@ void tst_ProfileSlots::categoryWithoutRowsProfileShowsItsFirst()
     const QStringList details = itemsOf(ui()->ProfileDetails);
     window->on_ProfileDevice_activated(QStringLiteral("wii"));
     QCOMPARE(itemsOf(ui()->ProfileDetails), details);
+    QCOMPARE(window->profileFile, wii->fileName);
+}
+
+// With no row to carry it, a category choice makes the profile on show the
+// one that files added next get.
+void tst_ProfileSlots::categoryWithoutRowSetsProfileOnShow()
+{
+    ui()->ProfileDevice->setCurrentIndex(1);
+    window->on_ProfileDevice_activated(QStringLiteral("General Audio"));
+    QCOMPARE(ui()->ProfileDetails->currentIndex(), 0);
+    QCOMPARE(window->formatLabel, QStringLiteral("AAC"));
+    QVERIFY(showsFill(ui()->Acodec,
+                      ProfileLoader::load(stage, QStringLiteral("aac.format.xml")).acodec));
+    QVERIFY(!ui()->Vcodec->isEnabledTo(ui()->Vcodec->parentWidget()));
+
+    const int index = addRow(work->path() + QStringLiteral("/src/clip.mp4"));
+    const ArgumentList list = FileRow::arguments(row(index));
+    QVERIFY(list.contains("-vn"));
+    QVERIFY(list.last().endsWith(QLatin1String("/clip.aac")));
+    QCOMPARE(FileRow::settingsIndexes(row(index)).mid(0, 2), (QStringList{"1", "0"}));
 }
 
 // Xvid resets the aspect of the row whose job is made (its job then keeps the
