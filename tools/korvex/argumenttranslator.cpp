@@ -460,6 +460,9 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
             return false;
     }
 
+    if (m_hasScript && (parseTime(m_request.seek) > 0 || parseTime(m_request.length) > 0))
+        command->notes << QStringLiteral("-ss and -t do not apply to a script: its trims decide");
+
     QStringList &args = command->arguments;
     args << "-hide_banner"
          << "-nostdin"

@@ -411,8 +411,12 @@ int Job::verifyAndPublish(int status) {
                         .arg(notWritten)
                         .toUtf8());
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-    if (m_log.writeFailure())
-        return fail(writeFailureText(m_output, QString::fromUtf8(m_log.lastError())));
+    if (m_log.writeFailure()) {
+        // ffmpeg names the hidden file; the reason is its last words.
+        const QString last = QString::fromUtf8(m_log.lastError());
+        return fail(
+            writeFailureText(m_output, last.mid(last.lastIndexOf(QLatin1String(": ")) + 2)));
+    }
     if (code != 0)
         return fail(QStringLiteral("korvex: conversion failed (ffmpeg exit code %1); %2")
                         .arg(code)
