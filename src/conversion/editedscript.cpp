@@ -77,19 +77,19 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
 
     QStringList lines;
     lines << QStringLiteral("LoadPlugin(%1)").arg(*plugin)
-          << QStringLiteral("Import(%1)").arg(*import)
-          << QStringLiteral("Import(%1)").arg(*header) << QString()
-          << QStringLiteral("#User parameters") << QStringLiteral("OutputWidth = %1/4*4").arg(width)
+          << QStringLiteral("Import(%1)").arg(*import) << QStringLiteral("Import(%1)").arg(*header)
+          << QString() << QStringLiteral("#User parameters")
+          << QStringLiteral("OutputWidth = %1/4*4").arg(width)
           << QStringLiteral("OutputHeight = %1/2*2").arg(height)
           << QStringLiteral("OutputFrameRate = %1").arg(kFrameRate)
           << QStringLiteral("OutputChannels = %1").arg(input.channels)
           << QStringLiteral("OutputSamplesPerSec = %1").arg(input.sampleRate)
           << QStringLiteral("OutputBitsPerSample = 16") << QString()
           << QStringLiteral("# Parse the media source")
-          << (directShow ? QStringLiteral("clip = DirectShowSource(") + *quotedSource +
-                               QStringLiteral(")")
-                         : QStringLiteral("clip = FFmpegSource2(") + *quotedSource +
-                               QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")"))
+          << (directShow
+                  ? QStringLiteral("clip = DirectShowSource(") + *quotedSource + QStringLiteral(")")
+                  : QStringLiteral("clip = FFmpegSource2(") + *quotedSource +
+                        QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")"))
           << QStringLiteral("clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
                             "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, "
                             "zone=80).SWScale(colorspace=\"YV12\") : "

@@ -26,7 +26,7 @@ public:
     // Starts program with arguments, read-write, without waiting for it.
     void start(const QString &program, const QStringList &arguments);
 
-    bool isRunning() const; // starting, running or suspended
+    bool isRunning() const;   // starting, running or suspended
     qint64 processId() const; // 0 when no process runs
     bool isPaused() const;
 

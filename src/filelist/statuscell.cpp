@@ -66,12 +66,4 @@ void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &
     row->setData(FileRow::StatusColumn, FileRow::StatusWordRole, statusWord);
 }
 
-void showWaiting(QTreeWidgetItem *row) {
-    QTreeWidget *list = listOf(row);
-    if (!list)
-        return;
-    list->removeItemWidget(row, FileRow::StatusColumn);
-    row->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
-}
-
 } // namespace StatusCell

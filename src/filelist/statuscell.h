@@ -23,7 +23,5 @@ QProgressBar *progressBar(const QTreeWidgetItem *row);
 void setProgress(QProgressBar *bar, int percent);
 // The picture of how the job ended, centred, and its status word.
 void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture);
-// "waiting" for a row queued by a new run, without any widget of an earlier run.
-void showWaiting(QTreeWidgetItem *row);
 
 } // namespace StatusCell

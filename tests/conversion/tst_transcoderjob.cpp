@@ -82,11 +82,11 @@ void TestTranscoderJob::initTestCase() {
 // Twelve seconds blown up to 1080p: several seconds of work, long enough to
 // catch the job at it.
 QStringList TestTranscoderJob::slowJob(const QString &output) const {
-    return {QStringLiteral("-i"),      m_media + QStringLiteral("/long.mp4"),
-            QStringLiteral("-y"),      QStringLiteral("-s"),
+    return {QStringLiteral("-i"),        m_media + QStringLiteral("/long.mp4"),
+            QStringLiteral("-y"),        QStringLiteral("-s"),
             QStringLiteral("1920x1080"), QStringLiteral("-vcodec"),
-            QStringLiteral("libx264"), QStringLiteral("-acodec"),
-            QStringLiteral("aac"),     output};
+            QStringLiteral("libx264"),   QStringLiteral("-acodec"),
+            QStringLiteral("aac"),       output};
 }
 
 bool TestTranscoderJob::waitForProgress(QProcess &process, QByteArray *text) {
