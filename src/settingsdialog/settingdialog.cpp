@@ -10,16 +10,15 @@
 #include "app/windowdrag.h"
 #include "filelist/filerow.h"
 #include "platform/platform.h"
+#include "profiles/codectables.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 
 namespace {
 
 const QString kSkinPicture = QStringLiteral("skins/default/settingsback.png");
-const QString kXvid = QStringLiteral("Xvid");
 const QStringList kAspectItems = {QStringLiteral("default"), QStringLiteral("4:3"),
                                   QStringLiteral("16:9")};
-constexpr int kXvidAspectIndex = 1; // "4:3"
 
 void fill(QComboBox *box, const ComboFill &choices) {
     box->clear();
@@ -178,10 +177,10 @@ void settingDialog::on_VSize_activated(int index) {
 
 void settingDialog::on_Vcodec_activated(int index) {
     writeEntry(FileRow::VcodecIndex, index);
-    // Xvid output is always 4:3 here, as in the main window.
-    if (ui->Vcodec->currentText() == kXvid) {
-        ui->Vaspect->setCurrentIndex(kXvidAspectIndex);
-        on_Vaspect_activated(kXvidAspectIndex);
+    // Xvid takes the source's own shape here, as in the main window.
+    if (!CodecTables::forcedAspect(ui->Vcodec->currentText()).isEmpty()) {
+        ui->Vaspect->setCurrentIndex(CodecTables::kForcedAspectIndex);
+        on_Vaspect_activated(CodecTables::kForcedAspectIndex);
     }
 }
 

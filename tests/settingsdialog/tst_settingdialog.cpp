@@ -292,10 +292,11 @@ void tst_SettingDialog::xvidForcesTheAspect() {
     dialog->loadFromItem(row);
     pick(box("Vaspect"), 2);
     pick(box("Vcodec"), QStringLiteral("Xvid"));
-    QCOMPARE(box("Vaspect")->currentText(), QStringLiteral("4:3"));
+    // The source's own shape: a 16:9 source is not squeezed to 4:3.
+    QCOMPARE(box("Vaspect")->currentText(), QStringLiteral("default"));
     QCOMPARE(entries().at(FileRow::VcodecIndex),
              QString::number(box("Vcodec")->findText(QStringLiteral("Xvid"))));
-    QCOMPARE(entries().at(FileRow::VaspectIndex), QStringLiteral("1"));
+    QCOMPARE(entries().at(FileRow::VaspectIndex), QStringLiteral("0"));
 
     // Any other codec leaves the aspect alone.
     pick(box("Vaspect"), 2);
@@ -303,11 +304,12 @@ void tst_SettingDialog::xvidForcesTheAspect() {
     QCOMPARE(box("Vaspect")->currentText(), QStringLiteral("16:9"));
     QCOMPARE(entries().at(FileRow::VaspectIndex), QStringLiteral("2"));
 
-    // A profile whose default codec is Xvid starts at 4:3.
+    // A profile whose default codec is Xvid starts at the source's shape.
+    pick(box("Vaspect"), 2);
     pick(box("ProfileDetails"), QStringLiteral("Xvid - Video(*.avi)"));
     QCOMPARE(box("Vcodec")->currentText(), QStringLiteral("Xvid"));
-    QCOMPARE(box("Vaspect")->currentText(), QStringLiteral("4:3"));
-    QCOMPARE(entries().at(FileRow::VaspectIndex), QStringLiteral("1"));
+    QCOMPARE(box("Vaspect")->currentText(), QStringLiteral("default"));
+    QCOMPARE(entries().at(FileRow::VaspectIndex), QStringLiteral("0"));
 }
 
 void tst_SettingDialog::savedAspectOutlivesTheXvidRule() {
