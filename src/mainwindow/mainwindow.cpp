@@ -2,9 +2,13 @@
 
 #include "ui_mainwindow.h"
 
+#include <csignal>
+
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -29,7 +33,11 @@
 #include "conversion/timetext.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
+#include "mainwindow/exitdialog.h"
+#include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
+#include "mainwindow/temppurge.h"
+#include "mainwindow/updateschedule.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
 #include "profiles/optionrules.h"
@@ -396,33 +404,180 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
         dragOrigin = event->position().toPoint();
-        WindowDrag::begin(this, dragOrigin, WindowDrag::titleStripDrags(dragOrigin));
+        WindowDrag::begin(this, dragOrigin, WindowDrag::mainWindowDrags(dragOrigin, dragOrigin));
     }
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
+    // Moves without a button come only from children that track the mouse;
+    // they must not drag the window.
+    if (event->buttons() == Qt::NoButton)
+        return;
     if (WindowDrag::mainWindowDrags(dragOrigin, event->position().toPoint()))
         WindowDrag::follow(this, event->globalPosition().toPoint() - dragOrigin);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    const QString temporary = Platform::tempDir();
+    purgeDirectory(temporary);
+    // The folder itself goes too, but never a parent: those are not ours.
+    QDir().rmdir(temporary);
+
+    editorProcess.kill();
+
+    if (playStopFlag == 0)
+        playStopFlag = playEndFlag.load();
+
+    if (ui->StopConvertePushButton->isEnabled())
+        on_StopConvertePushButton_clicked();
+
+    if (isPlayerRunning() || isPlayerOpen() || playStopFlag != 0) {
+        previewPollTimer.stop();
+        stopDelayTimer.stop();
+        // Joins the player's threads; the close then ends the event loop as usual.
+        shutdownPlayer();
+    }
     event->accept();
 }
 
-void MainWindow::on_actionExit_X_triggered() {}
-void MainWindow::on_sysInfo_clicked() {}
-void MainWindow::on_minimaziAll_clicked() {}
-void MainWindow::on_closeAll_clicked() {}
-void MainWindow::on_openPushButton_clicked() {}
-void MainWindow::supportFun() {}
-void MainWindow::homepage() {}
-void MainWindow::aboutFun() {}
-void MainWindow::openSnapshotFolder() {}
-void MainWindow::preferenceFun() {}
-void MainWindow::checkupFun() {}
-void MainWindow::updateTimer() {}
+bool MainWindow::purgeDirectory(const QString &path)
+{
+    return TempPurge::emptyFolder(path);
+}
+
+void MainWindow::on_actionExit_X_triggered()
+{
+    // Nothing is tidied up on this way out. A running transcoder is the one
+    // exception: left alone it would lose its output pipe with us and die at
+    // its next line, leaving a broken file; asked to stop, it finishes the
+    // file properly.
+    if (transcoderProcess.state() != QProcess::NotRunning) {
+        Platform::signalProcessGroup(transcoderProcess.processId(), SIGTERM);
+        transcoderProcess.terminate();
+    }
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::on_sysInfo_clicked()
+{
+    ui->sysInfo->showMenu();
+}
+
+void MainWindow::on_minimaziAll_clicked()
+{
+    showMinimized();
+}
+
+void MainWindow::on_closeAll_clicked()
+{
+    if (ui->treeWidget->topLevelItemCount() < 1) {
+        close();
+        return;
+    }
+    exitDialog question;
+    if (question.exec() == QDialog::Accepted)
+        close();
+}
+
+void MainWindow::on_openPushButton_clicked()
+{
+    Platform::openFolder(ui->PathLine->text());
+}
+
+void MainWindow::supportFun()
+{
+    Platform::openUrl(QLatin1String(kHomePageUrl));
+}
+
+void MainWindow::homepage()
+{
+    Platform::openUrl(QLatin1String(kHomePageUrl));
+}
+
+void MainWindow::aboutFun()
+{
+    aboutDialog.exec();
+}
+
+void MainWindow::openSnapshotFolder()
+{
+    Platform::openFolder(snapshotFolder);
+}
+
+void MainWindow::preferenceFun()
+{
+    const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
+    preferenceDialog dialog;
+    dialog.setShutdownAction(action);
+    dialog.setSnapshotFolder(snapshotFolder);
+    dialog.setOutputFolder(ui->PathLine->text());
+    dialog.setSnapFormat(snapshotFormatIndex);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    ui->PathLine->setText(dialog.outputFolder());
+    snapshotFolder = dialog.snapshotFolder();
+    const QList<QAction *> formats = fileFormatMenu->actions();
+    const int format = dialog.snapFormat();
+    if (format >= 0 && format < formats.size())
+        formats.at(format)->activate(QAction::Trigger);
+
+    constexpr int kShutDown = 1;
+    constexpr int kRunComplete = 100;
+    if (dialog.shutdownAction() != kShutDown || ui->progressAll->value() != kRunComplete) {
+        // Calls off a shutdown armed at the end of a run that has not begun yet.
+        shutdownTimer.stop();
+        disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    } else {
+        // Armed, not started: the end of the next run starts it.
+        connect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer,
+                Qt::UniqueConnection);
+    }
+}
+
+void MainWindow::checkupFun()
+{
+    const QString handoff = Platform::handoffDir();
+    QDir().mkpath(handoff);
+    QProcess::startDetached(Platform::toolPath(QStringLiteral("skelbrin")),
+                            UpdateSchedule::toolArguments(handoff), Platform::installDir());
+}
+
+void MainWindow::updateTimer()
+{
+    updateCheckTimer.stop();
+    autoUpdateEnabled = SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool();
+    if (autoUpdateEnabled) {
+        const QDate today = QDate::currentDate();
+
+        int cycle = SettingsFile::value(SettingsFile::kUpdateCycle, -1).toInt();
+        if (cycle == -1) {
+            cycle = UpdateSchedule::EveryDay;
+            SettingsFile::setValue(SettingsFile::kUpdateCycle, cycle);
+        }
+
+        QDate lastCheck = UpdateSchedule::lastCheck(
+            SettingsFile::value(SettingsFile::kLastCheckDate),
+            SettingsFile::value(SettingsFile::kLastCheck), today);
+        const auto recordCheck = [](QDate day) {
+            SettingsFile::setValue(SettingsFile::kLastCheck, day.dayOfYear());
+            SettingsFile::setValue(SettingsFile::kLastCheckDate, UpdateSchedule::dateText(day));
+        };
+        if (!lastCheck.isValid()) {
+            lastCheck = today;
+            recordCheck(today);
+        }
+
+        if (UpdateSchedule::isDue(cycle, lastCheck, today)) {
+            recordCheck(today);
+            checkupFun();
+        }
+    }
+    updateDevicePicture(0);
+}
+
 void MainWindow::shutTimer() {}
 
 // These serve the old table widget and the move buttons, which stay hidden.

@@ -34,6 +34,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
     friend class tst_MainWindow;
     friend class tst_ProfileSlots;
+    friend class tst_WindowChrome;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -185,6 +186,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Empties a folder tree; false when `path` is not an existing folder.
+    bool purgeDirectory(const QString &path);
+
     void buildSystemMenu();
     void buildSnapshotMenu();
     void setUpFileList();

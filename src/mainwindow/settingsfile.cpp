@@ -1,9 +1,9 @@
 #include "settingsfile.h"
 
-#include <QDir>
 #include <QSettings>
 
 #include "app/version.h"
+#include "mainwindow/folderpath.h"
 #include "platform/platform.h"
 
 QVariant SettingsFile::value(const QString &key, const QVariant &defaultValue)
@@ -29,16 +29,15 @@ bool SettingsFile::contains(const QString &key)
 
 QString SettingsFile::defaultHomeFolder()
 {
-    return QDir::toNativeSeparators(Platform::documentsDir() + QLatin1Char('/')
-                                    + QLatin1String(kProductName));
+    return FolderPath::join(Platform::documentsDir(), QLatin1String(kProductName));
 }
 
 QString SettingsFile::defaultOutputFolder()
 {
-    return defaultHomeFolder() + QDir::separator() + QStringLiteral("output");
+    return FolderPath::join(defaultHomeFolder(), QStringLiteral("output"));
 }
 
 QString SettingsFile::defaultSnapshotFolder()
 {
-    return defaultHomeFolder() + QDir::separator() + QStringLiteral("snap");
+    return FolderPath::join(defaultHomeFolder(), QStringLiteral("snap"));
 }

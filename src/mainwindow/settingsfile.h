@@ -15,7 +15,10 @@ public:
     static inline const QString kDown = QStringLiteral("/config/down");
     static inline const QString kUpdateEnabled = QStringLiteral("/config/update1");
     static inline const QString kUpdateCycle = QStringLiteral("/config/update2");
+    // Day of the year of the last automatic update check, for older files
+    // and programs; the date itself, which survives New Year, beside it.
     static inline const QString kLastCheck = QStringLiteral("/config/data");
+    static inline const QString kLastCheckDate = QStringLiteral("/config/lastcheck");
 
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
     static void setValue(const QString &key, const QVariant &value);

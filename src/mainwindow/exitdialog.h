@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+
+namespace Ui {
+class exitDialog;
+}
+
+// Asks before the main window closes while its list still holds files.
+// exec() gives 1 for OK and 0 for Cancel or the title strip's close button.
+class exitDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit exitDialog(QWidget *parent = nullptr);
+    ~exitDialog() override;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private Q_SLOTS:
+    void on_CancelpushButton_clicked();
+    void on_OKpushButton_clicked();
+    void on_closeButton_clicked();
+
+private:
+    void applySkin();
+
+    QPoint dragOrigin;
+    Ui::exitDialog *ui;
+};

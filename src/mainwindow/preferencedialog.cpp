@@ -1,0 +1,171 @@
+#include "preferencedialog.h"
+
+#include "ui_preferencedialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMouseEvent>
+
+#include "app/skin.h"
+#include "app/windowdrag.h"
+#include "mainwindow/folderpath.h"
+#include "mainwindow/settingsfile.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kBmpFormat = 1;
+constexpr int kDefaultCycle = 1;
+
+} // namespace
+
+preferenceDialog::preferenceDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::preferenceDialog)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::FramelessWindowHint);
+
+    ui->OutputPath->setText(
+        SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
+    ui->SnapPath->setText(
+        SettingsFile::value(SettingsFile::kSnapshot, SettingsFile::defaultSnapshotFolder())
+            .toString());
+    ui->SnapFormatComboBox->setCurrentIndex(kBmpFormat);
+    ui->checkBoxUpdate->setChecked(SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool());
+    // A stored index that names no cycle leaves the box without a choice.
+    ui->CycleComboBox->setCurrentIndex(
+        SettingsFile::value(SettingsFile::kUpdateCycle, kDefaultCycle).toInt());
+    ui->closeButton->setFocus();
+}
+
+preferenceDialog::~preferenceDialog()
+{
+    delete ui;
+}
+
+QString preferenceDialog::outputFolder() const
+{
+    return outputFolderField;
+}
+
+QString preferenceDialog::snapshotFolder() const
+{
+    return snapshotFolderField;
+}
+
+void preferenceDialog::setOutputFolder(const QString &folder)
+{
+    outputFolderField = folder;
+    ui->OutputPath->setText(folder);
+}
+
+void preferenceDialog::setSnapshotFolder(const QString &folder)
+{
+    snapshotFolderField = folder;
+    ui->SnapPath->setText(folder);
+}
+
+void preferenceDialog::setShutdownAction(int action)
+{
+    ui->ShutdownComboBox->setCurrentIndex(action);
+}
+
+int preferenceDialog::shutdownAction() const
+{
+    return ui->ShutdownComboBox->currentIndex();
+}
+
+void preferenceDialog::setSnapFormat(int format)
+{
+    ui->SnapFormatComboBox->setCurrentIndex(format);
+}
+
+int preferenceDialog::snapFormat() const
+{
+    return ui->SnapFormatComboBox->currentIndex();
+}
+
+void preferenceDialog::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        pressPoint = event->position().toPoint();
+        WindowDrag::begin(this, pressPoint, WindowDrag::preferencesDrags(pressPoint, pressPoint));
+    }
+}
+
+void preferenceDialog::mouseMoveEvent(QMouseEvent *event)
+{
+    if (WindowDrag::preferencesDrags(pressPoint, event->position().toPoint()))
+        WindowDrag::follow(this, event->globalPosition().toPoint() - pressPoint);
+}
+
+void preferenceDialog::paintEvent(QPaintEvent *)
+{
+    Skin::apply(this, QStringLiteral("skins/default/config.png"));
+}
+
+void preferenceDialog::on_closeButton_clicked()
+{
+    close();
+}
+
+void preferenceDialog::on_CycleComboBox_activated(int index)
+{
+    SettingsFile::setValue(SettingsFile::kUpdateCycle, index);
+}
+
+void preferenceDialog::on_checkBoxUpdate_clicked(bool checked)
+{
+    SettingsFile::setValue(SettingsFile::kUpdateEnabled, checked);
+}
+
+void preferenceDialog::on_pushButtonCancel_clicked()
+{
+    SettingsFile::setValue(SettingsFile::kUpdateEnabled, ui->checkBoxUpdate->isChecked());
+    reject();
+}
+
+void preferenceDialog::on_pushButtonOK_clicked()
+{
+    SettingsFile::setValue(SettingsFile::kUpdateEnabled, ui->checkBoxUpdate->isChecked());
+    SettingsFile::setValue(SettingsFile::kDown, ui->ShutdownComboBox->currentIndex());
+    accept();
+}
+
+void preferenceDialog::on_OpenSnapButton_clicked()
+{
+    Platform::openFolder(ui->SnapPath->text());
+}
+
+void preferenceDialog::on_BrowseSnapButton_clicked()
+{
+    const QString chosen = askForFolder(snapshotFolderField);
+    if (chosen.isEmpty())
+        return;
+    snapshotFolderField = FolderPath::withTrailingSeparator(chosen);
+    ui->SnapPath->setText(snapshotFolderField);
+    SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolderField);
+}
+
+void preferenceDialog::on_OpenOutputButton_clicked()
+{
+    Platform::openFolder(ui->OutputPath->text());
+}
+
+void preferenceDialog::on_BrowseOutputButton_clicked()
+{
+    const QString chosen = askForFolder(ui->OutputPath->text());
+    if (chosen.isEmpty())
+        return;
+    ui->OutputPath->setText(chosen);
+    SettingsFile::setValue(SettingsFile::kOutput, ui->OutputPath->text());
+    outputFolderField = ui->OutputPath->text();
+}
+
+QString preferenceDialog::askForFolder(const QString &startFolder)
+{
+    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), startFolder,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QString>
+
+namespace Ui {
+class preferenceDialog;
+}
+
+// The user's view of the settings file and of the main window's snapshot
+// format. Folders, the update switch and the update cycle are written the
+// moment they are chosen; the action after a conversion run on OK. The main
+// window takes the two folders and the format over on OK only.
+class preferenceDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit preferenceDialog(QWidget *parent = nullptr);
+    ~preferenceDialog() override;
+
+    QString outputFolder() const;
+    QString snapshotFolder() const;
+    void setOutputFolder(const QString &folder);
+    void setSnapshotFolder(const QString &folder);
+
+    // Index of the action after a conversion run: 0 nothing, 1 shut down.
+    void setShutdownAction(int action);
+    int shutdownAction() const;
+
+    // Index into the main window's snapshot format menu.
+    void setSnapFormat(int format);
+    int snapFormat() const;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private Q_SLOTS:
+    void on_closeButton_clicked();
+    void on_CycleComboBox_activated(int index);
+    void on_checkBoxUpdate_clicked(bool checked);
+    void on_pushButtonCancel_clicked();
+    void on_pushButtonOK_clicked();
+    void on_OpenSnapButton_clicked();
+    void on_BrowseSnapButton_clicked();
+    void on_OpenOutputButton_clicked();
+    void on_BrowseOutputButton_clicked();
+
+private:
+    QString askForFolder(const QString &startFolder);
+
+    QPoint pressPoint;
+    Ui::preferenceDialog *ui;
+    QString snapshotFolderField;
+    QString outputFolderField;
+};

@@ -1,0 +1,582 @@
+#include <QtTest>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/version.h"
+#include "mainwindow/exitdialog.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/preferencedialog.h"
+#include "mainwindow/settingsfile.h"
+#include "modalhelper.h"
+#include "platform/platform.h"
+#include "player/previewplayer.h"
+#include "ui_mainwindow.h"
+
+// Records what the window hands to the desktop's browser and file manager.
+class DesktopRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened << url; }
+};
+
+// The main window's title strip, system menu, preferences, update check and
+// the ways it closes.
+class tst_WindowChrome : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void dragsWithinTheStripLimits();
+    void movesWithoutAButtonDoNotDrag();
+    void minimiseAndSystemMenu();
+    void linksOpenTheHomePage();
+    void foldersOpenThroughTheDesktop();
+    void aboutBox();
+
+    void preferencesShowTheWindowsState();
+    void preferencesOkAppliesFormatFoldersAndAction();
+    void preferencesCancelKeepsWindowState();
+
+    void updateToolArguments();
+    void firstUpdateCheckIsNotDue();
+    void updateCheckDueAfterItsCycle();
+    void olderFileDayOfYearAcrossNewYear();
+    void updateCheckSwitchedOff();
+
+    void closeWithEmptyListDoesNotAsk();
+    void closeWithRowsAsks_data();
+    void closeWithRowsAsks();
+    void closeEndsEditorTool();
+    void closeShutsThePreviewDown();
+    // Ends an event loop of its own: keep it last.
+    void exitActionTidiesNothing();
+
+private:
+    void makeInstallation(const QString &path);
+    void makeFakeUpdateTool();
+    QStringList updateToolRun(int waitMs);
+    void fillTemporaryFolder();
+    Ui::MainWindow *ui() { return window->form(); }
+
+    QTemporaryDir *install = nullptr;
+    MainWindow *window = nullptr;
+    QString argumentsFile;
+};
+
+void tst_WindowChrome::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
+    QCoreApplication::setApplicationName(QLatin1String(kProductName));
+}
+
+void tst_WindowChrome::makeInstallation(const QString &path)
+{
+    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    for (const QString &sub : {QStringLiteral("skins/default"), QStringLiteral("images"),
+                               QStringLiteral("profile"), QStringLiteral("plugins")}) {
+        QDir(path).mkpath(sub);
+        const QDir from(stage + QLatin1Char('/') + sub);
+        for (const QString &name : from.entryList(QDir::Files))
+            QFile::copy(from.filePath(name), path + QLatin1Char('/') + sub + QLatin1Char('/') + name);
+    }
+}
+
+void tst_WindowChrome::makeFakeUpdateTool()
+{
+    // Stands in for the update tool: it only writes down how it was asked.
+    argumentsFile = install->filePath(QStringLiteral("skelbrin-arguments.txt"));
+    const QString script = install->filePath(QStringLiteral("skelbrin"));
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n"
+               "out=\"$(dirname \"$0\")/skelbrin-arguments.txt\"\n"
+               "printf '%s\\n' \"$@\" > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+}
+
+QStringList tst_WindowChrome::updateToolRun(int waitMs)
+{
+    QFile file(argumentsFile);
+    QElapsedTimer clock;
+    clock.start();
+    while (!file.exists() && clock.elapsed() < waitMs)
+        QTest::qWait(20);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void tst_WindowChrome::fillTemporaryFolder()
+{
+    const QString tmp = Platform::tempDir();
+    QVERIFY(QDir().mkpath(tmp + QStringLiteral("/sub")));
+    QVERIFY(QDir().mkpath(Platform::handoffDir()));
+    for (const QString &name : {tmp + QStringLiteral("/avsifile0.avs"),
+                                tmp + QStringLiteral("/sub/avsifile1.png"),
+                                Platform::handoffDir() + QStringLiteral("/keep")}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+}
+
+void tst_WindowChrome::init()
+{
+    install = new QTemporaryDir;
+    QVERIFY(install->isValid());
+    makeInstallation(install->path());
+    Platform::setInstallDir(install->path());
+    QDir::setCurrent(install->path());
+    QFile::remove(Platform::settingsFile());
+    QDir(Platform::tempDir()).removeRecursively();
+    QDir(Platform::handoffDir()).removeRecursively();
+    makeFakeUpdateTool();
+    window = new MainWindow;
+}
+
+void tst_WindowChrome::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QDir::setCurrent(QDir::rootPath());
+    Platform::setInstallDir(QString());
+    delete install;
+    install = nullptr;
+}
+
+void tst_WindowChrome::dragsWithinTheStripLimits()
+{
+    window->move(50, 60);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QPoint start = window->pos();
+
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(400, 10));
+    QTest::mouseMove(window, QPoint(450, 300));
+    QTRY_COMPARE(window->pos(), start + QPoint(50, 290));
+    // 100 pixels sideways of the press: the window stays where it was.
+    const QPoint moved = window->pos();
+    QTest::mouseMove(window, QPoint(500, 20));
+    QCOMPARE(window->pos(), moved);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(500, 20));
+
+    // A press below the strip never drags.
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(400, 26));
+    QTest::mouseMove(window, QPoint(420, 40));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(420, 40));
+    QCOMPARE(window->pos(), moved);
+
+    // A right press keeps the last left press's origin.
+    QTest::mousePress(window, Qt::RightButton, {}, QPoint(400, 200));
+    QCOMPARE(window->dragOrigin, QPoint(400, 26));
+}
+
+void tst_WindowChrome::movesWithoutAButtonDoNotDrag()
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(400, 10));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(400, 10));
+    const QPoint start = window->pos();
+    // What a mouse-tracking child (the preview) passes up while hovered.
+    QMouseEvent hover(QEvent::MouseMove, QPointF(420, 200), window->mapToGlobal(QPointF(420, 200)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &hover);
+    QCOMPARE(window->pos(), start);
+}
+
+void tst_WindowChrome::minimiseAndSystemMenu()
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QMenu *shown = nullptr;
+    QTimer::singleShot(100, window, [&shown] {
+        shown = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (shown)
+            shown->close();
+    });
+    window->on_sysInfo_clicked();
+    QVERIFY(shown);
+    QCOMPARE(shown, ui()->sysInfo->menu());
+
+    window->on_minimaziAll_clicked();
+    QTRY_VERIFY(window->isMinimized());
+}
+
+void tst_WindowChrome::linksOpenTheHomePage()
+{
+    DesktopRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+    window->supportFun();
+    window->homepage();
+    for (const char *label : {"labelSupport", "labelHomePage"}) {
+        auto *link = window->aboutDialog.findChild<QLabel *>(QLatin1String(label));
+        QVERIFY(link);
+        // The address is ours, whatever text the label reports.
+        emit link->linkActivated(QStringLiteral("https://elsewhere.example/"));
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+
+    QCOMPARE(recorder.opened.size(), 4);
+    for (const QUrl &url : recorder.opened)
+        QCOMPARE(url, QUrl(QLatin1String(kHomePageUrl)));
+
+    // No browser at all: nothing is shown and nothing breaks.
+    window->supportFun();
+}
+
+void tst_WindowChrome::foldersOpenThroughTheDesktop()
+{
+    DesktopRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    ui()->PathLine->setText(QStringLiteral("/srv/my films"));
+    window->snapshotFolder = QStringLiteral("/srv/snap/");
+    window->on_openPushButton_clicked();
+    window->openSnapshotFolder();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    QCOMPARE(recorder.opened.size(), 2);
+    QCOMPARE(recorder.opened.at(0).toLocalFile(), QStringLiteral("/srv/my films"));
+    QCOMPARE(recorder.opened.at(1).toLocalFile(), QStringLiteral("/srv/snap/"));
+
+    // No file manager: quietly nothing.
+    window->on_openPushButton_clicked();
+}
+
+void tst_WindowChrome::aboutBox()
+{
+    auto *version = window->aboutDialog.findChild<QLabel *>(QStringLiteral("labelVersion"));
+    QCOMPARE(version->text(), QStringLiteral("Version: 2.1.2.367"));
+    window->aboutDialog.setVersion(QStringLiteral("3.0"));
+    QCOMPARE(version->text(), QStringLiteral("Version: 3.0"));
+    window->aboutDialog.setVersion(QString());
+    QCOMPARE(version->text(), QStringLiteral("Version: 2.1.2.367"));
+    QCOMPARE(window->aboutDialog.findChild<QLabel *>(QStringLiteral("labelProductName"))->text(),
+             QStringLiteral("Quillora"));
+
+    bool ran = false;
+    whenModalOpens<QDialog>([&ran](QDialog *dialog) {
+        ran = dialog->windowTitle() == QStringLiteral("About");
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("closeBun")),
+                          Qt::LeftButton);
+    });
+    window->aboutFun();
+    QVERIFY(ran);
+    QVERIFY(!window->aboutDialog.isVisible());
+}
+
+void tst_WindowChrome::preferencesShowTheWindowsState()
+{
+    QVERIFY(!QFile::exists(Platform::settingsFile()));
+    QStringList seen;
+    whenModalOpens<preferenceDialog>([&seen](preferenceDialog *dialog) {
+        seen << dialog->findChild<QLineEdit *>(QStringLiteral("OutputPath"))->text()
+             << dialog->findChild<QLineEdit *>(QStringLiteral("SnapPath"))->text()
+             << QString::number(dialog->snapFormat())
+             << QString::number(dialog->shutdownAction())
+             << dialog->findChild<QComboBox *>(QStringLiteral("CycleComboBox"))->currentText();
+        dialog->reject();
+    });
+    window->preferenceFun();
+    QCOMPARE(seen, QStringList({ui()->PathLine->text(), window->snapshotFolder, "1", "0",
+                                "Every Week"}));
+    QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
+}
+
+void tst_WindowChrome::preferencesOkAppliesFormatFoldersAndAction()
+{
+    const QString films = install->filePath(QStringLiteral("films"));
+    QVERIFY(QDir().mkpath(films));
+    // A shutdown armed by the end of a run, not yet begun.
+    connect(&window->shutdownTimer, &QTimer::timeout, window, &MainWindow::shutTimer);
+    window->shutdownTimer.start(60000);
+
+    whenModalOpens<preferenceDialog>([films](preferenceDialog *dialog) {
+        dialog->findChild<QComboBox *>(QStringLiteral("SnapFormatComboBox"))->setCurrentIndex(5);
+        dialog->findChild<QComboBox *>(QStringLiteral("ShutdownComboBox"))->setCurrentIndex(0);
+        whenModalOpens<QFileDialog>([films](QFileDialog *folders) {
+            typeFolder(folders, films);
+        });
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("BrowseSnapButton")),
+                          Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
+                          Qt::LeftButton);
+    });
+    window->preferenceFun();
+
+    QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 0);
+    QCOMPARE(window->snapshotFolder, films + QLatin1Char('/'));
+    QStringList checked;
+    for (QAction *format : window->fileFormatMenu->actions())
+        if (format->isChecked())
+            checked << format->text();
+    QCOMPARE(checked, QStringList({"JPG(Low Quality)"}));
+    QVERIFY(!window->shutdownTimer.isActive());
+
+    // "Shut Down" is stored; with no finished run it arms nothing.
+    whenModalOpens<preferenceDialog>([](preferenceDialog *dialog) {
+        dialog->findChild<QComboBox *>(QStringLiteral("ShutdownComboBox"))->setCurrentIndex(1);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
+                          Qt::LeftButton);
+    });
+    window->preferenceFun();
+    QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 1);
+    QVERIFY(!window->shutdownTimer.isActive());
+
+    // The next opening starts from the stored action and the chosen format.
+    int shownAction = -1;
+    int shownFormat = -1;
+    whenModalOpens<preferenceDialog>([&](preferenceDialog *dialog) {
+        shownAction = dialog->shutdownAction();
+        shownFormat = dialog->snapFormat();
+        dialog->reject();
+    });
+    window->preferenceFun();
+    QCOMPARE(shownAction, 1);
+    QCOMPARE(shownFormat, window->snapshotFormatIndex);
+}
+
+void tst_WindowChrome::preferencesCancelKeepsWindowState()
+{
+    const QString films = install->filePath(QStringLiteral("films"));
+    QVERIFY(QDir().mkpath(films));
+    const QString before = ui()->PathLine->text();
+
+    whenModalOpens<preferenceDialog>([films](preferenceDialog *dialog) {
+        dialog->findChild<QComboBox *>(QStringLiteral("SnapFormatComboBox"))->setCurrentIndex(2);
+        whenModalOpens<QFileDialog>([films](QFileDialog *folders) {
+            typeFolder(folders, films);
+        });
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("BrowseOutputButton")),
+                          Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonCancel")),
+                          Qt::LeftButton);
+    });
+    window->preferenceFun();
+
+    // The folder chosen is stored at once, but the window keeps its own
+    // until the next start.
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), films);
+    QCOMPARE(ui()->PathLine->text(), before);
+    QCOMPARE(window->snapshotFormatIndex, 1);
+    QVERIFY(window->fileFormatMenu->actions().at(1)->isChecked());
+    QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
+}
+
+void tst_WindowChrome::updateToolArguments()
+{
+    window->checkupFun();
+    const QStringList arguments = updateToolRun(10000);
+    QCOMPARE(arguments.size(), 8);
+    QCOMPARE(arguments.at(0), QStringLiteral("-p1"));
+    QCOMPARE(QUrl(arguments.at(1)).path(), QStringLiteral("/update/quillora.php"));
+    QCOMPARE(arguments.at(2), QStringLiteral("-p2"));
+    QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/tessaline"));
+    QCOMPARE(arguments.at(4), QStringLiteral("-p3"));
+    QCOMPARE(arguments.at(5), Platform::handoffDir() + QLatin1Char('/'));
+    QCOMPARE(arguments.mid(6), QStringList({"-v", "2.1.2.367"}));
+    QVERIFY(QDir(Platform::handoffDir()).exists());
+    // A check from the menu leaves the schedule alone.
+    QVERIFY(!SettingsFile::contains(SettingsFile::kLastCheck));
+    QVERIFY(!SettingsFile::contains(SettingsFile::kLastCheckDate));
+}
+
+void tst_WindowChrome::firstUpdateCheckIsNotDue()
+{
+    const QDate today = QDate::currentDate();
+    window->updateTimer();
+    QVERIFY(!window->updateCheckTimer.isActive());
+    QCOMPARE(SettingsFile::value(SettingsFile::kUpdateCycle).toInt(), 0);
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheckDate).toString(),
+             today.toString(Qt::ISODate));
+    QVERIFY(updateToolRun(500).isEmpty());
+}
+
+void tst_WindowChrome::updateCheckDueAfterItsCycle()
+{
+    const QDate today = QDate::currentDate();
+    const QDate yesterday = today.addDays(-1);
+    SettingsFile::setValue(SettingsFile::kUpdateCycle, 0);
+    SettingsFile::setValue(SettingsFile::kLastCheck, yesterday.dayOfYear());
+    SettingsFile::setValue(SettingsFile::kLastCheckDate, yesterday.toString(Qt::ISODate));
+    window->updateTimer();
+    QCOMPARE(updateToolRun(10000).value(7), QStringLiteral("2.1.2.367"));
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheckDate).toString(),
+             today.toString(Qt::ISODate));
+}
+
+void tst_WindowChrome::olderFileDayOfYearAcrossNewYear()
+{
+    // An older file: the day of the year alone. Eight days back lies in the
+    // last year during the first week of January and still counts.
+    const QDate today = QDate::currentDate();
+    SettingsFile::setValue(SettingsFile::kUpdateCycle, 1);
+    SettingsFile::setValue(SettingsFile::kLastCheck, today.addDays(-8).dayOfYear());
+    window->updateTimer();
+    QVERIFY(!updateToolRun(10000).isEmpty());
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
+
+    // A hand-edited cycle that names none is read as every day, not as a
+    // stray table entry.
+    QFile::remove(argumentsFile);
+    SettingsFile::setValue(SettingsFile::kUpdateCycle, 12);
+    SettingsFile::setValue(SettingsFile::kLastCheckDate, today.addDays(-1).toString(Qt::ISODate));
+    SettingsFile::setValue(SettingsFile::kLastCheck, today.addDays(-1).dayOfYear());
+    window->updateTimer();
+    QVERIFY(!updateToolRun(10000).isEmpty());
+    QCOMPARE(SettingsFile::value(SettingsFile::kUpdateCycle).toInt(), 12);
+}
+
+void tst_WindowChrome::updateCheckSwitchedOff()
+{
+    SettingsFile::setValue(SettingsFile::kUpdateEnabled, false);
+    SettingsFile::setValue(SettingsFile::kLastCheck, 1);
+    window->updateTimer();
+    QVERIFY(!window->autoUpdateEnabled);
+    QVERIFY(!SettingsFile::contains(SettingsFile::kUpdateCycle));
+    QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), 1);
+    QVERIFY(updateToolRun(500).isEmpty());
+}
+
+void tst_WindowChrome::closeWithEmptyListDoesNotAsk()
+{
+    fillTemporaryFolder();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    bool asked = false;
+    whenModalOpens<exitDialog>([&asked](exitDialog *dialog) {
+        asked = true;
+        dialog->reject();
+    }, 300);
+    window->on_closeAll_clicked();
+    QTest::qWait(400);
+    QVERIFY(!asked);
+    QVERIFY(!window->isVisible());
+
+    // Only the program's own folder went; its parent and sibling stayed.
+    QVERIFY(!QDir(Platform::tempDir()).exists());
+    QVERIFY(QDir(QFileInfo(Platform::tempDir()).absolutePath()).exists());
+    QVERIFY(QFile::exists(Platform::handoffDir() + QStringLiteral("/keep")));
+}
+
+void tst_WindowChrome::closeWithRowsAsks_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("OK") << "OKpushButton" << true;
+    QTest::newRow("Cancel") << "CancelpushButton" << false;
+    QTest::newRow("title close") << "closeButton" << false;
+}
+
+void tst_WindowChrome::closeWithRowsAsks()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, closes);
+    fillTemporaryFolder();
+    new QTreeWidgetItem(ui()->treeWidget, QStringList({QString(), QStringLiteral("a.mp4")}));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    bool asked = false;
+    whenModalOpens<exitDialog>([&asked, answer](exitDialog *dialog) {
+        asked = true;
+        QTest::mouseClick(dialog->findChild<QAbstractButton *>(answer), Qt::LeftButton);
+    });
+    window->on_closeAll_clicked();
+    QVERIFY(asked);
+    QCOMPARE(window->isVisible(), !closes);
+    QCOMPARE(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")), !closes);
+    QCOMPARE(ui()->treeWidget->topLevelItemCount(), 1);
+}
+
+void tst_WindowChrome::closeEndsEditorTool()
+{
+    window->editorProcess.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(window->editorProcess.waitForStarted());
+    window->show();
+    window->close();
+    QTRY_COMPARE(window->editorProcess.state(), QProcess::NotRunning);
+}
+
+void tst_WindowChrome::closeShutsThePreviewDown()
+{
+    const QString clip = qEnvironmentVariable("QUILLORA_TEST_MEDIA") + QStringLiteral("/av.mp4");
+    if (!QFile::exists(clip))
+        QSKIP("the test clips are not made");
+    window->show();
+    QCOMPARE(playFile(clip, QSize(297, 237)), 0);
+    QTRY_VERIFY(isPlayerOpen());
+    window->previewPollTimer.start(300);
+    window->close();
+    // The player is gone and the close went on: no exit from inside it.
+    QVERIFY(!isPlayerOpen());
+    QVERIFY(!isPlayerRunning());
+    QVERIFY(!window->previewPollTimer.isActive());
+    QVERIFY(!window->isVisible());
+}
+
+void tst_WindowChrome::exitActionTidiesNothing()
+{
+    fillTemporaryFolder();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->editorProcess.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(window->editorProcess.waitForStarted());
+
+    // A transcoder with a child of its own, in a group of its own.
+    const QString childPidFile = install->filePath(QStringLiteral("child.pid"));
+    Platform::useOwnProcessGroup(window->transcoderProcess);
+    window->transcoderProcess.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("sleep 30 & echo $! > '%1'; wait").arg(childPidFile)});
+    QVERIFY(window->transcoderProcess.waitForStarted());
+    QTRY_VERIFY(QFile(childPidFile).size() > 0);
+    QFile pidFile(childPidFile);
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const QString childProc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(pidFile.readAll()).trimmed());
+
+    QTimer::singleShot(0, window, &MainWindow::on_actionExit_X_triggered);
+    QCOMPARE(QCoreApplication::exec(), 0);
+
+    // No close handling: the window was never closed, nothing was emptied.
+    QVERIFY(window->isVisible());
+    QVERIFY(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")));
+    QCOMPARE(window->editorProcess.state(), QProcess::Running);
+    // The transcoder and its child were asked to finish.
+    QTRY_COMPARE(window->transcoderProcess.state(), QProcess::NotRunning);
+    QTRY_VERIFY(!QFile::exists(childProc));
+    window->editorProcess.kill();
+    window->editorProcess.waitForFinished();
+}
+
+QTEST_MAIN(tst_WindowChrome)
+#include "tst_windowchrome.moc"
