@@ -11,14 +11,22 @@
 #include <QDate>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QSettings>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <SDL.h>
@@ -26,14 +34,26 @@
 #include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
-#include "conversion/argumentlist.h"
 #include "conversion/avsplugins.h"
+#include "conversion/argumentlist.h"
+#include "conversion/avsscript.h"
+#include "conversion/editedscript.h"
+#include "conversion/editoranswer.h"
 #include "conversion/effectscale.h"
+#include "conversion/jobpreparation.h"
 #include "conversion/rowjobbuilder.h"
+#include "conversion/suspenderlisting.h"
 #include "conversion/timetext.h"
+#include "conversion/tooltext.h"
+#include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
+#include "filelist/processwait.h"
+#include "filelist/takenpaths.h"
+#include "filelist/statuscell.h"
 #include "mainwindow/exitdialog.h"
+#include "mainwindow/folderpath.h"
+#include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
 #include "mainwindow/temppurge.h"
@@ -49,6 +69,19 @@
 namespace {
 
 constexpr int kUpdateCheckDelayMs = 11000;
+
+// Conversion runs.
+constexpr int kJobTickMs = 100;
+constexpr int kPollNowMs = 100;
+constexpr int kPollAfterStopMs = 500;
+constexpr int kShutdownDelayMs = 500;
+constexpr int kToolTimeoutMs = 30000;
+constexpr int kPercentMax = 100;
+// Below this many free bytes on the output drive a write failure means a full disk.
+constexpr qint64 kDiskFullBytes = 5 * 1024;
+constexpr int kShutDownAfterRun = 1;
+const QString kTranscoderName = QStringLiteral("korvex");
+const QString kSuspenderName = QStringLiteral("haltwick");
 
 // The check box in the file list's header, in the skin's pictures.
 const char kCheckAllStyle[] =
@@ -85,6 +118,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
             &MainWindow::outputCommand);
     connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
+    connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
+    connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
 
@@ -171,20 +206,15 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(&previewPollTimer, &QTimer::timeout, this, &MainWindow::scanTimer);
 
+    playStopFlag = 0;
     ui->MovieWidget->setAttribute(Qt::WA_MouseTracking);
     // The preview's pictures are painted by us; SDL serves its sound only.
-    // Without a sound device the preview still shows pictures, silently.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        const QString audioProblem = QString::fromUtf8(SDL_GetError());
-        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
-                                    tr("No sound device is available: the preview will play "
-                                       "without sound.\n%1")
-                                        .arg(audioProblem),
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    }
+    // Without a sound device the preview still shows pictures, silently: the
+    // player says so once, when a preview first wants its sound.
+    initPreviewAudio();
+    PlayerController *player = PlayerController::instance();
+    connect(player, &PlayerController::playerMessage, this, &MainWindow::showPlayerMessage);
+    connect(player, &PlayerController::playerFailed, this, &MainWindow::on_StopButton_clicked);
 
     setUpFileList();
     loadAvsPlugins();
@@ -252,10 +282,13 @@ void MainWindow::buildSnapshotMenu()
     for (QAction *action : actions)
         group->addAction(action);
 
+    // Every start begins with BMP at the writer's own quality.
+    snapshotQuality = -1;
     actions.at(1)->activate(QAction::Trigger);
     snapshotSuffix = QStringLiteral(".bmp");
     snapshotFormatIndex = 1;
     fileFormatMenu->addActions(group->actions());
+    clearSnapshotRequests();
 
     ui->labelShowState->setText(QString());
     ui->setCaptureButton->setMenu(menu);
@@ -578,7 +611,26 @@ void MainWindow::updateTimer()
     updateDevicePicture(0);
 }
 
-void MainWindow::shutTimer() {}
+void MainWindow::shutTimer()
+{
+    shutdownTimer.stop();
+    openProgress countdown;
+    countdown.startShutdownCountdown();
+    const int answer = countdown.exec();
+    disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    countdown.close();
+    if (answer != QDialog::Accepted)
+        return;
+
+    QString problem;
+    if (Platform::powerOff(&problem))
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
+                                tr("The computer could not be switched off.\n%1").arg(problem),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
 
 // These serve the old table widget and the move buttons, which stay hidden.
 void MainWindow::on_MoveUpButton_clicked() {}
@@ -591,33 +643,1174 @@ void MainWindow::updateFileName(int, int) {}
 // ---------------------------------------------------------------------------
 // Conversion runs and the editor tool
 
-void MainWindow::on_ConvertePushButton_clicked() {}
-void MainWindow::on_StopConvertePushButton_clicked() {}
-void MainWindow::on_PausePushButton_clicked() {}
-void MainWindow::on_PauseContinue_clicked() {}
-void MainWindow::on_editVideo_clicked() {}
-void MainWindow::on_editVideo_Trim_clicked() {}
-void MainWindow::on_editVideo_Effect_clicked() {}
-void MainWindow::outputCommand() {}
-void MainWindow::slotTimer() {}
-void MainWindow::pauseCommand() {}
-void MainWindow::output() {}
+namespace {
+
+const QString kProbeToolName = QStringLiteral("korvex");
+const QString kEditorToolName = QStringLiteral("parlane");
+// A probe, or a tool that is still running when it is needed again, gets
+// this long to end before it is killed.
+constexpr int kProbeTimeoutMs = 30000;
+constexpr int kWaitForToolMs = 30000;
+// The interface poll: its first tick soon after a change, then its pace.
+constexpr int kFirstPollMs = 100;
+constexpr int kUiPollMs = 200;
+constexpr int kOpenTimerMs = 100;
+constexpr int kPreviewPollMs = 200;
+constexpr double kBytesPerMegabyte = 1048576.0;
+// "General Audio": its profiles make no picture.
+constexpr int kAudioOnlyCategory = 1;
+
+} // namespace
+
+void MainWindow::on_ConvertePushButton_clicked()
+{
+    QTreeWidget *list = ui->treeWidget;
+    const int previousRunMode = runMode;
+    jobNumber = 0;
+    if (ui->StopButton->isEnabled())
+        on_StopButton_clicked();
+    runMode = 2;
+    // While the run lasts, picking a row must not load its options.
+    disconnectSelectionHandler();
+    ui->StopConvertePushButton->setEnabled(true);
+    ui->PausePushButton->setEnabled(true);
+    ui->progressAll->setValue(0);
+
+    QVector<RunRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        QTreeWidgetItem *item = list->topLevelItem(index);
+        RunRow row;
+        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                    item->text(FileRow::SourceDurationColumn));
+        rows << row;
+        if (!row.checked)
+            continue;
+        list->removeItemWidget(item, FileRow::StatusColumn);
+        item->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        list->setAcceptDrops(false);
+        setAcceptDrops(false);
+        ui->AddFile->setEnabled(false);
+    }
+    if (transcoderProcess.state() != QProcess::NotRunning) {
+        ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
+        transcoderProcess.kill();
+        transcoderProcess.waitForFinished(kWaitForToolMs);
+    }
+
+    uiPollTimer.stop();
+    totalSeconds = totalCheckedDuration();
+    conversionClock.start();
+    // Rows of unknown length still convert (their bars are busy bars); only a
+    // run without any checked row has nothing to do.
+    if (!conversionRun.start(rows)) {
+        rollBackRunStart(previousRunMode);
+        return;
+    }
+    jobTimer.start(kFirstPollMs);
+}
+
+void MainWindow::rollBackRunStart(int previousRunMode)
+{
+    // Nothing was queued or locked: only what the click set up goes back.
+    runMode = previousRunMode;
+    jobTimer.stop();
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+    connectSelectionHandler();
+    uiPollTimer.start(kFirstPollMs);
+}
+
+void MainWindow::on_StopConvertePushButton_clicked()
+{
+    stopRun(ConversionRun::StopReason::User);
+}
+
+void MainWindow::on_PausePushButton_clicked()
+{
+    if (transcoderPid.isEmpty()) {
+        listProcessesForPause();
+        ui->PauseContinue->setVisible(true);
+        ui->ConvertePushButton->setVisible(false);
+        ui->PausePushButton->setEnabled(false);
+        return;
+    }
+    // An identifier held from an earlier pause: let that transcoder go on.
+    stopPauseListing();
+    transcoderJob.resume(Platform::toolPath(kSuspenderName));
+    if (!transcoderJob.isPaused())
+        conversionRun.resume();
+    transcoderPid.clear();
+    runMode = 2;
+}
+
+void MainWindow::on_PauseContinue_clicked()
+{
+    if (transcoderPid.isEmpty()) {
+        // Nothing was suspended: look for the transcoder again.
+        listProcessesForPause();
+        return;
+    }
+    stopPauseListing();
+    transcoderJob.resume(Platform::toolPath(kSuspenderName));
+    if (!transcoderJob.isPaused())
+        conversionRun.resume();
+    transcoderPid.clear();
+    runMode = 2;
+    ui->PauseContinue->setVisible(false);
+    ui->ConvertePushButton->setVisible(true);
+    ui->PausePushButton->setEnabled(true);
+}
+void MainWindow::on_editVideo_clicked()
+{
+    launchEditor(QStringLiteral("0"));
+}
+
+void MainWindow::on_editVideo_Trim_clicked()
+{
+    launchEditor(QStringLiteral("1"));
+}
+
+void MainWindow::on_editVideo_Effect_clicked()
+{
+    launchEditor(QStringLiteral("2"));
+}
+
+void MainWindow::launchEditor(const QString &mode)
+{
+    if (editorProcess.state() != QProcess::NotRunning) {
+        ProcessWait::forFinished(editorProcess, kWaitForToolMs);
+        editorProcess.kill();
+        editorProcess.waitForFinished(kWaitForToolMs);
+    }
+    if (ui->StopButton->isEnabled())
+        on_StopButton_clicked();
+
+    QTreeWidget *list = ui->treeWidget;
+    const QModelIndex current = list->currentIndex();
+    QTreeWidgetItem *row = current.isValid() ? list->topLevelItem(current.row()) : nullptr;
+    if (!row)
+        return;
+
+    // The answer is read whole once the tool has exited (output()); a tool
+    // that never started or ended without an answer gives the controls back
+    // the same way.
+    connect(&editorProcess, &QProcess::finished, this, &MainWindow::editorFinished,
+            Qt::UniqueConnection);
+    connect(&editorProcess, &QProcess::errorOccurred, this, &MainWindow::editorFailed,
+            Qt::UniqueConnection);
+
+    const ArgumentList arguments = FileRow::arguments(row);
+    const EffectList effects = FileRow::effects(row);
+    const QString file = effects.isEmpty() ? Arguments::inputPath(arguments)
+                                           : effects.value(FileRow::SourcePathEntry);
+    QStringList command = {QStringLiteral("-fileNa"), file};
+    command << FileListRules::editorValues(arguments, effects);
+    command << mode << effects.value(FileRow::LogoPathEntry) << QStringLiteral("-1");
+    const QString logoTail = row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString();
+    if (!logoTail.isEmpty())
+        command << logoTail;
+    editorRowIndex = QPersistentModelIndex(current.siblingAtColumn(FileRow::CheckColumn));
+
+    // Locked before the start, so that a start that fails at once finds
+    // them locked and gives them back.
+    setMainControlsEnabled(false);
+    uiPollTimer.stop();
+    editorProcess.start(Platform::toolPath(kEditorToolName), command, QIODevice::ReadWrite);
+    for (const QString &argument : command)
+        ui->textEdit->append(argument);
+}
+
+void MainWindow::editorFinished(int, QProcess::ExitStatus)
+{
+    output();
+    // Closed, cancelled or crashed: whatever the answer, the editor is gone.
+    giveControlsBackFromEditor();
+}
+
+void MainWindow::editorFailed(QProcess::ProcessError error)
+{
+    // A crash also ends through finished(); a tool that never ran does not.
+    if (error != QProcess::FailedToStart)
+        return;
+    ui->textEdit->append(editorProcess.errorString());
+    giveControlsBackFromEditor();
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
+                                tr("The editor could not be started.\n%1")
+                                    .arg(editorProcess.errorString()),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MainWindow::giveControlsBackFromEditor()
+{
+    setMainControlsEnabled(true);
+    ui->treeWidget->setFocus();
+    // With the interval it last had.
+    uiPollTimer.start();
+}
+
+void MainWindow::outputCommand()
+{
+    // Standard output carries nothing we read; it is taken so the pipe never fills.
+    transcoderProcess.readAllStandardOutput();
+    const QByteArray text = transcoderProcess.readAllStandardError();
+    ui->textEdit->append(decodeToolText(text));
+    if (runMode == 1)
+        probeParser.append(text);
+    else if (runMode == 2)
+        followJobOutput(text);
+}
+
+void MainWindow::slotTimer()
+{
+    jobTimer.stop();
+    const TickDecision decision = conversionRun.tick(transcoderJob.isRunning(), runRows());
+    showJobEnd(decision.vanishedJob);
+    switch (decision.action) {
+    case TickDecision::Action::Idle:
+        return;
+    case TickDecision::Action::Wait:
+        // A job at work is left alone, whatever its bar shows: only its exit
+        // tells how it went.
+        ui->ConvertePushButton->setEnabled(false);
+        jobTimer.start(kJobTickMs);
+        return;
+    case TickDecision::Action::Launch:
+        launchJob(decision);
+        return;
+    case TickDecision::Action::Finish:
+        finishRun(decision);
+        return;
+    }
+}
+
+void MainWindow::pauseCommand()
+{
+    pauseListing += pauseToolProcess.readAllStandardOutput();
+    pauseToolProcess.readAllStandardError();
+    // Only the transcoder this window started is ever suspended: the listing
+    // confirms that it still runs under its name.
+    const QString ours = QString::number(transcoderJob.processId());
+    if (transcoderPid.isEmpty() && transcoderJob.processId() > 0
+        && Suspender::findPids(decodeToolText(pauseListing), kTranscoderName).contains(ours))
+        transcoderPid = ours;
+    if (transcoderPid != ours || transcoderJob.isPaused())
+        return;
+    if (transcoderJob.pause(Platform::toolPath(kSuspenderName)))
+        conversionRun.pause();
+}
+
+QVector<RunRow> MainWindow::runRows() const
+{
+    const QTreeWidget *list = ui->treeWidget;
+    QVector<RunRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = list->topLevelItem(index);
+        RunRow row;
+        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+        // A trimmed row is measured by what it will output.
+        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                    item->text(FileRow::SourceDurationColumn));
+        rows << row;
+    }
+    return rows;
+}
+
+void MainWindow::launchJob(const TickDecision &decision)
+{
+    QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
+    const QVector<RunRow> rows = runRows();
+    jobNumber = conversionRun.jobNumber();
+    totalSeconds = int(conversionRun.totalSeconds());
+    doneSeconds = int(conversionRun.doneSeconds());
+    currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
+
+    const JobPreparation::LaunchPlan plan =
+        JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
+                                FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    StatusCell::showProgress(row, decision.indeterminate);
+    jobTimer.start(kJobTickMs);
+    if (!plan.problem.isEmpty()) {
+        ui->textEdit->append(plan.problem);
+        showJobEnd(conversionRun.jobFailedToStart());
+        jobTimer.start(0);
+        return;
+    }
+    for (const QString &argument : plan.arguments)
+        ui->textEdit->append(argument);
+    transcoderJob.start(Platform::toolPath(kTranscoderName), plan.arguments);
+}
+
+void MainWindow::transcoderFinished(int exitCode, QProcess::ExitStatus status)
+{
+    showJobEnd(conversionRun.jobFinished(exitCode, status == QProcess::CrashExit));
+    doneSeconds = int(conversionRun.doneSeconds());
+    // The next job starts now rather than at the next tick.
+    if (conversionRun.isActive())
+        jobTimer.start(0);
+}
+
+void MainWindow::transcoderFailed(QProcess::ProcessError error)
+{
+    // A crash ends through finished(); a transcoder that never ran does not.
+    if (error != QProcess::FailedToStart)
+        return;
+    const JobEnd end = conversionRun.jobFailedToStart();
+    if (end.row < 0)
+        return;
+    ui->textEdit->append(transcoderProcess.errorString());
+    showJobEnd(end);
+    jobTimer.start(0);
+}
+
+void MainWindow::showJobEnd(const JobEnd &end)
+{
+    if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
+        StatusCell::showStatus(row, end.statusWord, end.picture);
+}
+
+void MainWindow::followJobOutput(const QByteArray &text)
+{
+    const ProgressUpdate update = conversionRun.feed(text);
+    for (const QString &line : update.logLines)
+        ui->textEdit->append(line);
+    showRunProgress(update);
+    if (update.diskFull || (update.writeFailed && outputDriveFull())) {
+        stopRun(ConversionRun::StopReason::DiskFull);
+        maxDriverDialog notice;
+        notice.exec();
+    }
+}
+
+void MainWindow::showRunProgress(const ProgressUpdate &update)
+{
+    if (update.row >= 0) {
+        StatusCell::setProgress(StatusCell::progressBar(ui->treeWidget->topLevelItem(update.row)),
+                                update.rowPercent);
+    }
+    if (update.totalPercent >= 0) {
+        ui->progressAll->setRange(0, kPercentMax);
+        ui->progressAll->setValue(update.totalPercent);
+    } else if (update.row >= 0) {
+        // Nothing in the run has a known length.
+        ui->progressAll->setRange(0, 0);
+    }
+    ui->labelShowState->setText(update.totalLine);
+}
+
+bool MainWindow::outputDriveFull() const
+{
+    const QTreeWidgetItem *row = ui->treeWidget->topLevelItem(conversionRun.runningRow());
+    const QString output = row ? Arguments::outputPath(FileRow::arguments(row)) : QString();
+    const QString folder = output.isEmpty() ? ui->PathLine->text() : QFileInfo(output).absolutePath();
+    const qint64 free = Platform::freeBytes(folder);
+    return free >= 0 && free < kDiskFullBytes;
+}
+
+void MainWindow::stopRun(ConversionRun::StopReason reason)
+{
+    runMode = 0;
+    const JobEnd end = conversionRun.stop(reason);
+    if (transcoderJob.isRunning()) {
+        jobTimer.stop();
+        uiPollTimer.start(kPollAfterStopMs);
+        // Our own transcoder and its ffmpeg, paused or not; nothing else of that name.
+        transcoderJob.stop();
+    }
+    showJobEnd(end);
+
+    ui->progressAll->setRange(0, kPercentMax);
+    ui->progressAll->setValue(0);
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+    if (!uiPollTimer.isActive())
+        uiPollTimer.start(kPollNowMs);
+    jobTimer.stop();
+    ui->treeWidget->setAcceptDrops(true);
+    setAcceptDrops(true);
+    ui->AddFile->setEnabled(true);
+    ui->PauseContinue->setVisible(false);
+    ui->ConvertePushButton->setVisible(true);
+    stopPauseListing();
+    transcoderPid.clear();
+    connectSelectionHandler();
+}
+
+void MainWindow::finishRun(const TickDecision &decision)
+{
+    // Only rows whose own job finished are done; a failed row stays checked
+    // with its error picture.
+    for (const int index : decision.rowsToUncheck) {
+        if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(index))
+            row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    }
+    ui->labelShowState->setText(QString());
+    jobNumber = 0;
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+    runMode = 1;
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PauseContinue->setVisible(false);
+    ui->PausePushButton->setEnabled(false);
+    ui->ConvertePushButton->setVisible(true);
+    ui->treeWidget->setAcceptDrops(true);
+    setAcceptDrops(true);
+    ui->AddFile->setEnabled(true);
+    armShutdown();
+
+    checkAllBox->setCheckState(Qt::Unchecked);
+    resetFileTreeFlags();
+    ui->ConvertePushButton->setEnabled(false);
+    ui->progressAll->setRange(0, kPercentMax);
+    ui->progressAll->setValue(0);
+    jobTimer.stop();
+    uiPollTimer.start(kPollNowMs);
+    stopPauseListing();
+    transcoderPid.clear();
+    connectSelectionHandler();
+}
+
+void MainWindow::armShutdown()
+{
+    shutdownTimer.stop();
+    if (SettingsFile::value(SettingsFile::kDown, 0).toInt() == kShutDownAfterRun) {
+        // One connection however many runs end: one countdown.
+        connect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer,
+                Qt::UniqueConnection);
+        shutdownTimer.start(kShutdownDelayMs);
+    } else {
+        disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    }
+}
+
+void MainWindow::listProcessesForPause()
+{
+    connect(&pauseToolProcess, &QProcess::readyReadStandardOutput, this,
+            &MainWindow::pauseCommand, Qt::UniqueConnection);
+    connect(&pauseToolProcess, &QProcess::readyReadStandardError, this,
+            &MainWindow::pauseCommand, Qt::UniqueConnection);
+    pauseListing.clear();
+    // The listing's output runs pauseCommand during this wait.
+    pauseToolProcess.start(Platform::toolPath(kSuspenderName), QStringList(),
+                           QIODevice::ReadWrite);
+    if (!pauseToolProcess.waitForFinished(kToolTimeoutMs)) {
+        pauseToolProcess.kill();
+        pauseToolProcess.waitForFinished(kToolTimeoutMs);
+    }
+}
+
+void MainWindow::stopPauseListing()
+{
+    disconnect(&pauseToolProcess, &QProcess::readyReadStandardOutput, this,
+               &MainWindow::pauseCommand);
+    disconnect(&pauseToolProcess, &QProcess::readyReadStandardError, this,
+               &MainWindow::pauseCommand);
+    pauseListing.clear();
+}
+void MainWindow::output()
+{
+    // The answer is read whole once the tool has ended: until then it may
+    // have arrived only in part, and it waits in the process's buffers.
+    if (editorProcess.state() != QProcess::NotRunning)
+        return;
+    editorProcess.readAllStandardOutput();
+    const QByteArray answerText = editorProcess.readAllStandardError();
+    // The row the tool was opened for, whichever row is current now.
+    QTreeWidgetItem *row = editorRowIndex.isValid()
+                               ? ui->treeWidget->topLevelItem(editorRowIndex.row())
+                               : nullptr;
+    const std::optional<EditorAnswer> answer = EditorAnswer::parse(decodeToolText(answerText));
+    if (answer && row) {
+        ui->textEdit->append(answer->logText);
+        storeEditorAnswer(*answer, row);
+    }
+    editorRowIndex = QPersistentModelIndex();
+    giveControlsBackFromEditor();
+}
+
+void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
+{
+    EditorRow job;
+    job.arguments = FileRow::arguments(row);
+    job.effects = FileRow::effects(row);
+    const MediaInfo info = FileRow::mediaInfo(row);
+    job.sourceSize = info.at(FileRow::InputSize);
+    job.displayRatio = info.at(FileRow::DisplayRatio);
+    job.trimDuration = info.at(FileRow::ExactDuration);
+    job.sourceDurationText = row->text(FileRow::SourceDurationColumn);
+    job.pluginPath = avsPluginPath;
+    job.importPath = avsImportPath;
+    job.headerPath = avsHeaderPath;
+    // The row's own audio choices, as its first script took them.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const auto rowChoice = [&](FileRow::OptionItems items, int entry, const QComboBox *box) {
+        bool known = false;
+        const int index = indexes.value(entry).toInt(&known);
+        const QString text = known ? FileRow::optionItems(row, items).value(index) : QString();
+        return text.isEmpty() ? box->currentText() : text;
+    };
+    job.channels = AvsScript::channelCount(
+        rowChoice(FileRow::AChannelsItems, FileRow::AChannelsIndex, ui->AChannels));
+    job.sampleRate = AvsScript::sampleRate(
+        rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
+
+    const EditorEdit edit = applyEditorAnswer(answer, job);
+    QString problem = edit.problem;
+    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
+        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
+    if (!problem.isEmpty()) {
+        // The row and its old script stay as they were, and agree.
+        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    FileRow::setArguments(row, edit.arguments);
+    FileRow::setEffects(row, edit.effects);
+    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
+    if (edit.hasWatermark)
+        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+}
 
 // ---------------------------------------------------------------------------
 // The file list
 
-void MainWindow::on_actionOpen_triggered() {}
-void MainWindow::on_actionRemove_del_triggered() {}
-void MainWindow::on_AddFile_clicked() {}
-void MainWindow::on_DeleteButton_clicked() {}
-void MainWindow::on_DeleteAllButton_clicked() {}
-void MainWindow::on_DelFile_clicked() {}
-void MainWindow::on_CleanFile_clicked() {}
-void MainWindow::on_pushButton_2_clicked() {}
-void MainWindow::on_treeWidget_itemSelectionChanged() {}
-void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &) {}
-void MainWindow::changeTreeChecked(bool) {}
-void MainWindow::checkTimer() {}
+namespace {
+
+// A row's output and source: a new output path must name neither.
+void addRowPaths(TakenPaths &taken, const QTreeWidgetItem *row)
+{
+    const ArgumentList arguments = FileRow::arguments(row);
+    taken.add(Arguments::outputPath(arguments));
+    taken.add(Arguments::inputPath(arguments));
+}
+
+QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
+{
+    QVector<FileListRules::CheckedRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *row = list->topLevelItem(index);
+        rows.append({row->checkState(FileRow::CheckColumn) == Qt::Checked,
+                     row->text(FileRow::SourceDurationColumn)});
+    }
+    return rows;
+}
+
+} // namespace
+
+void MainWindow::on_actionOpen_triggered()
+{
+    QString selectedFilter = QStringLiteral("All Files (*.*)");
+    const QStringList paths =
+        QFileDialog::getOpenFileNames(this, tr("open files dialog"), lastAddFolder,
+                                      FileListRules::openDialogFilter(), &selectedFilter);
+    addPickedFiles(paths);
+}
+
+void MainWindow::on_AddFile_clicked()
+{
+    on_actionOpen_triggered();
+}
+
+void MainWindow::addPickedFiles(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    lastAddFolder = QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath());
+    SettingsFile::setValue(SettingsFile::kFolder, lastAddFolder);
+    addFiles(paths, paths, AddSource::OpenDialog);
+}
+
+void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
+{
+    if (urls.isEmpty())
+        return;
+    QStringList paths;
+    QStringList shownNames;
+    for (const QUrl &url : urls) {
+        // An address that names no local file has no path; it is reported
+        // as not added, and the files after it are still added.
+        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+        shownNames << (url.isEmpty() ? tr("(an empty address)")
+                                     : url.toDisplayString(QUrl::PreferLocalFile));
+    }
+    addFiles(paths, shownNames, AddSource::Drop);
+}
+
+void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
+                          AddSource source)
+{
+    // One operation at a time: a drop that arrives while files are probed
+    // is refused at the door, and nothing else may start a second one. The
+    // probe shares its process with the conversion run: no adding while a
+    // run converts.
+    if (addingFiles || conversionRun.isActive())
+        return;
+    addingFiles = true;
+    QTreeWidget *list = ui->treeWidget;
+    const int total = int(paths.size());
+    const int rowsBefore = list->topLevelItemCount();
+    const bool windowWasShown = isVisible();
+    int added = 0;
+    int failed = 0;
+    TakenPaths taken;
+    for (int index = 0; index < rowsBefore; ++index)
+        addRowPaths(taken, list->topLevelItem(index));
+
+    addProgressDialog.show();
+    runMode = 1;
+    const auto turnAway = [&](const QString &shownName) {
+        if (addProgressDialog.value() >= total - failed)
+            addProgressDialog.close();
+        failedFiles << shownName;
+        ++failed;
+    };
+    for (int index = 0; index < total; ++index) {
+        // The window goes on working while files are probed: closing it ends
+        // the adding.
+        if (windowWasShown && !isVisible())
+            break;
+        const QString &path = paths.at(index);
+        if (path.isEmpty()) {
+            turnAway(shownNames.value(index));
+            continue;
+        }
+        addProgressDialog.setRange(0, total - failed);
+        addProgressDialog.setFileName(OutputPaths::fileName(path));
+        addProgressDialog.setValue(added + 1);
+
+        probeInputFile(path);
+        if (!hasVideo && !audioOnly) {
+            turnAway(path);
+            continue;
+        }
+
+        ui->ConvertePushButton->setEnabled(true);
+        outputName = uniqueOutputName(source, rowsBefore, taken);
+        if (addProgressDialog.value() >= total - failed)
+            addProgressDialog.close();
+        outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+        addProbedFileRow();
+        const int row = list->topLevelItemCount() - 1;
+        buildItemArguments(row);
+        ensureUniqueOutputPath(list->topLevelItem(row), taken);
+        addRowPaths(taken, list->topLevelItem(row));
+        ++added;
+    }
+    finishAdding(added);
+    addingFiles = false;
+}
+
+void MainWindow::finishAdding(int addedCount)
+{
+    QTreeWidget *list = ui->treeWidget;
+    // Whatever happened on the way, the progress is over.
+    addProgressDialog.close();
+    if (!failedFiles.isEmpty()) {
+        addResultDialog.setAddedCount(addedCount);
+        addResultDialog.setFailedFiles(failedFiles);
+        addResultDialog.exec();
+        addResultDialog.clearErrorList();
+        failedFiles.clear();
+    }
+
+    if (QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1)) {
+        disconnectSelectionHandler();
+        list->clearSelection();
+        list->setCurrentItem(last);
+        connectSelectionHandler();
+        // Once, for the row that is current now.
+        on_treeWidget_itemSelectionChanged();
+    }
+    inputName.clear();
+    inputExtension.clear();
+    openTimer.start(kOpenTimerMs);
+}
+
+void MainWindow::probeInputFile(const QString &path)
+{
+    if (path.isNull())
+        return;
+    const QFileInfo file(path);
+    inputName = file.fileName();
+    inputExtension = file.suffix();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        inputFolder = path.left(slash + 1);
+
+    // Nothing of an earlier file may stand for this one.
+    probe = ProbeResult();
+    probeParser.reset();
+    hasVideo = false;
+    audioOnly = false;
+    if (FileListRules::isRejectedExtension(inputExtension))
+        return;
+
+    runMode = 1;
+    if (transcoderProcess.state() != QProcess::NotRunning) {
+        transcoderProcess.close();
+        transcoderProcess.waitForFinished(kProbeTimeoutMs);
+    }
+    transcoderProcess.start(Platform::toolPath(kProbeToolName), {QStringLiteral("-i"), path},
+                            QIODevice::ReadWrite);
+    if (!ProcessWait::forFinished(transcoderProcess, kProbeTimeoutMs)) {
+        transcoderProcess.kill();
+        transcoderProcess.waitForFinished(kProbeTimeoutMs);
+    }
+    if (transcoderProcess.error() == QProcess::FailedToStart)
+        ui->textEdit->append(transcoderProcess.errorString());
+    // Whatever the last signals left unread, then the whole text is judged.
+    outputCommand();
+    probe = probeParser.result();
+    hasVideo = probe.hasVideo;
+    audioOnly = probe.audioOnly;
+
+    outputFolder = OutputPaths::folderFromField(ui->PathLine->text());
+    outputName = OutputPaths::fileNameFor(inputName, formatLabel);
+    if (outputName == inputName) {
+        outputName = FileListRules::withNumberBeforeDot(outputName,
+                                                        ui->treeWidget->topLevelItemCount());
+    }
+}
+
+QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
+                                     const TakenPaths &taken) const
+{
+    const QTreeWidget *list = ui->treeWidget;
+    QStringList names;
+    const int counted = source == AddSource::OpenDialog ? rowsBefore : list->topLevelItemCount();
+    for (int index = 0; index < counted; ++index)
+        names << list->topLevelItem(index)->text(FileRow::OutputFileColumn);
+    const QString named = source == AddSource::OpenDialog
+                              ? FileListRules::dialogOutputName(outputName, names)
+                              : FileListRules::dropOutputName(outputName, names);
+
+    // The names above are told apart by the rows' names alone; the paths
+    // themselves must not meet either: not this file, not another row's
+    // output or source.
+    TakenPaths takenHere = taken;
+    takenHere.add(inputFolder + inputName);
+    const QString wanted = outputFolder + named;
+    if (!takenHere.contains(wanted))
+        return named;
+    return OutputPaths::fileName(
+        takenHere.free(outputFolder + outputName, list->topLevelItemCount()));
+}
+
+bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
+{
+    if (!row)
+        return false;
+    ArgumentList arguments = FileRow::arguments(row);
+    const QString output = Arguments::outputPath(arguments);
+    if (output.isEmpty())
+        return false;
+    TakenPaths taken = takenByOthers;
+    taken.add(Arguments::inputPath(arguments));
+    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount());
+    if (free == output)
+        return false;
+    Arguments::setOutputPath(arguments, free);
+    FileRow::setArguments(row, arguments);
+    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
+    outputName = OutputPaths::fileName(free);
+    return true;
+}
+
+void MainWindow::addProbedFileRow()
+{
+    QTreeWidget *list = ui->treeWidget;
+    auto *row = new QTreeWidgetItem(QStringList{QString(), inputName, FileRow::kStatusReady,
+                                                probe.probedDuration, probe.probedDuration,
+                                                QString(), outputName});
+    list->addTopLevelItem(row);
+    for (int column = 0; column <= FileRow::OutputFileColumn; ++column)
+        row->setTextAlignment(column, Qt::AlignCenter);
+    row->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsUserCheckable
+                  | Qt::ItemIsEnabled);
+    uiPollTimer.start(kFirstPollMs);
+    resetFileTreeFlags();
+
+    const qint64 bytes = QFileInfo(inputFolder + inputName).size();
+    const QString megabytes =
+        bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
+
+    MediaInfo info = FileRow::emptyMediaInfo();
+    info[FileRow::InputFormat] = inputExtension;
+    info[FileRow::InputSize] = probe.probedFrameSize;
+    info[FileRow::InputVideoCodec] = probe.probedVideoCodec;
+    info[FileRow::InputAudioCodec] = probe.probedAudioCodec;
+    info[FileRow::InputFrameRate] = probe.probedFrameRate;
+    info[FileRow::InputBitrate] = probe.probedBitrate;
+    info[FileRow::InputFileMB] = megabytes;
+    info[FileRow::OutputFormat] = formatLabel;
+    const QString size = ui->VSize->currentText();
+    info[FileRow::OutputSize] = size == Arguments::kAutoText ? probe.probedFrameSize : size;
+    info[FileRow::OutputVideoCodec] = ui->Vcodec->currentText();
+    info[FileRow::OutputAudioCodec] = ui->Acodec->currentText();
+    const QString frameRate = ui->VframeRate->currentText();
+    info[FileRow::OutputFrameRate] = frameRate == Arguments::kAutoText
+                                         ? probe.probedFrameRate
+                                         : FileListRules::textBefore(frameRate, QLatin1Char('f'));
+    const QString videoBitrate = ui->VBitrate->currentText();
+    info[FileRow::OutputVideoBitrate] =
+        videoBitrate == Arguments::kAutoText
+            ? probe.probedBitrate
+            : FileListRules::textBefore(videoBitrate, QLatin1Char('K'));
+    const FileRow::SizeEstimate estimate = FileRow::estimateSize(
+        probe.probedSeconds, info[FileRow::OutputVideoBitrate], outputAudioBitrate);
+    info[FileRow::EstimatedMB] = estimate.estimatedMB;
+    if (!estimate.text.isEmpty())
+        row->setText(FileRow::SizeColumn, estimate.text);
+    info[FileRow::DurationSeconds] = probe.probedSeconds;
+    info[FileRow::InputAudioBitrate] = probe.probedAudioBitrate;
+    info[FileRow::OutputAudioBitrate] =
+        FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+    info[FileRow::DisplayRatio] = probe.probedDisplayRatio;
+    info[FileRow::ExactDuration] = probe.probedSecondsExact;
+    FileRow::setMediaInfo(row, info);
+}
+
+void MainWindow::on_CleanFile_clicked()
+{
+    if (rowsLocked())
+        return;
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    ui->labelFileName->clear();
+    clean();
+}
+
+void MainWindow::on_DeleteAllButton_clicked()
+{
+    on_CleanFile_clicked();
+}
+
+void MainWindow::clean()
+{
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    playStopFlag = 1;
+    playEndFlag = 1;
+    disconnectSelectionHandler();
+    for (int index = list->topLevelItemCount() - 1; index >= 0; --index)
+        delete list->takeTopLevelItem(index);
+    list->clear();
+    connectSelectionHandler();
+    ui->MovieWidget->hide();
+    ui->labelShowState->clear();
+}
+
+void MainWindow::on_actionRemove_del_triggered()
+{
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    ui->MovieWidget->hide();
+    disconnectSelectionHandler();
+    if (list->topLevelItemCount() > 0) {
+        const int current = list->currentIndex().row();
+        if (current >= 0)
+            delete list->takeTopLevelItem(current);
+        playStopFlag = 1;
+        if (list->topLevelItemCount() == 1)
+            closePlayerAudio();
+        else if (isPlayerOpen())
+            closePlayer();
+    }
+    connectSelectionHandler();
+}
+
+void MainWindow::on_DelFile_clicked()
+{
+    if (rowsLocked())
+        return;
+    if (ui->MovieWidget->isVisible()) {
+        on_PauseButton_clicked();
+        ui->MovieWidget->hide();
+        ui->widgetTryMovie->setEnabled(false);
+        ui->horizontalSlider->setValue(0);
+    }
+    on_actionRemove_del_triggered();
+}
+
+void MainWindow::on_DeleteButton_clicked()
+{
+    on_DelFile_clicked();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Delete) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    const int current = list->currentIndex().row();
+    if (current < 0 || current >= list->topLevelItemCount())
+        return;
+    // The selection handler stays connected: it shows the row that becomes current.
+    delete list->takeTopLevelItem(current);
+    if (current == 0)
+        ui->ConvertePushButton->setEnabled(false);
+}
+
+bool MainWindow::rowsLocked() const
+{
+    return addingFiles || conversionRun.isActive()
+           || editorProcess.state() != QProcess::NotRunning;
+}
+
+void MainWindow::changeTreeChecked(bool checked)
+{
+    const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+    checkAllBox->setTristate(false);
+    checkAllBox->setCheckState(state);
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        list->topLevelItem(index)->setCheckState(FileRow::CheckColumn, state);
+}
+
+void MainWindow::menuSelectAll()
+{
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        list->topLevelItem(index)->setCheckState(FileRow::CheckColumn, Qt::Checked);
+}
+
+QMenu *MainWindow::buildListMenu(const QPoint &pos)
+{
+    const FileListRules::ListMenuState state = FileListRules::listMenuState(
+        ui->treeWidget->topLevelItemCount(), pos.y(), ui->ConvertePushButton->isEnabled());
+    auto *menu = new QMenu(this);
+    const auto entry = [&](const QString &text, bool enabled, void (MainWindow::*slot)()) {
+        QAction *action = menu->addAction(text);
+        action->setEnabled(enabled);
+        if (enabled)
+            connect(action, &QAction::triggered, this, slot);
+    };
+    entry(tr("&Add Files..."), state.addFiles, &MainWindow::on_AddFile_clicked);
+    entry(tr("&Del"), state.remove, &MainWindow::on_DelFile_clicked);
+    entry(tr("C&lean"), state.clean, &MainWindow::on_CleanFile_clicked);
+    menu->addSeparator();
+    entry(tr("Selec&t All"), state.selectAll, &MainWindow::menuSelectAll);
+    menu->addSeparator();
+    entry(tr("File In&formation"), state.fileInformation, &MainWindow::fileInfo);
+    return menu;
+}
+
+void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &pos)
+{
+    QMenu *menu = buildListMenu(pos);
+    menu->exec(QCursor::pos());
+    menu->deleteLater();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (rowsLocked())
+        return;
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (rowsLocked() || !acceptDrops())
+        return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drag's source waits for the drop to end: let it go first, then
+    // probe the files.
+    QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); }, Qt::QueuedConnection);
+}
+
+void MainWindow::on_pushButton_2_clicked()
+{
+    ui->textEdit->clear();
+}
+
+int MainWindow::lastCheckedRow() const
+{
+    return FileListRules::lastCheckedRow(checkedRows(ui->treeWidget));
+}
+
+int MainWindow::totalCheckedDuration() const
+{
+    return FileListRules::totalCheckedDuration(checkedRows(ui->treeWidget));
+}
+
+void MainWindow::connectSelectionHandler()
+{
+    // The form connects the handler by name; this is the same connection,
+    // made once however often it is restored.
+    connect(ui->treeWidget, SIGNAL(itemSelectionChanged()), this,
+            SLOT(on_treeWidget_itemSelectionChanged()), Qt::UniqueConnection);
+}
+
+void MainWindow::disconnectSelectionHandler()
+{
+    disconnect(ui->treeWidget, SIGNAL(itemSelectionChanged()), this,
+               SLOT(on_treeWidget_itemSelectionChanged()));
+    disconnect(ui->treeWidget, &QTreeWidget::itemSelectionChanged, this,
+               &MainWindow::on_treeWidget_itemSelectionChanged);
+}
+
+void MainWindow::on_treeWidget_itemSelectionChanged()
+{
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    disconnectSelectionHandler();
+    QTreeWidget *list = ui->treeWidget;
+    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
+    const auto enableEditing = [&](bool enabled) {
+        for (QToolButton *button : editButtons)
+            button->setEnabled(enabled);
+    };
+
+    const int current = list->currentIndex().row();
+    QTreeWidgetItem *row = list->topLevelItem(current);
+    if (current < 0)
+        enableEditing(false);
+    if (!row) {
+        connectSelectionHandler();
+        return;
+    }
+    enableEditing(true);
+    const ArgumentList arguments = FileRow::arguments(row);
+    if (arguments.isEmpty()) {
+        connectSelectionHandler();
+        return;
+    }
+
+    const QString output = Arguments::outputPath(arguments);
+    const qsizetype slash = output.lastIndexOf(QLatin1Char('/'));
+    ui->PathLine->setText(slash < 0 ? QString() : output.left(qMax<qsizetype>(slash, 1)));
+
+    QComboBox *const refilled[FileRow::OptionItemsCount] = {
+        ui->Vcodec,  ui->VSize,       ui->VBitrate, ui->VframeRate, ui->Vaspect,
+        ui->Acodec,  ui->ASamplerate, ui->ABitrate, ui->AChannels,  ui->ProfileDetails,
+    };
+    for (int which = 0; which < FileRow::OptionItemsCount; ++which) {
+        refilled[which]->clear();
+        refilled[which]->addItems(FileRow::optionItems(row, FileRow::OptionItems(which)));
+    }
+    QComboBox *const indexed[FileRow::SettingsIndexCount] = {
+        ui->ProfileDevice, ui->ProfileDetails, ui->Vcodec,   ui->VSize,
+        ui->VBitrate,      ui->VframeRate,     ui->Vaspect,  ui->Acodec,
+        ui->ASamplerate,   ui->ABitrate,       ui->AChannels,
+    };
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    for (int entry = 0; entry < FileRow::SettingsIndexCount; ++entry) {
+        bool isNumber = false;
+        const int index = indexes.value(entry).toInt(&isNumber);
+        QComboBox *box = indexed[entry];
+        // Out of range, like "-1", leaves the box without a current item.
+        box->setCurrentIndex(isNumber && index < box->count() ? index : (isNumber ? -1 : 0));
+    }
+    const bool audioOnlyProfile = ui->ProfileDevice->currentIndex() == kAudioOnlyCategory;
+    for (QWidget *video : {static_cast<QWidget *>(ui->Vaspect), static_cast<QWidget *>(ui->VBitrate),
+                           static_cast<QWidget *>(ui->Vcodec),
+                           static_cast<QWidget *>(ui->VframeRate),
+                           static_cast<QWidget *>(ui->VSize)})
+        video->setEnabled(!audioOnlyProfile);
+    showOutputInfo();
+    updateDevicePicture(ui->ProfileDevice->currentIndex());
+
+    playStopFlag = 0;
+    const qsizetype inputAt = arguments.indexOf(Arguments::kInput);
+    const QString input = arguments.value(inputAt + 1);
+    stopDelayTimer.stop();
+    previewPollTimer.start(kPreviewPollMs);
+    if (!ui->StopButton->isEnabled())
+        playEndFlag = 1;
+    if (!input.isEmpty()) {
+        if (isPlayerOpen())
+            closePlayerAudio();
+        ui->horizontalSlider->setValue(0);
+        ui->labelFileName->setText(OutputPaths::fileName(input));
+        playEndFlag = 0;
+        enableEditing(!currentMediaInfo().value(FileRow::InputSize).isEmpty());
+    }
+    connectSelectionHandler();
+}
+
+void MainWindow::checkTimer()
+{
+    uiPollTimer.stop();
+    if (isPlayerOpen() && !isPlayerPaused() && !ui->StopButton->isEnabled())
+        on_StopButton_clicked();
+
+    const QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    int checked = 0;
+    for (int index = 0; index < rows; ++index) {
+        if (list->topLevelItem(index)->checkState(FileRow::CheckColumn) == Qt::Checked)
+            ++checked;
+    }
+    checkAllBox->setCheckState(FileListRules::checkAllState(rows, checked));
+
+    QLabel *const outputLabels[] = {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
+                                    ui->lab_VideoCodec,   ui->lab_VideoSize,  ui->lab_VodecBitrate};
+    if (checked > 0) {
+        setJobControlsEnabled(true);
+        ui->frameBackPic->setEnabled(true);
+        ui->frameBackPic->hide();
+        updatePrevNextButtons();
+    } else if (rows > 0) {
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        ui->DelFile->setEnabled(true);
+        ui->CleanFile->setEnabled(true);
+        for (QLabel *label : outputLabels)
+            label->clear();
+        ui->frameBackPic->hide();
+        ui->frameBackPic->setEnabled(true);
+    } else {
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        ui->frameBackPic->setEnabled(false);
+        ui->frameBackPic->show();
+    }
+    uiPollTimer.start(kUiPollMs);
+}
+
+void MainWindow::updatePrevNextButtons()
+{
+    const QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    // An empty list has no current row (-1), which is also its "last" row.
+    const int current = list->currentIndex().row();
+    if (current == 0)
+        ui->PreviousButton->setEnabled(false);
+    if (current == rows - 1)
+        ui->NextButton->setEnabled(false);
+}
+
 void MainWindow::fileInfo()
 {
     // Only a row has information to show; stale labels would mislead.
@@ -1176,26 +2369,365 @@ void MainWindow::on_AChannels_activated(int index)
 // ---------------------------------------------------------------------------
 // Preview player and snapshots
 
-void MainWindow::on_PlayButton_clicked() {}
-void MainWindow::on_PauseButton_clicked() {}
-void MainWindow::on_StopButton_clicked() {}
-void MainWindow::on_PreviousButton_clicked() {}
-void MainWindow::on_NextButton_clicked() {}
-void MainWindow::on_MuteButton_clicked() {}
-void MainWindow::on_unMuteButton_clicked() {}
-void MainWindow::on_captureButton_clicked() {}
-void MainWindow::on_setCaptureButton_pressed() {}
-void MainWindow::on_volumeHSlider_valueChanged(int) {}
-void MainWindow::on_horizontalSlider_sliderMoved(int) {}
-void MainWindow::on_horizontalSlider_sliderPressed() {}
-void MainWindow::on_horizontalSlider_sliderReleased() {}
-void MainWindow::scanTimer() {}
-void MainWindow::NowStop() {}
-void MainWindow::upImage() {}
-void MainWindow::setSnapshotFolder() {}
-void MainWindow::settiff() {}
-void MainWindow::setbmp() {}
-void MainWindow::setpng() {}
-void MainWindow::setjpgH() {}
-void MainWindow::setjpgS() {}
-void MainWindow::setjpgL() {}
+namespace {
+
+// The position poll runs as a re-armed single shot.
+constexpr int kPlayPollMs = 300;
+constexpr int kSteppedPollMs = 150;
+// After the stop command's seek to the start, the player runs this long
+// before NowStop pauses it; a paused player needs a little longer.
+constexpr int kStopDelayPlayingMs = 70;
+constexpr int kStopDelayPausedMs = 80;
+constexpr int kRepaintMs = 30;
+// The preview area in the window's own coordinates, where MovieWidget lies.
+const QRectF kPreviewBox(542, 139, 297, 237);
+const QString kNoTimeText = QStringLiteral("00:00:00 / 00:00:00");
+constexpr int kLastSliderPercent = 99;
+// Qualities of the three JPEG formats.
+constexpr int kJpegHigh = 100;
+constexpr int kJpegStandard = 90;
+constexpr int kJpegLow = 60;
+
+void showPlayingLook(Ui::MainWindow *ui)
+{
+    ui->PlayButton->setVisible(false);
+    ui->PauseButton->setVisible(true);
+    ui->StopButton->setEnabled(true);
+    ui->captureButton->setEnabled(true);
+}
+
+void showPausedLook(Ui::MainWindow *ui)
+{
+    ui->PlayButton->setVisible(true);
+    ui->PauseButton->setVisible(false);
+    ui->StopButton->setEnabled(false);
+    ui->captureButton->setEnabled(false);
+}
+
+} // namespace
+
+int MainWindow::playFile(const QString &file)
+{
+    // A press of Play asks for playback, whatever ended the last one: a
+    // removal or a clean leaves the stop flag set, an end the end flag.
+    playStopFlag = 0;
+    playEndFlag = 0;
+    // A stop's pending pause belongs to the file it stopped.
+    stopDelayTimer.stop();
+    // A snapshot the last file never served would otherwise get this file's
+    // first picture.
+    clearSnapshotRequests();
+    return ::playFile(file, ui->MovieWidget->size());
+}
+
+void MainWindow::on_PlayButton_clicked()
+{
+    ui->widgetTryMovie->setEnabled(true);
+    showPlayingLook(ui);
+    ui->MovieWidget->setVisible(true);
+    if (!previewPollTimer.isActive())
+        previewPollTimer.start(kPlayPollMs);
+
+    const QTreeWidgetItem *row = currentRowItem();
+    if (!row)
+        return;
+    const QString file = Arguments::inputPath(FileRow::arguments(row));
+    if (file.isEmpty())
+        return;
+    playFile(file);
+}
+
+void MainWindow::on_PauseButton_clicked()
+{
+    ui->PlayButton->setVisible(true);
+    ui->PauseButton->setVisible(false);
+    previewPollTimer.stop();
+    if (isPlayerRunning() && isPlayerOpen()) {
+        // The button is offered only while the preview plays; other callers
+        // (delete, the Advance button) must not wake a paused preview.
+        if (!isPlayerPaused())
+            togglePlayerPause(currentPlayerState);
+        ui->StopButton->setEnabled(false);
+        ui->captureButton->setEnabled(false);
+    }
+    previewPollTimer.start(kPlayPollMs);
+}
+
+void MainWindow::on_StopButton_clicked()
+{
+    ui->widgetTryMovie->setEnabled(false);
+    previewStepped = false;
+    connect(&stopDelayTimer, &QTimer::timeout, this, &MainWindow::NowStop, Qt::UniqueConnection);
+    updatePlayTimeLabel(0.0);
+    showPausedLook(ui);
+    ui->MovieWidget->setVisible(false);
+    if (!isPlayerRunning())
+        return;
+
+    int delay = kStopDelayPlayingMs;
+    if (isPlayerPaused()) {
+        togglePlayerPause(currentPlayerState);
+        delay = kStopDelayPausedMs;
+    }
+    // The job timer drives a conversion run: a preview stop must never halt it.
+    if (!conversionRun.isActive())
+        jobTimer.stop();
+    requestSeek(currentPlayerState, 0);
+    stopDelayTimer.start(delay);
+}
+
+void MainWindow::NowStop()
+{
+    stopDelayTimer.stop();
+    ui->horizontalSlider->setValue(0);
+    if (isPlayerOpen() && !isPlayerPaused())
+        togglePlayerPause(currentPlayerState);
+}
+
+void MainWindow::on_NextButton_clicked()
+{
+    stepPreview(true);
+}
+
+void MainWindow::on_PreviousButton_clicked()
+{
+    stepPreview(false);
+}
+
+void MainWindow::stepPreview(bool forward)
+{
+    on_StopButton_clicked();
+    previewStepped = true;
+
+    QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    const QModelIndex from = list->currentIndex();
+    const int target = forward ? qMin(from.row() + 1, rows - 1) : qMax(from.row() - 1, 0);
+
+    ui->MovieWidget->setVisible(true);
+    ui->widgetTryMovie->setEnabled(true);
+    if (!ui->StopButton->isEnabled())
+        showPlayingLook(ui);
+    previewPollTimer.start(kSteppedPollMs);
+
+    disconnectSelectionHandler();
+    list->clearSelection();
+    connectSelectionHandler();
+    // Past either end the current row stays where it is: a window without a
+    // current row would play a file that its label and snapshots do not know.
+    QModelIndex to = forward ? list->indexBelow(from) : list->indexAbove(from);
+    if (!to.isValid())
+        to = list->model()->index(target, 0);
+    list->setCurrentIndex(to);
+    QTreeWidgetItem *item = list->topLevelItem(target);
+    if (!item)
+        return;
+    item->setSelected(true);
+    // The selection handler has taken the new row; it does not play it.
+    on_PlayButton_clicked();
+}
+
+void MainWindow::on_horizontalSlider_sliderPressed()
+{
+    if (!isPlayerRunning() || !isPlayerOpen())
+        return;
+    previewPollTimer.stop();
+    if (wasPausedLatch == -1)
+        wasPausedLatch = isPlayerPaused() ? 1 : 0;
+    if (!isPlayerPaused())
+        togglePlayerPause(currentPlayerState);
+}
+
+void MainWindow::on_horizontalSlider_sliderMoved(int position)
+{
+    if (!isPlayerRunning() || !isPlayerOpen())
+        return;
+    seekToSliderValue(position);
+    // A drag that began on a paused preview lets it run once, so that the
+    // new position is decoded and shown.
+    if (wasPausedLatch != 0 && seekLatch == 0) {
+        togglePlayerPause(currentPlayerState);
+        seekLatch = 1;
+    }
+}
+
+void MainWindow::on_horizontalSlider_sliderReleased()
+{
+    if (!isPlayerRunning() || !isPlayerOpen())
+        return;
+    previewPollTimer.start(kPlayPollMs);
+    togglePlayerPause(currentPlayerState);
+    seekLatch = 0;
+    wasPausedLatch = -1;
+}
+
+void MainWindow::scanTimer()
+{
+    previewPollTimer.stop();
+    if (!isPlayerRunning()) {
+        previewPollTimer.start(kPlayPollMs);
+        return;
+    }
+
+    const PreviewPosition position = previewPosition();
+    if (position.valid && !playEndFlag && ui->horizontalSlider->isEnabled()
+        && ui->StopButton->isEnabled()) {
+        ui->horizontalSlider->setValue(position.percent);
+        updatePlayTimeLabel(position.seconds);
+    }
+
+    if (playEndFlag && !previewStepped) {
+        playEndFlag = 0;
+        // The player paused itself at the end; the stop command wants it
+        // running so that it can send it back to the start.
+        if (PlayerState *is = currentPlayerState)
+            is->paused = 0;
+        ui->horizontalSlider->setValue(0);
+        on_StopButton_clicked();
+    }
+
+    if (ui->horizontalSlider->value() > kLastSliderPercent) {
+        on_StopButton_clicked();
+        return;
+    }
+    previewPollTimer.start(kPlayPollMs);
+}
+
+void MainWindow::updatePlayTimeLabel(double position)
+{
+    const QTreeWidget *list = ui->treeWidget;
+    const int current = list->currentIndex().row();
+    if (current < 0) {
+        ui->labelTime->setText(kNoTimeText);
+        return;
+    }
+    const QTreeWidgetItem *row = list->topLevelItem(current);
+    if (!row)
+        return;
+    const int duration = FileRow::mediaInfo(row).value(FileRow::DurationSeconds).toInt();
+    const int shown = qMin(int(position), duration);
+    ui->labelTime->setText(formatDuration(shown) + QStringLiteral(" / ")
+                           + formatDuration(duration));
+}
+
+void MainWindow::on_volumeHSlider_valueChanged(int value)
+{
+    playVolume = value;
+}
+
+void MainWindow::on_MuteButton_clicked()
+{
+    ui->MuteButton->setVisible(false);
+    ui->unMuteButton->setVisible(true);
+    ui->volumeHSlider->setEnabled(false);
+    playVolume = 0;
+}
+
+void MainWindow::on_unMuteButton_clicked()
+{
+    ui->MuteButton->setVisible(true);
+    ui->unMuteButton->setVisible(false);
+    ui->volumeHSlider->setEnabled(true);
+    playVolume = ui->volumeHSlider->value();
+}
+
+void MainWindow::on_setCaptureButton_pressed()
+{
+    if (isPlayerOpen() && !isPlayerPaused()) {
+        on_PauseButton_clicked();
+        ui->setCaptureButton->showMenu();
+        on_PlayButton_clicked();
+        return;
+    }
+    ui->setCaptureButton->showMenu();
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    connect(&repaintTimer, &QTimer::timeout, this, &MainWindow::upImage, Qt::UniqueConnection);
+    if (!repaintTimer.isActive())
+        repaintTimer.start(kRepaintMs);
+    QPainter painter(this);
+    paintPreview(painter, kPreviewBox);
+}
+
+void MainWindow::upImage()
+{
+    repaintTimer.stop();
+    update(kPreviewBox.toAlignedRect());
+}
+
+void MainWindow::showPlayerMessage(const QString &text)
+{
+    // Modal for the user, yet the player's refreshes go on behind it.
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), text,
+                                QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+}
+
+void MainWindow::setSnapshotFolder()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), snapshotFolder,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty())
+        return;
+    snapshotFolder = FolderPath::withTrailingSeparator(QDir::toNativeSeparators(chosen));
+    SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+}
+
+void MainWindow::on_captureButton_clicked()
+{
+    if (!currentRowItem())
+        return;
+    // The video thread saves the next picture it converts; requests queue up,
+    // and names promised to waiting requests are not handed out twice.
+    requestSnapshot(snapshotFileName(snapshotFolder, snapshotSuffix));
+    const QImage frame = previewFrame.image();
+    if (!frame.isNull()) {
+        ui->textEdit->append(QString::number(frame.sizeInBytes()));
+        ui->textEdit->append(captureSaved ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+}
+
+void MainWindow::settiff()
+{
+    snapshotSuffix = QStringLiteral(".tiff");
+    snapshotFormatIndex = 0;
+}
+
+void MainWindow::setbmp()
+{
+    snapshotSuffix = QStringLiteral(".bmp");
+    snapshotFormatIndex = 1;
+}
+
+void MainWindow::setpng()
+{
+    snapshotSuffix = QStringLiteral(".png");
+    snapshotFormatIndex = 2;
+}
+
+void MainWindow::setjpgH()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 3;
+    snapshotQuality = kJpegHigh;
+}
+
+void MainWindow::setjpgS()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 4;
+    snapshotQuality = kJpegStandard;
+}
+
+void MainWindow::setjpgL()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 5;
+    snapshotQuality = kJpegLow;
+}

@@ -1,12 +1,19 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QProcess>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 
+#include "conversion/conversionrun.h"
+#include "conversion/editoranswer.h"
+#include "conversion/transcoderjob.h"
+#include "conversion/probeparser.h"
 #include "filelist/errfiledialog.h"
 #include "filelist/openprogress.h"
 #include "filelist/videoinfo.h"
@@ -16,6 +23,7 @@
 class QCheckBox;
 class QMenu;
 class QTreeWidgetItem;
+class TakenPaths;
 
 namespace Ui {
 class MainWindow;
@@ -33,7 +41,11 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
     friend class tst_MainWindow;
+    friend class tst_AddFiles;
+    friend class tst_ListOperations;
+    friend class tst_PreviewControls;
     friend class tst_ProfileSlots;
+    friend class tst_RunConversions;
     friend class tst_WindowChrome;
 
 public:
@@ -83,6 +95,18 @@ public:
     QString avsPluginPath;
     QString avsImportPath;
     QString avsHeaderPath;
+
+    // Adding files: what the open dialog does with the paths the user picked,
+    // and what a drop does with its URLs. Both probe every file, list the
+    // media and report the rest in the add-result dialog.
+    void addPickedFiles(const QStringList &paths);
+    void addDroppedUrls(const QList<QUrl> &urls);
+
+    // The checked rows, as a run plans and ends itself: the index of the last
+    // checked row (0 when none is checked), and the sum of the checked rows'
+    // source durations in seconds.
+    int lastCheckedRow() const;
+    int totalCheckedDuration() const;
 
 Q_SIGNALS:
     // Declared for the old table widget; nothing emits it.
@@ -139,6 +163,8 @@ public Q_SLOTS:
     void on_treeWidget_itemSelectionChanged();
     void on_treeWidget_customContextMenuRequested(const QPoint &pos);
     void changeTreeChecked(bool checked);
+    void menuSelectAll();
+    void clean();
     void checkTimer();
     void opentime();
     void fileInfo();
@@ -179,25 +205,82 @@ public Q_SLOTS:
     void setjpgH();
     void setjpgS();
     void setjpgL();
+    // A message of the preview player for the user, on the GUI thread.
+    void showPlayerMessage(const QString &text);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // Empties a folder tree; false when `path` is not an existing folder.
     bool purgeDirectory(const QString &path);
 
+    // Adding files, one file at a time: the probe through the transcoder,
+    // then the new row from its result.
+    enum class AddSource {
+        OpenDialog,
+        Drop,
+    };
+    // shownNames: what the add-result dialog lists for a path that fails.
+    void addFiles(const QStringList &paths, const QStringList &shownNames, AddSource source);
+    void probeInputFile(const QString &path);
+    void addProbedFileRow();
+    // taken: the paths of the rows listed so far.
+    QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
+    // Gives the row an output path that names neither its source nor one of
+    // takenByOthers; true when it had to be changed.
+    bool ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers);
+    void finishAdding(int addedCount);
+    void connectSelectionHandler();
+    void disconnectSelectionHandler();
+    // Rows stay while files are added, a run converts them or the editor
+    // works on one.
+    bool rowsLocked() const;
+    // The running-conversions side of the transcoder's text (progress mode).
+    void followJobOutput(const QByteArray &text);
+    // A run's jobs: their launch, their end, and the end of the run.
+    QVector<RunRow> runRows() const;
+    void launchJob(const TickDecision &decision);
+    void transcoderFinished(int exitCode, QProcess::ExitStatus status);
+    void transcoderFailed(QProcess::ProcessError error);
+    void showJobEnd(const JobEnd &end);
+    void showRunProgress(const ProgressUpdate &update);
+    bool outputDriveFull() const;
+    void stopRun(ConversionRun::StopReason reason);
+    void finishRun(const TickDecision &decision);
+    void armShutdown();
+    // Pause: the suspender's process listing, read by pauseCommand.
+    void listProcessesForPause();
+    void stopPauseListing();
+    // The editor's answer into the row and its script.
+    void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    void rollBackRunStart(int previousRunMode);
+    void launchEditor(const QString &mode);
+    void editorFinished(int exitCode, QProcess::ExitStatus status);
+    void editorFailed(QProcess::ProcessError error);
+    void giveControlsBackFromEditor();
+    // The list's context menu for a request at pos (viewport coordinates).
+    QMenu *buildListMenu(const QPoint &pos);
+    // Previous and Next cannot go past the first and the last row.
+    void updatePrevNextButtons();
+
+    // The preview: opens `file` in the preview area, from its beginning.
+    int playFile(const QString &file);
+    // The position and the current row's duration in the time label.
+    void updatePlayTimeLabel(double position);
+    // Next (forward) and Previous: stop, move to the neighbouring row, play it.
+    void stepPreview(bool forward);
+
     void buildSystemMenu();
     void buildSnapshotMenu();
     void setUpFileList();
     void loadAvsPlugins();
-
-    // The Advance button's apply step: the dialog's choices for `row` go
-    // through this window's option boxes and slots, then into the row's script.
-    void replaySettings(QTreeWidgetItem *row);
-    void patchScriptParameters(QTreeWidgetItem *row);
 
     // The option slots' shared steps: the list's current row (none: null),
     // and writing a rule's result back into the row and the widgets.
@@ -211,6 +294,11 @@ private:
     void applyOutputFolder(const QString &folder);
     // Tells the user about a problem without stopping the flow that met it.
     void showProblem(const QString &text);
+
+    // The Advance button's apply step: the dialog's choices for `row` go
+    // through this window's option boxes and slots, then into the row's script.
+    void replaySettings(QTreeWidgetItem *row);
+    void patchScriptParameters(QTreeWidgetItem *row);
 
     // Member dialogs: created with the window, without parent, never re-created.
     videoInfo mediaInfoDialog;
@@ -252,10 +340,25 @@ private:
 
     bool hasVideo = true;
     bool audioOnly = true;
+    // The probe of the file being added: its text is collected whole and read
+    // once the transcoder has finished.
+    ProbeParser probeParser;
+    ProbeResult probe;
+    // An add operation is under way (it lets timers and drags in while it waits).
+    bool addingFiles = false;
+    // The Convert button's run, shared with the job tick and the stop.
+    ConversionRun conversionRun;
+    // The running job's transcoder: started, paused and stopped as a group.
+    TranscoderJob transcoderJob{transcoderProcess};
+    // The suspender's listing as it arrives; looked through for our transcoder.
+    QByteArray pauseListing;
+    // The row the open editor tool works on.
+    QPersistentModelIndex editorRowIndex;
     QStringList failedFiles;
     QTimer jobTimer;
     QTimer uiPollTimer;
     QString currentProfileFile;
+
     // The file on its way into the list (the add flow sets them; the name and
     // extension are cleared when an add operation ends) and where its output
     // goes. outputFolder ends with "/".

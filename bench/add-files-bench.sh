@@ -1,0 +1,54 @@
+#!/bin/sh
+# Adding files: 200 real clips added to the main window (each probed by
+# korvex, its row and job built) against 200 direct "korvex -i" probes of the
+# same files by a shell loop. Prints both wall times and their ratio, and how
+# the window kept working meanwhile: the ticks of a 10 ms timer that ran
+# during the add, the longest gap between two ticks and the paint events.
+# Usage: bench/add-files-bench.sh [BUILD_FOLDER] [COUNT]   (default: build, 200)
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$here/build}" && pwd)
+count=${2:-200}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --build "$build" --target add-files-bench-driver quillora_stage >/dev/null
+driver=$(find "$build" -name add-files-bench-driver -type f -perm -u+x | head -n 1)
+[ -n "$driver" ] || { echo "add-files-bench-driver not built" >&2; exit 1; }
+stage="$build/stage"
+media="$build/testmedia"
+[ -f "$media/.complete" ] || "$here/scripts/make-test-media.sh" "$media" >/dev/null
+
+# COUNT copies of ten clips of several containers.
+mkdir -p "$work/clips"
+set -- av.mp4 av.avi av.mkv av.flv av.wmv av.mpg av.mov wide.mp4 audio.mp3 audio.wav
+i=0
+while [ "$i" -lt "$count" ]; do
+    for clip in "$@"; do
+        [ "$i" -lt "$count" ] || break
+        cp "$media/$clip" "$work/clips/$(printf '%04d' "$i")-$clip"
+        i=$((i + 1))
+    done
+done
+
+now_ms() { date +%s%3N; }
+
+# The same probes, straight from a shell loop (the file cache warmed first).
+for f in "$work"/clips/*; do "$stage/korvex" -i "$f" >/dev/null 2>&1 || true; done
+start=$(now_ms)
+for f in "$work"/clips/*; do "$stage/korvex" -i "$f" >/dev/null 2>&1 || true; done
+direct_ms=$(( $(now_ms) - start ))
+
+mkdir -p "$work/home/run"
+chmod 700 "$work/home/run"
+result=$(env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" \
+    XDG_CACHE_HOME="$work/home/cache" XDG_DATA_HOME="$work/home/data" \
+    XDG_RUNTIME_DIR="$work/home/run" SDL_AUDIODRIVER=dummy \
+    QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" QT_LOGGING_RULES='qt.qpa.*=false' \
+    "$driver" "$stage" "$work/clips" 2>/dev/null)
+window_ms=$(echo "$result" | sed -n 's/.*window_ms=\([0-9]*\).*/\1/p')
+
+echo "files: $count"
+echo "direct probes (shell loop): ${direct_ms} ms"
+echo "added to the window:        ${window_ms} ms   ($result)"
+awk -v a="$window_ms" -v b="$direct_ms" 'BEGIN { printf "ratio window/direct: %.2f\n", a / b }'

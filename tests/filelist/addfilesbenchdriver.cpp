@@ -1,0 +1,86 @@
+// Adds every file of a folder to the real main window through the open
+// dialog's path list, and reports how long it took and how well the window
+// kept working meanwhile: the ticks of a 10 ms timer, the longest gap between
+// two of them, and the paint events the widgets received.
+// Usage: add-files-bench-driver INSTALL_FOLDER CLIP_FOLDER
+// Prints: "window_ms=N rows=N ticks=N max_gap_ms=N paints=N"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "mainwindow/mainwindow.h"
+#include "platform/platform.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: add-files-bench-driver INSTALL_FOLDER CLIP_FOLDER\n");
+        return 2;
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("FennVideo"));
+    QCoreApplication::setApplicationName(QStringLiteral("QuilloraBench"));
+    Platform::setInstallDir(QString::fromLocal8Bit(argv[1]));
+    QDir::setCurrent(QString::fromLocal8Bit(argv[1]));
+
+    const QDir clips(QString::fromLocal8Bit(argv[2]));
+    QStringList paths;
+    for (const QString &name : clips.entryList(QDir::Files, QDir::Name))
+        paths << clips.filePath(name);
+
+    MainWindow window;
+    window.show();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QCoreApplication::processEvents();
+
+    PaintCounter counter;
+    app.installEventFilter(&counter);
+    int ticks = 0;
+    qint64 maxGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        maxGap = qMax(maxGap, sinceTick.restart());
+    });
+    ticker.start(10);
+    sinceTick.start();
+
+    QElapsedTimer clock;
+    clock.start();
+    window.addPickedFiles(paths);
+    const qint64 spent = clock.elapsed();
+    ticker.stop();
+    maxGap = qMax(maxGap, sinceTick.elapsed());
+
+    std::printf("window_ms=%lld rows=%d ticks=%d max_gap_ms=%lld paints=%d\n",
+                static_cast<long long>(spent), window.form()->treeWidget->topLevelItemCount(),
+                ticks, static_cast<long long>(maxGap), counter.paints);
+    return window.form()->treeWidget->topLevelItemCount() == paths.size() ? 0 : 1;
+}

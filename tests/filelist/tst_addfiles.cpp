@@ -1,0 +1,497 @@
+#include <QComboBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QSet>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "conversion/argumentlist.h"
+#include "filelist/filerow.h"
+#include "filelist/outputpaths.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/settingsfile.h"
+#include "ui_mainwindow.h"
+#include "windowtestutil.h"
+
+using WindowTest::media;
+
+// Files reach the list through the real main window, probed by the real
+// transcoder: through the open dialog's path list and by dropping.
+class tst_AddFiles : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void realClipsOfSeveralContainers_data();
+    void realClipsOfSeveralContainers();
+    void awkwardNamesAreListed();
+    void nonMediaEmptyAndBrokenFilesAreReported();
+    void failedProbeNeverReusesEarlierData();
+    void probeTextInPiecesIsReadWhole();
+    void dropAddsLocalFilesAndReportsTheRest();
+    void dragEnterWantsFileLists();
+    void outputNamesFollowTheNamingRules();
+    void outputPathsNeverMeet();
+    void outputNeverNamesItsSource();
+    void profileChangeKeepsPathsApart();
+    void folderRememberedOnlyWhenFilesArePicked();
+    void windowKeepsWorkingWhileProbing();
+
+private:
+    Ui::MainWindow *ui() { return window->form(); }
+    QTreeWidget *list() { return ui()->treeWidget; }
+    QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
+    QString outputPath(int index) { return Arguments::outputPath(FileRow::arguments(row(index))); }
+    // A copy of a test clip under another name, in a folder of the test's own.
+    QString copyOf(const QString &clip, const QString &relativePath);
+    void drop(const QList<QUrl> &urls);
+
+    QTemporaryDir *files = nullptr;
+    MainWindow *window = nullptr;
+};
+
+void tst_AddFiles::initTestCase()
+{
+    QVERIFY(QFile::exists(media(QStringLiteral("av.mp4"))));
+}
+
+void tst_AddFiles::init()
+{
+    WindowTest::useStagedInstallation();
+    files = new QTemporaryDir;
+    QVERIFY(files->isValid());
+    window = new MainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // Outputs go beside the test's own files.
+    ui()->PathLine->setText(files->filePath(QStringLiteral("out")));
+    QDir().mkpath(files->filePath(QStringLiteral("out")));
+}
+
+void tst_AddFiles::cleanup()
+{
+    delete window;
+    window = nullptr;
+    delete files;
+    files = nullptr;
+    Platform::setInstallDir(QString());
+}
+
+QString tst_AddFiles::copyOf(const QString &clip, const QString &relativePath)
+{
+    const QString path = files->filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
+    if (!QFile::copy(media(clip), path))
+        qWarning("cannot copy %s", qPrintable(clip));
+    return path;
+}
+
+void tst_AddFiles::drop(const QList<QUrl> &urls)
+{
+    // As a drag ends over the window: it enters, then drops.
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &event);
+    QVERIFY(event.isAccepted());
+}
+
+void tst_AddFiles::realClipsOfSeveralContainers_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QString>("videoCodec");
+    QTest::addColumn<QString>("audioCodec");
+    QTest::addColumn<QString>("frameSize");
+    QTest::addColumn<QString>("ratio");
+    QTest::addColumn<QString>("audioKbps");
+    // ratio and size stay empty for sound alone; a stream line without its
+    // own rate takes the container's.
+    QTest::newRow("mp4") << "av.mp4" << "h264" << "aac" << "320x240" << "1.333" << "96";
+    QTest::newRow("avi") << "av.avi" << "mpeg4" << "mp3" << "320x240" << "1.333" << "128";
+    QTest::newRow("mkv, vorbis without a rate") << "av.mkv" << "h264" << "vorbis" << "320x240"
+                                                << "1.333" << "739";
+    QTest::newRow("flv, sound line first") << "av.flv" << "flv1" << "mp3" << "320x240" << "1.333"
+                                           << "32";
+    QTest::newRow("wmv") << "av.wmv" << "wmv2" << "wmav2" << "320x240" << "1.333" << "128";
+    QTest::newRow("mpg") << "av.mpg" << "mpeg2video" << "mp2" << "320x240" << "1.333" << "384";
+    QTest::newRow("16:9 mp4") << "wide.mp4" << "h264" << "aac" << "640x360" << "1.778" << "127";
+    QTest::newRow("mp3") << "audio.mp3" << "" << "mp3" << "" << "" << "128";
+    QTest::newRow("5.1 ac3") << "surround.ac3" << "" << "ac3" << "" << "" << "448";
+    QTest::newRow("picture only") << "video-only.mp4" << "h264" << "" << "320x240" << "1.333"
+                                  << "";
+}
+
+void tst_AddFiles::realClipsOfSeveralContainers()
+{
+    QFETCH(QString, clip);
+    QFETCH(QString, videoCodec);
+    QFETCH(QString, audioCodec);
+    QFETCH(QString, frameSize);
+    QFETCH(QString, ratio);
+    QFETCH(QString, audioKbps);
+
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({media(clip)});
+    QCOMPARE(answerer.answered, 0);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+
+    QTreeWidgetItem *added = row(0);
+    QCOMPARE(added->text(FileRow::NameColumn), clip);
+    QCOMPARE(added->text(FileRow::StatusColumn), FileRow::kStatusReady);
+    QCOMPARE(added->checkState(FileRow::CheckColumn), Qt::Checked);
+    QCOMPARE(added->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:02"));
+    QCOMPARE(added->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:02"));
+    QVERIFY(added->text(FileRow::SizeColumn).endsWith(QLatin1String("MB")));
+    // An AVI source would be given its own name: the row count goes in.
+    const QString base = QFileInfo(clip).completeBaseName();
+    QCOMPARE(added->text(FileRow::OutputFileColumn),
+             clip.endsWith(QLatin1String(".avi")) ? base + "0.avi" : base + ".avi");
+    QCOMPARE(added->flags(), Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+
+    const MediaInfo info = FileRow::mediaInfo(added);
+    QCOMPARE(info.at(FileRow::InputFormat), QFileInfo(clip).suffix());
+    QCOMPARE(info.at(FileRow::InputVideoCodec), videoCodec);
+    QCOMPARE(info.at(FileRow::InputAudioCodec), audioCodec);
+    QCOMPARE(info.at(FileRow::InputSize), frameSize);
+    QCOMPARE(info.at(FileRow::DisplayRatio), ratio);
+    QCOMPARE(info.at(FileRow::InputAudioBitrate), audioKbps);
+    QCOMPARE(info.at(FileRow::DurationSeconds), QStringLiteral("2"));
+    QCOMPARE(info.at(FileRow::OutputFormat), QStringLiteral("AVI"));
+    const double megabytes = QFileInfo(media(clip)).size() / 1048576.0;
+    QCOMPARE(info.at(FileRow::InputFileMB), QString::number(megabytes, 'f', 3));
+
+    // Its job: the source after "-i", the output in the chosen folder.
+    const ArgumentList arguments = FileRow::arguments(added);
+    QCOMPARE(Arguments::inputPath(arguments), media(clip));
+    QCOMPARE(QFileInfo(outputPath(0)).absolutePath(),
+             QFileInfo(files->filePath(QStringLiteral("out"))).canonicalFilePath());
+    // The add is over: the file's name is let go, the last row is current.
+    QVERIFY(window->inputName.isEmpty());
+    QVERIFY(window->inputExtension.isEmpty());
+    QCOMPARE(list()->currentItem(), added);
+    QVERIFY(added->isSelected());
+    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(ui()->ConvertePushButton->isEnabled());
+    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(window->openTimer.isActive());
+}
+
+void tst_AddFiles::awkwardNamesAreListed()
+{
+    const QStringList names = {QStringLiteral("with space.mp4"), QStringLiteral("quote'single.mp4"),
+                               QStringLiteral("quote\"double.mp4"),
+                               QStringLiteral("日本語 ファイル.mp4"), QStringLiteral("a.b.MP4")};
+    QStringList paths;
+    for (const QString &name : names)
+        paths << (name == QLatin1String("a.b.MP4") ? copyOf(QStringLiteral("av.mp4"), name)
+                                                   : media(name));
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles(paths);
+    QCOMPARE(answerer.answered, 0);
+    QCOMPARE(list()->topLevelItemCount(), names.size());
+    for (int index = 0; index < names.size(); ++index) {
+        QCOMPARE(row(index)->text(FileRow::NameColumn), names.at(index));
+        QCOMPARE(Arguments::inputPath(FileRow::arguments(row(index))), paths.at(index));
+        QCOMPARE(FileRow::mediaInfo(row(index)).at(FileRow::InputVideoCodec),
+                 QStringLiteral("h264"));
+    }
+    QCOMPARE(row(4)->text(FileRow::OutputFileColumn), QStringLiteral("a.b.avi"));
+    QCOMPARE(FileRow::mediaInfo(row(4)).at(FileRow::InputFormat), QStringLiteral("MP4"));
+}
+
+void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
+{
+    // A clip whose beginning is missing: nothing can read it.
+    const QString headless = files->filePath(QStringLiteral("headless.mp4"));
+    {
+        QFile whole(media(QStringLiteral("av.mp4")));
+        QVERIFY(whole.open(QIODevice::ReadOnly));
+        whole.seek(2000);
+        QFile cut(headless);
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(whole.readAll());
+    }
+    const QString text = files->filePath(QStringLiteral("notes.txt"));
+    {
+        QFile notes(text);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("Duration: 00:01:00.0, start: 0, bitrate: 1 kb/s\nVideo: h264, 1x1\n");
+    }
+    const QStringList failing = {media(QStringLiteral("notmedia.mp4")),
+                                 media(QStringLiteral("empty.mp4")), headless, text};
+
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({failing.at(0), media(QStringLiteral("av.avi")), failing.at(1),
+                            failing.at(2), failing.at(3)});
+    QCOMPARE(answerer.answered, 1);
+    QCOMPARE(answerer.addedLine, QStringLiteral("Total 1 file(s) be added in filelist."));
+    QCOMPARE(answerer.failedLine, QStringLiteral("The following 4 file(s) can't be added in filelist."));
+    QCOMPARE(answerer.failedFiles, failing);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(row(0)->text(FileRow::NameColumn), QStringLiteral("av.avi"));
+    // Nothing is left over for the next add.
+    QVERIFY(window->failedFiles.isEmpty());
+    QVERIFY(window->addResultDialog.findChild<QTextBrowser *>()->toPlainText().isEmpty());
+    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(window->inputName.isEmpty());
+
+    // All of them failing: no row, no selection, the dialog all the same.
+    window->addPickedFiles(failing);
+    QCOMPARE(answerer.answered, 2);
+    QCOMPARE(answerer.addedLine, QStringLiteral("Total 0 file(s) be added in filelist."));
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(answerer.otherDialogs, QStringList());
+}
+
+void tst_AddFiles::failedProbeNeverReusesEarlierData()
+{
+    window->probeInputFile(media(QStringLiteral("av.mp4")));
+    QVERIFY(window->hasVideo);
+    QCOMPARE(window->probe.probedAudioBitrate, QStringLiteral("96"));
+
+    // A file without sound: no sound fields of the file before.
+    window->probeInputFile(media(QStringLiteral("video-only.mp4")));
+    QVERIFY(window->hasVideo);
+    QCOMPARE(window->probe.probedAudioCodec, QString());
+    QCOMPARE(window->probe.probedAudioBitrate, QString());
+
+    // A transcoder that cannot run says nothing: the file is not media, and
+    // nothing of the file before stands for it.
+    QTemporaryDir noTools;
+    Platform::setInstallDir(noTools.path());
+    window->probeInputFile(media(QStringLiteral("av.avi")));
+    QVERIFY(!window->hasVideo);
+    QVERIFY(!window->audioOnly);
+    QCOMPARE(window->probe.probedDuration, QString());
+    QCOMPARE(window->probe.probedVideoCodec, QString());
+
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({media(QStringLiteral("av.mp4"))});
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QCOMPARE(answerer.failedFiles, QStringList{media(QStringLiteral("av.mp4"))});
+}
+
+void tst_AddFiles::probeTextInPiecesIsReadWhole()
+{
+    // The real transcoder's text, handed over in two pieces a moment apart:
+    // the first ends inside the stream lines.
+    QTemporaryDir tools;
+    const QString script = tools.filePath(QStringLiteral("korvex"));
+    {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\n"
+                                  "text=$(\"%1/korvex\" \"$@\" 2>&1)\n"
+                                  "printf '%s' \"$text\" | head -c 120 >&2\n"
+                                  "sleep 0.3\n"
+                                  "printf '%s\\n' \"$text\" | tail -c +121 >&2\n")
+                       .arg(WindowTest::stage())
+                       .toUtf8());
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Platform::setInstallDir(tools.path());
+
+    int pieces = 0;
+    connect(&window->transcoderProcess, &QProcess::readyReadStandardError, this,
+            [&pieces] { ++pieces; });
+    window->addPickedFiles({media(QStringLiteral("av.avi"))});
+    QVERIFY2(pieces >= 2, "the text did not come in pieces");
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    const MediaInfo info = FileRow::mediaInfo(row(0));
+    QCOMPARE(row(0)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:02"));
+    QCOMPARE(info.at(FileRow::InputVideoCodec), QStringLiteral("mpeg4"));
+    QCOMPARE(info.at(FileRow::InputAudioCodec), QStringLiteral("mp3"));
+    QCOMPARE(info.at(FileRow::InputAudioBitrate), QStringLiteral("128"));
+    // The log has the text as it came.
+    QVERIFY(ui()->textEdit->toPlainText().contains(QLatin1String("Video: mpeg4")));
+}
+
+void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
+{
+    WindowTest::ModalAnswerer answerer;
+    drop({QUrl::fromLocalFile(media(QStringLiteral("av.mp4"))),
+          QUrl(QStringLiteral("https://example.org/clip.mp4")), QUrl(),
+          QUrl::fromLocalFile(media(QStringLiteral("audio.mp3")))});
+    QTRY_COMPARE(answerer.answered, 1);
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QCOMPARE(row(1)->text(FileRow::NameColumn), QStringLiteral("audio.mp3"));
+    QCOMPARE(answerer.failedFiles,
+             QStringList({QStringLiteral("https://example.org/clip.mp4"),
+                          QStringLiteral("(an empty address)")}));
+    QCOMPARE(answerer.addedLine, QStringLiteral("Total 2 file(s) be added in filelist."));
+    // The add finished: dialogs closed, the name let go, the last row current.
+    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(window->inputName.isEmpty());
+    QCOMPARE(list()->currentItem(), row(1));
+    QVERIFY(window->openTimer.isActive());
+    // Drops do not move the add dialog's folder.
+    QVERIFY(!SettingsFile::contains(SettingsFile::kFolder));
+}
+
+void tst_AddFiles::dragEnterWantsFileLists()
+{
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(media(QStringLiteral("av.mp4")))});
+    QDragEnterEvent withFiles(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton,
+                              Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &withFiles);
+    QVERIFY(withFiles.isAccepted());
+    QCOMPARE(withFiles.dropAction(), Qt::CopyAction);
+
+    QMimeData text;
+    text.setText(QStringLiteral("/some/file.mp4"));
+    QDragEnterEvent withText(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                             Qt::NoModifier);
+    withText.setAccepted(false);
+    QCoreApplication::sendEvent(window, &withText);
+    QVERIFY(!withText.isAccepted());
+}
+
+void tst_AddFiles::outputNamesFollowTheNamingRules()
+{
+    // Two files of one name dropped on an empty list: the second takes the
+    // row count in front of its dot.
+    drop({QUrl::fromLocalFile(copyOf(QStringLiteral("av.mp4"), QStringLiteral("a/clip.mp4"))),
+          QUrl::fromLocalFile(copyOf(QStringLiteral("av.mkv"), QStringLiteral("b/clip.mkv")))});
+    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip.avi"));
+    QCOMPARE(row(1)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.avi"));
+    QCOMPARE(OutputPaths::fileName(outputPath(1)), QStringLiteral("clip1.avi"));
+
+    // With x.avi and y.avi listed, x.mkv by the dialog becomes x<rows before>.avi.
+    window->clean();
+    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x.mp4")),
+                            copyOf(QStringLiteral("av.mp4"), QStringLiteral("y.mp4"))});
+    window->addPickedFiles({copyOf(QStringLiteral("av.mkv"), QStringLiteral("x.mkv"))});
+    QCOMPARE(row(2)->text(FileRow::OutputFileColumn), QStringLiteral("x2.avi"));
+}
+
+void tst_AddFiles::outputPathsNeverMeet()
+{
+    // Two files of one name in one pick: the rows' names alone do not tell
+    // them apart, their paths must.
+    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("a/clip.mp4")),
+                            copyOf(QStringLiteral("av.mp4"), QStringLiteral("b/clip.mp4"))});
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    // A number the rule inserts may itself be taken: x.avi, x2.avi listed.
+    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x.mp4"))});
+    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x2.mp4"))});
+    window->addPickedFiles({copyOf(QStringLiteral("av.mkv"), QStringLiteral("c/x.mkv"))});
+    QCOMPARE(list()->topLevelItemCount(), 5);
+
+    QSet<QString> outputs;
+    for (int index = 0; index < list()->topLevelItemCount(); ++index) {
+        const QString output = OutputPaths::resolved(outputPath(index));
+        QVERIFY2(!outputs.contains(output), qPrintable(output));
+        outputs.insert(output);
+        QCOMPARE(row(index)->text(FileRow::OutputFileColumn), OutputPaths::fileName(output));
+        QVERIFY(output != OutputPaths::resolved(Arguments::inputPath(FileRow::arguments(row(index)))));
+    }
+}
+
+void tst_AddFiles::outputNeverNamesItsSource()
+{
+    // The output folder is the source's folder, reached through a link.
+    const QString source = copyOf(QStringLiteral("av.avi"), QStringLiteral("src/clip.avi"));
+    QVERIFY(QFile::link(files->filePath(QStringLiteral("src")), files->filePath(QStringLiteral("link"))));
+    ui()->PathLine->setText(files->filePath(QStringLiteral("link")));
+    window->addPickedFiles({source});
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
+    QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip0.avi"));
+
+    // Another row's source is not overwritten either: x.avi is listed, and
+    // x.mkv from the same folder would be converted to x.avi.
+    window->clean();
+    ui()->PathLine->setText(files->filePath(QStringLiteral("src")));
+    const QString listedSource = copyOf(QStringLiteral("av.avi"), QStringLiteral("src/x.avi"));
+    window->addPickedFiles({listedSource});
+    drop({QUrl::fromLocalFile(copyOf(QStringLiteral("av.mkv"), QStringLiteral("src/x.mkv")))});
+    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(listedSource));
+    QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(outputPath(0)));
+}
+
+void tst_AddFiles::profileChangeKeepsPathsApart()
+{
+    // clip.mp4 in the output folder itself, converted to AVI; then to MP4,
+    // which would be the source's own name.
+    ui()->PathLine->setText(files->filePath(QStringLiteral("src")));
+    const QString source = copyOf(QStringLiteral("av.mp4"), QStringLiteral("src/clip.mp4"));
+    window->addPickedFiles({source, copyOf(QStringLiteral("av.mkv"), QStringLiteral("src/clip.mkv"))});
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    const int mp4 = ui()->ProfileDetails->findText(QStringLiteral("MP4"), Qt::MatchStartsWith);
+    QVERIFY(mp4 >= 0);
+    for (int index = 0; index < 2; ++index) {
+        list()->setCurrentItem(row(index));
+        ui()->ProfileDetails->setCurrentIndex(mp4);
+        window->on_ProfileDetails_activated(mp4);
+        QCOMPARE(QFileInfo(outputPath(index)).suffix(), QStringLiteral("mp4"));
+    }
+    QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
+    QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(outputPath(1)));
+}
+
+void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
+{
+    window->addPickedFiles({});
+    QVERIFY(!SettingsFile::contains(SettingsFile::kFolder));
+    QCOMPARE(list()->topLevelItemCount(), 0);
+
+    const QString clip = copyOf(QStringLiteral("av.mp4"), QStringLiteral("picked/clip.mp4"));
+    window->addPickedFiles({clip});
+    const QString folder = QFileInfo(clip).absolutePath();
+    QCOMPARE(SettingsFile::value(SettingsFile::kFolder).toString(), folder);
+    QCOMPARE(window->lastAddFolder, folder);
+}
+
+void tst_AddFiles::windowKeepsWorkingWhileProbing()
+{
+    // Timers and painting go on while files are probed.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(10);
+    QStringList clips;
+    for (int index = 0; index < 6; ++index)
+        clips << copyOf(QStringLiteral("av.mp4"), QStringLiteral("many/clip%1.mp4").arg(index));
+    // A drag that arrives meanwhile is refused, and no second add starts
+    // inside the first.
+    bool dragRefused = false;
+    QTimer::singleShot(30, this, [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(media(QStringLiteral("av.avi")))});
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        enter.setAccepted(false);
+        QCoreApplication::sendEvent(window, &enter);
+        dragRefused = !enter.isAccepted();
+        window->addDroppedUrls(data.urls());
+    });
+    QElapsedTimer clock;
+    clock.start();
+    window->addPickedFiles(clips);
+    const qint64 spent = clock.elapsed();
+    QVERIFY(dragRefused);
+    QCOMPARE(list()->topLevelItemCount(), 6);
+    QVERIFY2(ticks >= spent / 10 / 4, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(spent)));
+}
+
+QTEST_MAIN(tst_AddFiles)
+#include "tst_addfiles.moc"

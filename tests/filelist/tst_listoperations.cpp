@@ -1,0 +1,488 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "conversion/argumentlist.h"
+#include "filelist/filerow.h"
+#include "mainwindow/mainwindow.h"
+#include "ui_mainwindow.h"
+#include "windowtestutil.h"
+
+using WindowTest::media;
+
+// What the user does with the rows once they are listed: removing, clearing,
+// checking, the context menu, the interface poll, the Convert button and the
+// editor tool, on the real main window with real clips.
+class tst_ListOperations : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void removeActionTakesCurrentRow();
+    void removeButtonsAndClean();
+    void deleteKeyRemovesOneRow();
+    void checkAllBoxAndSelectAll();
+    void pollFollowsTheRows();
+    void contextMenuOffersWhatFits();
+    void contextMenuRunsTheChosenEntry();
+    void checkedRowQueriesReadTheList();
+    void selectionShowsTheRowsOwnChoices();
+    void convertMarksCheckedRowsWaiting();
+    void convertWithoutCheckedRowsRollsBack();
+    void convertRunsRowsOfUnknownLength();
+    void rowsStayWhileRunning();
+    void editorGetsTheRowsState();
+    void editorThatDoesNotStartGivesControlsBack();
+
+private:
+    Ui::MainWindow *ui() { return window->form(); }
+    QTreeWidget *list() { return ui()->treeWidget; }
+    QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
+    void addThree();
+    QStringList names();
+    void endRun();
+
+    QTemporaryDir *out = nullptr;
+    MainWindow *window = nullptr;
+};
+
+void tst_ListOperations::init()
+{
+    WindowTest::useStagedInstallation();
+    out = new QTemporaryDir;
+    window = new MainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    ui()->PathLine->setText(out->path());
+}
+
+void tst_ListOperations::cleanup()
+{
+    if (window->editorProcess.state() != QProcess::NotRunning) {
+        window->editorProcess.kill();
+        window->editorProcess.waitForFinished();
+    }
+    endRun();
+    delete window;
+    window = nullptr;
+    delete out;
+    out = nullptr;
+    Platform::setInstallDir(QString());
+}
+
+void tst_ListOperations::endRun()
+{
+    if (window && window->conversionRun.isActive())
+        window->on_StopConvertePushButton_clicked();
+}
+
+void tst_ListOperations::addThree()
+{
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({media(QStringLiteral("av.mp4")), media(QStringLiteral("av.avi")),
+                            media(QStringLiteral("audio.mp3"))});
+    QCOMPARE(list()->topLevelItemCount(), 3);
+    QCOMPARE(answerer.answered, 0);
+}
+
+QStringList tst_ListOperations::names()
+{
+    QStringList result;
+    for (int index = 0; index < list()->topLevelItemCount(); ++index)
+        result << row(index)->text(FileRow::NameColumn);
+    return result;
+}
+
+void tst_ListOperations::removeActionTakesCurrentRow()
+{
+    addThree();
+    list()->setCurrentItem(row(1));
+    ui()->MovieWidget->show();
+    window->on_actionRemove_del_triggered();
+    QCOMPARE(names(), QStringList({"av.mp4", "audio.mp3"}));
+    QVERIFY(!ui()->MovieWidget->isVisible());
+
+    // No current row: nothing goes.
+    list()->setCurrentIndex(QModelIndex());
+    window->on_actionRemove_del_triggered();
+    QCOMPARE(list()->topLevelItemCount(), 2);
+
+    // The removal does not reload the options: the handler stays out of it,
+    // and is connected again afterwards.
+    list()->setCurrentItem(row(0));
+    ui()->PathLine->setText(QStringLiteral("/elsewhere"));
+    window->on_actionRemove_del_triggered();
+    QCOMPARE(ui()->PathLine->text(), QStringLiteral("/elsewhere"));
+    list()->clearSelection();
+    list()->setCurrentItem(row(0));
+    QCOMPARE(ui()->PathLine->text(), out->path());
+}
+
+void tst_ListOperations::removeButtonsAndClean()
+{
+    addThree();
+    // The poll's first tick gives the buttons to the checked rows.
+    QTRY_VERIFY(ui()->DeleteButton->isEnabled());
+    list()->setCurrentItem(row(0));
+    QTest::mouseClick(ui()->DeleteButton, Qt::LeftButton);
+    QCOMPARE(names(), QStringList({"av.avi", "audio.mp3"}));
+
+    ui()->labelShowState->setText(QStringLiteral("Total progress"));
+    ui()->labelFileName->setText(QStringLiteral("av.avi"));
+    QTest::mouseClick(ui()->DeleteAllButton, Qt::LeftButton);
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QCOMPARE(ui()->labelShowState->text(), QString());
+    QCOMPARE(ui()->labelFileName->text(), QString());
+
+    // The list still answers to selections afterwards, once.
+    addThree();
+    int runs = 0;
+    connect(list(), &QTreeWidget::itemSelectionChanged, this, [&runs] { ++runs; });
+    list()->setCurrentItem(row(0));
+    QCOMPARE(runs, 1);
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
+}
+
+void tst_ListOperations::deleteKeyRemovesOneRow()
+{
+    addThree();
+    list()->setFocus();
+    list()->setCurrentItem(row(1));
+    ui()->PathLine->setText(QStringLiteral("/elsewhere"));
+    QTest::keyClick(list(), Qt::Key_Delete);
+    QCOMPARE(names(), QStringList({"av.mp4", "audio.mp3"}));
+    QVERIFY(ui()->ConvertePushButton->isEnabled());
+    // The handler ran for the row that became current.
+    QCOMPARE(ui()->PathLine->text(), out->path());
+
+    list()->setCurrentItem(row(0));
+    QTest::keyClick(list(), Qt::Key_Delete);
+    QCOMPARE(names(), QStringList({"audio.mp3"}));
+    QVERIFY(!ui()->ConvertePushButton->isEnabled());
+
+    list()->setCurrentIndex(QModelIndex());
+    QTest::keyClick(window, Qt::Key_Delete);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+}
+
+void tst_ListOperations::checkAllBoxAndSelectAll()
+{
+    addThree();
+    QCheckBox *box = window->checkAllBox;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    QCOMPARE(box->checkState(), Qt::Unchecked);
+    for (int index = 0; index < 3; ++index)
+        QCOMPARE(row(index)->checkState(FileRow::CheckColumn), Qt::Unchecked);
+
+    window->menuSelectAll();
+    for (int index = 0; index < 3; ++index)
+        QCOMPARE(row(index)->checkState(FileRow::CheckColumn), Qt::Checked);
+    QCOMPARE(box->checkState(), Qt::Unchecked);
+
+    window->changeTreeChecked(true);
+    QCOMPARE(box->checkState(), Qt::Checked);
+    QVERIFY(!box->isTristate());
+}
+
+void tst_ListOperations::pollFollowsTheRows()
+{
+    // Empty list.
+    window->checkTimer();
+    QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
+    QVERIFY(ui()->frameBackPic->isVisible());
+    QVERIFY(!ui()->DelFile->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QVERIFY(window->uiPollTimer.isActive());
+    QCOMPARE(window->uiPollTimer.interval(), 200);
+
+    addThree();
+    row(1)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    row(2)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    window->checkTimer();
+    QCOMPARE(window->checkAllBox->checkState(), Qt::PartiallyChecked);
+    QVERIFY(ui()->ConvertePushButton->isEnabled());
+    QVERIFY(!ui()->frameBackPic->isVisible());
+    // The last row is current after adding: Next cannot go further.
+    QVERIFY(ui()->PreviousButton->isEnabled());
+    QVERIFY(!ui()->NextButton->isEnabled());
+
+    ui()->lab_OutputFormat->setText(QStringLiteral("AVI"));
+    row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    // The box follows the rows without touching them.
+    QTRY_COMPARE(window->checkAllBox->checkState(), Qt::Unchecked);
+    QCOMPARE(row(0)->checkState(FileRow::CheckColumn), Qt::Unchecked);
+    QVERIFY(!ui()->ConvertePushButton->isEnabled());
+    QVERIFY(ui()->DelFile->isEnabled());
+    QVERIFY(ui()->CleanFile->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QString());
+
+    window->changeTreeChecked(true);
+    window->checkTimer();
+    QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
+}
+
+void tst_ListOperations::contextMenuOffersWhatFits()
+{
+    const auto enabled = [this](const QPoint &pos) {
+        QScopedPointer<QMenu> menu(window->buildListMenu(pos));
+        QStringList on;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                on << action->text();
+        }
+        return on;
+    };
+    // An empty list: nothing to convert yet, so nothing at all.
+    QCOMPARE(enabled(QPoint(5, 5)), QStringList());
+    ui()->ConvertePushButton->setEnabled(true);
+    QCOMPARE(enabled(QPoint(5, 5)), QStringList{"&Add Files..."});
+    addThree();
+    QCOMPARE(enabled(QPoint(5, 65)),
+             QStringList({"&Add Files...", "&Del", "C&lean", "Selec&t All", "File In&formation"}));
+    QCOMPARE(enabled(QPoint(5, 66)), QStringList{"&Add Files..."});
+    ui()->ConvertePushButton->setEnabled(false);
+    QCOMPARE(enabled(QPoint(5, 5)), QStringList{"File In&formation"});
+}
+
+void tst_ListOperations::contextMenuRunsTheChosenEntry()
+{
+    addThree();
+    window->changeTreeChecked(false);
+    QTimer::singleShot(100, this, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QLatin1String("Selec&t All"))
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    window->on_treeWidget_customContextMenuRequested(QPoint(5, 5));
+    for (int index = 0; index < 3; ++index)
+        QCOMPARE(row(index)->checkState(FileRow::CheckColumn), Qt::Checked);
+}
+
+void tst_ListOperations::checkedRowQueriesReadTheList()
+{
+    addThree();
+    auto *extra = new QTreeWidgetItem(list());
+    extra->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    row(0)->setText(FileRow::SourceDurationColumn, QStringLiteral("01:02:03"));
+    row(1)->setText(FileRow::SourceDurationColumn, QStringLiteral("00:00:10"));
+    row(2)->setText(FileRow::SourceDurationColumn, QStringLiteral("02:00:00"));
+    row(2)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    QCOMPARE(window->totalCheckedDuration(), 3733);
+    QCOMPARE(window->lastCheckedRow(), 1);
+    // A partly checked row is not checked.
+    row(2)->setCheckState(FileRow::CheckColumn, Qt::PartiallyChecked);
+    QCOMPARE(window->lastCheckedRow(), 1);
+}
+
+void tst_ListOperations::selectionShowsTheRowsOwnChoices()
+{
+    addThree();
+    window->checkTimer();
+    // Row 0 as if its profile were of the sound-only category.
+    SettingsIndexList indexes = FileRow::settingsIndexes(row(0));
+    indexes[FileRow::DeviceIndex] = QStringLiteral("1");
+    indexes[FileRow::VSizeIndex] = QStringLiteral("-1");
+    FileRow::setSettingsIndexes(row(0), indexes);
+    FileRow::setOptionItems(row(0), FileRow::VcodecItems, {"alpha", "beta"});
+    indexes = FileRow::settingsIndexes(row(0));
+    indexes[FileRow::VcodecIndex] = QStringLiteral("1");
+    FileRow::setSettingsIndexes(row(0), indexes);
+
+    list()->setCurrentItem(row(0));
+    QCOMPARE(ui()->ProfileDevice->currentIndex(), 1);
+    QCOMPARE(ui()->Vcodec->count(), 2);
+    QCOMPARE(ui()->Vcodec->currentText(), QStringLiteral("beta"));
+    QCOMPARE(ui()->VSize->currentIndex(), -1);
+    QVERIFY(!ui()->Vcodec->isEnabled());
+    QVERIFY(!ui()->VSize->isEnabled());
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
+    QVERIFY(ui()->editVideo->isEnabled());
+
+    // A file of sound alone has no picture to edit.
+    list()->setCurrentItem(row(2));
+    QCOMPARE(ui()->ProfileDevice->currentIndex(), 0);
+    QVERIFY(ui()->Vcodec->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QVERIFY(!ui()->editVideo_Trim->isEnabled());
+    QVERIFY(window->previewPollTimer.isActive());
+}
+
+void tst_ListOperations::convertMarksCheckedRowsWaiting()
+{
+    addThree();
+    row(1)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    row(2)->setCheckState(FileRow::CheckColumn, Qt::PartiallyChecked);
+    window->checkTimer();
+    QVERIFY(ui()->ConvertePushButton->isEnabled());
+
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QCOMPARE(row(0)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
+    QCOMPARE(row(1)->text(FileRow::StatusColumn), FileRow::kStatusReady);
+    QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusReady);
+    QCOMPARE(window->runMode, 2);
+    QCOMPARE(window->jobNumber, 0);
+    QCOMPARE(window->totalSeconds, 2);
+    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(window->jobTimer.isActive());
+    QVERIFY(!window->uiPollTimer.isActive());
+    QVERIFY(!ui()->AddFile->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QVERIFY(!ui()->DeleteButton->isEnabled());
+    QVERIFY(!window->acceptDrops());
+    QVERIFY(!list()->acceptDrops());
+    QVERIFY(ui()->StopConvertePushButton->isEnabled());
+    QVERIFY(ui()->PausePushButton->isEnabled());
+    // Selecting a row no longer loads its options.
+    ui()->PathLine->setText(QStringLiteral("/elsewhere"));
+    list()->setCurrentItem(row(1));
+    QCOMPARE(ui()->PathLine->text(), QStringLiteral("/elsewhere"));
+}
+
+void tst_ListOperations::convertWithoutCheckedRowsRollsBack()
+{
+    addThree();
+    window->changeTreeChecked(false);
+    const int modeBefore = window->runMode;
+    ui()->ConvertePushButton->setEnabled(true);
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(window->runMode, modeBefore);
+    QVERIFY(!window->jobTimer.isActive());
+    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    QVERIFY(!ui()->PausePushButton->isEnabled());
+    QVERIFY(ui()->AddFile->isEnabled());
+    QVERIFY(window->acceptDrops());
+    for (int index = 0; index < 3; ++index)
+        QCOMPARE(row(index)->text(FileRow::StatusColumn), FileRow::kStatusReady);
+    // The selection loads the row's options again.
+    ui()->PathLine->setText(QStringLiteral("/elsewhere"));
+    list()->setCurrentItem(row(0));
+    QCOMPARE(ui()->PathLine->text(), out->path());
+}
+
+void tst_ListOperations::convertRunsRowsOfUnknownLength()
+{
+    addThree();
+    for (int index = 0; index < 3; ++index)
+        row(index)->setText(FileRow::SourceDurationColumn, QStringLiteral("N/A, start"));
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QCOMPARE(window->totalSeconds, 0);
+    // Not a run that cannot start: the rows convert with busy bars.
+    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(window->jobTimer.isActive());
+    QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
+}
+
+void tst_ListOperations::rowsStayWhileRunning()
+{
+    addThree();
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(window->conversionRun.isActive());
+    list()->setCurrentItem(row(0));
+    QTest::keyClick(list(), Qt::Key_Delete);
+    window->on_actionRemove_del_triggered();
+    window->on_DelFile_clicked();
+    window->on_CleanFile_clicked();
+    window->clean();
+    QCOMPARE(list()->topLevelItemCount(), 3);
+    // The probe would take the run's own process: no adding meanwhile.
+    window->addPickedFiles({media(QStringLiteral("av.mkv"))});
+    QCOMPARE(list()->topLevelItemCount(), 3);
+    QVERIFY(window->conversionRun.isActive());
+
+    WindowTest::ModalAnswerer answerer;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(media(QStringLiteral("av.mkv")))});
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    QVERIFY(!enter.isAccepted());
+    // Refused at the door; and were it to come anyway, nothing is added.
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    window->dropEvent(&drop);
+    QTest::qWait(50);
+    QCOMPARE(list()->topLevelItemCount(), 3);
+}
+
+void tst_ListOperations::editorGetsTheRowsState()
+{
+    addThree();
+    // A trimmed and cropped row with changed colours and a logo.
+    ArgumentList arguments = FileRow::arguments(row(0));
+    arguments = QStringList{"-ss", "5", "-t", "10"} + arguments;
+    arguments.insert(arguments.indexOf(QStringLiteral("-y")), QStringLiteral("-croptop"));
+    arguments.insert(arguments.indexOf(QStringLiteral("-y")), QStringLiteral("6"));
+    FileRow::setArguments(row(0), arguments);
+    EffectList effects = FileRow::effects(row(0));
+    QCOMPARE(effects.size(), 6);
+    effects[FileRow::SaturationEntry] = QStringLiteral("10");
+    FileRow::setEffects(row(0), effects);
+    row(0)->setData(FileRow::NameColumn, FileRow::WatermarkRole,
+                    QStringLiteral("-watermark /x/logo.png 10 10"));
+
+    list()->setCurrentItem(row(0));
+    QVERIFY(ui()->editVideo_Trim->isEnabled());
+    QTest::mouseClick(ui()->editVideo_Trim, Qt::LeftButton);
+    QVERIFY(window->editorProcess.waitForStarted());
+    QCOMPARE(window->editorProcess.arguments(),
+             QStringList({"-fileNa", media(QStringLiteral("av.mp4")), "0", "6", "0", "0", "100",
+                          "0", "0", "5", "15", "20", "1", effects.at(FileRow::LogoPathEntry), "-1",
+                          "-watermark /x/logo.png 10 10"}));
+    QCOMPARE(window->editorRowIndex.row(), 0);
+    QVERIFY(!ui()->AddFile->isEnabled());
+    QVERIFY(!list()->isEnabled());
+    QVERIFY(!window->uiPollTimer.isActive());
+    QVERIFY(ui()->textEdit->toPlainText().contains(QLatin1String("-fileNa")));
+
+    // Rows stay while the editor works on one.
+    QTest::keyClick(window, Qt::Key_Delete);
+    window->on_actionRemove_del_triggered();
+    QCOMPARE(list()->topLevelItemCount(), 3);
+
+    // Closed without an answer: the controls come back.
+    window->editorProcess.kill();
+    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QVERIFY(list()->isEnabled());
+    QVERIFY(window->uiPollTimer.isActive());
+    QCOMPARE(FileRow::arguments(row(0)), arguments);
+}
+
+void tst_ListOperations::editorThatDoesNotStartGivesControlsBack()
+{
+    addThree();
+    list()->setCurrentItem(row(0));
+    QTemporaryDir noTools;
+    Platform::setInstallDir(noTools.path());
+    QTest::mouseClick(ui()->editVideo, Qt::LeftButton);
+    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QVERIFY(list()->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+    QVERIFY(window->uiPollTimer.isActive());
+    QMessageBox *box = window->findChild<QMessageBox *>();
+    QVERIFY(box);
+    QVERIFY(box->text().contains(QLatin1String("editor")));
+    box->close();
+}
+
+QTEST_MAIN(tst_ListOperations)
+#include "tst_listoperations.moc"

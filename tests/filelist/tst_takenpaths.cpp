@@ -1,0 +1,50 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "filelist/takenpaths.h"
+
+class tst_TakenPaths : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void samePlaceUnderAnotherName();
+    void freeCountsUpFromTheFirstNumber();
+};
+
+void tst_TakenPaths::samePlaceUnderAnotherName()
+{
+    QTemporaryDir root;
+    QDir(root.path()).mkpath(QStringLiteral("out"));
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("out")), root.filePath(QStringLiteral("link"))));
+    QFile source(root.filePath(QStringLiteral("out/clip.mp4")));
+    QVERIFY(source.open(QIODevice::WriteOnly));
+    source.close();
+
+    TakenPaths taken;
+    taken.add(root.filePath(QStringLiteral("out/clip.mp4")));
+    taken.add(root.filePath(QStringLiteral("out/other.avi")));
+    taken.add(QString());
+    QVERIFY(taken.contains(root.filePath(QStringLiteral("link/clip.mp4"))));
+    QVERIFY(taken.contains(root.filePath(QStringLiteral("out/../link/other.avi"))));
+    QVERIFY(!taken.contains(root.filePath(QStringLiteral("link/clip.avi"))));
+    QVERIFY(!taken.contains(QString()));
+}
+
+void tst_TakenPaths::freeCountsUpFromTheFirstNumber()
+{
+    TakenPaths taken;
+    taken.add(QStringLiteral("/nowhere/out/a.b.avi"));
+    taken.add(QStringLiteral("/nowhere/out/a.b3.avi"));
+    QCOMPARE(taken.free(QStringLiteral("/nowhere/out/z.avi"), 3), QStringLiteral("/nowhere/out/z.avi"));
+    QCOMPARE(taken.free(QStringLiteral("/nowhere/out/a.b.avi"), 3),
+             QStringLiteral("/nowhere/out/a.b4.avi"));
+    // Dots in folder names stay as they are.
+    taken.add(QStringLiteral("/no.where/clip"));
+    QCOMPARE(taken.free(QStringLiteral("/no.where/clip"), 1), QStringLiteral("/no.where/clip1"));
+}
+
+QTEST_APPLESS_MAIN(tst_TakenPaths)
+#include "tst_takenpaths.moc"
