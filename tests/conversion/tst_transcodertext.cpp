@@ -130,12 +130,6 @@ void TestTranscoderText::probesRealClips_data() {
                          << ""
                          << ""
                          << "vorbis";
-    QTest::newRow("truncated") << "broken.mp4" << true << false << "12"
-                               << "h264"
-                               << "320x240"
-                               << "1.333"
-                               << "25"
-                               << "aac";
     QTest::newRow("late start") << "offset.ts" << true << false << "2"
                                 << "mpeg2video"
                                 << "320x240"
@@ -179,6 +173,12 @@ void TestTranscoderText::probesRealClips_data() {
                                     << "25"
                                     << "aac";
     QTest::newRow("not media") << "notmedia.mp4" << false << false << ""
+                               << ""
+                               << ""
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("truncated") << "broken.mp4" << false << false << ""
                                << ""
                                << ""
                                << ""

@@ -233,15 +233,17 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("Duration: 00:01:00.0, start: 0, bitrate: 1 kb/s\nVideo: h264, 1x1\n");
     }
+    // Cut short behind an intact header.
+    const QString truncated = media(QStringLiteral("broken.mp4"));
     const QStringList failing = {media(QStringLiteral("notmedia.mp4")),
-                                 media(QStringLiteral("empty.mp4")), headless, text};
+                                 media(QStringLiteral("empty.mp4")), headless, text, truncated};
 
     WindowTest::ModalAnswerer answerer;
     window->addPickedFiles({failing.at(0), media(QStringLiteral("av.avi")), failing.at(1),
-                            failing.at(2), failing.at(3)});
+                            failing.at(2), failing.at(3), failing.at(4)});
     QCOMPARE(answerer.answered, 1);
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 1 file(s) be added in filelist."));
-    QCOMPARE(answerer.failedLine, QStringLiteral("The following 4 file(s) can't be added in filelist."));
+    QCOMPARE(answerer.failedLine, QStringLiteral("The following 5 file(s) can't be added in filelist."));
     QCOMPARE(answerer.failedFiles, failing);
     QCOMPARE(list()->topLevelItemCount(), 1);
     QCOMPARE(row(0)->text(FileRow::NameColumn), QStringLiteral("av.avi"));

@@ -45,6 +45,11 @@ int probe(const QString &path) {
     if (!media.opened) {
         text += (path + QStringLiteral(": ") + media.error + QLatin1Char('\n')).toUtf8();
         exitCode = 1;
+    } else if (media.truncated) {
+        // Converting it would give a file that stops early: say so now.
+        text += (path + QStringLiteral(": partial file: the file ends before its media data "
+                                       "does\n")).toUtf8();
+        exitCode = 1;
     } else {
         text += Probe::describe(media).toUtf8();
         if (!media.hasVideo() && !media.hasAudio()) {

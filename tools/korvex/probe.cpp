@@ -187,6 +187,24 @@ double Media::durationOf(Stream::Kind kind) const {
     return longest > 0 ? longest : duration;
 }
 
+// Where the media data that the container's index knows of ends, or -1 when
+// the container keeps no index.
+qint64 indexedDataEnd(AVFormatContext *ctx) {
+    qint64 end = -1;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        AVStream *stream = ctx->streams[i];
+        const int count = avformat_index_get_entries_count(stream);
+        // Entries are in time order, and the data of the last few is the
+        // furthest into the file.
+        for (int n = std::max(0, count - 8); n < count; ++n) {
+            const AVIndexEntry *entry = avformat_index_get_entry(stream, n);
+            if (entry && entry->pos >= 0)
+                end = std::max(end, qint64(entry->pos) + entry->size);
+        }
+    }
+    return end;
+}
+
 Media read(const QString &path, bool exactDuration) {
     Media media;
     const QByteArray native = QFile::encodeName(path);
@@ -223,6 +241,7 @@ Media read(const QString &path, bool exactDuration) {
     media.startTime =
         ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;
     media.bitRate = ctx->bit_rate;
+    media.truncated = indexedDataEnd(ctx) > media.fileSize;
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
         media.streams.append(describeStream(ctx, ctx->streams[i]));
 

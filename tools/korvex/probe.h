@@ -42,6 +42,9 @@ struct Media {
     double startTime = 0;
     qint64 bitRate = 0;
     qint64 fileSize = 0;
+    // The file's own index places media data past its end: it was cut short
+    // (an interrupted download or copy).
+    bool truncated = false;
     QVector<Stream> streams;
 
     const Stream *firstVideo() const;
