@@ -1,0 +1,769 @@
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/version.h"
+#include "conversion/argumentlist.h"
+#include "filelist/filerow.h"
+#include "filelist/openprogress.h"
+#include "filelist/statuscell.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/maxdriverdialog.h"
+#include "mainwindow/settingsfile.h"
+#include "platform/platform.h"
+#include "profiles/profilecatalogue.h"
+#include "ui_mainwindow.h"
+
+// Conversion runs through the main window with the real transcoder,
+// suspender and clips: files are added and given their profiles as a user
+// does, the Convert button starts the run, and the outputs are checked with
+// ffprobe.
+class tst_RunConversions : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void convertsEveryCheckedRow();
+    void failedJobsDoNotStopTheRun();
+    void transcoderThatCannotStart();
+    void stopEndsTheRunningJob();
+    void pauseHoldsTheJobAndItsClock();
+    void stopWhilePaused();
+    void fullBarDoesNotEndAWorkingJob();
+    void unknownLengthShowsABusyBar();
+    void fullDiskStopsTheRun();
+    void editorAnswerReachesItsRow_data();
+    void editorAnswerReachesItsRow();
+    void editorAnswerGoesToTheRowItWasOpenedFor();
+    void shutdownAfterTheRun();
+
+private:
+    struct Facts {
+        double seconds = 0.0;
+        QString videoCodec;
+        QString audioCodec;
+        int width = 0;
+        int height = 0;
+        QString displayRatio;
+    };
+
+    Ui::MainWindow *ui() { return window->form(); }
+    QString media(const QString &name) const { return m_media + QLatin1Char('/') + name; }
+    QTreeWidgetItem *row(int index) { return ui()->treeWidget->topLevelItem(index); }
+    QString statusOf(int index) { return row(index)->data(2, FileRow::StatusWordRole).toString(); }
+
+    // Adds a file and gives it a profile, as the user does.
+    void addClip(const QString &path, int profileKey);
+    void makeSlow(int index); // 1080p: several seconds of work
+    void editRow(int index, const QStringList &chunks);
+    void startRun();
+    bool waitForRunEnd(int timeoutMs = 120000);
+    bool waitForProgress(int index);
+    Facts facts(const QString &path);
+    QString outputOf(int index) { return Arguments::outputPath(FileRow::arguments(row(index))); }
+
+    QString m_stage;
+    QString m_media;
+    QTemporaryDir *out = nullptr;
+    MainWindow *window = nullptr;
+};
+
+namespace {
+
+constexpr int kRunTimeoutMs = 120000;
+
+// Profiles by their catalogue key (category × 100 + profile).
+constexpr int kAvi = 0;     // AVI, MPEG-4
+constexpr int kMp4 = 2;     // MP4, H.264
+constexpr int kMp3 = 108;   // General Audio, MP3
+constexpr int kWmvHd = 608; // WMV HD
+constexpr int kXvid = 711;  // Xbox Xvid, 640x480
+
+const QString kSample =
+    QStringLiteral("x -ss 10 -t 30 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 "
+                   "-brightness 0 -contrast 0 -drop 0");
+
+QString answerFor(int start, int length) {
+    return QStringLiteral("Parlane answer -ss %1 -t %2 -cropleft 0 -croptop 0 -cropright 0 "
+                          "-cropbottom 0 -saturation 0 -brightness 0 -contrast 0 -drop 0")
+        .arg(start)
+        .arg(length);
+}
+
+char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
+}
+
+QList<qint64> childrenOf(qint64 pid) {
+    QList<qint64> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
+QStringList filesIn(const QString &folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+// Runs `act` on the first modal dialog that `matches`, from inside whatever
+// nested event loop shows it.
+void whenModalShown(std::function<bool(QWidget *)> matches, std::function<void(QWidget *)> act) {
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, matches, act] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !matches(modal))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(modal);
+    });
+    poll->start(20);
+}
+
+QLabel *statusPicture(QTreeWidgetItem *item) {
+    return qobject_cast<QLabel *>(item->treeWidget()->itemWidget(item, 2));
+}
+
+} // namespace
+
+void tst_RunConversions::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
+    QCoreApplication::setApplicationName(QLatin1String(kProductName));
+    m_stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    m_media = qEnvironmentVariable("QUILLORA_TEST_MEDIA");
+    QVERIFY(QFileInfo(m_stage + QStringLiteral("/korvex")).isExecutable());
+    QVERIFY(QFileInfo::exists(media(QStringLiteral("long.mp4"))));
+}
+
+void tst_RunConversions::init() {
+    Platform::setInstallDir(m_stage);
+    QDir::setCurrent(m_stage);
+    QFile::remove(Platform::settingsFile());
+    out = new QTemporaryDir;
+    QVERIFY(out->isValid());
+    window = new MainWindow;
+    ui()->PathLine->setText(out->path());
+}
+
+void tst_RunConversions::cleanup() {
+    if (window && window->transcoderJob.isRunning())
+        window->transcoderJob.stop();
+    delete window;
+    window = nullptr;
+    Platform::setInstallDir(QString());
+    Platform::setFreeBytesOverride(-1);
+    Platform::setPowerOffOverride({});
+    QDir::setCurrent(QDir::rootPath());
+    delete out;
+    out = nullptr;
+}
+
+void tst_RunConversions::addClip(const QString &path, int profileKey) {
+    window->addPickedFiles({path});
+    const int count = ui()->treeWidget->topLevelItemCount();
+    QVERIFY2(count > 0, qPrintable(path));
+    QCOMPARE(ui()->treeWidget->currentItem(), row(count - 1));
+    const int category = profileKey / ProfileCatalogue::kKeyFactor;
+    const int profile = profileKey % ProfileCatalogue::kKeyFactor;
+    ui()->ProfileDevice->setCurrentIndex(category);
+    window->on_ProfileDevice_activated(ui()->ProfileDevice->currentText());
+    ui()->ProfileDetails->setCurrentIndex(profile);
+    window->on_ProfileDetails_activated(profile);
+    QCOMPARE(FileRow::settingsIndexes(row(count - 1)).value(FileRow::ProfileIndex),
+             QString::number(profile));
+}
+
+void tst_RunConversions::makeSlow(int index) {
+    ui()->treeWidget->setCurrentItem(row(index));
+    const int size = ui()->VSize->findText(QStringLiteral("1920x1080"));
+    QVERIFY(size >= 0);
+    ui()->VSize->setCurrentIndex(size);
+    window->on_VSize_activated(size);
+    QCOMPARE(Arguments::value(FileRow::arguments(row(index)), QStringLiteral("-s")),
+             QStringLiteral("1920x1080"));
+}
+
+// Opens the editor on a row through the window's own launch; the installed
+// editor is replaced by a script that answers with the given pieces, a
+// moment apart.
+void tst_RunConversions::editRow(int index, const QStringList &chunks) {
+    QTemporaryDir tools;
+    QVERIFY(tools.isValid());
+    QString script = QStringLiteral("#!/bin/sh\ndir=$(dirname \"$0\")\n");
+    for (int i = 0; i < chunks.size(); ++i) {
+        QFile chunk(tools.filePath(QStringLiteral("chunk%1").arg(i)));
+        QVERIFY(chunk.open(QIODevice::WriteOnly));
+        chunk.write(chunks.at(i).toUtf8());
+        chunk.close();
+        if (i > 0)
+            script += QStringLiteral("sleep 0.3\n");
+        script += QStringLiteral("cat \"$dir/chunk%1\" >&2\n").arg(i);
+    }
+    QFile editor(tools.filePath(QStringLiteral("parlane")));
+    QVERIFY(editor.open(QIODevice::WriteOnly));
+    editor.write(script.toUtf8());
+    editor.close();
+    editor.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    ui()->treeWidget->setCurrentItem(row(index));
+    Platform::setInstallDir(tools.path());
+    window->on_editVideo_clicked();
+    Platform::setInstallDir(m_stage);
+    QVERIFY(!ui()->treeWidget->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(window->editorProcess.state() == QProcess::NotRunning, 10000);
+    QTRY_VERIFY(ui()->treeWidget->isEnabled());
+}
+
+void tst_RunConversions::startRun() {
+    window->on_ConvertePushButton_clicked();
+    QVERIFY(window->conversionRun.isActive());
+}
+
+bool tst_RunConversions::waitForRunEnd(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (!window->conversionRun.isActive() && !window->transcoderJob.isRunning())
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+bool tst_RunConversions::waitForProgress(int index) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kRunTimeoutMs) {
+        const QProgressBar *bar = StatusCell::progressBar(row(index));
+        if (bar && bar->value() > 0 && !childrenOf(window->transcoderJob.processId()).isEmpty())
+            return true;
+        if (!window->conversionRun.isActive())
+            return false;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+tst_RunConversions::Facts tst_RunConversions::facts(const QString &path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=duration:stream=codec_type,codec_name,width,height,"
+                                "display_aspect_ratio"),
+                 QStringLiteral("-of"), QStringLiteral("json"), QStringLiteral("file:") + path});
+    Facts result;
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        return result;
+    const QJsonObject root = QJsonDocument::fromJson(probe.readAllStandardOutput()).object();
+    result.seconds = root.value(QStringLiteral("format"))
+                         .toObject()
+                         .value(QStringLiteral("duration"))
+                         .toString()
+                         .toDouble();
+    for (const QJsonValue &value : root.value(QStringLiteral("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        if (stream.value(QStringLiteral("codec_type")).toString() == QLatin1String("video")) {
+            result.videoCodec = stream.value(QStringLiteral("codec_name")).toString();
+            result.width = stream.value(QStringLiteral("width")).toInt();
+            result.height = stream.value(QStringLiteral("height")).toInt();
+            result.displayRatio = stream.value(QStringLiteral("display_aspect_ratio")).toString();
+        } else if (stream.value(QStringLiteral("codec_type")).toString() ==
+                   QLatin1String("audio")) {
+            result.audioCodec = stream.value(QStringLiteral("codec_name")).toString();
+        }
+    }
+    return result;
+}
+
+void tst_RunConversions::convertsEveryCheckedRow() {
+    addClip(media(QStringLiteral("av.mp4")), kAvi);
+    addClip(media(QStringLiteral("wide.mp4")), kXvid);
+    addClip(media(QStringLiteral("audio.wav")), kMp3);
+    addClip(media(QStringLiteral("日本語 ファイル.mp4")), kMp4);
+    addClip(media(QStringLiteral("av.mkv")), kWmvHd);
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    editRow(5, {answerFor(2, 3)});
+    QCOMPARE(row(5)->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:03"));
+    // A row left unchecked stays out of the run.
+    addClip(media(QStringLiteral("av.avi")), kAvi);
+    row(6)->setCheckState(0, Qt::Unchecked);
+
+    QStringList lines;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        const QString line = ui()->labelShowState->text();
+        if (!line.isEmpty() && !lines.contains(line))
+            lines << line;
+    });
+    sampler.start(5);
+    startRun();
+    // The trimmed row counts its three seconds, not the source's twelve.
+    QCOMPARE(window->conversionRun.totalSeconds(), 2 + 2 + 2 + 2 + 2 + 3);
+    QVERIFY(waitForRunEnd());
+    sampler.stop();
+
+    struct Expected {
+        QString video;
+        QString audio;
+        int width;
+        int height;
+        double seconds;
+    };
+    const QList<Expected> expected = {
+        {QStringLiteral("mpeg4"), QString(), 320, 240, 2.0},
+        {QStringLiteral("mpeg4"), QString(), 640, 480, 2.0},
+        {QString(), QStringLiteral("mp3"), 0, 0, 2.0},
+        {QStringLiteral("h264"), QString(), 0, 0, 2.0},
+        {QStringLiteral("wmv2"), QString(), 0, 0, 2.0},
+        {QStringLiteral("h264"), QString(), 0, 0, 3.0},
+    };
+    for (int index = 0; index < expected.size(); ++index) {
+        const QString output = outputOf(index);
+        QCOMPARE(statusOf(index), QStringLiteral("finished"));
+        QCOMPARE(row(index)->checkState(0), Qt::Unchecked);
+        QVERIFY(statusPicture(row(index)));
+        const Facts got = facts(output);
+        QVERIFY2(qAbs(got.seconds - expected[index].seconds) < 0.5,
+                 qPrintable(output + QStringLiteral(": %1 s").arg(got.seconds)));
+        QCOMPARE(got.videoCodec, expected[index].video);
+        if (!expected[index].audio.isEmpty())
+            QCOMPARE(got.audioCodec, expected[index].audio);
+        else
+            QVERIFY2(!got.audioCodec.isEmpty(), qPrintable(output));
+        if (expected[index].width > 0) {
+            QCOMPARE(got.width, expected[index].width);
+            QCOMPARE(got.height, expected[index].height);
+        }
+    }
+    // The Xvid job keeps its 16:9 source's shape in a 640x480 frame.
+    QCOMPARE(facts(outputOf(1)).displayRatio, QStringLiteral("16:9"));
+    QCOMPARE(row(6)->checkState(0), Qt::Unchecked);
+    QVERIFY(!QFile::exists(outputOf(6)));
+    QCOMPARE(row(6)->text(2), QStringLiteral("Ready"));
+
+    // The progress line showed sensible times while the run went on.
+    QVERIFY(!lines.isEmpty());
+    const QRegularExpression shape(QStringLiteral(
+        "^Total progress:  (\\d+)%     Elapsed Time:  (\\d\\d):(\\d\\d):(\\d\\d)     "
+        "Remaining Time:  (\\d\\d):(\\d\\d):(\\d\\d)$"));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = shape.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        QVERIFY(match.captured(1).toInt() <= 99);
+        QCOMPARE(match.captured(2), QStringLiteral("00")); // well under an hour
+        QCOMPARE(match.captured(5), QStringLiteral("00"));
+    }
+
+    // The end of the run.
+    QCOMPARE(ui()->labelShowState->text(), QString());
+    QCOMPARE(ui()->progressAll->value(), 0);
+    QCOMPARE(ui()->progressAll->maximum(), 100);
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    QVERIFY(!ui()->PausePushButton->isEnabled());
+    QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+    QVERIFY(ui()->AddFile->isEnabled());
+    QCOMPARE(window->jobNumber, 0);
+    QCOMPARE(window->runMode, 1);
+    QVERIFY(!window->jobTimer.isActive());
+    QVERIFY(!window->shutdownTimer.isActive());
+}
+
+void tst_RunConversions::failedJobsDoNotStopTheRun() {
+    // A file that went away after it was added.
+    const QString gone = out->filePath(QStringLiteral("gone.mp4"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), gone));
+    addClip(media(QStringLiteral("av.avi")), kAvi);
+    addClip(gone, kMp4);
+    addClip(media(QStringLiteral("av.mov")), kMp4);
+    QVERIFY(QFile::remove(gone));
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(statusOf(1), QStringLiteral("error"));
+    QCOMPARE(statusOf(2), QStringLiteral("finished"));
+    // The failed row keeps its check and its picture for another try.
+    QCOMPARE(row(0)->checkState(0), Qt::Unchecked);
+    QCOMPARE(row(1)->checkState(0), Qt::Checked);
+    QCOMPARE(row(2)->checkState(0), Qt::Unchecked);
+    QVERIFY(statusPicture(row(1)));
+    QVERIFY(!QFile::exists(outputOf(1)));
+    QVERIFY(facts(outputOf(2)).seconds > 1.5);
+
+    // A second run converts only what is still checked, and fails it again.
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(statusOf(1), QStringLiteral("error"));
+    QCOMPARE(row(1)->checkState(0), Qt::Checked);
+}
+
+void tst_RunConversions::transcoderThatCannotStart() {
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    QTemporaryDir empty;
+    Platform::setInstallDir(empty.path()); // no transcoder there
+    startRun();
+    QVERIFY(waitForRunEnd(10000));
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QCOMPARE(statusOf(1), QStringLiteral("error"));
+    QCOMPARE(row(0)->checkState(0), Qt::Checked);
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+}
+
+void tst_RunConversions::stopEndsTheRunningJob() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    startRun();
+    QVERIFY(waitForProgress(0));
+
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    QVERIFY(!window->transcoderJob.isRunning());
+    QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(statusOf(0), QStringLiteral("stopped"));
+    QVERIFY(statusPicture(row(0)));
+    QCOMPARE(row(0)->checkState(0), Qt::Checked);
+    // No half file, under the output's name or beside it.
+    QCOMPARE(filesIn(out->path()), QStringList());
+    // The next row never started.
+    QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
+    QVERIFY(!ui()->treeWidget->itemWidget(row(1), 2));
+    QCOMPARE(ui()->progressAll->value(), 0);
+    QCOMPARE(window->runMode, 0);
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    QVERIFY(!ui()->PausePushButton->isEnabled());
+    QVERIFY(!window->jobTimer.isActive());
+    QTest::qWait(300);
+    QVERIFY(!window->transcoderJob.isRunning());
+}
+
+void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    QElapsedTimer wall;
+    wall.start();
+    startRun();
+    QVERIFY(waitForProgress(0));
+
+    const qint64 pid = window->transcoderJob.processId();
+    const QList<qint64> children = childrenOf(pid);
+    QVERIFY(!children.isEmpty());
+    QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
+    QCOMPARE(window->transcoderPid, QString::number(pid));
+    QTRY_COMPARE(processState(pid), 'T');
+    for (const qint64 child : children)
+        QTRY_COMPARE(processState(child), 'T');
+    QVERIFY(ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(!ui()->ConvertePushButton->isVisibleTo(window));
+    QVERIFY(!ui()->PausePushButton->isEnabled());
+
+    const qint64 elapsedAtPause = window->conversionRun.elapsedMs();
+    const int barAtPause = StatusCell::progressBar(row(0))->value();
+    constexpr int kPauseMs = 2000;
+    QTest::qWait(kPauseMs);
+    QVERIFY(window->conversionRun.elapsedMs() - elapsedAtPause < 100);
+    QCOMPARE(StatusCell::progressBar(row(0))->value(), barAtPause);
+    QVERIFY(window->transcoderJob.isRunning());
+
+    QTest::mouseClick(ui()->PauseContinue, Qt::LeftButton);
+    QVERIFY(window->transcoderPid.isEmpty());
+    QTRY_VERIFY(processState(pid) != 'T');
+    for (const qint64 child : children)
+        QTRY_VERIFY(processState(child) != 'T');
+    QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+    QVERIFY(ui()->PausePushButton->isEnabled());
+
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
+    // The run's clock left the pause out.
+    QVERIFY2(wall.elapsed() - window->conversionRun.elapsedMs() >= kPauseMs - 200,
+             qPrintable(QStringLiteral("%1 ms wall, %2 ms counted")
+                            .arg(wall.elapsed())
+                            .arg(window->conversionRun.elapsedMs())));
+}
+
+void tst_RunConversions::stopWhilePaused() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    const qint64 pid = window->transcoderJob.processId();
+    const QList<qint64> children = childrenOf(pid);
+    QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
+    QTRY_COMPARE(processState(pid), 'T');
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    // Continued and ended at once, not killed after the grace time.
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(!window->transcoderJob.isRunning());
+    QCOMPARE(window->transcoderProcess.exitStatus(), QProcess::NormalExit);
+    for (const qint64 child : children)
+        QTRY_COMPARE(processState(child), char(0));
+    QCOMPARE(statusOf(0), QStringLiteral("stopped"));
+    QCOMPARE(filesIn(out->path()), QStringList());
+    QVERIFY(window->transcoderPid.isEmpty());
+    QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+}
+
+void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    const qint64 pid = window->transcoderJob.processId();
+    StatusCell::progressBar(row(0))->setValue(100);
+    QTest::qWait(500);
+    QCOMPARE(window->transcoderJob.processId(), pid);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(window->transcoderProcess.exitCode(), 0);
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
+}
+
+void tst_RunConversions::unknownLengthShowsABusyBar() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    row(0)->setText(FileRow::SourceDurationColumn, QString()); // the probe found no length
+    startRun();
+    QTRY_VERIFY(StatusCell::progressBar(row(0)) && window->transcoderJob.isRunning());
+    QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
+    QTRY_COMPARE(ui()->progressAll->maximum(), 0);
+    QVERIFY(window->transcoderJob.isRunning());
+    QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(ui()->progressAll->maximum(), 100);
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
+}
+
+void tst_RunConversions::fullDiskStopsTheRun() {
+    // A real full disk: one megabyte of memory file system, mounted where
+    // nobody else sees it.
+    QTemporaryDir small;
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", QFile::encodeName(small.path()).constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("A size-limited folder needs root and a private mount namespace.");
+    ui()->PathLine->setText(small.path());
+
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QVERIFY(outputOf(0).startsWith(small.path()));
+
+    bool noticeShown = false;
+    whenModalShown([](QWidget *modal) { return qobject_cast<maxDriverDialog *>(modal); },
+                   [&](QWidget *modal) {
+                       noticeShown = true;
+                       // However it is closed, the run stays stopped.
+                       QVERIFY(!window->conversionRun.isActive());
+                       modal->close();
+                   });
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QTRY_VERIFY(noticeShown);
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
+    QVERIFY(!window->transcoderJob.isRunning());
+    QCOMPARE(filesIn(small.path()), QStringList());
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    QCOMPARE(window->runMode, 0);
+    ::umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH);
+}
+
+void tst_RunConversions::editorAnswerReachesItsRow_data() {
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("outputDuration");
+    QTest::addColumn<QString>("logoTail");
+
+    QTest::newRow("sample") << QStringList{kSample} << "10"
+                            << "30"
+                            << "00:00:30" << QString();
+    QTest::newRow("-ss first") << QStringList{kSample.mid(2)} << "10"
+                               << "30"
+                               << "00:00:30" << QString();
+    QTest::newRow("two pieces") << QStringList{kSample.left(31), kSample.mid(31)} << "10"
+                                << "30"
+                                << "00:00:30" << QString();
+    QTest::newRow("logo") << QStringList{kSample +
+                                         QStringLiteral(" -watermark \"/x/logo.png\"  10 20")}
+                          << "10"
+                          << "30"
+                          << "00:00:30" << QStringLiteral("-watermark /x/logo.png 10 20");
+}
+
+void tst_RunConversions::editorAnswerReachesItsRow() {
+    QFETCH(QStringList, chunks);
+    QFETCH(QString, start);
+    QFETCH(QString, length);
+    QFETCH(QString, outputDuration);
+    QFETCH(QString, logoTail);
+
+    addClip(media(QStringLiteral("av.mp4")), kAvi);
+    const QString source = media(QStringLiteral("av.mp4"));
+    editRow(0, chunks);
+
+    const ArgumentList list = FileRow::arguments(row(0));
+    QCOMPARE(list.mid(0, 6), (QStringList{QStringLiteral("-ss"), start, QStringLiteral("-t"),
+                                          length, QStringLiteral("-i"), source}));
+    const QStringList crops = {
+        QStringLiteral("-cropleft"),   QStringLiteral("0"),          QStringLiteral("-croptop"),
+        QStringLiteral("0"),           QStringLiteral("-cropright"), QStringLiteral("0"),
+        QStringLiteral("-cropbottom"), QStringLiteral("0"),          QStringLiteral("-y")};
+    QCOMPARE(list.mid(6, 9), crops);
+    QCOMPARE(FileRow::effects(row(0)).mid(0, 3),
+             (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
+    QCOMPARE(row(0)->text(FileRow::OutputDurationColumn), outputDuration);
+    QCOMPARE(row(0)->data(1, FileRow::WatermarkRole).toString(), logoTail);
+
+    QFile script(FileRow::effects(row(0)).value(FileRow::ScriptPathEntry));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(script.readAll()).split(QLatin1Char('\n'));
+    QVERIFY(lines.contains(QStringLiteral("clip = clip.Crop(0, 0, 320, 240)")));
+    QVERIFY(lines.contains(QStringLiteral("clip = clip.Tweak(0.0,1,0,1)")));
+    QVERIFY(lines.contains(QStringLiteral("clip = clip.Trim(210, 840)")));
+    QVERIFY2(
+        lines.contains(
+            QStringLiteral("audio = FFmpegSource2(\"%1\", atrack = -1).KillVideo()").arg(source)),
+        qPrintable(lines.join(QLatin1Char('\n'))));
+    const QString logoLine = QStringLiteral("clip = clip.Logo2(\"%1\")")
+                                 .arg(FileRow::effects(row(0)).value(FileRow::LogoPathEntry));
+    QCOMPARE(lines.contains(logoLine), !logoTail.isEmpty());
+    // The controls are the user's again.
+    QVERIFY(ui()->treeWidget->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+}
+
+void tst_RunConversions::editorAnswerGoesToTheRowItWasOpenedFor() {
+    addClip(media(QStringLiteral("av.mp4")), kAvi);
+    addClip(media(QStringLiteral("av.avi")), kAvi);
+    const ArgumentList second = FileRow::arguments(row(1));
+
+    // The answer comes in two pieces; meanwhile another row becomes current.
+    QTimer::singleShot(150, this, [this] { ui()->treeWidget->setCurrentItem(row(1)); });
+    editRow(0, {answerFor(1, 1).left(20), answerFor(1, 1).mid(20)});
+    QCOMPARE(ui()->treeWidget->currentItem(), row(1));
+    QCOMPARE(Arguments::value(FileRow::arguments(row(0)), QStringLiteral("-t")),
+             QStringLiteral("1"));
+    QCOMPARE(FileRow::arguments(row(1)), second);
+
+    // A closed editor (no answer) changes nothing and gives the controls back.
+    const ArgumentList first = FileRow::arguments(row(0));
+    editRow(0, {QStringLiteral("closed")});
+    QCOMPARE(FileRow::arguments(row(0)), first);
+    QVERIFY(ui()->editVideo->isEnabled());
+}
+
+void tst_RunConversions::shutdownAfterTheRun() {
+    int requests = 0;
+    Platform::setPowerOffOverride([&requests](QString *error) {
+        ++requests;
+        *error = QStringLiteral("Interactive authentication required.");
+        return false;
+    });
+    SettingsFile::setValue(SettingsFile::kDown, 1);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+
+    // The countdown, answered with "ShutDown": the refusal is told.
+    bool countdownShown = false;
+    whenModalShown(
+        [](QWidget *modal) { return qobject_cast<openProgress *>(modal); },
+        [&](QWidget *modal) {
+            countdownShown = true;
+            modal->findChild<QPushButton *>(QStringLiteral("pushButtonShutDown"))->click();
+        });
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QVERIFY(window->shutdownTimer.isActive());
+    QCOMPARE(window->shutdownTimer.interval(), 500);
+    QTRY_VERIFY(countdownShown);
+    QCOMPARE(requests, 1);
+    const auto refusal = [this] {
+        for (QMessageBox *box : window->findChildren<QMessageBox *>()) {
+            if (box->isVisible() &&
+                box->text().contains(QStringLiteral("could not be switched off")))
+                return box;
+        }
+        return static_cast<QMessageBox *>(nullptr);
+    };
+    QTRY_VERIFY(refusal());
+    QVERIFY(refusal()->text().contains(QStringLiteral("Interactive authentication required.")));
+    refusal()->close();
+
+    // Two more runs end with the setting still on: one countdown each, and
+    // "Cancel" asks for nothing.
+    int countdowns = 0;
+    QTimer canceller;
+    connect(&canceller, &QTimer::timeout, this, [&countdowns] {
+        if (auto *countdown = qobject_cast<openProgress *>(QApplication::activeModalWidget())) {
+            ++countdowns;
+            countdown->findChild<QPushButton *>(QStringLiteral("pushButtonCancel"))->click();
+        }
+    });
+    canceller.start(20);
+    for (int run = 1; run <= 2; ++run) {
+        row(0)->setCheckState(0, Qt::Checked);
+        startRun();
+        QVERIFY(waitForRunEnd());
+        QTRY_COMPARE(countdowns, run);
+        QTest::qWait(1000);
+        QCOMPARE(countdowns, run);
+    }
+    canceller.stop();
+    QCOMPARE(requests, 1);
+
+    // "Do Nothing" before a run ends: no countdown.
+    SettingsFile::setValue(SettingsFile::kDown, 0);
+    row(0)->setCheckState(0, Qt::Checked);
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QVERIFY(!window->shutdownTimer.isActive());
+}
+
+QTEST_MAIN(tst_RunConversions)
+#include "tst_runconversions.moc"
