@@ -31,6 +31,9 @@ ff -f lavfi -i "testsrc2=size=640x360:rate=25:duration=2" -f lavfi -i "$tone:dur
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac wide.mp4
 ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -movflags +faststart long.mp4
+# As long, with a key frame every second, so that a seek lands near its target.
+ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
+   -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac seekable.mp4
 
 # Sound only.
 ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a libmp3lame -b:a 128k audio.mp3

@@ -29,8 +29,6 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <SDL.h>
-
 #include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
@@ -1758,7 +1756,10 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
 void MainWindow::checkTimer()
 {
     uiPollTimer.stop();
-    if (isPlayerOpen() && !isPlayerPaused() && !ui->StopButton->isEnabled())
+    // A slider drag lets a paused preview run while it lasts; that is no
+    // stray playback to stop.
+    if (isPlayerOpen() && !isPlayerPaused() && !ui->StopButton->isEnabled()
+        && !ui->horizontalSlider->isSliderDown())
         on_StopButton_clicked();
 
     const QTreeWidget *list = ui->treeWidget;

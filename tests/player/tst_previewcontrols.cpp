@@ -1,0 +1,695 @@
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/version.h"
+#include "conversion/argumentlist.h"
+#include "filelist/filerow.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/settingsfile.h"
+#include "platform/platform.h"
+#include "player/playerthreads.h"
+#include "playertestutil.h"
+#include "ui_mainwindow.h"
+
+using namespace PlayerTest;
+
+namespace {
+
+const QRect kPreviewRect(542, 139, 297, 237);
+
+// Answers every modal dialog and message box while it lives, so that no
+// test hangs on one, and keeps the texts of the message boxes.
+class ModalAnswerer : public QObject {
+public:
+    ModalAnswerer() {
+        connect(&poll, &QTimer::timeout, this, [this] { answer(); });
+        poll.start(20);
+    }
+
+    QStringList messages;
+
+private:
+    void answer() {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            messages << box->text();
+            box->close();
+            return;
+        }
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    }
+
+    QTimer poll;
+};
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+// The preview's controls and snapshot commands on the real main window, over
+// rows that the add flow makes from the generated clips.
+class tst_PreviewControls : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void previewAreaPaintsTheFrameLetterboxed();
+    void playShowsPicturesAndTime_data();
+    void playShowsPicturesAndTime();
+    void soundOnlyFileShowsSpectrum_data();
+    void soundOnlyFileShowsSpectrum();
+    void pauseThenPlayStartsAgain();
+    void sliderDragSeeksToHalf();
+    void stopResetsTheWindow();
+    void playAfterRemovalOrCleanPlays();
+    void nextAndPreviousPlayTheNeighbour();
+    void prevNextButtonsAtTheEnds();
+    void muteAndVolume();
+    void playToTheEndStopsTheWindow();
+    void snapshotsInEveryFormat();
+    void secondSnapshotIsNotLost();
+    void snapshotNeedsACurrentRow();
+    void snapshotFolderFromTheDialog();
+    void snapshotMenuPausesAndPlaysAgain();
+    void noSoundDevicePlaysSilentlyAfterOneMessage();
+    void unplayableFileIsReportedOnce();
+    void closeWhilePlayingShutsThePlayerDown();
+
+private:
+    Ui::MainWindow *ui() { return window->form(); }
+    QTreeWidget *list() { return ui()->treeWidget; }
+    QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
+    void add(const QStringList &names);
+    void play(int index);
+    bool showsPlayingLook();
+    bool showsStoppedLook();
+
+    MainWindow *window = nullptr;
+    QTemporaryDir *snapshots = nullptr;
+};
+
+void tst_PreviewControls::initTestCase() {
+    QVERIFY(QFile::exists(mediaPath(QStringLiteral("av.mp4"))));
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
+    QCoreApplication::setApplicationName(QLatin1String(kProductName));
+    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    Platform::setInstallDir(stage);
+    QDir::setCurrent(stage);
+}
+
+void tst_PreviewControls::init() {
+    QFile::remove(Platform::settingsFile());
+    snapshots = new QTemporaryDir;
+    window = new MainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->snapshotFolder = snapshots->path();
+}
+
+void tst_PreviewControls::cleanup() {
+    delete window;
+    window = nullptr;
+    // The window leaves the player to the close path; a test window that is
+    // only deleted closes it here.
+    closePlayer();
+    QCOMPARE(livePlayerThreads(), 0);
+    clearSnapshotRequests();
+    previewFrame.clear();
+    delete snapshots;
+    snapshots = nullptr;
+}
+
+void tst_PreviewControls::add(const QStringList &names) {
+    ModalAnswerer answerer;
+    QStringList paths;
+    for (const QString &name : names)
+        paths << mediaPath(name);
+    window->addPickedFiles(paths);
+    QCOMPARE(list()->topLevelItemCount(), names.size());
+    QVERIFY2(answerer.messages.isEmpty(), qPrintable(answerer.messages.join('\n')));
+}
+
+void tst_PreviewControls::play(int index) {
+    list()->setCurrentItem(row(index));
+    // The interface poll hands the controls to the checked rows.
+    QTRY_VERIFY(ui()->PlayButton->isEnabled());
+    QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
+    QVERIFY(isPlayerOpen());
+}
+
+bool tst_PreviewControls::showsPlayingLook() {
+    return !ui()->PlayButton->isVisible() && ui()->PauseButton->isVisible() &&
+           ui()->StopButton->isEnabled() && ui()->captureButton->isEnabled() &&
+           ui()->MovieWidget->isVisible() && ui()->widgetTryMovie->isEnabled();
+}
+
+bool tst_PreviewControls::showsStoppedLook() {
+    return ui()->PlayButton->isVisible() && !ui()->PauseButton->isVisible() &&
+           !ui()->StopButton->isEnabled() && !ui()->captureButton->isEnabled() &&
+           !ui()->MovieWidget->isVisible() && !ui()->widgetTryMovie->isEnabled();
+}
+
+void tst_PreviewControls::previewAreaPaintsTheFrameLetterboxed() {
+    // The box the window paints is where the preview widget lies.
+    QCOMPARE(QRect(ui()->MovieWidget->mapTo(window, QPoint(0, 0)), ui()->MovieWidget->size()),
+             kPreviewRect);
+
+    // A 640x360 frame is 297 wide and 167.06 high, from y 174 on.
+    QImage frame(640, 360, QImage::Format_RGB32);
+    frame.fill(Qt::red);
+    previewFrame.setImage(frame);
+    QTRY_VERIFY(repaintArmed == 1);
+    const QImage shot = window->grab(kPreviewRect).toImage();
+    QCOMPARE(shot.size(), kPreviewRect.size());
+    QCOMPARE(shot.pixelColor(148, 20), QColor(Qt::black));
+    QCOMPARE(shot.pixelColor(148, 118), QColor(Qt::red));
+    QCOMPARE(shot.pixelColor(5, 40), QColor(Qt::red));
+    QCOMPARE(shot.pixelColor(148, 230), QColor(Qt::black));
+
+    // The window repaints the preview about every 30 ms by itself, with no
+    // preview open.
+    QCOMPARE(window->repaintTimer.interval(), 30);
+    PaintCounter counter;
+    window->installEventFilter(&counter);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 5, 5000);
+    window->removeEventFilter(&counter);
+}
+
+void tst_PreviewControls::playShowsPicturesAndTime_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("oneSecond");
+    QTest::newRow("video and sound") << "av.mp4"
+                                     << "00:00:01 / 00:00:02";
+    QTest::newRow("picture only") << "video-only.mp4"
+                                  << "00:00:01 / 00:00:02";
+    QTest::newRow("5.1 sound") << "surround.mp4"
+                               << "00:00:01 / 00:00:02";
+    QTest::newRow("odd size") << "odd.avi"
+                              << "00:00:01 / 00:00:02";
+    // Starts at 5 s: the label counts from the stream's own start.
+    QTest::newRow("start offset") << "offset.ts"
+                                  << "00:00:01 / 00:00:02";
+    QTest::newRow("subtitles") << "subtitled.mkv"
+                               << "00:00:01 / 00:00:02";
+    QTest::newRow("non-Latin name") << "日本語 ファイル.mp4"
+                                    << "00:00:01 / 00:00:02";
+    QTest::newRow("quote in name") << "quote\"double.mp4"
+                                   << "00:00:01 / 00:00:02";
+}
+
+void tst_PreviewControls::playShowsPicturesAndTime() {
+    QFETCH(QString, file);
+    QFETCH(QString, oneSecond);
+    add({file});
+    play(0);
+    QVERIFY(showsPlayingLook());
+    QVERIFY(window->previewPollTimer.isActive());
+    QVERIFY(waitForPicture());
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), oneSecond, 5000);
+    QVERIFY(ui()->horizontalSlider->value() >= 50);
+    // The window paints what the player shows.
+    QVERIFY(showsSomething(window->grab(kPreviewRect).toImage()));
+    QVERIFY(!QFile::exists(QStringLiteral("acd.bmp")));
+}
+
+void tst_PreviewControls::soundOnlyFileShowsSpectrum_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("mp3") << "audio.mp3";
+    QTest::newRow("mono wav") << "audio.wav";
+}
+
+void tst_PreviewControls::soundOnlyFileShowsSpectrum() {
+    QFETCH(QString, file);
+    add({file});
+    play(0);
+    QTRY_VERIFY(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum);
+    QVERIFY(waitForPicture());
+    QCOMPARE(previewFrame.image().size(), QSize(297, 237));
+    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+}
+
+void tst_PreviewControls::pauseThenPlayStartsAgain() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPosition(1.5));
+
+    QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
+    QVERIFY(isPlayerPaused());
+    QVERIFY(ui()->PlayButton->isVisible());
+    QVERIFY(!ui()->PauseButton->isVisible());
+    QVERIFY(!ui()->StopButton->isEnabled());
+    QVERIFY(!ui()->captureButton->isEnabled());
+    QVERIFY(ui()->MovieWidget->isVisible());
+    const double heldAt = playPosition;
+    runFor(600);
+    QVERIFY(qAbs(playPosition - heldAt) < 0.1);
+    // The poll goes on while paused, and a second pause keeps it paused.
+    QVERIFY(window->previewPollTimer.isActive());
+    window->on_PauseButton_clicked();
+    QVERIFY(isPlayerPaused());
+
+    // Play opens the file again from its beginning.
+    QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
+    QVERIFY(showsPlayingLook());
+    QVERIFY(!isPlayerPaused());
+    QTRY_VERIFY(playPosition > 0.2);
+    QVERIFY(playPosition < heldAt);
+    QVERIFY(waitForPosition(heldAt + 0.3));
+}
+
+void tst_PreviewControls::sliderDragSeeksToHalf() {
+    add({QStringLiteral("seekable.mp4")});
+    play(0);
+    QVERIFY(waitForPosition(0.5));
+
+    // A drag of a playing preview pauses it at the press and plays on at the
+    // release.
+    QSlider *slider = ui()->horizontalSlider;
+    QSignalSpy pressed(slider, &QSlider::sliderPressed);
+    slider->setSliderDown(true);
+    QCOMPARE(pressed.count(), 1);
+    QVERIFY(isPlayerPaused());
+    slider->setSliderPosition(50);
+    slider->setSliderDown(false);
+    QVERIFY(!isPlayerPaused());
+    QCOMPARE(seekLatch.load(), 0);
+    QCOMPARE(wasPausedLatch.load(), -1);
+
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition >= 5.5, 2000);
+    QVERIFY(playPosition < 8.0);
+    QTRY_VERIFY(ui()->horizontalSlider->value() >= 45);
+    QTRY_VERIFY(ui()->labelTime->text() == QStringLiteral("00:00:06 / 00:00:12") ||
+                ui()->labelTime->text() == QStringLiteral("00:00:07 / 00:00:12"));
+
+    // On a paused preview a drag runs it while it moves and pauses it again.
+    QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
+    QVERIFY(isPlayerPaused());
+    slider->setSliderDown(true);
+    QVERIFY(isPlayerPaused());
+    slider->setSliderPosition(20);
+    QVERIFY(!isPlayerPaused());
+    // A hand's drag lasts a moment: the new position is shown meanwhile.
+    QTRY_VERIFY(qAbs(playPosition - 2.4) < 1.0);
+    slider->setSliderDown(false);
+    QVERIFY(isPlayerPaused());
+    const double heldAt = playPosition;
+    runFor(500);
+    QVERIFY(qAbs(playPosition - heldAt) < 0.1);
+}
+
+void tst_PreviewControls::stopResetsTheWindow() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPosition(2.0));
+    QTRY_VERIFY(ui()->horizontalSlider->value() > 0);
+
+    QTest::mouseClick(ui()->StopButton, Qt::LeftButton);
+    QVERIFY(showsStoppedLook());
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:12"));
+    // Back to the start, then paused there a moment later.
+    QTRY_VERIFY(isPlayerPaused());
+    QCOMPARE(ui()->horizontalSlider->value(), 0);
+    QTRY_VERIFY(playPosition < 0.5);
+    runFor(400);
+    QVERIFY(isPlayerPaused());
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:12"));
+
+    // Stopping a paused preview ends the same way.
+    play(0);
+    QVERIFY(waitForPosition(1.0));
+    QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
+    window->on_StopButton_clicked();
+    QVERIFY(!isPlayerPaused());
+    QVERIFY(window->stopDelayTimer.isActive());
+    QTRY_VERIFY(isPlayerPaused());
+    QTRY_VERIFY(playPosition < 0.5);
+    QVERIFY(showsStoppedLook());
+}
+
+void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
+    add({QStringLiteral("av.mp4"), QStringLiteral("long.mp4"), QStringLiteral("audio.mp3")});
+    play(1);
+    QVERIFY(waitForPosition(0.5));
+
+    // Removing a row ends the player's loop; Play on the row that is current
+    // now still plays it.
+    window->on_DelFile_clicked();
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QCOMPARE(playStopFlag.load(), 1);
+    QVERIFY(list()->currentIndex().isValid());
+    window->on_PlayButton_clicked();
+    QVERIFY(showsPlayingLook());
+    QVERIFY(waitForPicture());
+    QTRY_VERIFY(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")));
+
+    // The same after the end flag that a clean leaves behind.
+    playEndFlag = 1;
+    window->on_PlayButton_clicked();
+    QVERIFY(waitForPicture());
+    QTRY_VERIFY(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")));
+}
+
+void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
+    add({QStringLiteral("av.mp4"), QStringLiteral("audio.mp3"), QStringLiteral("odd.avi")});
+    play(0);
+    QVERIFY(waitForPicture());
+
+    QTRY_VERIFY(ui()->NextButton->isEnabled());
+    QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
+    QCOMPARE(list()->currentIndex().row(), 1);
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>({row(1)}));
+    QVERIFY(showsPlayingLook());
+    QVERIFY(isPlayerOpen());
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("audio.mp3")));
+    QTRY_VERIFY(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum);
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("audio.mp3"));
+
+    QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
+    QCOMPARE(list()->currentIndex().row(), 2);
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("odd.avi")));
+    QVERIFY(waitForPosition(0.3));
+
+    // Past the last row the last row plays again and stays current.
+    window->on_NextButton_clicked();
+    QCOMPARE(list()->currentIndex().row(), 2);
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>({row(2)}));
+    QVERIFY(showsPlayingLook());
+    QVERIFY(isPlayerOpen());
+
+    QTRY_VERIFY(ui()->PreviousButton->isEnabled());
+    QTest::mouseClick(ui()->PreviousButton, Qt::LeftButton);
+    QCOMPARE(list()->currentIndex().row(), 1);
+    QTest::mouseClick(ui()->PreviousButton, Qt::LeftButton);
+    QCOMPARE(list()->currentIndex().row(), 0);
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("av.mp4")));
+    previewFrame.clear();
+    QVERIFY(waitForPicture());
+    window->on_PreviousButton_clicked();
+    QCOMPARE(list()->currentIndex().row(), 0);
+    QVERIFY(showsPlayingLook());
+}
+
+void tst_PreviewControls::prevNextButtonsAtTheEnds() {
+    window->updatePrevNextButtons();
+    QVERIFY(!ui()->NextButton->isEnabled());
+
+    add({QStringLiteral("av.mp4"), QStringLiteral("audio.wav")});
+    list()->setCurrentItem(row(0));
+    // The interface poll enables the job controls, then takes back what
+    // cannot move.
+    QTRY_VERIFY(ui()->NextButton->isEnabled());
+    QVERIFY(!ui()->PreviousButton->isEnabled());
+    list()->setCurrentItem(row(1));
+    QTRY_VERIFY(ui()->PreviousButton->isEnabled());
+    QVERIFY(!ui()->NextButton->isEnabled());
+}
+
+void tst_PreviewControls::muteAndVolume() {
+    QSlider *volume = ui()->volumeHSlider;
+    QCOMPARE(volume->value(), 128);
+    volume->setValue(70);
+    QCOMPARE(playVolume.load(), 70);
+
+    QTest::mouseClick(ui()->MuteButton, Qt::LeftButton);
+    QCOMPARE(playVolume.load(), 0);
+    QVERIFY(!ui()->MuteButton->isVisible());
+    QVERIFY(ui()->unMuteButton->isVisible());
+    QVERIFY(!volume->isEnabled());
+    QCOMPARE(volume->value(), 70);
+
+    QTest::mouseClick(ui()->unMuteButton, Qt::LeftButton);
+    QCOMPARE(playVolume.load(), 70);
+    QVERIFY(ui()->MuteButton->isVisible());
+    QVERIFY(!ui()->unMuteButton->isVisible());
+    QVERIFY(volume->isEnabled());
+    volume->setValue(128);
+    QCOMPARE(playVolume.load(), 128);
+}
+
+void tst_PreviewControls::playToTheEndStopsTheWindow() {
+    add({QStringLiteral("av.mp4")});
+    // The end flag lives until the next poll: watch it closely.
+    bool endSeen = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { endSeen = endSeen || playEndFlag == 1; });
+    watch.start(1);
+    QSignalSpy loopEnded(PlayerController::instance(), &PlayerController::loopEnded);
+    play(0);
+    QVERIFY(waitForPicture());
+
+    QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), 8000);
+    QVERIFY(endSeen);
+    QCOMPARE(loopEnded.count(), 1);
+    QCOMPARE(playEndFlag.load(), 0);
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
+    QTRY_VERIFY(isPlayerPaused());
+    QCOMPARE(ui()->horizontalSlider->value(), 0);
+
+    // And it plays again from the button.
+    QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
+    previewFrame.clear();
+    QVERIFY(waitForPicture());
+    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+}
+
+void tst_PreviewControls::snapshotsInEveryFormat() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+
+    const QList<QAction *> formats = window->fileFormatMenu->actions();
+    QCOMPARE(formats.size(), 6);
+    QVERIFY(formats.at(1)->isChecked());
+    QCOMPARE(snapshotQuality.load(), -1);
+
+    struct Expected {
+        QString name;
+        QByteArray format;
+        int quality;
+    };
+    const QList<Expected> expected = {
+        {QStringLiteral("pic0.tiff"), "tiff", -1}, {QStringLiteral("pic0.bmp"), "bmp", -1},
+        {QStringLiteral("pic0.png"), "png", -1},   {QStringLiteral("pic0.jpg"), "jpeg", 100},
+        {QStringLiteral("pic1.jpg"), "jpeg", 90},  {QStringLiteral("pic2.jpg"), "jpeg", 60},
+    };
+    for (int index = 0; index < formats.size(); ++index) {
+        formats.at(index)->trigger();
+        QCOMPARE(window->snapshotFormatIndex, index);
+        if (expected.at(index).quality != -1)
+            QCOMPARE(snapshotQuality.load(), expected.at(index).quality);
+        QTest::mouseClick(ui()->captureButton, Qt::LeftButton);
+        const QString path = QDir(snapshots->path()).filePath(expected.at(index).name);
+        QTRY_VERIFY2(QFile::exists(path), qPrintable(path));
+        QTRY_COMPARE(pendingSnapshotCount(), 0);
+        QVERIFY(captureSaved);
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), expected.at(index).format);
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.size(), QSize(320, 240));
+        QVERIFY(showsSomething(image));
+    }
+    // The lower the quality, the smaller the file.
+    const QDir folder(snapshots->path());
+    QVERIFY(QFileInfo(folder.filePath("pic0.jpg")).size() >
+            QFileInfo(folder.filePath("pic2.jpg")).size());
+    // The log view hears of each capture made while a picture shows.
+    QVERIFY(ui()->textEdit->toPlainText().contains(QStringLiteral("true")));
+
+    // "JPG(Low Quality)" then "PNG" keeps 60, which PNG does not use.
+    formats.at(2)->trigger();
+    QCOMPARE(snapshotQuality.load(), 60);
+    QCOMPARE(window->snapshotSuffix, QStringLiteral(".png"));
+}
+
+void tst_PreviewControls::secondSnapshotIsNotLost() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    window->fileFormatMenu->actions().at(2)->trigger();
+    window->on_captureButton_clicked();
+    window->on_captureButton_clicked();
+    window->on_captureButton_clicked();
+    const QDir folder(snapshots->path());
+    QTRY_VERIFY(QFile::exists(folder.filePath("pic2.png")));
+    QVERIFY(QFile::exists(folder.filePath("pic0.png")));
+    QVERIFY(QFile::exists(folder.filePath("pic1.png")));
+    QCOMPARE(folder.entryList(QDir::Files).size(), 3);
+}
+
+void tst_PreviewControls::snapshotNeedsACurrentRow() {
+    window->on_captureButton_clicked();
+    QCOMPARE(pendingSnapshotCount(), 0);
+    QCOMPARE(captureRequested.load(), 0);
+}
+
+void tst_PreviewControls::snapshotFolderFromTheDialog() {
+    QTemporaryDir chosen;
+    const QString folder = chosen.path() + QStringLiteral("/with space");
+    QVERIFY(QDir().mkpath(folder));
+
+    // Cancelled: nothing changes.
+    const QString before = window->snapshotFolder;
+    QTimer::singleShot(100, this, [] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    window->setSnapshotFolder();
+    QCOMPARE(window->snapshotFolder, before);
+    QVERIFY(!SettingsFile::contains(SettingsFile::kSnapshot));
+
+    QTimer::singleShot(100, this, [folder] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(folder);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    window->setSnapshotFolder();
+    QCOMPARE(window->snapshotFolder, folder + QLatin1Char('/'));
+    QCOMPARE(SettingsFile::value(SettingsFile::kSnapshot).toString(), folder + QLatin1Char('/'));
+
+    // The snapshot lands in it, with no doubled separator.
+    add({QStringLiteral("av.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    window->on_captureButton_clicked();
+    QCOMPARE(capturePath(), folder + QStringLiteral("/pic0.bmp"));
+    QTRY_VERIFY(QFile::exists(folder + QStringLiteral("/pic0.bmp")));
+}
+
+void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPosition(1.5));
+
+    bool pausedWhileOpen = false;
+    bool menuShown = false;
+    QTimer::singleShot(300, this, [&] {
+        pausedWhileOpen = isPlayerPaused();
+        if (QWidget *menu = QApplication::activePopupWidget()) {
+            menuShown = true;
+            menu->close();
+        }
+    });
+    window->on_setCaptureButton_pressed();
+    QVERIFY(menuShown);
+    QVERIFY(pausedWhileOpen);
+    // The file opens again from its beginning.
+    QVERIFY(showsPlayingLook());
+    QVERIFY(!isPlayerPaused());
+    QTRY_VERIFY(playPosition > 0.1);
+    QVERIFY(playPosition < 1.5);
+
+    // A paused preview only gets the menu.
+    QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
+    const PlayerState *paused = currentPlayerState;
+    QTimer::singleShot(200, this, [] {
+        if (QWidget *menu = QApplication::activePopupWidget())
+            menu->close();
+    });
+    window->on_setCaptureButton_pressed();
+    QCOMPARE(currentPlayerState.load(), paused);
+    QVERIFY(isPlayerPaused());
+    QVERIFY(ui()->PlayButton->isVisible());
+}
+
+void tst_PreviewControls::noSoundDevicePlaysSilentlyAfterOneMessage() {
+    // A machine without sound: SDL's audio does not start at all.
+    delete window;
+    closePlayer();
+    quitPreviewAudio();
+    qputenv("SDL_AUDIODRIVER", "nosuchdriver");
+    const auto restore = qScopeGuard([] {
+        closePlayer();
+        quitPreviewAudio();
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        initPreviewAudio();
+    });
+    ModalAnswerer answerer;
+    window = new MainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    runFor(200);
+    QVERIFY(answerer.messages.isEmpty());
+
+    add({QStringLiteral("av.mp4"), QStringLiteral("av.mkv")});
+    play(0);
+    QVERIFY(waitForPicture());
+    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+    QTRY_COMPARE(answerer.messages.size(), 1);
+    QVERIFY(answerer.messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
+    play(1);
+    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+    QCOMPARE(answerer.messages.size(), 1);
+}
+
+void tst_PreviewControls::unplayableFileIsReportedOnce() {
+    add({QStringLiteral("av.mp4")});
+    // The file went bad after it was listed.
+    ArgumentList arguments = FileRow::arguments(row(0));
+    const QString bad = mediaPath(QStringLiteral("notmedia.mp4"));
+    arguments[Arguments::find(arguments, Arguments::kInput) + 1] = bad;
+    FileRow::setArguments(row(0), arguments);
+
+    ModalAnswerer answerer;
+    play(0);
+    QTRY_COMPARE(answerer.messages.size(), 1);
+    QVERIFY(answerer.messages.first().startsWith(bad + QStringLiteral(": ")));
+    QTRY_VERIFY(showsStoppedLook());
+    QVERIFY(!isPlayerOpen());
+    runFor(500);
+    QCOMPARE(answerer.messages.size(), 1);
+}
+
+void tst_PreviewControls::closeWhilePlayingShutsThePlayerDown() {
+    add({QStringLiteral("av.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    // The close goes on (the application's loop then ends as usual) with the
+    // player's threads joined.
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QVERIFY(!isPlayerOpen());
+    QVERIFY(!isPlayerRunning());
+    QCOMPARE(livePlayerThreads(), 0);
+    // A later preview starts the sound again by itself.
+    QVERIFY(initPreviewAudio());
+}
+
+QTEST_MAIN(tst_PreviewControls)
+#include "tst_previewcontrols.moc"
