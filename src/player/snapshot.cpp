@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+#include "mainwindow/folderpath.h"
+
 std::atomic<int> captureRequested{0};
 std::atomic<int> snapshotQuality{-1};
 std::atomic<bool> captureSaved{false};
@@ -65,20 +67,15 @@ int snapshotSaveQuality(const QString &path, int quality) {
 }
 
 QString snapshotFileName(const QString &folder, const QString &suffix) {
-    QString base = folder;
-    const int backslash = base.lastIndexOf(QLatin1Char('\\'));
-    const int slash = base.lastIndexOf(QLatin1Char('/'));
-    if (backslash > 0 && backslash != base.size() - 1)
-        base += QLatin1Char('\\');
-    else if (slash > 0 && slash != base.size() - 1)
-        base += QLatin1Char('/');
+    // On Linux a "\\" is part of a folder's name, never a separator.
+    const QString base = FolderPath::withTrailingSeparator(folder);
 
     // A name already promised to a request that is not saved yet is taken
     // too, or two quick snapshots would land in one file.
     std::lock_guard<std::mutex> lock(requestMutex);
     for (qint64 n = 0;; ++n) {
         const QString candidate =
-            QDir::toNativeSeparators(base + QStringLiteral("pic%1").arg(n) + suffix);
+            base + QStringLiteral("pic%1").arg(n) + suffix;
         const bool promised =
             std::any_of(requests.begin(), requests.end(),
                         [&](const SnapshotRequest &request) { return request.path == candidate; });

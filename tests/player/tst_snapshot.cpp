@@ -56,6 +56,9 @@ void TestSnapshot::fileNameGetsASeparator_data() {
     QTest::newRow("name with spaces") << "/nonexistent/my shots"
                                       << ".tiff"
                                       << "/nonexistent/my shots/pic0.tiff";
+    QTest::newRow("backslash in a name") << "/nonexistent/a\\b"
+                                         << ".png"
+                                         << "/nonexistent/a\\b/pic0.png";
 }
 
 void TestSnapshot::fileNameGetsASeparator() {
