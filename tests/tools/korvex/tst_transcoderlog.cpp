@@ -81,7 +81,7 @@ void TestTranscoderLog::passesOnWhatTheReaderNeeds() {
         "[info]   Stream #0:0[0x1](und): Video: h264 (High) (avc1 / 0x31637661), "
         "yuv420p(progressive)\n"
         "[mpeg @ 0x5563] [warning] VBV buffer size not set, using default size of 230KB\n"
-        "If you want the mpeg file to be compliant to some specification\n"
+        "Like DVD, VCD or others, make sure you set the correct buffer size\n"
         "[info] frame=    1 fps=0.0 q=3.5 size=       0kB time=00:00:00.27 bitrate=   1.3kbits/s "
         "speed=4.42x    \r"
         "[info] frame=   50 fps=0.0 q=14.2 Lsize=     151kB time=00:00:02.02 bitrate= 610.7kbits/s "
@@ -94,7 +94,7 @@ void TestTranscoderLog::passesOnWhatTheReaderNeeds() {
     QCOMPARE(lines.at(0),
              QByteArray("[mpeg @ 0x5563] VBV buffer size not set, using default size of 230KB\n"));
     QCOMPARE(lines.at(1),
-             QByteArray("If you want the mpeg file to be compliant to some specification\n"));
+             QByteArray("Like DVD, VCD or others, make sure you set the correct buffer size\n"));
     QCOMPARE(lines.at(2), QByteArray("frame=    1 fps=0.0 q=3.5 size=       0kB time=0.27 bitrate= "
                                      "  1.3kbits/s speed=4.42x\n"));
     // The stream descriptions would read as probe text: nothing of them passes.
