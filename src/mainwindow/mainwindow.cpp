@@ -1213,8 +1213,12 @@ QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 void MainWindow::on_actionOpen_triggered()
 {
     QString selectedFilter = QStringLiteral("All Files (*.*)");
+    // A fresh account need not have a desktop folder; start at home then
+    // rather than offer the missing folder's name as a file name.
+    const QString startFolder =
+        QFileInfo(lastAddFolder).isDir() ? lastAddFolder : QDir::homePath();
     const QStringList paths =
-        QFileDialog::getOpenFileNames(this, tr("open files dialog"), lastAddFolder,
+        QFileDialog::getOpenFileNames(this, tr("open files dialog"), startFolder,
                                       FileListRules::openDialogFilter(), &selectedFilter);
     addPickedFiles(paths);
 }
