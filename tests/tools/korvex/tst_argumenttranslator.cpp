@@ -46,6 +46,10 @@ QStringList job(const QStringList &options, const QString &output) {
     return QStringList{"-i", "/src/in.mp4", "-y"} + options + QStringList{output};
 }
 
+QStringList words(const char *text) {
+    return QString(text).split(' ', Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class TestArgumentTranslator : public QObject {
@@ -74,13 +78,11 @@ private slots:
 
 void TestArgumentTranslator::mapsTheVocabulary() {
     FfmpegCommand c;
-    QVERIFY(translateList(
-        job({"-s",       "320x240", "-b",      "768K",    "-r",    "25",
-             "-aspect",  "4:3",     "-vcodec", "libx264", "-fpre", "x264/libx264-veryfast.ffpreset",
-             "-threads", "0",       "-acodec", "libfaac", "-ar",   "44100",
-             "-ab",      "128K",    "-ac",     "2"},
-            "/out/clip.mp4"),
-        avSource(), &c));
+    QVERIFY(translateList(job(words("-s 320x240 -b 768K -r 25 -aspect 4:3 -vcodec libx264 -fpre "
+                                    "x264/libx264-veryfast.ffpreset -threads 0 -acodec libfaac "
+                                    "-ar 44100 -ab 128K -ac 2"),
+                              "/out/clip.mp4"),
+                          avSource(), &c));
     const QStringList &a = c.arguments;
     QVERIFY(a.contains("-nostdin"));
     QCOMPARE(valueAfter(a, "-c:v"), QString("libx264"));
@@ -124,76 +126,22 @@ void TestArgumentTranslator::replacesEncodersThisFfmpegLacks_data() {
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("video");
     QTest::addColumn<QString>("audio");
-    QTest::newRow("faac in mp4") << "libx264"
-                                 << "libfaac"
-                                 << "a.mp4"
-                                 << "libx264"
-                                 << "aac";
-    QTest::newRow("msmpeg4 v1") << "msmpeg4v1"
-                                << "libmp3lame"
-                                << "a.avi"
-                                << "msmpeg4v2"
-                                << "libmp3lame";
-    QTest::newRow("wmv3") << "wmv3"
-                          << "wmav2"
-                          << "a.wmv"
-                          << "wmv2"
-                          << "wmav2";
-    QTest::newRow("old amr name") << "h263"
-                                  << "libamr_nb"
-                                  << "a.3gp"
-                                  << "h263"
-                                  << "libopencore_amrnb";
-    QTest::newRow("h263p in 3gp") << "h263p"
-                                  << "libfaac"
-                                  << "a.3gp"
-                                  << "h263"
-                                  << "aac";
-    QTest::newRow("mpeg4 in flv") << "mpeg4"
-                                  << "libmp3lame"
-                                  << "a.flv"
-                                  << "flv"
-                                  << "libmp3lame";
-    QTest::newRow("mp3 in 3gp") << "mpeg4"
-                                << "libmp3lame"
-                                << "a.3gp"
-                                << "mpeg4"
-                                << "aac";
-    QTest::newRow("mp3 in m4a") << ""
-                                << "libmp3lame"
-                                << "a.m4a"
-                                << ""
-                                << "aac";
-    QTest::newRow("mp3 in aac") << ""
-                                << "libmp3lame"
-                                << "a.aac"
-                                << ""
-                                << "aac";
-    QTest::newRow("little-endian in au") << ""
-                                         << "pcm_s16le"
-                                         << "a.au"
-                                         << ""
-                                         << "pcm_s16be";
-    QTest::newRow("unknown names") << "divx5"
-                                   << "nosuch"
-                                   << "a.avi"
-                                   << "mpeg4"
-                                   << "libmp3lame";
-    QTest::newRow("no audio name in 3gp") << "h263"
-                                          << ""
-                                          << "a.3gp"
-                                          << "h263"
-                                          << "libopencore_amrnb";
-    QTest::newRow("mp2 in mpg") << "mpeg1video"
-                                << "mp2"
-                                << "a.mpg"
-                                << "mpeg1video"
-                                << "mp2";
-    QTest::newRow("aac in mpg") << "mpeg2video"
-                                << "libfaac"
-                                << "a.mpg"
-                                << "mpeg2video"
-                                << "mp2";
+    // clang-format off
+    QTest::newRow("faac in mp4")          << "libx264"    << "libfaac"    << "a.mp4" << "libx264"    << "aac";
+    QTest::newRow("msmpeg4 v1")           << "msmpeg4v1"  << "libmp3lame" << "a.avi" << "msmpeg4v2"  << "libmp3lame";
+    QTest::newRow("wmv3")                 << "wmv3"       << "wmav2"      << "a.wmv" << "wmv2"       << "wmav2";
+    QTest::newRow("old amr name")         << "h263"       << "libamr_nb"  << "a.3gp" << "h263"       << "libopencore_amrnb";
+    QTest::newRow("h263p in 3gp")         << "h263p"      << "libfaac"    << "a.3gp" << "h263"       << "aac";
+    QTest::newRow("mpeg4 in flv")         << "mpeg4"      << "libmp3lame" << "a.flv" << "flv"        << "libmp3lame";
+    QTest::newRow("mp3 in 3gp")           << "mpeg4"      << "libmp3lame" << "a.3gp" << "mpeg4"      << "aac";
+    QTest::newRow("mp3 in m4a")           << ""           << "libmp3lame" << "a.m4a" << ""           << "aac";
+    QTest::newRow("mp3 in aac")           << ""           << "libmp3lame" << "a.aac" << ""           << "aac";
+    QTest::newRow("little-endian in au")  << ""           << "pcm_s16le"  << "a.au"  << ""           << "pcm_s16be";
+    QTest::newRow("unknown names")        << "divx5"      << "nosuch"     << "a.avi" << "mpeg4"      << "libmp3lame";
+    QTest::newRow("no audio name in 3gp") << "h263"       << ""           << "a.3gp" << "h263"       << "libopencore_amrnb";
+    QTest::newRow("mp2 in mpg")           << "mpeg1video" << "mp2"        << "a.mpg" << "mpeg1video" << "mp2";
+    QTest::newRow("aac in mpg")           << "mpeg2video" << "libfaac"    << "a.mpg" << "mpeg2video" << "mp2";
+    // clang-format on
 }
 
 void TestArgumentTranslator::replacesEncodersThisFfmpegLacks() {
@@ -223,34 +171,18 @@ void TestArgumentTranslator::fitsTheSoundToTheEncoder_data() {
     QTest::addColumn<QString>("channels");
     QTest::addColumn<QString>("bitrate");
     const QString none("<absent>");
-    QTest::newRow("mp3 of 5.1") << QStringList{"-acodec", "libmp3lame", "-ac", "6"} << "a.mp3" << 6
-                                << "44100"
-                                << "2" << none;
-    QTest::newRow("wma of 5.1 unasked")
-        << QStringList{"-acodec", "wmav2", "-ab", "8K"} << "a.wma" << 6 << "44100"
-        << "2"
-        << "24000";
-    QTest::newRow("flash mp3") << QStringList{"-acodec", "libmp3lame", "-ar", "48000"} << "a.flv"
-                               << 2 << "44100" << none << none;
-    QTest::newRow("amr") << QStringList{"-acodec", "libamr_nb", "-ar", "44100",
-                                        "-ac",     "2",         "-ab", "64K"}
-                         << "a.amr" << 2 << "8000"
-                         << "1"
-                         << "12200";
-    QTest::newRow("amr unasked") << QStringList{"-acodec", "amr"} << "a.3gp" << 2 << "8000"
-                                 << "1"
-                                 << "12200";
-    QTest::newRow("mp2 bitrate") << QStringList{"-acodec", "mp2", "-ab", "100K"} << "a.mp2" << 2
-                                 << "44100" << none << "96000";
-    QTest::newRow("mp2 half rate") << QStringList{"-acodec", "mp2", "-ar", "22050", "-ab", "320K"}
-                                   << "a.mp2" << 2 << "22050" << none << "160000";
-    QTest::newRow("ac3 rate") << QStringList{"-acodec", "ac3", "-ar", "22050"} << "a.ac3" << 6
-                              << "32000" << none << none;
-    QTest::newRow("pcm has no bitrate") << QStringList{"-acodec", "pcm_s16le", "-ab", "128K"}
-                                        << "a.wav" << 2 << none << none << none;
-    QTest::newRow("aac keeps 5.1")
-        << QStringList{"-acodec", "libfaac", "-ac", "6"} << "a.m4a" << 6 << "44100"
-        << "6" << none;
+    // clang-format off
+    QTest::newRow("mp3 of 5.1")         << words("-acodec libmp3lame -ac 6")  << "a.mp3" << 6 << "44100" << "2"  << none;
+    QTest::newRow("wma of 5.1 unasked") << words("-acodec wmav2 -ab 8K")      << "a.wma" << 6 << "44100" << "2"  << "24000";
+    QTest::newRow("flash mp3")          << words("-acodec libmp3lame -ar 48000") << "a.flv" << 2 << "44100" << none << none;
+    QTest::newRow("amr")                << words("-acodec libamr_nb -ar 44100 -ac 2 -ab 64K") << "a.amr" << 2 << "8000" << "1" << "12200";
+    QTest::newRow("amr unasked")        << words("-acodec amr")               << "a.3gp" << 2 << "8000"  << "1"  << "12200";
+    QTest::newRow("mp2 bitrate")        << words("-acodec mp2 -ab 100K")      << "a.mp2" << 2 << "44100" << none << "96000";
+    QTest::newRow("mp2 half rate")      << words("-acodec mp2 -ar 22050 -ab 320K") << "a.mp2" << 2 << "22050" << none << "160000";
+    QTest::newRow("ac3 rate")           << words("-acodec ac3 -ar 22050")     << "a.ac3" << 6 << "32000" << none << none;
+    QTest::newRow("pcm has no bitrate") << words("-acodec pcm_s16le -ab 128K") << "a.wav" << 2 << none  << none << none;
+    QTest::newRow("aac keeps 5.1")      << words("-acodec libfaac -ac 6")     << "a.m4a" << 6 << "44100" << "6"  << none;
+    // clang-format on
 }
 
 void TestArgumentTranslator::fitsTheSoundToTheEncoder() {
@@ -277,35 +209,20 @@ void TestArgumentTranslator::fitsThePictureToTheEncoder_data() {
     QTest::addColumn<QString>("filters");
     QTest::addColumn<QString>("pixels");
     const QString none("<absent>");
-    QTest::newRow("h263 size") << QStringList{"-s", "320x240", "-vcodec", "h263"} << "a.3gp"
-                               << QSize(640, 360) << "scale=352:288"
-                               << "yuv420p";
-    QTest::newRow("h263 from wide")
-        << QStringList{"-vcodec", "h263"} << "a.3gp" << QSize(640, 360) << "scale=704:576"
-        << "yuv420p";
-    QTest::newRow("odd source") << QStringList{"-vcodec", "libx264"} << "a.mp4" << QSize(175, 97)
-                                << "crop=174:96:0:0"
-                                << "yuv420p";
-    QTest::newRow("odd size asked") << QStringList{"-s", "175x97", "-vcodec", "libx264"} << "a.mp4"
-                                    << QSize(320, 240) << "scale=175:97,crop=174:96:0:0"
-                                    << "yuv420p";
-    QTest::newRow("h263p fours") << QStringList{"-s", "175x99", "-vcodec", "h263p"} << "a.avi"
-                                 << QSize(320, 240) << "scale=175:99,crop=172:96:1:1"
-                                 << "yuv420p";
-    QTest::newRow("crop pairs") << QStringList{"-cropleft",  "8",    "-croptop",    "4",
-                                               "-cropright", "8",    "-cropbottom", "4",
-                                               "-vcodec",    "mpeg4"}
-                                << "a.avi" << QSize(320, 240) << "crop=304:232:8:4"
-                                << "yuv420p";
-    QTest::newRow("crop then size")
-        << QStringList{"-cropleft", "10", "-cropright", "10", "-s", "320x240", "-vcodec", "mpeg4"}
-        << "a.avi" << QSize(320, 240) << "crop=300:240:10:0,scale=320:240"
-        << "yuv420p";
-    QTest::newRow("named size") << QStringList{"-s", "qcif", "-vcodec", "mpeg4"} << "a.avi"
-                                << QSize(320, 240) << "scale=176:144"
-                                << "yuv420p";
-    QTest::newRow("motion jpeg") << QStringList{"-vcodec", "mjpeg"} << "a.avi" << QSize(320, 240)
-                                 << none << "yuvj420p";
+    const QSize qvga(320, 240);
+    // clang-format off
+    QTest::newRow("h263 size")       << words("-s 320x240 -vcodec h263")   << "a.3gp" << QSize(640, 360) << "scale=352:288" << "yuv420p";
+    QTest::newRow("h263 from wide")  << words("-vcodec h263")              << "a.3gp" << QSize(640, 360) << "scale=704:576" << "yuv420p";
+    QTest::newRow("odd source")      << words("-vcodec libx264")           << "a.mp4" << QSize(175, 97)  << "crop=174:96:0:0" << "yuv420p";
+    QTest::newRow("odd size asked")  << words("-s 175x97 -vcodec libx264") << "a.mp4" << qvga << "scale=175:97,crop=174:96:0:0" << "yuv420p";
+    QTest::newRow("h263p fours")     << words("-s 175x99 -vcodec h263p")   << "a.avi" << qvga << "scale=175:99,crop=172:96:1:1" << "yuv420p";
+    QTest::newRow("crop pairs")      << words("-cropleft 8 -croptop 4 -cropright 8 -cropbottom 4 -vcodec mpeg4") << "a.avi" << qvga
+                                     << "crop=304:232:8:4" << "yuv420p";
+    QTest::newRow("crop then size")  << words("-cropleft 10 -cropright 10 -s 320x240 -vcodec mpeg4") << "a.avi" << qvga
+                                     << "crop=300:240:10:0,scale=320:240" << "yuv420p";
+    QTest::newRow("named size")      << words("-s qcif -vcodec mpeg4")     << "a.avi" << qvga << "scale=176:144" << "yuv420p";
+    QTest::newRow("motion jpeg")     << words("-vcodec mjpeg")             << "a.avi" << qvga << none << "yuvj420p";
+    // clang-format on
 }
 
 void TestArgumentTranslator::fitsThePictureToTheEncoder() {
@@ -326,12 +243,13 @@ void TestArgumentTranslator::fitsThePictureToTheEncoder() {
 void TestArgumentTranslator::refusesImpossibleJobs_data() {
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<bool>("hasVideo");
-    QTest::newRow("crop eats the picture")
-        << job({"-cropleft", "200", "-cropright", "200", "-vcodec", "mpeg4"}, "/out/a.avi") << true;
-    QTest::newRow("no format from the name") << job({"-acodec", "mp2"}, "/out/noextension") << true;
-    QTest::newRow("unknown -f") << job({"-f", "nosuchformat"}, "/out/a.avi") << true;
-    QTest::newRow("picture into a sound file")
-        << job({"-vcodec", "mpeg4"}, "/out/a.mp3") << false; // the source has no sound here
+    // clang-format off
+    QTest::newRow("crop eats the picture")     << job(words("-cropleft 200 -cropright 200 -vcodec mpeg4"), "/out/a.avi") << true;
+    QTest::newRow("no format from the name")   << job(words("-acodec mp2"), "/out/noextension") << true;
+    QTest::newRow("unknown -f")                << job(words("-f nosuchformat"), "/out/a.avi") << true;
+    // The source has no sound here.
+    QTest::newRow("picture into a sound file") << job(words("-vcodec mpeg4"), "/out/a.mp3") << false;
+    // clang-format on
 }
 
 void TestArgumentTranslator::refusesImpossibleJobs() {

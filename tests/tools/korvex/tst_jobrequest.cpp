@@ -15,32 +15,11 @@ private slots:
 };
 
 void TestJobRequest::readsTheWholeVocabulary() {
-    const QStringList list = {"-i",
-                              "/in/clip.mts",
-                              "-y",
-                              "-s",
-                              "640x480",
-                              "-b",
-                              "768K",
-                              "-r",
-                              "25",
-                              "-aspect",
-                              "4:3",
-                              "-vcodec",
-                              "libx264",
-                              "-fpre",
-                              "x264/libx264-veryfast.ffpreset",
-                              "-threads",
-                              "0",
-                              "-acodec",
-                              "libfaac",
-                              "-ar",
-                              "44100",
-                              "-ab",
-                              "128K",
-                              "-ac",
-                              "2",
-                              "/out/clip.mp4"};
+    const QStringList list = QString("-i /in/clip.mts -y -s 640x480 -b 768K -r 25 -aspect 4:3 "
+                                     "-vcodec libx264 -fpre x264/libx264-veryfast.ffpreset "
+                                     "-threads 0 -acodec libfaac -ar 44100 -ab 128K -ac 2 "
+                                     "/out/clip.mp4")
+                                 .split(' ');
     JobRequest r;
     QString error;
     QVERIFY2(JobRequest::parse(list, &r, &error), qPrintable(error));
@@ -64,11 +43,11 @@ void TestJobRequest::readsTheWholeVocabulary() {
 }
 
 void TestJobRequest::readsAnEditedAndTrimmedList() {
-    const QStringList list = {"-ss",         "12",        "-t",          "30",       "-i",
-                              "/in/a b.avi", "-cropleft", "8",           "-croptop", "0",
-                              "-cropright",  "-3",        "-cropbottom", "2",        "-y",
-                              "-aspect",     "4:3",       "-vn",         "-acodec",  "",
-                              "-ab",         "Auto",      "/out/-x.mp3"};
+    // clang-format off
+    const QStringList list = {"-ss", "12", "-t", "30", "-i", "/in/a b.avi",
+                              "-cropleft", "8", "-croptop", "0", "-cropright", "-3", "-cropbottom", "2",
+                              "-y", "-aspect", "4:3", "-vn", "-acodec", "", "-ab", "Auto", "/out/-x.mp3"};
+    // clang-format on
     JobRequest r;
     QString error;
     QVERIFY2(JobRequest::parse(list, &r, &error), qPrintable(error));

@@ -8,27 +8,20 @@ extern "C" {
 
 #include <QtTest>
 
-#include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/rowjobbuilder.h"
+#include "korvextestsupport.h"
 #include "probe.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
-#include "wrapperscript.h"
+
+using namespace KorvexTest;
 
 namespace {
 
 // Jobs run side by side; the clips are short, the machine has cores to spare.
 constexpr int kParallelJobs = 6;
-
-QString stage() {
-    return qEnvironmentVariable("QUILLORA_STAGE_DIR");
-}
-
-QString media(const QString &name) {
-    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
-}
 
 struct ProfileJob {
     QString name;
@@ -171,7 +164,7 @@ QStringList runAll(const QVector<ProfileJob> &jobs) {
     while (done < jobs.size()) {
         while (active < kParallelJobs && next < jobs.size()) {
             auto *p = new QProcess;
-            p->start(stage() + "/korvex", jobs.at(next).arguments);
+            p->start(korvex(), jobs.at(next).arguments);
             running[next++] = p;
             ++active;
         }
@@ -197,8 +190,6 @@ class TestKorvexProfiles : public QObject {
 private slots:
     void initTestCase();
     void runsEveryProfilesJob();
-    void readsTheProgramsScripts_data();
-    void readsTheProgramsScripts();
     void runsAnEditedScript();
 
 private:
@@ -206,7 +197,7 @@ private:
 };
 
 void TestKorvexProfiles::initTestCase() {
-    QVERIFY(QFileInfo(stage() + "/korvex").isExecutable());
+    QVERIFY(QFileInfo(korvex()).isExecutable());
     QVERIFY(QFileInfo::exists(media(".complete")));
     QVERIFY(m_dir.isValid());
     av_log_set_level(AV_LOG_ERROR); // reading the results back is no news
@@ -226,115 +217,18 @@ void TestKorvexProfiles::runsEveryProfilesJob() {
                         failures.join('\n')));
 }
 
-void TestKorvexProfiles::readsTheProgramsScripts_data() {
-    QTest::addColumn<QString>("source");
-    QTest::newRow("plain") << "/media/clip.mp4";
-    QTest::newRow("blanks") << "/media/my clip (1).mp4";
-    QTest::newRow("single quote") << "/media/it's.mp4";
-    QTest::newRow("double quote") << "/media/say \"hi\".mp4";
-    QTest::newRow("non-Latin") << "/media/日本語 ファイル.mp4";
-    QTest::newRow("hash and comma") << "/media/#1, take 2.mkv";
-    QTest::newRow("video CD") << "/vcd/avseq01.dat";
-}
-
-void TestKorvexProfiles::readsTheProgramsScripts() {
-    QFETCH(QString, source);
-    AvsScriptInput first;
-    first.pluginPath = "/opt/quillora/plugins/ffms2.dll";
-    first.importPath = "/opt/quillora/plugins/a.avsi";
-    first.headerPath = "/opt/quillora/HEADER.avs";
-    first.sourcePath = source;
-    first.sourceSize = "720x576";
-    first.outputSize = "720x576";
-    first.channelsText = "Stereo";
-    first.sampleRateText = "44100";
-    first.displayRatio = "1.333";
-    first.exactDuration = "83.4";
-    QString error;
-    const std::optional<QString> firstText = AvsScript::text(first, &error);
-    QVERIFY2(firstText, qPrintable(error));
-    WrapperScript s;
-    QVERIFY2(WrapperScript::parse(*firstText, "/tmp", &s, &error),
-             qPrintable(error + "\n" + *firstText));
-    QCOMPARE(s.sourcePath, source);
-    qint64 firstFrame = -1;
-    qint64 lastFrame = -1;
-    QVERIFY(s.keptFrames(&firstFrame, &lastFrame));
-    QCOMPARE(lastFrame, qint64(1751));
-
-    EditedScriptInput edited;
-    edited.pluginPath = first.pluginPath;
-    edited.importPath = first.importPath;
-    edited.headerPath = first.headerPath;
-    edited.sourceSize = "722x481";
-    edited.channels = "2";
-    edited.sampleRate = "44100";
-    edited.displayRatio = "1.501";
-    edited.trimDuration = "83.4";
-    edited.arguments = {"-ss", "10",           "-t", "30",         "-i", source,        "-cropleft",
-                        "3",   "-croptop",     "1",  "-cropright", "2",  "-cropbottom", "0",
-                        "-y",  "/out/clip.avi"};
-    edited.effects = {"5.5",
-                      "-51",
-                      "0.5",
-                      source,
-                      "/opt/quillora/tmp/avsifile0.avs",
-                      "/opt/quillora/tmp/avsifile0.png"};
-    edited.withLogo = true;
-    const std::optional<QString> editedText = EditedScript::build(edited, &error);
-    QVERIFY2(editedText, qPrintable(error));
-    QVERIFY2(WrapperScript::parse(*editedText, "/tmp", &s, &error),
-             qPrintable(error + "\n" + *editedText));
-    QCOMPARE(s.sourcePath, source);
-    QCOMPARE(s.logoPath, QString("/opt/quillora/tmp/avsifile0.png"));
-    QCOMPARE(s.cropLeft, 2);
-    QCOMPARE(s.cropWidth, 716);
-    QCOMPARE(s.cropHeight, 480);
-    QCOMPARE(s.saturation, 5.5);
-    QCOMPARE(s.brightness, -51.0);
-    QCOMPARE(s.contrast, 0.5);
-    QVERIFY(s.keptFrames(&firstFrame, &lastFrame));
-    QCOMPARE(firstFrame, qint64(210));
-    QCOMPARE(lastFrame, qint64(840));
-}
-
 void TestKorvexProfiles::runsAnEditedScript() {
     // A trimmed, cropped and brightened row as the program launches it.
     const QString source = m_dir.filePath("long \"take\" 2.mp4");
     QVERIFY(QFile::copy(media("long.mp4"), source));
     const QString script = m_dir.filePath("avsifile7.avs");
-    const QStringList arguments = {"-ss",
-                                   "2",
-                                   "-t",
-                                   "3",
-                                   "-i",
-                                   source,
-                                   "-cropleft",
-                                   "40",
-                                   "-croptop",
-                                   "20",
-                                   "-cropright",
-                                   "40",
-                                   "-cropbottom",
-                                   "20",
-                                   "-y",
-                                   "-s",
-                                   "320x240",
-                                   "-vcodec",
-                                   "libx264",
-                                   "-fpre",
-                                   "x264/libx264-veryfast.ffpreset",
-                                   "-threads",
-                                   "0",
-                                   "-acodec",
-                                   "libfaac",
-                                   "-ar",
-                                   "44100",
-                                   "-ab",
-                                   "128K",
-                                   "-ac",
-                                   "2",
+    // clang-format off
+    const QStringList arguments = {"-ss", "2", "-t", "3", "-i", source,
+                                   "-cropleft", "40", "-croptop", "20", "-cropright", "40", "-cropbottom", "20",
+                                   "-y", "-s", "320x240", "-vcodec", "libx264", "-fpre", "x264/libx264-veryfast.ffpreset",
+                                   "-threads", "0", "-acodec", "libfaac", "-ar", "44100", "-ab", "128K", "-ac", "2",
                                    m_dir.filePath("edited.mp4")};
+    // clang-format on
     const QStringList effects = {"1", "40", "1", source, script, m_dir.filePath("avsifile7.png")};
     EditedScriptInput edited;
     edited.sourceSize = "320x240";
@@ -350,10 +244,8 @@ void TestKorvexProfiles::runsAnEditedScript() {
     const JobPreparation::LaunchPlan plan = JobPreparation::prepare(arguments, effects, "1.333");
     QVERIFY2(plan.readsScript && plan.problem.isEmpty(), qPrintable(plan.problem));
 
-    QProcess p;
-    p.start(stage() + "/korvex", plan.arguments);
-    QVERIFY(p.waitForFinished(60000));
-    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    const Run run = runKorvex(plan.arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
     const Probe::Media m = Probe::read(m_dir.filePath("edited.mp4"));
     QCOMPARE(m.firstVideo()->width, 320);
     QCOMPARE(m.firstVideo()->height, 240);

@@ -1,20 +1,11 @@
 #include <QtTest>
 
+#include "korvextestsupport.h"
 #include "transcoderlog.h"
 
-namespace {
+using KorvexTest::readTime;
 
-// The main program's reading of "time=": the first 16 characters from the key,
-// their last 11, cut two characters after the last ".".
-double readTime(const QByteArray &text) {
-    const QString t = QString::fromLatin1(text);
-    const int at = t.lastIndexOf("time=");
-    if (at < 0)
-        return -1;
-    QString window = t.mid(at, 16).right(11);
-    window = window.left(window.lastIndexOf('.') + 3);
-    return window.toFloat();
-}
+namespace {
 
 QByteArray joined(const QList<QByteArray> &lines) {
     QByteArray all;
@@ -40,19 +31,19 @@ private slots:
 void TestTranscoderLog::rewritesTheClock_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("seconds") << QByteArray(
-                                    "frame=  124 fps=0.0 q=28.0 size=       0kB time=00:00:05.22 "
-                                    "bitrate=   0.1kbits/s speed=9.89x    ")
-                             << QByteArray("frame=  124 fps=0.0 q=28.0 size=       0kB time=5.22 "
-                                           "bitrate=   0.1kbits/s speed=9.89x");
-    QTest::newRow("hours") << QByteArray("size=    1024kB time=01:02:03.40 bitrate= 838.9kbits/s")
-                           << QByteArray("size=    1024kB time=3723.40 bitrate= 838.9kbits/s");
+    // clang-format off
+    QTest::newRow("seconds")
+        << QByteArray("frame=  124 fps=0.0 q=28.0 size=       0kB time=00:00:05.22 bitrate=   0.1kbits/s speed=9.89x    ")
+        << QByteArray("frame=  124 fps=0.0 q=28.0 size=       0kB time=5.22 bitrate=   0.1kbits/s speed=9.89x");
+    QTest::newRow("hours")
+        << QByteArray("size=    1024kB time=01:02:03.40 bitrate= 838.9kbits/s")
+        << QByteArray("size=    1024kB time=3723.40 bitrate= 838.9kbits/s");
     QTest::newRow("before zero")
         << QByteArray("frame=    0 fps=0.0 q=0.0 size=       0kB time=-00:00:00.04 bitrate=N/A")
         << QByteArray("frame=    0 fps=0.0 q=0.0 size=       0kB time=0.00 bitrate=N/A");
     QTest::newRow("no time yet")
-        << QByteArray("frame=    0 fps=0.0 q=0.0 size=       0kB time=N/A bitrate=N/A")
-        << QByteArray();
+        << QByteArray("frame=    0 fps=0.0 q=0.0 size=       0kB time=N/A bitrate=N/A") << QByteArray();
+    // clang-format on
 }
 
 void TestTranscoderLog::rewritesTheClock() {

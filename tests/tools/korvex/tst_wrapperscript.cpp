@@ -1,66 +1,34 @@
 #include <QtTest>
 
+#include "conversion/avsscript.h"
+#include "conversion/editedscript.h"
+#include "korvextestsupport.h"
 #include "wrapperscript.h"
+
+using KorvexTest::Script;
 
 namespace {
 
-// A path as the program's script writer puts it between the parentheses.
-QString quoted(const QString &path) {
-    return path.contains('"') ? "\"\"\"" + path + "\"\"\"" : "\"" + path + "\"";
-}
-
-QString header(const QString &width = "640", const QString &height = "480") {
-    return QString("LoadPlugin(\"/opt/quillora/plugins/ffms2.dll\")\n"
-                   "Import(\"/opt/quillora/plugins/a.avsi\")\n"
-                   "Import(\"/opt/quillora/HEADER.avs\")\n"
-                   "\n"
-                   "#User parameters\n"
-                   "OutputWidth = %1/4*4\n"
-                   "OutputHeight = %2/2*2\n"
-                   "OutputFrameRate = 21\n"
-                   "OutputChannels = 2\n"
-                   "OutputSamplesPerSec = 44100\n"
-                   "OutputBitsPerSample = 16\n"
-                   "\n"
-                   "# Parse the media source\n")
-        .arg(width, height);
-}
-
-QString sourceLines(const QString &source, bool directShow = false) {
-    return (directShow ? "clip = DirectShowSource(" + quoted(source) + ")\n"
-                       : "clip = FFmpegSource2(" + quoted(source) +
-                             ",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n") +
-           "clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
-           "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, zone=80)"
-           ".SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n"
-           "clip = clip.DelayAudio(0)\n";
-}
-
-QString audioLines(const QString &source, bool directShow = false) {
-    return (directShow
-                ? "audio = DirectShowSource(" + quoted(source) + ").KillVideo()\n"
-                : "audio = FFmpegSource2(" + quoted(source) + ", atrack = -1).KillVideo()\n") +
-           "audio = audio.DelayAudio(0)\n"
-           "clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n"
-           "clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n";
-}
-
 // The script as the row builder writes it first.
-QString firstVersion(const QString &source, bool directShow = false) {
-    return header() + sourceLines(source, directShow) + "clip = clip.DisplayRatio(1.333)\n" +
-           "clip = clip.Crop(0, 0, 640, 480)\n" + "clip = clip.Tweak(0,1,0,1)\n" +
-           audioLines(source, directShow) + "clip = clip.Trim(0, 1751)\n" + "return clip\n";
+QString firstVersion(const QString &source) {
+    Script script;
+    script.source = source;
+    return script.text();
 }
 
 // The script as the editor answer rewrites it.
 QString rewritten(const QString &source, const QString &logo = QString()) {
-    QString text = header("722", "481") + sourceLines(source) +
-                   "clip = clip.DisplayRatio(1.501)\n" + "clip = clip.Crop(2, 0, 716, 480)\n" +
-                   "clip = clip.Tweak(0.0,5.5,-51,0.5)\n" + audioLines(source) +
-                   "clip = clip.Trim(0, 272)\n";
-    if (!logo.isEmpty())
-        text += "clip = clip.Logo2(" + quoted(logo) + ")\n";
-    return text + "clip = clip.Trim(210, 840)\n" + "return clip\n";
+    Script script;
+    script.source = source;
+    script.width = "722";
+    script.height = "481";
+    script.ratio = "1.501";
+    script.crop = "2, 0, 716, 480";
+    script.tweak = "0.0,5.5,-51,0.5";
+    script.firstTrim = "0, 272";
+    script.logo = logo;
+    script.secondTrim = "210, 840";
+    return script.text();
 }
 
 } // namespace
@@ -71,9 +39,8 @@ class TestWrapperScript : public QObject {
 private slots:
     void readsTheFirstVersion();
     void readsTheRewrittenVersionWithLogo();
-    void readsDirectShowSources();
-    void readsPathsAsWritten_data();
-    void readsPathsAsWritten();
+    void readsTheProgramsScripts_data();
+    void readsTheProgramsScripts();
     void takesEmptyUserParameters();
     void acceptsWindowsLineEnds();
     void refusesAnythingElse_data();
@@ -129,42 +96,81 @@ void TestWrapperScript::readsTheRewrittenVersionWithLogo() {
 
     QVERIFY(WrapperScript::parse(rewritten("/media/clip.mp4"), "/tmp", &s, &error));
     QVERIFY(s.logoPath.isEmpty());
+
+    // Relative paths count from the script's folder.
+    QVERIFY(WrapperScript::parse(rewritten("clips/a.mp4", "clips/a.png"), "/scripts", &s, &error));
+    QCOMPARE(s.sourcePath, QString("/scripts/clips/a.mp4"));
+    QCOMPARE(s.logoPath, QString("/scripts/clips/a.png"));
 }
 
-void TestWrapperScript::readsDirectShowSources() {
-    WrapperScript s;
+void TestWrapperScript::readsTheProgramsScripts_data() {
+    QTest::addColumn<QString>("source");
+    QTest::newRow("plain") << "/media/clip.mp4";
+    QTest::newRow("blanks") << "/media/my clip (1).mp4";
+    QTest::newRow("single quote") << "/media/it's.mp4";
+    QTest::newRow("double quote") << "/media/say \"hi\".mp4";
+    QTest::newRow("non-Latin") << "/media/日本語 ファイル.mp4";
+    QTest::newRow("hash and comma") << "/media/#1, take 2.mkv";
+    QTest::newRow("video CD") << "/vcd/avseq01.dat";
+}
+
+void TestWrapperScript::readsTheProgramsScripts() {
+    QFETCH(QString, source);
+    AvsScriptInput first;
+    first.pluginPath = "/opt/quillora/plugins/ffms2.dll";
+    first.importPath = "/opt/quillora/plugins/a.avsi";
+    first.headerPath = "/opt/quillora/HEADER.avs";
+    first.sourcePath = source;
+    first.sourceSize = "720x576";
+    first.outputSize = "720x576";
+    first.channelsText = "Stereo";
+    first.sampleRateText = "44100";
+    first.displayRatio = "1.333";
+    first.exactDuration = "83.4";
     QString error;
-    QVERIFY2(WrapperScript::parse(firstVersion("/vcd/avseq01.dat", true), "/tmp", &s, &error),
-             qPrintable(error));
-    QCOMPARE(s.sourcePath, QString("/vcd/avseq01.dat"));
-}
-
-void TestWrapperScript::readsPathsAsWritten_data() {
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("blanks") << "/media/my clip (1).mp4"
-                            << "/media/my clip (1).mp4";
-    QTest::newRow("single quote") << "/media/quote'single.mp4"
-                                  << "/media/quote'single.mp4";
-    QTest::newRow("double quote") << "/media/quote\"double.mp4"
-                                  << "/media/quote\"double.mp4";
-    QTest::newRow("non-Latin") << "/media/日本語 ファイル.mp4"
-                               << "/media/日本語 ファイル.mp4";
-    QTest::newRow("hash and comma") << "/media/#1, take 2.mp4"
-                                    << "/media/#1, take 2.mp4";
-    QTest::newRow("relative") << "clips/a.mp4"
-                              << "/scripts/clips/a.mp4";
-}
-
-void TestWrapperScript::readsPathsAsWritten() {
-    QFETCH(QString, written);
-    QFETCH(QString, expected);
+    const std::optional<QString> firstText = AvsScript::text(first, &error);
+    QVERIFY2(firstText, qPrintable(error));
     WrapperScript s;
-    QString error;
-    QVERIFY2(WrapperScript::parse(rewritten(written, written + ".png"), "/scripts", &s, &error),
-             qPrintable(error));
-    QCOMPARE(s.sourcePath, expected);
-    QCOMPARE(s.logoPath, expected + ".png");
+    QVERIFY2(WrapperScript::parse(*firstText, "/tmp", &s, &error),
+             qPrintable(error + "\n" + *firstText));
+    QCOMPARE(s.sourcePath, source);
+    qint64 firstFrame = -1;
+    qint64 lastFrame = -1;
+    QVERIFY(s.keptFrames(&firstFrame, &lastFrame));
+    QCOMPARE(lastFrame, qint64(1751));
+
+    EditedScriptInput edited;
+    edited.pluginPath = first.pluginPath;
+    edited.importPath = first.importPath;
+    edited.headerPath = first.headerPath;
+    edited.sourceSize = "722x481";
+    edited.channels = "2";
+    edited.sampleRate = "44100";
+    edited.displayRatio = "1.501";
+    edited.trimDuration = "83.4";
+    // The logo line quotes its path as the source line does.
+    // clang-format off
+    edited.arguments = {"-ss", "10", "-t", "30", "-i", source,
+                        "-cropleft", "3", "-croptop", "1", "-cropright", "2", "-cropbottom", "0",
+                        "-y", "/out/clip.avi"};
+    edited.effects = {"5.5", "-51", "0.5", source, "/opt/quillora/tmp/avsifile0.avs", source + ".png"};
+    // clang-format on
+    edited.withLogo = true;
+    const std::optional<QString> editedText = EditedScript::build(edited, &error);
+    QVERIFY2(editedText, qPrintable(error));
+    QVERIFY2(WrapperScript::parse(*editedText, "/tmp", &s, &error),
+             qPrintable(error + "\n" + *editedText));
+    QCOMPARE(s.sourcePath, source);
+    QCOMPARE(s.logoPath, source + ".png");
+    QCOMPARE(s.cropLeft, 2);
+    QCOMPARE(s.cropWidth, 716);
+    QCOMPARE(s.cropHeight, 480);
+    QCOMPARE(s.saturation, 5.5);
+    QCOMPARE(s.brightness, -51.0);
+    QCOMPARE(s.contrast, 0.5);
+    QVERIFY(s.keptFrames(&firstFrame, &lastFrame));
+    QCOMPARE(firstFrame, qint64(210));
+    QCOMPARE(lastFrame, qint64(840));
 }
 
 void TestWrapperScript::takesEmptyUserParameters() {
@@ -199,34 +205,28 @@ void TestWrapperScript::refusesAnythingElse_data() {
         t.replace(from, to);
         return t;
     };
-    QTest::newRow("a function of its own")
-        << replaced("return clip\n", "clip = Eval(\"BlankClip()\")\nreturn clip\n");
-    QTest::newRow("a file read") << replaced(
-        "clip = clip.DelayAudio(0)\n", "clip = clip.DelayAudio(0)\nImport(\"/etc/passwd\")\n");
-    QTest::newRow("after return") << good + "clip = clip.Blur(1)\n";
-    QTest::newRow("no return") << replaced("return clip\n", "");
-    QTest::newRow("lines swapped")
-        << replaced("clip = clip.Crop(2, 0, 716, 480)\nclip = clip.Tweak(0.0,5.5,-51,0.5)\n",
-                    "clip = clip.Tweak(0.0,5.5,-51,0.5)\nclip = clip.Crop(2, 0, 716, 480)\n");
-    QTest::newRow("two sources") << replaced("audio = FFmpegSource2(\"/media/clip.mp4\"",
-                                             "audio = FFmpegSource2(\"/media/other.mp4\"");
-    QTest::newRow("open quote") << replaced("FFmpegSource2(\"/media/clip.mp4\",",
-                                            "FFmpegSource2(\"/media/clip.mp4,");
-    QTest::newRow("quote inside plain quotes")
-        << replaced("FFmpegSource2(\"/media/clip.mp4\",", "FFmpegSource2(\"/media/cl\"ip.mp4\",");
-    QTest::newRow("expression for a number")
-        << replaced("Crop(2, 0, 716, 480)", "Crop(2, 0, 716+4, 480)");
-    QTest::newRow("fraction for a crop")
-        << replaced("Crop(2, 0, 716, 480)", "Crop(2.5, 0, 716, 480)");
-    QTest::newRow("trims leave nothing") << replaced("Trim(210, 840)", "Trim(400, 840)");
-    QTest::newRow("empty source") << replaced("FFmpegSource2(\"/media/clip.mp4\",",
-                                              "FFmpegSource2(\"\",");
-    QTest::newRow("other colour space")
-        << replaced("colorspace = \"yv12\"", "colorspace = \"rgb32\"");
-    QTest::newRow("zero frame rate") << replaced("OutputFrameRate = 21", "OutputFrameRate = 0");
-    QTest::newRow("continued line")
-        << replaced("clip = clip.DelayAudio(0)\n", "clip = clip.\\\nDelayAudio(0)\n");
-    QTest::newRow("empty text") << QString();
+    const QString source = "FFmpegSource2(\"/media/clip.mp4\",";
+    const QString crop = "clip = clip.Crop(2, 0, 716, 480)\n";
+    const QString tweak = "clip = clip.Tweak(0.0,5.5,-51,0.5)\n";
+    const QString delay = "clip = clip.DelayAudio(0)\n";
+    // clang-format off
+    QTest::newRow("a function of its own")   << replaced("return clip\n", "clip = Eval(\"BlankClip()\")\nreturn clip\n");
+    QTest::newRow("a file read")             << replaced(delay, delay + "Import(\"/etc/passwd\")\n");
+    QTest::newRow("after return")            << good + "clip = clip.Blur(1)\n";
+    QTest::newRow("no return")               << replaced("return clip\n", "");
+    QTest::newRow("lines swapped")           << replaced(crop + tweak, tweak + crop);
+    QTest::newRow("two sources")             << replaced("audio = FFmpegSource2(\"/media/clip.mp4\"", "audio = FFmpegSource2(\"/media/other.mp4\"");
+    QTest::newRow("open quote")              << replaced(source, "FFmpegSource2(\"/media/clip.mp4,");
+    QTest::newRow("quote inside plain quotes") << replaced(source, "FFmpegSource2(\"/media/cl\"ip.mp4\",");
+    QTest::newRow("expression for a number") << replaced("Crop(2, 0, 716, 480)", "Crop(2, 0, 716+4, 480)");
+    QTest::newRow("fraction for a crop")     << replaced("Crop(2, 0, 716, 480)", "Crop(2.5, 0, 716, 480)");
+    QTest::newRow("trims leave nothing")     << replaced("Trim(210, 840)", "Trim(400, 840)");
+    QTest::newRow("empty source")            << replaced(source, "FFmpegSource2(\"\",");
+    QTest::newRow("other colour space")      << replaced("colorspace = \"yv12\"", "colorspace = \"rgb32\"");
+    QTest::newRow("zero frame rate")         << replaced("OutputFrameRate = 21", "OutputFrameRate = 0");
+    QTest::newRow("continued line")          << replaced(delay, "clip = clip.\\\nDelayAudio(0)\n");
+    QTest::newRow("empty text")              << QString();
+    // clang-format on
 }
 
 void TestWrapperScript::refusesAnythingElse() {
@@ -243,15 +243,14 @@ void TestWrapperScript::composesTrims_data() {
     QTest::addColumn<qint64>("first");
     QTest::addColumn<qint64>("last");
     using T = WrapperScript::Trim;
-    QTest::newRow("whole clip") << QVector<T>{{0, 0}} << true << qint64(0) << qint64(-1);
-    QTest::newRow("length then part")
-        << QVector<T>{{0, 1751}, {210, 840}} << true << qint64(210) << qint64(840);
-    QTest::newRow("untrimmed rewrite")
-        << QVector<T>{{0, 272}, {0, 0}} << true << qint64(0) << qint64(272);
-    QTest::newRow("frame count") << QVector<T>{{10, -5}} << true << qint64(10) << qint64(14);
-    QTest::newRow("nested") << QVector<T>{{100, 0}, {10, 20}} << true << qint64(110) << qint64(120);
-    QTest::newRow("beyond the end")
-        << QVector<T>{{0, 50}, {60, 70}} << false << qint64(0) << qint64(0);
+    // clang-format off
+    QTest::newRow("whole clip")        << QVector<T>{{0, 0}}               << true  << qint64(0)   << qint64(-1);
+    QTest::newRow("length then part")  << QVector<T>{{0, 1751}, {210, 840}} << true  << qint64(210) << qint64(840);
+    QTest::newRow("untrimmed rewrite") << QVector<T>{{0, 272}, {0, 0}}     << true  << qint64(0)   << qint64(272);
+    QTest::newRow("frame count")       << QVector<T>{{10, -5}}             << true  << qint64(10)  << qint64(14);
+    QTest::newRow("nested")            << QVector<T>{{100, 0}, {10, 20}}   << true  << qint64(110) << qint64(120);
+    QTest::newRow("beyond the end")    << QVector<T>{{0, 50}, {60, 70}}    << false << qint64(0)   << qint64(0);
+    // clang-format on
 }
 
 void TestWrapperScript::composesTrims() {
