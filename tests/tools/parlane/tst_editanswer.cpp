@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "conversion/editoranswer.h"
 #include "editanswer.h"
 
 using parlane::CropMargins;
@@ -9,34 +10,6 @@ using parlane::EditAnswer;
 using parlane::TrimRange;
 
 namespace {
-
-const QStringList kKeys = {"-ss",         "-t",          "-cropleft",   "-croptop",  "-cropright",
-                           "-cropbottom", "-saturation", "-brightness", "-contrast", "-drop"};
-
-// How the main window cuts the answer: from the first "-ss" on, white space
-// simplified, each value between "key " and " nextkey", the logo tail from
-// "-watermark" to the end without double quotes.
-struct ReadAnswer {
-    QStringList values;
-    QString tail;
-};
-
-ReadAnswer readAsTheMainWindowDoes(const QString &answer) {
-    ReadAnswer read;
-    const int begin = answer.indexOf("-ss");
-    if (begin <= 0)
-        return read;
-    const QString n = answer.mid(begin).simplified();
-    for (int k = 0; k + 1 < kKeys.size(); ++k) {
-        const int p = n.indexOf(kKeys[k]);
-        const int next = n.indexOf(kKeys[k + 1]);
-        read.values << n.mid(p + kKeys[k].size() + 1, next - p - kKeys[k].size() - 2);
-    }
-    const int logo = n.indexOf("-watermark");
-    if (logo >= 0)
-        read.tail = n.mid(logo).remove('"');
-    return read;
-}
 
 EditAnswer sampleAnswer() {
     EditAnswer answer;
@@ -79,13 +52,12 @@ void TestEditAnswer::readBackByTheMainWindowsRule_data() {
     QTest::addColumn<QString>("logo");
     QTest::addColumn<QString>("tail");
 
-    QTest::newRow("no logo") << ""
-                             << "";
-    QTest::newRow("plain logo") << "/home/ann/logo.png"
-                                << "-watermark /home/ann/logo.png";
+    // clang-format off
+    QTest::newRow("no logo") << "" << "";
+    QTest::newRow("plain logo") << "/home/ann/logo.png" << "-watermark /home/ann/logo.png";
     QTest::newRow("blanks, keys and letters in the name")
-        << "/home/ann/Mes logos -ss -t/ロゴ  2.png"
-        << "-watermark /home/ann/Mes logos -ss -t/ロゴ 2.png";
+        << "/home/ann/Mes logos -ss -t/ロゴ  2.png" << "-watermark /home/ann/Mes logos -ss -t/ロゴ 2.png";
+    // clang-format on
 }
 
 void TestEditAnswer::readBackByTheMainWindowsRule() {
@@ -94,9 +66,13 @@ void TestEditAnswer::readBackByTheMainWindowsRule() {
 
     EditAnswer answer = sampleAnswer();
     answer.logoPicture = logo;
-    const ReadAnswer read = readAsTheMainWindowDoes(parlane::answerText(answer));
-    QCOMPARE(read.values, QStringList({"10", "30", "3", "1", "2", "0", "50", "-20", "5.55556"}));
-    QCOMPARE(read.tail, tail);
+    const std::optional<EditorAnswer> read = EditorAnswer::parse(parlane::answerText(answer));
+    QVERIFY(read);
+    QCOMPARE(QStringList({read->start, read->length, read->cropLeft, read->cropTop, read->cropRight,
+                          read->cropBottom, read->saturation, read->brightness, read->contrast}),
+             QStringList({"10", "30", "3", "1", "2", "0", "50", "-20", "5.55556"}));
+    QCOMPARE(read->hasWatermark, !tail.isEmpty());
+    QCOMPARE(read->watermark, tail);
 }
 
 void TestEditAnswer::wholeSeconds_data() {
@@ -151,18 +127,16 @@ void TestEditAnswer::fitCrop_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QList<int>>("fitted");
 
-    QTest::newRow("inside") << QList<int>{10, 6, 4, 2} << QSize(320, 240)
-                            << QList<int>{10, 6, 4, 2};
-    QTest::newRow("up to the minimum")
-        << QList<int>{300, 0, 4, 224} << QSize(320, 240) << QList<int>{300, 0, 4, 224};
-    QTest::newRow("too much: the far side gives way")
-        << QList<int>{300, 200, 100, 100} << QSize(320, 240) << QList<int>{300, 200, 4, 24};
-    QTest::newRow("one side alone too much")
-        << QList<int>{400, 0, 0, 0} << QSize(320, 240) << QList<int>{304, 0, 0, 0};
-    QTest::newRow("tiny picture") << QList<int>{1, 1, 1, 1} << QSize(10, 8)
-                                  << QList<int>{0, 0, 0, 0};
-    QTest::newRow("unknown size") << QList<int>{-2, 5000, 3, -1} << QSize()
-                                  << QList<int>{0, 5000, 3, 0};
+    using C = QList<int>;
+    const QSize qvga(320, 240);
+    // clang-format off
+    QTest::newRow("inside")                           << C{10, 6, 4, 2}       << qvga          << C{10, 6, 4, 2};
+    QTest::newRow("up to the minimum")                << C{300, 0, 4, 224}    << qvga          << C{300, 0, 4, 224};
+    QTest::newRow("too much: the far side gives way") << C{300, 200, 100, 100} << qvga         << C{300, 200, 4, 24};
+    QTest::newRow("one side alone too much")          << C{400, 0, 0, 0}      << qvga          << C{304, 0, 0, 0};
+    QTest::newRow("tiny picture")                     << C{1, 1, 1, 1}        << QSize(10, 8)  << C{0, 0, 0, 0};
+    QTest::newRow("unknown size")                     << C{-2, 5000, 3, -1}   << QSize()       << C{0, 5000, 3, 0};
+    // clang-format on
 }
 
 void TestEditAnswer::fitCrop() {

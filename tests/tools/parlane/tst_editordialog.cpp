@@ -14,15 +14,14 @@
 
 #include "editordialog.h"
 #include "framepreview.h"
+#include "parlanetestsupport.h"
 
 using parlane::EditorDialog;
 using parlane::EditRequest;
+using ParlaneTest::media;
+using ParlaneTest::untouchedAnswer;
 
 namespace {
-
-QString media(const QString &name) {
-    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
-}
 
 EditRequest requestFor(const QString &file, parlane::EditMode mode = parlane::EditMode::Crop) {
     EditRequest request;
@@ -53,10 +52,6 @@ void closeNextMessageBox(bool *seen) {
         }
     });
 }
-
-const QString kUntouchedTail =
-    "-cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 -brightness 0 -contrast 0 "
-    "-drop 0\n";
 
 } // namespace
 
@@ -185,7 +180,7 @@ void TestEditorDialog::untouchedValuesGoBackAsTheyCame() {
     // A whole file, untrimmed: the answer's length is the file's.
     EditorDialog whole(requestFor(media("long.mp4")));
     clickOk(whole);
-    QCOMPARE(whole.answerText(), "parlane: -ss 0 -t 12 " + kUntouchedTail);
+    QCOMPARE(whole.answerText(), untouchedAnswer(12));
 
     EditorDialog reset(request);
     QTest::mouseClick(child<QPushButton>(reset, "effectsReset"), Qt::LeftButton);
@@ -280,9 +275,7 @@ void TestEditorDialog::logoIsWrittenAndNamedInTheAnswer() {
     clickOk(dialog);
 
     QCOMPARE(dialog.answerText(),
-             "parlane: -ss 0 -t 2 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 -saturation 0 "
-             "-brightness 0 -contrast 0 -drop 0 -watermark " +
-                 picture + "\n");
+             untouchedAnswer(2).replace("\n", " -watermark " + picture + "\n"));
     QImage written;
     QVERIFY(written.load(target, "PNG"));
     QCOMPARE(written.size(), QSize(64, 32));

@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "editrequest.h"
+#include "parlanetestsupport.h"
 
 using parlane::EditMode;
 using parlane::EditRequest;
@@ -10,14 +11,13 @@ namespace {
 const QString kClip = "/media/日本語 ファイル \"1\".mp4";
 const QString kLogoTarget = "/opt/quillora/tmp/avsifile3.png";
 
-// The command line as the main window builds it for one row.
 QStringList commandLine(const QStringList &values, const QString &mode,
                         const QString &tail = QString()) {
-    QStringList arguments = QStringList{"-fileNa", kClip} + values;
-    arguments << "20" << mode << kLogoTarget << "-1";
-    if (!tail.isEmpty())
-        arguments << tail;
-    return arguments;
+    return ParlaneTest::commandLine(kClip, mode, values, kLogoTarget, tail);
+}
+
+QStringList words(const char *text) {
+    return QString(text).split(' ');
 }
 
 } // namespace
@@ -45,26 +45,20 @@ void TestEditRequest::values_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
 
-    QTest::newRow("fresh row") << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "-1"}
-                               << QList<int>{0, 0, 0, 0} << QList<double>{0, 0, 0} << 0 << -1;
-    QTest::newRow("trimmed and cropped")
-        << QStringList{"8", "4", "2", "6", "0", "0", "0", "12", "42"} << QList<int>{8, 4, 2, 6}
-        << QList<double>{0, 0, 0} << 12 << 42;
+    using C = QList<int>;
+    using E = QList<double>;
+    // clang-format off
+    QTest::newRow("fresh row")               << words("0 0 0 0 0 0 0 0 -1")     << C{0, 0, 0, 0} << E{0, 0, 0} << 0  << -1;
+    QTest::newRow("trimmed and cropped")     << words("8 4 2 6 0 0 0 12 42")    << C{8, 4, 2, 6} << E{0, 0, 0} << 12 << 42;
     QTest::newRow("fractions of a percent kept")
-        << QStringList{"0", "0", "0", "0", "5.55556", "4.70588", "-50", "0", "-1"}
-        << QList<int>{0, 0, 0, 0} << QList<double>{5.55556, 4.70588, -50} << 0 << -1;
-    QTest::newRow("row without effect list")
-        << QStringList{"0", "0", "0", "0", "1", "2", "3", "0", "-1"} << QList<int>{0, 0, 0, 0}
-        << QList<double>{1, 2, 3} << 0 << -1;
-    QTest::newRow("start with a fraction")
-        << QStringList{"0", "0", "0", "0", "0", "0", "0", "12.5", "30"} << QList<int>{0, 0, 0, 0}
-        << QList<double>{0, 0, 0} << 12 << 30;
+        << words("0 0 0 0 5.55556 4.70588 -50 0 -1") << C{0, 0, 0, 0} << E{5.55556, 4.70588, -50} << 0 << -1;
+    QTest::newRow("row without effect list") << words("0 0 0 0 1 2 3 0 -1")     << C{0, 0, 0, 0} << E{1, 2, 3} << 0  << -1;
+    QTest::newRow("start with a fraction")   << words("0 0 0 0 0 0 0 12.5 30")  << C{0, 0, 0, 0} << E{0, 0, 0} << 12 << 30;
     QTest::newRow("end before start means the whole rest")
-        << QStringList{"0", "0", "0", "0", "0", "0", "0", "30", "12"} << QList<int>{0, 0, 0, 0}
-        << QList<double>{0, 0, 0} << 30 << -1;
+                                             << words("0 0 0 0 0 0 0 30 12")    << C{0, 0, 0, 0} << E{0, 0, 0} << 30 << -1;
     QTest::newRow("text reads as 0")
-        << QStringList{"abc", "-4", "", "7", "x", "nan", "inf", "-3", "y"} << QList<int>{0, 0, 0, 7}
-        << QList<double>{0, 0, 0} << 0 << -1;
+        << QStringList{"abc", "-4", "", "7", "x", "nan", "inf", "-3", "y"} << C{0, 0, 0, 7} << E{0, 0, 0} << 0 << -1;
+    // clang-format on
 }
 
 void TestEditRequest::values() {
@@ -105,13 +99,13 @@ void TestEditRequest::modes() {
     QFETCH(EditMode, expected);
     EditRequest request;
     QString error;
-    QVERIFY(parlane::parseEditRequest(
-        commandLine({"0", "0", "0", "0", "0", "0", "0", "0", "-1"}, mode), &request, &error));
+    QVERIFY(parlane::parseEditRequest(commandLine(ParlaneTest::kUntouchedValues, mode), &request,
+                                      &error));
     QCOMPARE(request.mode, expected);
 }
 
 void TestEditRequest::logoTail() {
-    const QStringList values = {"0", "0", "0", "0", "0", "0", "0", "0", "-1"};
+    const QStringList values = ParlaneTest::kUntouchedValues;
     EditRequest request;
     QString error;
     // The main window hands back the tail as one argument, quotes removed.

@@ -1,25 +1,15 @@
 #include <QProcess>
 #include <QTest>
 
+#include "parlanetestsupport.h"
+
+using namespace ParlaneTest;
+
 namespace {
 
 constexpr int kStartTimeoutMs = 10000;
 // Long enough for the dialog to decode its frame and settle.
 constexpr int kOpenTimeMs = 1500;
-
-QString parlanePath() {
-    return qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/parlane";
-}
-
-QString media(const QString &name) {
-    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
-}
-
-QStringList commandLine(const QString &file) {
-    return {"-fileNa", file, "0", "0",  "0",  "0", "0",
-            "0",       "0",  "0", "-1", "20", "1", "/nonexistent/avsifile1.png",
-            "-1"};
-}
 
 } // namespace
 
@@ -44,7 +34,7 @@ void TestParlaneProcess::badCommandLineAnswersNothing_data() {
 void TestParlaneProcess::badCommandLineAnswersNothing() {
     QFETCH(QStringList, arguments);
     QProcess tool;
-    tool.start(parlanePath(), arguments);
+    tool.start(parlane(), arguments);
     QVERIFY(tool.waitForFinished(kStartTimeoutMs));
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tool.exitCode(), 2);
@@ -65,7 +55,7 @@ void TestParlaneProcess::opensForAnyFileName_data() {
 void TestParlaneProcess::opensForAnyFileName() {
     QFETCH(QString, file);
     QProcess tool;
-    tool.start(parlanePath(), commandLine(file));
+    tool.start(parlane(), commandLine(file));
     QVERIFY(tool.waitForStarted(kStartTimeoutMs));
     // The dialog waits for the user: the process is still there, and has
     // said nothing on its answer channel.

@@ -4,14 +4,14 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "parlanetestsupport.h"
+
+using namespace ParlaneTest;
+
 namespace {
 
 constexpr int kSkipExitCode = 77;
 constexpr int kTimeoutMs = 15000;
-
-QString media(const QString &name) {
-    return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + "/" + name;
-}
 
 QString xdotool(const QStringList &arguments) {
     QProcess tool;
@@ -28,11 +28,7 @@ QString xdotool(const QStringList &arguments) {
 // the mouse go through the X server to whichever window has them.
 class Editor {
 public:
-    explicit Editor(const QString &file) {
-        process.start(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/parlane",
-                      {"-fileNa", file, "0", "0", "0", "0", "0", "0", "0", "0", "-1", "20", "1",
-                       "/nonexistent/avsifile1.png", "-1"});
-    }
+    explicit Editor(const QString &file) { process.start(parlane(), commandLine(file)); }
     ~Editor() {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
@@ -87,9 +83,7 @@ void TestParlaneWindow::enterAnswersOnStandardError() {
     QVERIFY(editor.process.waitForFinished(kTimeoutMs));
     QCOMPARE(editor.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(editor.process.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(editor.process.readAllStandardError()),
-             QString("parlane: -ss 0 -t 2 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 "
-                     "-saturation 0 -brightness 0 -contrast 0 -drop 0\n"));
+    QCOMPARE(QString::fromUtf8(editor.process.readAllStandardError()), untouchedAnswer(2));
 }
 
 void TestParlaneWindow::escapeAnswersNothing() {
