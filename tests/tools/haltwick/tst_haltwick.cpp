@@ -120,14 +120,14 @@ void TestHaltwick::statLine_data() {
     QTest::addColumn<int>("ppid");
     QTest::addColumn<int>("pgid");
 
-    QTest::newRow("plain") << "1234 (korvex) S 1200 1234 1200 0 -1" << true << "korvex"
-                           << QChar('S') << 1200 << 1234;
+    // clang-format off
+    QTest::newRow("plain")         << "1234 (korvex) S 1200 1234 1200 0 -1" << true << "korvex" << QChar('S') << 1200 << 1234;
     QTest::newRow("blank and parenthesis in the name")
-        << "77 (a) b (c) T 5 70 70 0" << true << "a) b (c" << QChar('T') << 5 << 70;
-    QTest::newRow("seven digits") << "4194304 (x) R 4194000 4194304 1" << true << "x" << QChar('R')
-                                  << 4194000 << 4194304;
-    QTest::newRow("truncated") << "12 (x) S" << false << "" << QChar('?') << 0 << 0;
-    QTest::newRow("no name") << "12 S 1 1" << false << "" << QChar('?') << 0 << 0;
+                                   << "77 (a) b (c) T 5 70 70 0"  << true  << "a) b (c" << QChar('T') << 5 << 70;
+    QTest::newRow("seven digits")  << "4194304 (x) R 4194000 4194304 1" << true << "x"  << QChar('R') << 4194000 << 4194304;
+    QTest::newRow("truncated")     << "12 (x) S"                  << false << ""        << QChar('?') << 0 << 0;
+    QTest::newRow("no name")       << "12 S 1 1"                  << false << ""        << QChar('?') << 0 << 0;
+    // clang-format on
 }
 
 void TestHaltwick::statLine() {

@@ -151,20 +151,15 @@ void TestUpdateCheck::installerName_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("name");
 
-    QTest::newRow("plain") << "http://h/download/Quillora.exe"
-                           << "Quillora.exe";
-    QTest::newRow("encoded blank") << "http://h/download/Quillora%20Setup.exe"
-                                   << "Quillora Setup.exe";
-    QTest::newRow("encoded slash") << "http://h/download/..%2F..%2Fevil"
-                                   << "evil";
-    QTest::newRow("dot dot") << "http://h/download/%2E%2E"
-                             << "quillora-update";
-    QTest::newRow("folder") << "http://h/download/"
-                            << "quillora-update";
-    QTest::newRow("no path") << "http://h"
-                             << "quillora-update";
-    QTest::newRow("backslash") << "http://h/download/a%5Cb.exe"
-                               << "quillora-update";
+    // clang-format off
+    QTest::newRow("plain")         << "http://h/download/Quillora.exe"         << "Quillora.exe";
+    QTest::newRow("encoded blank") << "http://h/download/Quillora%20Setup.exe" << "Quillora Setup.exe";
+    QTest::newRow("encoded slash") << "http://h/download/..%2F..%2Fevil"       << "evil";
+    QTest::newRow("dot dot")       << "http://h/download/%2E%2E"               << "quillora-update";
+    QTest::newRow("folder")        << "http://h/download/"                     << "quillora-update";
+    QTest::newRow("no path")       << "http://h"                               << "quillora-update";
+    QTest::newRow("backslash")     << "http://h/download/a%5Cb.exe"            << "quillora-update";
+    // clang-format on
 }
 
 void TestUpdateCheck::installerName() {

@@ -19,20 +19,15 @@ void TestVersionNumber::order_data() {
     QTest::addColumn<QString>("right");
     QTest::addColumn<int>("sign");
 
-    QTest::newRow("equal") << "2.1.2.367"
-                           << "2.1.2.367" << 0;
-    QTest::newRow("build number") << "2.1.2.400"
-                                  << "2.1.2.367" << 1;
-    QTest::newRow("numeric, not by letters") << "2.1.10"
-                                             << "2.1.9.999" << 1;
-    QTest::newRow("missing fields are zero") << "2.1"
-                                             << "2.1.0.0" << 0;
-    QTest::newRow("longer is newer only when non-zero") << "2.1.2.367.1"
-                                                        << "2.1.2.367" << 1;
-    QTest::newRow("older major") << "1.99.99.999"
-                                 << "2.0" << -1;
-    QTest::newRow("leading zeros") << "2.01.002"
-                                   << "2.1.2" << 0;
+    // clang-format off
+    QTest::newRow("equal")                              << "2.1.2.367"   << "2.1.2.367" << 0;
+    QTest::newRow("build number")                       << "2.1.2.400"   << "2.1.2.367" << 1;
+    QTest::newRow("numeric, not by letters")            << "2.1.10"      << "2.1.9.999" << 1;
+    QTest::newRow("missing fields are zero")            << "2.1"         << "2.1.0.0"   << 0;
+    QTest::newRow("longer is newer only when non-zero") << "2.1.2.367.1" << "2.1.2.367" << 1;
+    QTest::newRow("older major")                        << "1.99.99.999" << "2.0"       << -1;
+    QTest::newRow("leading zeros")                      << "2.01.002"    << "2.1.2"     << 0;
+    // clang-format on
 }
 
 void TestVersionNumber::order() {
@@ -52,9 +47,9 @@ void TestVersionNumber::serverAnswer_data() {
 
     QTest::newRow("bare") << QByteArray("2.1.3.400") << "2.1.3.400";
     QTest::newRow("line ending") << QByteArray("2.1.3.400\r\n") << "2.1.3.400";
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
-                                                   "2.1.3\n")
-                                     << "2.1.3";
+    // clang-format off
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "2.1.3\n") << "2.1.3";
+    // clang-format on
     QTest::newRow("single number") << QByteArray("3") << "3";
     QTest::newRow("empty") << QByteArray() << "";
     QTest::newRow("blank") << QByteArray(" \n") << "";
