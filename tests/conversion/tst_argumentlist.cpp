@@ -35,7 +35,6 @@ private slots:
     void oddTexts();
     void videoCodecTexts();
     void carryOverTrimAndCrop();
-    void carryOverOnlyWhatWasThere();
     void readingAndPlaces();
     void editingNeverTakesTheOutput();
     void trimming();
@@ -43,10 +42,9 @@ private slots:
 
 void TestArgumentList::fullProfile() {
     QCOMPARE(build(profileTexts(), kIn, kOut, "720x576"),
-             (QStringList{"-i",    kIn,       "-y",         "-s",      "640x480", "-b",
-                          "1200K", "-r",      "25",         "-aspect", "16:9",    "-vcodec",
-                          "mpeg4", "-acodec", "libmp3lame", "-ar",     "44100",   "-ab",
-                          "128K",  "-ac",     "2",          kOut}));
+             (QStringList{"-i", kIn, "-y", "-s", "640x480", "-b", "1200K", "-r", "25", "-aspect",
+                          "16:9", "-vcodec", "mpeg4", "-acodec", "libmp3lame", "-ar", "44100",
+                          "-ab", "128K", "-ac", "2", kOut}));
     OptionTexts t = profileTexts();
     t.vcodec = "H.264/MPEG-4 AVC";
     const ArgumentList list = build(t, kIn, kOut, "720x576");
@@ -99,120 +97,57 @@ void TestArgumentList::oddTexts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("value"); // empty: the pair is left out
 
-    QTest::newRow("size with blanks") << "-s"
-                                      << "640 x 480"
-                                      << "";
-    QTest::newRow("size zero") << "-s"
-                               << "0x480"
-                               << "";
-    QTest::newRow("size word") << "-s"
-                               << "Large"
-                               << "";
-    QTest::newRow("size auto lower case") << "-s"
-                                          << "auto"
-                                          << "";
-    QTest::newRow("bitrate lower k") << "-b"
-                                     << "768k"
-                                     << "768k";
-    QTest::newRow("bitrate plain") << "-b"
-                                   << "768"
-                                   << "768";
-    QTest::newRow("bitrate word") << "-b"
-                                  << "High"
-                                  << "";
-    QTest::newRow("bitrate zero") << "-b"
-                                  << "0K"
-                                  << "";
-    QTest::newRow("bitrate decimal comma") << "-b"
-                                           << "1,5M"
-                                           << "";
-    QTest::newRow("rate fps") << "-r"
-                              << "29.97fps"
-                              << "29.97";
-    QTest::newRow("rate number") << "-r"
-                                 << "120"
-                                 << "120";
-    QTest::newRow("rate fps only") << "-r"
-                                   << "fps"
-                                   << "";
-    QTest::newRow("rate fraction") << "-r"
-                                   << "30000/1001"
-                                   << "30000/1001";
-    QTest::newRow("rate zero") << "-r"
-                               << "0fps"
-                               << "";
-    QTest::newRow("aspect ratio") << "-aspect"
-                                  << "4:3"
-                                  << "4:3";
-    QTest::newRow("aspect decimal") << "-aspect"
-                                    << "1.778"
-                                    << "1.778";
-    QTest::newRow("aspect default") << "-aspect"
-                                    << "default"
-                                    << "";
-    QTest::newRow("aspect Default") << "-aspect"
-                                    << "Default"
-                                    << "";
-    QTest::newRow("aspect zero") << "-aspect"
-                                 << "0:1"
-                                 << "";
-    QTest::newRow("sample rate") << "-ar"
-                                 << "22050"
-                                 << "22050";
-    QTest::newRow("sample rate unit") << "-ar"
-                                      << "44.1kHz"
-                                      << "";
-    QTest::newRow("sample rate auto") << "-ar"
-                                      << "Auto"
-                                      << "";
-    QTest::newRow("audio bitrate amr") << "-ab"
-                                       << "12.2K"
-                                       << "12.2K";
-    QTest::newRow("audio bitrate auto") << "-ab"
-                                        << "Auto"
-                                        << "";
-    QTest::newRow("channels lower case") << "-ac"
-                                         << "stereo"
-                                         << "";
-    QTest::newRow("channels number") << "-ac"
-                                     << "2"
-                                     << "";
-    QTest::newRow("channels 5.1") << "-ac"
-                                  << "5.1"
-                                  << "6";
-    QTest::newRow("channels mono") << "-ac"
-                                   << "Mono"
-                                   << "1";
+    // clang-format off
+    QTest::newRow("size with blanks")      << "-s"      << "640 x 480"  << "";
+    QTest::newRow("size zero")             << "-s"      << "0x480"      << "";
+    QTest::newRow("size word")             << "-s"      << "Large"      << "";
+    QTest::newRow("size auto lower case")  << "-s"      << "auto"       << "";
+    QTest::newRow("bitrate lower k")       << "-b"      << "768k"       << "768k";
+    QTest::newRow("bitrate plain")         << "-b"      << "768"        << "768";
+    QTest::newRow("bitrate word")          << "-b"      << "High"       << "";
+    QTest::newRow("bitrate zero")          << "-b"      << "0K"         << "";
+    QTest::newRow("bitrate decimal comma") << "-b"      << "1,5M"       << "";
+    QTest::newRow("rate fps")              << "-r"      << "29.97fps"   << "29.97";
+    QTest::newRow("rate number")           << "-r"      << "120"        << "120";
+    QTest::newRow("rate fps only")         << "-r"      << "fps"        << "";
+    QTest::newRow("rate fraction")         << "-r"      << "30000/1001" << "30000/1001";
+    QTest::newRow("rate zero")             << "-r"      << "0fps"       << "";
+    QTest::newRow("aspect ratio")          << "-aspect" << "4:3"        << "4:3";
+    QTest::newRow("aspect decimal")        << "-aspect" << "1.778"      << "1.778";
+    QTest::newRow("aspect default")        << "-aspect" << "default"    << "";
+    QTest::newRow("aspect Default")        << "-aspect" << "Default"    << "";
+    QTest::newRow("aspect zero")           << "-aspect" << "0:1"        << "";
+    QTest::newRow("sample rate")           << "-ar"     << "22050"      << "22050";
+    QTest::newRow("sample rate unit")      << "-ar"     << "44.1kHz"    << "";
+    QTest::newRow("sample rate auto")      << "-ar"     << "Auto"       << "";
+    QTest::newRow("audio bitrate amr")     << "-ab"     << "12.2K"      << "12.2K";
+    QTest::newRow("audio bitrate auto")    << "-ab"     << "Auto"       << "";
+    QTest::newRow("channels lower case")   << "-ac"     << "stereo"     << "";
+    QTest::newRow("channels number")       << "-ac"     << "2"          << "";
+    QTest::newRow("channels 5.1")          << "-ac"     << "5.1"        << "6";
+    QTest::newRow("channels mono")         << "-ac"     << "Mono"       << "1";
+    // clang-format on
 }
 
 void TestArgumentList::oddTexts() {
     QFETCH(QString, word);
     QFETCH(QString, text);
     QFETCH(QString, value);
+    const QHash<QString, QString OptionTexts::*> field{
+        {"-s", &OptionTexts::vsize},       {"-b", &OptionTexts::vbitrate},
+        {"-r", &OptionTexts::vframeRate},  {"-aspect", &OptionTexts::vaspect},
+        {"-ar", &OptionTexts::asamplerate}, {"-ab", &OptionTexts::abitrate},
+        {"-ac", &OptionTexts::achannels}};
     OptionTexts t = profileTexts();
-    if (word == "-s")
-        t.vsize = text;
-    else if (word == "-b")
-        t.vbitrate = text;
-    else if (word == "-r")
-        t.vframeRate = text;
-    else if (word == "-aspect")
-        t.vaspect = text;
-    else if (word == "-ar")
-        t.asamplerate = text;
-    else if (word == "-ab")
-        t.abitrate = text;
-    else if (word == "-ac")
-        t.achannels = text;
+    t.*field.value(word) = text;
     const ArgumentList list = build(t, kIn, kOut, "720x576");
-    if (value.isEmpty()) {
+    if (value.isEmpty())
         QCOMPARE(list.indexOf(word), -1);
-    } else {
+    else
         QCOMPARE(Arguments::value(list, word), value);
-    }
-    // Nothing the transcoder cannot take: no empty element but after "-acodec".
-    for (int i = 0; i < list.size(); ++i)
-        QVERIFY(!list.at(i).isEmpty() && list.at(i) != "Auto" && list.at(i) != "default");
+    // Nothing the transcoder cannot take.
+    for (const QString &element : list)
+        QVERIFY(!element.isEmpty() && element != "Auto" && element != "default");
     QCOMPARE(list.last(), kOut);
 }
 
@@ -231,24 +166,20 @@ void TestArgumentList::videoCodecTexts() {
 }
 
 void TestArgumentList::carryOverTrimAndCrop() {
-    const ArgumentList previous{
-        "-ss", "12",       "-t",  "30",         "-i",         kIn,           "-cropleft",
-        "8",   "-croptop", "2",   "-cropright", "4",          "-cropbottom", "6",
-        "-y",  "-vcodec",  "flv", "-acodec",    "libmp3lame", "/old/out.flv"};
+    const ArgumentList previous{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8", "-croptop",
+                                "2", "-cropright", "4", "-cropbottom", "6", "-y", "-vcodec", "flv",
+                                "-acodec", "libmp3lame", "/old/out.flv"};
     const ArgumentList fresh = build(profileTexts(), kIn, kOut, "720x576");
     const ArgumentList list = carryOver(previous, fresh);
     QCOMPARE(list.mid(0, 15),
              (QStringList{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8", "-croptop", "2",
                           "-cropright", "4", "-cropbottom", "6", "-y"}));
     QCOMPARE(list.mid(15), fresh.mid(3));
-}
 
-void TestArgumentList::carryOverOnlyWhatWasThere() {
-    const ArgumentList fresh = build(profileTexts(), kIn, kOut, "720x576");
+    // Only what was there is carried.
     const ArgumentList cropped{"-i", kIn, "-croptop", "16", "-y", "-vn", "-acodec", "", kOut};
-    const ArgumentList list = carryOver(cropped, fresh);
-    QCOMPARE(list.mid(0, 5), (QStringList{"-i", kIn, "-croptop", "16", "-y"}));
-    QCOMPARE(list.size(), fresh.size() + 2);
+    QCOMPARE(carryOver(cropped, fresh).mid(0, 5), (QStringList{"-i", kIn, "-croptop", "16", "-y"}));
+    QCOMPARE(carryOver(cropped, fresh).size(), fresh.size() + 2);
     QCOMPARE(carryOver(ArgumentList(), fresh), fresh);
 
     // Trim pairs are taken by their words, wherever an older list kept them.

@@ -33,8 +33,8 @@ const QString kSample = QStringLiteral("x -ss 10 -t 30 -cropleft 0 -croptop 0 -c
 const QString kSource = QStringLiteral("/media/my clip.mp4");
 const QString kScript = QStringLiteral("/opt/quillora/tmp/avsifile3.avs");
 const QString kLogo = QStringLiteral("/opt/quillora/tmp/avsifile3.png");
-const QStringList kPlainList = {"-i",    kSource,   "-y",  "-vcodec",
-                                "mpeg4", "-acodec", "aac", "/out/my clip.avi"};
+const QStringList kPlainList = {"-i", kSource, "-y", "-vcodec", "mpeg4", "-acodec", "aac",
+                                "/out/my clip.avi"};
 
 QString answer(const QString &start, const QString &length, const QString &crops,
                const QString &effects, const QString &tail = QString()) {
@@ -81,11 +81,9 @@ void TestEditorAnswer::readsAnAnswer_data() {
         << QStringLiteral("editor says:\n-ss\t1\n-t  2\r\n-cropleft 3 -croptop 4 -cropright 5 "
                           "-cropbottom 6\t-saturation 7 -brightness 8 -contrast 9 -drop 0\n")
         << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9"} << "";
-    QTest::newRow("logo tail") << answer("0", "0", kNoCrop, kNoEffects,
-                                         QStringLiteral(
-                                             " -watermark  \"/tmp/my   logo.png\"\t-pos 10 20 "))
-                               << QStringList{"0", "0", "0", "0", "0", "0", "0", "0", "0"}
-                               << "-watermark /tmp/my logo.png -pos 10 20";
+    QTest::newRow("logo tail")
+        << answer("0", "0", kNoCrop, kNoEffects, " -watermark  \"/tmp/my   logo.png\"\t-pos 10 20 ")
+        << QStringList(9, "0") << "-watermark /tmp/my logo.png -pos 10 20";
 }
 
 void TestEditorAnswer::readsAnAnswer() {
@@ -121,16 +119,12 @@ void TestEditorAnswer::refusesIncompleteAnswers() {
 }
 
 void TestEditorAnswer::writesTrimAndCropIntoTheList() {
-    const EditorAnswer first = *EditorAnswer::parse(answer("10", "30",
-                                                           "-cropleft 4 -croptop 2 -cropright 6 "
-                                                           "-cropbottom 8",
-                                                           kNoEffects));
+    const EditorAnswer first = *EditorAnswer::parse(
+        answer("10", "30", "-cropleft 4 -croptop 2 -cropright 6 -cropbottom 8", kNoEffects));
     const QStringList once = withEditorArguments(kPlainList, first);
-    QCOMPARE(once, (QStringList{"-ss",         "10",      "-t",         "30",
-                                "-i",          kSource,   "-cropleft",  "4",
-                                "-croptop",    "2",       "-cropright", "6",
-                                "-cropbottom", "8",       "-y",         "-vcodec",
-                                "mpeg4",       "-acodec", "aac",        "/out/my clip.avi"}));
+    QCOMPARE(once, (QStringList{"-ss", "10", "-t", "30", "-i", kSource, "-cropleft", "4",
+                                "-croptop", "2", "-cropright", "6", "-cropbottom", "8", "-y",
+                                "-vcodec", "mpeg4", "-acodec", "aac", "/out/my clip.avi"}));
 
     // A second edit replaces the values in place.
     const EditorAnswer second = *EditorAnswer::parse(answer("0", "12", kNoCrop, kNoEffects));
@@ -223,13 +217,13 @@ void TestEditorAnswer::choosesTheSourceReader() {
 void TestEditorAnswer::keepsTheUserParameterLines() {
     const QStringList lines =
         scriptLines(applyEditorAnswer(*EditorAnswer::parse(kSample), row(kPlainList)).scriptText);
-    QCOMPARE(lines.mid(0, 12),
-             (QStringList{"LoadPlugin(\"/opt/quillora/plugins/ffms2.so\")",
-                          "Import(\"/opt/quillora/plugins/a.avsi\")",
-                          "Import(\"/opt/quillora/HEADER.avs\")", "", "#User parameters",
-                          "OutputWidth = 640/4*4", "OutputHeight = 480/2*2", "OutputFrameRate = 21",
-                          "OutputChannels = 2", "OutputSamplesPerSec = 44100",
-                          "OutputBitsPerSample = 16", ""}));
+    QCOMPARE(lines.mid(0, 12), (QStringList{"LoadPlugin(\"/opt/quillora/plugins/ffms2.so\")",
+                                            "Import(\"/opt/quillora/plugins/a.avsi\")",
+                                            "Import(\"/opt/quillora/HEADER.avs\")", "",
+                                            "#User parameters", "OutputWidth = 640/4*4",
+                                            "OutputHeight = 480/2*2", "OutputFrameRate = 21",
+                                            "OutputChannels = 2", "OutputSamplesPerSec = 44100",
+                                            "OutputBitsPerSample = 16", ""}));
     QCOMPARE(lines.size(), 26 + 1); // no logo line
 }
 

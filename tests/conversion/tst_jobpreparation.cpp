@@ -17,8 +17,21 @@ private slots:
     void measuresTheOutput();
 
 private:
-    QStringList effects(const QString &saturation, const QString &brightness,
-                        const QString &contrast, const QString &logo) const;
+    // A row's effect list: saturation, brightness, contrast, then the paths.
+    QStringList effects(const QStringList &values, const QString &logo) const {
+        return values + QStringList{kSource, m_script, logo};
+    }
+    static QStringList xvidJob(const QStringList &afterOverwrite = {}) {
+        return QStringList{"-i", kSource, "-y"} + afterOverwrite +
+               QStringList{"-vcodec", "libxvid", "-threads", "8", "-acodec", "libmp3lame", "-ab",
+                           "128", kOutput};
+    }
+
+    static inline const QString kSource = QStringLiteral("/media/clips/my clip.mp4");
+    static inline const QString kOutput = QStringLiteral("/home/u/out/my clip.avi");
+    static inline const QStringList kNeutral = {"1", "0", "1"};
+    static inline const QStringList kCrops = {"-cropleft",  "8", "-croptop",    "0",
+                                              "-cropright", "8", "-cropbottom", "0"};
 
     QTemporaryDir m_dir;
     QString m_script;
@@ -26,22 +39,6 @@ private:
     QString m_emptyLogo;
     QString m_logo;
 };
-
-namespace {
-
-const QString kSource = QStringLiteral("/media/clips/my clip.mp4");
-const QString kOutput = QStringLiteral("/home/u/out/my clip.avi");
-
-QStringList xvidJob(const QStringList &front = {}, const QStringList &afterOverwrite = {}) {
-    return front + QStringList{"-i", kSource, "-y"} + afterOverwrite +
-           QStringList{"-vcodec",    "libxvid", "-threads", "8",    "-acodec",
-                       "libmp3lame", "-ab",     "128",      kOutput};
-}
-
-const QStringList kCrops = {"-cropleft",  "8", "-croptop",    "0",
-                            "-cropright", "8", "-cropbottom", "0"};
-
-} // namespace
 
 void TestJobPreparation::initTestCase() {
     QVERIFY(m_dir.isValid());
@@ -56,35 +53,24 @@ void TestJobPreparation::initTestCase() {
     logo.write("\x89PNG");
 }
 
-QStringList TestJobPreparation::effects(const QString &saturation, const QString &brightness,
-                                        const QString &contrast, const QString &logo) const {
-    return {saturation, brightness, contrast, kSource, m_script, logo};
-}
-
 void TestJobPreparation::preparesATrimmedXvidJob() {
-    QStringList stored = {"-ss", "12", "-t", "30", "-i", kSource};
-    stored << kCrops << "-y"
-           << "-vcodec"
-           << "libxvid"
-           << "-threads"
-           << "8"
-           << "-acodec"
-           << "libmp3lame" << kOutput;
+    const QStringList stored = QStringList{"-ss", "12", "-t", "30", "-i", kSource} + kCrops +
+                               QStringList{"-y", "-vcodec", "libxvid", "-threads", "8", "-acodec",
+                                           "libmp3lame", kOutput};
     const QStringList before = stored;
 
     const JobPreparation::LaunchPlan plan =
-        JobPreparation::prepare(stored, effects("1", "0", "1", m_missingLogo), "1.333");
+        JobPreparation::prepare(stored, effects(kNeutral, m_missingLogo), "1.333");
     QVERIFY(plan.problem.isEmpty());
     QVERIFY(plan.readsScript);
-    QCOMPARE(plan.arguments,
-             (QStringList{"-i", m_script, "-y", "-aspect", "1.333", "-vcodec", "libxvid",
-                          "-threads", "8", "-acodec", "libmp3lame", kOutput}));
+    QCOMPARE(plan.arguments, (QStringList{"-i", m_script, "-y", "-aspect", "1.333", "-vcodec",
+                                          "libxvid", "-threads", "8", "-acodec", "libmp3lame",
+                                          kOutput}));
     QCOMPARE(stored, before);
 
     // Preparing again gives the same launch.
-    QCOMPARE(
-        JobPreparation::prepare(stored, effects("1", "0", "1", m_missingLogo), "1.333").arguments,
-        plan.arguments);
+    QCOMPARE(JobPreparation::prepare(stored, effects(kNeutral, m_missingLogo), "1.333").arguments,
+             plan.arguments);
 }
 
 void TestJobPreparation::keepsTheSourceShapeForXvid_data() {
@@ -92,24 +78,26 @@ void TestJobPreparation::keepsTheSourceShapeForXvid_data() {
     QTest::addColumn<QString>("ratio");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("16:9 source") << xvidJob() << "1.778" << xvidJob({}, {"-aspect", "1.778"});
-    QTest::newRow("4:3 source") << xvidJob() << "1.333" << xvidJob({}, {"-aspect", "1.333"});
-    QTest::newRow("own aspect stays alone")
-        << xvidJob({}, {"-aspect", "16:9"}) << "1.333" << xvidJob({}, {"-aspect", "16:9"});
-    QTest::newRow("4:3 chosen") << xvidJob({}, {"-aspect", "4:3"}) << "1.778"
-                                << xvidJob({}, {"-aspect", "4:3"});
-    QTest::newRow("unknown ratio") << xvidJob() << "" << xvidJob();
-    QTest::newRow("unusable ratio") << xvidJob() << "inf" << xvidJob();
-    QTest::newRow("zero ratio") << xvidJob() << "0.000" << xvidJob();
+    const QStringList own = xvidJob({"-aspect", "16:9"});
+    const QStringList chosen = xvidJob({"-aspect", "4:3"});
     const QStringList mpeg4 = {"-i", kSource, "-y", "-vcodec", "mpeg4", "-acodec", "aac", kOutput};
-    QTest::newRow("not xvid") << mpeg4 << "1.778" << mpeg4;
+    // clang-format off
+    QTest::newRow("16:9 source")            << xvidJob() << "1.778" << xvidJob({"-aspect", "1.778"});
+    QTest::newRow("4:3 source")             << xvidJob() << "1.333" << xvidJob({"-aspect", "1.333"});
+    QTest::newRow("own aspect stays alone") << own       << "1.333" << own;
+    QTest::newRow("4:3 chosen")             << chosen    << "1.778" << chosen;
+    QTest::newRow("unknown ratio")          << xvidJob() << ""      << xvidJob();
+    QTest::newRow("unusable ratio")         << xvidJob() << "inf"   << xvidJob();
+    QTest::newRow("zero ratio")             << xvidJob() << "0.000" << xvidJob();
+    QTest::newRow("not xvid")               << mpeg4     << "1.778" << mpeg4;
+    // clang-format on
 }
 
 void TestJobPreparation::keepsTheSourceShapeForXvid() {
     QFETCH(QStringList, stored);
     QFETCH(QString, ratio);
     const JobPreparation::LaunchPlan plan =
-        JobPreparation::prepare(stored, effects("1", "0", "1", m_missingLogo), ratio);
+        JobPreparation::prepare(stored, effects(kNeutral, m_missingLogo), ratio);
     QTEST(plan.arguments, "expected");
     QVERIFY(!plan.readsScript);
 }
@@ -120,24 +108,22 @@ void TestJobPreparation::switchesToTheScript_data() {
     QTest::addColumn<QString>("logo");
     QTest::addColumn<bool>("readsScript");
 
-    const QStringList neutral = {"1", "0", "1"};
-    QTest::newRow("nothing to do") << QStringList() << neutral << m_missingLogo << false;
-    QTest::newRow("neutral written as decimals")
-        << QStringList() << QStringList{"1.0", "0.0", "1.0"} << m_missingLogo << false;
-    QTest::newRow("saturation 1.05")
-        << QStringList() << QStringList{"1.05", "0", "1"} << m_missingLogo << true;
-    QTest::newRow("brightness") << QStringList() << QStringList{"1", "-51", "1"} << m_missingLogo
-                                << true;
-    QTest::newRow("contrast") << QStringList() << QStringList{"1", "0", "0.5"} << m_missingLogo
-                              << true;
-    QTest::newRow("empty logo file") << QStringList() << neutral << m_emptyLogo << false;
-    QTest::newRow("logo") << QStringList() << neutral << m_logo << true;
-    QTest::newRow("trim start only")
-        << QStringList{"-ss", "5", "-t", "0"} << neutral << m_missingLogo << true;
-    QTest::newRow("trim length") << QStringList{"-ss", "0", "-t", "30"} << neutral << m_missingLogo
-                                 << true;
-    QTest::newRow("zero trim") << QStringList{"-ss", "0", "-t", "0"} << neutral << m_missingLogo
-                               << false;
+    const QStringList none;
+    const auto trim = [](const char *start, const char *length) {
+        return QStringList{"-ss", start, "-t", length};
+    };
+    // clang-format off
+    QTest::newRow("nothing to do")    << none << kNeutral                          << m_missingLogo << false;
+    QTest::newRow("neutral decimals") << none << QStringList{"1.0", "0.0", "1.0"} << m_missingLogo << false;
+    QTest::newRow("saturation 1.05")  << none << QStringList{"1.05", "0", "1"}    << m_missingLogo << true;
+    QTest::newRow("brightness")       << none << QStringList{"1", "-51", "1"}     << m_missingLogo << true;
+    QTest::newRow("contrast")         << none << QStringList{"1", "0", "0.5"}     << m_missingLogo << true;
+    QTest::newRow("empty logo file")  << none << kNeutral                          << m_emptyLogo   << false;
+    QTest::newRow("logo")             << none << kNeutral                          << m_logo        << true;
+    QTest::newRow("trim start only")  << trim("5", "0")  << kNeutral << m_missingLogo << true;
+    QTest::newRow("trim length")      << trim("0", "30") << kNeutral << m_missingLogo << true;
+    QTest::newRow("zero trim")        << trim("0", "0")  << kNeutral << m_missingLogo << false;
+    // clang-format on
 }
 
 void TestJobPreparation::switchesToTheScript() {
@@ -146,33 +132,24 @@ void TestJobPreparation::switchesToTheScript() {
     QFETCH(QString, logo);
     QFETCH(bool, readsScript);
 
-    QStringList stored = trim;
-    stored << "-i" << kSource << kCrops << "-y"
-           << "-vcodec"
-           << "mpeg4"
-           << "-acodec"
-           << "aac" << kOutput;
-    const QStringList rowEffects =
-        effects(effectValues.at(0), effectValues.at(1), effectValues.at(2), logo);
+    const QStringList tail = {"-y", "-vcodec", "mpeg4", "-acodec", "aac", kOutput};
+    const QStringList stored = trim + QStringList{"-i", kSource} + kCrops + tail;
+    const QStringList rowEffects = effects(effectValues, logo);
     QCOMPARE(JobPreparation::needsScript(stored, rowEffects), readsScript);
 
     const JobPreparation::LaunchPlan plan = JobPreparation::prepare(stored, rowEffects, "1.333");
     QCOMPARE(plan.readsScript, readsScript);
-    QStringList expected = {"-i", readsScript ? m_script : kSource};
-    if (!readsScript)
-        expected << kCrops; // the transcoder crops the source itself
-    expected << "-y"
-             << "-vcodec"
-             << "mpeg4"
-             << "-acodec"
-             << "aac" << kOutput;
-    QCOMPARE(plan.arguments, expected); // no trim pair ever reaches the transcoder
+    // No trim pair ever reaches the transcoder; without a script it crops the
+    // source itself.
+    const QStringList input =
+        readsScript ? QStringList{"-i", m_script} : QStringList{"-i", kSource} + kCrops;
+    QCOMPARE(plan.arguments, input + tail);
 }
 
 void TestJobPreparation::refusesAScriptJobWithoutScript() {
-    const QStringList stored = {"-ss",   "5",  "-t",      "10",  "-i",
-                                kSource, "-y", "-acodec", "aac", kOutput};
-    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(stored, {"1", "0", "1"}, "");
+    const QStringList stored = {"-ss", "5", "-t", "10", "-i", kSource, "-y", "-acodec", "aac",
+                                kOutput};
+    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(stored, kNeutral, "");
     QVERIFY(!plan.problem.isEmpty());
     QVERIFY(!plan.readsScript);
 }
@@ -183,19 +160,19 @@ void TestJobPreparation::measuresTheOutput_data() {
     QTest::addColumn<qint64>("seconds");
 
     const QStringList plain = {"-i", kSource, "-y", kOutput};
-    QTest::newRow("whole file") << plain << "00:01:23" << qint64(83);
-    QTest::newRow("hours") << plain << "101:00:01" << qint64(363601);
-    QTest::newRow("trimmed") << (QStringList{"-ss", "10", "-t", "30"} + plain) << "00:01:23"
-                             << qint64(30);
-    QTest::newRow("trim past the end")
-        << (QStringList{"-ss", "70", "-t", "30"} + plain) << "00:01:23" << qint64(13);
-    QTest::newRow("start only") << (QStringList{"-ss", "10", "-t", "0"} + plain) << "00:01:23"
-                                << qint64(73);
-    QTest::newRow("zero trim") << (QStringList{"-ss", "0", "-t", "0"} + plain) << "00:01:23"
-                               << qint64(83);
-    QTest::newRow("unknown duration") << plain << "N/A, start" << qint64(-1);
-    QTest::newRow("trimmed, unknown duration")
-        << (QStringList{"-ss", "0", "-t", "30"} + plain) << "N/A, start" << qint64(30);
+    const auto trimmed = [&plain](const char *start, const char *length) {
+        return QStringList{"-ss", start, "-t", length} + plain;
+    };
+    // clang-format off
+    QTest::newRow("whole file")        << plain               << "00:01:23"   << qint64(83);
+    QTest::newRow("hours")             << plain               << "101:00:01"  << qint64(363601);
+    QTest::newRow("trimmed")           << trimmed("10", "30") << "00:01:23"   << qint64(30);
+    QTest::newRow("trim past the end") << trimmed("70", "30") << "00:01:23"   << qint64(13);
+    QTest::newRow("start only")        << trimmed("10", "0")  << "00:01:23"   << qint64(73);
+    QTest::newRow("zero trim")         << trimmed("0", "0")   << "00:01:23"   << qint64(83);
+    QTest::newRow("unknown duration")  << plain               << "N/A, start" << qint64(-1);
+    QTest::newRow("trimmed, unknown")  << trimmed("0", "30")  << "N/A, start" << qint64(30);
+    // clang-format on
 }
 
 void TestJobPreparation::measuresTheOutput() {

@@ -37,196 +37,71 @@ void TestProbeParser::readsFields_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("hasVideo");
     QTest::addColumn<bool>("audioOnly");
-    QTest::addColumn<QString>("duration");
-    QTest::addColumn<QString>("seconds");
-    QTest::addColumn<QString>("exact");
-    QTest::addColumn<QString>("bitrate");
-    QTest::addColumn<QString>("videoCodec");
-    QTest::addColumn<QString>("frameSize");
-    QTest::addColumn<QString>("frameRate");
-    QTest::addColumn<QString>("ratio");
-    QTest::addColumn<QString>("audioCodec");
-    QTest::addColumn<QString>("audioBitrate");
+    // duration, seconds, exact seconds, bitrate, video codec, frame size,
+    // frame rate, display ratio, audio codec, audio bitrate
+    QTest::addColumn<QStringList>("fields");
 
-    QTest::newRow("video and audio") << QString::fromLatin1(kSample) << true << false << "00:01:23"
-                                     << "83"
-                                     << "83.4"
-                                     << "1234"
-                                     << "mpeg4"
-                                     << "640x480"
-                                     << "25"
-                                     << "1.333"
-                                     << "mp3"
-                                     << "128";
+    const auto video = [](const char *codec, const char *size, const char *rate,
+                          const char *ratio) {
+        return QStringList{"00:00:10", "10", "10", "900", codec, size, rate, ratio, "", ""};
+    };
+    const QStringList nothing(10);
+    // clang-format off
+    QTest::newRow("video and audio") << QString::fromLatin1(kSample) << true << false
+        << QStringList{"00:01:23", "83", "83.4", "1234", "mpeg4", "640x480", "25", "1.333", "mp3", "128"};
     QTest::newRow("16:9 bracket")
-        << videoLine("h264, yuv420p, 1280x720 [PAR 1:1 DAR 16:9], 29.97 tbr, 90k tbn") << true
-        << false << "00:00:10"
-        << "10"
-        << "10"
-        << "900"
-        << "h264"
-        << "1280x720"
-        << "29.97"
-        << "1.778"
-        << ""
-        << "";
+        << videoLine("h264, yuv420p, 1280x720 [PAR 1:1 DAR 16:9], 29.97 tbr, 90k tbn") << true << false
+        << video("h264", "1280x720", "29.97", "1.778");
     QTest::newRow("no bracket")
-        << videoLine("mpeg2video, yuv420p, 720x480, 29.97 tbr, 29.97 tbn, 59.94 tbc") << true
-        << false << "00:00:10"
-        << "10"
-        << "10"
-        << "900"
-        << "mpeg2video"
-        << "720x480"
-        << "29.97"
-        << "1.500"
-        << ""
-        << "";
-    QTest::newRow("rate 100") << videoLine("mjpeg, yuvj422p, 320x240, 100 tbr, 100 tbn") << true
-                              << false << "00:00:10"
-                              << "10"
-                              << "10"
-                              << "900"
-                              << "mjpeg"
-                              << "320x240"
-                              << "100"
-                              << "1.333"
-                              << ""
-                              << "";
+        << videoLine("mpeg2video, yuv420p, 720x480, 29.97 tbr, 29.97 tbn, 59.94 tbc") << true << false
+        << video("mpeg2video", "720x480", "29.97", "1.500");
+    QTest::newRow("rate 100") << videoLine("mjpeg, yuvj422p, 320x240, 100 tbr, 100 tbn") << true << false
+        << video("mjpeg", "320x240", "100", "1.333");
     QTest::newRow("rate 5") << videoLine("mjpeg, yuvj422p, 320x240, 5 tbr, 5 tbn") << true << false
-                            << "00:00:10"
-                            << "10"
-                            << "10"
-                            << "900"
-                            << "mjpeg"
-                            << "320x240"
-                            << "5"
-                            << "1.333"
-                            << ""
-                            << "";
+        << video("mjpeg", "320x240", "5", "1.333");
+    QTest::newRow("picture only leaves the sound fields empty")
+        << videoLine("h264, yuv420p, 320x240 [PAR 1:1 DAR 4:3], 25 tbr, 12800 tbn") << true << false
+        << video("h264", "320x240", "25", "1.333");
     QTest::newRow("unknown duration")
         << QStringLiteral("  Duration: N/A, start: 0.000000, bitrate: N/A\n"
                           "    Stream #0.0: Audio: mp2, 48000 Hz, 2 channels, s16p, 192 kb/s\n")
-        << false << true << "N/A, start"
-        << "0"
-        << "0"
-        << "N/A"
-        << ""
-        << ""
-        << ""
-        << ""
-        << "mp2"
-        << "192";
+        << false << true << QStringList{"N/A, start", "0", "0", "N/A", "", "", "", "", "mp2", "192"};
     QTest::newRow("audio line without kb/s")
         << QStringLiteral("  Duration: 00:00:02.00, start: 0.000000, bitrate: 705 kb/s\n"
                           "    Stream #0.0: Audio: pcm_s16le, 44100 Hz, 1 channels, s16\n")
-        << false << true << "00:00:02"
-        << "2"
-        << "2"
-        << "705"
-        << ""
-        << ""
-        << ""
-        << ""
-        << "pcm_s16le"
-        << "705";
+        << false << true << QStringList{"00:00:02", "2", "2", "705", "", "", "", "", "pcm_s16le", "705"};
     QTest::newRow("several streams with video: the last of each")
         << QStringLiteral("  Duration: 00:00:05.50, start: 0.000000, bitrate: 500 kb/s\n"
-                          "    Stream #0.0: Video: h264, yuv420p, 320x240 [PAR 1:1 DAR 4:3], 25 "
-                          "tbr, 25 tbn\n"
+                          "    Stream #0.0: Video: h264, yuv420p, 320x240 [PAR 1:1 DAR 4:3], 25 tbr, 25 tbn\n"
                           "    Stream #0.1: Audio: aac, 44100 Hz, 2 channels, fltp, 96 kb/s\n"
-                          "    Stream #0.2: Video: mpeg4, yuv420p, 640x360 [PAR 1:1 DAR 16:9], 30 "
-                          "tbr, 30 tbn\n"
+                          "    Stream #0.2: Video: mpeg4, yuv420p, 640x360 [PAR 1:1 DAR 16:9], 30 tbr, 30 tbn\n"
                           "    Stream #0.3: Audio: ac3, 48000 Hz, 6 channels, fltp, 384 kb/s\n")
-        << true << false << "00:00:05"
-        << "5"
-        << "5.5"
-        << "500"
-        << "mpeg4"
-        << "640x360"
-        << "30"
-        << "1.778"
-        << "ac3"
-        << "384";
+        << true << false
+        << QStringList{"00:00:05", "5", "5.5", "500", "mpeg4", "640x360", "30", "1.778", "ac3", "384"};
     QTest::newRow("several streams, sound only: the first")
         << QStringLiteral("  Duration: 00:00:03.00, start: 0.000000, bitrate: 300 kb/s\n"
                           "    Stream #0.0: Audio: vorbis, 44100 Hz, 2 channels, fltp, 112 kb/s\n"
                           "    Stream #0.1: Audio: opus, 48000 Hz, 2 channels, fltp, 64 kb/s\n")
-        << false << true << "00:00:03"
-        << "3"
-        << "3"
-        << "300"
-        << ""
-        << ""
-        << ""
-        << ""
-        << "vorbis"
-        << "112";
-    QTest::newRow("picture only leaves the sound fields empty")
-        << videoLine("h264, yuv420p, 320x240 [PAR 1:1 DAR 4:3], 25 tbr, 12800 tbn") << true << false
-        << "00:00:10"
-        << "10"
-        << "10"
-        << "900"
-        << "h264"
-        << "320x240"
-        << "25"
-        << "1.333"
-        << ""
-        << "";
-    QTest::newRow("not media") << QStringLiteral(
-                                      "notmedia.mp4: Invalid data found when processing input\n")
-                               << false << false << ""
-                               << ""
-                               << ""
-                               << ""
-                               << ""
-                               << ""
-                               << ""
-                               << ""
-                               << ""
-                               << "";
+        << false << true << QStringList{"00:00:03", "3", "3", "300", "", "", "", "", "vorbis", "112"};
+    QTest::newRow("not media")
+        << QStringLiteral("notmedia.mp4: Invalid data found when processing input\n") << false << false << nothing;
     QTest::newRow("streams but no duration")
-        << QStringLiteral("    Stream #0.0: Video: h264, yuv420p, 320x240, 25 tbr\n") << false
-        << false << ""
-        << ""
-        << ""
-        << ""
-        << ""
-        << ""
-        << ""
-        << ""
-        << ""
-        << "";
-    QTest::newRow("empty") << QString() << false << false << ""
-                           << ""
-                           << ""
-                           << ""
-                           << ""
-                           << ""
-                           << ""
-                           << ""
-                           << ""
-                           << "";
+        << QStringLiteral("    Stream #0.0: Video: h264, yuv420p, 320x240, 25 tbr\n") << false << false << nothing;
+    QTest::newRow("empty") << QString() << false << false << nothing;
+    // clang-format on
 }
 
 void TestProbeParser::readsFields() {
     QFETCH(QString, text);
-    const ProbeResult result = ProbeParser::parse(text);
-    QTEST(result.hasVideo, "hasVideo");
-    QTEST(result.audioOnly, "audioOnly");
-    QTEST(result.probedDuration, "duration");
-    QTEST(result.probedSeconds, "seconds");
-    QTEST(result.probedSecondsExact, "exact");
-    QTEST(result.probedBitrate, "bitrate");
-    QTEST(result.probedVideoCodec, "videoCodec");
-    QTEST(result.probedFrameSize, "frameSize");
-    QTEST(result.probedFrameRate, "frameRate");
-    QTEST(result.probedDisplayRatio, "ratio");
-    QTEST(result.probedAudioCodec, "audioCodec");
-    QTEST(result.probedAudioBitrate, "audioBitrate");
-    QVERIFY(result.probedFileMegabytes.isEmpty());
-    QVERIFY(result.targetFrameSize.isEmpty());
+    const ProbeResult r = ProbeParser::parse(text);
+    QTEST(r.hasVideo, "hasVideo");
+    QTEST(r.audioOnly, "audioOnly");
+    QTEST((QStringList{r.probedDuration, r.probedSeconds, r.probedSecondsExact, r.probedBitrate,
+                       r.probedVideoCodec, r.probedFrameSize, r.probedFrameRate,
+                       r.probedDisplayRatio, r.probedAudioCodec, r.probedAudioBitrate}),
+          "fields");
+    QVERIFY(r.probedFileMegabytes.isEmpty());
+    QVERIFY(r.targetFrameSize.isEmpty());
 }
 
 void TestProbeParser::keepsFrameSizeOnItsLine() {

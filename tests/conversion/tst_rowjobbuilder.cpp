@@ -76,7 +76,6 @@ void TestRowJobBuilder::newRow() {
                           "/media/out/clip.avi"}));
     QCOMPARE(job.settingsIndexes,
              (QStringList{"0", "0", "0", "0", "1", "0", "0", "0", "1", "1", "1"}));
-    QCOMPARE(job.optionItems.size(), 10);
     QCOMPARE(job.optionItems.at(FileRow::VcodecItems), (QStringList{"MPEG-4", "Xvid"}));
     QCOMPARE(job.optionItems.at(FileRow::VaspectItems), (QStringList{"default", "4:3", "16:9"}));
     QCOMPARE(job.optionItems.at(FileRow::ProfileDetailsItems).size(), 2);
