@@ -1,24 +1,12 @@
 #include <QComboBox>
-#include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QProgressBar>
 #include <QSet>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTextEdit>
-#include <QTreeWidget>
 #include <QtTest>
 
-#include "conversion/argumentlist.h"
-#include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
-#include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
-#include "ui_mainwindow.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
@@ -50,66 +38,32 @@ private Q_SLOTS:
     void windowKeepsWorkingWhileProbing();
 
 private:
-    Ui::MainWindow *ui() { return window->form(); }
-    QTreeWidget *list() { return ui()->treeWidget; }
-    QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
-    QString outputPath(int index) { return Arguments::outputPath(FileRow::arguments(row(index))); }
-    // A copy of a test clip under another name, in a folder of the test's own.
-    QString copyOf(const QString &clip, const QString &relativePath);
-    void drop(const QList<QUrl> &urls);
+    Ui::MainWindow *ui() { return fixture.ui(); }
+    QTreeWidget *list() { return fixture.list(); }
+    QTreeWidgetItem *row(int index) { return fixture.row(index); }
+    QString outputPath(int index) { return fixture.outputPath(index); }
+    QString copyOf(const QString &clip, const QString &path) { return fixture.copyOf(clip, path); }
+    QString inFiles(const QString &path) { return fixture.files->filePath(path); }
 
-    QTemporaryDir *files = nullptr;
+    WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
 };
 
 void tst_AddFiles::initTestCase()
 {
-    QVERIFY(QFile::exists(media(QStringLiteral("av.mp4"))));
+    QVERIFY(QFile::exists(media("av.mp4")));
 }
 
 void tst_AddFiles::init()
 {
-    WindowTest::useStagedInstallation();
-    files = new QTemporaryDir;
-    QVERIFY(files->isValid());
-    window = new MainWindow;
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    // Outputs go beside the test's own files.
-    ui()->PathLine->setText(files->filePath(QStringLiteral("out")));
-    QDir().mkpath(files->filePath(QStringLiteral("out")));
+    QVERIFY(fixture.open());
+    window = fixture.window;
 }
 
 void tst_AddFiles::cleanup()
 {
-    delete window;
+    fixture.close();
     window = nullptr;
-    delete files;
-    files = nullptr;
-    Platform::setInstallDir(QString());
-}
-
-QString tst_AddFiles::copyOf(const QString &clip, const QString &relativePath)
-{
-    const QString path = files->filePath(relativePath);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile::remove(path);
-    if (!QFile::copy(media(clip), path))
-        qWarning("cannot copy %s", qPrintable(clip));
-    return path;
-}
-
-void tst_AddFiles::drop(const QList<QUrl> &urls)
-{
-    // As a drag ends over the window: it enters, then drops.
-    QMimeData data;
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &event);
-    QVERIFY(event.isAccepted());
 }
 
 void tst_AddFiles::realClipsOfSeveralContainers_data()
@@ -122,19 +76,20 @@ void tst_AddFiles::realClipsOfSeveralContainers_data()
     QTest::addColumn<QString>("audioKbps");
     // ratio and size stay empty for sound alone; a stream line without its
     // own rate takes the container's.
-    QTest::newRow("mp4") << "av.mp4" << "h264" << "aac" << "320x240" << "1.333" << "96";
-    QTest::newRow("avi") << "av.avi" << "mpeg4" << "mp3" << "320x240" << "1.333" << "128";
-    QTest::newRow("mkv, vorbis without a rate") << "av.mkv" << "h264" << "vorbis" << "320x240"
-                                                << "1.333" << "739";
-    QTest::newRow("flv, sound line first") << "av.flv" << "flv1" << "mp3" << "320x240" << "1.333"
-                                           << "32";
-    QTest::newRow("wmv") << "av.wmv" << "wmv2" << "wmav2" << "320x240" << "1.333" << "128";
-    QTest::newRow("mpg") << "av.mpg" << "mpeg2video" << "mp2" << "320x240" << "1.333" << "384";
-    QTest::newRow("16:9 mp4") << "wide.mp4" << "h264" << "aac" << "640x360" << "1.778" << "127";
-    QTest::newRow("mp3") << "audio.mp3" << "" << "mp3" << "" << "" << "128";
-    QTest::newRow("5.1 ac3") << "surround.ac3" << "" << "ac3" << "" << "" << "448";
-    QTest::newRow("picture only") << "video-only.mp4" << "h264" << "" << "320x240" << "1.333"
-                                  << "";
+    // clang-format off
+    QTest::newRow("mp4")            << "av.mp4"         << "h264"       << "aac"    << "320x240" << "1.333" << "96";
+    QTest::newRow("avi")            << "av.avi"         << "mpeg4"      << "mp3"    << "320x240" << "1.333" << "128";
+    QTest::newRow("mkv, vorbis without a rate")
+                                    << "av.mkv"         << "h264"       << "vorbis" << "320x240" << "1.333" << "739";
+    QTest::newRow("flv, sound line first")
+                                    << "av.flv"         << "flv1"       << "mp3"    << "320x240" << "1.333" << "32";
+    QTest::newRow("wmv")            << "av.wmv"         << "wmv2"       << "wmav2"  << "320x240" << "1.333" << "128";
+    QTest::newRow("mpg")            << "av.mpg"         << "mpeg2video" << "mp2"    << "320x240" << "1.333" << "384";
+    QTest::newRow("16:9 mp4")       << "wide.mp4"       << "h264"       << "aac"    << "640x360" << "1.778" << "127";
+    QTest::newRow("mp3")            << "audio.mp3"      << ""           << "mp3"    << ""        << ""      << "128";
+    QTest::newRow("5.1 ac3")        << "surround.ac3"   << ""           << "ac3"    << ""        << ""      << "448";
+    QTest::newRow("picture only")   << "video-only.mp4" << "h264"       << ""       << "320x240" << "1.333" << "";
+    // clang-format on
 }
 
 void tst_AddFiles::realClipsOfSeveralContainers()
@@ -180,7 +135,7 @@ void tst_AddFiles::realClipsOfSeveralContainers()
     const ArgumentList arguments = FileRow::arguments(added);
     QCOMPARE(Arguments::inputPath(arguments), media(clip));
     QCOMPARE(QFileInfo(outputPath(0)).absolutePath(),
-             QFileInfo(files->filePath(QStringLiteral("out"))).canonicalFilePath());
+             QFileInfo(fixture.outFolder()).canonicalFilePath());
     // The add is over: the file's name is let go, the last row is current.
     QVERIFY(window->inputName.isEmpty());
     QVERIFY(window->inputExtension.isEmpty());
@@ -218,28 +173,28 @@ void tst_AddFiles::awkwardNamesAreListed()
 void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
 {
     // A clip whose beginning is missing: nothing can read it.
-    const QString headless = files->filePath(QStringLiteral("headless.mp4"));
+    const QString headless = inFiles("headless.mp4");
     {
-        QFile whole(media(QStringLiteral("av.mp4")));
+        QFile whole(media("av.mp4"));
         QVERIFY(whole.open(QIODevice::ReadOnly));
         whole.seek(2000);
         QFile cut(headless);
         QVERIFY(cut.open(QIODevice::WriteOnly));
         cut.write(whole.readAll());
     }
-    const QString text = files->filePath(QStringLiteral("notes.txt"));
+    const QString text = inFiles("notes.txt");
     {
         QFile notes(text);
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("Duration: 00:01:00.0, start: 0, bitrate: 1 kb/s\nVideo: h264, 1x1\n");
     }
     // Cut short behind an intact header.
-    const QString truncated = media(QStringLiteral("broken.mp4"));
-    const QStringList failing = {media(QStringLiteral("notmedia.mp4")),
-                                 media(QStringLiteral("empty.mp4")), headless, text, truncated};
+    const QString truncated = media("broken.mp4");
+    const QStringList failing = {media("notmedia.mp4"),
+                                 media("empty.mp4"), headless, text, truncated};
 
     WindowTest::ModalAnswerer answerer;
-    window->addPickedFiles({failing.at(0), media(QStringLiteral("av.avi")), failing.at(1),
+    window->addPickedFiles({failing.at(0), media("av.avi"), failing.at(1),
                             failing.at(2), failing.at(3), failing.at(4)});
     QCOMPARE(answerer.answered, 1);
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 1 file(s) be added in filelist."));
@@ -263,12 +218,12 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
 
 void tst_AddFiles::failedProbeNeverReusesEarlierData()
 {
-    window->probeInputFile(media(QStringLiteral("av.mp4")));
+    window->probeInputFile(media("av.mp4"));
     QVERIFY(window->hasVideo);
     QCOMPARE(window->probe.probedAudioBitrate, QStringLiteral("96"));
 
     // A file without sound: no sound fields of the file before.
-    window->probeInputFile(media(QStringLiteral("video-only.mp4")));
+    window->probeInputFile(media("video-only.mp4"));
     QVERIFY(window->hasVideo);
     QCOMPARE(window->probe.probedAudioCodec, QString());
     QCOMPARE(window->probe.probedAudioBitrate, QString());
@@ -277,16 +232,16 @@ void tst_AddFiles::failedProbeNeverReusesEarlierData()
     // nothing of the file before stands for it.
     QTemporaryDir noTools;
     Platform::setInstallDir(noTools.path());
-    window->probeInputFile(media(QStringLiteral("av.avi")));
+    window->probeInputFile(media("av.avi"));
     QVERIFY(!window->hasVideo);
     QVERIFY(!window->audioOnly);
     QCOMPARE(window->probe.probedDuration, QString());
     QCOMPARE(window->probe.probedVideoCodec, QString());
 
     WindowTest::ModalAnswerer answerer;
-    window->addPickedFiles({media(QStringLiteral("av.mp4"))});
+    window->addPickedFiles({media("av.mp4")});
     QCOMPARE(list()->topLevelItemCount(), 0);
-    QCOMPARE(answerer.failedFiles, QStringList{media(QStringLiteral("av.mp4"))});
+    QCOMPARE(answerer.failedFiles, QStringList{media("av.mp4")});
 }
 
 void tst_AddFiles::probeTextInPiecesIsReadWhole()
@@ -312,7 +267,7 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
     int pieces = 0;
     connect(&window->transcoderProcess, &QProcess::readyReadStandardError, this,
             [&pieces] { ++pieces; });
-    window->addPickedFiles({media(QStringLiteral("av.avi"))});
+    window->addPickedFiles({media("av.avi")});
     QVERIFY2(pieces >= 2, "the text did not come in pieces");
     QCOMPARE(list()->topLevelItemCount(), 1);
     const MediaInfo info = FileRow::mediaInfo(row(0));
@@ -327,9 +282,9 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
 void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
 {
     WindowTest::ModalAnswerer answerer;
-    drop({QUrl::fromLocalFile(media(QStringLiteral("av.mp4"))),
-          QUrl(QStringLiteral("https://example.org/clip.mp4")), QUrl(),
-          QUrl::fromLocalFile(media(QStringLiteral("audio.mp3")))});
+    QVERIFY(fixture.drop({QUrl::fromLocalFile(media("av.mp4")),
+                          QUrl("https://example.org/clip.mp4"), QUrl(),
+                          QUrl::fromLocalFile(media("audio.mp3"))}));
     QTRY_COMPARE(answerer.answered, 1);
     QCOMPARE(list()->topLevelItemCount(), 2);
     QCOMPARE(row(1)->text(FileRow::NameColumn), QStringLiteral("audio.mp3"));
@@ -349,28 +304,19 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
 void tst_AddFiles::dragEnterWantsFileLists()
 {
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(media(QStringLiteral("av.mp4")))});
-    QDragEnterEvent withFiles(QPoint(10, 10), Qt::CopyAction, &files, Qt::LeftButton,
-                              Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &withFiles);
-    QVERIFY(withFiles.isAccepted());
-    QCOMPARE(withFiles.dropAction(), Qt::CopyAction);
-
+    files.setUrls({QUrl::fromLocalFile(media("av.mp4"))});
+    QVERIFY(fixture.dragEnter(files));
     QMimeData text;
     text.setText(QStringLiteral("/some/file.mp4"));
-    QDragEnterEvent withText(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
-                             Qt::NoModifier);
-    withText.setAccepted(false);
-    QCoreApplication::sendEvent(window, &withText);
-    QVERIFY(!withText.isAccepted());
+    QVERIFY(!fixture.dragEnter(text));
 }
 
 void tst_AddFiles::outputNamesFollowTheNamingRules()
 {
     // Two files of one name dropped on an empty list: the second takes the
     // row count in front of its dot.
-    drop({QUrl::fromLocalFile(copyOf(QStringLiteral("av.mp4"), QStringLiteral("a/clip.mp4"))),
-          QUrl::fromLocalFile(copyOf(QStringLiteral("av.mkv"), QStringLiteral("b/clip.mkv")))});
+    QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mp4", "a/clip.mp4")),
+                          QUrl::fromLocalFile(copyOf("av.mkv", "b/clip.mkv"))}));
     QTRY_COMPARE(list()->topLevelItemCount(), 2);
     QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip.avi"));
     QCOMPARE(row(1)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.avi"));
@@ -378,9 +324,8 @@ void tst_AddFiles::outputNamesFollowTheNamingRules()
 
     // With x.avi and y.avi listed, x.mkv by the dialog becomes x<rows before>.avi.
     window->clean();
-    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x.mp4")),
-                            copyOf(QStringLiteral("av.mp4"), QStringLiteral("y.mp4"))});
-    window->addPickedFiles({copyOf(QStringLiteral("av.mkv"), QStringLiteral("x.mkv"))});
+    window->addPickedFiles({copyOf("av.mp4", "x.mp4"), copyOf("av.mp4", "y.mp4")});
+    window->addPickedFiles({copyOf("av.mkv", "x.mkv")});
     QCOMPARE(row(2)->text(FileRow::OutputFileColumn), QStringLiteral("x2.avi"));
 }
 
@@ -388,13 +333,12 @@ void tst_AddFiles::outputPathsNeverMeet()
 {
     // Two files of one name in one pick: the rows' names alone do not tell
     // them apart, their paths must.
-    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("a/clip.mp4")),
-                            copyOf(QStringLiteral("av.mp4"), QStringLiteral("b/clip.mp4"))});
+    window->addPickedFiles({copyOf("av.mp4", "a/clip.mp4"), copyOf("av.mp4", "b/clip.mp4")});
     QCOMPARE(list()->topLevelItemCount(), 2);
     // A number the rule inserts may itself be taken: x.avi, x2.avi listed.
-    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x.mp4"))});
-    window->addPickedFiles({copyOf(QStringLiteral("av.mp4"), QStringLiteral("x2.mp4"))});
-    window->addPickedFiles({copyOf(QStringLiteral("av.mkv"), QStringLiteral("c/x.mkv"))});
+    window->addPickedFiles({copyOf("av.mp4", "x.mp4")});
+    window->addPickedFiles({copyOf("av.mp4", "x2.mp4")});
+    window->addPickedFiles({copyOf("av.mkv", "c/x.mkv")});
     QCOMPARE(list()->topLevelItemCount(), 5);
 
     QSet<QString> outputs;
@@ -410,9 +354,9 @@ void tst_AddFiles::outputPathsNeverMeet()
 void tst_AddFiles::outputNeverNamesItsSource()
 {
     // The output folder is the source's folder, reached through a link.
-    const QString source = copyOf(QStringLiteral("av.avi"), QStringLiteral("src/clip.avi"));
-    QVERIFY(QFile::link(files->filePath(QStringLiteral("src")), files->filePath(QStringLiteral("link"))));
-    ui()->PathLine->setText(files->filePath(QStringLiteral("link")));
+    const QString source = copyOf("av.avi", "src/clip.avi");
+    QVERIFY(QFile::link(inFiles("src"), inFiles("link")));
+    ui()->PathLine->setText(inFiles("link"));
     window->addPickedFiles({source});
     QCOMPARE(list()->topLevelItemCount(), 1);
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
@@ -421,10 +365,10 @@ void tst_AddFiles::outputNeverNamesItsSource()
     // Another row's source is not overwritten either: x.avi is listed, and
     // x.mkv from the same folder would be converted to x.avi.
     window->clean();
-    ui()->PathLine->setText(files->filePath(QStringLiteral("src")));
-    const QString listedSource = copyOf(QStringLiteral("av.avi"), QStringLiteral("src/x.avi"));
+    ui()->PathLine->setText(inFiles("src"));
+    const QString listedSource = copyOf("av.avi", "src/x.avi");
     window->addPickedFiles({listedSource});
-    drop({QUrl::fromLocalFile(copyOf(QStringLiteral("av.mkv"), QStringLiteral("src/x.mkv")))});
+    QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mkv", "src/x.mkv"))}));
     QTRY_COMPARE(list()->topLevelItemCount(), 2);
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(listedSource));
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(outputPath(0)));
@@ -434,9 +378,9 @@ void tst_AddFiles::profileChangeKeepsPathsApart()
 {
     // clip.mp4 in the output folder itself, converted to AVI; then to MP4,
     // which would be the source's own name.
-    ui()->PathLine->setText(files->filePath(QStringLiteral("src")));
-    const QString source = copyOf(QStringLiteral("av.mp4"), QStringLiteral("src/clip.mp4"));
-    window->addPickedFiles({source, copyOf(QStringLiteral("av.mkv"), QStringLiteral("src/clip.mkv"))});
+    ui()->PathLine->setText(inFiles("src"));
+    const QString source = copyOf("av.mp4", "src/clip.mp4");
+    window->addPickedFiles({source, copyOf("av.mkv", "src/clip.mkv")});
     QCOMPARE(list()->topLevelItemCount(), 2);
     const int mp4 = ui()->ProfileDetails->findText(QStringLiteral("MP4"), Qt::MatchStartsWith);
     QVERIFY(mp4 >= 0);
@@ -456,7 +400,7 @@ void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
     QVERIFY(!SettingsFile::contains(SettingsFile::kFolder));
     QCOMPARE(list()->topLevelItemCount(), 0);
 
-    const QString clip = copyOf(QStringLiteral("av.mp4"), QStringLiteral("picked/clip.mp4"));
+    const QString clip = copyOf("av.mp4", "picked/clip.mp4");
     window->addPickedFiles({clip});
     const QString folder = QFileInfo(clip).absolutePath();
     QCOMPARE(SettingsFile::value(SettingsFile::kFolder).toString(), folder);
@@ -472,18 +416,14 @@ void tst_AddFiles::windowKeepsWorkingWhileProbing()
     ticker.start(10);
     QStringList clips;
     for (int index = 0; index < 6; ++index)
-        clips << copyOf(QStringLiteral("av.mp4"), QStringLiteral("many/clip%1.mp4").arg(index));
+        clips << copyOf("av.mp4", QStringLiteral("many/clip%1.mp4").arg(index));
     // A drag that arrives meanwhile is refused, and no second add starts
     // inside the first.
     bool dragRefused = false;
     QTimer::singleShot(30, this, [&] {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(media(QStringLiteral("av.avi")))});
-        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        enter.setAccepted(false);
-        QCoreApplication::sendEvent(window, &enter);
-        dragRefused = !enter.isAccepted();
+        data.setUrls({QUrl::fromLocalFile(media("av.avi"))});
+        dragRefused = !fixture.dragEnter(data);
         window->addDroppedUrls(data.urls());
     });
     QElapsedTimer clock;

@@ -40,8 +40,6 @@ void tst_FileListDialogs::initTestCase()
 void tst_FileListDialogs::progressShowsTheFile()
 {
     openProgress dialog;
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Open"));
-    QCOMPARE(dialog.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
     QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("pushButtonShutDown"))->isVisibleTo(&dialog));
     dialog.setRange(0, 3);
     dialog.setValue(2);
@@ -124,7 +122,6 @@ void tst_FileListDialogs::resultListsTheFailedFiles()
 {
     errFiledialog dialog;
     QVERIFY(!dialog.findChild<QDialogButtonBox *>()->isVisibleTo(&dialog));
-    QCOMPARE(dialog.size(), QSize(500, 300));
     dialog.setAddedCount(5);
     dialog.setFailedFiles({"/a/one.txt", "/a/<b>two</b>.mp4", "/a/three & four.avi"});
     QCOMPARE(label(&dialog, "successLabel")->text(),

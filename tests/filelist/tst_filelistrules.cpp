@@ -18,8 +18,6 @@ private Q_SLOTS:
     void checkedRowQueries();
     void durationTexts_data();
     void durationTexts();
-    void checkAllFollowsRows();
-    void contextMenuEntries();
     void editorValuesFromRow();
 };
 
@@ -46,12 +44,13 @@ void tst_FileListRules::rejectedExtensions()
 
 void tst_FileListRules::openDialogFilterLines()
 {
+    // One filter a line, each as the open dialog reads it: a name, then
+    // its patterns in parentheses; no empty filter.
+    const QRegularExpression shape(QStringLiteral("^[^()\\n]+ \\(\\*\\.[\\w*]+( \\*\\.\\w+)*\\)$"));
     const QStringList lines = openDialogFilter().split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 19);
     QCOMPARE(lines.first(), QStringLiteral("All Files (*.*)"));
-    QCOMPARE(lines.at(16), QStringLiteral("Matroska Video Files (*.mkv)"));
-    QCOMPARE(lines.last(), QStringLiteral("TOD Video Files (*.tod)"));
-    QVERIFY(!openDialogFilter().endsWith(QLatin1Char('\n')));
+    for (const QString &line : lines)
+        QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
 }
 
 void tst_FileListRules::textBeforeCutsAtFirst()
@@ -69,11 +68,7 @@ void tst_FileListRules::outputNamesKeptApart_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("expected");
     QTest::newRow("dialog, empty list") << false << "clip.avi" << QStringList() << "clip.avi";
-    QTest::newRow("dialog, x.mkv beside x.avi and y.avi")
-        << false << "x.avi" << QStringList{"x.avi", "y.avi"} << "x2.avi";
     QTest::newRow("dialog, no clash") << false << "z.avi" << QStringList{"x.avi"} << "z.avi";
-    QTest::newRow("drop, second clip.avi")
-        << true << "clip.avi" << QStringList{"clip.avi"} << "clip1.avi";
     // One pass: after the match the numbered name is compared further on.
     QTest::newRow("drop, numbered name met later")
         << true << "a.avi" << QStringList{"a.avi", "a3.avi", "b.avi"} << "a3.avi";
@@ -92,18 +87,12 @@ void tst_FileListRules::outputNamesKeptApart()
 
 void tst_FileListRules::checkedRowQueries()
 {
-    const QVector<CheckedRow> rows = {
-        {true, QStringLiteral("01:02:03")},
-        {false, QStringLiteral("02:00:00")},
-        {true, QStringLiteral("00:00:10")},
-        {false, QStringLiteral("00:00:10")},
-    };
-    QCOMPARE(lastCheckedRow(rows), 2);
-    QCOMPARE(totalCheckedDuration(rows), 3733);
+    // The list's own rows are read in tst_listoperations; here the ends.
     QCOMPARE(lastCheckedRow({}), 0);
     QCOMPARE(lastCheckedRow({{false, {}}, {false, {}}}), 0);
-    QCOMPARE(lastCheckedRow({{true, {}}, {false, {}}}), 0);
+    QCOMPARE(lastCheckedRow({{false, {}}, {true, {}}, {false, {}}}), 1);
     QCOMPARE(totalCheckedDuration({}), 0);
+    QCOMPARE(totalCheckedDuration({{true, "00:00:10"}, {false, "02:00:00"}, {true, "bad"}}), 10);
 }
 
 void tst_FileListRules::durationTexts_data()
@@ -123,34 +112,6 @@ void tst_FileListRules::durationTexts()
     QFETCH(QString, text);
     QFETCH(int, seconds);
     QCOMPARE(durationTextSeconds(text), seconds);
-}
-
-void tst_FileListRules::checkAllFollowsRows()
-{
-    QCOMPARE(checkAllState(0, 0), Qt::Checked);
-    QCOMPARE(checkAllState(3, 3), Qt::Checked);
-    QCOMPARE(checkAllState(3, 1), Qt::PartiallyChecked);
-    QCOMPARE(checkAllState(3, 0), Qt::Unchecked);
-}
-
-void tst_FileListRules::contextMenuEntries()
-{
-    // Below the last row: only adding.
-    ListMenuState below = listMenuState(2, 44, true);
-    QVERIFY(below.addFiles);
-    QVERIFY(!below.remove && !below.clean && !below.selectAll && !below.fileInformation);
-    // On a row.
-    ListMenuState onRow = listMenuState(2, 43, true);
-    QVERIFY(onRow.addFiles && onRow.remove && onRow.clean && onRow.selectAll
-            && onRow.fileInformation);
-    // On a row while a run converts: only the information.
-    ListMenuState running = listMenuState(2, 10, false);
-    QVERIFY(!running.addFiles && !running.remove && !running.clean && !running.selectAll);
-    QVERIFY(running.fileInformation);
-    // Empty list.
-    QVERIFY(listMenuState(0, 0, true).addFiles);
-    QVERIFY(!listMenuState(0, 0, true).remove);
-    QVERIFY(!listMenuState(0, 0, false).addFiles);
 }
 
 void tst_FileListRules::editorValuesFromRow()

@@ -13,32 +13,23 @@ private slots:
     void estimate();
     void estimateInMediaInfo();
     void rolesPerColumn();
-    void mediaInfoRoundTrip();
 };
 
 void TestFileRow::sizeText_data() {
     QTest::addColumn<QString>("estimatedMB");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << "0.000"
-                          << "0MB";
-    QTest::newRow("cut, not rounded") << "12.346"
-                                      << "12.3MB";
-    QTest::newRow("whole") << "12.000"
-                           << "12MB";
-    QTest::newRow("binary tenths") << "8.200"
-                                   << "8.2MB";
-    QTest::newRow("just under 1000") << "999.950"
-                                     << "999.9MB";
-    QTest::newRow("999.96") << "999.960"
-                            << "999.9MB";
-    QTest::newRow("1000 is 0.9GB") << "1000.000"
-                                   << "0.9GB";
-    QTest::newRow("2048") << "2048.000"
-                          << "2GB";
-    QTest::newRow("1536") << "1536.000"
-                          << "1.5GB";
-    QTest::newRow("not a number") << "abc"
-                                  << "";
+    // clang-format off
+    QTest::newRow("zero")             << "0.000"    << "0MB";
+    QTest::newRow("cut, not rounded") << "12.346"   << "12.3MB";
+    QTest::newRow("whole")            << "12.000"   << "12MB";
+    QTest::newRow("binary tenths")    << "8.200"    << "8.2MB";
+    QTest::newRow("just under 1000")  << "999.950"  << "999.9MB";
+    QTest::newRow("999.96")           << "999.960"  << "999.9MB";
+    QTest::newRow("1000 is 0.9GB")    << "1000.000" << "0.9GB";
+    QTest::newRow("2048")             << "2048.000" << "2GB";
+    QTest::newRow("1536")             << "1536.000" << "1.5GB";
+    QTest::newRow("not a number")     << "abc"      << "";
+    // clang-format on
 }
 
 void TestFileRow::sizeText() {
@@ -53,36 +44,14 @@ void TestFileRow::estimate_data() {
     QTest::addColumn<QString>("audio");
     QTest::addColumn<QString>("mb");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero duration") << "0"
-                                   << "1200"
-                                   << "128"
-                                   << "0.000"
-                                   << "0MB";
-    QTest::newRow("typical") << "100"
-                             << "1200"
-                             << "128"
-                             << "16.211"
-                             << "16.2MB";
-    QTest::newRow("audio only") << "61"
-                                << ""
-                                << "128"
-                                << "0.953"
-                                << "0.9MB";
-    QTest::newRow("word counts 0") << "60"
-                                   << "fast"
-                                   << "128K"
-                                   << "0.000"
-                                   << "0MB";
-    QTest::newRow("two hours HD") << "7200"
-                                  << "8000"
-                                  << "192"
-                                  << "7200.000"
-                                  << "7GB";
-    QTest::newRow("just under 1000") << "8192"
-                                     << "999.95"
-                                     << ""
-                                     << "999.950"
-                                     << "999.9MB";
+    // clang-format off
+    QTest::newRow("zero duration")   << "0"    << "1200"   << "128"  << "0.000"    << "0MB";
+    QTest::newRow("typical")         << "100"  << "1200"   << "128"  << "16.211"   << "16.2MB";
+    QTest::newRow("audio only")      << "61"   << ""       << "128"  << "0.953"    << "0.9MB";
+    QTest::newRow("word counts 0")   << "60"   << "fast"   << "128K" << "0.000"    << "0MB";
+    QTest::newRow("two hours HD")    << "7200" << "8000"   << "192"  << "7200.000" << "7GB";
+    QTest::newRow("just under 1000") << "8192" << "999.95" << ""     << "999.950"  << "999.9MB";
+    // clang-format on
 }
 
 void TestFileRow::estimate() {
@@ -108,42 +77,27 @@ void TestFileRow::estimateInMediaInfo() {
 }
 
 void TestFileRow::rolesPerColumn() {
-    QCOMPARE(int(FileRow::ArgumentListRole), 32);
-    QCOMPARE(int(FileRow::SettingsIndexRole), 33);
-    QCOMPARE(int(FileRow::OptionItemsRole) + FileRow::ProfileDetailsItems, 43);
-    QCOMPARE(int(FileRow::EffectListRole), 50);
-    QCOMPARE(int(FileRow::WatermarkRole), 51);
-    QCOMPARE(FileRow::StatusWordRole, 33);
-    QCOMPARE(FileRow::MediaInfoRole + FileRow::DisplayRatio, 50);
-    QCOMPARE(FileRow::MediaInfoRole + FileRow::ExactDuration, 51);
-    QCOMPARE(int(FileRow::DialogEntryCount), 17);
-    QCOMPARE(FileRow::emptySettingsIndexList().size(), 11);
-    QCOMPARE(FileRow::emptySettingsIndexList().first(), QString("-1"));
-
-    // Role 33 means three things, one per column.
+    // Role 33 means three things, one per column: none overwrites another.
     QTreeWidgetItem item;
     FileRow::setSettingsIndexes(&item, FileRow::emptySettingsIndexList());
     item.setData(FileRow::StatusColumn, FileRow::StatusWordRole, FileRow::kStatusFinished);
-    MediaInfo info = FileRow::emptyMediaInfo();
-    info[FileRow::InputFormat] = "avi";
-    FileRow::setMediaInfo(&item, info);
-    QCOMPARE(FileRow::settingsIndexes(&item).size(), 11);
-    QCOMPARE(item.data(2, 33).toString(), QString("finished"));
-    QCOMPARE(item.data(3, 33).toString(), QString("avi"));
-}
-
-void TestFileRow::mediaInfoRoundTrip() {
-    QTreeWidgetItem item;
     MediaInfo info;
     for (int k = 0; k < FileRow::MediaInfoCount; ++k)
         info << QString::number(k * 10);
     FileRow::setMediaInfo(&item, info);
+    FileRow::setOptionItems(&item, FileRow::AChannelsItems, {"Mono", "Stereo"});
+    QCOMPARE(FileRow::settingsIndexes(&item), QStringList(11, "-1"));
+    QCOMPARE(item.data(2, 33).toString(), QString("finished"));
     QCOMPARE(FileRow::mediaInfo(&item), info);
+    // The numbers stored rows and the per-file settings dialog rely on.
+    QCOMPARE(item.data(1, 33).toStringList(), QStringList(11, "-1"));
+    QCOMPARE(item.data(3, 33).toString(), QString("0"));
     QCOMPARE(item.data(3, 33 + 17).toString(), QString("170"));
+    QCOMPARE(item.data(1, 42).toStringList(), (QStringList{"Mono", "Stereo"}));
+
+    // No item reads as empty data of the full length.
     QCOMPARE(FileRow::mediaInfo(nullptr).size(), int(FileRow::MediaInfoCount));
     QVERIFY(FileRow::arguments(nullptr).isEmpty());
-    FileRow::setOptionItems(&item, FileRow::AChannelsItems, {"Mono", "Stereo"});
-    QCOMPARE(item.data(1, 42).toStringList(), (QStringList{"Mono", "Stereo"}));
 }
 
 QTEST_APPLESS_MAIN(TestFileRow)

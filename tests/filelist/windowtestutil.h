@@ -5,16 +5,24 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
-#include <QPointer>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "app/version.h"
+#include "conversion/argumentlist.h"
+#include "filelist/filerow.h"
+#include "mainwindow/mainwindow.h"
 #include "platform/platform.h"
+#include "ui_mainwindow.h"
 
 namespace WindowTest {
 
@@ -38,6 +46,87 @@ inline void useStagedInstallation()
     QDir::setCurrent(stage());
     QFile::remove(Platform::settingsFile());
 }
+
+// The real main window on the staged installation, shown, its outputs going
+// to a folder of the test's own. open() in init(), close() in cleanup().
+class MainWindowFixture
+{
+public:
+    bool open()
+    {
+        useStagedInstallation();
+        files = new QTemporaryDir;
+        window = new MainWindow;
+        window->show();
+        if (!files->isValid() || !QTest::qWaitForWindowExposed(window))
+            return false;
+        QDir().mkpath(outFolder());
+        ui()->PathLine->setText(outFolder());
+        return true;
+    }
+
+    void close()
+    {
+        delete window;
+        window = nullptr;
+        delete files;
+        files = nullptr;
+        Platform::setInstallDir(QString());
+    }
+
+    QString outFolder() const { return files->filePath(QStringLiteral("out")); }
+    Ui::MainWindow *ui() const { return window->form(); }
+    QTreeWidget *list() const { return ui()->treeWidget; }
+    QTreeWidgetItem *row(int index) const { return list()->topLevelItem(index); }
+    QString outputPath(int index) const
+    {
+        return Arguments::outputPath(FileRow::arguments(row(index)));
+    }
+    QStringList names() const
+    {
+        QStringList result;
+        for (int index = 0; index < list()->topLevelItemCount(); ++index)
+            result << row(index)->text(FileRow::NameColumn);
+        return result;
+    }
+
+    // A copy of a test clip under another name, below the test's own folder.
+    QString copyOf(const QString &clip, const QString &relativePath) const
+    {
+        const QString path = files->filePath(relativePath);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile::remove(path);
+        if (!QFile::copy(media(clip), path))
+            qWarning("cannot copy %s", qPrintable(clip));
+        return path;
+    }
+
+    // A drag that enters the window; whether the window wants it.
+    bool dragEnter(const QMimeData &data) const
+    {
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        enter.setAccepted(false);
+        QCoreApplication::sendEvent(window, &enter);
+        return enter.isAccepted();
+    }
+
+    // As a drag of these addresses ends over the window: it enters, then
+    // drops; whether both were accepted.
+    bool drop(const QList<QUrl> &urls) const
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        if (!dragEnter(data))
+            return false;
+        QDropEvent event(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &event);
+        return event.isAccepted();
+    }
+
+    MainWindow *window = nullptr;
+    QTemporaryDir *files = nullptr;
+};
 
 // Answers every modal dialog that opens while it lives, so that no test can
 // hang on one, and remembers what the add-result dialog said.
