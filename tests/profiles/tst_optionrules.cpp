@@ -22,8 +22,8 @@ ArgumentList builtList() {
 
 // The same list after the editor trimmed and cropped it.
 ArgumentList editedList() {
-    return QStringList{"-ss",      "12", "-t", "30",      "-i",    kIn,       "-cropleft",  "8",
-                       "-croptop", "4",  "-y", "-vcodec", "mpeg4", "-acodec", "libmp3lame", kOut};
+    return QStringList{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8", "-croptop", "4", "-y",
+                       "-vcodec", "mpeg4", "-acodec", "libmp3lame", kOut};
 }
 
 RowState row(const ArgumentList &arguments) {
@@ -161,12 +161,10 @@ void TestOptionRules::insertionKeepsEditedPairsWhole() {
     chooseAudioBitrate(r, 5, "128K");
     // Each missing pair goes directly after "-y", the audio bitrate after the
     // "-acodec" pair; the trim pairs stay in front and the crop pairs before "-y".
-    QCOMPARE(r.arguments,
-             (QStringList{"-ss",       "12",      "-t",         "30",      "-i",      kIn,
-                          "-cropleft", "8",       "-croptop",   "4",       "-y",      "-ac",
-                          "2",         "-ar",     "44100",      "-aspect", "4:3",     "-r",
-                          "25",        "-b",      "512K",       "-s",      "320x240", "-vcodec",
-                          "mpeg4",     "-acodec", "libmp3lame", "-ab",     "128K",    kOut}));
+    QCOMPARE(r.arguments, (QStringList{"-ss", "12", "-t", "30", "-i", kIn, "-cropleft", "8",
+                                       "-croptop", "4", "-y", "-ac", "2", "-ar", "44100", "-aspect",
+                                       "4:3", "-r", "25", "-b", "512K", "-s", "320x240", "-vcodec",
+                                       "mpeg4", "-acodec", "libmp3lame", "-ab", "128K", kOut}));
 }
 
 void TestOptionRules::codecGroups() {
@@ -184,8 +182,8 @@ void TestOptionRules::codecGroups() {
 
     // A group that does not start with libx264 goes in by its encoder name
     // alone, and only the old encoder name is taken out.
-    r.arguments = QStringList{"-i",       kIn, "-y",      "-vcodec",    "libxvid",
-                              "-threads", "8", "-acodec", "libmp3lame", kOut};
+    r.arguments = QStringList{"-i", kIn, "-y", "-vcodec", "libxvid", "-threads", "8", "-acodec",
+                              "libmp3lame", kOut};
     chooseVideoCodec(r, 1, "MPEG-4", aspects);
     QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-vcodec", "mpeg4", "-threads", "8",
                                        "-acodec", "libmp3lame", kOut}));
@@ -207,10 +205,9 @@ void TestOptionRules::xvidForcesTheAspect() {
     QCOMPARE(effect.aspectIndex, 0);
     QCOMPARE(r.settingsIndexes[FileRow::VaspectIndex], QString("0"));
     QCOMPARE(r.settingsIndexes[FileRow::VcodecIndex], QString("2"));
-    QCOMPARE(r.arguments,
-             (QStringList{"-i",      kIn,       "-y",      "-s",      "320x240", "-b",
-                          "768K",    "-vcodec", "libxvid", "-acodec", "libfaac", "-ar",
-                          "44100",   "-ab",     "128K",    "-ac",     "2",       kOut}));
+    QCOMPARE(r.arguments, (QStringList{"-i", kIn, "-y", "-s", "320x240", "-b", "768K", "-vcodec",
+                                       "libxvid", "-acodec", "libfaac", "-ar", "44100", "-ab",
+                                       "128K", "-ac", "2", kOut}));
 
     // A ratio the user picks afterwards stays the user's.
     chooseAspect(r, 1, "4:3");

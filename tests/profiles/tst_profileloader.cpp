@@ -42,53 +42,32 @@ void TestProfileLoader::listSelection_data() {
     const int sub = int(Rule::Substring);
     const int fps = int(Rule::FrameRate);
     const int ch = int(Rule::Channels);
-    QTest::newRow("substring") << "320x240,640x480"
-                               << "640" << sub << 1 << 2;
-    QTest::newRow("last match wins") << "320x240,640x480"
-                                     << "40" << sub << 1 << 2;
-    QTest::newRow("empty default takes last") << "320x240,640x480"
-                                              << "" << sub << 1 << 2;
-    QTest::newRow("no match keeps first") << "320x240,640x480"
-                                          << "800" << sub << 0 << 2;
-    QTest::newRow("case sensitive") << "Auto,128K"
-                                    << "128k" << sub << 0 << 2;
+    // clang-format off
+    QTest::newRow("substring")                << "320x240,640x480"   << "640"   << sub << 1  << 2;
+    QTest::newRow("last match wins")          << "320x240,640x480"   << "40"    << sub << 1  << 2;
+    QTest::newRow("empty default takes last") << "320x240,640x480"   << ""      << sub << 1  << 2;
+    QTest::newRow("no match keeps first")     << "320x240,640x480"   << "800"   << sub << 0  << 2;
+    QTest::newRow("case sensitive")           << "Auto,128K"         << "128k"  << sub << 0  << 2;
     // The bitrate list is tested to its end, the last entry included.
-    QTest::newRow("bitrate last entry") << "256K,512K,768K"
-                                        << "768" << sub << 2 << 3;
-    QTest::newRow("single entry") << "Auto"
-                                  << "none" << sub << 0 << 1;
-    QTest::newRow("trailing comma") << "22050,44100,"
-                                    << "44100" << sub << 1 << 3;
-    QTest::newRow("blank is part of entry") << "a, b"
-                                            << " b" << sub << 1 << 2;
-    QTest::newRow("fps cut") << "15fps,25fps,30fps"
-                             << "30" << fps << 2 << 3;
-    QTest::newRow("fps middle") << "15fps,25fps,30fps"
-                                << "25" << fps << 1 << 3;
-    QTest::newRow("fps unit only in last") << "15fps,25fps,30fps"
-                                           << "f" << fps << 2 << 3;
-    QTest::newRow("fps auto first") << "Auto,15fps,30fps"
-                                    << "Auto" << fps << 0 << 3;
-    QTest::newRow("fps short entry whole") << "ab,25fps,30fps"
-                                           << "ab" << fps << 0 << 3;
-    QTest::newRow("fps three letters") << "fps,25fps,30fps"
-                                       << "" << fps << 2 << 3;
-    QTest::newRow("channels 2") << "Mono,Stereo,5.1"
-                                << "2" << ch << 1 << 3;
-    QTest::newRow("channels 1") << "Mono,Stereo,5.1"
-                                << "1" << ch << 0 << 3;
-    QTest::newRow("channels 5.1") << "Mono,Stereo,5.1"
-                                  << "5.1" << ch << 2 << 3;
-    QTest::newRow("channels 6") << "Mono,Stereo,5.1"
-                                << "6" << ch << 0 << 3;
-    QTest::newRow("channels exact") << "Mono,Stereo,5.1"
-                                    << "2 " << ch << 0 << 3;
-    QTest::newRow("channels single") << "Stereo"
-                                     << "2" << ch << 0 << 1;
-    QTest::newRow("channels 5.1 of two") << "Mono,Stereo"
-                                         << "5.1" << ch << 0 << 2;
-    QTest::newRow("no items") << ""
-                              << "44100" << sub << -1 << 0;
+    QTest::newRow("bitrate last entry")       << "256K,512K,768K"    << "768"   << sub << 2  << 3;
+    QTest::newRow("single entry")             << "Auto"              << "none"  << sub << 0  << 1;
+    QTest::newRow("trailing comma")           << "22050,44100,"      << "44100" << sub << 1  << 3;
+    QTest::newRow("blank is part of entry")   << "a, b"              << " b"    << sub << 1  << 2;
+    QTest::newRow("fps cut")                  << "15fps,25fps,30fps" << "30"    << fps << 2  << 3;
+    QTest::newRow("fps middle")               << "15fps,25fps,30fps" << "25"    << fps << 1  << 3;
+    QTest::newRow("fps unit only in last")    << "15fps,25fps,30fps" << "f"     << fps << 2  << 3;
+    QTest::newRow("fps auto first")           << "Auto,15fps,30fps"  << "Auto"  << fps << 0  << 3;
+    QTest::newRow("fps short entry whole")    << "ab,25fps,30fps"    << "ab"    << fps << 0  << 3;
+    QTest::newRow("fps three letters")        << "fps,25fps,30fps"   << ""      << fps << 2  << 3;
+    QTest::newRow("channels 2")               << "Mono,Stereo,5.1"   << "2"     << ch  << 1  << 3;
+    QTest::newRow("channels 1")               << "Mono,Stereo,5.1"   << "1"     << ch  << 0  << 3;
+    QTest::newRow("channels 5.1")             << "Mono,Stereo,5.1"   << "5.1"   << ch  << 2  << 3;
+    QTest::newRow("channels 6")               << "Mono,Stereo,5.1"   << "6"     << ch  << 0  << 3;
+    QTest::newRow("channels exact")           << "Mono,Stereo,5.1"   << "2 "    << ch  << 0  << 3;
+    QTest::newRow("channels single")          << "Stereo"            << "2"     << ch  << 0  << 1;
+    QTest::newRow("channels 5.1 of two")      << "Mono,Stereo"       << "5.1"   << ch  << 0  << 2;
+    QTest::newRow("no items")                 << ""                  << "44100" << sub << -1 << 0;
+    // clang-format on
 }
 
 void TestProfileLoader::listSelection() {
@@ -111,17 +90,13 @@ void TestProfileLoader::codecSelection_data() {
     QTest::addColumn<int>("current");
     QTest::addColumn<QString>("sizeText");
 
-    QTest::newRow("default names a codec")
-        << "second"
-        << "first,second" << QStringList{"preset", "first", "second"} << 2 << "2x2";
-    QTest::newRow("default names nothing")
-        << "third"
-        << "first,second" << QStringList{"preset", "first", "second"} << 0 << "0x0";
-    QTest::newRow("preset only") << "x"
-                                 << "" << QStringList{"preset"} << 0 << "0x0";
-    QTest::newRow("two of the same name")
-        << "same"
-        << "same,same" << QStringList{"preset", "same", "same"} << 2 << "2x2";
+    const QStringList three = {"preset", "first", "second"};
+    // clang-format off
+    QTest::newRow("default names a codec") << "second" << "first,second" << three << 2 << "2x2";
+    QTest::newRow("default names nothing") << "third"  << "first,second" << three << 0 << "0x0";
+    QTest::newRow("preset only")           << "x"      << ""             << QStringList{"preset"} << 0 << "0x0";
+    QTest::newRow("two of the same name")  << "same"   << "same,same"    << QStringList{"preset", "same", "same"} << 2 << "2x2";
+    // clang-format on
 }
 
 void TestProfileLoader::codecSelection() {

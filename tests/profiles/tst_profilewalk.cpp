@@ -44,8 +44,10 @@ MediaInfo clipFacts() {
     return info;
 }
 
-RowJob defaultJob(const ProfileEntry &entry, const QString &stage, const QString &source,
-                  const QString &outFolder) {
+// A new row's job input for the profile's default choices, as the main
+// window fills it from the loaded profile.
+RowJobInput defaultInput(const ProfileEntry &entry, const QString &stage, const QString &source,
+                         const QString &outFolder) {
     const ProfileSelection s = ProfileLoader::load(stage, entry.fileName);
     RowJobInput in;
     in.deviceIndex = entry.categoryIndex;
@@ -69,7 +71,7 @@ RowJob defaultJob(const ProfileEntry &entry, const QString &stage, const QString
                         .arg(entry.key)
                         .arg(ProfileCatalogue::extension(entry.formatLabel));
     in.scriptFolder = outFolder + "/tmp";
-    return RowJobBuilder::build(in);
+    return in;
 }
 
 QStringList streamTypes(const QString &path, QString *error) {
@@ -148,7 +150,7 @@ void TestProfileWalk::everyProfileConverts() {
 
     std::vector<WalkResult> results;
     for (const ProfileEntry &entry : ProfileCatalogue::entries()) {
-        const RowJob job = defaultJob(entry, stage, source, out.path());
+        const RowJob job = RowJobBuilder::build(defaultInput(entry, stage, source, out.path()));
         QVERIFY2(job.valid && job.error.isEmpty(), qPrintable(entry.fileName));
         // Nothing the transcoder cannot take: no empty value, no "Auto".
         for (const QString &argument : job.arguments)
@@ -206,23 +208,7 @@ void TestProfileWalk::wrapperScriptConverts() {
     QVERIFY(plugins.size() >= 2);
 
     const ProfileEntry entry = *ProfileCatalogue::entry(0, 0);
-    const ProfileSelection s = ProfileLoader::load(stage, entry.fileName);
-    RowJobInput in;
-    in.deviceIndex = 0;
-    in.profileIndex = 0;
-    in.vcodec = s.vcodec;
-    in.vsize = s.vsize;
-    in.vbitrate = s.vbitrate;
-    in.vframeRate = s.vframeRate;
-    in.vaspect = ComboState{OptionRules::aspectItems(), 0};
-    in.acodec = s.acodec;
-    in.asamplerate = s.asamplerate;
-    in.abitrate = s.abitrate;
-    in.achannels = s.achannels;
-    in.newInputPath = source;
-    in.mediaInfo = clipFacts();
-    in.outputPath = out.path() + "/scripted.avi";
-    in.scriptFolder = out.path() + "/tmp";
+    RowJobInput in = defaultInput(entry, stage, source, out.path());
     in.avsImportPath = stage + "/plugins/" + plugins.at(0);
     in.avsPluginPath = stage + "/plugins/" + plugins.at(1);
     in.avsHeaderPath = stage + "/HEADER.avs";
