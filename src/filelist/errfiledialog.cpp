@@ -2,27 +2,17 @@
 
 #include "ui_errfiledialog.h"
 
-#include <QMouseEvent>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "app/skin.h"
-#include "app/windowdrag.h"
-
-namespace {
-
-const QString kSkinPicture = QStringLiteral("skins/default/errorBackground.png");
-
-} // namespace
-
 errFiledialog::errFiledialog(QWidget *parent)
-    : QDialog(parent)
+    : SkinnedDialog(QStringLiteral("skins/default/errorBackground.png"), RefreshOnPaint, parent)
     , ui(new Ui::errFiledialog)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBox->hide();
-    Skin::apply(this, kSkinPicture);
+    applySkin();
 }
 
 errFiledialog::~errFiledialog()
@@ -68,23 +58,4 @@ void errFiledialog::on_pushButtonCancel_clicked()
 void errFiledialog::on_closeButton_clicked()
 {
     close();
-}
-
-void errFiledialog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragAnchor = event->position().toPoint();
-        WindowDrag::begin(this, dragAnchor, WindowDrag::titleStripDrags(dragAnchor));
-    }
-}
-
-void errFiledialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (WindowDrag::titleStripDrags(dragAnchor))
-        WindowDrag::follow(this, event->globalPosition().toPoint() - dragAnchor);
-}
-
-void errFiledialog::paintEvent(QPaintEvent *)
-{
-    Skin::apply(this, kSkinPicture);
 }

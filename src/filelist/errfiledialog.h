@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
 #include <QStringList>
+
+#include "app/skinneddialog.h"
 
 namespace Ui {
 class errFiledialog;
@@ -10,7 +10,7 @@ class errFiledialog;
 
 // The result of adding files when some could not be added: how many were
 // added, and the full path of every file that was turned away.
-class errFiledialog : public QDialog
+class errFiledialog : public SkinnedDialog
 {
     Q_OBJECT
 
@@ -23,17 +23,11 @@ public:
     void setFailedFiles(const QStringList &files);
     void clearErrorList();
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
 private Q_SLOTS:
     void on_pushButtonCancel_clicked();
     void on_pushButtonOK_clicked();
     void on_closeButton_clicked();
 
 private:
-    QPoint dragAnchor;
     Ui::errFiledialog *ui;
 };

@@ -4,15 +4,10 @@
 
 #include <cmath>
 
-#include <QMouseEvent>
-
-#include "app/skin.h"
 #include "app/windowdrag.h"
 #include "filelist/filerow.h"
 
 namespace {
-
-const QString kSkinPicture = QStringLiteral("skins/default/videoinfo.png");
 
 constexpr double kShowAsGigabytes = 1000.0;
 constexpr double kMegabytesPerGigabyte = 1024.0;
@@ -35,13 +30,12 @@ void setFrameRate(QLabel *label, const QString &rate)
 } // namespace
 
 videoInfo::videoInfo(QWidget *parent)
-    : QDialog(parent)
-    , dragAnchor(0, 0)
+    : SkinnedDialog(QStringLiteral("skins/default/videoinfo.png"), RefreshOnPaint, parent)
     , ui(new Ui::videoInfo)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
-    Skin::apply(this, kSkinPicture);
+    applySkin();
 }
 
 videoInfo::~videoInfo()
@@ -97,24 +91,9 @@ void videoInfo::setInfo(const QStringList &info)
         ui->labelOutputFileSize->setText(sizeText(info.at(EstimatedMB)));
 }
 
-void videoInfo::mousePressEvent(QMouseEvent *event)
+bool videoInfo::dragAllowed(QPoint origin, QPointF pointer) const
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragAnchor = event->position().toPoint();
-    WindowDrag::begin(this, dragAnchor,
-                      WindowDrag::titleStripDrags(dragAnchor) || dragAnchor.x() > kRightDragEdge);
-}
-
-void videoInfo::mouseMoveEvent(QMouseEvent *event)
-{
-    if (WindowDrag::titleStripDrags(dragAnchor) || event->position().x() > kRightDragEdge)
-        WindowDrag::follow(this, event->globalPosition().toPoint() - dragAnchor);
-}
-
-void videoInfo::paintEvent(QPaintEvent *)
-{
-    Skin::apply(this, kSkinPicture);
+    return WindowDrag::titleStripDrags(origin) || pointer.x() > kRightDragEdge;
 }
 
 void videoInfo::on_closeButton_clicked()

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
 #include <QStringList>
+
+#include "app/skinneddialog.h"
 
 namespace Ui {
 class videoInfo;
@@ -10,7 +10,7 @@ class videoInfo;
 
 // The media-information dialog: what the source file is and what the row's
 // job will make of it. The main window keeps one and reuses it for every row.
-class videoInfo : public QDialog
+class videoInfo : public SkinnedDialog
 {
     Q_OBJECT
     friend class tst_ProfileSlots;
@@ -28,9 +28,7 @@ public:
     static QString sizeText(const QString &megabytes);
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    bool dragAllowed(QPoint origin, QPointF pointer) const override;
 
 private Q_SLOTS:
     void on_closeButton_clicked();
@@ -41,6 +39,5 @@ private:
     // group boxes.
     static constexpr int kRightDragEdge = 366;
 
-    QPoint dragAnchor;
     Ui::videoInfo *ui;
 };

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
+#include "app/skinneddialog.h"
 
 namespace Ui {
 class about;
 }
 
 // The about box: product name, version and the home-page links.
-class about : public QDialog
+class about : public SkinnedDialog
 {
     Q_OBJECT
 
@@ -18,19 +17,11 @@ public:
 
     void setVersion(const QString &version);
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
 private Q_SLOTS:
     void on_labelHomePage_linkActivated(const QString &link);
     void on_labelSupport_linkActivated(const QString &link);
     void on_closeBun_clicked();
 
 private:
-    void applySkin();
-
-    QPoint dragOrigin;
     Ui::about *ui;
 };

@@ -2,13 +2,8 @@
 
 #include "ui_exitdialog.h"
 
-#include <QMouseEvent>
-
-#include "app/skin.h"
-#include "app/windowdrag.h"
-
 exitDialog::exitDialog(QWidget *parent)
-    : QDialog(parent)
+    : SkinnedDialog(QStringLiteral("skins/default/tixe.png"), RefreshOnPaint, parent)
     , ui(new Ui::exitDialog)
 {
     ui->setupUi(this);
@@ -19,25 +14,6 @@ exitDialog::exitDialog(QWidget *parent)
 exitDialog::~exitDialog()
 {
     delete ui;
-}
-
-void exitDialog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragOrigin = event->position().toPoint();
-        WindowDrag::begin(this, dragOrigin, WindowDrag::titleStripDrags(dragOrigin));
-    }
-}
-
-void exitDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (WindowDrag::titleStripDrags(dragOrigin))
-        WindowDrag::follow(this, event->globalPosition().toPoint() - dragOrigin);
-}
-
-void exitDialog::paintEvent(QPaintEvent *)
-{
-    applySkin();
 }
 
 void exitDialog::on_CancelpushButton_clicked()
@@ -53,9 +29,4 @@ void exitDialog::on_OKpushButton_clicked()
 void exitDialog::on_closeButton_clicked()
 {
     close();
-}
-
-void exitDialog::applySkin()
-{
-    Skin::apply(this, QStringLiteral("skins/default/tixe.png"));
 }

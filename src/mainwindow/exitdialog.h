@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
+#include "app/skinneddialog.h"
 
 namespace Ui {
 class exitDialog;
@@ -9,7 +8,7 @@ class exitDialog;
 
 // Asks before the main window closes while its list still holds files.
 // exec() gives 1 for OK and 0 for Cancel or the title strip's close button.
-class exitDialog : public QDialog
+class exitDialog : public SkinnedDialog
 {
     Q_OBJECT
 
@@ -17,19 +16,11 @@ public:
     explicit exitDialog(QWidget *parent = nullptr);
     ~exitDialog() override;
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-
 private Q_SLOTS:
     void on_CancelpushButton_clicked();
     void on_OKpushButton_clicked();
     void on_closeButton_clicked();
 
 private:
-    void applySkin();
-
-    QPoint dragOrigin;
     Ui::exitDialog *ui;
 };

@@ -4,9 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QMouseEvent>
 
-#include "app/skin.h"
 #include "app/windowdrag.h"
 #include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
@@ -20,7 +18,7 @@ constexpr int kDefaultCycle = 1;
 } // namespace
 
 preferenceDialog::preferenceDialog(QWidget *parent)
-    : QDialog(parent)
+    : SkinnedDialog(QStringLiteral("skins/default/config.png"), RefreshOnPaint, parent)
     , ui(new Ui::preferenceDialog)
 {
     ui->setupUi(this);
@@ -86,23 +84,9 @@ int preferenceDialog::snapFormat() const
     return ui->SnapFormatComboBox->currentIndex();
 }
 
-void preferenceDialog::mousePressEvent(QMouseEvent *event)
+bool preferenceDialog::dragAllowed(QPoint origin, QPointF pointer) const
 {
-    if (event->button() == Qt::LeftButton) {
-        pressPoint = event->position().toPoint();
-        WindowDrag::begin(this, pressPoint, WindowDrag::preferencesDrags(pressPoint, pressPoint));
-    }
-}
-
-void preferenceDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (WindowDrag::preferencesDrags(pressPoint, event->position().toPoint()))
-        WindowDrag::follow(this, event->globalPosition().toPoint() - pressPoint);
-}
-
-void preferenceDialog::paintEvent(QPaintEvent *)
-{
-    Skin::apply(this, QStringLiteral("skins/default/config.png"));
+    return WindowDrag::preferencesDrags(origin, pointer.toPoint());
 }
 
 void preferenceDialog::on_closeButton_clicked()

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
 #include <QString>
+
+#include "app/skinneddialog.h"
 
 namespace Ui {
 class preferenceDialog;
@@ -12,7 +12,7 @@ class preferenceDialog;
 // format. Folders, the update switch and the update cycle are written the
 // moment they are chosen; the action after a conversion run on OK. The main
 // window takes the two folders and the format over on OK only.
-class preferenceDialog : public QDialog
+class preferenceDialog : public SkinnedDialog
 {
     Q_OBJECT
 
@@ -34,9 +34,7 @@ public:
     int snapFormat() const;
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    bool dragAllowed(QPoint origin, QPointF pointer) const override;
 
 private Q_SLOTS:
     void on_closeButton_clicked();
@@ -52,7 +50,6 @@ private Q_SLOTS:
 private:
     QString askForFolder(const QString &startFolder);
 
-    QPoint pressPoint;
     Ui::preferenceDialog *ui;
     QString snapshotFolderField;
     QString outputFolderField;

@@ -3,11 +3,8 @@
 #include "ui_settingdialog.h"
 
 #include <QComboBox>
-#include <QMouseEvent>
 #include <QTreeWidgetItem>
 
-#include "app/skin.h"
-#include "app/windowdrag.h"
 #include "filelist/filerow.h"
 #include "platform/platform.h"
 #include "profiles/codectables.h"
@@ -16,7 +13,6 @@
 
 namespace {
 
-const QString kSkinPicture = QStringLiteral("skins/default/settingsback.png");
 const QStringList kAspectItems = {QStringLiteral("default"), QStringLiteral("4:3"),
                                   QStringLiteral("16:9")};
 
@@ -28,7 +24,9 @@ void fill(QComboBox *box, const ComboFill &choices) {
 
 } // namespace
 
-settingDialog::settingDialog(QWidget *parent) : QDialog(parent), ui(new Ui::settingDialog) {
+settingDialog::settingDialog(QWidget *parent)
+    : SkinnedDialog(QStringLiteral("skins/default/settingsback.png"), ApplyOnce, parent)
+    , ui(new Ui::settingDialog) {
     ui->setupUi(this);
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &settingDialog::on_ProfileDevice_activated);
@@ -36,7 +34,7 @@ settingDialog::settingDialog(QWidget *parent) : QDialog(parent), ui(new Ui::sett
     setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBoxOKCANCEL->hide();
     // Once is enough: the picture never changes while the program runs.
-    Skin::apply(this, kSkinPicture);
+    applySkin();
     initDeviceList();
 }
 
@@ -95,19 +93,7 @@ void settingDialog::writeEntry(int entry, int index) {
 }
 
 // ---------------------------------------------------------------------------
-// Window chrome
-
-void settingDialog::mousePressEvent(QMouseEvent *event) {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragOrigin = event->position().toPoint();
-    WindowDrag::begin(this, dragOrigin, WindowDrag::titleStripDrags(dragOrigin));
-}
-
-void settingDialog::mouseMoveEvent(QMouseEvent *event) {
-    if (WindowDrag::titleStripDrags(dragOrigin))
-        WindowDrag::follow(this, event->globalPosition().toPoint() - dragOrigin);
-}
+// Buttons
 
 void settingDialog::on_pushButtonOk_clicked() {
     commitTypedText(ui->VSize, &settingDialog::on_VSize_activated);

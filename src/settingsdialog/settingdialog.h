@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDialog>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
+
+#include "app/skinneddialog.h"
 
 class QComboBox;
 class QTreeWidgetItem;
@@ -17,7 +17,7 @@ class settingDialog;
 // SettingsIndexList at once, so a cancelled dialog keeps what was chosen;
 // only the main window's Advance button decides what the choices do to the
 // row's job. The main window owns one dialog and reuses it for every row.
-class settingDialog : public QDialog {
+class settingDialog : public SkinnedDialog {
     Q_OBJECT
 
 public:
@@ -34,10 +34,6 @@ public:
     // for the two boxes that take typed values: an index alone does not say
     // what the user typed.
     QString optionText(int entry, int index) const;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
 
 private Q_SLOTS:
     void on_pushButtonCancel_clicked();
@@ -74,6 +70,5 @@ private:
     QString profileFile;
     int videoCodecIndex = 0;
     int audioCodecIndex = 0;
-    QPoint dragOrigin;
     Ui::settingDialog *ui;
 };
