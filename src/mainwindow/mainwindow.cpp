@@ -2236,6 +2236,7 @@ void MainWindow::patchScriptParameters(QTreeWidgetItem *row)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
+
 void MainWindow::applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
                                 const OptionRules::SlotEffect &effect)
 {
@@ -2290,84 +2291,56 @@ void MainWindow::on_Vcodec_activated(int index)
     applyRowEffect(item, row, effect);
 }
 
-void MainWindow::on_VSize_activated(int index)
+void MainWindow::applyOptionRule(OptionRule rule, int index, const QComboBox *box)
 {
     QTreeWidgetItem *item = currentRowItem();
     if (!item)
         return;
     OptionRules::RowState row = rowState(item);
-    applyRowEffect(item, row, OptionRules::chooseVideoSize(row, index, ui->VSize->currentText()));
+    applyRowEffect(item, row, rule(row, index, box->currentText()));
+}
+
+void MainWindow::on_VSize_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseVideoSize, index, ui->VSize);
 }
 
 void MainWindow::on_VBitrate_activated(const QString &)
 {
-    QTreeWidgetItem *item = currentRowItem();
-    if (!item)
-        return;
-    OptionRules::RowState row = rowState(item);
-    applyRowEffect(item, row,
-                   OptionRules::chooseVideoBitrate(row, ui->VBitrate->currentIndex(),
-                                                   ui->VBitrate->currentText()));
+    applyOptionRule(OptionRules::chooseVideoBitrate, ui->VBitrate->currentIndex(), ui->VBitrate);
 }
 
 void MainWindow::on_VframeRate_activated(int index)
 {
-    QTreeWidgetItem *item = currentRowItem();
-    if (!item)
-        return;
-    OptionRules::RowState row = rowState(item);
-    applyRowEffect(item, row,
-                   OptionRules::chooseFrameRate(row, index, ui->VframeRate->currentText()));
+    applyOptionRule(OptionRules::chooseFrameRate, index, ui->VframeRate);
 }
 
 void MainWindow::on_Vaspect_activated(const QString &)
 {
-    QTreeWidgetItem *item = currentRowItem();
-    if (!item)
-        return;
-    OptionRules::RowState row = rowState(item);
-    applyRowEffect(item, row,
-                   OptionRules::chooseAspect(row, ui->Vaspect->currentIndex(),
-                                             ui->Vaspect->currentText()));
+    applyOptionRule(OptionRules::chooseAspect, ui->Vaspect->currentIndex(), ui->Vaspect);
 }
 
 void MainWindow::on_Acodec_activated(int index)
 {
-    if (QTreeWidgetItem *item = currentRowItem()) {
-        OptionRules::RowState row = rowState(item);
-        applyRowEffect(item, row,
-                       OptionRules::chooseAudioCodec(row, index, ui->Acodec->currentText()));
-    }
+    applyOptionRule(OptionRules::chooseAudioCodec, index, ui->Acodec);
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::on_ASamplerate_activated(int index)
 {
-    if (QTreeWidgetItem *item = currentRowItem()) {
-        OptionRules::RowState row = rowState(item);
-        applyRowEffect(item, row,
-                       OptionRules::chooseSampleRate(row, index, ui->ASamplerate->currentText()));
-    }
+    applyOptionRule(OptionRules::chooseSampleRate, index, ui->ASamplerate);
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::on_ABitrate_activated(int index)
 {
-    if (QTreeWidgetItem *item = currentRowItem()) {
-        OptionRules::RowState row = rowState(item);
-        applyRowEffect(item, row,
-                       OptionRules::chooseAudioBitrate(row, index, ui->ABitrate->currentText()));
-    }
+    applyOptionRule(OptionRules::chooseAudioBitrate, index, ui->ABitrate);
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::on_AChannels_activated(int index)
 {
-    if (QTreeWidgetItem *item = currentRowItem()) {
-        OptionRules::RowState row = rowState(item);
-        applyRowEffect(item, row,
-                       OptionRules::chooseChannels(row, index, ui->AChannels->currentText()));
-    }
+    applyOptionRule(OptionRules::chooseChannels, index, ui->AChannels);
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 

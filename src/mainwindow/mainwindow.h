@@ -21,6 +21,7 @@
 #include "settingsdialog/settingdialog.h"
 
 class QCheckBox;
+class QComboBox;
 class QMenu;
 class QTreeWidgetItem;
 class TakenPaths;
@@ -287,6 +288,11 @@ private:
     QTreeWidgetItem *currentRowItem() const;
     void applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
                         const OptionRules::SlotEffect &effect);
+    // The whole of an option slot whose rule needs only the choice: the rule
+    // runs on the current row with `box`'s text and its effect is applied.
+    using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
+                                                   const QString &text);
+    void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
     // An output path for `item` that names neither its source nor another
     // row's output.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
