@@ -1,7 +1,5 @@
 #include "transcoderjob.h"
 
-#include <csignal>
-
 #include <QProcess>
 
 #include "conversion/suspenderlisting.h"
@@ -92,12 +90,12 @@ void TranscoderJob::stop(int graceMs) {
         return;
     }
     const qint64 pid = m_process.processId();
-    Platform::signalProcessGroup(pid, SIGCONT);
+    Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
     m_pausedPid = 0;
     m_process.terminate();
     if (m_process.waitForFinished(graceMs))
         return;
-    Platform::signalProcessGroup(pid, SIGKILL);
+    Platform::signalProcessGroup(pid, Platform::GroupSignal::Kill);
     m_process.kill();
     m_process.waitForFinished(graceMs);
 }

@@ -2,8 +2,6 @@
 
 #include "ui_mainwindow.h"
 
-#include <csignal>
-
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -485,7 +483,8 @@ void MainWindow::on_actionExit_X_triggered()
     // its next line, leaving a broken file; asked to stop, it finishes the
     // file properly.
     if (transcoderProcess.state() != QProcess::NotRunning) {
-        Platform::signalProcessGroup(transcoderProcess.processId(), SIGTERM);
+        Platform::signalProcessGroup(transcoderProcess.processId(),
+                                     Platform::GroupSignal::Terminate);
         transcoderProcess.terminate();
     }
     QCoreApplication::exit(0);

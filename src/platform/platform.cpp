@@ -182,9 +182,21 @@ void Platform::useOwnProcessGroup(QProcess &process)
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
 }
 
-bool Platform::signalProcessGroup(qint64 pid, int signal)
+bool Platform::signalProcessGroup(qint64 pid, GroupSignal signal)
 {
     if (pid <= 1)
         return false;
-    return ::kill(-static_cast<pid_t>(pid), signal) == 0;
+    int number = SIGKILL;
+    switch (signal) {
+    case GroupSignal::Continue:
+        number = SIGCONT;
+        break;
+    case GroupSignal::Terminate:
+        number = SIGTERM;
+        break;
+    case GroupSignal::Kill:
+        number = SIGKILL;
+        break;
+    }
+    return ::kill(-static_cast<pid_t>(pid), number) == 0;
 }

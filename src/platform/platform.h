@@ -54,5 +54,12 @@ public:
     // Starts the process in a process group of its own, so that pausing or
     // ending it reaches its children too.
     static void useOwnProcessGroup(QProcess &process);
-    static bool signalProcessGroup(qint64 pid, int signal);
+    // What signalProcessGroup can ask of a group; named here so that callers
+    // need no system header for the signal numbers.
+    enum class GroupSignal {
+        Continue,
+        Terminate,
+        Kill,
+    };
+    static bool signalProcessGroup(qint64 pid, GroupSignal signal);
 };
