@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "conversion/avsscriptbody.h"
+
 namespace {
 
 const QString kDoubleQuote = QStringLiteral("\"");
@@ -15,8 +17,6 @@ const QString kDefaultSampleRate = QStringLiteral("44100");
 const QString kDefaultChannels = QStringLiteral("2");
 const QString kFallbackRatio = QStringLiteral("1.333");
 const QString kScriptStem = QStringLiteral("avsifile");
-// DirectShowSource stays for VCD ".dat" files, which FFmpegSource2 reads badly.
-const QString kDirectShowMark = QStringLiteral(".dat");
 constexpr int kMaxScriptNumber = 1000000;
 
 bool hasControlCharacter(const QString &text) {
@@ -110,47 +110,24 @@ std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *err
     const int ox = input.outputSize.indexOf(QLatin1Char('x'));
     const int cropWidth = ox >= 0 ? sizePart(input.outputSize.left(ox)) / 4 * 4 : 0;
     const int cropHeight = ox >= 0 ? sizePart(input.outputSize.mid(ox + 1)) / 2 * 2 : 0;
-    const bool directShow = input.sourcePath.contains(kDirectShowMark);
 
-    QString script;
-    script += QStringLiteral("LoadPlugin(%1)\n").arg(*plugin);
-    script += QStringLiteral("Import(%1)\n").arg(*import);
-    script += QStringLiteral("Import(%1)\n").arg(*header);
-    script += QStringLiteral("\n");
-    script += QStringLiteral("#User parameters\n");
-    script += QStringLiteral("OutputWidth = %1/4*4\n").arg(width);
-    script += QStringLiteral("OutputHeight = %1/2*2\n").arg(height);
-    script += QStringLiteral("OutputFrameRate = %1\n").arg(kFrameRate);
-    script += QStringLiteral("OutputChannels = %1\n").arg(channelCount(input.channelsText));
-    script += QStringLiteral("OutputSamplesPerSec = %1\n").arg(sampleRate(input.sampleRateText));
-    script += QStringLiteral("OutputBitsPerSample = 16\n\n");
-    script += QStringLiteral("# Parse the media source\n");
-    if (directShow)
-        script += QStringLiteral("clip = DirectShowSource(") + *source + QStringLiteral(")\n");
-    else
-        script += QStringLiteral("clip = FFmpegSource2(") + *source +
-                  QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")\n");
-    script +=
-        QStringLiteral("clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
-                       "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, zone=80)"
-                       ".SWScale(colorspace=\"YV12\") : clip.ConvertFPS(OutputFrameRate)\n");
-    script += QStringLiteral("clip = clip.DelayAudio(0)\n");
-    script += QStringLiteral("clip = clip.DisplayRatio(%1)\n")
-                  .arg(displayRatioValue(input.displayRatio, input.sourceSize));
-    script += QStringLiteral("clip = clip.Crop(0, 0, %1, %2)\n").arg(cropWidth).arg(cropHeight);
-    script += QStringLiteral("clip = clip.Tweak(0,1,0,1)\n");
-    if (directShow)
-        script += QStringLiteral("audio = DirectShowSource(") + *source +
-                  QStringLiteral(").KillVideo()\n");
-    else
-        script += QStringLiteral("audio = FFmpegSource2(") + *source +
-                  QStringLiteral(", atrack = -1).KillVideo()\n");
-    script += QStringLiteral("audio = audio.DelayAudio(0)\n");
-    script += QStringLiteral("clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)\n");
-    script += QStringLiteral("clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)\n");
-    script += QStringLiteral("clip = clip.Trim(0, %1)\n").arg(frameCount(input.exactDuration));
-    script += QStringLiteral("return clip\n");
-    return script;
+    AvsScriptBody body;
+    body.plugin = *plugin;
+    body.import = *import;
+    body.header = *header;
+    body.source = *source;
+    body.directShow = AvsScriptBody::readsThroughDirectShow(input.sourcePath);
+    body.width = width;
+    body.height = height;
+    body.channels = channelCount(input.channelsText);
+    body.sampleRate = sampleRate(input.sampleRateText);
+    body.displayRatio = displayRatioValue(input.displayRatio, input.sourceSize);
+    body.cropWidth = cropWidth;
+    body.cropHeight = cropHeight;
+    body.tweak = QStringLiteral("0,1,0,1");
+    body.trimFrames = frameCount(input.exactDuration);
+    return (body.lines() << QStringLiteral("return clip")).join(QLatin1Char('\n')) +
+           QLatin1Char('\n');
 }
 
 QString AvsScript::scriptPath(const QString &folder, int n) {

@@ -24,9 +24,6 @@ struct EditedScriptInput {
 
 namespace EditedScript {
 
-// The script's frame rate: the trim frames are seconds times this.
-constexpr int kFrameRate = 21;
-
 // The script text; nullopt and a message for the user when a path cannot be
 // written into a script (paths are quoted as AvsScript::quoted does).
 std::optional<QString> build(const EditedScriptInput &input, QString *error = nullptr);
