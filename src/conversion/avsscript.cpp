@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
 
 namespace {
@@ -60,13 +61,10 @@ std::optional<QString> AvsScript::quoted(const QString &path, QString *error) {
 }
 
 QString AvsScript::channelCount(const QString &channelsText) {
-    if (channelsText == QLatin1String("Mono"))
-        return QStringLiteral("1");
-    if (channelsText == QLatin1String("Stereo"))
-        return QStringLiteral("2");
-    if (channelsText == QLatin1String("5.1"))
-        return QStringLiteral("6");
-    return kDefaultChannels;
+    // The transcoder's own table; a script needs a count even where the
+    // transcoder is left to choose.
+    const QString count = Arguments::channelsValue(channelsText);
+    return count.isEmpty() ? kDefaultChannels : count;
 }
 
 QString AvsScript::sampleRate(const QString &sampleRateText) {
