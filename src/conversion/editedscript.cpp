@@ -2,29 +2,23 @@
 
 #include <QSaveFile>
 
+#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
 
 namespace {
 
-const QString kCropLeft = QStringLiteral("-cropleft");
-const QString kCropTop = QStringLiteral("-croptop");
-const QString kCropRight = QStringLiteral("-cropright");
-const QString kCropBottom = QStringLiteral("-cropbottom");
-const QString kTrimStart = QStringLiteral("-ss");
-const QString kTrimLength = QStringLiteral("-t");
-
 int integerAfter(const QStringList &list, const QString &word) {
-    const qsizetype at = list.indexOf(word);
-    return at >= 0 && at + 1 < list.size() ? list.at(at + 1).toInt() : 0;
+    return Arguments::value(list, word).toInt(); // not a whole number: 0
 }
 
 // The crop of the body; a row without any crop keeps the whole picture.
 void setCrop(AvsScriptBody &body, const QStringList &arguments) {
-    const int left = integerAfter(arguments, kCropLeft);
-    const int top = integerAfter(arguments, kCropTop);
-    const int right = integerAfter(arguments, kCropRight);
-    const int bottom = integerAfter(arguments, kCropBottom);
+    // The crop words come left, top, right, bottom.
+    const int left = integerAfter(arguments, Arguments::kCropWords.at(0));
+    const int top = integerAfter(arguments, Arguments::kCropWords.at(1));
+    const int right = integerAfter(arguments, Arguments::kCropWords.at(2));
+    const int bottom = integerAfter(arguments, Arguments::kCropWords.at(3));
     if (left == 0 && top == 0 && right == 0 && bottom == 0) {
         body.cropWidth = body.width;
         body.cropHeight = body.height;
@@ -83,8 +77,8 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
     QStringList lines = body.lines();
     if (input.withLogo)
         lines << QStringLiteral("clip = clip.Logo2(") + *logo + QStringLiteral(")");
-    const qint64 start = integerAfter(input.arguments, kTrimStart);
-    const qint64 length = integerAfter(input.arguments, kTrimLength);
+    const qint64 start = integerAfter(input.arguments, Arguments::kTrimStart);
+    const qint64 length = integerAfter(input.arguments, Arguments::kTrimLength);
     lines << QStringLiteral("clip = clip.Trim(%1, %2)")
                  .arg(AvsScript::kFrameRate * start)
                  .arg(AvsScript::kFrameRate * (start + length))

@@ -2,16 +2,13 @@
 
 #include <array>
 
+#include "conversion/argumentlist.h"
 #include "conversion/editedscript.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
 
 namespace {
 
-const QString kInput = QStringLiteral("-i");
-const QString kOverwrite = QStringLiteral("-y");
-const QString kTrimStart = QStringLiteral("-ss");
-const QString kTrimLength = QStringLiteral("-t");
 const QString kWatermark = QStringLiteral("-watermark");
 
 // The answer's keys in the order the tool writes them.
@@ -106,16 +103,17 @@ QStringList withEditorArguments(QStringList arguments, const EditorAnswer &answe
         std::pair{CropRight, &answer.cropRight}, std::pair{CropBottom, &answer.cropBottom}};
     for (const auto &[key, value] : crops) {
         // In front of "-y"; a list without it keeps its output path last.
-        qsizetype at = arguments.indexOf(kOverwrite);
+        qsizetype at = arguments.indexOf(Arguments::kOverwrite);
         if (at < 0)
             at = arguments.isEmpty() ? 0 : arguments.size() - 1;
         setPair(arguments, kKeys[key], *value, at);
     }
 
-    const qsizetype input = arguments.indexOf(kInput);
-    setPair(arguments, kTrimStart, answer.start, input < 0 ? 0 : input);
+    const qsizetype input = arguments.indexOf(Arguments::kInput);
+    setPair(arguments, Arguments::kTrimStart, answer.start, input < 0 ? 0 : input);
     // The trim pairs stay together: "-t" right after the "-ss" pair.
-    setPair(arguments, kTrimLength, answer.length, arguments.indexOf(kTrimStart) + 2);
+    setPair(arguments, Arguments::kTrimLength, answer.length,
+            arguments.indexOf(Arguments::kTrimStart) + 2);
     return arguments;
 }
 

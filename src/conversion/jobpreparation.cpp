@@ -4,30 +4,19 @@
 
 #include <QFileInfo>
 
+#include "conversion/argumentlist.h"
+
 namespace {
 
-const QString kInput = QStringLiteral("-i");
-const QString kOverwrite = QStringLiteral("-y");
-const QString kTrimStart = QStringLiteral("-ss");
-const QString kTrimLength = QStringLiteral("-t");
-const QString kAspect = QStringLiteral("-aspect");
 const QString kXvidEncoder = QStringLiteral("libxvid");
-const QStringList kCropWords = {QStringLiteral("-cropleft"), QStringLiteral("-croptop"),
-                                QStringLiteral("-cropright"), QStringLiteral("-cropbottom")};
 
 // Neutral Tweak values for rows whose effect list is short.
 const QStringList kNeutralEffects = {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")};
 constexpr int kScriptEntry = 4;
 constexpr int kLogoEntry = 5;
 
-// The element after the first element equal to word; empty when there is none.
-QString valueAfter(const QStringList &list, const QString &word) {
-    const qsizetype at = list.indexOf(word);
-    return at >= 0 && at + 1 < list.size() ? list.at(at + 1) : QString();
-}
-
 int integerAfter(const QStringList &list, const QString &word) {
-    return valueAfter(list, word).toInt(); // not a whole number: 0
+    return Arguments::value(list, word).toInt(); // not a whole number: 0
 }
 
 // Removes the element after word, then word itself.
@@ -76,7 +65,8 @@ bool needsScript(const QStringList &arguments, const QStringList &effects) {
     // Exact comparisons: "1.0" is unchanged, "1.05" is not.
     return effectValue(effects, 0) != 1.0 || effectValue(effects, 1) != 0.0 ||
            effectValue(effects, 2) != 1.0 || fileSize(effects.value(kLogoEntry)) > 0 ||
-           integerAfter(arguments, kTrimLength) > 0 || integerAfter(arguments, kTrimStart) > 0;
+           integerAfter(arguments, Arguments::kTrimLength) > 0 ||
+           integerAfter(arguments, Arguments::kTrimStart) > 0;
 }
 
 LaunchPlan prepare(const QStringList &arguments, const QStringList &effects,
@@ -88,16 +78,16 @@ LaunchPlan prepare(const QStringList &arguments, const QStringList &effects,
     // An Xvid job keeps its source's shape: it gets the source's display
     // ratio only when it carries no aspect of its own, never a fixed 4:3.
     const qsizetype xvid = list.indexOf(kXvidEncoder);
-    const qsizetype overwrite = list.indexOf(kOverwrite);
+    const qsizetype overwrite = list.indexOf(Arguments::kOverwrite);
     const QString aspect = usableAspect(displayRatio);
-    if (xvid > 0 && !list.contains(kAspect) && overwrite >= 0 && !aspect.isEmpty()) {
-        list.insert(overwrite + 1, kAspect);
+    if (xvid > 0 && !list.contains(Arguments::kAspect) && overwrite >= 0 && !aspect.isEmpty()) {
+        list.insert(overwrite + 1, Arguments::kAspect);
         list.insert(overwrite + 2, aspect);
     }
 
     if (needsScript(arguments, effects)) {
         const QString script = effects.value(kScriptEntry);
-        const qsizetype input = list.indexOf(kInput);
+        const qsizetype input = list.indexOf(Arguments::kInput);
         if (script.isEmpty() || input < 0 || input + 1 >= list.size()) {
             // Converting the plain source would drop the trim and effects
             // without a word; better not to convert at all.
@@ -105,14 +95,14 @@ LaunchPlan prepare(const QStringList &arguments, const QStringList &effects,
         } else {
             list[input + 1] = script;
             plan.readsScript = true;
-            for (const QString &word : kCropWords)
+            for (const QString &word : Arguments::kCropWords)
                 removePair(list, word);
         }
     }
 
     // The trim is carried out by the script alone.
-    removePair(list, kTrimStart);
-    removePair(list, kTrimLength);
+    removePair(list, Arguments::kTrimStart);
+    removePair(list, Arguments::kTrimLength);
     return plan;
 }
 
@@ -127,8 +117,8 @@ qint64 durationTextSeconds(const QString &durationText) {
 
 qint64 outputSeconds(const QStringList &arguments, const QString &durationText) {
     const qint64 source = durationTextSeconds(durationText);
-    const qint64 start = integerAfter(arguments, kTrimStart);
-    const qint64 length = integerAfter(arguments, kTrimLength);
+    const qint64 start = integerAfter(arguments, Arguments::kTrimStart);
+    const qint64 length = integerAfter(arguments, Arguments::kTrimLength);
     if (length > 0)
         return source > 0 && start >= 0 ? std::min(length, std::max<qint64>(0, source - start))
                                         : length;
