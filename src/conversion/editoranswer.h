@@ -9,7 +9,7 @@
 //   [any text] -ss S -t T -cropleft L -croptop P -cropright R -cropbottom B
 //   -saturation SAT -brightness BRI -contrast CON -drop D [-watermark ...]
 // Effects are in percent (0 = unchanged). Read the answer whole, once the
-// tool has exited: it may arrive in several pieces.
+// tool has exited: it may arrive in several chunks.
 struct EditorAnswer {
     QString start;  // trim start, whole seconds
     QString length; // trim length, whole seconds

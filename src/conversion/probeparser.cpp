@@ -134,7 +134,7 @@ void ProbeParser::append(const QByteArray &standardError) {
 }
 
 QString ProbeParser::text() const {
-    // Decoded whole, so a character split between two pieces stays intact.
+    // Decoded whole, so a character split between two chunks stays intact.
     return decodeToolText(m_bytes);
 }
 

@@ -17,7 +17,7 @@ const QString kOverhead = QStringLiteral("overhead");
 const QStringList kSummaryWords = {QStringLiteral("overhead"), QStringLiteral("audio:"),
                                    QStringLiteral("headers:"), QStringLiteral("video:")};
 
-// A runaway line without any line break is judged in pieces of this size
+// A runaway line without any line break is judged in chunks of this size
 // rather than kept in memory for ever.
 constexpr qsizetype kMaxPendingBytes = 1 << 20;
 

@@ -18,7 +18,7 @@ struct ProgressReport {
 // Reads the transcoder's progress text line by line. The transcoder ends its
 // progress lines with "\r" and its other lines with "\n", and the pipe cuts
 // the stream anywhere, so a line is only judged once it is complete: the rest
-// of a piece waits for the next one. flush() judges the unterminated last
+// of a chunk waits for the next one. flush() judges the unterminated last
 // line when the process has ended.
 class ProgressParser {
 public:

@@ -39,12 +39,12 @@ void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
     int count = bytes / kBytesPerSample;
     std::lock_guard<std::mutex> lock(is->sample_ring_mutex);
     while (count > 0) {
-        const int piece = std::min(count, kSampleRingSize - is->sample_ring_index);
+        const int run = std::min(count, kSampleRingSize - is->sample_ring_index);
         std::memcpy(is->sample_ring + is->sample_ring_index, samples,
-                    size_t(piece) * sizeof(int16_t));
-        samples += piece;
-        count -= piece;
-        is->sample_ring_index += piece;
+                    size_t(run) * sizeof(int16_t));
+        samples += run;
+        count -= run;
+        is->sample_ring_index += run;
         if (is->sample_ring_index >= kSampleRingSize)
             is->sample_ring_index = 0;
     }
