@@ -19,16 +19,16 @@ void tst_FolderPath::join_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("joined");
+    // clang-format off
     QTest::newRow("plain") << "/home/ana/Documents" << "Quillora" << "/home/ana/Documents/Quillora";
-    QTest::newRow("folder with separator") << "/home/ana/Documents/" << "Quillora"
-                                           << "/home/ana/Documents/Quillora";
+    QTest::newRow("folder with separator") << "/home/ana/Documents/" << "Quillora" << "/home/ana/Documents/Quillora";
     QTest::newRow("doubled separators") << "/home/ana//" << "//snap/" << "/home/ana/snap";
     QTest::newRow("root") << "/" << "tmp" << "/tmp";
     QTest::newRow("root twice") << "//" << "/tmp" << "/tmp";
     QTest::newRow("no folder") << "" << "snap" << "snap";
     QTest::newRow("no name") << "/home/ana/" << "" << "/home/ana";
-    QTest::newRow("spaces and letters") << "/home/ana/Мои файлы" << "output"
-                                        << "/home/ana/Мои файлы/output";
+    QTest::newRow("spaces and letters") << "/home/ana/Мои файлы" << "output" << "/home/ana/Мои файлы/output";
+    // clang-format on
 }
 
 void tst_FolderPath::join()

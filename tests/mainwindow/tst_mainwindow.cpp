@@ -1,26 +1,22 @@
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QSettings>
 #include <QSlider>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextEdit>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "app/version.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
-#include "platform/platform.h"
 #include "ui_mainwindow.h"
+#include "windowtestsupport.h"
+
+using namespace WindowTestSupport;
 
 // The main window as its constructor leaves it, and the switches that other
 // parts of the program use to lock and unlock groups of controls.
@@ -33,22 +29,16 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void windowIsFramelessAndFixed();
-    void constructionHidesAndDisables();
-    void fileListColumns();
-    void menusAndFormats();
-    void onlyTheUpdateTimerRuns();
+    void constructionLeavesTheWindowIdle();
     void productRecordAndFolders();
     void settingsFoldersWinOverDefaults();
     void garbageSettingsReadAsDefaults();
     void brokenSkinPictureDoesNotCrash();
     void pluginDiscoveryOrder();
     void controlSwitchesTouchExactSets();
-    void jobControlsOffResetSlider();
     void resetFileTreeFlagsKeepsChecks();
 
 private:
-    void makeInstallation(const QString &path);
     Ui::MainWindow *ui() { return window->form(); }
 
     QTemporaryDir *install = nullptr;
@@ -57,62 +47,43 @@ private:
 
 void tst_MainWindow::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-}
-
-void tst_MainWindow::makeInstallation(const QString &path)
-{
-    // The staged installation when it is there, else a bare folder.
-    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
-    QDir(path).mkpath(QStringLiteral("skins/default"));
-    QDir(path).mkpath(QStringLiteral("plugins"));
-    QDir(path).mkpath(QStringLiteral("images"));
-    QDir(path).mkpath(QStringLiteral("profile"));
-    for (const QString &sub : {QStringLiteral("skins/default"), QStringLiteral("images"),
-                               QStringLiteral("profile")}) {
-        const QDir from(stage + QLatin1Char('/') + sub);
-        for (const QString &name : from.entryList(QDir::Files))
-            QFile::copy(from.filePath(name), path + QLatin1Char('/') + sub + QLatin1Char('/') + name);
-    }
+    actAsTheProgram();
 }
 
 void tst_MainWindow::init()
 {
     install = new QTemporaryDir;
     QVERIFY(install->isValid());
-    makeInstallation(install->path());
-    Platform::setInstallDir(install->path());
-    QDir::setCurrent(install->path());
-    QFile::remove(Platform::settingsFile());
+    copyInstallation(install->path());
+    useInstallation(install->path());
 }
 
 void tst_MainWindow::cleanup()
 {
     delete window;
     window = nullptr;
-    QDir::setCurrent(QDir::rootPath());
-    Platform::setInstallDir(QString());
+    leaveInstallation();
     delete install;
     install = nullptr;
 }
 
-void tst_MainWindow::windowIsFramelessAndFixed()
+void tst_MainWindow::constructionLeavesTheWindowIdle()
 {
     window = new MainWindow;
     QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(window->minimumSize(), QSize(860, 600));
-    QCOMPARE(window->maximumSize(), QSize(860, 600));
     QCOMPARE(window->windowTitle(), QStringLiteral("Quillora"));
-    QCOMPARE(ui()->labeltext->text(), QStringLiteral("Quillora"));
-}
+    QVERIFY(window->acceptDrops());
+    // Only the update check is waiting; nothing runs.
+    QVERIFY(window->updateCheckTimer.isActive());
+    for (QTimer *timer : {&window->previewPollTimer, &window->stopDelayTimer, &window->openTimer,
+                          &window->repaintTimer, &window->shutdownTimer, &window->jobTimer,
+                          &window->uiPollTimer})
+        QVERIFY(!timer->isActive());
+    QCOMPARE(window->transcoderProcess.state(), QProcess::NotRunning);
 
-void tst_MainWindow::constructionHidesAndDisables()
-{
-    window = new MainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->size(), QSize(860, 600));
 
     for (QWidget *hidden : QList<QWidget *>{
              ui()->textEdit, ui()->pushButton_2, ui()->MoveDownButton, ui()->MoveUpButton,
@@ -120,6 +91,7 @@ void tst_MainWindow::constructionHidesAndDisables()
              ui()->toolButton, ui()->PauseContinue, ui()->MovieWidget, ui()->unMuteButton,
              ui()->PauseButton, ui()->tableWidget})
         QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
+    // Nothing to convert, edit or play until a file is added.
     for (QWidget *disabled : QList<QWidget *>{
              ui()->editVideo, ui()->editVideo_Trim, ui()->editVideo_Effect, ui()->frameBackPic,
              ui()->StopConvertePushButton, ui()->PausePushButton, ui()->widgetTryMovie,
@@ -127,69 +99,25 @@ void tst_MainWindow::constructionHidesAndDisables()
         QVERIFY2(!disabled->isEnabled(), qPrintable(disabled->objectName()));
     QVERIFY(ui()->frameBackPic->isVisible());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
-    QCOMPARE(ui()->labelFileName->text(), QString());
     QVERIFY(!window->previewStepped);
     QVERIFY(window->hasVideo && window->audioOnly);
     QCOMPARE(window->jobNumber, 0);
-}
 
-void tst_MainWindow::fileListColumns()
-{
-    window = new MainWindow;
+    // The list keeps its two data columns out of sight.
     QTreeWidget *list = ui()->treeWidget;
     QCOMPARE(list->columnCount(), 9);
-    QCOMPARE(list->size(), QSize(509, 305));
-    QCOMPARE(list->pos(), QPoint(15, 97));
-    QVERIFY(list->isColumnHidden(7));
-    QVERIFY(list->isColumnHidden(8));
-    QCOMPARE(list->headerItem()->text(1), QStringLiteral("Name"));
-    QCOMPARE(list->headerItem()->text(6), QStringLiteral("Output File"));
-    QCOMPARE(list->columnWidth(0), 40);
-    QCOMPARE(list->header()->sectionResizeMode(0), QHeaderView::Fixed);
-    QCOMPARE(list->contextMenuPolicy(), Qt::CustomContextMenu);
+    QVERIFY(list->isColumnHidden(7) && list->isColumnHidden(8));
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(window->checkAllBox);
     QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
-}
 
-void tst_MainWindow::menusAndFormats()
-{
-    window = new MainWindow;
-    QStringList entries;
-    for (QAction *action : ui()->sysInfo->menu()->actions())
-        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(entries, QStringList({"&Support", "&Homepage", "-", "Pre&ference",
-                                   "&Check update...", "-", "&About"}));
-
-    const QList<QAction *> formats = window->fileFormatMenu->actions();
-    QCOMPARE(formats.size(), 6);
+    // The snapshot format starts at BMP, as the preferences do.
     QStringList checked;
-    for (QAction *action : formats)
+    for (QAction *action : window->fileFormatMenu->actions())
         if (action->isChecked())
             checked << action->text();
     QCOMPARE(checked, QStringList({"BMP"}));
-    QCOMPARE(formats.at(0)->text(), QStringLiteral("TIFF"));
-    QCOMPARE(formats.at(5)->text(), QStringLiteral("JPG(Low Quality)"));
     QCOMPARE(window->snapshotSuffix, QStringLiteral(".bmp"));
     QCOMPARE(window->snapshotFormatIndex, 1);
-
-    QStringList snapshotEntries;
-    for (QAction *action : ui()->setCaptureButton->menu()->actions())
-        snapshotEntries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(snapshotEntries, QStringList({"S&et Snapshot Folder", "Ope&n Snapshot Folder", "-",
-                                           "Se&t File Format"}));
-}
-
-void tst_MainWindow::onlyTheUpdateTimerRuns()
-{
-    window = new MainWindow;
-    QVERIFY(window->updateCheckTimer.isActive());
-    QCOMPARE(window->updateCheckTimer.interval(), 11000);
-    for (QTimer *timer : {&window->previewPollTimer, &window->stopDelayTimer, &window->openTimer,
-                          &window->repaintTimer, &window->shutdownTimer, &window->jobTimer,
-                          &window->uiPollTimer})
-        QVERIFY(!timer->isActive());
-    QCOMPARE(window->transcoderProcess.state(), QProcess::NotRunning);
 }
 
 void tst_MainWindow::productRecordAndFolders()
@@ -270,13 +198,14 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
     const QList<QWidget *> all = window->findChildren<QWidget *>();
     for (QWidget *widget : all)
         widget->setEnabled(true);
+    ui()->horizontalSlider->setValue(40);
 
     window->setMainControlsEnabled(false);
     window->setJobControlsEnabled(true);
 
-    const QStringList stayOff = {"editVideo",  "editVideo_Trim", "editVideo_Effect",
-                                 "AddFile",    "treeWidget",     "PauseContinue",
-                                 "volumeHSlider", "unMuteButton", "MuteButton"};
+    const QStringList stayOff = {"editVideo", "editVideo_Trim", "editVideo_Effect", "AddFile",
+                                 "treeWidget", "PauseContinue", "volumeHSlider", "unMuteButton",
+                                 "MuteButton"};
     for (const QString &name : stayOff) {
         auto *widget = window->findChild<QWidget *>(name);
         QVERIFY2(widget && !widget->isEnabled(), qPrintable(name));
@@ -293,13 +222,8 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
     // Nothing outside the two lists was touched.
     QVERIFY(ui()->StopButton->isEnabled());
     QVERIFY(ui()->browsePushButton->isEnabled());
-}
 
-void tst_MainWindow::jobControlsOffResetSlider()
-{
-    window = new MainWindow;
-    ui()->horizontalSlider->setValue(40);
-    window->setJobControlsEnabled(true);
+    // Switching the job controls on keeps the preview position; off resets it.
     QCOMPARE(ui()->horizontalSlider->value(), 40);
     window->setJobControlsEnabled(false);
     QCOMPARE(ui()->horizontalSlider->value(), 0);

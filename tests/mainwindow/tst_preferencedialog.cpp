@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -7,27 +8,14 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 
-#include "app/version.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
-#include "modalhelper.h"
-#include "platform/platform.h"
+#include "windowtestsupport.h"
 
-// Records the folders and addresses that the dialog hands to the desktop.
-class DesktopRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { opened << url; }
-};
+using namespace WindowTestSupport;
 
 // The preferences dialog on its own: what it shows, what it writes at once,
 // and what only OK writes.
@@ -43,8 +31,8 @@ private Q_SLOTS:
     void showsStoredKeys();
     void storedIndexOutOfRange();
     void cancelKeepsKeysAlreadyWritten();
-    void okWritesActionAfterConversion();
-    void titleCloseWritesNothing();
+    void onlyOkWritesTheActionAfterConversion_data();
+    void onlyOkWritesTheActionAfterConversion();
     void browseSnapshotKeepsTrailingSeparator();
     void cancelledBrowseChangesNothing();
     void openButtonsOpenTypedFolders();
@@ -64,10 +52,8 @@ private:
 
 void tst_PreferenceDialog::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-    QDir::setCurrent(qEnvironmentVariable("QUILLORA_STAGE_DIR"));
+    actAsTheProgram();
+    QDir::setCurrent(stageDir());
 }
 
 void tst_PreferenceDialog::init()
@@ -120,10 +106,6 @@ void tst_PreferenceDialog::showsStoredKeys()
     QCOMPARE(child<QComboBox>(dialog, "CycleComboBox")->currentIndex(), 2);
     // The cycle can be chosen while the check is off.
     QVERIFY(child<QComboBox>(dialog, "CycleComboBox")->isEnabled());
-
-    dialog.setOutputFolder(QStringLiteral("/home/ana/out"));
-    QCOMPARE(child<QLineEdit>(dialog, "OutputPath")->text(), QStringLiteral("/home/ana/out"));
-    QCOMPARE(dialog.outputFolder(), QStringLiteral("/home/ana/out"));
 }
 
 void tst_PreferenceDialog::storedIndexOutOfRange()
@@ -169,33 +151,34 @@ void tst_PreferenceDialog::cancelKeepsKeysAlreadyWritten()
     QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
 }
 
-void tst_PreferenceDialog::okWritesActionAfterConversion()
+void tst_PreferenceDialog::onlyOkWritesTheActionAfterConversion_data()
 {
-    preferenceDialog dialog;
-    dialog.setShutdownAction(0);
-    whenModalOpens<preferenceDialog>([](preferenceDialog *shown) {
-        QTest::keyClick(shown->findChild<QComboBox *>(QStringLiteral("ShutdownComboBox")),
-                        Qt::Key_Down);
-        QTest::mouseClick(shown->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
-                          Qt::LeftButton);
-    });
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 1);
-    QCOMPARE(dialog.shutdownAction(), 1);
-    QCOMPARE(SettingsFile::value(SettingsFile::kUpdateEnabled).toBool(), true);
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("OK") << "pushButtonOK" << true;
+    QTest::newRow("title close") << "closeButton" << false;
 }
 
-void tst_PreferenceDialog::titleCloseWritesNothing()
+void tst_PreferenceDialog::onlyOkWritesTheActionAfterConversion()
 {
+    QFETCH(QString, button);
+    QFETCH(bool, accepted);
     preferenceDialog dialog;
-    whenModalOpens<preferenceDialog>([](preferenceDialog *shown) {
-        shown->findChild<QComboBox *>(QStringLiteral("ShutdownComboBox"))->setCurrentIndex(1);
-        QTest::mouseClick(shown->findChild<QToolButton *>(QStringLiteral("closeButton")),
-                          Qt::LeftButton);
+    dialog.setShutdownAction(0);
+    whenModalOpens<preferenceDialog>([button](preferenceDialog *shown) {
+        QTest::keyClick(shown->findChild<QComboBox *>(QStringLiteral("ShutdownComboBox")),
+                        Qt::Key_Down);
+        QTest::mouseClick(shown->findChild<QAbstractButton *>(button), Qt::LeftButton);
     });
-    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-    QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
-    QVERIFY(!SettingsFile::contains(SettingsFile::kUpdateEnabled));
+    QCOMPARE(dialog.exec(), accepted ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    if (accepted) {
+        QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 1);
+        QCOMPARE(dialog.shutdownAction(), 1);
+        QCOMPARE(SettingsFile::value(SettingsFile::kUpdateEnabled).toBool(), true);
+    } else {
+        QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
+        QVERIFY(!SettingsFile::contains(SettingsFile::kUpdateEnabled));
+    }
 }
 
 void tst_PreferenceDialog::browseSnapshotKeepsTrailingSeparator()

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -28,6 +27,9 @@
 #include "profiles/profileloader.h"
 #include "ui_mainwindow.h"
 #include "ui_videoinfo.h"
+#include "windowtestsupport.h"
+
+using namespace WindowTestSupport;
 
 // The main window's profile, option and output-folder slots, driven on rows
 // made the way the add flow makes them, and the jobs they leave behind run
@@ -67,17 +69,9 @@ Facts factsFrom(const ProbeResult &probe)
     return facts;
 }
 
-QStringList itemsOf(const QComboBox *box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
-
 bool showsFill(const QComboBox *box, const ComboFill &fill)
 {
-    return itemsOf(box) == fill.items && box->currentIndex() == fill.current;
+    return comboItems(box) == fill.items && box->currentIndex() == fill.current;
 }
 
 void choose(QComboBox *box, const QString &text)
@@ -146,10 +140,8 @@ private:
 
 void tst_ProfileSlots::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-    stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
+    actAsTheProgram();
+    stage = stageDir();
     QVERIFY2(QFileInfo::exists(stage + QStringLiteral("/profile/avi.format.xml")),
              "the staged installation is missing");
 }
@@ -160,9 +152,7 @@ void tst_ProfileSlots::init()
     QVERIFY(work->isValid());
     QDir(work->path()).mkpath(QStringLiteral("out"));
     QDir(work->path()).mkpath(QStringLiteral("src"));
-    Platform::setInstallDir(stage);
-    QDir::setCurrent(stage);
-    QFile::remove(Platform::settingsFile());
+    useInstallation(stage);
     QDir(Platform::tempDir()).removeRecursively();
     window = new MainWindow;
 }
@@ -171,8 +161,7 @@ void tst_ProfileSlots::cleanup()
 {
     delete window;
     window = nullptr;
-    QDir::setCurrent(QDir::rootPath());
-    Platform::setInstallDir(QString());
+    leaveInstallation();
     delete work;
     work = nullptr;
 }
@@ -247,9 +236,9 @@ void tst_ProfileSlots::trimAndCrop(int index)
 
 void tst_ProfileSlots::startsWithGeneralVideoAvi()
 {
-    QCOMPARE(itemsOf(ui()->ProfileDevice), ProfileCatalogue::deviceCategoryList());
+    QCOMPARE(comboItems(ui()->ProfileDevice), ProfileCatalogue::deviceCategoryList());
     QCOMPARE(ui()->ProfileDevice->currentText(), QStringLiteral("General Video"));
-    QCOMPARE(itemsOf(ui()->ProfileDetails), ProfileCatalogue::descriptions(0));
+    QCOMPARE(comboItems(ui()->ProfileDetails), ProfileCatalogue::descriptions(0));
     QCOMPARE(ui()->ProfileDetails->currentText(),
              QStringLiteral("AVI - Audio-Video Interleaved(*.avi)"));
     QCOMPARE(window->formatLabel, QStringLiteral("AVI"));
@@ -266,7 +255,7 @@ void tst_ProfileSlots::startsWithGeneralVideoAvi()
     QVERIFY(showsFill(ui()->ASamplerate, avi.asamplerate));
     QVERIFY(showsFill(ui()->ABitrate, avi.abitrate));
     QVERIFY(showsFill(ui()->AChannels, avi.achannels));
-    QCOMPARE(itemsOf(ui()->Vaspect), (QStringList{"default", "4:3", "16:9"}));
+    QCOMPARE(comboItems(ui()->Vaspect), (QStringList{"default", "4:3", "16:9"}));
     QCOMPARE(ui()->Vaspect->currentIndex(), 0);
     QVERIFY(ui()->Vcodec->isEnabledTo(ui()->Vcodec->parentWidget()));
 }
@@ -318,10 +307,10 @@ void tst_ProfileSlots::newRowGetsWholeJob()
                                       QString::number(ui()->ABitrate->currentIndex()),
                                       QString::number(ui()->AChannels->currentIndex())};
     QCOMPARE(FileRow::settingsIndexes(item), expectedIndexes);
-    QCOMPARE(FileRow::optionItems(item, FileRow::VSizeItems), itemsOf(ui()->VSize));
-    QCOMPARE(FileRow::optionItems(item, FileRow::VaspectItems), itemsOf(ui()->Vaspect));
+    QCOMPARE(FileRow::optionItems(item, FileRow::VSizeItems), comboItems(ui()->VSize));
+    QCOMPARE(FileRow::optionItems(item, FileRow::VaspectItems), comboItems(ui()->Vaspect));
     QCOMPARE(FileRow::optionItems(item, FileRow::ProfileDetailsItems),
-             itemsOf(ui()->ProfileDetails));
+             comboItems(ui()->ProfileDetails));
 
     const EffectList effects = FileRow::effects(item);
     QCOMPARE(effects.size(), 6);
@@ -651,7 +640,7 @@ void tst_ProfileSlots::profileChoiceRebuildsCurrentRow()
     const ProfileSelection mp4 = ProfileLoader::load(stage, QStringLiteral("mp4.format.xml"));
     QVERIFY(showsFill(ui()->Vcodec, mp4.vcodec));
     QVERIFY(showsFill(ui()->ABitrate, mp4.abitrate));
-    QCOMPARE(itemsOf(ui()->ProfileDetails), ProfileCatalogue::descriptions(0));
+    QCOMPARE(comboItems(ui()->ProfileDetails), ProfileCatalogue::descriptions(0));
 
     const ArgumentList list = FileRow::arguments(item);
     QCOMPARE(list.last(), work->path() + QStringLiteral("/out/clip.part1.mp4"));
@@ -662,7 +651,7 @@ void tst_ProfileSlots::profileChoiceRebuildsCurrentRow()
     QCOMPARE(Arguments::value(list, "-acodec"),
              CodecTables::audioEncoderName(ui()->Acodec->currentText()));
     QCOMPARE(FileRow::settingsIndexes(item).at(FileRow::ProfileIndex), QStringLiteral("2"));
-    QCOMPARE(FileRow::optionItems(item, FileRow::VcodecItems), itemsOf(ui()->Vcodec));
+    QCOMPARE(FileRow::optionItems(item, FileRow::VcodecItems), comboItems(ui()->Vcodec));
     // An edited row keeps its effects and its script.
     QCOMPARE(FileRow::effects(item), effects);
     QCOMPARE(readText(effects.at(FileRow::ScriptPathEntry)), script);
@@ -721,7 +710,7 @@ void tst_ProfileSlots::generalAudioDropsVideo()
 
     ui()->ProfileDevice->setCurrentIndex(1);
     window->on_ProfileDevice_activated(QStringLiteral("General Audio"));
-    QCOMPARE(itemsOf(ui()->ProfileDetails), ProfileCatalogue::descriptions(1));
+    QCOMPARE(comboItems(ui()->ProfileDetails), ProfileCatalogue::descriptions(1));
     // The row's profile index 0 in the new category: AAC.
     QCOMPARE(window->formatLabel, QStringLiteral("AAC"));
     const ArgumentList list = FileRow::arguments(item);
@@ -770,9 +759,9 @@ void tst_ProfileSlots::categoryWithoutRowsProfileShowsItsFirst()
         QLatin1Char('.') + ProfileCatalogue::extension(wii->formatLabel)));
 
     // A name that is no category changes neither list nor profile.
-    const QStringList details = itemsOf(ui()->ProfileDetails);
+    const QStringList details = comboItems(ui()->ProfileDetails);
     window->on_ProfileDevice_activated(QStringLiteral("wii"));
-    QCOMPARE(itemsOf(ui()->ProfileDetails), details);
+    QCOMPARE(comboItems(ui()->ProfileDetails), details);
     QCOMPARE(window->profileFile, wii->fileName);
 }
 
@@ -971,8 +960,7 @@ void tst_ProfileSlots::builtJobsRunThroughTranscoder()
     QFETCH(int, category);
     QFETCH(int, detail);
     QFETCH(QString, clip);
-    const QString media = qEnvironmentVariable("QUILLORA_TEST_MEDIA");
-    const QString source = media + QLatin1Char('/') + clip;
+    const QString source = WindowTestSupport::clip(clip);
     QVERIFY2(QFile::exists(source), qPrintable(source));
     const QString transcoder = stage + QStringLiteral("/korvex");
 

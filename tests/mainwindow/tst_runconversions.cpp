@@ -2,8 +2,6 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <functional>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -17,7 +15,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -33,6 +30,9 @@
 #include "platform/platform.h"
 #include "profiles/profilecatalogue.h"
 #include "ui_mainwindow.h"
+#include "windowtestsupport.h"
+
+using namespace WindowTestSupport;
 
 // Conversion runs through the main window with the real transcoder,
 // suspender and clips: files are added and given their profiles as a user
@@ -71,7 +71,7 @@ private:
     };
 
     Ui::MainWindow *ui() { return window->form(); }
-    QString media(const QString &name) const { return m_media + QLatin1Char('/') + name; }
+    static QString media(const QString &name) { return clip(name); }
     QTreeWidgetItem *row(int index) { return ui()->treeWidget->topLevelItem(index); }
     QString statusOf(int index) { return row(index)->data(2, FileRow::StatusWordRole).toString(); }
 
@@ -86,7 +86,6 @@ private:
     QString outputOf(int index) { return Arguments::outputPath(FileRow::arguments(row(index))); }
 
     QString m_stage;
-    QString m_media;
     QTemporaryDir *out = nullptr;
     MainWindow *window = nullptr;
 };
@@ -140,21 +139,6 @@ QStringList filesIn(const QString &folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
-// Runs `act` on the first modal dialog that `matches`, from inside whatever
-// nested event loop shows it.
-void whenModalShown(std::function<bool(QWidget *)> matches, std::function<void(QWidget *)> act) {
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, matches, act] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !matches(modal))
-            return;
-        poll->stop();
-        poll->deleteLater();
-        act(modal);
-    });
-    poll->start(20);
-}
-
 QLabel *statusPicture(QTreeWidgetItem *item) {
     return qobject_cast<QLabel *>(item->treeWidget()->itemWidget(item, 2));
 }
@@ -162,19 +146,14 @@ QLabel *statusPicture(QTreeWidgetItem *item) {
 } // namespace
 
 void tst_RunConversions::initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-    m_stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
-    m_media = qEnvironmentVariable("QUILLORA_TEST_MEDIA");
+    actAsTheProgram();
+    m_stage = stageDir();
     QVERIFY(QFileInfo(m_stage + QStringLiteral("/korvex")).isExecutable());
     QVERIFY(QFileInfo::exists(media(QStringLiteral("long.mp4"))));
 }
 
 void tst_RunConversions::init() {
-    Platform::setInstallDir(m_stage);
-    QDir::setCurrent(m_stage);
-    QFile::remove(Platform::settingsFile());
+    useInstallation(m_stage);
     out = new QTemporaryDir;
     QVERIFY(out->isValid());
     window = new MainWindow;
@@ -186,10 +165,9 @@ void tst_RunConversions::cleanup() {
         window->transcoderJob.stop();
     delete window;
     window = nullptr;
-    Platform::setInstallDir(QString());
+    leaveInstallation();
     Platform::setFreeBytesOverride(-1);
     Platform::setPowerOffOverride({});
-    QDir::setCurrent(QDir::rootPath());
     delete out;
     out = nullptr;
 }
@@ -595,13 +573,14 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QVERIFY(outputOf(0).startsWith(small.path()));
 
     bool noticeShown = false;
-    whenModalShown([](QWidget *modal) { return qobject_cast<maxDriverDialog *>(modal); },
-                   [&](QWidget *modal) {
-                       noticeShown = true;
-                       // However it is closed, the run stays stopped.
-                       QVERIFY(!window->conversionRun.isActive());
-                       modal->close();
-                   });
+    whenModalOpens<maxDriverDialog>(
+        [&](maxDriverDialog *notice) {
+            noticeShown = true;
+            // However it is closed, the run stays stopped.
+            QVERIFY(!window->conversionRun.isActive());
+            notice->close();
+        },
+        kRunTimeoutMs);
     startRun();
     QVERIFY(waitForRunEnd());
     QTRY_VERIFY(noticeShown);
@@ -616,32 +595,18 @@ void tst_RunConversions::fullDiskStopsTheRun() {
 
 void tst_RunConversions::editorAnswerReachesItsRow_data() {
     QTest::addColumn<QStringList>("chunks");
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("outputDuration");
     QTest::addColumn<QString>("logoTail");
-
-    QTest::newRow("sample") << QStringList{kSample} << "10"
-                            << "30"
-                            << "00:00:30" << QString();
-    QTest::newRow("-ss first") << QStringList{kSample.mid(2)} << "10"
-                               << "30"
-                               << "00:00:30" << QString();
-    QTest::newRow("two pieces") << QStringList{kSample.left(31), kSample.mid(31)} << "10"
-                                << "30"
-                                << "00:00:30" << QString();
-    QTest::newRow("logo") << QStringList{kSample +
-                                         QStringLiteral(" -watermark \"/x/logo.png\"  10 20")}
-                          << "10"
-                          << "30"
-                          << "00:00:30" << QStringLiteral("-watermark /x/logo.png 10 20");
+    const QString logo = QStringLiteral(" -watermark \"/x/logo.png\"  10 20");
+    // clang-format off
+    QTest::newRow("sample") << QStringList{kSample} << QString();
+    QTest::newRow("-ss first") << QStringList{kSample.mid(2)} << QString();
+    QTest::newRow("two pieces") << QStringList{kSample.left(31), kSample.mid(31)} << QString();
+    QTest::newRow("logo") << QStringList{kSample + logo} << QStringLiteral("-watermark /x/logo.png 10 20");
+    // clang-format on
 }
 
 void tst_RunConversions::editorAnswerReachesItsRow() {
     QFETCH(QStringList, chunks);
-    QFETCH(QString, start);
-    QFETCH(QString, length);
-    QFETCH(QString, outputDuration);
     QFETCH(QString, logoTail);
 
     addClip(media(QStringLiteral("av.mp4")), kAvi);
@@ -649,16 +614,11 @@ void tst_RunConversions::editorAnswerReachesItsRow() {
     editRow(0, chunks);
 
     const ArgumentList list = FileRow::arguments(row(0));
-    QCOMPARE(list.mid(0, 6), (QStringList{QStringLiteral("-ss"), start, QStringLiteral("-t"),
-                                          length, QStringLiteral("-i"), source}));
-    const QStringList crops = {
-        QStringLiteral("-cropleft"),   QStringLiteral("0"),          QStringLiteral("-croptop"),
-        QStringLiteral("0"),           QStringLiteral("-cropright"), QStringLiteral("0"),
-        QStringLiteral("-cropbottom"), QStringLiteral("0"),          QStringLiteral("-y")};
-    QCOMPARE(list.mid(6, 9), crops);
-    QCOMPARE(FileRow::effects(row(0)).mid(0, 3),
-             (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
-    QCOMPARE(row(0)->text(FileRow::OutputDurationColumn), outputDuration);
+    QCOMPARE(list.mid(0, 6), (QStringList{"-ss", "10", "-t", "30", "-i", source}));
+    QCOMPARE(list.mid(6, 9), (QStringList{"-cropleft", "0", "-croptop", "0", "-cropright", "0",
+                                          "-cropbottom", "0", "-y"}));
+    QCOMPARE(FileRow::effects(row(0)).mid(0, 3), (QStringList{"1", "0", "1"}));
+    QCOMPARE(row(0)->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:30"));
     QCOMPARE(row(0)->data(1, FileRow::WatermarkRole).toString(), logoTail);
 
     QFile script(FileRow::effects(row(0)).value(FileRow::ScriptPathEntry));
@@ -711,12 +671,12 @@ void tst_RunConversions::shutdownAfterTheRun() {
 
     // The countdown, answered with "ShutDown": the refusal is told.
     bool countdownShown = false;
-    whenModalShown(
-        [](QWidget *modal) { return qobject_cast<openProgress *>(modal); },
-        [&](QWidget *modal) {
+    whenModalOpens<openProgress>(
+        [&](openProgress *countdown) {
             countdownShown = true;
-            modal->findChild<QPushButton *>(QStringLiteral("pushButtonShutDown"))->click();
-        });
+            countdown->findChild<QPushButton *>(QStringLiteral("pushButtonShutDown"))->click();
+        },
+        kRunTimeoutMs);
     startRun();
     QVERIFY(waitForRunEnd());
     QVERIFY(window->shutdownTimer.isActive());

@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -23,22 +22,12 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
-#include "modalhelper.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
 #include "ui_mainwindow.h"
+#include "windowtestsupport.h"
 
-// Records what the window hands to the desktop's browser and file manager.
-class DesktopRecorder : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { opened << url; }
-};
+using namespace WindowTestSupport;
 
 // The main window's title strip, system menu, preferences, update check and
 // the ways it closes.
@@ -77,7 +66,6 @@ private Q_SLOTS:
     void exitActionTidiesNothing();
 
 private:
-    void makeInstallation(const QString &path);
     void makeFakeUpdateTool();
     QStringList updateToolRun(int waitMs);
     void fillTemporaryFolder();
@@ -90,21 +78,7 @@ private:
 
 void tst_WindowChrome::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-}
-
-void tst_WindowChrome::makeInstallation(const QString &path)
-{
-    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
-    for (const QString &sub : {QStringLiteral("skins/default"), QStringLiteral("images"),
-                               QStringLiteral("profile"), QStringLiteral("plugins")}) {
-        QDir(path).mkpath(sub);
-        const QDir from(stage + QLatin1Char('/') + sub);
-        for (const QString &name : from.entryList(QDir::Files))
-            QFile::copy(from.filePath(name), path + QLatin1Char('/') + sub + QLatin1Char('/') + name);
-    }
+    actAsTheProgram();
 }
 
 void tst_WindowChrome::makeFakeUpdateTool()
@@ -150,10 +124,8 @@ void tst_WindowChrome::init()
 {
     install = new QTemporaryDir;
     QVERIFY(install->isValid());
-    makeInstallation(install->path());
-    Platform::setInstallDir(install->path());
-    QDir::setCurrent(install->path());
-    QFile::remove(Platform::settingsFile());
+    copyInstallation(install->path());
+    useInstallation(install->path());
     QDir(Platform::tempDir()).removeRecursively();
     QDir(Platform::handoffDir()).removeRecursively();
     makeFakeUpdateTool();
@@ -164,8 +136,7 @@ void tst_WindowChrome::cleanup()
 {
     delete window;
     window = nullptr;
-    QDir::setCurrent(QDir::rootPath());
-    Platform::setInstallDir(QString());
+    leaveInstallation();
     delete install;
     install = nullptr;
 }
@@ -398,7 +369,12 @@ void tst_WindowChrome::updateToolArguments()
     QCOMPARE(arguments.at(0), QStringLiteral("-p1"));
     QCOMPARE(QUrl(arguments.at(1)).path(), QStringLiteral("/update/quillora.php"));
     QCOMPARE(arguments.at(2), QStringLiteral("-p2"));
+    // The download takes this name, which the next start removes.
     QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/tessaline"));
+    for (const QString &address : {arguments.at(1), arguments.at(3)}) {
+        QCOMPARE(QUrl(address).scheme(), QStringLiteral("https"));
+        QCOMPARE(QUrl(address).host(), QUrl(QLatin1String(kHomePageUrl)).host());
+    }
     QCOMPARE(arguments.at(4), QStringLiteral("-p3"));
     QCOMPARE(arguments.at(5), Platform::handoffDir() + QLatin1Char('/'));
     QCOMPARE(arguments.mid(6), QStringList({"-v", "2.1.2.367"}));
@@ -529,11 +505,10 @@ void tst_WindowChrome::closeEndsEditorTool()
 
 void tst_WindowChrome::closeShutsThePreviewDown()
 {
-    const QString clip = qEnvironmentVariable("QUILLORA_TEST_MEDIA") + QStringLiteral("/av.mp4");
-    if (!QFile::exists(clip))
-        QSKIP("the test clips are not made");
+    const QString path = clip(QStringLiteral("av.mp4"));
+    QVERIFY(QFile::exists(path));
     window->show();
-    QCOMPARE(playFile(clip, QSize(297, 237)), 0);
+    QCOMPARE(playFile(path, QSize(297, 237)), 0);
     QTRY_VERIFY(isPlayerOpen());
     window->previewPollTimer.start(300);
     window->close();

@@ -73,44 +73,19 @@ void tst_ScriptParameters::valuesFollowTheScriptWriter_data() {
     QTest::addColumn<QString>("channelCount");
     QTest::addColumn<QString>("sampleRate");
 
-    QTest::newRow("stereo") << "640x480"
-                            << "Stereo"
-                            << "44100" << 640 << 480 << "2"
-                            << "44100";
-    QTest::newRow("mono") << "176x144"
-                          << "Mono"
-                          << "8000" << 176 << 144 << "1"
-                          << "8000";
-    QTest::newRow("5.1") << "1920x1080"
-                         << "5.1"
-                         << "48000" << 1920 << 1080 << "6"
-                         << "48000";
-    QTest::newRow("blanks around numbers") << " 720x576 "
-                                           << "Stereo"
-                                           << "32000" << 720 << 576 << "2"
-                                           << "32000";
-    QTest::newRow("no x") << "640"
-                          << "Stereo"
-                          << "44100" << -1 << -1 << "2"
-                          << "44100";
-    QTest::newRow("empty size") << ""
-                                << "Stereo"
-                                << "44100" << -1 << -1 << "2"
-                                << "44100";
-    QTest::newRow("script text in a typed size") << "640x480)\nreturn(0"
-                                                 << "Stereo"
-                                                 << "44100" << -1 << -1 << "2"
-                                                 << "44100";
+    // clang-format off
+    QTest::newRow("stereo") << "640x480" << "Stereo" << "44100" << 640 << 480 << "2" << "44100";
+    QTest::newRow("mono") << "176x144" << "Mono" << "8000" << 176 << 144 << "1" << "8000";
+    QTest::newRow("5.1") << "1920x1080" << "5.1" << "48000" << 1920 << 1080 << "6" << "48000";
+    QTest::newRow("blanks around numbers") << " 720x576 " << "Stereo" << "32000" << 720 << 576 << "2" << "32000";
+    QTest::newRow("no x") << "640" << "Stereo" << "44100" << -1 << -1 << "2" << "44100";
+    QTest::newRow("empty size") << "" << "Stereo" << "44100" << -1 << -1 << "2" << "44100";
+    QTest::newRow("script text in size") << "640x480)\nreturn(0" << "Stereo" << "44100" << -1 << -1 << "2" << "44100";
     // The channel and rate rules are the script writer's own: a text that
     // names no count gives stereo, a rate that is not a number 44100.
-    QTest::newRow("other case") << "640x480"
-                                << "mono"
-                                << "Auto" << 640 << 480 << "2"
-                                << "44100";
-    QTest::newRow("empty boxes") << "640x480"
-                                 << ""
-                                 << "" << 640 << 480 << "2"
-                                 << "44100";
+    QTest::newRow("other case") << "640x480" << "mono" << "Auto" << 640 << 480 << "2" << "44100";
+    QTest::newRow("empty boxes") << "640x480" << "" << "" << 640 << 480 << "2" << "44100";
+    // clang-format on
 }
 
 void tst_ScriptParameters::valuesFollowTheScriptWriter() {

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -20,6 +19,9 @@
 #include "platform/platform.h"
 #include "settingsdialog/settingdialog.h"
 #include "ui_mainwindow.h"
+#include "../mainwindow/windowtestsupport.h"
+
+using namespace WindowTestSupport;
 
 // The Advance button end to end: the main window's current row goes into the
 // real settings dialog, the dialog is worked like a user works it, and what
@@ -40,14 +42,11 @@ private Q_SLOTS:
     void noCurrentRowShowsNoDialog();
 
 private:
-    void makeInstallation(const QString &path);
     QTreeWidgetItem *addRow();
     // Presses Advance; `work` runs on the dialog once it is shown.
     void advance(const std::function<void(settingDialog *)> &work);
     static settingDialog *shownDialog();
     static QComboBox *box(QWidget *window, const char *name);
-    static void pick(QComboBox *box, int index);
-    static void pick(QComboBox *box, const QString &text);
     static void click(settingDialog *dialog, const char *button);
     static QByteArray read(const QString &path);
     static QStringList userParameters(const QString &scriptPath);
@@ -60,30 +59,15 @@ private:
 };
 
 void tst_SettingButton::initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QLatin1String(kOrganizationName));
-    QCoreApplication::setApplicationName(QLatin1String(kProductName));
-}
-
-void tst_SettingButton::makeInstallation(const QString &path) {
-    const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
-    for (const QString &sub : {QStringLiteral("skins/default"), QStringLiteral("images"),
-                               QStringLiteral("profile"), QStringLiteral("plugins")}) {
-        QDir(path).mkpath(sub);
-        const QDir from(stage + QLatin1Char('/') + sub);
-        for (const QString &name : from.entryList(QDir::Files))
-            QFile::copy(from.filePath(name),
-                        path + QLatin1Char('/') + sub + QLatin1Char('/') + name);
-    }
+    actAsTheProgram();
 }
 
 void tst_SettingButton::init() {
     install = new QTemporaryDir;
     scripts = new QTemporaryDir;
     QVERIFY(install->isValid() && scripts->isValid());
-    makeInstallation(install->path());
-    Platform::setInstallDir(install->path());
-    QDir::setCurrent(install->path());
+    copyInstallation(install->path());
+    useInstallation(install->path());
     window = new MainWindow;
     dialogRan = false;
 }
@@ -95,8 +79,7 @@ void tst_SettingButton::cleanup() {
     }
     delete window;
     window = nullptr;
-    QDir::setCurrent(QDir::rootPath());
-    Platform::setInstallDir(QString());
+    leaveInstallation();
     delete scripts;
     scripts = nullptr;
     delete install;
@@ -108,19 +91,6 @@ QComboBox *tst_SettingButton::box(QWidget *owner, const char *name) {
     if (!found)
         qFatal("no combo box %s", name);
     return found;
-}
-
-void tst_SettingButton::pick(QComboBox *box, int index) {
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-    emit box->textActivated(box->itemText(index));
-}
-
-void tst_SettingButton::pick(QComboBox *box, const QString &text) {
-    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0)
-        qFatal("no entry %s in %s", qPrintable(text), qPrintable(box->objectName()));
-    pick(box, index);
 }
 
 void tst_SettingButton::click(settingDialog *dialog, const char *button) {
@@ -149,8 +119,7 @@ settingDialog *tst_SettingButton::shownDialog() {
 QTreeWidgetItem *tst_SettingButton::addRow() {
     auto state = [](QComboBox *combo) {
         ComboFill fill;
-        for (int i = 0; i < combo->count(); ++i)
-            fill.items << combo->itemText(i);
+        fill.items = comboItems(combo);
         fill.current = combo->currentIndex();
         return fill;
     };
