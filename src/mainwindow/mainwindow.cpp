@@ -418,6 +418,8 @@ void MainWindow::opentime()
 
 void MainWindow::receiveMessage(const QString &message)
 {
+    // Not leftover debug output: the log line is how a later start can be
+    // seen from outside the window.
     qInfo("%s", qPrintable(message));
     // Somebody started the program again: bring this window forward instead.
     if (isMinimized())
