@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "player/previewplayer.h"
+#include "player/snapshot.h"
 
 // Helpers shared by the tests that play the generated clips.
 namespace PlayerTest {
@@ -35,6 +36,18 @@ inline bool waitForPicture(int timeoutMs = 5000) {
 
 inline bool waitForPosition(double atLeast, int timeoutMs = 5000) {
     return QTest::qWaitFor([atLeast] { return playPosition >= atLeast; }, timeoutMs);
+}
+
+// The video thread takes a snapshot request, then converts and writes the
+// picture. Once the queue is empty, one more request (into `scratchFolder`),
+// served after the last one on the same thread, tells when that one is whole:
+// a save is reported after the extra request was made.
+inline bool waitForSnapshotsSaved(const QString &scratchFolder, int timeoutMs = 5000) {
+    if (!QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, timeoutMs))
+        return false;
+    captureSaved = false;
+    requestSnapshot(snapshotFileName(scratchFolder, QStringLiteral(".bmp")));
+    return QTest::qWaitFor([] { return captureSaved.load(); }, timeoutMs);
 }
 
 // Lets the player run without a test condition (the refreshes need the

@@ -47,18 +47,12 @@ void TestSnapshot::fileNameGetsASeparator_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("suffix");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no trailing slash") << "/nonexistent/u/shots"
-                                       << ".png"
-                                       << "/nonexistent/u/shots/pic0.png";
-    QTest::newRow("trailing slash") << "/nonexistent/u/shots/"
-                                    << ".bmp"
-                                    << "/nonexistent/u/shots/pic0.bmp";
-    QTest::newRow("name with spaces") << "/nonexistent/my shots"
-                                      << ".tiff"
-                                      << "/nonexistent/my shots/pic0.tiff";
-    QTest::newRow("backslash in a name") << "/nonexistent/a\\b"
-                                         << ".png"
-                                         << "/nonexistent/a\\b/pic0.png";
+    // clang-format off
+    QTest::newRow("no trailing slash")   << "/nonexistent/u/shots"  << ".png"  << "/nonexistent/u/shots/pic0.png";
+    QTest::newRow("trailing slash")      << "/nonexistent/u/shots/" << ".bmp"  << "/nonexistent/u/shots/pic0.bmp";
+    QTest::newRow("name with spaces")    << "/nonexistent/my shots" << ".tiff" << "/nonexistent/my shots/pic0.tiff";
+    QTest::newRow("backslash in a name") << "/nonexistent/a\\b"     << ".png"  << "/nonexistent/a\\b/pic0.png";
+    // clang-format on
 }
 
 void TestSnapshot::fileNameGetsASeparator() {
