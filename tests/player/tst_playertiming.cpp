@@ -255,12 +255,13 @@ void TestPlayerTiming::sliderSeekAddsStartTime_data() {
     QTest::addColumn<qint64>("duration");
     QTest::addColumn<qint64>("start");
     QTest::addColumn<qint64>("expected");
-    QTest::newRow("no offset") << 50 << qint64(12000000) << qint64(0) << qint64(6000000);
-    QTest::newRow("starts at 5 s") << 50 << qint64(2000000) << qint64(5000000) << qint64(6000000);
-    QTest::newRow("unknown start")
-        << 25 << qint64(4000000) << qint64(AV_NOPTS_VALUE) << qint64(1000000);
-    QTest::newRow("unknown duration")
-        << 50 << qint64(AV_NOPTS_VALUE) << qint64(1400000) << qint64(1400000);
+    const qint64 unknown = AV_NOPTS_VALUE;
+    // clang-format off
+    QTest::newRow("no offset")        << 50 << qint64(12000000) << qint64(0)       << qint64(6000000);
+    QTest::newRow("starts at 5 s")    << 50 << qint64(2000000)  << qint64(5000000) << qint64(6000000);
+    QTest::newRow("unknown start")    << 25 << qint64(4000000)  << unknown         << qint64(1000000);
+    QTest::newRow("unknown duration") << 50 << unknown          << qint64(1400000) << qint64(1400000);
+    // clang-format on
 }
 
 void TestPlayerTiming::sliderSeekAddsStartTime() {

@@ -417,14 +417,12 @@ void TestKorvexJob::neverWritesOverTheSource() {
 void TestKorvexJob::failsWithoutLeavingAFile_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not media") << "notmedia.mp4"
-                               << "Invalid data found when processing input";
-    QTest::newRow("empty") << "empty.mp4"
-                           << "Invalid data found when processing input";
-    QTest::newRow("truncated") << "broken.mp4"
-                               << "Error while decoding stream";
-    QTest::newRow("missing") << "no such clip.mp4"
-                             << "No such file or directory";
+    // clang-format off
+    QTest::newRow("not media") << "notmedia.mp4"     << "Invalid data found when processing input";
+    QTest::newRow("empty")     << "empty.mp4"        << "Invalid data found when processing input";
+    QTest::newRow("truncated") << "broken.mp4"       << "Error while decoding stream";
+    QTest::newRow("missing")   << "no such clip.mp4" << "No such file or directory";
+    // clang-format on
 }
 
 void TestKorvexJob::failsWithoutLeavingAFile() {
