@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 
 #include "mainwindow/folderpath.h"
 
@@ -17,7 +18,14 @@ namespace {
 
 std::mutex requestMutex;
 std::deque<SnapshotRequest> requests; // requestMutex
-QString lastPath;                     // requestMutex
+// Taken off the queue by the video thread and not yet written.
+QStringList inFlight; // requestMutex
+QString lastPath;     // requestMutex
+
+void finishInFlight(const QString &path) {
+    std::lock_guard<std::mutex> lock(requestMutex);
+    inFlight.removeOne(path);
+}
 
 } // namespace
 
@@ -50,6 +58,7 @@ bool takeSnapshotRequest(SnapshotRequest *request) {
         return false;
     *request = requests.front();
     requests.pop_front();
+    inFlight.append(request->path);
     captureRequested = requests.empty() ? 0 : 1;
     return true;
 }
@@ -59,6 +68,7 @@ bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
         !image.isNull() &&
         image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
     captureSaved = saved;
+    finishInFlight(request.path);
     return saved;
 }
 
@@ -70,13 +80,14 @@ QString snapshotFileName(const QString &folder, const QString &suffix) {
     // On Linux a "\\" is part of a folder's name, never a separator.
     const QString base = FolderPath::withTrailingSeparator(folder);
 
-    // A name already promised to a request that is not saved yet is taken
-    // too, or two quick snapshots would land in one file.
+    // A name already promised to a request that is not saved yet, queued or
+    // being written, is taken too, or two quick snapshots would land in one
+    // file.
     std::lock_guard<std::mutex> lock(requestMutex);
     for (qint64 n = 0;; ++n) {
-        const QString candidate =
-            base + QStringLiteral("pic%1").arg(n) + suffix;
+        const QString candidate = base + QStringLiteral("pic%1").arg(n) + suffix;
         const bool promised =
+            inFlight.contains(candidate) ||
             std::any_of(requests.begin(), requests.end(),
                         [&](const SnapshotRequest &request) { return request.path == candidate; });
         if (!promised && !QFile::exists(candidate))

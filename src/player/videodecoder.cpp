@@ -57,11 +57,10 @@ void serveSnapshot(PlayerState *is, const AVFrame *frame) {
         return;
     const QImage image =
         convertPicture(&is->capture_scaler, frame, QSize(frame->width, frame->height), SWS_BICUBIC);
-    if (image.isNull()) {
+    if (image.isNull())
         std::fputs("Cannot initialize the conversion context!\n Can't snap picture!\n", stdout);
-        captureSaved = false;
-        return;
-    }
+    // Also for a picture that could not be converted, so that its name is
+    // given up again.
     saveSnapshot(image, request);
 }
 

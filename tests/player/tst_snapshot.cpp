@@ -41,6 +41,14 @@ void TestSnapshot::fileNameCountsFromFirstFree() {
     // A second capture before the first is saved gets a name of its own.
     requestSnapshot(snapshotFileName(folder, ".png"));
     QCOMPARE(snapshotFileName(folder, ".png"), folder + "pic1.png");
+    // Taken by the video thread and still being written: the name stays taken
+    // until the write is over.
+    SnapshotRequest taken;
+    QVERIFY(takeSnapshotRequest(&taken));
+    QCOMPARE(taken.path, folder + "pic0.png");
+    QCOMPARE(snapshotFileName(folder, ".png"), folder + "pic1.png");
+    QVERIFY(!saveSnapshot(QImage(), taken));
+    QCOMPARE(snapshotFileName(folder, ".png"), folder + "pic0.png");
 }
 
 void TestSnapshot::fileNameGetsASeparator_data() {
