@@ -153,6 +153,17 @@ void UpdateCheck::installerFinished() {
         finish(Outcome::DownloadFailed, "the server sent an empty file");
         return;
     }
+    // A connection that closes early is not always reported as an error:
+    // hold the file to the length the server announced.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid() && announced.toLongLong() != m_installer->size()) {
+        discardInstaller();
+        finish(Outcome::DownloadFailed,
+               QStringLiteral("the connection was lost after %1 of %2 bytes")
+                   .arg(m_installer->size())
+                   .arg(announced.toLongLong()));
+        return;
+    }
     if (!m_installer->commit()) {
         finish(Outcome::WriteFailed, m_installer->errorString());
         return;
