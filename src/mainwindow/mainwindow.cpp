@@ -2357,6 +2357,9 @@ constexpr int kSteppedPollMs = 150;
 // before NowStop pauses it; a paused player needs a little longer.
 constexpr int kStopDelayPlayingMs = 70;
 constexpr int kStopDelayPausedMs = 80;
+// How many more stop delays a stop may wait for its seek to the start to be
+// served, so that a busy machine still stops on the first picture.
+constexpr int kStopSeekWaits = 40;
 constexpr int kRepaintMs = 30;
 // The preview area in the window's own coordinates, where MovieWidget lies.
 const QRectF kPreviewBox(542, 139, 297, 237);
@@ -2452,12 +2455,20 @@ void MainWindow::on_StopButton_clicked()
     if (!conversionRun.isActive())
         jobTimer.stop();
     requestSeek(currentPlayerState, 0);
+    stopSeekWaitsLeft = kStopSeekWaits;
     stopDelayTimer.start(delay);
 }
 
 void MainWindow::NowStop()
 {
     stopDelayTimer.stop();
+    // The seek to the start may still be waiting for the read thread; pausing
+    // now would hold the old picture and position.
+    PlayerState *state = currentPlayerState;
+    if (state && state->seek_pending && stopSeekWaitsLeft-- > 0) {
+        stopDelayTimer.start(kStopDelayPlayingMs);
+        return;
+    }
     ui->horizontalSlider->setValue(0);
     if (isPlayerOpen() && !isPlayerPaused())
         togglePlayerPause(currentPlayerState);

@@ -315,6 +315,7 @@ private:
 
     QTimer previewPollTimer;
     QTimer stopDelayTimer;
+    int stopSeekWaitsLeft = 0;
     QTimer openTimer;
 
     QPoint dragOrigin;
