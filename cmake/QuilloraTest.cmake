@@ -1,19 +1,44 @@
 # quillora_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>]
 #                   [GUI] [XCB] [MEDIA] [TIMEOUT <seconds>] [LABELS <labels...>])
+# quillora_add_test(NAME <name> RUNS <test executable> [CONFIGURATIONS <names...>] ...)
 #
 # Builds a Qt Test executable and registers it with CTest.
 #  GUI    widgets under the offscreen platform
 #  XCB    needs a real X server (run under xvfb-run); skipped without DISPLAY
 #  MEDIA  needs the generated test clips (QUILLORA_TEST_MEDIA names their folder)
+#  RUNS   registers one more test of an executable built by an earlier call
+#  CONFIGURATIONS  runs only under "ctest -C <name>"
 # Every test sees the staged installation folder in QUILLORA_STAGE_DIR, and
 # gets private XDG folders and HOME so that nothing touches the user's files.
+#
+# With QUILLORA_ASAN every process of a test, the test itself and each program
+# or tool it starts, writes its sanitizer reports into a folder of the test's
+# own; tests/sanitizer/run-sanitized.sh shows them and fails the test. A
+# report of a child process would otherwise end in a pipe the test reads, or
+# go unseen behind an exit code the test expects anyway.
 function(quillora_add_test)
-    cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-    add_executable(${T_NAME} ${T_SOURCES})
-    set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON
-        AUTOUIC_SEARCH_PATHS "${PROJECT_SOURCE_DIR}/src/forms")
-    target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT;RUNS" "SOURCES;LIBS;LABELS;CONFIGURATIONS"
+                          ${ARGN})
+    if(T_RUNS)
+        set(executable ${T_RUNS})
+    else()
+        set(executable ${T_NAME})
+        add_executable(${T_NAME} ${T_SOURCES})
+        set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON
+            AUTOUIC_SEARCH_PATHS "${PROJECT_SOURCE_DIR}/src/forms")
+        target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+    endif()
+    set(command ${executable})
+    if(QUILLORA_ASAN)
+        set(reports "${CMAKE_BINARY_DIR}/sanitizer-reports/${T_NAME}")
+        set(command sh "${PROJECT_SOURCE_DIR}/tests/sanitizer/run-sanitized.sh" "${reports}"
+            $<TARGET_FILE:${executable}>)
+    endif()
+    if(T_CONFIGURATIONS)
+        add_test(NAME ${T_NAME} CONFIGURATIONS ${T_CONFIGURATIONS} COMMAND ${command})
+    else()
+        add_test(NAME ${T_NAME} COMMAND ${command})
+    endif()
 
     set(home "${CMAKE_BINARY_DIR}/testhome/${T_NAME}")
     file(MAKE_DIRECTORY "${home}/run")
@@ -29,6 +54,25 @@ function(quillora_add_test)
         "XDG_RUNTIME_DIR=${home}/run"
         "SDL_AUDIODRIVER=dummy"
         "QT_LOGGING_RULES=qt.qpa.*=false")
+    set(timeout 300)
+    if(T_TIMEOUT)
+        set(timeout ${T_TIMEOUT})
+    endif()
+    if(QUILLORA_ASAN)
+        # Leaks are looked for at every exit; what is left out, and why, is
+        # in the suppression file.
+        set(log "log_path=${reports}/report:log_exe_name=1")
+        list(APPEND env
+            "ASAN_OPTIONS=detect_leaks=1:exitcode=86:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:${log}"
+            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
+            "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86:${log}")
+        # Instrumented code runs two to three times slower; Qt Test's own
+        # limit for one test function gets nearly as much, so that its stack
+        # dump comes before CTest ends the test.
+        math(EXPR timeout "${timeout} * 3")
+        math(EXPR functionTimeoutMs "${timeout} * 900")
+        list(APPEND env "QTEST_FUNCTION_TIMEOUT=${functionTimeoutMs}")
+    endif()
     if(T_XCB)
         set_tests_properties(${T_NAME} PROPERTIES SKIP_RETURN_CODE 77)
     else()
@@ -38,14 +82,10 @@ function(quillora_add_test)
     if(T_MEDIA)
         set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED test_media)
     endif()
-    if(T_TIMEOUT)
-        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
-    else()
-        set_tests_properties(${T_NAME} PROPERTIES TIMEOUT 300)
-    endif()
+    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${timeout})
     if(T_LABELS)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()
     # The tests run the staged program and tools: build them first.
-    add_dependencies(${T_NAME} quillora_stage)
+    add_dependencies(${executable} quillora_stage)
 endfunction()
