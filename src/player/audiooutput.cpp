@@ -87,16 +87,21 @@ int openAudioDevice(PlayerState *is) {
     wanted.callback = audioCallback;
     wanted.userdata = is;
 
+    // Without SDL's audio there is nothing to open, and no error of SDL's
+    // is asked for on this thread: SDL keeps the error text of a thread that
+    // it did not start until the process ends.
     SDL_AudioDeviceID device = 0;
-    if (wanted.freq > 0)
+    if (audioInitialised && wanted.freq > 0)
         device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
-        QString reason =
-            wanted.freq > 0 ? QString::fromUtf8(SDL_GetError()) : QStringLiteral("no sample rate");
+        QString reason;
         if (!audioInitialised) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
-            if (!initError.isEmpty())
-                reason = initError;
+            reason = initError.isEmpty() ? QStringLiteral("Audio subsystem is not initialized")
+                                         : initError;
+        } else {
+            reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
+                                     : QStringLiteral("no sample rate");
         }
         qWarning("preview: no sound device: %s", qPrintable(reason));
         if (!deviceMessageShown.exchange(true))
