@@ -1,3 +1,5 @@
+#include <memory>
+
 #include <QtTest>
 
 #include <QAbstractButton>
@@ -47,7 +49,7 @@ private:
     // Picks `folder` in the folder dialog that the next Browse opens.
     static void pickFolderWhenAsked(const QString &folder);
 
-    QTemporaryDir *box = nullptr;
+    std::unique_ptr<QTemporaryDir> box;
 };
 
 void tst_PreferenceDialog::initTestCase()
@@ -59,8 +61,7 @@ void tst_PreferenceDialog::initTestCase()
 void tst_PreferenceDialog::init()
 {
     QFile::remove(Platform::settingsFile());
-    delete box;
-    box = new QTemporaryDir;
+    box = std::make_unique<QTemporaryDir>();
     QVERIFY(box->isValid());
 }
 
