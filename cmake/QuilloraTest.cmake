@@ -16,6 +16,24 @@
 # own; tests/sanitizer/run-sanitized.sh shows them and fails the test. A
 # report of a child process would otherwise end in a pipe the test reads, or
 # go unseen behind an exit code the test expects anyway.
+# quillora_sanitized_run(<prefix> <test name> <command...>)
+#
+# Sets <prefix>_command to the command that runs <command...> as the test
+# through run-sanitized.sh, and <prefix>_env to the sanitizers' settings for it.
+function(quillora_sanitized_run prefix name)
+    set(reports "${CMAKE_BINARY_DIR}/sanitizer-reports/${name}")
+    set(log "log_path=${reports}/report:log_exe_name=1")
+    set(${prefix}_command sh "${PROJECT_SOURCE_DIR}/tests/sanitizer/run-sanitized.sh" "${reports}"
+        ${ARGN} PARENT_SCOPE)
+    # Leaks are looked for at every exit; what is left out, and why, is in
+    # the suppression file.
+    set(${prefix}_env
+        "ASAN_OPTIONS=detect_leaks=1:exitcode=86:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:${log}"
+        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
+        "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86:${log}"
+        PARENT_SCOPE)
+endfunction()
+
 function(quillora_add_test)
     cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT;RUNS" "SOURCES;LIBS;LABELS;CONFIGURATIONS"
                           ${ARGN})
@@ -30,9 +48,8 @@ function(quillora_add_test)
     endif()
     set(command ${executable})
     if(QUILLORA_ASAN)
-        set(reports "${CMAKE_BINARY_DIR}/sanitizer-reports/${T_NAME}")
-        set(command sh "${PROJECT_SOURCE_DIR}/tests/sanitizer/run-sanitized.sh" "${reports}"
-            $<TARGET_FILE:${executable}>)
+        quillora_sanitized_run(sanitized ${T_NAME} $<TARGET_FILE:${executable}>)
+        set(command ${sanitized_command})
     endif()
     if(T_CONFIGURATIONS)
         add_test(NAME ${T_NAME} CONFIGURATIONS ${T_CONFIGURATIONS} COMMAND ${command})
@@ -59,13 +76,7 @@ function(quillora_add_test)
         set(timeout ${T_TIMEOUT})
     endif()
     if(QUILLORA_ASAN)
-        # Leaks are looked for at every exit; what is left out, and why, is
-        # in the suppression file.
-        set(log "log_path=${reports}/report:log_exe_name=1")
-        list(APPEND env
-            "ASAN_OPTIONS=detect_leaks=1:exitcode=86:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:${log}"
-            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
-            "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86:${log}")
+        list(APPEND env ${sanitized_env})
         # Instrumented code runs two to three times slower; Qt Test's own
         # limit for one test function gets nearly as much, so that its stack
         # dump comes before CTest ends the test.
