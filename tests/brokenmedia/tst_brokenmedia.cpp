@@ -209,9 +209,10 @@ void TestBrokenMedia::preview(const QString &file) {
             QVERIFY2(QTest::qWaitFor([is] { return !is->seek_pending; }, kStepBoundMs),
                      "the seek was not served");
         requestSnapshot(snapshotFileName(m_dir.path(), ".png"));
-        // A file without pictures has nothing to snapshot.
+        // A file without pictures has nothing to snapshot, and damaged
+        // pictures may never decode: a request left waiting is dropped.
         if (is->video_stream)
-            QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, kStepBoundMs);
+            (void)QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, kStepBoundMs);
         clearSnapshotRequests();
     }
     {
