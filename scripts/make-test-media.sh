@@ -34,6 +34,11 @@ ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
 # As long, with a key frame every second, so that a seek lands near its target.
 ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
    -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac seekable.mp4
+# A minute of full HD that takes many seconds to convert, made cheaply by repeating one second.
+ff -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=1" -f lavfi -i "$tone:duration=1" -ac 2 \
+   -c:v libx264 -preset ultrafast -crf 51 -pix_fmt yuv420p -c:a aac -b:a 32k slow-second.mp4
+ff -stream_loop 59 -i slow-second.mp4 -c copy -movflags +faststart slow.mp4
+rm -f slow-second.mp4
 
 # Sound only.
 ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a libmp3lame -b:a 128k audio.mp3
