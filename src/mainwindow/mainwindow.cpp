@@ -1993,6 +1993,12 @@ void MainWindow::buildItemArguments(int row)
     input.outputPath = OutputPaths::unique(output, source, {}, 1);
 
     input.scriptFolder = Platform::tempDir();
+    for (int other = 0; other < ui->treeWidget->topLevelItemCount(); ++other) {
+        if (other != row) {
+            input.takenScriptPaths << FileRow::effects(ui->treeWidget->topLevelItem(other))
+                                          .value(FileRow::ScriptPathEntry);
+        }
+    }
     input.avsPluginPath = avsPluginPath;
     input.avsImportPath = avsImportPath;
     input.avsHeaderPath = avsHeaderPath;

@@ -859,9 +859,14 @@ void tst_ProfileSlots::unsafeScriptNameIsReported()
     QVERIFY2(box->text().contains(QStringLiteral("bad\"\"\"name.mp4")), qPrintable(box->text()));
     box->close();
 
-    // A single quote character is fine.
+    // A single quote character is fine. The unwritten script's number stays
+    // the first row's: no two rows share a script or a logo picture.
     const int quoted = addRow(work->path() + QStringLiteral("/src/say \"hi\".mp4"));
     QVERIFY(QFile::exists(FileRow::effects(row(quoted)).at(FileRow::ScriptPathEntry)));
+    QVERIFY(FileRow::effects(row(quoted)).at(FileRow::ScriptPathEntry)
+            != FileRow::effects(row(index)).at(FileRow::ScriptPathEntry));
+    QVERIFY(FileRow::effects(row(quoted)).at(FileRow::LogoPathEntry)
+            != FileRow::effects(row(index)).at(FileRow::LogoPathEntry));
 }
 
 void tst_ProfileSlots::mediaInfoDialogShowsRow()
