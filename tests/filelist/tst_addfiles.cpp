@@ -34,6 +34,7 @@ private Q_SLOTS:
     void outputPathsNeverMeet();
     void outputNeverNamesItsSource();
     void profileChangeKeepsPathsApart();
+    void unknownLengthIsShownPlainly();
     void folderRememberedOnlyWhenFilesArePicked();
     void windowKeepsWorkingWhileProbing();
 
@@ -392,6 +393,24 @@ void tst_AddFiles::profileChangeKeepsPathsApart()
     }
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(outputPath(1)));
+}
+
+void tst_AddFiles::unknownLengthIsShownPlainly()
+{
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({media("av.mp4"), media("raw.h264")});
+    QCOMPARE(answerer.answered, 0);
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QTreeWidgetItem *raw = row(1);
+    QCOMPARE(raw->text(FileRow::SourceDurationColumn), QStringLiteral("N/A"));
+    QCOMPARE(raw->text(FileRow::OutputDurationColumn), QStringLiteral("N/A"));
+    // No estimate rather than one of 0 MB, also after an option changes.
+    QCOMPARE(raw->text(FileRow::SizeColumn), QString());
+    ui()->ABitrate->setCurrentIndex(0);
+    window->on_ABitrate_activated(0);
+    QCOMPARE(raw->text(FileRow::SizeColumn), QString());
+    // The run counts the clip of known length only.
+    QCOMPARE(window->totalCheckedDuration(), 2);
 }
 
 void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
