@@ -2155,8 +2155,9 @@ void MainWindow::on_SettingButton_clicked()
     QTreeWidget *list = ui->treeWidget;
     if (QTreeWidgetItem *row = list->topLevelItem(list->currentIndex().row())) {
         settingsDialog.loadFromItem(row);
-        // The dialog has written every choice into the row already; a
-        // cancelled dialog leaves the job and the script as they are.
+        // An accepted dialog has written every choice into the row's indexes,
+        // which reach the job and the script here; a cancelled one has given
+        // the row its indexes back.
         if (settingsDialog.exec() == QDialog::Accepted) {
             replaySettings(settingsDialog.item());
             patchScriptParameters(settingsDialog.item());
