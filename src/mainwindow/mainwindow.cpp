@@ -1527,10 +1527,13 @@ void MainWindow::on_actionRemove_del_triggered()
     QTreeWidget *list = ui->treeWidget;
     ui->MovieWidget->hide();
     disconnectSelectionHandler();
+    bool removed = false;
     if (list->topLevelItemCount() > 0) {
         const int current = list->currentIndex().row();
-        if (current >= 0)
+        if (current >= 0) {
             delete list->takeTopLevelItem(current);
+            removed = true;
+        }
         playStopFlag = 1;
         if (list->topLevelItemCount() == 1)
             closePlayerAudio();
@@ -1538,6 +1541,8 @@ void MainWindow::on_actionRemove_del_triggered()
             closePlayer();
     }
     connectSelectionHandler();
+    if (removed)
+        showRowAfterRemoval();
 }
 
 void MainWindow::on_DelFile_clicked()
@@ -1574,6 +1579,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     delete list->takeTopLevelItem(current);
     if (current == 0)
         ui->ConvertePushButton->setEnabled(false);
+    // The handler runs only when the removal changed the selection.
+    showRowAfterRemoval();
 }
 
 bool MainWindow::rowsLocked() const
@@ -1679,33 +1686,9 @@ void MainWindow::disconnectSelectionHandler()
                &MainWindow::on_treeWidget_itemSelectionChanged);
 }
 
-void MainWindow::on_treeWidget_itemSelectionChanged()
+void MainWindow::showRowChoices(const QTreeWidgetItem *row)
 {
-    if (isPlayerOpen())
-        on_StopButton_clicked();
-    disconnectSelectionHandler();
-    QTreeWidget *list = ui->treeWidget;
-    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
-    const auto enableEditing = [&](bool enabled) {
-        for (QToolButton *button : editButtons)
-            button->setEnabled(enabled);
-    };
-
-    const int current = list->currentIndex().row();
-    QTreeWidgetItem *row = list->topLevelItem(current);
-    if (current < 0)
-        enableEditing(false);
-    if (!row) {
-        connectSelectionHandler();
-        return;
-    }
-    enableEditing(true);
     const ArgumentList arguments = FileRow::arguments(row);
-    if (arguments.isEmpty()) {
-        connectSelectionHandler();
-        return;
-    }
-
     const QString output = Arguments::outputPath(arguments);
     const qsizetype slash = output.lastIndexOf(QLatin1Char('/'));
     ui->PathLine->setText(slash < 0 ? QString() : output.left(qMax<qsizetype>(slash, 1)));
@@ -1739,6 +1722,48 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
         video->setEnabled(!audioOnlyProfile);
     showOutputInfo();
     updateDevicePicture(ui->ProfileDevice->currentIndex());
+}
+
+void MainWindow::showRowAfterRemoval()
+{
+    // The boxes must not go on showing a row that is gone: a choice made in
+    // them next would reach the row that is current now, with the indexes of
+    // the removed row's lists.
+    const QTreeWidgetItem *row = currentRowItem();
+    if (row && !FileRow::arguments(row).isEmpty())
+        showRowChoices(row);
+    else if (ui->treeWidget->topLevelItemCount() == 0)
+        checkTimer();
+}
+
+void MainWindow::on_treeWidget_itemSelectionChanged()
+{
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    disconnectSelectionHandler();
+    QTreeWidget *list = ui->treeWidget;
+    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
+    const auto enableEditing = [&](bool enabled) {
+        for (QToolButton *button : editButtons)
+            button->setEnabled(enabled);
+    };
+
+    const int current = list->currentIndex().row();
+    QTreeWidgetItem *row = list->topLevelItem(current);
+    if (current < 0)
+        enableEditing(false);
+    if (!row) {
+        connectSelectionHandler();
+        return;
+    }
+    enableEditing(true);
+    const ArgumentList arguments = FileRow::arguments(row);
+    if (arguments.isEmpty()) {
+        connectSelectionHandler();
+        return;
+    }
+
+    showRowChoices(row);
 
     playStopFlag = 0;
     const qsizetype inputAt = arguments.indexOf(Arguments::kInput);

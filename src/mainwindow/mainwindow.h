@@ -240,6 +240,12 @@ private:
     void finishAdding(int addedCount);
     void connectSelectionHandler();
     void disconnectSelectionHandler();
+    // The option boxes, the output folder and labels show the row's own
+    // choices.
+    void showRowChoices(const QTreeWidgetItem *row);
+    // After a row is removed: the row that is current now, or the empty
+    // list's locked controls.
+    void showRowAfterRemoval();
     // Rows stay while files are added, a run converts them or the editor
     // works on one.
     bool rowsLocked() const;
