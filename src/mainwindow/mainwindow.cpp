@@ -1722,6 +1722,16 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
         video->setEnabled(!audioOnlyProfile);
     showOutputInfo();
     updateDevicePicture(ui->ProfileDevice->currentIndex());
+
+    // Files added next are given the profile on show: their output name and
+    // label must come from it as their job does, not from a profile chosen
+    // for another row.
+    if (const std::optional<ProfileEntry> shown = ProfileCatalogue::entry(
+            ui->ProfileDevice->currentIndex(), ui->ProfileDetails->currentIndex())) {
+        profileFile = shown->fileName;
+        currentProfileFile = profileFile;
+        formatLabel = shown->formatLabel;
+    }
 }
 
 void MainWindow::showRowAfterRemoval()

@@ -241,7 +241,7 @@ private:
     void connectSelectionHandler();
     void disconnectSelectionHandler();
     // The option boxes, the output folder and labels show the row's own
-    // choices.
+    // choices, and its profile becomes the one new files get.
     void showRowChoices(const QTreeWidgetItem *row);
     // After a row is removed: the row that is current now, or the empty
     // list's locked controls.
