@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -125,6 +126,14 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
     connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    // The folder in use is the one the program last put into the field; a
+    // folder the user types counts once typing is over (Return, or leaving
+    // the field).
+    connect(ui->PathLine, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!ui->PathLine->isModified())
+            outputFolderInUse = text;
+    });
+    connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
     ui->textEdit->setVisible(false);
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
@@ -2308,15 +2317,39 @@ void MainWindow::applyOutputFolder(const QString &folder)
     ui->PathLine->setText(QDir::toNativeSeparators(folder));
     SettingsFile::setValue(SettingsFile::kOutput, ui->PathLine->text());
 
-    QTreeWidgetItem *item = currentRowItem();
-    if (!item)
+    if (QTreeWidgetItem *item = currentRowItem())
+        moveRowOutput(item, OutputPaths::folderFromField(folder));
+}
+
+void MainWindow::applyTypedOutputFolder()
+{
+    QLineEdit *field = ui->PathLine;
+    if (!field->isModified())
         return;
+    const QString folder = OutputPaths::folderFromField(field->text());
+    QString problem;
+    if (!OutputPaths::makeWritableFolder(folder, &problem)) {
+        field->setText(outputFolderInUse);
+        showProblem(problem);
+        return;
+    }
+    // The text may stay as typed, which tells no change to the tracker.
+    field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+    outputFolderInUse = field->text();
+    SettingsFile::setValue(SettingsFile::kOutput, field->text());
+    // The field names where the files go: every row follows it.
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        moveRowOutput(list->topLevelItem(index), folder);
+}
+
+void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
+{
     ArgumentList arguments = FileRow::arguments(item);
     const QString oldOutput = Arguments::outputPath(arguments);
     if (oldOutput.isEmpty())
         return;
-    const QString output = uniqueOutputPath(
-        item, OutputPaths::withFolder(oldOutput, OutputPaths::folderFromField(folder)));
+    const QString output = uniqueOutputPath(item, OutputPaths::withFolder(oldOutput, folder));
     Arguments::setOutputPath(arguments, output);
     FileRow::setArguments(item, arguments);
     // The name changes only when the new folder already has that name in use.
