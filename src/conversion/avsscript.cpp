@@ -136,9 +136,13 @@ QString AvsScript::logoPath(const QString &folder, int n) {
     return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".png");
 }
 
-int AvsScript::nextFreeNumber(const QString &folder) {
+int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPaths) {
+    const auto taken = [&](int n) {
+        const QString path = scriptPath(folder, n);
+        return takenPaths.contains(path) || QFileInfo::exists(path);
+    };
     int n = 0;
-    while (n < kMaxScriptNumber && QFileInfo::exists(scriptPath(folder, n)))
+    while (n < kMaxScriptNumber && taken(n))
         ++n;
     return n;
 }

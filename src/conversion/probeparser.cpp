@@ -18,6 +18,7 @@ const QString kKbps = QStringLiteral("kb/s");
 const QString kFrameRateAnchor = QStringLiteral("tbr");
 const QString kCodecFieldStart = QStringLiteral("o:");
 const QString kRatioKey = QStringLiteral("DAR");
+const QString kNotAvailable = QStringLiteral("N/A");
 
 constexpr int kDurationWindow = 20;   // "Duration: HH:MM:SS.d"
 constexpr int kDurationValue = 10;    // "HH:MM:SS.d"
@@ -66,6 +67,10 @@ QString ratioText(double numerator, double denominator) {
 }
 
 void readDuration(const QString &text, qsizetype at, ProbeResult &result) {
+    if (text.mid(at + kDurationKey.size()).trimmed().startsWith(kNotAvailable)) {
+        result.probedDuration = ProbeResult::kUnknownDuration;
+        return;
+    }
     const QString value = text.mid(at, kDurationWindow).right(kDurationValue);
     const qsizetype dot = value.lastIndexOf(QLatin1Char('.'));
     result.probedDuration = dot < 0 ? value : value.left(dot);
