@@ -144,7 +144,7 @@ void TestKorvexJob::convertsIntoEveryFormat_data() {
     add("ASF",            "av.mp4",       sized + "-vcodec msmpeg4 -acodec wmav2 -ab 64K",     "a.asf",  "msmpeg4v3",  "wmav2");
     add("WMV 8",          "av.avi",       "-vcodec wmv2 -acodec wmav2",                        "a.wmv",  "wmv2",       "wmav2");
     add("WMV 7",          "av.flv",       "-vcodec wmv1 -acodec wmav1",                        "b.wmv",  "wmv1",       "wmav1");
-    add("WMV 9 name",     "surround.mp4", "-vcodec wmv3 -acodec wmav2 -ac 6",                  "c.wmv",  "wmv2",       "wmav2");
+    add("WMV from 5.1",   "surround.mp4", "-vcodec wmv2 -acodec wmav2 -ac 6",                  "c.wmv",  "wmv2",       "wmav2");
     add("MP4 h264",       "av.avi",       sized + x264 + faac,                                 "a.mp4",  "h264",       "aac");
     add("MP4 mpeg4",      "odd.mp4",      "-s 175x97 -vcodec mpeg4 " + faac,                   "b.mp4",  "mpeg4",      "");
     add("MOV",            "av.mpg",       x264 + faac,                                         "a.mov",  "h264",       "aac");
@@ -156,14 +156,14 @@ void TestKorvexJob::convertsIntoEveryFormat_data() {
     add("TS h264",        "av.mp4",       x264 + faac,                                         "b.ts",   "h264",       "aac");
     add("FLV",            "av.mp4",       "-vcodec flv -acodec libmp3lame -ar 48000",          "a.flv",  "flv1",       "mp3");
     add("MKV",            "wide.mp4",     x264 + faac,                                         "a.mkv",  "h264",       "aac");
-    add("3GP h263 amr",   "av.mp4",       "-s 320x240 -vcodec h263 -acodec libamr_nb -ar 44100 -ac 2", "a.3gp", "h263", "amr_nb");
+    add("3GP h263 amr",   "av.mp4",       "-s 320x240 -vcodec h263 -acodec libopencore_amrnb -ar 44100 -ac 2", "a.3gp", "h263", "amr_nb");
     add("3GP mpeg4 aac",  "wide.mp4",     "-s 176x144 -vcodec mpeg4 " + faac,                  "b.3gp",  "mpeg4",      "aac");
     add("3G2 h263 aac",   "av.mkv",       "-vcodec h263 " + faac,                              "a.3g2",  "h263",       "aac");
-    add("3G2 mpeg4 amr",  "av.mp4",       "-vcodec mpeg4 -acodec AMR",                         "b.3g2",  "mpeg4",      "amr_nb");
+    add("3G2 mpeg4 amr",  "av.mp4",       "-vcodec mpeg4 -acodec libopencore_amrnb",           "b.3g2",  "mpeg4",      "amr_nb");
     add("AAC",            "av.mp4",       "-vn " + faac,                                       "a.aac",  "",           "aac");
     add("AC3",            "surround.mp4", "-vn -acodec ac3 -ac 6",                             "a.ac3",  "",           "ac3");
     add("AIFF",           "audio.mp3",    "-vn -acodec pcm_s16be",                             "a.aiff", "",           "pcm_s16be");
-    add("AMR",            "audio.ogg",    "-vn -acodec libamr_nb -ar 44100 -ab 12.2K",         "a.amr",  "",           "amr_nb");
+    add("AMR",            "audio.ogg",    "-vn -acodec libopencore_amrnb -ar 44100 -ab 12.2K", "a.amr",  "",           "amr_nb");
     add("AU",             "audio.wav",    "-vn -acodec pcm_mulaw",                             "a.au",   "",           "pcm_mulaw");
     add("FLAC",           "surround.ac3", "-vn -acodec flac",                                  "a.flac", "",           "flac");
     add("M4A",            "av.flv",       "-vn -acodec libfaac",                               "a.m4a",  "",           "aac");
@@ -416,17 +416,26 @@ void TestKorvexJob::neverWritesOverTheSource() {
 
 void TestKorvexJob::failsWithoutLeavingAFile_data() {
     QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("codecs");
+    QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
+    const QString usual = "-vcodec libx264 -acodec libfaac";
+    const QString unknown = "-vcodec nosuchencoder -acodec mp2";
+    const int failed = Job::Failed;
+    const int refused = Job::Refused;
     // clang-format off
-    QTest::newRow("not media") << "notmedia.mp4"     << "Invalid data found when processing input";
-    QTest::newRow("empty")     << "empty.mp4"        << "Invalid data found when processing input";
-    QTest::newRow("truncated") << "broken.mp4"       << "Error while decoding stream";
-    QTest::newRow("missing")   << "no such clip.mp4" << "No such file or directory";
+    QTest::newRow("not media")       << "notmedia.mp4"     << usual   << failed  << "Invalid data found when processing input";
+    QTest::newRow("empty")           << "empty.mp4"        << usual   << failed  << "Invalid data found when processing input";
+    QTest::newRow("truncated")       << "broken.mp4"       << usual   << failed  << "Error while decoding stream";
+    QTest::newRow("missing")         << "no such clip.mp4" << usual   << failed  << "No such file or directory";
+    QTest::newRow("unknown encoder") << "av.mp4"           << unknown << refused << "no video encoder 'nosuchencoder'";
     // clang-format on
 }
 
 void TestKorvexJob::failsWithoutLeavingAFile() {
     QFETCH(QString, source);
+    QFETCH(QString, codecs);
+    QFETCH(int, exitCode);
     QFETCH(QString, message);
     const QString folder = m_dir.filePath("fail");
     QDir().mkpath(folder);
@@ -435,9 +444,8 @@ void TestKorvexJob::failsWithoutLeavingAFile() {
     QFile::remove(out);
     QVERIFY(QFile::copy(media("av.mp4"), out));
     const QByteArray earlier = digest(out);
-    const Run run =
-        runKorvex(job(media(source), {"-vcodec", "libx264", "-acodec", "libfaac"}, out));
-    QCOMPARE(run.exitCode, int(Job::Failed));
+    const Run run = runKorvex(job(media(source), codecs.split(' '), out));
+    QCOMPARE(run.exitCode, exitCode);
     const QStringList lines = run.text.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(!lines.isEmpty() && lines.last().contains(message), qPrintable(run.text));
     QVERIFY(!run.text.contains("muxing overhead"));
