@@ -369,8 +369,7 @@ void tst_WindowChrome::updateToolArguments()
     QCOMPARE(arguments.at(0), QStringLiteral("-p1"));
     QCOMPARE(QUrl(arguments.at(1)).path(), QStringLiteral("/update/quillora.php"));
     QCOMPARE(arguments.at(2), QStringLiteral("-p2"));
-    // The download takes this name, which the next start removes.
-    QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/tessaline"));
+    QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/Quillora.exe"));
     for (const QString &address : {arguments.at(1), arguments.at(3)}) {
         QCOMPARE(QUrl(address).scheme(), QStringLiteral("https"));
         QCOMPARE(QUrl(address).host(), QUrl(QLatin1String(kHomePageUrl)).host());
