@@ -31,6 +31,9 @@ namespace {
 
 constexpr int kJobTimeoutMs = 120000;
 constexpr int kProgressTimeoutMs = 30000;
+// A wait for a process to change state: it ends as soon as that happens, and a
+// busy machine may take many seconds to get there.
+constexpr int kEventTimeoutMs = 30000;
 
 // The state letter of /proc/<pid>/stat: R, S, T (stopped), Z ...; 0 when gone.
 char processState(qint64 pid) {
@@ -123,9 +126,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
 
     QVERIFY(job.pause(m_haltwick));
     QVERIFY(job.isPaused());
-    QTRY_COMPARE(processState(pid), 'T');
+    QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), 'T');
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
     // It stays held: no progress is written while paused.
     process.readAllStandardError();
     QTest::qWait(700);
@@ -134,9 +137,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
 
     QVERIFY(job.resume(m_haltwick));
     QVERIFY(!job.isPaused());
-    QTRY_VERIFY(processState(pid) != 'T');
+    QTRY_VERIFY_WITH_TIMEOUT(processState(pid) != 'T', kEventTimeoutMs);
     for (const qint64 child : children)
-        QTRY_VERIFY(processState(child) != 'T');
+        QTRY_VERIFY_WITH_TIMEOUT(processState(child) != 'T', kEventTimeoutMs);
     QVERIFY(!job.resume(m_haltwick)); // nothing left to resume
 
     QVERIFY(process.waitForFinished(kJobTimeoutMs));
@@ -169,7 +172,7 @@ void TestTranscoderJob::stopEndsOnlyOurOwnTranscoder() {
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 255); // stopped, not killed
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), char(0));
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     QVERIFY(!QFile::exists(ours));
 
     QCOMPARE(bystander.state(), QProcess::Running);
@@ -189,7 +192,7 @@ void TestTranscoderJob::stopWhilePausedEndsIt() {
     QVERIFY2(waitForProgress(process, &text), text.constData());
     const QList<qint64> children = childrenOf(job.processId());
     QVERIFY(job.pause(m_haltwick));
-    QTRY_COMPARE(processState(job.processId()), 'T');
+    QTRY_COMPARE_WITH_TIMEOUT(processState(job.processId()), 'T', kEventTimeoutMs);
 
     QElapsedTimer clock;
     clock.start();
@@ -200,7 +203,7 @@ void TestTranscoderJob::stopWhilePausedEndsIt() {
     QCOMPARE(process.exitCode(), 255);
     QVERIFY(!job.isPaused());
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), char(0));
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     // No file under the output's name, and no unfinished one beside it.
     QCOMPARE(filesIn(out.path()), QStringList());
 }

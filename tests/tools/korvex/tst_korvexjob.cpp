@@ -13,6 +13,11 @@ using namespace KorvexTest;
 
 namespace {
 
+// Waits that end as soon as korvex or ffmpeg gets there; a busy machine may
+// take many seconds to.
+constexpr int kEventTimeoutMs = 30000;
+constexpr int kJobTimeoutMs = 120000;
+
 QStringList hiddenParts(const QString &folder) {
     return QDir(folder).entryList({".*.part"}, QDir::Files | QDir::Hidden);
 }
@@ -82,7 +87,8 @@ QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264O
     QByteArray seen;
     if (!p.waitForStarted())
         return seen;
-    while (!seen.contains("time=") && p.state() == QProcess::Running && p.waitForReadyRead(10000))
+    while (!seen.contains("time=") && p.state() == QProcess::Running &&
+           p.waitForReadyRead(kEventTimeoutMs))
         seen += p.readAllStandardError();
     return seen;
 }
@@ -491,7 +497,7 @@ void TestKorvexJob::stopLeavesNothing() {
     QVERIFY2(seen.contains("time="), seen.constData());
     QVERIFY(!hiddenParts(folder).isEmpty()); // the job is writing
     p.terminate();
-    QVERIFY(p.waitForFinished(10000));
+    QVERIFY(p.waitForFinished(kEventTimeoutMs));
     QCOMPARE(p.exitCode(), int(Job::Stopped));
     QVERIFY(!QFileInfo::exists(folder + "/stopped.mp4"));
     QVERIFY(hiddenParts(folder).isEmpty());
@@ -508,7 +514,7 @@ void TestKorvexJob::killTakesFfmpegAlong() {
     const pid_t ffmpeg = children.readAll().trimmed().toInt();
     QVERIFY(ffmpeg > 0);
     p.kill();
-    QVERIFY(p.waitForFinished(5000));
+    QVERIFY(p.waitForFinished(kEventTimeoutMs));
     // Gone, or dead and waiting for its new parent to collect it.
     QTRY_VERIFY_WITH_TIMEOUT(::kill(ffmpeg, 0) != 0 ||
                                  QString::fromLatin1([&] {
@@ -518,7 +524,7 @@ void TestKorvexJob::killTakesFfmpegAlong() {
                                  }())
                                      .section(") ", 1, 1)
                                      .startsWith('Z'),
-                             5000);
+                             kEventTimeoutMs);
     QVERIFY(!QFileInfo::exists(out));
     // The hidden file of the killed job is no output; the next job clears it away.
     QCOMPARE(hiddenParts(folder).size(), 1);
@@ -541,7 +547,7 @@ void TestKorvexJob::survivesPauseAndResume() {
     QCOMPARE(::kill(-group, SIGSTOP), 0);
     QTest::qWait(400);
     QCOMPARE(::kill(-group, SIGCONT), 0);
-    QVERIFY(p.waitForFinished(60000));
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(qAbs(Probe::read(out).duration - 12.0) < 0.2);
 }
