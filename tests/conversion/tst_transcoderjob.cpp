@@ -34,6 +34,8 @@ constexpr int kProgressTimeoutMs = 30000;
 // A wait for a process to change state: it ends as soon as that happens, and a
 // busy machine may take many seconds to get there.
 constexpr int kEventTimeoutMs = 30000;
+// Long enough for text already in a pipe to reach its reader.
+constexpr int kSettleMs = 300;
 
 // The state letter of /proc/<pid>/stat: R, S, T (stopped), Z ...; 0 when gone.
 char processState(qint64 pid) {
@@ -129,7 +131,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
-    // It stays held: no progress is written while paused.
+    // It stays held: no progress is written while paused. Text written just
+    // before the stop is still on its way: let it arrive first.
+    QTest::qWait(kSettleMs);
     process.readAllStandardError();
     QTest::qWait(700);
     QCOMPARE(processState(pid), 'T');

@@ -97,6 +97,8 @@ constexpr int kRunTimeoutMs = 120000;
 // A wait for something the transcoder or the editor does: it ends as soon as
 // that happens, and a busy machine may take many seconds to get there.
 constexpr int kEventTimeoutMs = 30000;
+// Long enough for text already in a pipe to reach the window.
+constexpr int kSettleMs = 300;
 
 // Profiles by their catalogue key (category × 100 + profile).
 constexpr int kAvi = 0;     // AVI, MPEG-4
@@ -478,6 +480,8 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     QVERIFY(!ui()->ConvertePushButton->isVisibleTo(window));
     QVERIFY(!ui()->PausePushButton->isEnabled());
 
+    // Progress written just before the stop is still on its way: let it land.
+    QTest::qWait(kSettleMs);
     const qint64 elapsedAtPause = window->conversionRun.elapsedMs();
     const int barAtPause = StatusCell::progressBar(row(0))->value();
     constexpr int kPauseMs = 2000;
