@@ -1,10 +1,50 @@
 #!/bin/sh
 # Makes the short clips that the tests convert, probe and play.
 # Usage: make-test-media.sh OUTPUT_FOLDER
+#
+# Every ctest call runs this, often while tests of another call read the
+# clips, so the folder is made once and never rewritten in place: the clips
+# are made in a fresh folder that takes the folder's name only when complete.
+# The stamp holds this script's hash, so that a changed clip list is made anew.
 set -eu
 out=${1:?usage: make-test-media.sh OUTPUT_FOLDER}
-mkdir -p "$out"
-cd "$out"
+case $out in /*) ;; *) out=$PWD/$out ;; esac
+stamp=$(sha256sum < "$0" | cut -d' ' -f1)
+
+mkdir -p "$(dirname "$out")"
+# One maker at a time; the next one finds the clips made and has nothing to do.
+exec 9> "$out.lock"
+flock 9
+if [ "$(cat "$out/.complete" 2> /dev/null)" = "$stamp" ]; then
+    exit 0
+fi
+# Left by a maker that was killed outright.
+rm -rf "$out".new.* "$out".old.*
+
+work=$(mktemp -d "$out.new.XXXXXX")
+chmod 755 "$work"
+finish() {
+    status=$?
+    trap - EXIT
+    if [ "$status" -ne 0 ]; then
+        rm -rf "$work"
+        exit "$status"
+    fi
+    echo "$stamp" > "$work/.complete"
+    old=
+    if [ -e "$out" ]; then
+        # Renaming onto an empty folder replaces it.
+        old=$(mktemp -d "$out.old.XXXXXX")
+        mv -T "$out" "$old"
+    fi
+    mv -T "$work" "$out"
+    rm -rf "$old"
+}
+# The clips below run first, whatever is added to their list; finish then
+# publishes them, or throws them away after a failure or a signal.
+trap finish EXIT
+trap 'exit 1' HUP INT TERM
+cd "$work"
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 
@@ -80,5 +120,3 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -i subtitles.s
    -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac \
    -c:s srt subtitled.mkv
 rm -f subtitles.srt
-
-touch .complete

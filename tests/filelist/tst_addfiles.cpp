@@ -293,7 +293,7 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
     QVERIFY(fixture.drop({QUrl::fromLocalFile(media("av.mp4")),
                           QUrl("https://example.org/clip.mp4"), QUrl(),
                           QUrl::fromLocalFile(media("audio.mp3"))}));
-    QTRY_COMPARE(answerer.answered, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.answered, 1, WindowTest::kEventTimeoutMs);
     QCOMPARE(list()->topLevelItemCount(), 2);
     QCOMPARE(row(1)->text(FileRow::NameColumn), QStringLiteral("audio.mp3"));
     QCOMPARE(answerer.failedFiles,
@@ -325,7 +325,7 @@ void tst_AddFiles::outputNamesFollowTheNamingRules()
     // row count in front of its dot.
     QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mp4", "a/clip.mp4")),
                           QUrl::fromLocalFile(copyOf("av.mkv", "b/clip.mkv"))}));
-    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 2, WindowTest::kEventTimeoutMs);
     QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip.avi"));
     QCOMPARE(row(1)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.avi"));
     QCOMPARE(OutputPaths::fileName(outputPath(1)), QStringLiteral("clip1.avi"));
@@ -377,7 +377,7 @@ void tst_AddFiles::outputNeverNamesItsSource()
     const QString listedSource = copyOf("av.avi", "src/x.avi");
     window->addPickedFiles({listedSource});
     QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mkv", "src/x.mkv"))}));
-    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 2, WindowTest::kEventTimeoutMs);
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(listedSource));
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(outputPath(0)));
 }

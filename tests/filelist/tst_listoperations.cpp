@@ -479,7 +479,7 @@ void tst_ListOperations::editorGetsTheRowsState()
 
     // Closed without an answer: the controls come back.
     window->editorProcess.kill();
-    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(window->uiPollTimer.isActive());
     QCOMPARE(FileRow::arguments(row(0)), arguments);
@@ -492,7 +492,7 @@ void tst_ListOperations::editorThatDoesNotStartGivesControlsBack()
     QTemporaryDir noTools;
     Platform::setInstallDir(noTools.path());
     QTest::mouseClick(ui()->editVideo, Qt::LeftButton);
-    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(ui()->editVideo->isEnabled());
     QVERIFY(window->uiPollTimer.isActive());

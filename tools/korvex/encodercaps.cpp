@@ -24,34 +24,14 @@ AVMediaType mediaType(Kind kind) {
     return kind == Kind::Video ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
 }
 
-const QHash<QString, QString> &aliases() {
-    // Old or generic names and the encoder this ffmpeg has for them. The AAC
-    // and AMR libraries of the old days are not built into Debian's ffmpeg.
+const QHash<QString, QString> &substitutes() {
+    // The encoder names that the main program's codec tables write and that
+    // Debian's ffmpeg does not have, each with the encoder that takes its
+    // place. Nothing else is renamed: a name outside this table that ffmpeg
+    // does not know is a mistake in the job, and guessing would hide it.
     static const QHash<QString, QString> table = {
-        {"h264", "libx264"},
-        {"x264", "libx264"},
-        {"xvid", "libxvid"},
-        {"msmpeg4v1", "msmpeg4v2"},
-        {"msmpeg4v3", "msmpeg4"},
-        {"wmv3", "wmv2"},
-        {"flv1", "flv"},
-        {"hevc", "libx265"},
-        {"theora", "libtheora"},
-        {"vp8", "libvpx"},
-        {"vp9", "libvpx-vp9"},
         {"libfaac", "aac"},
-        {"libfdk_aac", "aac"},
-        {"libvo_aacenc", "aac"},
-        {"mpeg4aac", "aac"},
-        {"mp3", "libmp3lame"},
-        {"libamr_nb", "libopencore_amrnb"},
-        {"libamr-nb", "libopencore_amrnb"},
-        {"amr_nb", "libopencore_amrnb"},
-        {"amr", "libopencore_amrnb"},
-        {"libamr_wb", "libvo_amrwbenc"},
-        {"amr_wb", "libvo_amrwbenc"},
-        {"vorbis", "libvorbis"},
-        {"opus", "libopus"},
+        {"msmpeg4v1", "msmpeg4v2"},
     };
     return table;
 }
@@ -97,7 +77,7 @@ const QHash<QString, Accepted> &restrictedMuxers() {
 
 QString resolveEncoder(const QString &name, Kind kind) {
     const QString trimmed = name.trimmed();
-    const QString mapped = aliases().value(trimmed.toLower(), trimmed);
+    const QString mapped = substitutes().value(trimmed, trimmed);
     const AVCodec *codec = findEncoder(mapped);
     if (!codec || codec->type != mediaType(kind))
         return QString();
