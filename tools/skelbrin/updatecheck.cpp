@@ -45,8 +45,10 @@ QString hostOf(const QUrl &url) {
 
 QString installerFileName(const QUrl &installerUrl) {
     const QString name = installerUrl.fileName(QUrl::FullyDecoded);
+    // Qt takes a path that begins with ":" for one of its resources, so the
+    // folder would not be prefixed and the file could not be written.
     if (name.isEmpty() || name == "." || name == ".." || name.contains('/') ||
-        name.contains('\\') || name.contains(QChar(0)))
+        name.contains('\\') || name.contains(QChar(0)) || name.startsWith(':'))
         return kFallbackInstallerName;
     return name;
 }
