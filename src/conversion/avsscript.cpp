@@ -76,7 +76,7 @@ QString AvsScript::sampleRate(const QString &sampleRateText) {
 int AvsScript::sizePart(const QString &text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
-    return ok ? value : 0;
+    return ok && value <= kMaxPictureSide ? value : 0;
 }
 
 qint64 AvsScript::frameCount(const QString &seconds) {

@@ -50,10 +50,14 @@ public:
     // quoted.
     static std::optional<QString> text(const AvsScriptInput &input, QString *error = nullptr);
 
+    // No picture is larger; korvex takes a script's numbers only up to 10^9.
+    static constexpr int kMaxPictureSide = 65535;
+
     // Parameter values as every writer of the user-parameter lines writes
     // them: the channel count 1, 2 or 6 for "Mono", "Stereo" and "5.1" (2 for
     // any other text); the sample rate when the text is a whole number, else
-    // 44100; a size part as a whole number, 0 when it is not one.
+    // 44100; a size part as a whole number, 0 when it is not one or is larger
+    // than any picture.
     static QString channelCount(const QString &channelsText);
     static QString sampleRate(const QString &sampleRateText);
     static int sizePart(const QString &text);

@@ -619,8 +619,9 @@ void tst_RunConversions::editorAnswerReachesItsRow() {
     QFETCH(QStringList, chunks);
     QFETCH(QString, logoTail);
 
-    addClip(media(QStringLiteral("av.mp4")), kAvi);
-    const QString source = media(QStringLiteral("av.mp4"));
+    // Long enough for the sample's trim, which starts 10 s in.
+    addClip(media(QStringLiteral("long.mp4")), kAvi);
+    const QString source = media(QStringLiteral("long.mp4"));
     editRow(0, chunks);
 
     const ArgumentList list = FileRow::arguments(row(0));

@@ -93,13 +93,23 @@ bool isAudioOnlyOutput(const QString &outputPath) {
     return audio.contains(QFileInfo(outputPath).suffix().toLower());
 }
 
+namespace {
+
+// A muxer that opens files of its own (segments, playlists, numbered
+// pictures, tee outputs) writes beside or instead of the one output that a
+// job checks and renames, and may land on any name: no job is given one.
+QString singleFileMuxer(const AVOutputFormat *format) {
+    return format && !(format->flags & AVFMT_NOFILE) ? QString::fromLatin1(format->name)
+                                                     : QString();
+}
+
+} // namespace
+
 QString muxerFor(const QString &outputPath, const QString &formatOption,
                  const QString &videoEncoder) {
-    if (!formatOption.isEmpty()) {
-        const AVOutputFormat *format =
-            av_guess_format(formatOption.toLatin1().constData(), nullptr, nullptr);
-        return format ? QString::fromLatin1(format->name) : QString();
-    }
+    if (!formatOption.isEmpty())
+        return singleFileMuxer(
+            av_guess_format(formatOption.toLatin1().constData(), nullptr, nullptr));
     const QString suffix = QFileInfo(outputPath).suffix().toLower();
     QString muxer = extensionMuxers().value(suffix);
     // MPEG-2 pictures belong in an MPEG-2 program stream.
@@ -110,8 +120,7 @@ QString muxerFor(const QString &outputPath, const QString &formatOption,
     if (suffix.isEmpty())
         return QString();
     const QByteArray probeName = "x." + suffix.toLatin1();
-    const AVOutputFormat *format = av_guess_format(nullptr, probeName.constData(), nullptr);
-    return format ? QString::fromLatin1(format->name) : QString();
+    return singleFileMuxer(av_guess_format(nullptr, probeName.constData(), nullptr));
 }
 
 bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind,

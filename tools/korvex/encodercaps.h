@@ -19,7 +19,8 @@ enum class Kind { Video, Audio };
 QString resolveEncoder(const QString &name, Kind kind);
 
 // The muxer for an output: from "-f" when given, else from the file's
-// extension; empty when neither names one.
+// extension; empty when neither names one, or when the one named writes
+// files of its own rather than the output.
 QString muxerFor(const QString &outputPath, const QString &formatOption,
                  const QString &videoEncoder);
 
