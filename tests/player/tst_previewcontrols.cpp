@@ -167,7 +167,7 @@ void tst_PreviewControls::add(const QStringList &names) {
 void tst_PreviewControls::play(int index) {
     list()->setCurrentItem(row(index));
     // The interface poll hands the controls to the checked rows.
-    QTRY_VERIFY(ui()->PlayButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->PlayButton->isEnabled(), kEventTimeoutMs);
     QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
     QVERIFY(isPlayerOpen());
 }
@@ -193,7 +193,7 @@ void tst_PreviewControls::previewAreaPaintsTheFrameLetterboxed() {
     QImage frame(640, 360, QImage::Format_RGB32);
     frame.fill(Qt::red);
     previewFrame.setImage(frame);
-    QTRY_VERIFY(repaintArmed == 1);
+    QTRY_VERIFY_WITH_TIMEOUT(repaintArmed == 1, kEventTimeoutMs);
     const QImage shot = window->grab(kPreviewRect).toImage();
     QCOMPARE(shot.size(), kPreviewRect.size());
     QCOMPARE(shot.pixelColor(148, 20), QColor(Qt::black));
@@ -206,7 +206,7 @@ void tst_PreviewControls::previewAreaPaintsTheFrameLetterboxed() {
     QCOMPARE(window->repaintTimer.interval(), 30);
     PaintCounter counter;
     window->installEventFilter(&counter);
-    QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 5, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 5, kEventTimeoutMs);
     window->removeEventFilter(&counter);
 }
 
@@ -231,7 +231,8 @@ void tst_PreviewControls::playShowsPicturesAndTime() {
     QVERIFY(window->previewPollTimer.isActive());
     QVERIFY(waitForPicture());
     // Every clip lasts two seconds.
-    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
+                              kEventTimeoutMs);
     QVERIFY(ui()->horizontalSlider->value() >= 50);
     // The window paints what the player shows.
     QVERIFY(showsSomething(window->grab(kPreviewRect).toImage()));
@@ -248,10 +249,12 @@ void tst_PreviewControls::soundOnlyFileShowsSpectrum() {
     QFETCH(QString, file);
     add({file});
     play(0);
-    QTRY_VERIFY(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum);
+    QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
+                             kEventTimeoutMs);
     QVERIFY(waitForPicture());
     QCOMPARE(previewFrame.image().size(), QSize(297, 237));
-    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
+                              kEventTimeoutMs);
 }
 
 void tst_PreviewControls::pauseThenPlayStartsAgain() {
@@ -278,7 +281,7 @@ void tst_PreviewControls::pauseThenPlayStartsAgain() {
     QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
     QVERIFY(showsPlayingLook());
     QVERIFY(!isPlayerPaused());
-    QTRY_VERIFY(playPosition > 0.2);
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition > 0.2, kEventTimeoutMs);
     QVERIFY(playPosition < heldAt);
     QVERIFY(waitForPosition(heldAt + 0.3));
 }
@@ -301,11 +304,12 @@ void tst_PreviewControls::sliderDragSeeksToHalf() {
     QCOMPARE(seekLatch.load(), 0);
     QCOMPARE(wasPausedLatch.load(), -1);
 
-    QTRY_VERIFY_WITH_TIMEOUT(playPosition >= 5.5, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition >= 5.5, kEventTimeoutMs);
     QVERIFY(playPosition < 8.0);
-    QTRY_VERIFY(ui()->horizontalSlider->value() >= 45);
-    QTRY_VERIFY(ui()->labelTime->text() == QStringLiteral("00:00:06 / 00:00:12") ||
-                ui()->labelTime->text() == QStringLiteral("00:00:07 / 00:00:12"));
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->horizontalSlider->value() >= 45, kEventTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text() == QStringLiteral("00:00:06 / 00:00:12") ||
+                                 ui()->labelTime->text() == QStringLiteral("00:00:07 / 00:00:12"),
+                             kEventTimeoutMs);
 
     // On a paused preview a drag runs it while it moves and pauses it again.
     QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
@@ -315,7 +319,7 @@ void tst_PreviewControls::sliderDragSeeksToHalf() {
     slider->setSliderPosition(20);
     QVERIFY(!isPlayerPaused());
     // A hand's drag lasts a moment: the new position is shown meanwhile.
-    QTRY_VERIFY(qAbs(playPosition - 2.4) < 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(playPosition - 2.4) < 1.0, kEventTimeoutMs);
     slider->setSliderDown(false);
     QVERIFY(isPlayerPaused());
     const double heldAt = playPosition;
@@ -327,15 +331,15 @@ void tst_PreviewControls::stopResetsTheWindow() {
     add({QStringLiteral("long.mp4")});
     play(0);
     QVERIFY(waitForPosition(2.0));
-    QTRY_VERIFY(ui()->horizontalSlider->value() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->horizontalSlider->value() > 0, kEventTimeoutMs);
 
     QTest::mouseClick(ui()->StopButton, Qt::LeftButton);
     QVERIFY(showsStoppedLook());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:12"));
     // Back to the start, then paused there a moment later.
-    QTRY_VERIFY(isPlayerPaused());
+    QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QCOMPARE(ui()->horizontalSlider->value(), 0);
-    QTRY_VERIFY(playPosition < 0.5);
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition < 0.5, kEventTimeoutMs);
     runFor(400);
     QVERIFY(isPlayerPaused());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:12"));
@@ -347,8 +351,8 @@ void tst_PreviewControls::stopResetsTheWindow() {
     window->on_StopButton_clicked();
     QVERIFY(!isPlayerPaused());
     QVERIFY(window->stopDelayTimer.isActive());
-    QTRY_VERIFY(isPlayerPaused());
-    QTRY_VERIFY(playPosition < 0.5);
+    QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition < 0.5, kEventTimeoutMs);
     QVERIFY(showsStoppedLook());
 }
 
@@ -366,13 +370,15 @@ void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
     window->on_PlayButton_clicked();
     QVERIFY(showsPlayingLook());
     QVERIFY(waitForPicture());
-    QTRY_VERIFY(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")));
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
+                             kEventTimeoutMs);
 
     // The same after the end flag that a clean leaves behind.
     playEndFlag = 1;
     window->on_PlayButton_clicked();
     QVERIFY(waitForPicture());
-    QTRY_VERIFY(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")));
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
+                             kEventTimeoutMs);
 }
 
 void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
@@ -380,14 +386,15 @@ void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
     play(0);
     QVERIFY(waitForPicture());
 
-    QTRY_VERIFY(ui()->NextButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->NextButton->isEnabled(), kEventTimeoutMs);
     QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
     QCOMPARE(list()->currentIndex().row(), 1);
     QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>({row(1)}));
     QVERIFY(showsPlayingLook());
     QVERIFY(isPlayerOpen());
     QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("audio.mp3")));
-    QTRY_VERIFY(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum);
+    QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
+                             kEventTimeoutMs);
     QCOMPARE(ui()->labelFileName->text(), QStringLiteral("audio.mp3"));
 
     QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
@@ -402,7 +409,7 @@ void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
     QVERIFY(showsPlayingLook());
     QVERIFY(isPlayerOpen());
 
-    QTRY_VERIFY(ui()->PreviousButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->PreviousButton->isEnabled(), kEventTimeoutMs);
     QTest::mouseClick(ui()->PreviousButton, Qt::LeftButton);
     QCOMPARE(list()->currentIndex().row(), 1);
     QTest::mouseClick(ui()->PreviousButton, Qt::LeftButton);
@@ -424,9 +431,10 @@ void tst_PreviewControls::prevNextButtonsAtTheEnds() {
     // The interface poll enables the job controls, then takes back what
     // cannot move. A poll that ran before the row was current left both
     // enabled: wait for the one that follows.
-    QTRY_VERIFY(ui()->NextButton->isEnabled() && !ui()->PreviousButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->NextButton->isEnabled() && !ui()->PreviousButton->isEnabled(),
+                             kEventTimeoutMs);
     list()->setCurrentItem(row(1));
-    QTRY_VERIFY(ui()->PreviousButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->PreviousButton->isEnabled(), kEventTimeoutMs);
     QVERIFY(!ui()->NextButton->isEnabled());
 }
 
@@ -463,19 +471,20 @@ void tst_PreviewControls::playToTheEndStopsTheWindow() {
     play(0);
     QVERIFY(waitForPicture());
 
-    QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), kEventTimeoutMs);
     QVERIFY(endSeen);
     QCOMPARE(loopEnded.count(), 1);
     QCOMPARE(playEndFlag.load(), 0);
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
-    QTRY_VERIFY(isPlayerPaused());
+    QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QCOMPARE(ui()->horizontalSlider->value(), 0);
 
     // And it plays again from the button.
     QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
     previewFrame.clear();
     QVERIFY(waitForPicture());
-    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
+                              kEventTimeoutMs);
 }
 
 void tst_PreviewControls::snapshotsInEveryFormat() {
@@ -537,7 +546,7 @@ void tst_PreviewControls::secondSnapshotIsNotLost() {
     window->on_captureButton_clicked();
     window->on_captureButton_clicked();
     const QDir folder(snapshots->path());
-    QTRY_VERIFY(QFile::exists(folder.filePath("pic2.png")));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.filePath("pic2.png")), kEventTimeoutMs);
     QVERIFY(QFile::exists(folder.filePath("pic0.png")));
     QVERIFY(QFile::exists(folder.filePath("pic1.png")));
     QCOMPARE(folder.entryList(QDir::Files).size(), 3);
@@ -580,7 +589,7 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
     QVERIFY(waitForPicture());
     window->on_captureButton_clicked();
     QCOMPARE(capturePath(), folder + QStringLiteral("/pic0.bmp"));
-    QTRY_VERIFY(QFile::exists(folder + QStringLiteral("/pic0.bmp")));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/pic0.bmp")), kEventTimeoutMs);
 }
 
 void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {
@@ -603,7 +612,7 @@ void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {
     // The file opens again from its beginning.
     QVERIFY(showsPlayingLook());
     QVERIFY(!isPlayerPaused());
-    QTRY_VERIFY(playPosition > 0.1);
+    QTRY_VERIFY_WITH_TIMEOUT(playPosition > 0.1, kEventTimeoutMs);
     QVERIFY(playPosition < 1.5);
 
     // A paused preview only gets the menu.
@@ -641,11 +650,13 @@ void tst_PreviewControls::noSoundDevicePlaysSilentlyAfterOneMessage() {
     add({QStringLiteral("av.mp4"), QStringLiteral("av.mkv")});
     play(0);
     QVERIFY(waitForPicture());
-    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
-    QTRY_COMPARE(answerer.messages.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
+                              kEventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.messages.size(), 1, kEventTimeoutMs);
     QVERIFY(answerer.messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
     play(1);
-    QTRY_COMPARE(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"));
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
+                              kEventTimeoutMs);
     QCOMPARE(answerer.messages.size(), 1);
 }
 
@@ -659,9 +670,9 @@ void tst_PreviewControls::unplayableFileIsReportedOnce() {
 
     ModalAnswerer answerer;
     play(0);
-    QTRY_COMPARE(answerer.messages.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.messages.size(), 1, kEventTimeoutMs);
     QVERIFY(answerer.messages.first().startsWith(bad + QStringLiteral(": ")));
-    QTRY_VERIFY(showsStoppedLook());
+    QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), kEventTimeoutMs);
     QVERIFY(!isPlayerOpen());
     runFor(500);
     QCOMPARE(answerer.messages.size(), 1);
