@@ -54,6 +54,9 @@ ff -f lavfi -i "testsrc2=size=174x98:rate=30:duration=2" \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p odd.mp4
 ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
    -c:v mpeg2video -c:a mp2 -output_ts_offset 5 offset.ts
+# Sound that ends three seconds before the picture.
+ff -f lavfi -i "$video:duration=4" -f lavfi -i "$tone:duration=1" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac short-sound.mp4
 
 # Names with blanks, quotes and non-Latin letters.
 cp av.mp4 "with space.mp4"

@@ -34,7 +34,15 @@ double videoClock(PlayerState *is, PlayerClock now) {
 }
 
 double masterClock(PlayerState *is, PlayerClock now) {
-    return is->audio_stream ? audioClock(is) : videoClock(is, now);
+    return soundIsMaster(is) ? audioClock(is) : videoClock(is, now);
+}
+
+bool soundIsMaster(PlayerState *is) {
+    if (!is->audio_stream)
+        return false;
+    if (!is->video_stream)
+        return true;
+    return !packetQueueIsFinished(&is->audio_queue);
 }
 
 void togglePlayerPause(PlayerState *is, PlayerClock now) {
@@ -159,8 +167,8 @@ void publishPosition(PlayerState *is, PlayerClock now) {
     const int64_t t = std::llround(now() * 1000000.0);
     if (!positionUpdateDue(is->last_position_update, t))
         return;
-    const bool hasAudio = is->audio_stream != nullptr;
     const bool hasVideo = is->video_stream != nullptr;
+    const bool hasAudio = soundIsMaster(is);
     const double audio = hasAudio ? audioClock(is) : 0.0;
     const double video = videoClock(is, now);
     playPosition = publishedPosition(hasAudio, hasVideo, audio, video);

@@ -12,6 +12,9 @@ double audioClock(PlayerState *is);
 double videoClock(PlayerState *is, PlayerClock now = playerNow);
 double masterClock(PlayerState *is, PlayerClock now = playerNow);
 
+// The sound sets the time while it plays; once it has ended the pictures do.
+bool soundIsMaster(PlayerState *is);
+
 // Pauses or resumes the preview; keeps the picture timing consistent across
 // the pause. GUI thread.
 void togglePlayerPause(PlayerState *is, PlayerClock now = playerNow);

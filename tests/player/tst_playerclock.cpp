@@ -8,6 +8,7 @@ extern "C" {
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
 #include "player/readthread.h"
+#include "player/videodecoder.h"
 
 // The frame timing driven by hand: a clock that only moves when told to, and
 // a player state with its picture queue filled directly.
@@ -70,6 +71,7 @@ private slots:
     void singleLatePictureShownUpToHalfASecond();
     void outOfOrderTargetIsLoggedNotFatal();
     void emptyQueueStillPublishesPosition();
+    void endedSoundHandsTheTimeToThePictures();
     void pauseAndResumeMoveTheFrameTimer();
     void pauseBeforeFirstPictureKeepsTimerNear();
     void inputThatCannotPauseKeepsPictureTime();
@@ -150,6 +152,43 @@ void TestPlayerClock::emptyQueueStillPublishesPosition() {
     fakeTime += 0.025;
     refreshVideo(&player.state, fakeNow);
     QVERIFY(qFuzzyCompare(playPosition.load(), 9.035));
+}
+
+void TestPlayerClock::endedSoundHandsTheTimeToThePictures() {
+    // The video thread reads the wall clock itself.
+    fakeTime = playerNow();
+    FakePlayer player(true);
+    packetQueueInit(&player.state.audio_queue);
+    AVPacket *packet = av_packet_alloc();
+    QueuedPacket info;
+    packetQueueGet(&player.state.audio_queue, packet, &info);
+    player.state.audio_pts = 1.0;
+    player.queue(3.0, fakeTime, qRgb(255, 0, 0));
+    player.state.video_pts = 3.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 1.0); // the sound sets the time while it plays
+
+    // The sound ends after one second; the pictures go on at their own pace.
+    packetQueuePutDrain(&player.state.audio_queue);
+    packetQueueGet(&player.state.audio_queue, packet, &info);
+    packetQueueMarkFinished(&player.state.audio_queue, info.serial);
+    fakeTime += 0.5;
+    refreshVideo(&player.state, fakeNow);
+    QVERIFY(qAbs(playPosition - 3.5) < 0.001);
+
+    player.state.schedule = {fakeTime, 3.0, 0.04};
+    AVFrame *frame = av_frame_alloc();
+    frame->width = 16;
+    frame->height = 16;
+    frame->format = AV_PIX_FMT_YUV420P;
+    QCOMPARE(av_frame_get_buffer(frame, 0), 0);
+    QCOMPARE(queuePicture(&player.state, frame, 3.04, 0), 0);
+    // Not held back to twice its delay by the silent sound's clock.
+    QVERIFY(qAbs(player.state.schedule.frame_timer - fakeTime - 0.04) < 0.001);
+
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    packetQueueDestroy(&player.state.audio_queue);
 }
 
 void TestPlayerClock::pauseAndResumeMoveTheFrameTimer() {

@@ -31,6 +31,7 @@ private slots:
     void sliderSeekToHalf();
     void pauseBeforeFirstPictureStillPlays();
     void playToEndSetsEndFlagOnce();
+    void soundEndingFirstLeavesTheTimeToPictures();
     void truncatedFilePlaysItsPartAndEnds();
     void sliderSeekOnOffsetStream();
     void secondFileJoinsFirstPlayersThreads();
@@ -233,6 +234,16 @@ void TestPreviewPlayer::playToEndSetsEndFlagOnce() {
     QCOMPARE(is->drain_markers_queued.load(), 1);
     QCOMPARE(is->video_queue.packet_count.load(), 0);
     QVERIFY(isPlayerRunning()); // the player stays open at the end
+}
+
+void TestPreviewPlayer::soundEndingFirstLeavesTheTimeToPictures() {
+    // Four seconds of pictures, one of sound.
+    playFile(mediaPath("short-sound.mp4"), kPreviewSize);
+    PlayerState *is = currentPlayerState;
+    QVERIFY(waitForPicture());
+    QVERIFY(is->audio_stream);
+    QVERIFY2(waitForPosition(3.5), qPrintable(QString::number(playPosition)));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
 }
 
 void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds() {
