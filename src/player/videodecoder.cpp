@@ -130,6 +130,7 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) 
     vp.position = position;
     vp.width = frame->width;
     vp.height = frame->height;
+    vp.serial = is->video_decoder_serial;
     is->picture_write_index = (is->picture_write_index + 1) % kPictureQueueSize;
 
     // Corrected against the sound only while it plays: a sound that has
@@ -178,6 +179,7 @@ void videoDecodeThread(PlayerState *is) {
             avcodec_flush_buffers(codec);
             needsFlush = false;
             drainSerial = 0;
+            is->video_decoder_serial = info.serial;
             running = flushPictures(is) == 0;
             break;
         case QueuedPacketKind::Drain:

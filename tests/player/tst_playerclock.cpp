@@ -50,6 +50,8 @@ struct FakePlayer {
         state.pictures[index].pts = pts;
         state.pictures[index].target_clock = target;
         state.pictures[index].image = picture(colour);
+        // Decoded after the last seek.
+        state.pictures[index].serial = packetQueueSerial(&state.video_queue);
         ++state.picture_count;
     }
 };
@@ -71,6 +73,7 @@ private slots:
     void singleLatePictureShownUpToHalfASecond();
     void outOfOrderTargetIsLoggedNotFatal();
     void emptyQueueStillPublishesPosition();
+    void positionWaitsForAPictureFromAfterTheSeek();
     void endedSoundHandsTheTimeToThePictures();
     void pauseAndResumeMoveTheFrameTimer();
     void pauseBeforeFirstPictureKeepsTimerNear();
@@ -141,17 +144,39 @@ void TestPlayerClock::outOfOrderTargetIsLoggedNotFatal() {
 
 void TestPlayerClock::emptyQueueStillPublishesPosition() {
     FakePlayer player;
-    player.state.shown_pts_drift = 5.0 - 1000.0;
+    player.queue(5.0, 1000.0, qRgb(255, 0, 0));
+    player.state.video_pts = 5.04;
     refreshVideo(&player.state, fakeNow);
+    QCOMPARE(player.state.picture_count, 0);
     QCOMPARE(playPosition.load(), 5.0);
     // Ten milliseconds later: too soon for another update.
     fakeTime += 0.010;
-    player.state.shown_pts_drift = 9.0 - 1000.0;
     refreshVideo(&player.state, fakeNow);
     QCOMPARE(playPosition.load(), 5.0);
     fakeTime += 0.025;
     refreshVideo(&player.state, fakeNow);
-    QVERIFY(qFuzzyCompare(playPosition.load(), 9.035));
+    QVERIFY(qFuzzyCompare(playPosition.load(), 5.035));
+}
+
+void TestPlayerClock::positionWaitsForAPictureFromAfterTheSeek() {
+    FakePlayer player;
+    // Nothing shown yet: the video clock would tell the time since the epoch.
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 0.0);
+    player.queue(2.0, 1000.0, qRgb(255, 0, 0));
+    player.state.video_pts = 2.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 2.0);
+
+    // A seek back to the start: the picture on show is from before it.
+    packetQueueFlush(&player.state.video_queue);
+    fakeTime += 0.1;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 2.0);
+    player.queue(0.0, fakeTime, qRgb(0, 255, 0));
+    player.state.video_pts = 0.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 0.0);
 }
 
 void TestPlayerClock::endedSoundHandsTheTimeToThePictures() {
@@ -162,6 +187,7 @@ void TestPlayerClock::endedSoundHandsTheTimeToThePictures() {
     AVPacket *packet = av_packet_alloc();
     QueuedPacket info;
     packetQueueGet(&player.state.audio_queue, packet, &info);
+    player.state.audio_clock_serial = info.serial;
     player.state.audio_pts = 1.0;
     player.queue(3.0, fakeTime, qRgb(255, 0, 0));
     player.state.video_pts = 3.04;
