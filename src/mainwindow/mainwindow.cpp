@@ -2357,9 +2357,10 @@ constexpr int kSteppedPollMs = 150;
 // before NowStop pauses it; a paused player needs a little longer.
 constexpr int kStopDelayPlayingMs = 70;
 constexpr int kStopDelayPausedMs = 80;
-// How many more stop delays a stop may wait for its seek to the start to be
-// served, so that a busy machine still stops on the first picture.
-constexpr int kStopSeekWaits = 40;
+// How long a stop may wait for a picture from the start to be shown, so
+// that a busy machine still stops on the first picture.
+constexpr int kStopSeekWaitMs = 20000;
+constexpr int kStopSeekWaits = kStopSeekWaitMs / kStopDelayPlayingMs;
 constexpr int kRepaintMs = 30;
 // The preview area in the window's own coordinates, where MovieWidget lies.
 const QRectF kPreviewBox(542, 139, 297, 237);
@@ -2462,10 +2463,9 @@ void MainWindow::on_StopButton_clicked()
 void MainWindow::NowStop()
 {
     stopDelayTimer.stop();
-    // The seek to the start may still be waiting for the read thread; pausing
-    // now would hold the old picture and position.
-    PlayerState *state = currentPlayerState;
-    if (state && state->seek_pending && stopSeekWaitsLeft-- > 0) {
+    // Until a picture from the start is on show, pausing would hold the old
+    // picture and position.
+    if (!isSeekShown() && stopSeekWaitsLeft-- > 0) {
         stopDelayTimer.start(kStopDelayPlayingMs);
         return;
     }
