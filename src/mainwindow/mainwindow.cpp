@@ -2387,6 +2387,14 @@ void showPausedLook(Ui::MainWindow *ui)
     ui->captureButton->setEnabled(false);
 }
 
+// Choosing another row leaves the open player on the old file (its sound
+// closed) until Play: the slider must not move that one.
+bool playerPlaysRow(const QTreeWidgetItem *row)
+{
+    const PlayerState *is = currentPlayerState;
+    return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
+}
+
 } // namespace
 
 int MainWindow::playFile(const QString &file)
@@ -2519,7 +2527,7 @@ void MainWindow::stepPreview(bool forward)
 
 void MainWindow::on_horizontalSlider_sliderPressed()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.stop();
     if (wasPausedLatch == -1)
@@ -2530,7 +2538,7 @@ void MainWindow::on_horizontalSlider_sliderPressed()
 
 void MainWindow::on_horizontalSlider_sliderMoved(int position)
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     seekToSliderValue(position);
     // A drag that began on a paused preview lets it run once, so that the
@@ -2543,7 +2551,7 @@ void MainWindow::on_horizontalSlider_sliderMoved(int position)
 
 void MainWindow::on_horizontalSlider_sliderReleased()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.start(kPlayPollMs);
     togglePlayerPause(currentPlayerState);

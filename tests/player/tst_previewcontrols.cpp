@@ -97,6 +97,7 @@ private Q_SLOTS:
     void pauseThenPlayStartsAgain();
     void sliderDragSeeksToHalf();
     void stopResetsTheWindow();
+    void sliderActsOnTheRowOnShow();
     void playAfterRemovalOrCleanPlays();
     void nextAndPreviousPlayTheNeighbour();
     void prevNextButtonsAtTheEnds();
@@ -366,6 +367,24 @@ void tst_PreviewControls::stopResetsTheWindow() {
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(playPosition < 0.5, kEventTimeoutMs);
     QVERIFY(showsStoppedLook());
+}
+
+void tst_PreviewControls::sliderActsOnTheRowOnShow() {
+    add({QStringLiteral("long.mp4"), QStringLiteral("av.mp4")});
+    play(0);
+    QVERIFY(waitForPosition(0.5));
+    // Choosing another row stops the preview; its player stays on the old
+    // file until Play.
+    list()->setCurrentItem(row(1));
+    QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
+
+    QSlider *slider = ui()->horizontalSlider;
+    slider->setSliderDown(true);
+    slider->setSliderPosition(50);
+    QVERIFY(isPlayerPaused());
+    slider->setSliderDown(false);
+    QVERIFY(isPlayerPaused());
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
 }
 
 void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
