@@ -101,6 +101,9 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
    -c:v mpeg2video -c:a mp2 -output_ts_offset 5 offset.ts
 # A bare stream, which does not tell its length.
 ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p raw.h264
+# Sound that ends three seconds before the picture.
+ff -f lavfi -i "$video:duration=4" -f lavfi -i "$tone:duration=1" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac short-sound.mp4
 
 # Names with blanks, quotes and non-Latin letters.
 cp av.mp4 "with space.mp4"

@@ -2432,9 +2432,10 @@ constexpr int kSteppedPollMs = 150;
 // before NowStop pauses it; a paused player needs a little longer.
 constexpr int kStopDelayPlayingMs = 70;
 constexpr int kStopDelayPausedMs = 80;
-// How many more stop delays a stop may wait for its seek to the start to be
-// served, so that a busy machine still stops on the first picture.
-constexpr int kStopSeekWaits = 40;
+// How long a stop may wait for a picture from the start to be shown, so
+// that a busy machine still stops on the first picture.
+constexpr int kStopSeekWaitMs = 20000;
+constexpr int kStopSeekWaits = kStopSeekWaitMs / kStopDelayPlayingMs;
 constexpr int kRepaintMs = 30;
 // The preview area in the window's own coordinates, where MovieWidget lies.
 const QRectF kPreviewBox(542, 139, 297, 237);
@@ -2459,6 +2460,14 @@ void showPausedLook(Ui::MainWindow *ui)
     ui->PauseButton->setVisible(false);
     ui->StopButton->setEnabled(false);
     ui->captureButton->setEnabled(false);
+}
+
+// Choosing another row leaves the open player on the old file (its sound
+// closed) until Play: the slider must not move that one.
+bool playerPlaysRow(const QTreeWidgetItem *row)
+{
+    const PlayerState *is = currentPlayerState;
+    return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
 }
 
 } // namespace
@@ -2537,10 +2546,9 @@ void MainWindow::on_StopButton_clicked()
 void MainWindow::NowStop()
 {
     stopDelayTimer.stop();
-    // The seek to the start may still be waiting for the read thread; pausing
-    // now would hold the old picture and position.
-    PlayerState *state = currentPlayerState;
-    if (state && state->seek_pending && stopSeekWaitsLeft-- > 0) {
+    // Until a picture from the start is on show, pausing would hold the old
+    // picture and position.
+    if (!isSeekShown() && stopSeekWaitsLeft-- > 0) {
         stopDelayTimer.start(kStopDelayPlayingMs);
         return;
     }
@@ -2594,7 +2602,7 @@ void MainWindow::stepPreview(bool forward)
 
 void MainWindow::on_horizontalSlider_sliderPressed()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.stop();
     if (wasPausedLatch == -1)
@@ -2605,7 +2613,7 @@ void MainWindow::on_horizontalSlider_sliderPressed()
 
 void MainWindow::on_horizontalSlider_sliderMoved(int position)
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     seekToSliderValue(position);
     // A drag that began on a paused preview lets it run once, so that the
@@ -2618,7 +2626,7 @@ void MainWindow::on_horizontalSlider_sliderMoved(int position)
 
 void MainWindow::on_horizontalSlider_sliderReleased()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.start(kPlayPollMs);
     togglePlayerPause(currentPlayerState);
