@@ -16,6 +16,7 @@
 # own; tests/sanitizer/run-sanitized.sh shows them and fails the test. A
 # report of a child process would otherwise end in a pipe the test reads, or
 # go unseen behind an exit code the test expects anyway.
+
 # quillora_sanitized_run(<prefix> <test name> <command...>)
 #
 # Sets <prefix>_command to the command that runs <command...> as the test
