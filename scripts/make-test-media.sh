@@ -1,10 +1,50 @@
 #!/bin/sh
 # Makes the short clips that the tests convert, probe and play.
 # Usage: make-test-media.sh OUTPUT_FOLDER
+#
+# Every ctest call runs this, often while tests of another call read the
+# clips, so the folder is made once and never rewritten in place: the clips
+# are made in a fresh folder that takes the folder's name only when complete.
+# The stamp holds this script's hash, so that a changed clip list is made anew.
 set -eu
 out=${1:?usage: make-test-media.sh OUTPUT_FOLDER}
-mkdir -p "$out"
-cd "$out"
+case $out in /*) ;; *) out=$PWD/$out ;; esac
+stamp=$(sha256sum < "$0" | cut -d' ' -f1)
+
+mkdir -p "$(dirname "$out")"
+# One maker at a time; the next one finds the clips made and has nothing to do.
+exec 9> "$out.lock"
+flock 9
+if [ "$(cat "$out/.complete" 2> /dev/null)" = "$stamp" ]; then
+    exit 0
+fi
+# Left by a maker that was killed outright.
+rm -rf "$out".new.* "$out".old.*
+
+work=$(mktemp -d "$out.new.XXXXXX")
+chmod 755 "$work"
+finish() {
+    status=$?
+    trap - EXIT
+    if [ "$status" -ne 0 ]; then
+        rm -rf "$work"
+        exit "$status"
+    fi
+    echo "$stamp" > "$work/.complete"
+    old=
+    if [ -e "$out" ]; then
+        # Renaming onto an empty folder replaces it.
+        old=$(mktemp -d "$out.old.XXXXXX")
+        mv -T "$out" "$old"
+    fi
+    mv -T "$work" "$out"
+    rm -rf "$old"
+}
+# The clips below run first, whatever is added to their list; finish then
+# publishes them, or throws them away after a failure or a signal.
+trap finish EXIT
+trap 'exit 1' HUP INT TERM
+cd "$work"
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 
@@ -34,6 +74,11 @@ ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
 # As long, with a key frame every second, so that a seek lands near its target.
 ff -f lavfi -i "$video:duration=12" -f lavfi -i "$tone:duration=12" -ac 2 \
    -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac seekable.mp4
+# A minute of full HD that takes many seconds to convert, made cheaply by repeating one second.
+ff -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=1" -f lavfi -i "$tone:duration=1" -ac 2 \
+   -c:v libx264 -preset ultrafast -crf 51 -pix_fmt yuv420p -c:a aac -b:a 32k slow-second.mp4
+ff -stream_loop 59 -i slow-second.mp4 -c copy -movflags +faststart slow.mp4
+rm -f slow-second.mp4
 
 # Sound only.
 ff -f lavfi -i "$tone:duration=2" -ac 2 -c:a libmp3lame -b:a 128k audio.mp3
@@ -54,6 +99,11 @@ ff -f lavfi -i "testsrc2=size=174x98:rate=30:duration=2" \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p odd.mp4
 ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
    -c:v mpeg2video -c:a mp2 -output_ts_offset 5 offset.ts
+# A bare stream, which does not tell its length.
+ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p raw.h264
+# Sound that ends three seconds before the picture.
+ff -f lavfi -i "$video:duration=4" -f lavfi -i "$tone:duration=1" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac short-sound.mp4
 
 # Names with blanks, quotes and non-Latin letters.
 cp av.mp4 "with space.mp4"
@@ -73,5 +123,3 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -i subtitles.s
    -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac \
    -c:s srt subtitled.mkv
 rm -f subtitles.srt
-
-touch .complete

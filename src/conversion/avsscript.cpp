@@ -76,7 +76,7 @@ QString AvsScript::sampleRate(const QString &sampleRateText) {
 int AvsScript::sizePart(const QString &text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
-    return ok ? value : 0;
+    return ok && value <= kMaxPictureSide ? value : 0;
 }
 
 qint64 AvsScript::frameCount(const QString &seconds) {
@@ -136,9 +136,13 @@ QString AvsScript::logoPath(const QString &folder, int n) {
     return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".png");
 }
 
-int AvsScript::nextFreeNumber(const QString &folder) {
+int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPaths) {
+    const auto taken = [&](int n) {
+        const QString path = scriptPath(folder, n);
+        return takenPaths.contains(path) || QFileInfo::exists(path);
+    };
     int n = 0;
-    while (n < kMaxScriptNumber && QFileInfo::exists(scriptPath(folder, n)))
+    while (n < kMaxScriptNumber && taken(n))
         ++n;
     return n;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 // What the first version of a row's AviSynth wrapper script is made of.
 struct AvsScriptInput {
@@ -49,10 +50,14 @@ public:
     // quoted.
     static std::optional<QString> text(const AvsScriptInput &input, QString *error = nullptr);
 
+    // No picture is larger; korvex takes a script's numbers only up to 10^9.
+    static constexpr int kMaxPictureSide = 65535;
+
     // Parameter values as every writer of the user-parameter lines writes
     // them: the channel count 1, 2 or 6 for "Mono", "Stereo" and "5.1" (2 for
     // any other text); the sample rate when the text is a whole number, else
-    // 44100; a size part as a whole number, 0 when it is not one.
+    // 44100; a size part as a whole number, 0 when it is not one or is larger
+    // than any picture.
     static QString channelCount(const QString &channelsText);
     static QString sampleRate(const QString &sampleRateText);
     static int sizePart(const QString &text);
@@ -63,8 +68,10 @@ public:
     // Script and logo picture paths for number n in folder.
     static QString scriptPath(const QString &folder, int n);
     static QString logoPath(const QString &folder, int n);
-    // The smallest n whose script file does not exist in folder.
-    static int nextFreeNumber(const QString &folder);
+    // The smallest n whose script file does not exist in folder and is not
+    // one of takenPaths. A row keeps its number whether or not its script
+    // could be written, so the rows' own script paths count as taken.
+    static int nextFreeNumber(const QString &folder, const QStringList &takenPaths = {});
 
     // Writes text to path atomically, creating the folder when missing; false
     // and a message on failure (the old file then stays as it was).

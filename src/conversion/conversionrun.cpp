@@ -15,6 +15,8 @@ const QString kLogWriteFailed = QStringLiteral("BIG Operation not permitted");
 
 // The overall bar shows 100 only when the run is over.
 constexpr int kRunningPercentMax = 99;
+// Longer than any job: a row's trim length is an int.
+constexpr double kMaxReadingSeconds = 2147483647.0;
 
 QString pictureFor(const QString &statusWord) {
     if (statusWord == FileRow::kStatusFinished)
@@ -97,8 +99,11 @@ ProgressUpdate ConversionRun::feed(const QByteArray &standardError) {
 
     const ProgressReport report = m_parser.feed(standardError);
     QStringList log;
-    if (report.hasTime)
-        m_currentSeconds = static_cast<qint64>(report.seconds);
+    if (report.hasTime) {
+        // The bar stops at the job's length anyway; a reading far past it
+        // must not overflow the cast to whole seconds.
+        m_currentSeconds = static_cast<qint64>(std::min(report.seconds, kMaxReadingSeconds));
+    }
     if (report.fileEnded && !m_summarySeen) {
         m_summarySeen = true;
         log << kLogFileEnded;

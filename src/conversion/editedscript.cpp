@@ -64,8 +64,8 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
     body.source = *quotedSource;
     body.directShow = AvsScriptBody::readsThroughDirectShow(source);
     const qsizetype x = input.sourceSize.indexOf(QLatin1Char('x'));
-    body.width = input.sourceSize.left(x).toInt();
-    body.height = input.sourceSize.mid(x + 1).toInt();
+    body.width = AvsScript::sizePart(input.sourceSize.left(x));
+    body.height = AvsScript::sizePart(input.sourceSize.mid(x + 1));
     body.channels = input.channels;
     body.sampleRate = input.sampleRate;
     body.displayRatio = input.displayRatio;

@@ -1,8 +1,10 @@
 #include "editoranswer.h"
 
 #include <array>
+#include <cmath>
 
 #include "conversion/argumentlist.h"
+#include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
@@ -48,6 +50,47 @@ void setPair(QStringList &list, const QString &word, const QString &value, qsize
     at = qBound<qsizetype>(0, at, list.size());
     list.insert(at, word);
     list.insert(at + 1, value);
+}
+
+// Far beyond any picture's pixels or file's seconds, and small enough that
+// the script's frame numbers and crop sums stay within the 32-bit integers
+// that AviSynth and korvex read.
+constexpr int kMaxCount = 10000000;
+
+bool isCount(const QString &value) {
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    return ok && number >= 0 && number <= kMaxCount;
+}
+
+bool isFiniteNumber(const QString &value) {
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok && std::isfinite(number);
+}
+
+// Why the answer's values cannot go into the row's job: the script and the
+// transcoder read trim and crop as whole numbers and the effects as numbers,
+// and a trim that starts past the end of the file leaves nothing to convert.
+QString valueProblem(const EditorAnswer &answer, const EditorRow &row) {
+    for (const QString *count : {&answer.start, &answer.length, &answer.cropLeft, &answer.cropTop,
+                                 &answer.cropRight, &answer.cropBottom}) {
+        if (!isCount(*count))
+            return QStringLiteral("The editor answered a trim or crop of \"%1\", which is not a "
+                                  "whole number of seconds or pixels.")
+                .arg(*count);
+    }
+    for (const QString *effect : {&answer.saturation, &answer.brightness, &answer.contrast}) {
+        if (!isFiniteNumber(*effect))
+            return QStringLiteral("The editor answered an effect of \"%1\", which is not a "
+                                  "number.")
+                .arg(*effect);
+    }
+    // The script keeps the frames up to the file's end, then the trim's.
+    const qint64 fileFrames = AvsScript::frameCount(row.trimDuration);
+    if (fileFrames > 0 && AvsScript::kFrameRate * qint64(answer.start.toInt()) > fileFrames)
+        return QStringLiteral("The trim starts after the end of the file.");
+    return QString();
 }
 
 } // namespace
@@ -132,6 +175,9 @@ EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row) {
         edit.problem = QStringLiteral("The file has no edit script to write the changes into.");
         return edit;
     }
+    edit.problem = valueProblem(answer, row);
+    if (!edit.problem.isEmpty())
+        return edit;
 
     edit.arguments = withEditorArguments(row.arguments, answer);
     edit.effects = withEditorEffects(row.effects, answer);

@@ -18,6 +18,7 @@ const QString kKbps = QStringLiteral("kb/s");
 const QString kFrameRateAnchor = QStringLiteral("tbr");
 const QString kCodecFieldStart = QStringLiteral("o:");
 const QString kRatioKey = QStringLiteral("DAR");
+const QString kNotAvailable = QStringLiteral("N/A");
 
 constexpr int kDurationWindow = 20;   // "Duration: HH:MM:SS.d"
 constexpr int kDurationValue = 10;    // "HH:MM:SS.d"
@@ -65,15 +66,28 @@ QString ratioText(double numerator, double denominator) {
     return QString::number(numerator / denominator, 'f', 3);
 }
 
+// One field of "HH:MM:SS.d"; a field that is not a count, "-4" included,
+// reads as 0, so that no duration comes out below zero.
+int clockField(const QString &text) {
+    const int value = text.toInt();
+    return value > 0 ? value : 0;
+}
+
 void readDuration(const QString &text, qsizetype at, ProbeResult &result) {
-    const QString value = text.mid(at, kDurationWindow).right(kDurationValue);
+    if (text.mid(at + kDurationKey.size()).trimmed().startsWith(kNotAvailable)) {
+        result.probedDuration = ProbeResult::kUnknownDuration;
+        return;
+    }
+    // Within its line, like the bitrate: a short line must not carry the
+    // next one into the duration cell.
+    const QString value = firstLine(text.mid(at, kDurationWindow)).right(kDurationValue);
     const qsizetype dot = value.lastIndexOf(QLatin1Char('.'));
     result.probedDuration = dot < 0 ? value : value.left(dot);
 
-    const int hours = value.left(2).toInt();
-    const int minutes = value.right(7).left(2).toInt();
-    const int seconds = value.right(4).left(2).toInt();
-    const int tenths = value.right(1).toInt();
+    const int hours = clockField(value.left(2));
+    const int minutes = clockField(value.right(7).left(2));
+    const int seconds = clockField(value.right(4).left(2));
+    const int tenths = clockField(value.right(1));
     const int whole = (hours * 60 + minutes) * 60 + seconds;
     result.probedSecondsExact = QString::number(whole + tenths / 10.0, 'g', 6);
     result.probedSeconds = QString::number(whole);

@@ -9,9 +9,13 @@ struct ProbeResult {
     bool hasVideo = false;  // the text had a "Video:" stream line
     bool audioOnly = false; // no "Video:" line, but an "Audio:" line
 
-    QString probedDuration;     // "HH:MM:SS"
-    QString probedSeconds;      // whole seconds, "83"
-    QString probedSecondsExact; // seconds with their tenths, "83.4"
+    // A stream that does not tell its length (a raw .h264 or .m2v stream)
+    // shows this, and has no seconds: an unknown length is not a length of 0.
+    static inline const QString kUnknownDuration = QStringLiteral("N/A");
+
+    QString probedDuration;     // "HH:MM:SS", or kUnknownDuration
+    QString probedSeconds;      // whole seconds, "83"; empty when unknown
+    QString probedSecondsExact; // seconds with their tenths, "83.4"; empty when unknown
     QString probedBitrate;      // overall kb/s
     QString probedVideoCodec;
     QString probedFrameSize;    // "640x480"

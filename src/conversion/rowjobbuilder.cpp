@@ -89,7 +89,7 @@ RowJob RowJobBuilder::build(const RowJobInput &input) {
         return job;
     }
     job.seedsEffects = true;
-    const int number = AvsScript::nextFreeNumber(input.scriptFolder);
+    const int number = AvsScript::nextFreeNumber(input.scriptFolder, input.takenScriptPaths);
     job.scriptPath = AvsScript::scriptPath(input.scriptFolder, number);
     const QString inputOfList = Arguments::inputPath(job.arguments);
     job.effects = FileRow::kNeutralEffects;

@@ -35,6 +35,9 @@ struct RowJobInput {
     QString outputPath;             // absolute: the output folder and the output name
 
     QString scriptFolder; // where the row's wrapper script goes (the per-user "tmp")
+    // The other rows' script paths: their numbers stay theirs even when the
+    // file was never written.
+    QStringList takenScriptPaths;
     QString avsPluginPath;
     QString avsImportPath;
     QString avsHeaderPath;

@@ -6,9 +6,15 @@ namespace {
 
 const QString kPidKey = QStringLiteral("PID");
 
+// Identifiers are ASCII digits; QChar::isDigit() also takes the digits of
+// other scripts, which no process identifier is made of.
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
 bool isNameBoundaryBefore(QChar c) {
     // The listing glues the name to the identifier's digits.
-    return c.isSpace() || c.isDigit() || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+    return c.isSpace() || isAsciiDigit(c) || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
            c == QLatin1Char(':') || c == QLatin1Char('=');
 }
 
@@ -21,16 +27,18 @@ bool allDigits(const QString &text) {
     if (text.isEmpty())
         return false;
     for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+        if (!isAsciiDigit(c))
             return false;
     }
     return true;
 }
 
 // The identifier in the part of a line that precedes the name: the digits
-// after "PID" when the line has the key, else the last run of digits.
+// after "PID" when the line has the key, else the last run of digits. The
+// line's first key is the listing's own; a later one belongs to a process
+// name such as "x PID 99korvex".
 QString identifierBefore(const QString &prefix) {
-    const qsizetype key = prefix.lastIndexOf(kPidKey);
+    const qsizetype key = prefix.indexOf(kPidKey);
     if (key >= 0) {
         QString id = prefix.mid(key + kPidKey.size()).trimmed();
         while (id.startsWith(QLatin1Char(':')) || id.startsWith(QLatin1Char('=')))
@@ -39,7 +47,7 @@ QString identifierBefore(const QString &prefix) {
     }
     const QString trimmed = prefix.trimmed();
     qsizetype begin = trimmed.size();
-    while (begin > 0 && trimmed.at(begin - 1).isDigit())
+    while (begin > 0 && isAsciiDigit(trimmed.at(begin - 1)))
         --begin;
     return trimmed.mid(begin);
 }

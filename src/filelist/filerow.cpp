@@ -56,6 +56,8 @@ QString sizeText(const QString &estimatedMB) {
 
 SizeEstimate estimateSize(const QString &durationSeconds, const QString &videoKbps,
                           const QString &audioKbps) {
+    if (durationSeconds.trimmed().isEmpty())
+        return SizeEstimate();
     const double mb = numberOrZero(durationSeconds) *
                       (numberOrZero(videoKbps) + numberOrZero(audioKbps)) / kKilobitsPerMegabyte;
     SizeEstimate estimate;

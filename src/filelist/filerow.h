@@ -144,7 +144,8 @@ struct SizeEstimate {
 };
 
 // duration in whole seconds, the two bitrates in kb/s; each a text that reads
-// as 0 when it is not a number.
+// as 0 when it is not a number, except an empty duration: a file of unknown
+// length gets no estimate (both texts empty), not one of 0 MB.
 SizeEstimate estimateSize(const QString &durationSeconds, const QString &videoKbps,
                           const QString &audioKbps);
 // The shown text for an estimate in MB ("12.346" gives "12.3MB"); an empty

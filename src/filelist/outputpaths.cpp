@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryFile>
 
 namespace OutputPaths {
 
@@ -33,6 +34,23 @@ QString folderFromField(const QString &fieldText) {
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder;
+}
+
+bool makeWritableFolder(const QString &folder, QString *error) {
+    const auto refuse = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (folder.isEmpty())
+        return refuse(QStringLiteral("Please give a folder for the converted files."));
+    if (!QDir().mkpath(folder))
+        return refuse(QStringLiteral("The folder %1 cannot be made.").arg(folder));
+    // Permission bits do not tell a read-only mount or an ACL; a real file does.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quillora-XXXXXX")));
+    if (!probe.open())
+        return refuse(QStringLiteral("Nothing can be written into the folder %1.").arg(folder));
+    return true;
 }
 
 QString fileNameFor(const QString &sourceFileName, const QString &formatLabel) {

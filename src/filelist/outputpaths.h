@@ -12,6 +12,12 @@ namespace OutputPaths {
 // a trailing "/"; empty for an empty text.
 QString folderFromField(const QString &fieldText);
 
+// Makes the output folder when it is missing and tries a file in it, so that
+// a run does not find out file by file that nothing can be written there.
+// False and a message for the user when the folder cannot be made or
+// written, or when folder is empty.
+bool makeWritableFolder(const QString &folder, QString *error = nullptr);
+
 // The output file name for a source file name and a format label: the part
 // up to the last "." followed by the label in lower case ("a.b.mkv" with MP4
 // gives "a.b.mp4"; a name without "." gets ".mp4" appended).

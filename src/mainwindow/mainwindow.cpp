@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -126,6 +127,14 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
     connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    // The folder in use is the one the program last put into the field; a
+    // folder the user types counts once typing is over (Return, or leaving
+    // the field).
+    connect(ui->PathLine, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!ui->PathLine->isModified())
+            outputFolderInUse = text;
+    });
+    connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
     ui->textEdit->setVisible(false);
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
@@ -1554,10 +1563,13 @@ void MainWindow::on_actionRemove_del_triggered()
     QTreeWidget *list = ui->treeWidget;
     ui->MovieWidget->hide();
     disconnectSelectionHandler();
+    bool removed = false;
     if (list->topLevelItemCount() > 0) {
         const int current = list->currentIndex().row();
-        if (current >= 0)
+        if (current >= 0) {
             delete list->takeTopLevelItem(current);
+            removed = true;
+        }
         playStopFlag = 1;
         if (list->topLevelItemCount() == 1)
             closePlayerAudio();
@@ -1565,6 +1577,8 @@ void MainWindow::on_actionRemove_del_triggered()
             closePlayer();
     }
     connectSelectionHandler();
+    if (removed)
+        showRowAfterRemoval();
 }
 
 void MainWindow::on_DelFile_clicked()
@@ -1601,6 +1615,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     delete list->takeTopLevelItem(current);
     if (current == 0)
         ui->ConvertePushButton->setEnabled(false);
+    // The handler runs only when the removal changed the selection.
+    showRowAfterRemoval();
 }
 
 bool MainWindow::rowsLocked() const
@@ -1706,33 +1722,9 @@ void MainWindow::disconnectSelectionHandler()
                &MainWindow::on_treeWidget_itemSelectionChanged);
 }
 
-void MainWindow::on_treeWidget_itemSelectionChanged()
+void MainWindow::showRowChoices(const QTreeWidgetItem *row)
 {
-    if (isPlayerOpen())
-        on_StopButton_clicked();
-    disconnectSelectionHandler();
-    QTreeWidget *list = ui->treeWidget;
-    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
-    const auto enableEditing = [&](bool enabled) {
-        for (QToolButton *button : editButtons)
-            button->setEnabled(enabled);
-    };
-
-    const int current = list->currentIndex().row();
-    QTreeWidgetItem *row = list->topLevelItem(current);
-    if (current < 0)
-        enableEditing(false);
-    if (!row) {
-        connectSelectionHandler();
-        return;
-    }
-    enableEditing(true);
     const ArgumentList arguments = FileRow::arguments(row);
-    if (arguments.isEmpty()) {
-        connectSelectionHandler();
-        return;
-    }
-
     const QString output = Arguments::outputPath(arguments);
     const qsizetype slash = output.lastIndexOf(QLatin1Char('/'));
     ui->PathLine->setText(slash < 0 ? QString() : output.left(qMax<qsizetype>(slash, 1)));
@@ -1766,6 +1758,58 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
         video->setEnabled(!audioOnlyProfile);
     showOutputInfo();
     updateDevicePicture(ui->ProfileDevice->currentIndex());
+
+    // Files added next are given the profile on show: their output name and
+    // label must come from it as their job does, not from a profile chosen
+    // for another row.
+    if (const std::optional<ProfileEntry> shown = ProfileCatalogue::entry(
+            ui->ProfileDevice->currentIndex(), ui->ProfileDetails->currentIndex())) {
+        profileFile = shown->fileName;
+        currentProfileFile = profileFile;
+        formatLabel = shown->formatLabel;
+    }
+}
+
+void MainWindow::showRowAfterRemoval()
+{
+    // The boxes must not go on showing a row that is gone: a choice made in
+    // them next would reach the row that is current now, with the indexes of
+    // the removed row's lists.
+    const QTreeWidgetItem *row = currentRowItem();
+    if (row && !FileRow::arguments(row).isEmpty())
+        showRowChoices(row);
+    else if (ui->treeWidget->topLevelItemCount() == 0)
+        checkTimer();
+}
+
+void MainWindow::on_treeWidget_itemSelectionChanged()
+{
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    disconnectSelectionHandler();
+    QTreeWidget *list = ui->treeWidget;
+    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
+    const auto enableEditing = [&](bool enabled) {
+        for (QToolButton *button : editButtons)
+            button->setEnabled(enabled);
+    };
+
+    const int current = list->currentIndex().row();
+    QTreeWidgetItem *row = list->topLevelItem(current);
+    if (current < 0)
+        enableEditing(false);
+    if (!row) {
+        connectSelectionHandler();
+        return;
+    }
+    enableEditing(true);
+    const ArgumentList arguments = FileRow::arguments(row);
+    if (arguments.isEmpty()) {
+        connectSelectionHandler();
+        return;
+    }
+
+    showRowChoices(row);
 
     playStopFlag = 0;
     const qsizetype inputAt = arguments.indexOf(Arguments::kInput);
@@ -2020,6 +2064,12 @@ void MainWindow::buildItemArguments(int row)
     input.outputPath = OutputPaths::unique(output, source, {}, 1);
 
     input.scriptFolder = Platform::tempDir();
+    for (int other = 0; other < ui->treeWidget->topLevelItemCount(); ++other) {
+        if (other != row) {
+            input.takenScriptPaths << FileRow::effects(ui->treeWidget->topLevelItem(other))
+                                          .value(FileRow::ScriptPathEntry);
+        }
+    }
     input.avsPluginPath = avsPluginPath;
     input.avsImportPath = avsImportPath;
     input.avsHeaderPath = avsHeaderPath;
@@ -2176,8 +2226,9 @@ void MainWindow::on_SettingButton_clicked()
     QTreeWidget *list = ui->treeWidget;
     if (QTreeWidgetItem *row = list->topLevelItem(list->currentIndex().row())) {
         settingsDialog.loadFromItem(row);
-        // The dialog has written every choice into the row already; a
-        // cancelled dialog leaves the job and the script as they are.
+        // An accepted dialog has written every choice into the row's indexes,
+        // which reach the job and the script here; a cancelled one has given
+        // the row its indexes back.
         if (settingsDialog.exec() == QDialog::Accepted) {
             replaySettings(settingsDialog.item());
             patchScriptParameters(settingsDialog.item());
@@ -2293,15 +2344,39 @@ void MainWindow::applyOutputFolder(const QString &folder)
     ui->PathLine->setText(QDir::toNativeSeparators(folder));
     SettingsFile::setValue(SettingsFile::kOutput, ui->PathLine->text());
 
-    QTreeWidgetItem *item = currentRowItem();
-    if (!item)
+    if (QTreeWidgetItem *item = currentRowItem())
+        moveRowOutput(item, OutputPaths::folderFromField(folder));
+}
+
+void MainWindow::applyTypedOutputFolder()
+{
+    QLineEdit *field = ui->PathLine;
+    if (!field->isModified())
         return;
+    const QString folder = OutputPaths::folderFromField(field->text());
+    QString problem;
+    if (!OutputPaths::makeWritableFolder(folder, &problem)) {
+        field->setText(outputFolderInUse);
+        showProblem(problem);
+        return;
+    }
+    // The text may stay as typed, which tells no change to the tracker.
+    field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+    outputFolderInUse = field->text();
+    SettingsFile::setValue(SettingsFile::kOutput, field->text());
+    // The field names where the files go: every row follows it.
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        moveRowOutput(list->topLevelItem(index), folder);
+}
+
+void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
+{
     ArgumentList arguments = FileRow::arguments(item);
     const QString oldOutput = Arguments::outputPath(arguments);
     if (oldOutput.isEmpty())
         return;
-    const QString output = uniqueOutputPath(
-        item, OutputPaths::withFolder(oldOutput, OutputPaths::folderFromField(folder)));
+    const QString output = uniqueOutputPath(item, OutputPaths::withFolder(oldOutput, folder));
     Arguments::setOutputPath(arguments, output);
     FileRow::setArguments(item, arguments);
     // The name changes only when the new folder already has that name in use.
@@ -2384,9 +2459,10 @@ constexpr int kSteppedPollMs = 150;
 // before NowStop pauses it; a paused player needs a little longer.
 constexpr int kStopDelayPlayingMs = 70;
 constexpr int kStopDelayPausedMs = 80;
-// How many more stop delays a stop may wait for its seek to the start to be
-// served, so that a busy machine still stops on the first picture.
-constexpr int kStopSeekWaits = 40;
+// How long a stop may wait for a picture from the start to be shown, so
+// that a busy machine still stops on the first picture.
+constexpr int kStopSeekWaitMs = 20000;
+constexpr int kStopSeekWaits = kStopSeekWaitMs / kStopDelayPlayingMs;
 constexpr int kRepaintMs = 30;
 // The preview area in the window's own coordinates, where MovieWidget lies.
 const QRectF kPreviewBox(542, 139, 297, 237);
@@ -2411,6 +2487,14 @@ void showPausedLook(Ui::MainWindow *ui)
     ui->PauseButton->setVisible(false);
     ui->StopButton->setEnabled(false);
     ui->captureButton->setEnabled(false);
+}
+
+// Choosing another row leaves the open player on the old file (its sound
+// closed) until Play: the slider must not move that one.
+bool playerPlaysRow(const QTreeWidgetItem *row)
+{
+    const PlayerState *is = currentPlayerState;
+    return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
 }
 
 } // namespace
@@ -2489,10 +2573,9 @@ void MainWindow::on_StopButton_clicked()
 void MainWindow::NowStop()
 {
     stopDelayTimer.stop();
-    // The seek to the start may still be waiting for the read thread; pausing
-    // now would hold the old picture and position.
-    PlayerState *state = currentPlayerState;
-    if (state && state->seek_pending && stopSeekWaitsLeft-- > 0) {
+    // Until a picture from the start is on show, pausing would hold the old
+    // picture and position.
+    if (!isSeekShown() && stopSeekWaitsLeft-- > 0) {
         stopDelayTimer.start(kStopDelayPlayingMs);
         return;
     }
@@ -2546,7 +2629,7 @@ void MainWindow::stepPreview(bool forward)
 
 void MainWindow::on_horizontalSlider_sliderPressed()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.stop();
     if (wasPausedLatch == -1)
@@ -2557,7 +2640,7 @@ void MainWindow::on_horizontalSlider_sliderPressed()
 
 void MainWindow::on_horizontalSlider_sliderMoved(int position)
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     seekToSliderValue(position);
     // A drag that began on a paused preview lets it run once, so that the
@@ -2570,7 +2653,7 @@ void MainWindow::on_horizontalSlider_sliderMoved(int position)
 
 void MainWindow::on_horizontalSlider_sliderReleased()
 {
-    if (!isPlayerRunning() || !isPlayerOpen())
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
         return;
     previewPollTimer.start(kPlayPollMs);
     togglePlayerPause(currentPlayerState);

@@ -245,6 +245,12 @@ private:
     void finishAdding(int addedCount);
     void connectSelectionHandler();
     void disconnectSelectionHandler();
+    // The option boxes, the output folder and labels show the row's own
+    // choices, and its profile becomes the one new files get.
+    void showRowChoices(const QTreeWidgetItem *row);
+    // After a row is removed: the row that is current now, or the empty
+    // list's locked controls.
+    void showRowAfterRemoval();
     // Rows stay while files are added, a run converts them or the editor
     // works on one.
     bool rowsLocked() const;
@@ -303,6 +309,11 @@ private:
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
     // The output folder chosen by the user, for new rows and the current one.
     void applyOutputFolder(const QString &folder);
+    // A folder typed into the output-folder field, for new rows and every
+    // row listed; one that cannot be made or written is refused.
+    void applyTypedOutputFolder();
+    // The row's output path, its file name kept, in `folder` (with "/").
+    void moveRowOutput(QTreeWidgetItem *item, const QString &folder);
     // Tells the user about a problem without stopping the flow that met it.
     void showProblem(const QString &text);
 
@@ -386,5 +397,8 @@ private:
     QString profileFile;
     QString formatLabel;
     QString snapshotSuffix;
+    // The output-folder field's text as the program last set it, for taking
+    // back a typed folder that cannot be used.
+    QString outputFolderInUse;
     int snapshotFormatIndex = 1;
 };

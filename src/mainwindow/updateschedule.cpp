@@ -9,11 +9,10 @@ namespace {
 
 constexpr int kDaysInWeek = 7;
 
-// Paths on the maker's server. The installer's last path part names the file
-// that the update tool leaves in the hand-off folder, which the next start of
-// the program removes.
+// Paths on the maker's server. The update tool saves the installer under a
+// name of its own, which the next start of the program removes.
 const char kUpdateCheckPath[] = "/update/quillora.php";
-const char kInstallerPath[] = "/download/tessaline";
+const char kInstallerPath[] = "/download/Quillora.exe";
 
 QString onMakersServer(const char *path)
 {

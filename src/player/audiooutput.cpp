@@ -202,6 +202,7 @@ int convertAudioFrame(PlayerState *is, AVFrame *frame) {
             stamp * av_q2d(stream->time_base) + double(frame->nb_samples) / frame->sample_rate;
     else if (is->audio_bytes_per_second > 0)
         is->audio_pts = is->audio_pts + double(bytes) / is->audio_bytes_per_second;
+    is->audio_clock_serial = is->audio_decoder_serial;
     return bytes;
 }
 
@@ -235,6 +236,7 @@ int audioDecodeFrame(PlayerState *is) {
             swr_free(&is->audio_convert_context);
             is->audio_decoder_needs_flush = false;
             is->audio_drain_serial = 0;
+            is->audio_decoder_serial = info.serial;
             break;
         case QueuedPacketKind::Drain:
             if (is->audio_decoder_needs_flush) {

@@ -143,6 +143,11 @@ void packetQueueMarkFinished(PacketQueue *q, int serial) {
     q->finished_serial = serial;
 }
 
+int packetQueueSerial(PacketQueue *q) {
+    std::lock_guard<std::mutex> lock(q->mutex);
+    return q->serial;
+}
+
 bool packetQueueIsFinished(PacketQueue *q) {
     std::lock_guard<std::mutex> lock(q->mutex);
     return q->initialised && !q->first && q->finished_serial == q->serial;

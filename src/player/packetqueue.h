@@ -72,6 +72,9 @@ void packetQueueDestroy(PacketQueue *q);
 // The consumer reports that its decoder gave out everything after the drain
 // marker of `serial`.
 void packetQueueMarkFinished(PacketQueue *q, int serial);
+// The serial of the last flush, which the flush marker that followed it
+// carries: a consumer that took that marker decodes from after the seek.
+int packetQueueSerial(PacketQueue *q);
 // True when a drain under the current serial has completed and nothing new is
 // queued: the stream has really played to its end, not merely run short.
 bool packetQueueIsFinished(PacketQueue *q);

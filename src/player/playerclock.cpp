@@ -34,7 +34,24 @@ double videoClock(PlayerState *is, PlayerClock now) {
 }
 
 double masterClock(PlayerState *is, PlayerClock now) {
-    return is->audio_stream ? audioClock(is) : videoClock(is, now);
+    return soundIsMaster(is) ? audioClock(is) : videoClock(is, now);
+}
+
+bool soundIsMaster(PlayerState *is) {
+    if (!is->audio_stream)
+        return false;
+    if (!is->video_stream)
+        return true;
+    return soundClockIsCurrent(is) && !packetQueueIsFinished(&is->audio_queue);
+}
+
+bool pictureIsCurrent(PlayerState *is) {
+    return is->video_stream && is->shown_pts_pinned &&
+           is->shown_serial == packetQueueSerial(&is->video_queue);
+}
+
+bool soundClockIsCurrent(PlayerState *is) {
+    return is->audio_stream && is->audio_clock_serial == packetQueueSerial(&is->audio_queue);
 }
 
 void togglePlayerPause(PlayerState *is, PlayerClock now) {
@@ -122,6 +139,7 @@ bool showDuePicture(PlayerState *is, PlayerClock now) {
             is->shown_pts_drift = vp->pts - current;
             is->shown_position = vp->position;
             is->shown_pts_pinned = true;
+            is->shown_serial = vp->serial;
 
             double nextTarget;
             if (is->picture_count > 1) {
@@ -159,8 +177,14 @@ void publishPosition(PlayerState *is, PlayerClock now) {
     const int64_t t = std::llround(now() * 1000000.0);
     if (!positionUpdateDue(is->last_position_update, t))
         return;
-    const bool hasAudio = is->audio_stream != nullptr;
     const bool hasVideo = is->video_stream != nullptr;
+    // Until something from after the last seek is on show the clocks tell
+    // the old position, and before the first picture the video clock tells
+    // the time since the epoch: the position poll would take either for
+    // where the preview stands.
+    if (hasVideo ? !pictureIsCurrent(is) : !soundClockIsCurrent(is))
+        return;
+    const bool hasAudio = soundIsMaster(is);
     const double audio = hasAudio ? audioClock(is) : 0.0;
     const double video = videoClock(is, now);
     playPosition = publishedPosition(hasAudio, hasVideo, audio, video);

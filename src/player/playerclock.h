@@ -12,6 +12,14 @@ double audioClock(PlayerState *is);
 double videoClock(PlayerState *is, PlayerClock now = playerNow);
 double masterClock(PlayerState *is, PlayerClock now = playerNow);
 
+// The sound sets the time while it plays from after the last seek; once it
+// has ended, or before it has caught up with a seek, the pictures do.
+bool soundIsMaster(PlayerState *is);
+// A picture from after the last seek (or the start) is on show. GUI thread.
+bool pictureIsCurrent(PlayerState *is);
+// The sound's clock stands for sound decoded after the last seek.
+bool soundClockIsCurrent(PlayerState *is);
+
 // Pauses or resumes the preview; keeps the picture timing consistent across
 // the pause. GUI thread.
 void togglePlayerPause(PlayerState *is, PlayerClock now = playerNow);

@@ -39,6 +39,8 @@ struct PreviewPicture {
     QImage image;
     int width = 0;
     int height = 0;
+    // The serial of the video queue's flush marker it was decoded after.
+    int serial = 0;
 };
 
 struct SubtitlePicture {
@@ -103,6 +105,9 @@ struct PlayerState {
     AVPacket *audio_packet = nullptr;
     AVFrame *audio_frame = nullptr;
     bool audio_decoder_needs_flush = false;
+    int audio_decoder_serial = 0; // serial of the last flush marker taken
+    // The serial of the sound that audio_pts stands for.
+    std::atomic<int> audio_clock_serial{0};
     int audio_drain_serial = 0;
     SwrContext *audio_convert_context = nullptr;
     int audio_source_format = -1;
@@ -151,6 +156,7 @@ struct PlayerState {
     // False until the first picture has been shown: the pause toggle then has
     // no pinned picture time to measure the pause against.
     std::atomic<bool> shown_pts_pinned{false};
+    int shown_serial = 0; // GUI thread; the serial of the picture on show
     std::atomic<double> pause_started_at{0.0};
     PreviewPicture pictures[kPictureQueueSize];
     int picture_count = 0;       // picture_mutex
@@ -169,6 +175,7 @@ struct PlayerState {
     int display_top = 0;
 
     PlayerTiming::StampTracker stamps; // video thread
+    int video_decoder_serial = 0;      // video thread; of the last flush marker
     float skip_ratio = 1.0f;           // picture_mutex
     float skip_counter = 0.0f;         // video thread
 

@@ -87,6 +87,18 @@ bool isPlayerPaused() {
     return is && is->paused;
 }
 
+bool isSeekShown() {
+    PlayerState *is = currentPlayerState;
+    if (!is || !PlayerController::instance()->isLoopRunning())
+        return true;
+    if (is->seek_pending)
+        return false;
+    if (is->video_stream)
+        return pictureIsCurrent(is);
+    // A closed sound device plays nothing more.
+    return !is->audio_stream || is->audio_device == 0 || soundClockIsCurrent(is);
+}
+
 bool requestSeek(PlayerState *is, int64_t target) {
     if (!is || is->seek_pending)
         return false;

@@ -20,7 +20,7 @@
 //  Stop           if (isPlayerRunning()) { if (isPlayerPaused())
 //                     togglePlayerPause(currentPlayerState);
 //                 requestSeek(currentPlayerState, 0); } then the stop delay.
-//  NowStop        if (isPlayerOpen() && !isPlayerPaused())
+//  NowStop        once isSeekShown(): if (isPlayerOpen() && !isPlayerPaused())
 //                     togglePlayerPause(currentPlayerState);
 //  Slider         pressed/released: togglePlayerPause as the slots' rules
 //                 say; moved: seekToSliderValue(value) (adds the start time).
@@ -75,6 +75,11 @@ bool isPlayerRunning();
 // A player is open (currentPlayerState is set).
 bool isPlayerOpen();
 bool isPlayerPaused();
+// The open player shows where its last seek went: the seek has been served
+// and a picture (for a file without video, sound) from after it is on show.
+// Also true when nothing more can be shown: no player, or its refreshes
+// have ended.
+bool isSeekShown();
 
 // A seek request to `target` (microseconds, stream time) on `is`; dropped
 // (false) while another is pending.

@@ -130,13 +130,16 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) 
     vp.position = position;
     vp.width = frame->width;
     vp.height = frame->height;
+    vp.serial = is->video_decoder_serial;
     is->picture_write_index = (is->picture_write_index + 1) % kPictureQueueSize;
 
-    const bool hasAudio = is->audio_stream != nullptr;
+    // Corrected against the sound only while it plays: a sound that has
+    // ended would hold the pictures back at twice their delay.
+    const bool soundLeads = soundIsMaster(is);
     const double video = videoClock(is);
-    const double master = masterClock(is);
+    const double master = soundLeads ? audioClock(is) : video;
     std::lock_guard<std::mutex> lock(is->picture_mutex);
-    vp.target_clock = targetClock(is->schedule, pts, hasAudio, video, master);
+    vp.target_clock = targetClock(is->schedule, pts, soundLeads, video, master);
     ++is->picture_count;
     return 0;
 }
@@ -176,6 +179,7 @@ void videoDecodeThread(PlayerState *is) {
             avcodec_flush_buffers(codec);
             needsFlush = false;
             drainSerial = 0;
+            is->video_decoder_serial = info.serial;
             running = flushPictures(is) == 0;
             break;
         case QueuedPacketKind::Drain:

@@ -105,6 +105,13 @@ void settingDialog::on_pushButtonCancel_clicked() {
     reject();
 }
 
+void settingDialog::reject() {
+    // Cancel, the close button and Escape all end here.
+    if (currentRow)
+        FileRow::setSettingsIndexes(currentRow, indexesBefore);
+    SkinnedDialog::reject();
+}
+
 void settingDialog::on_closeButton_clicked() {
     close();
 }
@@ -243,7 +250,8 @@ void settingDialog::loadFromItem(QTreeWidgetItem *row) {
     if (!row)
         return;
     currentRow = row;
-    SettingsIndexList saved = FileRow::settingsIndexes(row);
+    indexesBefore = FileRow::settingsIndexes(row);
+    SettingsIndexList saved = indexesBefore;
     while (saved.size() < FileRow::SettingsIndexCount)
         saved << QStringLiteral("-1");
     auto savedIndex = [&saved](int entry) { return saved.at(entry).toInt(); };

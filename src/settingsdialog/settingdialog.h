@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "app/skinneddialog.h"
+#include "filelist/filerow.h"
 
 class QComboBox;
 class QTreeWidgetItem;
@@ -14,9 +15,11 @@ class settingDialog;
 
 // The per-file settings dialog: the device category, the profile and the
 // nine codec options of one file row. Every choice goes into the row's
-// SettingsIndexList at once, so a cancelled dialog keeps what was chosen;
-// only the main window's Advance button decides what the choices do to the
-// row's job. The main window owns one dialog and reuses it for every row.
+// SettingsIndexList at once; a cancelled or closed dialog gives the row back
+// the list it had when it was loaded, since only an accepted dialog reaches
+// the row's job (through the main window's Advance button), and indexes that
+// the job does not follow would show another profile than the one it
+// converts to. The main window owns one dialog and reuses it for every row.
 class settingDialog : public SkinnedDialog {
     Q_OBJECT
 
@@ -34,6 +37,9 @@ public:
     // for the two boxes that take typed values: an index alone does not say
     // what the user typed.
     QString optionText(int entry, int index) const;
+
+public Q_SLOTS:
+    void reject() override;
 
 private Q_SLOTS:
     void on_pushButtonCancel_clicked();
@@ -67,6 +73,7 @@ private:
     void restoreTypedEntries(QComboBox *box, const QStringList &rowItems, int savedIndex);
 
     QTreeWidgetItem *currentRow = nullptr;
+    SettingsIndexList indexesBefore; // the row's list as loadFromItem found it
     QString profileFile;
     int videoCodecIndex = 0;
     int audioCodecIndex = 0;

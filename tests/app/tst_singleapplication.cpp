@@ -5,6 +5,14 @@
 #include <QUuid>
 #include <QtTest>
 
+namespace {
+
+// Waits that end as soon as the other process answers; a busy machine may
+// take many seconds to.
+constexpr int kEventTimeoutMs = 30000;
+
+} // namespace
+
 // The single-instance guard across real processes: a second start hands its
 // message over, and an owner that died does not lock everybody out.
 class tst_SingleApplication : public QObject
@@ -23,7 +31,7 @@ private:
     QString probePath() const;
     bool startOwner(QProcess &owner);
     int send(const QString &message);
-    QString readMessage(QProcess &owner, int timeoutMs = 4000);
+    QString readMessage(QProcess &owner, int timeoutMs = kEventTimeoutMs);
 
     QString key;
     QProcess owner;
@@ -50,7 +58,7 @@ bool tst_SingleApplication::startOwner(QProcess &process)
     process.start(probePath(), {key});
     if (!process.waitForStarted())
         return false;
-    if (!process.waitForReadyRead(5000))
+    if (!process.waitForReadyRead(kEventTimeoutMs))
         return false;
     return process.readLine().trimmed() == "owner";
 }
@@ -59,7 +67,7 @@ int tst_SingleApplication::send(const QString &message)
 {
     QProcess sender;
     sender.start(probePath(), {key, message});
-    if (!sender.waitForFinished(5000))
+    if (!sender.waitForFinished(kEventTimeoutMs))
         return -1;
     if (sender.readAllStandardOutput().trimmed() != "sender sent")
         return -2;

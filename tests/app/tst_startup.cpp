@@ -168,7 +168,8 @@ void tst_Startup::waitLastsAtLeastItsTime()
     clock.start();
     waitWithEvents(20);
     QVERIFY(clock.elapsed() >= 20);
-    QVERIFY(clock.elapsed() < 500);
+    // It ends: a busy machine may add seconds, seconds for milliseconds more.
+    QVERIFY(clock.elapsed() < 10000);
 }
 
 void tst_Startup::styleSheetLinesAreJoined()

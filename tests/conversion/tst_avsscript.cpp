@@ -220,6 +220,8 @@ void TestAvsScript::numbering() {
     QVERIFY(logo.open(QIODevice::WriteOnly));
     logo.close();
     QCOMPARE(AvsScript::nextFreeNumber(folder), 2);
+    // A number a row holds stays taken, its script written or not.
+    QCOMPARE(AvsScript::nextFreeNumber(folder, {AvsScript::scriptPath(folder, 2)}), 3);
     QCOMPARE(AvsScript::nextFreeNumber(folder + "/missing"), 0);
 }
 

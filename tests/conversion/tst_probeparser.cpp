@@ -65,7 +65,7 @@ void TestProbeParser::readsFields_data() {
     QTest::newRow("unknown duration")
         << QStringLiteral("  Duration: N/A, start: 0.000000, bitrate: N/A\n"
                           "    Stream #0.0: Audio: mp2, 48000 Hz, 2 channels, s16p, 192 kb/s\n")
-        << false << true << QStringList{"N/A, start", "0", "0", "N/A", "", "", "", "", "mp2", "192"};
+        << false << true << QStringList{"N/A", "", "", "N/A", "", "", "", "", "mp2", "192"};
     QTest::newRow("audio line without kb/s")
         << QStringLiteral("  Duration: 00:00:02.00, start: 0.000000, bitrate: 705 kb/s\n"
                           "    Stream #0.0: Audio: pcm_s16le, 44100 Hz, 1 channels, s16\n")

@@ -31,6 +31,11 @@ namespace {
 
 constexpr int kJobTimeoutMs = 120000;
 constexpr int kProgressTimeoutMs = 30000;
+// A wait for a process to change state: it ends as soon as that happens, and a
+// busy machine may take many seconds to get there.
+constexpr int kEventTimeoutMs = 30000;
+// Long enough for text already in a pipe to reach its reader.
+constexpr int kSettleMs = 300;
 
 // The state letter of /proc/<pid>/stat: R, S, T (stopped), Z ...; 0 when gone.
 char processState(qint64 pid) {
@@ -123,10 +128,12 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
 
     QVERIFY(job.pause(m_haltwick));
     QVERIFY(job.isPaused());
-    QTRY_COMPARE(processState(pid), 'T');
+    QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), 'T');
-    // It stays held: no progress is written while paused.
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
+    // It stays held: no progress is written while paused. Text written just
+    // before the stop is still on its way: let it arrive first.
+    QTest::qWait(kSettleMs);
     process.readAllStandardError();
     QTest::qWait(700);
     QCOMPARE(processState(pid), 'T');
@@ -134,9 +141,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
 
     QVERIFY(job.resume(m_haltwick));
     QVERIFY(!job.isPaused());
-    QTRY_VERIFY(processState(pid) != 'T');
+    QTRY_VERIFY_WITH_TIMEOUT(processState(pid) != 'T', kEventTimeoutMs);
     for (const qint64 child : children)
-        QTRY_VERIFY(processState(child) != 'T');
+        QTRY_VERIFY_WITH_TIMEOUT(processState(child) != 'T', kEventTimeoutMs);
     QVERIFY(!job.resume(m_haltwick)); // nothing left to resume
 
     QVERIFY(process.waitForFinished(kJobTimeoutMs));
@@ -169,7 +176,7 @@ void TestTranscoderJob::stopEndsOnlyOurOwnTranscoder() {
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 255); // stopped, not killed
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), char(0));
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     QVERIFY(!QFile::exists(ours));
 
     QCOMPARE(bystander.state(), QProcess::Running);
@@ -189,7 +196,7 @@ void TestTranscoderJob::stopWhilePausedEndsIt() {
     QVERIFY2(waitForProgress(process, &text), text.constData());
     const QList<qint64> children = childrenOf(job.processId());
     QVERIFY(job.pause(m_haltwick));
-    QTRY_COMPARE(processState(job.processId()), 'T');
+    QTRY_COMPARE_WITH_TIMEOUT(processState(job.processId()), 'T', kEventTimeoutMs);
 
     QElapsedTimer clock;
     clock.start();
@@ -200,7 +207,7 @@ void TestTranscoderJob::stopWhilePausedEndsIt() {
     QCOMPARE(process.exitCode(), 255);
     QVERIFY(!job.isPaused());
     for (const qint64 child : children)
-        QTRY_COMPARE(processState(child), char(0));
+        QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     // No file under the output's name, and no unfinished one beside it.
     QCOMPARE(filesIn(out.path()), QStringList());
 }

@@ -7,6 +7,8 @@
 
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
+#include "profiles/profilecatalogue.h"
+#include "settingsdialog/settingdialog.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
@@ -34,6 +36,9 @@ private Q_SLOTS:
     void outputPathsNeverMeet();
     void outputNeverNamesItsSource();
     void profileChangeKeepsPathsApart();
+    void newRowTakesOneProfile_data();
+    void newRowTakesOneProfile();
+    void unknownLengthIsShownPlainly();
     void folderRememberedOnlyWhenFilesArePicked();
     void windowKeepsWorkingWhileProbing();
     void probesSideBySideChangeNothingButTime();
@@ -45,6 +50,9 @@ private:
     QString outputPath(int index) { return fixture.outputPath(index); }
     QString copyOf(const QString &clip, const QString &path) { return fixture.copyOf(clip, path); }
     QString inFiles(const QString &path) { return fixture.files->filePath(path); }
+    void chooseProfile(int category, const QString &description);
+    // Works the settings dialog that Advance opens: a category, then OK or Cancel.
+    void advance(const QString &category, bool accept);
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -286,7 +294,7 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
     QVERIFY(fixture.drop({QUrl::fromLocalFile(media("av.mp4")),
                           QUrl("https://example.org/clip.mp4"), QUrl(),
                           QUrl::fromLocalFile(media("audio.mp3"))}));
-    QTRY_COMPARE(answerer.answered, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.answered, 1, WindowTest::kEventTimeoutMs);
     QCOMPARE(list()->topLevelItemCount(), 2);
     QCOMPARE(row(1)->text(FileRow::NameColumn), QStringLiteral("audio.mp3"));
     QCOMPARE(answerer.failedFiles,
@@ -318,7 +326,7 @@ void tst_AddFiles::outputNamesFollowTheNamingRules()
     // row count in front of its dot.
     QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mp4", "a/clip.mp4")),
                           QUrl::fromLocalFile(copyOf("av.mkv", "b/clip.mkv"))}));
-    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 2, WindowTest::kEventTimeoutMs);
     QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip.avi"));
     QCOMPARE(row(1)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.avi"));
     QCOMPARE(OutputPaths::fileName(outputPath(1)), QStringLiteral("clip1.avi"));
@@ -370,7 +378,7 @@ void tst_AddFiles::outputNeverNamesItsSource()
     const QString listedSource = copyOf("av.avi", "src/x.avi");
     window->addPickedFiles({listedSource});
     QVERIFY(fixture.drop({QUrl::fromLocalFile(copyOf("av.mkv", "src/x.mkv"))}));
-    QTRY_COMPARE(list()->topLevelItemCount(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 2, WindowTest::kEventTimeoutMs);
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(listedSource));
     QVERIFY(OutputPaths::resolved(outputPath(1)) != OutputPaths::resolved(outputPath(0)));
 }
@@ -393,6 +401,111 @@ void tst_AddFiles::profileChangeKeepsPathsApart()
     }
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(outputPath(1)));
+}
+
+void tst_AddFiles::chooseProfile(int category, const QString &description)
+{
+    ui()->ProfileDevice->setCurrentIndex(category);
+    window->on_ProfileDevice_activated(ui()->ProfileDevice->currentText());
+    const int detail = ui()->ProfileDetails->findText(description, Qt::MatchStartsWith);
+    QVERIFY2(detail >= 0, qPrintable(description));
+    ui()->ProfileDetails->setCurrentIndex(detail);
+    window->on_ProfileDetails_activated(detail);
+}
+
+void tst_AddFiles::advance(const QString &category, bool accept)
+{
+    QTimer::singleShot(0, window, [category, accept] {
+        settingDialog *dialog = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *shown = qobject_cast<settingDialog *>(top); shown && shown->isVisible())
+                dialog = shown;
+        }
+        QVERIFY(dialog);
+        auto *device = dialog->findChild<QComboBox *>(QStringLiteral("ProfileDevice"));
+        device->setCurrentIndex(device->findText(category));
+        emit device->textActivated(category);
+        if (accept)
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOk")),
+                              Qt::LeftButton);
+        else
+            dialog->reject();
+    });
+    window->on_SettingButton_clicked();
+}
+
+void tst_AddFiles::newRowTakesOneProfile_data()
+{
+    QTest::addColumn<QString>("way");
+    for (const char *way : {"profile box", "category box", "settings dialog",
+                            "settings dialog cancelled", "selection", "removal", "clean"})
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
+
+// Whichever way the profile on show came to be, a file added next gets its
+// output name, its format label and its job from that one profile.
+void tst_AddFiles::newRowTakesOneProfile()
+{
+    QFETCH(QString, way);
+    {
+        WindowTest::ModalAnswerer answerer;
+        window->addPickedFiles({media("av.mp4"), media("audio.mp3")});
+    }
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    // The sound file, current after adding, goes to MP3.
+    chooseProfile(ProfileCatalogue::kAudioOnlyCategory, QStringLiteral("MP3"));
+    list()->setCurrentItem(row(0));
+
+    if (way == QLatin1String("profile box")) {
+        chooseProfile(0, QStringLiteral("MP4"));
+    } else if (way == QLatin1String("category box")) {
+        chooseProfile(ProfileCatalogue::kAudioOnlyCategory, QStringLiteral("WAV"));
+    } else if (way.startsWith(QLatin1String("settings dialog"))) {
+        advance(QStringLiteral("General Audio"), !way.endsWith(QLatin1String("cancelled")));
+        list()->clearSelection();
+        list()->setCurrentItem(row(0));
+    } else if (way == QLatin1String("removal")) {
+        list()->setCurrentItem(row(1));
+        window->on_actionRemove_del_triggered();
+    } else if (way == QLatin1String("clean")) {
+        window->on_CleanFile_clicked();
+    }
+    {
+        WindowTest::ModalAnswerer answerer;
+        window->addPickedFiles({media("wide.mp4")});
+    }
+
+    QTreeWidgetItem *added = row(list()->topLevelItemCount() - 1);
+    QCOMPARE(added->text(FileRow::NameColumn), QStringLiteral("wide.mp4"));
+    const SettingsIndexList indexes = FileRow::settingsIndexes(added);
+    const std::optional<ProfileEntry> profile = ProfileCatalogue::entry(
+        indexes.value(FileRow::DeviceIndex).toInt(), indexes.value(FileRow::ProfileIndex).toInt());
+    QVERIFY(profile);
+    const QString extension = ProfileCatalogue::extension(profile->formatLabel);
+    const ArgumentList arguments = FileRow::arguments(added);
+    QCOMPARE(QFileInfo(Arguments::outputPath(arguments)).suffix(), extension);
+    QCOMPARE(QFileInfo(added->text(FileRow::OutputFileColumn)).suffix(), extension);
+    QCOMPARE(FileRow::mediaInfo(added).at(FileRow::OutputFormat), profile->formatLabel);
+    QCOMPARE(arguments.contains(QStringLiteral("-vn")),
+             ProfileCatalogue::isAudioOnly(profile->categoryIndex));
+}
+
+void tst_AddFiles::unknownLengthIsShownPlainly()
+{
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({media("av.mp4"), media("raw.h264")});
+    QCOMPARE(answerer.answered, 0);
+    QCOMPARE(list()->topLevelItemCount(), 2);
+    QTreeWidgetItem *raw = row(1);
+    QCOMPARE(raw->text(FileRow::SourceDurationColumn), QStringLiteral("N/A"));
+    QCOMPARE(raw->text(FileRow::OutputDurationColumn), QStringLiteral("N/A"));
+    // No estimate rather than one of 0 MB, also after an option changes.
+    QCOMPARE(raw->text(FileRow::SizeColumn), QString());
+    ui()->ABitrate->setCurrentIndex(0);
+    window->on_ABitrate_activated(0);
+    QCOMPARE(raw->text(FileRow::SizeColumn), QString());
+    // The run counts the clip of known length only.
+    QCOMPARE(window->totalCheckedDuration(), 2);
 }
 
 void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void cleanup();
 
     void removeActionTakesCurrentRow();
+    void removalShowsTheRowNowCurrent_data();
+    void removalShowsTheRowNowCurrent();
     void removeButtonsAndClean();
     void deleteKeyRemovesOneRow();
     void checkAllBoxAndSelectAll();
@@ -91,15 +93,65 @@ void tst_ListOperations::removeActionTakesCurrentRow()
     window->on_actionRemove_del_triggered();
     QCOMPARE(list()->topLevelItemCount(), 2);
 
-    // The removal does not reload the options: the handler stays out of it,
-    // and is connected again afterwards.
-    list()->setCurrentItem(row(0));
+    // The handler is connected again afterwards.
     ui()->PathLine->setText(QStringLiteral("/elsewhere"));
-    window->on_actionRemove_del_triggered();
-    QCOMPARE(ui()->PathLine->text(), QStringLiteral("/elsewhere"));
     list()->clearSelection();
     list()->setCurrentItem(row(0));
     QCOMPARE(ui()->PathLine->text(), fixture.outFolder());
+}
+
+void tst_ListOperations::removalShowsTheRowNowCurrent_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Remove action") << "action";
+    QTest::newRow("Delete button") << "button";
+    QTest::newRow("Delete key") << "key";
+}
+
+// The option boxes never go on showing a removed row: a choice made in them
+// next would reach another row with the removed row's indexes.
+void tst_ListOperations::removalShowsTheRowNowCurrent()
+{
+    QFETCH(QString, way);
+    addThree();
+    QTRY_VERIFY(ui()->DeleteButton->isEnabled());
+    // The current row, audio.mp3, goes to General Audio.
+    ui()->ProfileDevice->setCurrentIndex(1);
+    window->on_ProfileDevice_activated(ui()->ProfileDevice->currentText());
+    list()->setFocus();
+    const auto remove = [&] {
+        if (way == QLatin1String("action"))
+            window->on_actionRemove_del_triggered();
+        else if (way == QLatin1String("button"))
+            QTest::mouseClick(ui()->DeleteButton, Qt::LeftButton);
+        else
+            QTest::keyClick(list(), Qt::Key_Delete);
+    };
+    const auto items = [](const QComboBox *box) {
+        QStringList texts;
+        for (int index = 0; index < box->count(); ++index)
+            texts << box->itemText(index);
+        return texts;
+    };
+
+    remove();
+    QCOMPARE(names(), QStringList({"av.mp4", "av.avi"}));
+    QTreeWidgetItem *now = list()->currentItem();
+    QVERIFY(now);
+    const SettingsIndexList indexes = FileRow::settingsIndexes(now);
+    QCOMPARE(QString::number(ui()->ProfileDevice->currentIndex()),
+             indexes.at(FileRow::DeviceIndex));
+    QCOMPARE(items(ui()->ABitrate), FileRow::optionItems(now, FileRow::ABitrateItems));
+    QCOMPARE(QString::number(ui()->ABitrate->currentIndex()), indexes.at(FileRow::ABitrateIndex));
+    QVERIFY(ui()->Vcodec->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+
+    // Nothing left to show: the boxes are locked at once.
+    remove();
+    remove();
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QVERIFY(!ui()->ProfileDevice->isEnabled());
+    QVERIFY(!ui()->groupBox_2->isEnabled());
 }
 
 void tst_ListOperations::removeButtonsAndClean()
@@ -427,7 +479,7 @@ void tst_ListOperations::editorGetsTheRowsState()
 
     // Closed without an answer: the controls come back.
     window->editorProcess.kill();
-    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(window->uiPollTimer.isActive());
     QCOMPARE(FileRow::arguments(row(0)), arguments);
@@ -440,7 +492,7 @@ void tst_ListOperations::editorThatDoesNotStartGivesControlsBack()
     QTemporaryDir noTools;
     Platform::setInstallDir(noTools.path());
     QTest::mouseClick(ui()->editVideo, Qt::LeftButton);
-    QTRY_VERIFY(ui()->AddFile->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(ui()->editVideo->isEnabled());
     QVERIFY(window->uiPollTimer.isActive());

@@ -26,6 +26,10 @@
 
 namespace WindowTest {
 
+// A wait for what the probe or the editor does: it ends as soon as that
+// happens, and a busy machine may take many seconds to get there.
+constexpr int kEventTimeoutMs = 30000;
+
 inline QString media(const QString &name)
 {
     return qEnvironmentVariable("QUILLORA_TEST_MEDIA") + QLatin1Char('/') + name;

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -8,15 +9,26 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStyleOptionButton>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/startdlg.h"
+#include "filelist/errfiledialog.h"
+#include "filelist/openprogress.h"
+#include "filelist/videoinfo.h"
+#include "mainwindow/about.h"
+#include "mainwindow/exitdialog.h"
+#include "mainwindow/maxdriverdialog.h"
+#include "mainwindow/preferencedialog.h"
 #include "profiles/profilecatalogue.h"
+#include "settingsdialog/settingdialog.h"
 #include "ui_about.h"
 #include "ui_errfiledialog.h"
 #include "ui_exitdialog.h"
@@ -51,6 +63,7 @@ private Q_SLOTS:
     void everyReferencedPictureExists();
     void skinSurvivesJoinedLines();
     void skinDressesTheMainWindow();
+    void captionsAreShownWhole();
 
     void pluginsSortAsDiscovered();
     void x264PresetIsAccepted();
@@ -103,6 +116,80 @@ template <class Form> QSize formSize() {
     Form form;
     build(dialog, form);
     return dialog.size();
+}
+
+// The captions of a window that its widgets cut off. Only what is on show
+// counts: a hidden widget may be sized for a later text.
+QStringList clippedCaptions(const QWidget &window) {
+    QStringList clipped;
+    const auto report = [&](const QWidget *widget, const QString &text, QSize need) {
+        clipped << QStringLiteral("%1 %2 \"%3\": needs %4x%5, has %6x%7")
+                       .arg(window.metaObject()->className(), widget->objectName(), text.left(40))
+                       .arg(need.width())
+                       .arg(need.height())
+                       .arg(widget->width())
+                       .arg(widget->height());
+    };
+    for (const QLabel *label : window.findChildren<QLabel *>()) {
+        const QString text = label->text();
+        if (!label->isVisibleTo(&window) || text.isEmpty())
+            continue;
+        if (label->wordWrap()) {
+            const int height = label->heightForWidth(label->width());
+            if (height > label->height())
+                report(label, text, {label->width(), height});
+            continue;
+        }
+        const QSize need = label->sizeHint();
+        // A plain line, centred the way QLabel draws it: its ink must stay
+        // inside, though the line's leading may stick out.
+        bool inkCut = false;
+        if (!Qt::mightBeRichText(text) && !text.contains(QLatin1Char('\n')) &&
+            (label->alignment() & Qt::AlignVCenter)) {
+            const QFontMetrics metrics = label->fontMetrics();
+            const QRect room = label->contentsRect();
+            const QRect ink = metrics.tightBoundingRect(text);
+            const int baseline =
+                room.top() + (room.height() - metrics.height()) / 2 + metrics.ascent();
+            inkCut = baseline + ink.top() < room.top() || baseline + ink.bottom() > room.bottom();
+        }
+        if (need.width() > label->width() || inkCut)
+            report(label, text, need);
+    }
+    for (const QAbstractButton *button : window.findChildren<QAbstractButton *>()) {
+        if (!button->isVisibleTo(&window) || button->text().trimmed().isEmpty())
+            continue;
+        const auto *tool = qobject_cast<const QToolButton *>(button);
+        if (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly && !tool->icon().isNull())
+            continue;
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        option.icon = button->icon();
+        option.iconSize = button->iconSize();
+        const QStyle::SubElement contents =
+            qobject_cast<const QCheckBox *>(button)      ? QStyle::SE_CheckBoxContents
+            : qobject_cast<const QRadioButton *>(button) ? QStyle::SE_RadioButtonContents
+                                                         : QStyle::SE_PushButtonContents;
+        const QRect room = tool ? button->contentsRect()
+                                : button->style()->subElementRect(contents, &option, button);
+        int width = button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&'));
+        if (!button->icon().isNull())
+            width += button->iconSize().width() + 4;
+        const QSize need(width + button->width() - room.width(),
+                         button->fontMetrics().height() + button->height() - room.height());
+        if (need.width() > button->width() || need.height() > button->height())
+            report(button, button->text(), need);
+    }
+    return clipped;
+}
+
+template <class Dialog> QStringList clippedDialogCaptions() {
+    Dialog dialog;
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog))
+        return {QStringLiteral("%1 never showed").arg(dialog.metaObject()->className())};
+    return clippedCaptions(dialog);
 }
 
 } // namespace
@@ -295,6 +382,29 @@ void tst_Forms::skinDressesTheMainWindow() {
              QColor(cover.pixel(30, 30)));
     // The title strip of the background shows around the title label.
     QVERIFY(qGray(shot.pixel(600, 12)) < 90);
+}
+
+// Every caption reads whole in the skin and the fonts the program runs with.
+void tst_Forms::captionsAreShownWhole() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    qApp->setStyleSheet(joinedLines(QStringLiteral("skin.qss")));
+    FormHost window;
+    Ui::MainWindow form;
+    build(window, form);
+    // As the window's construction does: left-overs of the form stay hidden.
+    form.pushButton_2->hide();
+    form.pushButton_3->hide();
+    form.toolButton->hide();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList clipped = clippedCaptions(window);
+    clipped << clippedDialogCaptions<about>() << clippedDialogCaptions<errFiledialog>()
+            << clippedDialogCaptions<exitDialog>() << clippedDialogCaptions<maxDriverDialog>()
+            << clippedDialogCaptions<openProgress>() << clippedDialogCaptions<preferenceDialog>()
+            << clippedDialogCaptions<settingDialog>() << clippedDialogCaptions<startdlg>()
+            << clippedDialogCaptions<videoInfo>();
+    qApp->setStyleSheet(QString());
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 
 void tst_Forms::pluginsSortAsDiscovered() {

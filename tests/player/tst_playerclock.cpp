@@ -8,6 +8,7 @@ extern "C" {
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
 #include "player/readthread.h"
+#include "player/videodecoder.h"
 
 // The frame timing driven by hand: a clock that only moves when told to, and
 // a player state with its picture queue filled directly.
@@ -49,6 +50,8 @@ struct FakePlayer {
         state.pictures[index].pts = pts;
         state.pictures[index].target_clock = target;
         state.pictures[index].image = picture(colour);
+        // Decoded after the last seek.
+        state.pictures[index].serial = packetQueueSerial(&state.video_queue);
         ++state.picture_count;
     }
 };
@@ -70,6 +73,8 @@ private slots:
     void singleLatePictureShownUpToHalfASecond();
     void outOfOrderTargetIsLoggedNotFatal();
     void emptyQueueStillPublishesPosition();
+    void positionWaitsForAPictureFromAfterTheSeek();
+    void endedSoundHandsTheTimeToThePictures();
     void pauseAndResumeMoveTheFrameTimer();
     void pauseBeforeFirstPictureKeepsTimerNear();
     void inputThatCannotPauseKeepsPictureTime();
@@ -139,17 +144,77 @@ void TestPlayerClock::outOfOrderTargetIsLoggedNotFatal() {
 
 void TestPlayerClock::emptyQueueStillPublishesPosition() {
     FakePlayer player;
-    player.state.shown_pts_drift = 5.0 - 1000.0;
+    player.queue(5.0, 1000.0, qRgb(255, 0, 0));
+    player.state.video_pts = 5.04;
     refreshVideo(&player.state, fakeNow);
+    QCOMPARE(player.state.picture_count, 0);
     QCOMPARE(playPosition.load(), 5.0);
     // Ten milliseconds later: too soon for another update.
     fakeTime += 0.010;
-    player.state.shown_pts_drift = 9.0 - 1000.0;
     refreshVideo(&player.state, fakeNow);
     QCOMPARE(playPosition.load(), 5.0);
     fakeTime += 0.025;
     refreshVideo(&player.state, fakeNow);
-    QVERIFY(qFuzzyCompare(playPosition.load(), 9.035));
+    QVERIFY(qFuzzyCompare(playPosition.load(), 5.035));
+}
+
+void TestPlayerClock::positionWaitsForAPictureFromAfterTheSeek() {
+    FakePlayer player;
+    // Nothing shown yet: the video clock would tell the time since the epoch.
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 0.0);
+    player.queue(2.0, 1000.0, qRgb(255, 0, 0));
+    player.state.video_pts = 2.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 2.0);
+
+    // A seek back to the start: the picture on show is from before it.
+    packetQueueFlush(&player.state.video_queue);
+    fakeTime += 0.1;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 2.0);
+    player.queue(0.0, fakeTime, qRgb(0, 255, 0));
+    player.state.video_pts = 0.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 0.0);
+}
+
+void TestPlayerClock::endedSoundHandsTheTimeToThePictures() {
+    // The video thread reads the wall clock itself.
+    fakeTime = playerNow();
+    FakePlayer player(true);
+    packetQueueInit(&player.state.audio_queue);
+    AVPacket *packet = av_packet_alloc();
+    QueuedPacket info;
+    packetQueueGet(&player.state.audio_queue, packet, &info);
+    player.state.audio_clock_serial = info.serial;
+    player.state.audio_pts = 1.0;
+    player.queue(3.0, fakeTime, qRgb(255, 0, 0));
+    player.state.video_pts = 3.04;
+    refreshVideo(&player.state, fakeNow);
+    QCOMPARE(playPosition.load(), 1.0); // the sound sets the time while it plays
+
+    // The sound ends after one second; the pictures go on at their own pace.
+    packetQueuePutDrain(&player.state.audio_queue);
+    packetQueueGet(&player.state.audio_queue, packet, &info);
+    packetQueueMarkFinished(&player.state.audio_queue, info.serial);
+    fakeTime += 0.5;
+    refreshVideo(&player.state, fakeNow);
+    QVERIFY(qAbs(playPosition - 3.5) < 0.001);
+
+    player.state.schedule = {fakeTime, 3.0, 0.04};
+    AVFrame *frame = av_frame_alloc();
+    frame->width = 16;
+    frame->height = 16;
+    frame->format = AV_PIX_FMT_YUV420P;
+    QCOMPARE(av_frame_get_buffer(frame, 0), 0);
+    QCOMPARE(queuePicture(&player.state, frame, 3.04, 0), 0);
+    // Not held back to twice its delay by the silent sound's clock.
+    QVERIFY(qAbs(player.state.schedule.frame_timer - fakeTime - 0.04) < 0.001);
+
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    packetQueueDestroy(&player.state.audio_queue);
 }
 
 void TestPlayerClock::pauseAndResumeMoveTheFrameTimer() {

@@ -31,6 +31,7 @@ private slots:
     void sliderSeekToHalf();
     void pauseBeforeFirstPictureStillPlays();
     void playToEndSetsEndFlagOnce();
+    void soundEndingFirstLeavesTheTimeToPictures();
     void truncatedFilePlaysItsPartAndEnds();
     void sliderSeekOnOffsetStream();
     void secondFileJoinsFirstPlayersThreads();
@@ -123,8 +124,7 @@ void TestPreviewPlayer::showsPictures() {
         is->media_start_time != AV_NOPTS_VALUE ? is->media_start_time / 1000000.0 : 0.0;
     QVERIFY2(waitForPosition(start + 0.5), qPrintable(QString::number(playPosition)));
     const QImage earlier = previewFrame.image();
-    runFor(300);
-    QVERIFY(previewFrame.image() != earlier);
+    QVERIFY(waitForNewPicture(earlier));
     QVERIFY(!playEndFlag);
     QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(' ')));
 }
@@ -144,8 +144,8 @@ void TestPreviewPlayer::soundOnlyShowsSpectrum() {
     QFETCH(int, channels);
     playFile(mediaPath(file), kPreviewSize);
     PlayerState *is = currentPlayerState;
-    QVERIFY(
-        QTest::qWaitFor([is] { return is->audio_display_mode == kAudioDisplaySpectrum; }, 3000));
+    QVERIFY(QTest::qWaitFor([is] { return is->audio_display_mode == kAudioDisplaySpectrum; },
+                            kEventTimeoutMs));
     QVERIFY(!is->video_stream);
     QCOMPARE(is->audio_out_channels, channels);
     QVERIFY(waitForPicture());
@@ -153,8 +153,8 @@ void TestPreviewPlayer::soundOnlyShowsSpectrum() {
     QVERIFY(waitForPosition(0.5));
     // The spectrum scrolls one column a refresh.
     const int column = is->spectrum_column;
-    runFor(200);
-    QVERIFY(is->spectrum_column != column);
+    QVERIFY(
+        QTest::qWaitFor([is, column] { return is->spectrum_column != column; }, kEventTimeoutMs));
     QVERIFY(m_messages.isEmpty());
 }
 
@@ -175,7 +175,7 @@ void TestPreviewPlayer::pauseHoldsThePictureAndResumes() {
     QVERIFY(isPlayerPaused());
 
     togglePlayerPause(is);
-    QVERIFY(waitForPosition(pausedAt + 0.5, 3000));
+    QVERIFY(waitForPosition(pausedAt + 0.5));
     QVERIFY(playPosition < pausedAt + 2.0); // resumed, did not jump
     QVERIFY(!playEndFlag);
     QVERIFY(m_messages.isEmpty());
@@ -193,13 +193,13 @@ void TestPreviewPlayer::sliderSeekToHalf() {
     QVERIFY(seekToSliderValue(50));
     QVERIFY(!seekToSliderValue(60)); // dropped while the first is pending
     togglePlayerPause(is);
-    QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, 2000));
+    QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, kEventTimeoutMs));
     QVERIFY(QTest::qWaitFor(
         [] {
             const PreviewPosition p = previewPosition();
             return p.seconds > 0.8 && p.seconds < 1.6;
         },
-        3000));
+        kEventTimeoutMs));
     QVERIFY(qAbs(previewPosition().percent - 50) <= 25);
     QVERIFY(waitForPicture());
     QVERIFY(m_messages.isEmpty());
@@ -211,11 +211,10 @@ void TestPreviewPlayer::pauseBeforeFirstPictureStillPlays() {
     togglePlayerPause(is);
     runFor(200);
     togglePlayerPause(is);
-    QVERIFY(waitForPicture(3000));
-    QVERIFY(waitForPosition(1.0, 3000));
+    QVERIFY(waitForPicture());
+    QVERIFY(waitForPosition(1.0));
     const QImage earlier = previewFrame.image();
-    runFor(300);
-    QVERIFY(previewFrame.image() != earlier);
+    QVERIFY(waitForNewPicture(earlier));
 }
 
 void TestPreviewPlayer::playToEndSetsEndFlagOnce() {
@@ -224,11 +223,11 @@ void TestPreviewPlayer::playToEndSetsEndFlagOnce() {
     timer.start();
     playFile(mediaPath("av.mp4"), kPreviewSize);
     PlayerState *is = currentPlayerState;
-    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, 8000));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
     QVERIFY2(timer.elapsed() > 1500, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(playPosition > 1.5);
     // The loop sees the flag at its next refresh.
-    QVERIFY(ended.wait(1000) || ended.count() == 1);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, kEventTimeoutMs);
     QVERIFY(!PlayerController::instance()->isLoopRunning());
     // One drain per end of the input, however long the player stays open.
     runFor(300);
@@ -237,10 +236,20 @@ void TestPreviewPlayer::playToEndSetsEndFlagOnce() {
     QVERIFY(isPlayerRunning()); // the player stays open at the end
 }
 
+void TestPreviewPlayer::soundEndingFirstLeavesTheTimeToPictures() {
+    // Four seconds of pictures, one of sound.
+    playFile(mediaPath("short-sound.mp4"), kPreviewSize);
+    PlayerState *is = currentPlayerState;
+    QVERIFY(waitForPicture());
+    QVERIFY(is->audio_stream);
+    QVERIFY2(waitForPosition(3.5), qPrintable(QString::number(playPosition)));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
+}
+
 void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds() {
     playFile(mediaPath("broken.mp4"), kPreviewSize);
     QVERIFY(waitForPicture());
-    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, 15000));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
     QVERIFY(playPosition > 1.0);
 }
 
@@ -252,7 +261,7 @@ void TestPreviewPlayer::sliderSeekOnOffsetStream() {
     QVERIFY(start >= 5000000);
     QVERIFY(waitForPosition(start / 1000000.0 + 0.2));
     QVERIFY(seekToSliderValue(50));
-    QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, 2000));
+    QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, kEventTimeoutMs));
     runFor(300);
     // Half of the two seconds, counted from the stream's start.
     const double position = playPosition - start / 1000000.0;
@@ -285,7 +294,7 @@ void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread() {
     QFETCH(QString, file);
     QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
     playFile(mediaPath(file), kPreviewSize);
-    QVERIFY(failed.wait(5000));
+    QVERIFY(failed.wait(kEventTimeoutMs));
     QVERIFY(!isPlayerOpen());
     QCOMPARE(livePlayerThreads(), 0);
     QCOMPARE(m_messages.size(), 1);
@@ -316,7 +325,7 @@ void TestPreviewPlayer::snapshotsInEveryFormat() {
         paths << path;
     }
     QCOMPARE(QSet<QString>(paths.begin(), paths.end()).size(), paths.size()); // six names
-    QVERIFY(QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, 5000));
+    QVERIFY(QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, kEventTimeoutMs));
     QCOMPARE(captureRequested.load(), 0);
     QTemporaryDir scratch;
     QVERIFY(waitForSnapshotsSaved(scratch.path()));
@@ -335,8 +344,8 @@ void TestPreviewPlayer::stopFlagEndsRefreshing() {
     playFile(mediaPath("long.mp4"), kPreviewSize);
     QVERIFY(waitForPosition(0.5));
     playStopFlag = 1;
-    runFor(100);
-    QVERIFY(!PlayerController::instance()->isLoopRunning());
+    QVERIFY(QTest::qWaitFor([] { return !PlayerController::instance()->isLoopRunning(); },
+                            kEventTimeoutMs));
     const double stoppedAt = playPosition;
     const QImage picture = previewFrame.image();
     runFor(400);
@@ -367,8 +376,7 @@ void TestPreviewPlayer::withoutSoundDevicePicturesSetThePace() {
         QVERIFY(waitForPosition(0.8));
         QVERIFY(!currentPlayerState.load()->audio_stream);
         const QImage earlier = previewFrame.image();
-        runFor(200);
-        QVERIFY(previewFrame.image() != earlier);
+        QVERIFY(waitForNewPicture(earlier));
     }
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages.first().startsWith("SDL_OpenAudio: "));
@@ -376,7 +384,7 @@ void TestPreviewPlayer::withoutSoundDevicePicturesSetThePace() {
     // Sound alone has nothing to play on.
     QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
     playFile(mediaPath("audio.mp3"), kPreviewSize);
-    QVERIFY(failed.wait(5000));
+    QVERIFY(failed.wait(kEventTimeoutMs));
     QCOMPARE(m_messages.size(), 2);
     QVERIFY(m_messages.last().endsWith(": could not open codecs\n"));
 }

@@ -13,7 +13,7 @@ private slots:
 };
 
 // The groups themselves are checked where lists are built (tst_argumentlist)
-// and run (tst_profilewalk); here the comparison rules.
+// and run (tst_korvexprofiles); here the comparison rules.
 void TestCodecTables::videoCodecTexts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("group");

@@ -37,7 +37,7 @@ private Q_SLOTS:
 
     void acceptedChoicesReachWindowRowAndScript();
     void typedValuesSurviveTheReplay();
-    void cancelLeavesJobAndScriptAlone();
+    void cancelGivesTheRowBack();
     void unsuitableScriptIsLeftAloneAndTold();
     void noCurrentRowShowsNoDialog();
 
@@ -273,26 +273,38 @@ void tst_SettingButton::typedValuesSurviveTheReplay() {
     QCOMPARE(again.value(again.indexOf(QStringLiteral("-s")) + 1), QStringLiteral("800x600"));
 }
 
-void tst_SettingButton::cancelLeavesJobAndScriptAlone() {
+void tst_SettingButton::cancelGivesTheRowBack() {
     QVERIFY2(ui()->Vcodec->count() > 0, "the main window's profile slots fill no boxes yet");
     QTreeWidgetItem *row = addRow();
     const QString script = FileRow::effects(row).value(FileRow::ScriptPathEntry);
     const QByteArray scriptBefore = read(script);
     const ArgumentList argumentsBefore = FileRow::arguments(row);
+    const SettingsIndexList indexesBefore = FileRow::settingsIndexes(row);
     const int bitrateBefore = ui()->ABitrate->currentIndex();
 
     advance([](settingDialog *dialog) {
+        pick(box(dialog, "ProfileDevice"), QStringLiteral("General Audio"));
         pick(box(dialog, "ABitrate"), 2);
-        pick(box(dialog, "VSize"), QStringLiteral("176x144"));
         click(dialog, "pushButtonCancel");
     });
     QVERIFY(dialogRan);
 
     QCOMPARE(read(script), scriptBefore);
     QCOMPARE(FileRow::arguments(row), argumentsBefore);
+    QCOMPARE(FileRow::settingsIndexes(row), indexesBefore);
     QCOMPARE(ui()->ABitrate->currentIndex(), bitrateBefore);
-    // The choices made stay in the row's index list until the next OK.
-    QCOMPARE(FileRow::settingsIndexes(row).at(FileRow::ABitrateIndex), QStringLiteral("2"));
+
+    // Shown again, the row is the video job it still is, and so is the
+    // dialog that opens next.
+    window->on_treeWidget_itemSelectionChanged();
+    QCOMPARE(ui()->ProfileDevice->currentText(), QStringLiteral("General Video"));
+    QVERIFY(ui()->Vcodec->isEnabledTo(ui()->Vcodec->parentWidget()));
+    QString shownCategory;
+    advance([&shownCategory](settingDialog *dialog) {
+        shownCategory = box(dialog, "ProfileDevice")->currentText();
+        dialog->reject();
+    });
+    QCOMPARE(shownCategory, QStringLiteral("General Video"));
 }
 
 void tst_SettingButton::unsuitableScriptIsLeftAloneAndTold() {

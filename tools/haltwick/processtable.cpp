@@ -54,7 +54,7 @@ bool parseStatLine(const std::string &line, ProcStat *out) {
     ProcStat stat;
     char *end = nullptr;
     const long pid = std::strtol(line.c_str(), &end, 10);
-    if (end == line.c_str() || pid <= 0)
+    if (end == line.c_str() || pid <= 0 || pid > kMaxPid)
         return false;
     stat.pid = static_cast<int>(pid);
     stat.comm = line.substr(open + 1, close - open - 1);
@@ -63,7 +63,10 @@ bool parseStatLine(const std::string &line, ProcStat *out) {
     std::string state;
     long ppid = 0;
     long pgid = 0;
-    if (!(rest >> state >> ppid >> pgid) || state.size() != 1)
+    // Out of range is not a line the kernel wrote; cut to int, a group
+    // could even name another process.
+    if (!(rest >> state >> ppid >> pgid) || state.size() != 1 || ppid < 0 || ppid > kMaxPid ||
+        pgid < 0 || pgid > kMaxPid)
         return false;
     stat.state = state[0];
     stat.ppid = static_cast<int>(ppid);
@@ -115,7 +118,10 @@ std::vector<ProcessEntry> runningProcesses() {
 std::string listingLine(int pid, const std::string &name) {
     char number[32];
     std::snprintf(number, sizeof number, "PID %*d", kPidColumns, pid);
-    return number + name + "\n";
+    // A name that begins with a digit would run on from the identifier's
+    // digits: "PID  157550" and "9 korvex" would read as process 1575509.
+    const bool digitFirst = !name.empty() && name.front() >= '0' && name.front() <= '9';
+    return number + std::string(digitFirst ? "?" : "") + name + "\n";
 }
 
 std::string listing(const std::vector<ProcessEntry> &entries) {

@@ -39,6 +39,7 @@ std::vector<ProcessEntry> runningProcesses();
 // the name glued to it. The caller takes the nine characters before the
 // name, drops the first two and trims the rest, so nothing may stand between
 // the digits and the name, or a seven-digit identifier would lose a digit.
+// A name that begins with a digit is marked with a "?" in front.
 std::string listingLine(int pid, const std::string &name);
 std::string listing(const std::vector<ProcessEntry> &entries);
 

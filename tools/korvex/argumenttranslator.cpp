@@ -1,6 +1,7 @@
 #include "argumenttranslator.h"
 
 #include <cmath>
+#include <utility>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -162,8 +163,6 @@ bool ArgumentTranslator::planVideo(const QString &muxer, bool audioOnly, VideoPl
         return false;
     const QString wanted = m_request.videoCodec.trimmed();
     QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Video);
-    if (!wanted.isEmpty() && encoder.isEmpty())
-        command->notes << QStringLiteral("this ffmpeg has no video encoder '%1'").arg(wanted);
     if (!encoder.isEmpty() &&
         !EncoderCaps::containerAccepts(muxer, encoder, Kind::Video, audioOnly)) {
         command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
@@ -213,8 +212,6 @@ bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPl
         return false;
     const QString wanted = m_request.audioCodec.trimmed();
     QString encoder = EncoderCaps::resolveEncoder(wanted, Kind::Audio);
-    if (!wanted.isEmpty() && encoder.isEmpty())
-        command->notes << QStringLiteral("this ffmpeg has no audio encoder '%1'").arg(wanted);
     if (!encoder.isEmpty() &&
         !EncoderCaps::containerAccepts(muxer, encoder, Kind::Audio, audioOnly)) {
         command->notes << QStringLiteral("%1 cannot carry %2").arg(muxer, encoder);
@@ -429,6 +426,18 @@ double ArgumentTranslator::expectedDuration(bool video, bool audio) const {
 bool ArgumentTranslator::translate(const QString &sourcePath, const QString &outputPath,
                                    FfmpegCommand *command, QString *error) const {
     *command = FfmpegCommand();
+    // Another encoder in place of an unknown name would give the user a file
+    // other than the one asked for, with nothing to say so.
+    for (const auto &[wanted, kind] : {std::pair(m_request.videoCodec.trimmed(), Kind::Video),
+                                       std::pair(m_request.audioCodec.trimmed(), Kind::Audio)}) {
+        if (!wanted.isEmpty() && EncoderCaps::resolveEncoder(wanted, kind).isEmpty()) {
+            *error =
+                QStringLiteral("this ffmpeg has no %1 encoder '%2'")
+                    .arg(kind == Kind::Video ? QStringLiteral("video") : QStringLiteral("audio"),
+                         wanted);
+            return false;
+        }
+    }
     const QString &output = m_request.output;
     const bool audioOnly = EncoderCaps::isAudioOnlyOutput(output);
     const QString wantedVideo = EncoderCaps::resolveEncoder(m_request.videoCodec, Kind::Video);

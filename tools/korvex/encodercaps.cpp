@@ -24,34 +24,14 @@ AVMediaType mediaType(Kind kind) {
     return kind == Kind::Video ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
 }
 
-const QHash<QString, QString> &aliases() {
-    // Old or generic names and the encoder this ffmpeg has for them. The AAC
-    // and AMR libraries of the old days are not built into Debian's ffmpeg.
+const QHash<QString, QString> &substitutes() {
+    // The encoder names that the main program's codec tables write and that
+    // Debian's ffmpeg does not have, each with the encoder that takes its
+    // place. Nothing else is renamed: a name outside this table that ffmpeg
+    // does not know is a mistake in the job, and guessing would hide it.
     static const QHash<QString, QString> table = {
-        {"h264", "libx264"},
-        {"x264", "libx264"},
-        {"xvid", "libxvid"},
-        {"msmpeg4v1", "msmpeg4v2"},
-        {"msmpeg4v3", "msmpeg4"},
-        {"wmv3", "wmv2"},
-        {"flv1", "flv"},
-        {"hevc", "libx265"},
-        {"theora", "libtheora"},
-        {"vp8", "libvpx"},
-        {"vp9", "libvpx-vp9"},
         {"libfaac", "aac"},
-        {"libfdk_aac", "aac"},
-        {"libvo_aacenc", "aac"},
-        {"mpeg4aac", "aac"},
-        {"mp3", "libmp3lame"},
-        {"libamr_nb", "libopencore_amrnb"},
-        {"libamr-nb", "libopencore_amrnb"},
-        {"amr_nb", "libopencore_amrnb"},
-        {"amr", "libopencore_amrnb"},
-        {"libamr_wb", "libvo_amrwbenc"},
-        {"amr_wb", "libvo_amrwbenc"},
-        {"vorbis", "libvorbis"},
-        {"opus", "libopus"},
+        {"msmpeg4v1", "msmpeg4v2"},
     };
     return table;
 }
@@ -97,7 +77,7 @@ const QHash<QString, Accepted> &restrictedMuxers() {
 
 QString resolveEncoder(const QString &name, Kind kind) {
     const QString trimmed = name.trimmed();
-    const QString mapped = aliases().value(trimmed.toLower(), trimmed);
+    const QString mapped = substitutes().value(trimmed, trimmed);
     const AVCodec *codec = findEncoder(mapped);
     if (!codec || codec->type != mediaType(kind))
         return QString();
@@ -113,13 +93,23 @@ bool isAudioOnlyOutput(const QString &outputPath) {
     return audio.contains(QFileInfo(outputPath).suffix().toLower());
 }
 
+namespace {
+
+// A muxer that opens files of its own (segments, playlists, numbered
+// pictures, tee outputs) writes beside or instead of the one output that a
+// job checks and renames, and may land on any name: no job is given one.
+QString singleFileMuxer(const AVOutputFormat *format) {
+    return format && !(format->flags & AVFMT_NOFILE) ? QString::fromLatin1(format->name)
+                                                     : QString();
+}
+
+} // namespace
+
 QString muxerFor(const QString &outputPath, const QString &formatOption,
                  const QString &videoEncoder) {
-    if (!formatOption.isEmpty()) {
-        const AVOutputFormat *format =
-            av_guess_format(formatOption.toLatin1().constData(), nullptr, nullptr);
-        return format ? QString::fromLatin1(format->name) : QString();
-    }
+    if (!formatOption.isEmpty())
+        return singleFileMuxer(
+            av_guess_format(formatOption.toLatin1().constData(), nullptr, nullptr));
     const QString suffix = QFileInfo(outputPath).suffix().toLower();
     QString muxer = extensionMuxers().value(suffix);
     // MPEG-2 pictures belong in an MPEG-2 program stream.
@@ -130,8 +120,7 @@ QString muxerFor(const QString &outputPath, const QString &formatOption,
     if (suffix.isEmpty())
         return QString();
     const QByteArray probeName = "x." + suffix.toLatin1();
-    const AVOutputFormat *format = av_guess_format(nullptr, probeName.constData(), nullptr);
-    return format ? QString::fromLatin1(format->name) : QString();
+    return singleFileMuxer(av_guess_format(nullptr, probeName.constData(), nullptr));
 }
 
 bool containerAccepts(const QString &muxer, const QString &encoder, Kind kind,

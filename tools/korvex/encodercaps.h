@@ -12,12 +12,15 @@ namespace EncoderCaps {
 
 enum class Kind { Video, Audio };
 
-// The encoder this ffmpeg has for a name of the old vocabulary (libfaac gives
-// aac, msmpeg4v1 gives msmpeg4v2 ...); empty when nothing fits.
+// The encoder this ffmpeg uses for a name the main program writes: the name
+// itself, or its stand-in when this ffmpeg lacks it (libfaac gives aac,
+// msmpeg4v1 gives msmpeg4v2). Empty for a name that is no usable encoder of
+// that kind.
 QString resolveEncoder(const QString &name, Kind kind);
 
 // The muxer for an output: from "-f" when given, else from the file's
-// extension; empty when neither names one.
+// extension; empty when neither names one, or when the one named writes
+// files of its own rather than the output.
 QString muxerFor(const QString &outputPath, const QString &formatOption,
                  const QString &videoEncoder);
 

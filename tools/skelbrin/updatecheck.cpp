@@ -13,7 +13,6 @@ constexpr int kTransferTimeoutMs = 30000;
 // A version answer is a few bytes; a server that sends more is not answering
 // the question, and is not read to its end.
 constexpr qint64 kMaxCheckAnswerBytes = 4096;
-const QString kFallbackInstallerName = "quillora-update";
 
 QNetworkRequest requestFor(const QUrl &url) {
     QNetworkRequest request(url);
@@ -42,14 +41,6 @@ QString hostOf(const QUrl &url) {
 }
 
 } // namespace
-
-QString installerFileName(const QUrl &installerUrl) {
-    const QString name = installerUrl.fileName(QUrl::FullyDecoded);
-    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') ||
-        name.contains('\\') || name.contains(QChar(0)))
-        return kFallbackInstallerName;
-    return name;
-}
 
 UpdateCheck::UpdateCheck(const UpdateArguments &arguments, QObject *parent)
     : QObject(parent), m_arguments(arguments) {}
@@ -99,7 +90,7 @@ void UpdateCheck::checkFinished() {
         finish(Outcome::WriteFailed, "the folder cannot be created");
         return;
     }
-    m_installerPath = folder.filePath(installerFileName(m_arguments.installerUrl));
+    m_installerPath = folder.filePath(kInstallerFileName);
     // QSaveFile writes beside the target and renames on commit: a broken
     // download never leaves a half installer under the real name.
     m_installer = std::make_unique<QSaveFile>(m_installerPath);

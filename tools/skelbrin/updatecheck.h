@@ -15,10 +15,10 @@ class QNetworkReply;
 
 namespace skelbrin {
 
-// The file name the installer gets in the hand-off folder: the last part of
-// the installer address, unless that could lead out of the folder or name
-// nothing at all.
-QString installerFileName(const QUrl &installerUrl);
+// The name the installer is saved under in the hand-off folder, whatever the
+// address calls it: the main program removes this file at its next start, and
+// a name taken from the server could lead out of the folder.
+inline const QString kInstallerFileName = QStringLiteral("tessaline");
 
 // One update check: ask the check address for the newest version and, when it
 // is newer than ours, download the installer into the hand-off folder under a
