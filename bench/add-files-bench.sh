@@ -4,11 +4,20 @@
 # same files by a shell loop. Prints both wall times and their ratio, and how
 # the window kept working meanwhile: the ticks of a 10 ms timer that ran
 # during the add, the longest gap between two ticks and the paint events.
-# Usage: bench/add-files-bench.sh [BUILD_FOLDER] [COUNT]   (default: build, 200)
+# The window probes several files at a time, one korvex per core; WORKERS
+# name other counts to try instead, one add each.
+# Usage: bench/add-files-bench.sh [BUILD_FOLDER] [COUNT] [WORKERS...]
+#        (default: build, 200, one per core)
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$here/build}" && pwd)
 count=${2:-200}
+if [ $# -gt 2 ]; then
+    shift 2
+    workers="$*"
+else
+    workers=default
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -41,14 +50,17 @@ direct_ms=$(( $(now_ms) - start ))
 
 mkdir -p "$work/home/run"
 chmod 700 "$work/home/run"
-result=$(env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" \
-    XDG_CACHE_HOME="$work/home/cache" XDG_DATA_HOME="$work/home/data" \
-    XDG_RUNTIME_DIR="$work/home/run" SDL_AUDIODRIVER=dummy \
-    QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" QT_LOGGING_RULES='qt.qpa.*=false' \
-    "$driver" "$stage" "$work/clips" 2>/dev/null)
-window_ms=$(echo "$result" | sed -n 's/.*window_ms=\([0-9]*\).*/\1/p')
-
 echo "files: $count"
 echo "direct probes (shell loop): ${direct_ms} ms"
-echo "added to the window:        ${window_ms} ms   ($result)"
-awk -v a="$window_ms" -v b="$direct_ms" 'BEGIN { printf "ratio window/direct: %.2f\n", a / b }'
+for n in $workers; do
+    [ "$n" != default ] || n=
+    # shellcheck disable=SC2086
+    result=$(env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" \
+        XDG_CACHE_HOME="$work/home/cache" XDG_DATA_HOME="$work/home/data" \
+        XDG_RUNTIME_DIR="$work/home/run" SDL_AUDIODRIVER=dummy \
+        QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" QT_LOGGING_RULES='qt.qpa.*=false' \
+        "$driver" "$stage" "$work/clips" $n 2>/dev/null)
+    window_ms=$(echo "$result" | sed -n 's/.*window_ms=\([0-9]*\).*/\1/p')
+    echo "added to the window:        ${window_ms} ms   ($result)"
+    awk -v a="$window_ms" -v b="$direct_ms" 'BEGIN { printf "ratio window/direct: %.2f\n", a / b }'
+done

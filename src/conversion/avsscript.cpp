@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 #include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
@@ -137,12 +138,16 @@ QString AvsScript::logoPath(const QString &folder, int n) {
 }
 
 int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPaths) {
-    const auto taken = [&](int n) {
-        const QString path = scriptPath(folder, n);
-        return takenPaths.contains(path) || QFileInfo::exists(path);
-    };
+    // Every row added asks this, so the folder is listed once rather than
+    // looked up once per number already in use.
+    QSet<QString> taken(takenPaths.cbegin(), takenPaths.cend());
+    const QStringList present =
+        QDir(folder).entryList({kScriptStem + QStringLiteral("*.avs")},
+                               QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const QString &name : present)
+        taken.insert(folder + QLatin1Char('/') + name);
     int n = 0;
-    while (n < kMaxScriptNumber && taken(n))
+    while (n < kMaxScriptNumber && taken.contains(scriptPath(folder, n)))
         ++n;
     return n;
 }

@@ -119,6 +119,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
+    connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
@@ -655,14 +656,16 @@ namespace {
 
 const QString kProbeToolName = QStringLiteral("korvex");
 const QString kEditorToolName = QStringLiteral("parlane");
-// A probe, or a tool that is still running when it is needed again, gets
-// this long to end before it is killed.
-constexpr int kProbeTimeoutMs = 30000;
+// A tool that is still running when it is needed again gets this long to
+// end before it is killed.
 constexpr int kWaitForToolMs = 30000;
 // The interface poll: its first tick soon after a change, then its pace.
 constexpr int kFirstPollMs = 100;
 constexpr int kUiPollMs = 200;
 constexpr int kOpenTimerMs = 100;
+// Rows whose probes are already done are made back to back; the window gets
+// its turn at least this often meanwhile.
+constexpr int kAddEventGapMs = 20;
 constexpr int kPreviewPollMs = 200;
 constexpr double kBytesPerMegabyte = 1048576.0;
 // "General Audio": its profiles make no picture.
@@ -1285,13 +1288,26 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 
     addProgressDialog.show();
     runMode = 1;
+    // Every file that will be probed is handed to the pool now; the rows are
+    // still made in the list's order, each as soon as its probe is done.
+    QStringList probed;
+    for (const QString &path : paths) {
+        const bool refused = FileListRules::isRejectedExtension(QFileInfo(path).suffix());
+        probed << (refused ? QString() : path);
+    }
+    probePool.start(Platform::toolPath(kProbeToolName), probed);
+    showProbeProgress();
     const auto turnAway = [&](const QString &shownName) {
-        if (addProgressDialog.value() >= total - failed)
-            addProgressDialog.close();
         failedFiles << shownName;
         ++failed;
     };
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     for (int index = 0; index < total; ++index) {
+        if (sinceEvents.elapsed() >= kAddEventGapMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceEvents.restart();
+        }
         // The window goes on working while files are probed: closing it ends
         // the adding.
         if (windowWasShown && !isVisible())
@@ -1301,11 +1317,8 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
             turnAway(shownNames.value(index));
             continue;
         }
-        addProgressDialog.setRange(0, total - failed);
-        addProgressDialog.setFileName(OutputPaths::fileName(path));
-        addProgressDialog.setValue(added + 1);
 
-        probeInputFile(path);
+        probeInputFile(path, index);
         if (!hasVideo && !audioOnly) {
             turnAway(path);
             continue;
@@ -1313,8 +1326,6 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 
         ui->ConvertePushButton->setEnabled(true);
         outputName = uniqueOutputName(source, rowsBefore, taken);
-        if (addProgressDialog.value() >= total - failed)
-            addProgressDialog.close();
         outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
         addProbedFileRow();
         const int row = list->topLevelItemCount() - 1;
@@ -1323,8 +1334,26 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
         addRowPaths(taken, list->topLevelItem(row));
         ++added;
     }
+    // Left early (the window closed): no probe outlives the add.
+    probePool.stop();
     finishAdding(added);
     addingFiles = false;
+}
+
+void MainWindow::showProbeProgress()
+{
+    if (!addingFiles)
+        return;
+    const int total = probePool.count();
+    const int done = probePool.doneCount();
+    if (done >= total) {
+        addProgressDialog.close();
+        return;
+    }
+    addProgressDialog.setRange(0, total);
+    addProgressDialog.setFileName(OutputPaths::fileName(probePool.probingPath()));
+    // Counting the file being probed, as one probe after the other would.
+    addProgressDialog.setValue(done + 1);
 }
 
 void MainWindow::finishAdding(int addedCount)
@@ -1353,7 +1382,7 @@ void MainWindow::finishAdding(int addedCount)
     openTimer.start(kOpenTimerMs);
 }
 
-void MainWindow::probeInputFile(const QString &path)
+void MainWindow::probeInputFile(const QString &path, int poolIndex)
 {
     if (path.isNull())
         return;
@@ -1373,20 +1402,18 @@ void MainWindow::probeInputFile(const QString &path)
         return;
 
     runMode = 1;
-    if (transcoderProcess.state() != QProcess::NotRunning) {
-        transcoderProcess.close();
-        transcoderProcess.waitForFinished(kProbeTimeoutMs);
+    if (poolIndex < 0) {
+        probePool.start(Platform::toolPath(kProbeToolName), {path});
+        poolIndex = 0;
     }
-    transcoderProcess.start(Platform::toolPath(kProbeToolName), {QStringLiteral("-i"), path},
-                            QIODevice::ReadWrite);
-    if (!ProcessWait::forFinished(transcoderProcess, kProbeTimeoutMs)) {
-        transcoderProcess.kill();
-        transcoderProcess.waitForFinished(kProbeTimeoutMs);
-    }
-    if (transcoderProcess.error() == QProcess::FailedToStart)
-        ui->textEdit->append(transcoderProcess.errorString());
-    // Whatever the last signals left unread, then the whole text is judged.
-    outputCommand();
+    // The pool ends a probe that runs past its limit; the text then judged
+    // is whatever came before.
+    probePool.waitFor(poolIndex);
+    const ProbePool::Result answer = probePool.takeResult(poolIndex);
+    if (!answer.startError.isEmpty())
+        ui->textEdit->append(answer.startError);
+    ui->textEdit->append(decodeToolText(answer.standardError));
+    probeParser.append(answer.standardError);
     probe = probeParser.result();
     hasVideo = probe.hasVideo;
     audioOnly = probe.audioOnly;

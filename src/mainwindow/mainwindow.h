@@ -16,6 +16,7 @@
 #include "conversion/probeparser.h"
 #include "filelist/errfiledialog.h"
 #include "filelist/openprogress.h"
+#include "filelist/probepool.h"
 #include "filelist/videoinfo.h"
 #include "mainwindow/about.h"
 #include "settingsdialog/settingdialog.h"
@@ -48,6 +49,7 @@ class MainWindow : public QMainWindow
     friend class tst_ProfileSlots;
     friend class tst_RunConversions;
     friend class tst_WindowChrome;
+    friend class AddFilesBench;
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -222,15 +224,18 @@ private:
     // Empties a folder tree; false when `path` is not an existing folder.
     bool purgeDirectory(const QString &path);
 
-    // Adding files, one file at a time: the probe through the transcoder,
-    // then the new row from its result.
+    // Adding files: the probes through the transcoder, several at a time,
+    // then the new rows from their results, one file at a time in list order.
     enum class AddSource {
         OpenDialog,
         Drop,
     };
     // shownNames: what the add-result dialog lists for a path that fails.
     void addFiles(const QStringList &paths, const QStringList &shownNames, AddSource source);
-    void probeInputFile(const QString &path);
+    // poolIndex: the file's place in the list the probe pool was started
+    // with; without one the file is probed on its own.
+    void probeInputFile(const QString &path, int poolIndex = -1);
+    void showProbeProgress();
     void addProbedFileRow();
     // taken: the paths of the rows listed so far.
     QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
@@ -362,6 +367,7 @@ private:
     // once the transcoder has finished.
     ProbeParser probeParser;
     ProbeResult probe;
+    ProbePool probePool;
     // An add operation is under way (it lets timers and drags in while it waits).
     bool addingFiles = false;
     // The Convert button's run, shared with the job tick and the stop.

@@ -31,7 +31,7 @@ QString initError; // initErrorMutex; why SDL's audio did not start
 
 void messageOnce(PlayerState *is, const QString &text) {
     if (!is->audio_convert_message_shown.exchange(1))
-        postPlayerMessage(text);
+        postPlayerMessage(is->player_id, text);
 }
 
 void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
@@ -94,6 +94,10 @@ int openAudioDevice(PlayerState *is) {
     if (audioInitialised && wanted.freq > 0)
         device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
+        // A player being closed may have had its probe cut short; its failure
+        // is nobody's concern, and the one message stays for a real one.
+        if (is->abort_requested)
+            return -1;
         QString reason;
         if (!audioInitialised) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
@@ -105,7 +109,7 @@ int openAudioDevice(PlayerState *is) {
         }
         qWarning("preview: no sound device: %s", qPrintable(reason));
         if (!deviceMessageShown.exchange(true))
-            postPlayerMessage(QStringLiteral("SDL_OpenAudio: %1\n").arg(reason));
+            postPlayerMessage(0, QStringLiteral("SDL_OpenAudio: %1\n").arg(reason));
         return -1;
     }
     is->audio_out_channels = wanted.channels;

@@ -13,7 +13,8 @@ bool initPreviewAudio();
 void quitPreviewAudio();
 
 // Opens the sound device for the state's audio decoder. Returns 0, or -1
-// after handing the reason to the GUI thread (once per process).
+// after handing the reason to the GUI thread (once per process; not for a
+// player that is being closed).
 int openAudioDevice(PlayerState *is);
 // Stops the device; after it returns the callback no longer runs.
 void closeAudioDevice(PlayerState *is);

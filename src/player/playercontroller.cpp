@@ -41,8 +41,8 @@ void PlayerController::postQuit(quint64 playerId) {
     post({EventKind::Quit, playerId, QString()});
 }
 
-void PlayerController::postMessage(const QString &text) {
-    post({EventKind::Message, 0, text});
+void PlayerController::postMessage(quint64 playerId, const QString &text) {
+    post({EventKind::Message, playerId, text});
 }
 
 void PlayerController::startLoop() {
@@ -69,8 +69,7 @@ void PlayerController::deliverPending() {
             handleQuit(event.playerId);
             break;
         case EventKind::Message:
-            qWarning().noquote() << "preview:" << event.text.trimmed();
-            emit playerMessage(event.text);
+            handleMessage(event.playerId, event.text);
             break;
         }
     }
@@ -94,6 +93,15 @@ void PlayerController::handleRefresh(quint64 playerId) {
     is->refresh_pending = 0;
 }
 
+void PlayerController::handleMessage(quint64 playerId, const QString &text) {
+    qWarning().noquote() << "preview:" << text.trimmed();
+    PlayerState *is = currentPlayerState;
+    // A player closed meanwhile: the user has left its file.
+    if (playerId != 0 && (!is || is->player_id != playerId))
+        return;
+    emit playerMessage(text);
+}
+
 void PlayerController::handleQuit(quint64 playerId) {
     PlayerState *is = currentPlayerState;
     if (!is || is->player_id != playerId)
@@ -103,6 +111,6 @@ void PlayerController::handleQuit(quint64 playerId) {
     emit playerFailed();
 }
 
-void postPlayerMessage(const QString &text) {
-    PlayerController::instance()->postMessage(text);
+void postPlayerMessage(quint64 playerId, const QString &text) {
+    PlayerController::instance()->postMessage(playerId, text);
 }

@@ -21,8 +21,10 @@ public:
     void postRefresh(quint64 playerId);
     // Thread-safe: the read thread could not play its file.
     void postQuit(quint64 playerId);
-    // Thread-safe: a message for the user.
-    void postMessage(const QString &text);
+    // Thread-safe: a message for the user. One of a player (playerId not 0)
+    // is shown only while that player is still the open one: a player that
+    // has been closed or replaced since speaks of a file the user has left.
+    void postMessage(quint64 playerId, const QString &text);
 
     // The loop runs from playFile until it sees the end or stop flag.
     void startLoop();
@@ -41,6 +43,7 @@ private:
     explicit PlayerController(QObject *parent = nullptr);
     Q_INVOKABLE void deliverPending();
     void handleRefresh(quint64 playerId);
+    void handleMessage(quint64 playerId, const QString &text);
     void handleQuit(quint64 playerId);
 
     enum class EventKind {
@@ -61,5 +64,6 @@ private:
     bool m_loopRunning = false;   // GUI thread
 };
 
-// Hands a message for the user to the GUI thread.
-void postPlayerMessage(const QString &text);
+// Hands a message for the user to the GUI thread: one about the player
+// `playerId`, or with 0 one about no player (the sound device).
+void postPlayerMessage(quint64 playerId, const QString &text);

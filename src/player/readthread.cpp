@@ -83,8 +83,8 @@ void performSeek(PlayerState *is, AVFormatContext *ic) {
     const int flags = is->seek_flags;
     const int result = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags);
     if (result < 0) {
-        postPlayerMessage(QStringLiteral("%1: error while seeking.\n")
-                              .arg(QString::fromUtf8(ic->url ? ic->url : "")));
+        postPlayerMessage(is->player_id, QStringLiteral("%1: error while seeking.\n")
+                                             .arg(QString::fromUtf8(ic->url ? ic->url : "")));
     } else {
         PacketQueue *queues[] = {is->audio_stream ? &is->audio_queue : nullptr,
                                  is->subtitle_stream ? &is->subtitle_queue : nullptr,
@@ -321,10 +321,12 @@ void readThread(PlayerState *is) {
         ic = nullptr;
         failed = true;
         if (!is->abort_requested)
-            postPlayerMessage(QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+            postPlayerMessage(is->player_id,
+                              QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
     } else if (avformat_find_stream_info(ic, nullptr) < 0) {
         failed = true;
         postPlayerMessage(
+            is->player_id,
             QStringLiteral("%1: could not find codec parameters\n").arg(is->display_name));
     }
 
@@ -352,7 +354,8 @@ void readThread(PlayerState *is) {
 
         if (!is->video_stream && !is->audio_stream) {
             failed = true;
-            postPlayerMessage(QStringLiteral("%1: could not open codecs\n").arg(is->display_name));
+            postPlayerMessage(is->player_id,
+                              QStringLiteral("%1: could not open codecs\n").arg(is->display_name));
         } else {
             readPackets(is, ic);
         }

@@ -122,7 +122,8 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) 
     if (vp.image.isNull()) {
         static std::atomic<bool> reported{false};
         if (!reported.exchange(true))
-            postPlayerMessage(QStringLiteral("Cannot initialize the conversion context\n"));
+            postPlayerMessage(is->player_id,
+                              QStringLiteral("Cannot initialize the conversion context\n"));
         return 0;
     }
     serveSnapshot(is, frame);

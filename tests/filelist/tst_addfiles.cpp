@@ -41,6 +41,7 @@ private Q_SLOTS:
     void unknownLengthIsShownPlainly();
     void folderRememberedOnlyWhenFilesArePicked();
     void windowKeepsWorkingWhileProbing();
+    void probesSideBySideChangeNothingButTime();
 
 private:
     Ui::MainWindow *ui() { return fixture.ui(); }
@@ -273,8 +274,8 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
     Platform::setInstallDir(tools.path());
 
     int pieces = 0;
-    connect(&window->transcoderProcess, &QProcess::readyReadStandardError, this,
-            [&pieces] { ++pieces; });
+    for (QProcess *probe : window->probePool.findChildren<QProcess *>())
+        connect(probe, &QProcess::readyReadStandardError, this, [&pieces] { ++pieces; });
     window->addPickedFiles({media("av.avi")});
     QVERIFY2(pieces >= 2, "the text did not come in pieces");
     QCOMPARE(list()->topLevelItemCount(), 1);
@@ -546,6 +547,75 @@ void tst_AddFiles::windowKeepsWorkingWhileProbing()
     QVERIFY(dragRefused);
     QCOMPARE(list()->topLevelItemCount(), 6);
     QVERIFY2(ticks >= spent / 10 / 4, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(spent)));
+}
+
+void tst_AddFiles::probesSideBySideChangeNothingButTime()
+{
+    // Clips of one name, a file turned away unprobed, and two clips whose
+    // probes fail at once, or never end while STUB_HANGS is set.
+    constexpr int kLimitMs = 4000;
+    QTemporaryDir tools;
+    const QString script = tools.filePath(QStringLiteral("korvex"));
+    {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\n"
+                                  "case \"$2\" in */stuck/*)\n"
+                                  "    [ -z \"$STUB_HANGS\" ] || exec sleep 60\n"
+                                  "    exit 1 ;;\n"
+                                  "esac\n"
+                                  "exec \"%1/korvex\" \"$@\"\n")
+                       .arg(WindowTest::stage())
+                       .toUtf8());
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Platform::setInstallDir(tools.path());
+    const QStringList stuck = {copyOf("av.mp4", "stuck/a.mp4"), copyOf("av.mkv", "stuck/b.mkv")};
+    const QStringList paths = {copyOf("av.mp4", "a/clip.mp4"), stuck.at(0),
+                               inFiles("notes.txt"),           copyOf("av.avi", "b/clip.avi"),
+                               stuck.at(1),                    copyOf("audio.mp3", "c/clip.mp3"),
+                               copyOf("av.mkv", "d/clip.mkv")};
+    window->probePool.setTimeoutMs(kLimitMs);
+
+    struct Outcome {
+        QStringList outputs;
+        QStringList failed;
+        qint64 ms = 0;
+    };
+    const auto add = [&](int workers) {
+        window->clean();
+        window->probePool.setWorkerCount(workers);
+        WindowTest::ModalAnswerer answerer;
+        QElapsedTimer clock;
+        clock.start();
+        window->addPickedFiles(paths);
+        Outcome outcome;
+        outcome.ms = clock.elapsed();
+        outcome.failed = answerer.failedFiles;
+        for (int index = 0; index < list()->topLevelItemCount(); ++index)
+            outcome.outputs << OutputPaths::fileName(outputPath(index));
+        return outcome;
+    };
+
+    const Outcome serial = add(1);
+    QCOMPARE(fixture.names(), QStringList({"clip.mp4", "clip.avi", "clip.mp3", "clip.mkv"}));
+    QCOMPARE(serial.failed, QStringList({stuck.at(0), inFiles("notes.txt"), stuck.at(1)}));
+    QCOMPARE(QSet<QString>(serial.outputs.cbegin(), serial.outputs.cend()).size(), 4);
+
+    qputenv("STUB_HANGS", "1");
+    const Outcome sideBySide = add(3);
+    qunsetenv("STUB_HANGS");
+    QCOMPARE(fixture.names(), QStringList({"clip.mp4", "clip.avi", "clip.mp3", "clip.mkv"}));
+    QCOMPARE(sideBySide.outputs, serial.outputs);
+    QCOMPARE(sideBySide.failed, serial.failed);
+    QCOMPARE(list()->currentItem(), row(3));
+    QVERIFY(!window->addProgressDialog.isVisible());
+    // Both hung probes were ended by the limit, together (one after the
+    // other would take twice as long), and none of them is left.
+    QVERIFY2(sideBySide.ms >= kLimitMs && sideBySide.ms < 2 * kLimitMs,
+             qPrintable(QString::number(sideBySide.ms)));
+    for (const QProcess *probe : window->probePool.findChildren<QProcess *>())
+        QCOMPARE(probe->state(), QProcess::NotRunning);
 }
 
 QTEST_MAIN(tst_AddFiles)

@@ -37,6 +37,7 @@ private slots:
     void secondFileJoinsFirstPlayersThreads();
     void unplayableFileIsReportedOnGuiThread_data();
     void unplayableFileIsReportedOnGuiThread();
+    void failureOfAReplacedPlayerIsNotShown();
     void snapshotsInEveryFormat();
     void stopFlagEndsRefreshing();
     void withoutSoundDevicePicturesSetThePace();
@@ -301,6 +302,26 @@ void TestPreviewPlayer::unplayableFileIsReportedOnGuiThread() {
     QVERIFY(m_messages.first().contains(file));
     QVERIFY(m_messages.first().endsWith('\n'));
     QCOMPARE(m_messageThreads.first(), qApp->thread());
+}
+
+void TestPreviewPlayer::failureOfAReplacedPlayerIsNotShown() {
+    QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
+    playFile(mediaPath("notmedia.mp4"), kPreviewSize);
+    const quint64 leftId = currentPlayerState.load()->player_id;
+    // Its read thread has failed and posted its message before the player is
+    // replaced, the way a busy GUI thread gets to them.
+    QElapsedTimer timer;
+    timer.start();
+    while (livePlayerThreads(leftId) != 0 && timer.elapsed() < kEventTimeoutMs)
+        QThread::msleep(1);
+    QCOMPARE(livePlayerThreads(leftId), 0);
+
+    playFile(mediaPath("empty.mp4"), kPreviewSize);
+    QVERIFY(failed.wait(kEventTimeoutMs));
+    runFor(100);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().contains("empty.mp4"), qPrintable(m_messages.first()));
 }
 
 void TestPreviewPlayer::snapshotsInEveryFormat() {

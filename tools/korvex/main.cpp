@@ -76,7 +76,10 @@ int main(int argc, char *argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QFile::decodeName(argv[i]);
-    if (JobRequest::isProbe(arguments))
-        return probe(arguments.at(1));
-    return Job(arguments).run();
+    const int exitCode =
+        JobRequest::isProbe(arguments) ? probe(arguments.at(1)) : Job(arguments).run();
+    // Everything has been written straight to the descriptors. The clean-up
+    // at exit of the hundred-odd libraries that the codec libraries pull in
+    // would only keep the caller waiting.
+    _exit(exitCode);
 }

@@ -1,0 +1,210 @@
+#include "probepool.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+// A killed process is reaped at once; this only bounds a wait that cannot
+// otherwise end.
+constexpr int kReapMs = 5000;
+
+} // namespace
+
+ProbePool::ProbePool(QObject *parent)
+    : QObject(parent)
+{
+    createWorkers(QThread::idealThreadCount());
+}
+
+ProbePool::~ProbePool()
+{
+    stop();
+}
+
+void ProbePool::setWorkerCount(int count)
+{
+    stop();
+    createWorkers(count);
+}
+
+int ProbePool::workerCount() const
+{
+    return int(m_workers.size());
+}
+
+void ProbePool::setTimeoutMs(int timeoutMs)
+{
+    m_timeoutMs = timeoutMs;
+}
+
+void ProbePool::createWorkers(int count)
+{
+    for (Worker &worker : m_workers)
+        delete worker.process;
+    m_workers.clear();
+    m_workers.resize(size_t(std::max(1, count)));
+    for (size_t slot = 0; slot < m_workers.size(); ++slot) {
+        Worker &worker = m_workers[slot];
+        worker.process = new QProcess(this);
+        worker.limit = new QTimer(worker.process);
+        worker.limit->setSingleShot(true);
+        QProcess *process = worker.process;
+        // Standard output carries nothing we read; it is taken so the pipe never fills.
+        connect(process, &QProcess::readyReadStandardOutput, this,
+                [process] { process->readAllStandardOutput(); });
+        connect(process, &QProcess::readyReadStandardError, this,
+                [this, slot] { drainOutput(m_workers[slot]); });
+        connect(process, &QProcess::finished, this, [this, slot] { probeEnded(slot); });
+        connect(process, &QProcess::errorOccurred, this,
+                [this, slot](QProcess::ProcessError error) {
+                    // Every other error is followed by finished().
+                    if (error == QProcess::FailedToStart)
+                        probeFailedToStart(slot);
+                });
+        connect(worker.limit, &QTimer::timeout, process, &QProcess::kill);
+    }
+}
+
+void ProbePool::probeEnded(size_t slot)
+{
+    Worker &worker = m_workers[slot];
+    if (!finishProbe(worker))
+        return;
+    launchNext(worker);
+    Q_EMIT progressed();
+}
+
+void ProbePool::probeFailedToStart(size_t slot)
+{
+    Worker &worker = m_workers[slot];
+    if (worker.index >= 0)
+        m_results[worker.index].startError = worker.process->errorString();
+    if (!finishProbe(worker))
+        return;
+    // This runs inside QProcess::start(): the next start waits for the event
+    // loop rather than nest one failure inside the other.
+    QTimer::singleShot(0, this, [this, slot] { launchNext(m_workers[slot]); });
+    Q_EMIT progressed();
+}
+
+void ProbePool::start(const QString &program, const QStringList &paths)
+{
+    stop();
+    m_program = program;
+    m_paths = paths;
+    m_states = QVector<State>(paths.size(), State::Waiting);
+    m_results = QVector<Result>(paths.size());
+    m_nextIndex = 0;
+    m_doneCount = 0;
+    for (int index = 0; index < m_paths.size(); ++index) {
+        if (m_paths.at(index).isEmpty()) {
+            m_states[index] = State::Done;
+            ++m_doneCount;
+        }
+    }
+    for (Worker &worker : m_workers)
+        launchNext(worker);
+}
+
+void ProbePool::launchNext(Worker &worker)
+{
+    if (worker.index >= 0)
+        return;
+    while (m_nextIndex < m_paths.size() && m_states.at(m_nextIndex) != State::Waiting)
+        ++m_nextIndex;
+    if (m_nextIndex >= m_paths.size())
+        return;
+    worker.index = m_nextIndex++;
+    m_states[worker.index] = State::Running;
+    worker.limit->start(m_timeoutMs);
+    worker.process->start(m_program, {QStringLiteral("-i"), m_paths.at(worker.index)},
+                          QIODevice::ReadWrite);
+}
+
+void ProbePool::drainOutput(Worker &worker)
+{
+    const QByteArray text = worker.process->readAllStandardError();
+    if (worker.index >= 0)
+        m_results[worker.index].standardError += text;
+}
+
+bool ProbePool::finishProbe(Worker &worker)
+{
+    worker.limit->stop();
+    drainOutput(worker);
+    worker.process->readAllStandardOutput();
+    if (worker.index < 0)
+        return false;
+    m_states[worker.index] = State::Done;
+    ++m_doneCount;
+    worker.index = -1;
+    return true;
+}
+
+void ProbePool::stop()
+{
+    m_nextIndex = int(m_paths.size());
+    for (Worker &worker : m_workers) {
+        worker.limit->stop();
+        // Idle first: the finished() that the wait below delivers belongs to
+        // no path any more.
+        worker.index = -1;
+        if (worker.process->state() != QProcess::NotRunning) {
+            worker.process->kill();
+            worker.process->waitForFinished(kReapMs);
+        }
+    }
+    // Nothing is left to wait for.
+    std::fill(m_states.begin(), m_states.end(), State::Done);
+    m_doneCount = int(m_states.size());
+}
+
+int ProbePool::count() const
+{
+    return int(m_paths.size());
+}
+
+int ProbePool::doneCount() const
+{
+    return m_doneCount;
+}
+
+bool ProbePool::isDone(int index) const
+{
+    return m_states.value(index, State::Done) == State::Done;
+}
+
+QString ProbePool::probingPath() const
+{
+    for (int index = 0; index < m_states.size(); ++index) {
+        if (m_states.at(index) == State::Running)
+            return m_paths.at(index);
+    }
+    return QString();
+}
+
+bool ProbePool::waitFor(int index)
+{
+    if (isDone(index))
+        return true;
+    QEventLoop loop;
+    connect(this, &ProbePool::progressed, &loop, [this, index, &loop] {
+        if (isDone(index))
+            loop.quit();
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return isDone(index);
+}
+
+ProbePool::Result ProbePool::takeResult(int index)
+{
+    if (index < 0 || index >= m_results.size())
+        return Result();
+    return std::exchange(m_results[index], Result());
+}
