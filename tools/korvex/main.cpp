@@ -10,6 +10,10 @@
 
 #include <unistd.h>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -81,5 +85,10 @@ int main(int argc, char *argv[]) {
     // Everything has been written straight to the descriptors. The clean-up
     // at exit of the hundred-odd libraries that the codec libraries pull in
     // would only keep the caller waiting.
+#ifdef __SANITIZE_ADDRESS__
+    // _exit() skips LeakSanitizer's look at exit too: the sanitized build
+    // takes it here.
+    __lsan_do_leak_check();
+#endif
     _exit(exitCode);
 }
