@@ -611,8 +611,9 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     QCOMPARE(list()->currentItem(), row(3));
     QVERIFY(!window->addProgressDialog.isVisible());
     // Both hung probes were ended by the limit, together (one after the
-    // other would take twice as long), and none of them is left.
-    QVERIFY2(sideBySide.ms >= kLimitMs && sideBySide.ms < 2 * kLimitMs,
+    // other would take twice as long), and none of them is left. The limit
+    // is a coarse timer, which may fire up to a twentieth early.
+    QVERIFY2(sideBySide.ms >= kLimitMs * 19 / 20 && sideBySide.ms < 2 * kLimitMs,
              qPrintable(QString::number(sideBySide.ms)));
     for (const QProcess *probe : window->probePool.findChildren<QProcess *>())
         QCOMPARE(probe->state(), QProcess::NotRunning);
