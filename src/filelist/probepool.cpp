@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include <unistd.h>
+
 #include <QEventLoop>
 #include <QProcess>
 #include <QThread>
@@ -13,6 +15,9 @@ namespace {
 // A killed process is reaped at once; this only bounds a wait that cannot
 // otherwise end.
 constexpr int kReapMs = 5000;
+// Probes are background work for the window: with one per core they would
+// otherwise take the processor from the thread that paints it.
+constexpr int kProbeNiceness = 10;
 
 } // namespace
 
@@ -52,6 +57,7 @@ void ProbePool::createWorkers(int count)
     for (size_t slot = 0; slot < m_workers.size(); ++slot) {
         Worker &worker = m_workers[slot];
         worker.process = new QProcess(this);
+        worker.process->setChildProcessModifier([] { (void)::nice(kProbeNiceness); });
         worker.limit = new QTimer(worker.process);
         worker.limit->setSingleShot(true);
         QProcess *process = worker.process;
