@@ -98,3 +98,19 @@ void checkFfmpegCommand(const FfmpegCommand &command, const QString &sourcePath,
     require(std::isfinite(command.expectedDuration), "an expected duration that is not finite",
             all);
 }
+
+SourceFacts twelveSecondClip() {
+    SourceFacts source;
+    source.hasVideo = true;
+    source.hasAudio = true;
+    source.videoIndex = 0;
+    source.audioIndex = 1;
+    source.width = 320;
+    source.height = 240;
+    source.sampleRate = 44100;
+    source.channels = 2;
+    source.duration = 12;
+    source.videoDuration = 12;
+    source.audioDuration = 12;
+    return source;
+}

@@ -11,3 +11,7 @@
 // finite numbers.
 void checkFfmpegCommand(const FfmpegCommand &command, const QString &sourcePath,
                         const QString &outputPath);
+
+// A twelve-second 320x240 clip with stereo sound at 44.1 kHz, as the probe
+// describes it: the source that jobs and scripts are translated against.
+SourceFacts twelveSecondClip();

@@ -57,18 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     require(JobRequest::parse(arguments, &request, &error), "korvex refuses a profile's job",
             error + QLatin1Char('\n') + arguments.join(QLatin1Char(' ')));
 
-    SourceFacts source;
-    source.hasVideo = true;
-    source.hasAudio = true;
-    source.videoIndex = 0;
-    source.audioIndex = 1;
-    source.width = 320;
-    source.height = 240;
-    source.sampleRate = 44100;
-    source.channels = 2;
-    source.duration = 12;
-    source.videoDuration = 12;
-    source.audioDuration = 12;
+    const SourceFacts source = twelveSecondClip();
     FfmpegCommand command;
     if (ArgumentTranslator(request, source).translate(kSource, kTemporary, &command, &error))
         checkFfmpegCommand(command, kSource, kTemporary);

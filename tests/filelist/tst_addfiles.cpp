@@ -53,6 +53,9 @@ private:
     void chooseProfile(int category, const QString &description);
     // Works the settings dialog that Advance opens: a category, then OK or Cancel.
     void advance(const QString &category, bool accept);
+    // Makes a shell script the korvex that the window runs; "%1" in `body`
+    // stands for the folder of the real one.
+    bool useToolScript(const QTemporaryDir &tools, const QString &body);
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -258,20 +261,10 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
     // The real transcoder's text, handed over in two pieces a moment apart:
     // the first ends inside the stream lines.
     QTemporaryDir tools;
-    const QString script = tools.filePath(QStringLiteral("korvex"));
-    {
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\n"
-                                  "text=$(\"%1/korvex\" \"$@\" 2>&1)\n"
-                                  "printf '%s' \"$text\" | head -c 120 >&2\n"
-                                  "sleep 0.3\n"
-                                  "printf '%s\\n' \"$text\" | tail -c +121 >&2\n")
-                       .arg(WindowTest::stage())
-                       .toUtf8());
-    }
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Platform::setInstallDir(tools.path());
+    QVERIFY(useToolScript(tools, QStringLiteral("text=$(\"%1/korvex\" \"$@\" 2>&1)\n"
+                                                "printf '%s' \"$text\" | head -c 120 >&2\n"
+                                                "sleep 0.3\n"
+                                                "printf '%s\\n' \"$text\" | tail -c +121 >&2\n")));
 
     int pieces = 0;
     for (QProcess *probe : window->probePool.findChildren<QProcess *>())
@@ -434,6 +427,17 @@ void tst_AddFiles::advance(const QString &category, bool accept)
     window->on_SettingButton_clicked();
 }
 
+bool tst_AddFiles::useToolScript(const QTemporaryDir &tools, const QString &body)
+{
+    QFile file(tools.filePath(QStringLiteral("korvex")));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QStringLiteral("#!/bin/sh\n").toUtf8() + body.arg(WindowTest::stage()).toUtf8());
+    file.close();
+    Platform::setInstallDir(tools.path());
+    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 void tst_AddFiles::newRowTakesOneProfile_data()
 {
     QTest::addColumn<QString>("way");
@@ -555,21 +559,11 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     // probes fail at once, or never end while STUB_HANGS is set.
     constexpr int kLimitMs = 4000;
     QTemporaryDir tools;
-    const QString script = tools.filePath(QStringLiteral("korvex"));
-    {
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\n"
-                                  "case \"$2\" in */stuck/*)\n"
-                                  "    [ -z \"$STUB_HANGS\" ] || exec sleep 60\n"
-                                  "    exit 1 ;;\n"
-                                  "esac\n"
-                                  "exec \"%1/korvex\" \"$@\"\n")
-                       .arg(WindowTest::stage())
-                       .toUtf8());
-    }
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    Platform::setInstallDir(tools.path());
+    QVERIFY(useToolScript(tools, QStringLiteral("case \"$2\" in */stuck/*)\n"
+                                                "    [ -z \"$STUB_HANGS\" ] || exec sleep 60\n"
+                                                "    exit 1 ;;\n"
+                                                "esac\n"
+                                                "exec \"%1/korvex\" \"$@\"\n")));
     const QStringList stuck = {copyOf("av.mp4", "stuck/a.mp4"), copyOf("av.mkv", "stuck/b.mkv")};
     const QStringList paths = {copyOf("av.mp4", "a/clip.mp4"), stuck.at(0),
                                inFiles("notes.txt"),           copyOf("av.avi", "b/clip.avi"),
