@@ -13,18 +13,9 @@ namespace {
 const QString kSource = QStringLiteral("/media/clip one.mp4");
 const QString kTemporary = QStringLiteral("/out/.clip one.mp4.korvex-4242.part");
 
+// The sound a little shorter than the picture, as in most real files.
 SourceFacts pictureAndSound() {
-    SourceFacts s;
-    s.hasVideo = true;
-    s.hasAudio = true;
-    s.videoIndex = 0;
-    s.audioIndex = 1;
-    s.width = 320;
-    s.height = 240;
-    s.sampleRate = 44100;
-    s.channels = 2;
-    s.duration = 12;
-    s.videoDuration = 12;
+    SourceFacts s = twelveSecondClip();
     s.audioDuration = 11.98;
     return s;
 }
