@@ -944,9 +944,17 @@ void MainWindow::launchJob(const TickDecision &decision)
     doneSeconds = int(conversionRun.doneSeconds());
     currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
 
-    const JobPreparation::LaunchPlan plan =
+    JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    // Without its profile the row's options are not what any profile gives:
+    // the job would make a file the user never asked for.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const QString unreadable = ProfileLoader::unreadableFile(
+        Platform::installDir(), indexes.value(FileRow::DeviceIndex, QStringLiteral("-1")).toInt(),
+        indexes.value(FileRow::ProfileIndex, QStringLiteral("-1")).toInt());
+    if (!unreadable.isEmpty())
+        plan.problem = ProfileLoader::unreadableMessage(unreadable);
     StatusCell::showProgress(row, decision.indeterminate);
     jobTimer.start(kJobTickMs);
     if (!plan.problem.isEmpty()) {
@@ -1979,6 +1987,8 @@ void MainWindow::updateDevicePicture(int category)
 void MainWindow::loadProfileFile(const QString &fileName)
 {
     const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
+    if (!selection.loaded)
+        showProblem(ProfileLoader::unreadableMessage(fileName));
     fillCombo(ui->Vcodec, selection.vcodec);
     fillCombo(ui->VSize, selection.vsize);
     fillCombo(ui->VBitrate, selection.vbitrate);
