@@ -1328,6 +1328,14 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 
         probeInputFile(path, index);
         if (!hasVideo && !audioOnly) {
+            // A transcoder that cannot be started says nothing of the files:
+            // none of them is blamed, and none after it is tried.
+            if (!probePool.startError().isEmpty()) {
+                showProblem(tr("The transcoder %1 cannot be started (%2), so no file can be "
+                               "added. Please install the program again.")
+                                .arg(kProbeToolName, probePool.startError()));
+                break;
+            }
             turnAway(path);
             continue;
         }
