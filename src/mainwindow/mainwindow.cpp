@@ -293,6 +293,11 @@ void MainWindow::buildSnapshotMenu()
     actions.at(1)->activate(QAction::Trigger);
     snapshotSuffix = QStringLiteral(".bmp");
     snapshotFormatIndex = 1;
+    // The default format chosen in the preferences, when there is one.
+    bool isIndex = false;
+    const int stored = SettingsFile::value(SettingsFile::kSnapshotFormat).toInt(&isIndex);
+    if (isIndex && stored >= 0 && stored < actions.size())
+        actions.at(stored)->activate(QAction::Trigger);
     fileFormatMenu->addActions(group->actions());
     clearSnapshotRequests();
 
@@ -559,12 +564,23 @@ void MainWindow::preferenceFun()
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    ui->PathLine->setText(dialog.outputFolder());
-    snapshotFolder = dialog.snapshotFolder();
+    // The dialog's output folder counts as one typed into Destination: the
+    // same checks and message, and stored only when it is taken.
+    if (dialog.outputFolder() != ui->PathLine->text()) {
+        ui->PathLine->selectAll();
+        ui->PathLine->insert(dialog.outputFolder());
+        applyTypedOutputFolder();
+    }
+    if (dialog.snapshotFolder() != snapshotFolder) {
+        snapshotFolder = dialog.snapshotFolder();
+        SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    }
     const QList<QAction *> formats = fileFormatMenu->actions();
     const int format = dialog.snapFormat();
-    if (format >= 0 && format < formats.size())
+    if (format >= 0 && format < formats.size()) {
         formats.at(format)->activate(QAction::Trigger);
+        SettingsFile::setValue(SettingsFile::kSnapshotFormat, format);
+    }
 
     constexpr int kShutDown = 1;
     constexpr int kRunComplete = 100;
