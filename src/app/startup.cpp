@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QTextStream>
@@ -12,6 +13,8 @@
 
 #include "app/startdlg.h"
 #include "platform/platform.h"
+#include "profiles/profilecatalogue.h"
+#include "profiles/profileloader.h"
 
 namespace {
 
@@ -27,10 +30,10 @@ QList<RequiredItem> requiredItems()
         {QStringLiteral("profile"), true},
         {QStringLiteral("x264"), true},
         {QStringLiteral("images"), true},
-        {QStringLiteral("haltwick"), false},
-        {QStringLiteral("korvex"), false},
-        {QStringLiteral("parlane"), false},
-        {QStringLiteral("skelbrin"), false},
+        {QStringLiteral("haltwick"), false, true},
+        {QStringLiteral("korvex"), false, true},
+        {QStringLiteral("parlane"), false, true},
+        {QStringLiteral("skelbrin"), false, true},
         {QStringLiteral("HEADER.avs"), false},
         {QStringLiteral("skin.qss"), false},
         {QStringLiteral("skin2.qss"), false},
@@ -49,10 +52,32 @@ void waitWithEvents(int ms)
     } while (clock.elapsed() < ms);
 }
 
+QStringList requiredProfileFiles()
+{
+    QStringList files;
+    for (const ProfileEntry &entry : ProfileCatalogue::entries()) {
+        const QString path = QStringLiteral("profile/") + entry.fileName;
+        if (!files.contains(path))
+            files << path;
+    }
+    return files;
+}
+
 int checkRequiredFiles()
 {
     startdlg splash;
     splash.show();
+
+    const auto refuse = [&splash](const QString &problem) {
+        splash.close();
+        QMessageBox box(QMessageBox::Warning, QObject::tr("Error"),
+                        QObject::tr("The software missing file(s),please visit the "
+                                    "official website."),
+                        QMessageBox::Ok);
+        box.setInformativeText(problem);
+        box.exec();
+        return -1;
+    };
 
     for (const RequiredItem &item : requiredItems()) {
         waitWithEvents(kCheckPaceMs);
@@ -60,14 +85,19 @@ int checkRequiredFiles()
         // A file entry is satisfied by anything of that name, a folder entry
         // only by a folder.
         const bool present = item.isFolder ? QDir(item.path).exists() : QFile::exists(item.path);
-        if (!present) {
-            splash.close();
-            QMessageBox::warning(nullptr, QObject::tr("Error"),
-                                 QObject::tr("The software missing file(s),please visit the "
-                                             "official website."),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
-            return -1;
-        }
+        if (!present)
+            return refuse(QObject::tr("Missing: %1").arg(item.path));
+        // A tool that is there but cannot be started would otherwise be
+        // found out file by file, each one blamed on the user's file.
+        const QFileInfo info(item.path);
+        if (item.mustRun && !(info.isFile() && info.isExecutable()))
+            return refuse(QObject::tr("%1 cannot be run.").arg(item.path));
+    }
+    // The profiles are not paced: they are many, and quick to read. One that
+    // cannot be read would make files without what the profile describes.
+    for (const QString &profile : requiredProfileFiles()) {
+        if (!ProfileLoader::loadFile(profile).loaded)
+            return refuse(QObject::tr("%1 is missing or cannot be read.").arg(profile));
     }
     waitWithEvents(kCheckPaceMs);
     splash.close();

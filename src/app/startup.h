@@ -6,16 +6,23 @@
 class QApplication;
 
 // The items that must stand in the installation folder before the program
-// runs, in the order they are checked and shown. The first ones are folders.
+// runs, in the order they are checked and shown. The first ones are folders;
+// the programs the window starts must also be files it can run.
 struct RequiredItem {
     QString path;
     bool isFolder;
+    bool mustRun = false;
 };
 QList<RequiredItem> requiredItems();
 
+// Every profile file the catalogue names, relative to the installation
+// folder ("profile/avi.format.xml"), once each.
+QStringList requiredProfileFiles();
+
 // Shows the splash while every required item is checked against the working
-// directory. Returns 0 when all exist, -1 at the first missing one (after the
-// "Error" message).
+// directory, then every profile file, which must read as a profile. Returns 0
+// when all pass, -1 at the first that fails (after the "Error" message, which
+// names it).
 int checkRequiredFiles();
 
 // Waits at least ms milliseconds while the interface stays alive.

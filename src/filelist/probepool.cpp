@@ -91,6 +91,8 @@ void ProbePool::probeFailedToStart(size_t slot)
     Worker &worker = m_workers[slot];
     if (worker.index >= 0)
         m_results[worker.index].startError = worker.process->errorString();
+    if (m_startError.isEmpty())
+        m_startError = worker.process->errorString();
     if (!finishProbe(worker))
         return;
     // This runs inside QProcess::start(): the next start waits for the event
@@ -108,6 +110,7 @@ void ProbePool::start(const QString &program, const QStringList &paths)
     m_results = QVector<Result>(paths.size());
     m_nextIndex = 0;
     m_doneCount = 0;
+    m_startError.clear();
     for (int index = 0; index < m_paths.size(); ++index) {
         if (m_paths.at(index).isEmpty()) {
             m_states[index] = State::Done;
@@ -213,4 +216,9 @@ ProbePool::Result ProbePool::takeResult(int index)
     if (index < 0 || index >= m_results.size())
         return Result();
     return std::exchange(m_results[index], Result());
+}
+
+QString ProbePool::startError() const
+{
+    return m_startError;
 }

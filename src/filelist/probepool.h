@@ -65,6 +65,9 @@ public:
     // The probe's answer; empty for a path that was never probed. Taking it
     // frees the memory it held.
     Result takeResult(int index);
+    // Why the transcoder could not be started for a probe of this list;
+    // empty while every probe has started. No file can be judged then.
+    QString startError() const;
 
 Q_SIGNALS:
     // One more path is done (and the next one, if any, has started).
@@ -97,5 +100,6 @@ private:
     QVector<Result> m_results;
     int m_nextIndex = 0;
     int m_doneCount = 0;
+    QString m_startError;
     int m_timeoutMs = kProbeTimeoutMs;
 };

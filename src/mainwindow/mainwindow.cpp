@@ -293,6 +293,11 @@ void MainWindow::buildSnapshotMenu()
     actions.at(1)->activate(QAction::Trigger);
     snapshotSuffix = QStringLiteral(".bmp");
     snapshotFormatIndex = 1;
+    // The default format chosen in the preferences, when there is one.
+    bool isIndex = false;
+    const int stored = SettingsFile::value(SettingsFile::kSnapshotFormat).toInt(&isIndex);
+    if (isIndex && stored >= 0 && stored < actions.size())
+        actions.at(stored)->activate(QAction::Trigger);
     fileFormatMenu->addActions(group->actions());
     clearSnapshotRequests();
 
@@ -559,12 +564,23 @@ void MainWindow::preferenceFun()
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    ui->PathLine->setText(dialog.outputFolder());
-    snapshotFolder = dialog.snapshotFolder();
+    // The dialog's output folder counts as one typed into Destination: the
+    // same checks and message, and stored only when it is taken.
+    if (dialog.outputFolder() != ui->PathLine->text()) {
+        ui->PathLine->selectAll();
+        ui->PathLine->insert(dialog.outputFolder());
+        applyTypedOutputFolder();
+    }
+    if (dialog.snapshotFolder() != snapshotFolder) {
+        snapshotFolder = dialog.snapshotFolder();
+        SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    }
     const QList<QAction *> formats = fileFormatMenu->actions();
     const int format = dialog.snapFormat();
-    if (format >= 0 && format < formats.size())
+    if (format >= 0 && format < formats.size()) {
         formats.at(format)->activate(QAction::Trigger);
+        SettingsFile::setValue(SettingsFile::kSnapshotFormat, format);
+    }
 
     constexpr int kShutDown = 1;
     constexpr int kRunComplete = 100;
@@ -944,9 +960,17 @@ void MainWindow::launchJob(const TickDecision &decision)
     doneSeconds = int(conversionRun.doneSeconds());
     currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
 
-    const JobPreparation::LaunchPlan plan =
+    JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    // Without its profile the row's options are not what any profile gives:
+    // the job would make a file the user never asked for.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const QString unreadable = ProfileLoader::unreadableFile(
+        Platform::installDir(), indexes.value(FileRow::DeviceIndex, QStringLiteral("-1")).toInt(),
+        indexes.value(FileRow::ProfileIndex, QStringLiteral("-1")).toInt());
+    if (!unreadable.isEmpty())
+        plan.problem = ProfileLoader::unreadableMessage(unreadable);
     StatusCell::showProgress(row, decision.indeterminate);
     jobTimer.start(kJobTickMs);
     if (!plan.problem.isEmpty()) {
@@ -1320,6 +1344,14 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 
         probeInputFile(path, index);
         if (!hasVideo && !audioOnly) {
+            // A transcoder that cannot be started says nothing of the files:
+            // none of them is blamed, and none after it is tried.
+            if (!probePool.startError().isEmpty()) {
+                showProblem(tr("The transcoder %1 cannot be started (%2), so no file can be "
+                               "added. Please install the program again.")
+                                .arg(kProbeToolName, probePool.startError()));
+                break;
+            }
             turnAway(path);
             continue;
         }
@@ -1979,6 +2011,8 @@ void MainWindow::updateDevicePicture(int category)
 void MainWindow::loadProfileFile(const QString &fileName)
 {
     const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
+    if (!selection.loaded)
+        showProblem(ProfileLoader::unreadableMessage(fileName));
     fillCombo(ui->Vcodec, selection.vcodec);
     fillCombo(ui->VSize, selection.vsize);
     fillCombo(ui->VBitrate, selection.vbitrate);

@@ -35,6 +35,9 @@ preferenceDialog::preferenceDialog(QWidget *parent)
     ui->CycleComboBox->setCurrentIndex(
         SettingsFile::value(SettingsFile::kUpdateCycle, kDefaultCycle).toInt());
     ui->closeButton->setFocus();
+    // Enter confirms: without a default, the first Browse button would take
+    // it and open a folder dialog.
+    ui->pushButtonOK->setDefault(true);
 }
 
 preferenceDialog::~preferenceDialog()
@@ -94,26 +97,19 @@ void preferenceDialog::on_closeButton_clicked()
     close();
 }
 
-void preferenceDialog::on_CycleComboBox_activated(int index)
-{
-    SettingsFile::setValue(SettingsFile::kUpdateCycle, index);
-}
-
-void preferenceDialog::on_checkBoxUpdate_clicked(bool checked)
-{
-    SettingsFile::setValue(SettingsFile::kUpdateEnabled, checked);
-}
-
 void preferenceDialog::on_pushButtonCancel_clicked()
 {
-    SettingsFile::setValue(SettingsFile::kUpdateEnabled, ui->checkBoxUpdate->isChecked());
     reject();
 }
 
 void preferenceDialog::on_pushButtonOK_clicked()
 {
     SettingsFile::setValue(SettingsFile::kUpdateEnabled, ui->checkBoxUpdate->isChecked());
+    // A stored cycle that names no entry stays as it is until one is chosen.
+    if (ui->CycleComboBox->currentIndex() >= 0)
+        SettingsFile::setValue(SettingsFile::kUpdateCycle, ui->CycleComboBox->currentIndex());
     SettingsFile::setValue(SettingsFile::kDown, ui->ShutdownComboBox->currentIndex());
+    outputFolderField = ui->OutputPath->text();
     accept();
 }
 
@@ -129,7 +125,6 @@ void preferenceDialog::on_BrowseSnapButton_clicked()
         return;
     snapshotFolderField = FolderPath::withTrailingSeparator(chosen);
     ui->SnapPath->setText(snapshotFolderField);
-    SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolderField);
 }
 
 void preferenceDialog::on_OpenOutputButton_clicked()
@@ -143,7 +138,6 @@ void preferenceDialog::on_BrowseOutputButton_clicked()
     if (chosen.isEmpty())
         return;
     ui->OutputPath->setText(chosen);
-    SettingsFile::setValue(SettingsFile::kOutput, ui->OutputPath->text());
     outputFolderField = ui->OutputPath->text();
 }
 

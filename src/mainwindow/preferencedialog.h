@@ -9,9 +9,10 @@ class preferenceDialog;
 }
 
 // The user's view of the settings file and of the main window's snapshot
-// format. Folders, the update switch and the update cycle are written the
-// moment they are chosen; the action after a conversion run on OK. The main
-// window takes the two folders and the format over on OK only.
+// format. Nothing is written before OK: the update switch, the update cycle
+// and the action after a conversion run are written then, and the main
+// window takes the two folders (the output folder as typed or picked) and
+// the format over. Cancel leaves the settings as they were.
 class preferenceDialog : public SkinnedDialog
 {
     Q_OBJECT
@@ -38,8 +39,6 @@ protected:
 
 private Q_SLOTS:
     void on_closeButton_clicked();
-    void on_CycleComboBox_activated(int index);
-    void on_checkBoxUpdate_clicked(bool checked);
     void on_pushButtonCancel_clicked();
     void on_pushButtonOK_clicked();
     void on_OpenSnapButton_clicked();

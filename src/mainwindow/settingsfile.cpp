@@ -8,10 +8,12 @@
 
 QVariant SettingsFile::value(const QString &key, const QVariant &defaultValue)
 {
+    // A damaged file is read for every key it still holds: the INI reader
+    // skips the lines it cannot read and keeps the rest. Its status is no
+    // guide to what was read, as it is only set by the object that parsed the
+    // file; later objects share that parse through Qt's cache and report no
+    // error, so a test of it read one key as a default and the next as stored.
     QSettings settings(Platform::settingsFile(), QSettings::IniFormat);
-    // A file that is not INI text reads as defaults.
-    if (settings.status() != QSettings::NoError)
-        return defaultValue;
     return settings.value(key, defaultValue);
 }
 
@@ -24,7 +26,7 @@ void SettingsFile::setValue(const QString &key, const QVariant &value)
 bool SettingsFile::contains(const QString &key)
 {
     QSettings settings(Platform::settingsFile(), QSettings::IniFormat);
-    return settings.status() == QSettings::NoError && settings.contains(key);
+    return settings.contains(key);
 }
 
 QString SettingsFile::defaultHomeFolder()

@@ -19,6 +19,9 @@ public:
     // and programs; the date itself, which survives New Year, beside it.
     static inline const QString kLastCheck = QStringLiteral("/config/data");
     static inline const QString kLastCheckDate = QStringLiteral("/config/lastcheck");
+    // The snapshot format a start begins with: its index in the main window's
+    // format menu. Without it a start begins with BMP.
+    static inline const QString kSnapshotFormat = QStringLiteral("/config/snapformat");
 
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
     static void setValue(const QString &key, const QVariant &value);

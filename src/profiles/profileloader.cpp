@@ -5,6 +5,8 @@
 #include <QDomElement>
 #include <QFile>
 
+#include "profiles/profilecatalogue.h"
+
 namespace {
 
 const QStringList kVideoListTags = {QStringLiteral("size"), QStringLiteral("bitrate"),
@@ -68,6 +70,20 @@ ProfileSelection ProfileLoader::loadFile(const QString &filePath) {
     if (!document)
         return ProfileSelection();
     return select(*document);
+}
+
+QString ProfileLoader::unreadableFile(const QString &installDir, int categoryIndex,
+                                      int detailIndex) {
+    const std::optional<ProfileEntry> entry = ProfileCatalogue::entry(categoryIndex, detailIndex);
+    if (!entry || load(installDir, entry->fileName).loaded)
+        return QString();
+    return entry->fileName;
+}
+
+QString ProfileLoader::unreadableMessage(const QString &fileName) {
+    return QStringLiteral("The profile file profile/%1 is missing or cannot be read. Files set "
+                          "to this profile are not converted; please install the program again.")
+        .arg(fileName);
 }
 
 std::optional<ProfileDocument> ProfileLoader::parse(const QByteArray &xml) {

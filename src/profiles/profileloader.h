@@ -82,6 +82,12 @@ public:
     static ProfileSelection load(const QString &installDir, const QString &fileName);
     static ProfileSelection loadFile(const QString &filePath);
 
+    // The catalogue's file for a category and profile when it cannot be read
+    // as a profile; empty when it can, or when the indexes name no profile.
+    static QString unreadableFile(const QString &installDir, int categoryIndex, int detailIndex);
+    // What the user is told about a profile file that cannot be read.
+    static QString unreadableMessage(const QString &fileName);
+
     static std::optional<ProfileDocument> parse(const QByteArray &xml);
     static ProfileSelection select(const ProfileDocument &document);
 

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void missingItemStopsWithError();
     void folderEntryMustBeFolder_data();
     void folderEntryMustBeFolder();
+    void damagedItemIsNamed_data();
+    void damagedItemIsNamed();
     void waitLastsAtLeastItsTime();
     void styleSheetLinesAreJoined();
     void missingStyleSheetOnlyLogs();
@@ -39,6 +41,7 @@ private:
     QString previousDir;
     QString seenTitle;
     QString seenText;
+    QString seenDetail;
 };
 
 void tst_Startup::init()
@@ -49,6 +52,7 @@ void tst_Startup::init()
     QDir::setCurrent(folder->path());
     seenTitle.clear();
     seenText.clear();
+    seenDetail.clear();
 }
 
 void tst_Startup::cleanup()
@@ -67,7 +71,14 @@ void tst_Startup::makeInstallation()
         } else {
             QFile file(item.path);
             QVERIFY(file.open(QIODevice::WriteOnly));
+            if (item.mustRun)
+                QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
         }
+    }
+    for (const QString &profile : requiredProfileFiles()) {
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<profile/>");
     }
 }
 
@@ -79,6 +90,7 @@ void tst_Startup::answerNextMessageBox()
             if (box && box->isVisible()) {
                 seenTitle = box->windowTitle();
                 seenText = box->text();
+                seenDetail = box->informativeText();
                 box->button(QMessageBox::Ok)->click();
                 return;
             }
@@ -160,6 +172,38 @@ void tst_Startup::folderEntryMustBeFolder()
     if (expected != 0)
         answerNextMessageBox();
     QCOMPARE(checkRequiredFiles(), expected);
+}
+
+void tst_Startup::damagedItemIsNamed_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QByteArray>("content"); // empty: the item is not there
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("transcoder that cannot run")
+        << "korvex" << QByteArray("#!/bin/sh\n") << "korvex cannot be run.";
+    QTest::newRow("profile missing") << "profile/avi.format.xml" << QByteArray()
+                                     << "profile/avi.format.xml is missing or cannot be read.";
+    QTest::newRow("profile malformed") << "profile/avi.format.xml" << QByteArray("<profile><vco")
+                                       << "profile/avi.format.xml is missing or cannot be read.";
+}
+
+void tst_Startup::damagedItemIsNamed()
+{
+    QFETCH(QString, item);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, detail);
+    makeInstallation();
+    QVERIFY(QFile::remove(item));
+    if (!content.isEmpty()) {
+        QFile file(item);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    answerNextMessageBox();
+    QCOMPARE(checkRequiredFiles(), -1);
+    QCOMPARE(seenText,
+             QStringLiteral("The software missing file(s),please visit the official website."));
+    QCOMPARE(seenDetail, detail);
 }
 
 void tst_Startup::waitLastsAtLeastItsTime()

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void productRecordAndFolders();
     void settingsFoldersWinOverDefaults();
     void garbageSettingsReadAsDefaults();
+    void damagedSettingsKeepEveryValidKey();
     void brokenSkinPictureDoesNotCrash();
     void pluginDiscoveryOrder();
     void controlSwitchesTouchExactSets();
@@ -160,6 +161,18 @@ void tst_MainWindow::garbageSettingsReadAsDefaults()
     window = new MainWindow;
     QCOMPARE(ui()->PathLine->text(), SettingsFile::defaultOutputFolder());
     QCOMPARE(window->snapshotFolder, SettingsFile::defaultSnapshotFolder());
+}
+
+void tst_MainWindow::damagedSettingsKeepEveryValidKey()
+{
+    QDir().mkpath(Platform::configDir());
+    QFile file(Platform::settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[config]\nOutput=/srv/films\nSnapshot=/srv/pictures/\n[broken\n");
+    file.close();
+    window = new MainWindow;
+    QCOMPARE(ui()->PathLine->text(), QStringLiteral("/srv/films"));
+    QCOMPARE(window->snapshotFolder, QStringLiteral("/srv/pictures/"));
 }
 
 void tst_MainWindow::brokenSkinPictureDoesNotCrash()

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void convertsEveryCheckedRow();
     void failedJobsDoNotStopTheRun();
     void transcoderThatCannotStart();
+    void unreadableProfileConvertsNothing();
     void stopEndsTheRunningJob();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
@@ -431,6 +432,30 @@ void tst_RunConversions::transcoderThatCannotStart() {
     QCOMPARE(statusOf(1), QStringLiteral("error"));
     QCOMPARE(row(0)->checkState(0), Qt::Checked);
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+}
+
+void tst_RunConversions::unreadableProfileConvertsNothing() {
+    // The installation's AVI profile is broken while the program runs.
+    QTemporaryDir damaged;
+    QVERIFY(QDir(damaged.path()).mkpath(QStringLiteral("profile")));
+    QVERIFY(QFile::link(m_stage + QStringLiteral("/korvex"), damaged.filePath("korvex")));
+    QFile broken(damaged.filePath(QStringLiteral("profile/avi.format.xml")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<profile><vcodec default=");
+    broken.close();
+    Platform::setInstallDir(damaged.path());
+
+    addClip(media(QStringLiteral("av.mp4")), kAvi);
+    QStringList told;
+    for (const QMessageBox *box : window->findChildren<QMessageBox *>())
+        told << box->text();
+    QVERIFY2(told.join(QLatin1Char('\n')).contains(QLatin1String("profile/avi.format.xml")),
+             qPrintable(told.join(QLatin1Char('\n'))));
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QVERIFY(!QFile::exists(outputOf(0)));
 }
 
 void tst_RunConversions::stopEndsTheRunningJob() {

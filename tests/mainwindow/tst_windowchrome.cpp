@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <QTreeWidget>
 
 #include "app/version.h"
+#include "filelist/outputpaths.h"
 #include "mainwindow/exitdialog.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/preferencedialog.h"
@@ -58,6 +60,7 @@ private Q_SLOTS:
     void preferencesShowTheWindowsState();
     void preferencesOkAppliesFormatFoldersAndAction();
     void preferencesCancelKeepsWindowState();
+    void preferencesTypedFolderAndFormatLast();
 
     void updateToolArguments();
     void firstUpdateCheckIsNotDue();
@@ -360,13 +363,49 @@ void tst_WindowChrome::preferencesCancelKeepsWindowState()
     });
     window->preferenceFun();
 
-    // The folder chosen is stored at once, but the window keeps its own
-    // until the next start.
-    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), films);
+    // Nothing chosen is kept: the settings and the window stay as they were.
+    QVERIFY(!SettingsFile::contains(SettingsFile::kOutput));
     QCOMPARE(ui()->PathLine->text(), before);
     QCOMPARE(window->snapshotFormatIndex, 1);
     QVERIFY(window->fileFormatMenu->actions().at(1)->isChecked());
     QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
+}
+
+void tst_WindowChrome::preferencesTypedFolderAndFormatLast()
+{
+    const auto okWith = [this](const QString &folder, int format) {
+        whenModalOpens<preferenceDialog>([folder, format](preferenceDialog *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("OutputPath"))->setText(folder);
+            dialog->findChild<QComboBox *>(QStringLiteral("SnapFormatComboBox"))
+                ->setCurrentIndex(format);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
+                              Qt::LeftButton);
+        });
+        window->preferenceFun();
+    };
+    const QString typed = install->filePath(QStringLiteral("typed/films"));
+    okWith(typed, 2);
+    QCOMPARE(ui()->PathLine->text(), typed);
+    QVERIFY(QDir(typed).exists());
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
+
+    // The next start begins with the chosen format.
+    delete window;
+    window = new MainWindow;
+    QCOMPARE(window->snapshotFormatIndex, 2);
+    QCOMPARE(window->snapshotSuffix, QStringLiteral(".png"));
+
+    // Refused as in Destination, with its message; the folder stays.
+    const QString blocked = install->filePath(QStringLiteral("skelbrin/films"));
+    QString problem;
+    QVERIFY(!OutputPaths::makeWritableFolder(OutputPaths::folderFromField(blocked), &problem));
+    okWith(blocked, 2);
+    QCOMPARE(ui()->PathLine->text(), typed);
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
+    QStringList told;
+    for (const QMessageBox *box : window->findChildren<QMessageBox *>())
+        told << box->text();
+    QCOMPARE(told, QStringList{problem});
 }
 
 void tst_WindowChrome::updateToolArguments()
