@@ -130,9 +130,9 @@ bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs) {
 }
 
 double displayPosition(double position, int64_t startTime) {
-    if (startTime != AV_NOPTS_VALUE && startTime >= int64_t(kMicroseconds))
-        return position - double(startTime / int64_t(kMicroseconds));
-    return position;
+    if (startTime == AV_NOPTS_VALUE)
+        return position;
+    return position - startTime / kMicroseconds;
 }
 
 int durationSeconds(int64_t duration) {

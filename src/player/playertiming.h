@@ -75,8 +75,9 @@ double resumeShift(double now, double shownPts, double shownPtsDrift, bool pinne
 double publishedPosition(bool hasAudio, bool hasVideo, double audioClock, double videoClock);
 bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs);
 
-// The position poll's view of the shared position: whole seconds of a start
-// time of at least one second are taken off. The shared value is not touched.
+// The position poll's view of the shared position: counted from the file's
+// start time, so that a file whose time stamps start late still reaches its
+// end. The shared value is not touched.
 double displayPosition(double position, int64_t startTime);
 // Percent of the duration for the slider; 0 when the duration is unknown or
 // under one second.
