@@ -162,6 +162,14 @@ int64_t sliderSeekTarget(int value, int64_t duration, int64_t startTime) {
 
 namespace PreviewGeometry {
 
+QSize displaySize(const QSize &decoded, int sarNum, int sarDen) {
+    if (sarNum <= 0 || sarDen <= 0 || sarNum == sarDen)
+        return decoded;
+    const double width = std::round(double(decoded.width()) * sarNum / sarDen);
+    const double widest = std::numeric_limits<int>::max();
+    return QSize(int(std::clamp(width, 1.0, widest)), decoded.height());
+}
+
 QSize previewPictureSize(const QSize &source, const QSize &box) {
     if (source.width() <= 0 || source.height() <= 0)
         return box;

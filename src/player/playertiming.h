@@ -92,6 +92,10 @@ int durationSeconds(int64_t duration);
 // The preview picture's geometry.
 namespace PreviewGeometry {
 
+// The picture's size as it is meant to be seen: its width stretched by the
+// sample aspect ratio `sarNum`:`sarDen` (a DVD's 720x576 of 16:9 is 1024x576).
+// An unknown ratio (0 or negative) leaves the size as it is.
+QSize displaySize(const QSize &decoded, int sarNum, int sarDen);
 // The size the video thread converts pictures to: frames wider than the box
 // keep their aspect ratio at the box's width, narrower ones fill the box
 // (the way the window paints them).
