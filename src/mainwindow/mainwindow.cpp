@@ -2783,6 +2783,12 @@ void MainWindow::on_captureButton_clicked()
 {
     if (!currentRowItem())
         return;
+    // The folder may have gone since it was chosen.
+    QString problem;
+    if (!makeSnapshotFolder(snapshotFolder, &problem)) {
+        showProblem(problem);
+        return;
+    }
     // The video thread saves the next picture it converts; requests queue up,
     // and names promised to waiting requests are not handed out twice.
     requestSnapshot(snapshotFileName(snapshotFolder, snapshotSuffix));

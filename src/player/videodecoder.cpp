@@ -62,7 +62,9 @@ void serveSnapshot(PlayerState *is, const AVFrame *frame) {
         std::fputs("Cannot initialize the conversion context!\n Can't snap picture!\n", stdout);
     // Also for a picture that could not be converted, so that its name is
     // given up again.
-    saveSnapshot(image, request);
+    if (!saveSnapshot(image, request))
+        postPlayerMessage(is->player_id,
+                          QStringLiteral("The snapshot %1 cannot be saved.\n").arg(request.path));
 }
 
 // After a seek: the pictures of the old position are shown at once, and the

@@ -107,6 +107,7 @@ private Q_SLOTS:
     void secondSnapshotIsNotLost();
     void snapshotNeedsACurrentRow();
     void snapshotFolderFromTheDialog();
+    void snapshotFolderThatIsGone();
     void snapshotMenuPausesAndPlaysAgain();
     void noSoundDevicePlaysSilentlyAfterOneMessage();
     void unplayableFileIsReportedOnce();
@@ -621,6 +622,29 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
     window->on_captureButton_clicked();
     QCOMPARE(capturePath(), folder + QStringLiteral("/pic0.bmp"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/pic0.bmp")), kEventTimeoutMs);
+}
+
+void tst_PreviewControls::snapshotFolderThatIsGone() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    const QDir base(snapshots->path());
+    window->snapshotFolder = base.filePath(QStringLiteral("gone/deeper"));
+    window->on_captureButton_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(base.filePath(QStringLiteral("gone/deeper/pic0.bmp"))),
+                             kEventTimeoutMs);
+
+    // A file stands where the folder would be made: the user is told.
+    QFile blocker(base.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window->snapshotFolder = base.filePath(QStringLiteral("blocker/shots"));
+    window->on_captureButton_clicked();
+    QCOMPARE(pendingSnapshotCount(), 0);
+    auto *box = window->findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY2(box->text().contains(QStringLiteral("blocker/shots")), qPrintable(box->text()));
+    box->close();
 }
 
 void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {
