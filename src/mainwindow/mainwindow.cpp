@@ -2497,6 +2497,11 @@ bool playerPlaysRow(const QTreeWidgetItem *row)
     return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
 }
 
+bool rowHasPicture(const QTreeWidgetItem *row)
+{
+    return row && !FileRow::mediaInfo(row).value(FileRow::InputSize).isEmpty();
+}
+
 } // namespace
 
 int MainWindow::playFile(const QString &file)
@@ -2515,13 +2520,15 @@ int MainWindow::playFile(const QString &file)
 
 void MainWindow::on_PlayButton_clicked()
 {
+    const QTreeWidgetItem *row = currentRowItem();
     ui->widgetTryMovie->setEnabled(true);
     showPlayingLook(ui);
+    // A snapshot needs a picture: a file of sound alone has none.
+    ui->captureButton->setEnabled(rowHasPicture(row));
     ui->MovieWidget->setVisible(true);
     if (!previewPollTimer.isActive())
         previewPollTimer.start(kPlayPollMs);
 
-    const QTreeWidgetItem *row = currentRowItem();
     if (!row)
         return;
     const QString file = Arguments::inputPath(FileRow::arguments(row));

@@ -119,7 +119,8 @@ private:
     QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
     void add(const QStringList &names);
     void play(int index);
-    bool showsPlayingLook();
+    // The camera is offered for a file with a picture only.
+    bool showsPlayingLook(bool withPicture = true);
     bool showsStoppedLook();
 
     MainWindow *window = nullptr;
@@ -176,9 +177,9 @@ void tst_PreviewControls::play(int index) {
     QVERIFY(isPlayerOpen());
 }
 
-bool tst_PreviewControls::showsPlayingLook() {
+bool tst_PreviewControls::showsPlayingLook(bool withPicture) {
     return !ui()->PlayButton->isVisible() && ui()->PauseButton->isVisible() &&
-           ui()->StopButton->isEnabled() && ui()->captureButton->isEnabled() &&
+           ui()->StopButton->isEnabled() && ui()->captureButton->isEnabled() == withPicture &&
            ui()->MovieWidget->isVisible() && ui()->widgetTryMovie->isEnabled();
 }
 
@@ -253,6 +254,7 @@ void tst_PreviewControls::soundOnlyFileShowsSpectrum() {
     QFETCH(QString, file);
     add({file});
     play(0);
+    QVERIFY(showsPlayingLook(false));
     QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
                              kEventTimeoutMs);
     QVERIFY(waitForPicture());
@@ -422,7 +424,7 @@ void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
     QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
     QCOMPARE(list()->currentIndex().row(), 1);
     QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>({row(1)}));
-    QVERIFY(showsPlayingLook());
+    QVERIFY(showsPlayingLook(false));
     QVERIFY(isPlayerOpen());
     QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("audio.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
