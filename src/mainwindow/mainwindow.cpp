@@ -2689,6 +2689,9 @@ void MainWindow::scanTimer()
         // running so that it can send it back to the start.
         if (PlayerState *is = currentPlayerState)
             is->paused = 0;
+        // The loop ended with the media; the stop must see its seek to the
+        // start shown, or the last picture would stay under a 0 position.
+        resumePlayerRefreshes();
         ui->horizontalSlider->setValue(0);
         on_StopButton_clicked();
     }

@@ -99,6 +99,16 @@ bool isSeekShown() {
     return !is->audio_stream || is->audio_device == 0 || soundClockIsCurrent(is);
 }
 
+void resumePlayerRefreshes() {
+    PlayerState *is = currentPlayerState;
+    if (!is)
+        return;
+    PlayerController::instance()->startLoop();
+    // The refresh that saw the end was never answered, which keeps the
+    // refresh thread from asking again.
+    is->refresh_pending = 0;
+}
+
 bool requestSeek(PlayerState *is, int64_t target) {
     if (!is || is->seek_pending)
         return false;

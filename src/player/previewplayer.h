@@ -28,7 +28,8 @@
 //                 if (p.valid && !playEndFlag) { slider p.percent, label
 //                 p.seconds }. The poll never rewrites playPosition. At the
 //                 end (playEndFlag 1): playEndFlag = 0, then
-//                 currentPlayerState.load()->paused = 0, then the stop command.
+//                 currentPlayerState.load()->paused = 0, then
+//                 resumePlayerRefreshes(), then the stop command.
 //  Volume, mute   playVolume = value (0 to 128); mute: playVolume = 0.
 //  Paint          paintPreview(painter, QRectF(542, 139, 297, 237)) in
 //                 paintEvent: arms snapshots (repaintArmed) and paints the
@@ -80,6 +81,10 @@ bool isPlayerPaused();
 // Also true when nothing more can be shown: no player, or its refreshes
 // have ended.
 bool isSeekShown();
+
+// After the loop has ended at the end of the media: the open player's
+// refreshes run again, so that a stop shows the picture it seeks to.
+void resumePlayerRefreshes();
 
 // A seek request to `target` (microseconds, stream time) on `is`; dropped
 // (false) while another is pending.

@@ -512,6 +512,8 @@ void tst_PreviewControls::playToTheEndStopsTheWindow() {
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QCOMPARE(ui()->horizontalSlider->value(), 0);
+    // The picture on show is one from the beginning, as after Stop.
+    QVERIFY(currentPlayerState.load()->shown_pts < 0.5);
 
     // And it plays again from the button.
     QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
