@@ -1554,6 +1554,7 @@ void MainWindow::clean()
     connectSelectionHandler();
     ui->MovieWidget->hide();
     ui->labelShowState->clear();
+    showEmptyList();
 }
 
 void MainWindow::on_actionRemove_del_triggered()
@@ -1772,14 +1773,35 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
 
 void MainWindow::showRowAfterRemoval()
 {
-    // The boxes must not go on showing a row that is gone: a choice made in
-    // them next would reach the row that is current now, with the indexes of
-    // the removed row's lists.
-    const QTreeWidgetItem *row = currentRowItem();
-    if (row && !FileRow::arguments(row).isEmpty())
-        showRowChoices(row);
-    else if (ui->treeWidget->topLevelItemCount() == 0)
-        checkTimer();
+    // Nothing may go on showing a row that is gone: a choice made in the
+    // boxes next would reach the row that is current now, with the indexes of
+    // the removed row's lists, and Play would play it under the old name. The
+    // row now current is shown chosen and taken as a click on it would be.
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() == 0) {
+        showEmptyList();
+        return;
+    }
+    const QModelIndex current = list->currentIndex();
+    if (!current.isValid())
+        return;
+    disconnectSelectionHandler();
+    list->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect
+                                                | QItemSelectionModel::Rows);
+    connectSelectionHandler();
+    on_treeWidget_itemSelectionChanged();
+}
+
+void MainWindow::showEmptyList()
+{
+    // Stopped, with no name, length or picture of a file that is gone.
+    on_StopButton_clicked();
+    ui->labelFileName->clear();
+    previewFrame.clear();
+    for (QLabel *label : {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
+                          ui->lab_VideoCodec, ui->lab_VideoSize, ui->lab_VodecBitrate})
+        label->clear();
+    checkTimer();
 }
 
 void MainWindow::on_treeWidget_itemSelectionChanged()
@@ -1811,9 +1833,13 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
 
     showRowChoices(row);
 
-    playStopFlag = 0;
     const qsizetype inputAt = arguments.indexOf(Arguments::kInput);
     const QString input = arguments.value(inputAt + 1);
+    // A player left open on another file must not show its pictures under
+    // this row's name: its refreshes end, and its picture goes.
+    playStopFlag = isPlayerOpen() && !isPlayerOpenOn(input) ? 1 : 0;
+    if (!isPlayerOpenOn(input))
+        previewFrame.clear();
     stopDelayTimer.stop();
     previewPollTimer.start(kPreviewPollMs);
     if (!ui->StopButton->isEnabled())
@@ -1822,6 +1848,7 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
         if (isPlayerOpen())
             closePlayerAudio();
         ui->horizontalSlider->setValue(0);
+        updatePlayTimeLabel(0.0);
         ui->labelFileName->setText(OutputPaths::fileName(input));
         playEndFlag = 0;
         enableEditing(!currentMediaInfo().value(FileRow::InputSize).isEmpty());

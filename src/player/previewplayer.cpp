@@ -82,6 +82,11 @@ bool isPlayerOpen() {
     return currentPlayerState != nullptr;
 }
 
+bool isPlayerOpenOn(const QString &fileName) {
+    PlayerState *is = currentPlayerState;
+    return is && is->display_name == fileName;
+}
+
 bool isPlayerPaused() {
     PlayerState *is = currentPlayerState;
     return is && is->paused;

@@ -39,7 +39,9 @@
 //                 snapshotSuffix)); the JPG format slots set snapshotQuality.
 //                 Requests queue up (never write captureRequested);
 //                 captureSaved holds the outcome of the last save.
-//  Selection      closePlayerAudio() where SDL audio used to be closed.
+//  Selection      closePlayerAudio() where SDL audio used to be closed. A
+//                 player left open on another file (!isPlayerOpenOn(file))
+//                 gets playStopFlag = 1, so that its pictures stop.
 //  Remove row     closePlayer().
 //  Close          shutdownPlayer(): joins every player thread, frees
 //                 everything and ends SDL audio; the window then closes
@@ -75,6 +77,8 @@ void closePlayerAudio();
 bool isPlayerRunning();
 // A player is open (currentPlayerState is set).
 bool isPlayerOpen();
+// The open player plays `fileName` (as it was handed to playFile).
+bool isPlayerOpenOn(const QString &fileName);
 bool isPlayerPaused();
 // The open player shows where its last seek went: the seek has been served
 // and a picture (for a file without video, sound) from after it is on show.

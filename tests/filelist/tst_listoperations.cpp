@@ -145,6 +145,10 @@ void tst_ListOperations::removalShowsTheRowNowCurrent()
     QCOMPARE(QString::number(ui()->ABitrate->currentIndex()), indexes.at(FileRow::ABitrateIndex));
     QVERIFY(ui()->Vcodec->isEnabled());
     QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+    // It is shown chosen, and the preview and edit buttons are its own.
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>{now});
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.avi"));
+    QVERIFY(ui()->editVideo->isEnabled());
 
     // Nothing left to show: the boxes are locked at once.
     remove();
@@ -152,6 +156,10 @@ void tst_ListOperations::removalShowsTheRowNowCurrent()
     QCOMPARE(list()->topLevelItemCount(), 0);
     QVERIFY(!ui()->ProfileDevice->isEnabled());
     QVERIFY(!ui()->groupBox_2->isEnabled());
+    QVERIFY(!ui()->PlayButton->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->labelFileName->text(), QString());
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
 }
 
 void tst_ListOperations::removeButtonsAndClean()

@@ -380,6 +380,10 @@ void tst_PreviewControls::sliderActsOnTheRowOnShow() {
     // file until Play.
     list()->setCurrentItem(row(1));
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
+    // Its pictures are not shown under the new name.
+    QVERIFY(previewFrame.isNull());
+    runFor(300);
+    QVERIFY(previewFrame.isNull());
 
     QSlider *slider = ui()->horizontalSlider;
     slider->setSliderDown(true);
@@ -395,13 +399,19 @@ void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
     play(1);
     QVERIFY(waitForPosition(0.5));
 
-    // Removing a row ends the player's loop; Play on the row that is current
-    // now still plays it.
+    // Removing a row ends its player; Play on the row that is current now
+    // plays that one.
     window->on_DelFile_clicked();
     QCOMPARE(list()->topLevelItemCount(), 2);
-    QCOMPARE(playStopFlag.load(), 1);
+    QVERIFY(!isPlayerOpen());
     QVERIFY(list()->currentIndex().isValid());
+    // The row now current is shown chosen, and the preview is its own.
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>{list()->currentItem()});
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
+    QVERIFY(previewFrame.isNull());
     window->on_PlayButton_clicked();
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("av.mp4")));
     QVERIFY(showsPlayingLook());
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
@@ -413,6 +423,12 @@ void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
                              kEventTimeoutMs);
+
+    // A clean leaves no picture behind.
+    window->on_CleanFile_clicked();
+    QVERIFY(previewFrame.isNull());
+    runFor(300);
+    QVERIFY(previewFrame.isNull());
 }
 
 void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
