@@ -1849,7 +1849,11 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
             closePlayerAudio();
         ui->horizontalSlider->setValue(0);
         updatePlayTimeLabel(0.0);
-        ui->labelFileName->setText(OutputPaths::fileName(input));
+        // Shortened in the middle, as the list shortens it: both ends tell.
+        QLabel *title = ui->labelFileName;
+        title->setText(title->fontMetrics().elidedText(OutputPaths::fileName(input),
+                                                       Qt::ElideMiddle,
+                                                       title->contentsRect().width()));
         playEndFlag = 0;
         enableEditing(!currentMediaInfo().value(FileRow::InputSize).isEmpty());
     }

@@ -353,6 +353,18 @@ void tst_ListOperations::selectionShowsTheRowsOwnChoices()
     QVERIFY(!ui()->editVideo->isEnabled());
     QVERIFY(!ui()->editVideo_Trim->isEnabled());
     QVERIFY(window->previewPollTimer.isActive());
+
+    // A long name is shortened in its middle, as the list shortens it.
+    const QString longName = QString(60, QLatin1Char('a')) + QStringLiteral("-middle-")
+                             + QString(60, QLatin1Char('z')) + QStringLiteral(".mp4");
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({fixture.copyOf(QStringLiteral("av.mp4"), longName)});
+    list()->setCurrentItem(row(3));
+    const QLabel *title = ui()->labelFileName;
+    QVERIFY(title->text().startsWith(QStringLiteral("aaa")));
+    QVERIFY(title->text().endsWith(QStringLiteral("zzz.mp4")));
+    QVERIFY(title->text().contains(QChar(0x2026)));
+    QVERIFY(title->fontMetrics().horizontalAdvance(title->text()) <= title->width());
 }
 
 void tst_ListOperations::convertMarksCheckedRowsWaiting()
