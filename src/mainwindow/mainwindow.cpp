@@ -1804,6 +1804,17 @@ void MainWindow::showEmptyList()
     checkTimer();
 }
 
+void MainWindow::showCurrentRowControls()
+{
+    const QTreeWidgetItem *row = currentRowItem();
+    if (!row || FileRow::arguments(row).isEmpty())
+        return;
+    showRowChoices(row);
+    const bool hasPicture = !currentMediaInfo().value(FileRow::InputSize).isEmpty();
+    for (QToolButton *button : {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect})
+        button->setEnabled(hasPicture);
+}
+
 void MainWindow::on_treeWidget_itemSelectionChanged()
 {
     if (isPlayerOpen())
@@ -1881,10 +1892,16 @@ void MainWindow::checkTimer()
     QLabel *const outputLabels[] = {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
                                     ui->lab_VideoCodec,   ui->lab_VideoSize,  ui->lab_VodecBitrate};
     if (checked > 0) {
+        // Controls that come back, after a run or once a row is checked
+        // again, show the current row as selecting it does. An add in
+        // progress shows its rows itself.
+        const bool comingBack = !ui->ProfileDevice->isEnabled() && !addingFiles;
         setJobControlsEnabled(true);
         ui->frameBackPic->setEnabled(true);
         ui->frameBackPic->hide();
         updatePrevNextButtons();
+        if (comingBack)
+            showCurrentRowControls();
     } else if (rows > 0) {
         setJobControlsEnabled(false);
         ui->editVideo->setEnabled(false);

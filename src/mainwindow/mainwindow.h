@@ -253,6 +253,9 @@ private:
     void showRowAfterRemoval();
     // The list is empty: the preview and the output labels show nothing.
     void showEmptyList();
+    // The current row's choices, output information and edit buttons, as
+    // selecting it shows them.
+    void showCurrentRowControls();
     // Rows stay while files are added, a run converts them or the editor
     // works on one.
     bool rowsLocked() const;

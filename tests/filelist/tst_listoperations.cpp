@@ -34,6 +34,7 @@ private Q_SLOTS:
     void contextMenuRunsTheChosenEntry();
     void checkedRowQueriesReadTheList();
     void selectionShowsTheRowsOwnChoices();
+    void runEndShowsTheCurrentRow();
     void convertMarksCheckedRowsWaiting();
     void convertWithoutCheckedRowsRollsBack();
     void convertRunsRowsOfUnknownLength();
@@ -365,6 +366,31 @@ void tst_ListOperations::selectionShowsTheRowsOwnChoices()
     QVERIFY(title->text().endsWith(QStringLiteral("zzz.mp4")));
     QVERIFY(title->text().contains(QChar(0x2026)));
     QVERIFY(title->fontMetrics().horizontalAdvance(title->text()) <= title->width());
+}
+
+// After a run, or when a row is checked again after none was, the controls
+// come back showing the current row as selecting it does.
+void tst_ListOperations::runEndShowsTheCurrentRow()
+{
+    addThree();
+    list()->setCurrentItem(row(0));
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    window->on_StopConvertePushButton_clicked();
+    QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+
+    // As after a run that unchecked every row it converted.
+    window->changeTreeChecked(false);
+    QTRY_VERIFY(!ui()->ProfileDevice->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QString());
+    row(0)->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+    QCOMPARE(ui()->lab_VideoSize->text(), QStringLiteral("320x240"));
 }
 
 void tst_ListOperations::convertMarksCheckedRowsWaiting()
