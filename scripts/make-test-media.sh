@@ -99,6 +99,9 @@ ff -f lavfi -i "testsrc2=size=174x98:rate=30:duration=2" \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p odd.mp4
 ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
    -c:v mpeg2video -c:a mp2 -output_ts_offset 5 offset.ts
+# A 16:9 DVD picture: 720x576 pixels that are wider than high.
+ff -f lavfi -i "testsrc2=size=720x576:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -vf setsar=64/45 -c:v mpeg2video -c:a mp2 dvd-wide.mpg
 # A bare stream, which does not tell its length.
 ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p raw.h264
 # Sound that ends three seconds before the picture.

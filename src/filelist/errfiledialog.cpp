@@ -12,6 +12,9 @@ errFiledialog::errFiledialog(QWidget *parent)
     ui->setupUi(this);
     setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBox->hide();
+    // Enter closes the report as OK does; the hidden box's buttons would
+    // otherwise take it and do nothing.
+    ui->pushButtonOK->setDefault(true);
     applySkin();
 }
 

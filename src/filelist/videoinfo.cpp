@@ -20,11 +20,11 @@ double truncatedToHundredths(double value)
     return std::trunc(value * 100.0 + std::copysign(kRoundingGuard, value)) / 100.0;
 }
 
-// A frame rate is shown with its unit; an empty one leaves what was shown.
+// A frame rate is shown with its unit. A file without one (sound only, an
+// audio output) shows none, not the last file's or the form's.
 void setFrameRate(QLabel *label, const QString &rate)
 {
-    if (!rate.isEmpty())
-        label->setText(rate + QStringLiteral("fps"));
+    label->setText(rate.isEmpty() ? QString() : rate + QStringLiteral("fps"));
 }
 
 } // namespace
@@ -45,6 +45,9 @@ videoInfo::~videoInfo()
 
 QString videoInfo::sizeText(const QString &megabytes)
 {
+    // A file of unknown length has no size to tell, which is not 0 MB.
+    if (megabytes.trimmed().isEmpty())
+        return QString();
     bool ok = false;
     double size = megabytes.toDouble(&ok);
     if (!ok || !std::isfinite(size))

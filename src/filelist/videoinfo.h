@@ -24,7 +24,7 @@ public:
     void setInfo(const QStringList &info);
 
     // A size in MB as the dialog shows it: two decimals cut off, "MB" below
-    // 1000, else "GB" (of 1024 MB).
+    // 1000, else "GB" (of 1024 MB); an empty entry (no size known) shows empty.
     static QString sizeText(const QString &megabytes);
 
 protected:

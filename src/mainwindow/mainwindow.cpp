@@ -1586,6 +1586,7 @@ void MainWindow::clean()
     connectSelectionHandler();
     ui->MovieWidget->hide();
     ui->labelShowState->clear();
+    showEmptyList();
 }
 
 void MainWindow::on_actionRemove_del_triggered()
@@ -1804,14 +1805,46 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
 
 void MainWindow::showRowAfterRemoval()
 {
-    // The boxes must not go on showing a row that is gone: a choice made in
-    // them next would reach the row that is current now, with the indexes of
-    // the removed row's lists.
+    // Nothing may go on showing a row that is gone: a choice made in the
+    // boxes next would reach the row that is current now, with the indexes of
+    // the removed row's lists, and Play would play it under the old name. The
+    // row now current is shown chosen and taken as a click on it would be.
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() == 0) {
+        showEmptyList();
+        return;
+    }
+    const QModelIndex current = list->currentIndex();
+    if (!current.isValid())
+        return;
+    disconnectSelectionHandler();
+    list->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect
+                                                | QItemSelectionModel::Rows);
+    connectSelectionHandler();
+    on_treeWidget_itemSelectionChanged();
+}
+
+void MainWindow::showEmptyList()
+{
+    // Stopped, with no name, length or picture of a file that is gone.
+    on_StopButton_clicked();
+    ui->labelFileName->clear();
+    previewFrame.clear();
+    for (QLabel *label : {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
+                          ui->lab_VideoCodec, ui->lab_VideoSize, ui->lab_VodecBitrate})
+        label->clear();
+    checkTimer();
+}
+
+void MainWindow::showCurrentRowControls()
+{
     const QTreeWidgetItem *row = currentRowItem();
-    if (row && !FileRow::arguments(row).isEmpty())
-        showRowChoices(row);
-    else if (ui->treeWidget->topLevelItemCount() == 0)
-        checkTimer();
+    if (!row || FileRow::arguments(row).isEmpty())
+        return;
+    showRowChoices(row);
+    const bool hasPicture = !currentMediaInfo().value(FileRow::InputSize).isEmpty();
+    for (QToolButton *button : {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect})
+        button->setEnabled(hasPicture);
 }
 
 void MainWindow::on_treeWidget_itemSelectionChanged()
@@ -1843,9 +1876,13 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
 
     showRowChoices(row);
 
-    playStopFlag = 0;
     const qsizetype inputAt = arguments.indexOf(Arguments::kInput);
     const QString input = arguments.value(inputAt + 1);
+    // A player left open on another file must not show its pictures under
+    // this row's name: its refreshes end, and its picture goes.
+    playStopFlag = isPlayerOpen() && !isPlayerOpenOn(input) ? 1 : 0;
+    if (!isPlayerOpenOn(input))
+        previewFrame.clear();
     stopDelayTimer.stop();
     previewPollTimer.start(kPreviewPollMs);
     if (!ui->StopButton->isEnabled())
@@ -1854,7 +1891,12 @@ void MainWindow::on_treeWidget_itemSelectionChanged()
         if (isPlayerOpen())
             closePlayerAudio();
         ui->horizontalSlider->setValue(0);
-        ui->labelFileName->setText(OutputPaths::fileName(input));
+        updatePlayTimeLabel(0.0);
+        // Shortened in the middle, as the list shortens it: both ends tell.
+        QLabel *title = ui->labelFileName;
+        title->setText(title->fontMetrics().elidedText(OutputPaths::fileName(input),
+                                                       Qt::ElideMiddle,
+                                                       title->contentsRect().width()));
         playEndFlag = 0;
         enableEditing(!currentMediaInfo().value(FileRow::InputSize).isEmpty());
     }
@@ -1882,10 +1924,16 @@ void MainWindow::checkTimer()
     QLabel *const outputLabels[] = {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
                                     ui->lab_VideoCodec,   ui->lab_VideoSize,  ui->lab_VodecBitrate};
     if (checked > 0) {
+        // Controls that come back, after a run or once a row is checked
+        // again, show the current row as selecting it does. An add in
+        // progress shows its rows itself.
+        const bool comingBack = !ui->ProfileDevice->isEnabled() && !addingFiles;
         setJobControlsEnabled(true);
         ui->frameBackPic->setEnabled(true);
         ui->frameBackPic->hide();
         updatePrevNextButtons();
+        if (comingBack)
+            showCurrentRowControls();
     } else if (rows > 0) {
         setJobControlsEnabled(false);
         ui->editVideo->setEnabled(false);
@@ -2531,6 +2579,11 @@ bool playerPlaysRow(const QTreeWidgetItem *row)
     return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
 }
 
+bool rowHasPicture(const QTreeWidgetItem *row)
+{
+    return row && !FileRow::mediaInfo(row).value(FileRow::InputSize).isEmpty();
+}
+
 } // namespace
 
 int MainWindow::playFile(const QString &file)
@@ -2549,13 +2602,15 @@ int MainWindow::playFile(const QString &file)
 
 void MainWindow::on_PlayButton_clicked()
 {
+    const QTreeWidgetItem *row = currentRowItem();
     ui->widgetTryMovie->setEnabled(true);
     showPlayingLook(ui);
+    // A snapshot needs a picture: a file of sound alone has none.
+    ui->captureButton->setEnabled(rowHasPicture(row));
     ui->MovieWidget->setVisible(true);
     if (!previewPollTimer.isActive())
         previewPollTimer.start(kPlayPollMs);
 
-    const QTreeWidgetItem *row = currentRowItem();
     if (!row)
         return;
     const QString file = Arguments::inputPath(FileRow::arguments(row));
@@ -2716,6 +2771,9 @@ void MainWindow::scanTimer()
         // running so that it can send it back to the start.
         if (PlayerState *is = currentPlayerState)
             is->paused = 0;
+        // The loop ended with the media; the stop must see its seek to the
+        // start shown, or the last picture would stay under a 0 position.
+        resumePlayerRefreshes();
         ui->horizontalSlider->setValue(0);
         on_StopButton_clicked();
     }
@@ -2817,6 +2875,12 @@ void MainWindow::on_captureButton_clicked()
 {
     if (!currentRowItem())
         return;
+    // The folder may have gone since it was chosen.
+    QString problem;
+    if (!makeSnapshotFolder(snapshotFolder, &problem)) {
+        showProblem(problem);
+        return;
+    }
     // The video thread saves the next picture it converts; requests queue up,
     // and names promised to waiting requests are not handed out twice.
     requestSnapshot(snapshotFileName(snapshotFolder, snapshotSuffix));

@@ -251,6 +251,11 @@ private:
     // After a row is removed: the row that is current now, or the empty
     // list's locked controls.
     void showRowAfterRemoval();
+    // The list is empty: the preview and the output labels show nothing.
+    void showEmptyList();
+    // The current row's choices, output information and edit buttons, as
+    // selecting it shows them.
+    void showCurrentRowControls();
     // Rows stay while files are added, a run converts them or the editor
     // works on one.
     bool rowsLocked() const;

@@ -130,9 +130,9 @@ bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs) {
 }
 
 double displayPosition(double position, int64_t startTime) {
-    if (startTime != AV_NOPTS_VALUE && startTime >= int64_t(kMicroseconds))
-        return position - double(startTime / int64_t(kMicroseconds));
-    return position;
+    if (startTime == AV_NOPTS_VALUE)
+        return position;
+    return position - startTime / kMicroseconds;
 }
 
 int durationSeconds(int64_t duration) {
@@ -161,6 +161,14 @@ int64_t sliderSeekTarget(int value, int64_t duration, int64_t startTime) {
 } // namespace PlayerTiming
 
 namespace PreviewGeometry {
+
+QSize displaySize(const QSize &decoded, int sarNum, int sarDen) {
+    if (sarNum <= 0 || sarDen <= 0 || sarNum == sarDen)
+        return decoded;
+    const double width = std::round(double(decoded.width()) * sarNum / sarDen);
+    const double widest = std::numeric_limits<int>::max();
+    return QSize(int(std::clamp(width, 1.0, widest)), decoded.height());
+}
 
 QSize previewPictureSize(const QSize &source, const QSize &box) {
     if (source.width() <= 0 || source.height() <= 0)

@@ -75,8 +75,9 @@ double resumeShift(double now, double shownPts, double shownPtsDrift, bool pinne
 double publishedPosition(bool hasAudio, bool hasVideo, double audioClock, double videoClock);
 bool positionUpdateDue(int64_t lastUpdateUs, int64_t nowUs);
 
-// The position poll's view of the shared position: whole seconds of a start
-// time of at least one second are taken off. The shared value is not touched.
+// The position poll's view of the shared position: counted from the file's
+// start time, so that a file whose time stamps start late still reaches its
+// end. The shared value is not touched.
 double displayPosition(double position, int64_t startTime);
 // Percent of the duration for the slider; 0 when the duration is unknown or
 // under one second.
@@ -91,6 +92,10 @@ int durationSeconds(int64_t duration);
 // The preview picture's geometry.
 namespace PreviewGeometry {
 
+// The picture's size as it is meant to be seen: its width stretched by the
+// sample aspect ratio `sarNum`:`sarDen` (a DVD's 720x576 of 16:9 is 1024x576).
+// An unknown ratio (0 or negative) leaves the size as it is.
+QSize displaySize(const QSize &decoded, int sarNum, int sarDen);
 // The size the video thread converts pictures to: frames wider than the box
 // keep their aspect ratio at the box's width, narrower ones fill the box
 // (the way the window paints them).

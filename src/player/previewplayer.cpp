@@ -82,6 +82,11 @@ bool isPlayerOpen() {
     return currentPlayerState != nullptr;
 }
 
+bool isPlayerOpenOn(const QString &fileName) {
+    PlayerState *is = currentPlayerState;
+    return is && is->display_name == fileName;
+}
+
 bool isPlayerPaused() {
     PlayerState *is = currentPlayerState;
     return is && is->paused;
@@ -97,6 +102,16 @@ bool isSeekShown() {
         return pictureIsCurrent(is);
     // A closed sound device plays nothing more.
     return !is->audio_stream || is->audio_device == 0 || soundClockIsCurrent(is);
+}
+
+void resumePlayerRefreshes() {
+    PlayerState *is = currentPlayerState;
+    if (!is)
+        return;
+    PlayerController::instance()->startLoop();
+    // The refresh that saw the end was never answered, which keeps the
+    // refresh thread from asking again.
+    is->refresh_pending = 0;
 }
 
 bool requestSeek(PlayerState *is, int64_t target) {

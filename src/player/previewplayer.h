@@ -28,7 +28,8 @@
 //                 if (p.valid && !playEndFlag) { slider p.percent, label
 //                 p.seconds }. The poll never rewrites playPosition. At the
 //                 end (playEndFlag 1): playEndFlag = 0, then
-//                 currentPlayerState.load()->paused = 0, then the stop command.
+//                 currentPlayerState.load()->paused = 0, then
+//                 resumePlayerRefreshes(), then the stop command.
 //  Volume, mute   playVolume = value (0 to 128); mute: playVolume = 0.
 //  Paint          paintPreview(painter, QRectF(542, 139, 297, 237)) in
 //                 paintEvent: arms snapshots (repaintArmed) and paints the
@@ -38,7 +39,9 @@
 //                 snapshotSuffix)); the JPG format slots set snapshotQuality.
 //                 Requests queue up (never write captureRequested);
 //                 captureSaved holds the outcome of the last save.
-//  Selection      closePlayerAudio() where SDL audio used to be closed.
+//  Selection      closePlayerAudio() where SDL audio used to be closed. A
+//                 player left open on another file (!isPlayerOpenOn(file))
+//                 gets playStopFlag = 1, so that its pictures stop.
 //  Remove row     closePlayer().
 //  Close          shutdownPlayer(): joins every player thread, frees
 //                 everything and ends SDL audio; the window then closes
@@ -74,12 +77,18 @@ void closePlayerAudio();
 bool isPlayerRunning();
 // A player is open (currentPlayerState is set).
 bool isPlayerOpen();
+// The open player plays `fileName` (as it was handed to playFile).
+bool isPlayerOpenOn(const QString &fileName);
 bool isPlayerPaused();
 // The open player shows where its last seek went: the seek has been served
 // and a picture (for a file without video, sound) from after it is on show.
 // Also true when nothing more can be shown: no player, or its refreshes
 // have ended.
 bool isSeekShown();
+
+// After the loop has ended at the end of the media: the open player's
+// refreshes run again, so that a stop shows the picture it seeks to.
+void resumePlayerRefreshes();
 
 // A seek request to `target` (microseconds, stream time) on `is`; dropped
 // (false) while another is pending.

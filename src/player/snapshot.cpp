@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include "filelist/outputpaths.h"
 #include "mainwindow/folderpath.h"
 
 std::atomic<int> captureRequested{0};
@@ -74,6 +75,15 @@ bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
 
 int snapshotSaveQuality(const QString &path, int quality) {
     return path.right(3) == QLatin1String("jpg") ? quality : -1;
+}
+
+bool makeSnapshotFolder(const QString &folder, QString *problem) {
+    if (folder.isEmpty()) {
+        if (problem)
+            *problem = QStringLiteral("Please choose a folder for the snapshots.");
+        return false;
+    }
+    return OutputPaths::makeWritableFolder(folder, problem);
 }
 
 QString snapshotFileName(const QString &folder, const QString &suffix) {

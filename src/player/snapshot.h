@@ -37,6 +37,9 @@ bool saveSnapshot(const QImage &image, const SnapshotRequest &request);
 // The quality handed to the writer: `quality` for names ending in "jpg"
 // (case-sensitive), else -1.
 int snapshotSaveQuality(const QString &path, int quality);
+// Makes the snapshot folder when it is missing and tries a file in it. False
+// and a message for the user when it cannot be made or written.
+bool makeSnapshotFolder(const QString &folder, QString *problem);
 // The first free name "pic<n><suffix>" in `folder`, counting from 0, in
 // native separators; names of requests not yet saved are not free.
 QString snapshotFileName(const QString &folder, const QString &suffix);

@@ -6,6 +6,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libswscale/swscale.h>
 }
 
@@ -61,7 +62,9 @@ void serveSnapshot(PlayerState *is, const AVFrame *frame) {
         std::fputs("Cannot initialize the conversion context!\n Can't snap picture!\n", stdout);
     // Also for a picture that could not be converted, so that its name is
     // given up again.
-    saveSnapshot(image, request);
+    if (!saveSnapshot(image, request))
+        postPlayerMessage(is->player_id,
+                          QStringLiteral("The snapshot %1 cannot be saved.\n").arg(request.path));
 }
 
 // After a seek: the pictures of the old position are shown at once, and the
@@ -114,8 +117,14 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) 
     }
 
     PreviewPicture &vp = is->pictures[is->picture_write_index];
-    const QSize size = PreviewGeometry::previewPictureSize(
-        QSize(frame->width, frame->height), QSize(is->display_width, is->display_height));
+    // Shown at the aspect it is meant to be seen at; snapshots keep the
+    // decoded pixels.
+    const AVRational sar =
+        av_guess_sample_aspect_ratio(is->format_context, is->video_stream, frame);
+    const QSize shown =
+        PreviewGeometry::displaySize(QSize(frame->width, frame->height), sar.num, sar.den);
+    const QSize size =
+        PreviewGeometry::previewPictureSize(shown, QSize(is->display_width, is->display_height));
     const bool shrinks = size.width() < frame->width || size.height() < frame->height;
     vp.image =
         convertPicture(&is->scaler, frame, size, shrinks ? kShrinkFlags : scalerFlags.load());

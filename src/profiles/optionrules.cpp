@@ -175,10 +175,16 @@ OutputLabels outputLabels(const MediaInfo &info, bool audioOnlyCategory) {
     labels.audioCodec = CodecTables::audioCodecDisplayName(entry(FileRow::OutputAudioCodec));
     if (audioOnlyCategory)
         return labels;
-    labels.frameRate = entry(FileRow::OutputFrameRate) + QStringLiteral("fps");
+    // A unit without its number says nothing: a value the file does not have
+    // is shown empty.
+    const auto withUnit = [&entry](int k, const QString &unit) {
+        const QString value = entry(k);
+        return value.isEmpty() ? QString() : value + unit;
+    };
+    labels.frameRate = withUnit(FileRow::OutputFrameRate, QStringLiteral("fps"));
     labels.videoCodec = entry(FileRow::OutputVideoCodec);
     labels.videoSize = entry(FileRow::OutputSize);
-    labels.videoBitrate = entry(FileRow::OutputVideoBitrate) + QStringLiteral("kbps");
+    labels.videoBitrate = withUnit(FileRow::OutputVideoBitrate, QStringLiteral("kbps"));
     return labels;
 }
 

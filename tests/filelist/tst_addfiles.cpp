@@ -28,6 +28,7 @@ private Q_SLOTS:
     void realClipsOfSeveralContainers();
     void awkwardNamesAreListed();
     void nonMediaEmptyAndBrokenFilesAreReported();
+    void resultDialogClosesWithEnter();
     void failedProbeNeverReusesEarlierData();
     void probeTextInPiecesIsReadWhole();
     void dropAddsLocalFilesAndReportsTheRest();
@@ -226,6 +227,28 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 0 file(s) be added in filelist."));
     QCOMPARE(list()->topLevelItemCount(), 1);
     QCOMPARE(answerer.otherDialogs, QStringList());
+}
+
+void tst_AddFiles::resultDialogClosesWithEnter()
+{
+    // Enter goes where the user's keys go: the focused widget, which passes
+    // on what it does not take.
+    bool closedByEnter = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus && dialog->isAncestorOf(focus) ? focus : dialog, Qt::Key_Return);
+        closedByEnter = !dialog->isVisible();
+        if (!closedByEnter)
+            dialog->reject();
+    });
+    poll.start(20);
+    window->addPickedFiles({media("notmedia.mp4")});
+    QVERIFY(closedByEnter);
 }
 
 void tst_AddFiles::failedProbeNeverReusesEarlierData()

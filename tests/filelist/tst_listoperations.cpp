@@ -34,6 +34,7 @@ private Q_SLOTS:
     void contextMenuRunsTheChosenEntry();
     void checkedRowQueriesReadTheList();
     void selectionShowsTheRowsOwnChoices();
+    void runEndShowsTheCurrentRow();
     void convertMarksCheckedRowsWaiting();
     void convertWithoutCheckedRowsRollsBack();
     void convertRunsRowsOfUnknownLength();
@@ -145,6 +146,10 @@ void tst_ListOperations::removalShowsTheRowNowCurrent()
     QCOMPARE(QString::number(ui()->ABitrate->currentIndex()), indexes.at(FileRow::ABitrateIndex));
     QVERIFY(ui()->Vcodec->isEnabled());
     QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+    // It is shown chosen, and the preview and edit buttons are its own.
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>{now});
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.avi"));
+    QVERIFY(ui()->editVideo->isEnabled());
 
     // Nothing left to show: the boxes are locked at once.
     remove();
@@ -152,6 +157,10 @@ void tst_ListOperations::removalShowsTheRowNowCurrent()
     QCOMPARE(list()->topLevelItemCount(), 0);
     QVERIFY(!ui()->ProfileDevice->isEnabled());
     QVERIFY(!ui()->groupBox_2->isEnabled());
+    QVERIFY(!ui()->PlayButton->isEnabled());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->labelFileName->text(), QString());
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
 }
 
 void tst_ListOperations::removeButtonsAndClean()
@@ -345,6 +354,43 @@ void tst_ListOperations::selectionShowsTheRowsOwnChoices()
     QVERIFY(!ui()->editVideo->isEnabled());
     QVERIFY(!ui()->editVideo_Trim->isEnabled());
     QVERIFY(window->previewPollTimer.isActive());
+
+    // A long name is shortened in its middle, as the list shortens it.
+    const QString longName = QString(60, QLatin1Char('a')) + QStringLiteral("-middle-")
+                             + QString(60, QLatin1Char('z')) + QStringLiteral(".mp4");
+    WindowTest::ModalAnswerer answerer;
+    window->addPickedFiles({fixture.copyOf(QStringLiteral("av.mp4"), longName)});
+    list()->setCurrentItem(row(3));
+    const QLabel *title = ui()->labelFileName;
+    QVERIFY(title->text().startsWith(QStringLiteral("aaa")));
+    QVERIFY(title->text().endsWith(QStringLiteral("zzz.mp4")));
+    QVERIFY(title->text().contains(QChar(0x2026)));
+    QVERIFY(title->fontMetrics().horizontalAdvance(title->text()) <= title->width());
+}
+
+// After a run, or when a row is checked again after none was, the controls
+// come back showing the current row as selecting it does.
+void tst_ListOperations::runEndShowsTheCurrentRow()
+{
+    addThree();
+    list()->setCurrentItem(row(0));
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(!ui()->editVideo->isEnabled());
+    window->on_StopConvertePushButton_clicked();
+    QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+
+    // As after a run that unchecked every row it converted.
+    window->changeTreeChecked(false);
+    QTRY_VERIFY(!ui()->ProfileDevice->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QString());
+    row(0)->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
+    QVERIFY(ui()->editVideo->isEnabled());
+    QCOMPARE(ui()->lab_OutputFormat->text(), QStringLiteral("AVI"));
+    QCOMPARE(ui()->lab_VideoSize->text(), QStringLiteral("320x240"));
 }
 
 void tst_ListOperations::convertMarksCheckedRowsWaiting()

@@ -942,11 +942,13 @@ void tst_ProfileSlots::mediaInfoDialogShowsRow()
     // Closing the dialog changes nothing in the row.
     QCOMPARE(window->currentMediaInfo(), info);
 
-    // An empty frame rate leaves the last one on show.
+    // A value the file does not have shows empty, not the last file's.
     QStringList audioOnly = info;
     audioOnly[FileRow::InputFrameRate] = QString();
+    audioOnly[FileRow::OutputFrameRate] = QString();
     window->mediaInfoDialog.setInfo(audioOnly);
-    QCOMPARE(dialog->labelInputVideoFrame->text(), QStringLiteral("25fps"));
+    QCOMPARE(dialog->labelInputVideoFrame->text(), QString());
+    QCOMPARE(dialog->labelOutputVideoFrame->text(), QString());
 
     // Without a row there is nothing to show: no dialog.
     ui()->treeWidget->setCurrentItem(nullptr);
@@ -969,7 +971,7 @@ void tst_ProfileSlots::mediaInfoSizeText_data()
     QTest::newRow("just below 1000") << "999.999" << "999.99MB";
     QTest::newRow("1000") << "1000" << "0.97GB";
     QTest::newRow("1536") << "1536" << "1.5GB";
-    QTest::newRow("empty") << "" << "0MB";
+    QTest::newRow("empty: unknown") << "" << "";
     QTest::newRow("not a number") << "abc" << "0MB";
     QTest::newRow("binary rounding") << "8.2" << "8.2MB";
     QTest::newRow("huge") << "30000000" << "29296.9GB";

@@ -107,6 +107,7 @@ private Q_SLOTS:
     void secondSnapshotIsNotLost();
     void snapshotNeedsACurrentRow();
     void snapshotFolderFromTheDialog();
+    void snapshotFolderThatIsGone();
     void snapshotMenuPausesAndPlaysAgain();
     void noSoundDevicePlaysSilentlyAfterOneMessage();
     void unplayableFileIsReportedOnce();
@@ -118,7 +119,8 @@ private:
     QTreeWidgetItem *row(int index) { return list()->topLevelItem(index); }
     void add(const QStringList &names);
     void play(int index);
-    bool showsPlayingLook();
+    // The camera is offered for a file with a picture only.
+    bool showsPlayingLook(bool withPicture = true);
     bool showsStoppedLook();
 
     MainWindow *window = nullptr;
@@ -175,9 +177,9 @@ void tst_PreviewControls::play(int index) {
     QVERIFY(isPlayerOpen());
 }
 
-bool tst_PreviewControls::showsPlayingLook() {
+bool tst_PreviewControls::showsPlayingLook(bool withPicture) {
     return !ui()->PlayButton->isVisible() && ui()->PauseButton->isVisible() &&
-           ui()->StopButton->isEnabled() && ui()->captureButton->isEnabled() &&
+           ui()->StopButton->isEnabled() && ui()->captureButton->isEnabled() == withPicture &&
            ui()->MovieWidget->isVisible() && ui()->widgetTryMovie->isEnabled();
 }
 
@@ -252,6 +254,7 @@ void tst_PreviewControls::soundOnlyFileShowsSpectrum() {
     QFETCH(QString, file);
     add({file});
     play(0);
+    QVERIFY(showsPlayingLook(false));
     QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
                              kEventTimeoutMs);
     QVERIFY(waitForPicture());
@@ -377,6 +380,10 @@ void tst_PreviewControls::sliderActsOnTheRowOnShow() {
     // file until Play.
     list()->setCurrentItem(row(1));
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
+    // Its pictures are not shown under the new name.
+    QVERIFY(previewFrame.isNull());
+    runFor(300);
+    QVERIFY(previewFrame.isNull());
 
     QSlider *slider = ui()->horizontalSlider;
     slider->setSliderDown(true);
@@ -392,13 +399,19 @@ void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
     play(1);
     QVERIFY(waitForPosition(0.5));
 
-    // Removing a row ends the player's loop; Play on the row that is current
-    // now still plays it.
+    // Removing a row ends its player; Play on the row that is current now
+    // plays that one.
     window->on_DelFile_clicked();
     QCOMPARE(list()->topLevelItemCount(), 2);
-    QCOMPARE(playStopFlag.load(), 1);
+    QVERIFY(!isPlayerOpen());
     QVERIFY(list()->currentIndex().isValid());
+    // The row now current is shown chosen, and the preview is its own.
+    QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>{list()->currentItem()});
+    QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
+    QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
+    QVERIFY(previewFrame.isNull());
     window->on_PlayButton_clicked();
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("av.mp4")));
     QVERIFY(showsPlayingLook());
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
@@ -410,6 +423,12 @@ void tst_PreviewControls::playAfterRemovalOrCleanPlays() {
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(ui()->labelTime->text().startsWith(QStringLiteral("00:00:01")),
                              kEventTimeoutMs);
+
+    // A clean leaves no picture behind.
+    window->on_CleanFile_clicked();
+    QVERIFY(previewFrame.isNull());
+    runFor(300);
+    QVERIFY(previewFrame.isNull());
 }
 
 void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
@@ -421,7 +440,7 @@ void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
     QTest::mouseClick(ui()->NextButton, Qt::LeftButton);
     QCOMPARE(list()->currentIndex().row(), 1);
     QCOMPARE(list()->selectedItems(), QList<QTreeWidgetItem *>({row(1)}));
-    QVERIFY(showsPlayingLook());
+    QVERIFY(showsPlayingLook(false));
     QVERIFY(isPlayerOpen());
     QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("audio.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(currentPlayerState.load()->audio_display_mode == kAudioDisplaySpectrum,
@@ -509,6 +528,8 @@ void tst_PreviewControls::playToTheEndStopsTheWindow() {
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QCOMPARE(ui()->horizontalSlider->value(), 0);
+    // The picture on show is one from the beginning, as after Stop.
+    QVERIFY(currentPlayerState.load()->shown_pts < 0.5);
 
     // And it plays again from the button.
     QTest::mouseClick(ui()->PlayButton, Qt::LeftButton);
@@ -621,6 +642,29 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
     window->on_captureButton_clicked();
     QCOMPARE(capturePath(), folder + QStringLiteral("/pic0.bmp"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/pic0.bmp")), kEventTimeoutMs);
+}
+
+void tst_PreviewControls::snapshotFolderThatIsGone() {
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    const QDir base(snapshots->path());
+    window->snapshotFolder = base.filePath(QStringLiteral("gone/deeper"));
+    window->on_captureButton_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(base.filePath(QStringLiteral("gone/deeper/pic0.bmp"))),
+                             kEventTimeoutMs);
+
+    // A file stands where the folder would be made: the user is told.
+    QFile blocker(base.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window->snapshotFolder = base.filePath(QStringLiteral("blocker/shots"));
+    window->on_captureButton_clicked();
+    QCOMPARE(pendingSnapshotCount(), 0);
+    auto *box = window->findChild<QMessageBox *>();
+    QVERIFY(box && box->isVisible());
+    QVERIFY2(box->text().contains(QStringLiteral("blocker/shots")), qPrintable(box->text()));
+    box->close();
 }
 
 void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {

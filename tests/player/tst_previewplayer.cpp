@@ -92,6 +92,8 @@ void TestPreviewPlayer::showsPictures_data() {
     QTest::newRow("mpg") << "av.mpg" << true << fourThree;
     QTest::newRow("mov") << "av.mov" << true << fourThree;
     QTest::newRow("16:9") << "wide.mp4" << true << QSize(297, 167);
+    // 720x576 pixels of a 16:9 picture.
+    QTest::newRow("16:9 DVD") << "dvd-wide.mpg" << true << QSize(297, 167);
     QTest::newRow("video only") << "video-only.mp4" << false << fourThree;
     QTest::newRow("5.1") << "surround.mp4" << true << fourThree;
     QTest::newRow("odd avi") << "odd.avi" << true << QSize(297, 165);
