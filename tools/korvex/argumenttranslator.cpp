@@ -117,7 +117,13 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
         facts.audioDuration = audio->duration;
     }
     facts.duration = media.duration;
-    facts.startTime = media.startTime;
+    auto offset = [&media](const Probe::Stream *stream) {
+        return stream && std::isfinite(stream->startTime)
+                   ? std::max(0.0, stream->startTime - media.startTime)
+                   : 0.0;
+    };
+    facts.videoOffset = offset(video);
+    facts.audioOffset = offset(audio);
     return facts;
 }
 
@@ -273,10 +279,26 @@ bool ArgumentTranslator::planAudio(const QString &muxer, bool audioOnly, AudioPl
     return true;
 }
 
+// A script counts its frames from the source's first picture (from its first
+// sound when it has no picture), and lays the sound against that picture.
+// Where that lies on the clock of ffmpeg's input, which already starts at the
+// file's start time.
+double ArgumentTranslator::scriptOrigin() const {
+    return m_source.hasVideo ? m_source.videoOffset : m_source.audioOffset;
+}
+
 QStringList ArgumentTranslator::audioFilters() const {
     QStringList chain;
-    if (std::fabs(m_source.startTime) > 1e-6)
-        chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(m_source.startTime));
+    const double origin = scriptOrigin();
+    const qint64 leadMs = std::llround((m_source.audioOffset - origin) * 1000);
+    if (leadMs > 0) {
+        // Sound that begins after the first picture starts with silence:
+        // many containers ignore a stream's start time and would play it early.
+        chain << QStringLiteral("asetpts=PTS-STARTPTS")
+              << QStringLiteral("adelay=delays=%1:all=1").arg(leadMs);
+    } else if (origin > 1e-6) {
+        chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(origin));
+    }
     const double delay = m_script.audioDelay;
     if (delay > 0)
         chain << QStringLiteral("adelay=delays=%1:all=1").arg(qint64(std::llround(delay * 1000)));
@@ -306,8 +328,9 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
 
     if (m_hasScript) {
         const WrapperScript &s = m_script;
-        if (std::fabs(m_source.startTime) > 1e-6)
-            chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(m_source.startTime));
+        const double origin = scriptOrigin();
+        if (origin > 1e-6)
+            chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(origin));
         chain << QStringLiteral("fps=%1").arg(num(s.frameRate));
         qint64 first = 0;
         qint64 last = -1;

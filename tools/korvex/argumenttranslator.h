@@ -25,7 +25,11 @@ struct SourceFacts {
     double videoDuration = -1;
     double audioDuration = -1;
     double duration = -1;
-    double startTime = 0;
+    // Seconds after the file's start at which the stream's first timestamp
+    // lies. ffmpeg counts its input timestamps from the file's start, so this
+    // is where the stream begins on the clock the filters see.
+    double videoOffset = 0;
+    double audioOffset = 0;
 
     static SourceFacts from(const Probe::Media &media);
 };
@@ -72,6 +76,7 @@ private:
                    FfmpegCommand *command) const;
     QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
     QStringList audioFilters() const;
+    double scriptOrigin() const;
     double expectedDuration(bool video, bool audio) const;
 
     JobRequest m_request;

@@ -85,6 +85,8 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
     s.codec = plainField(QString::fromLatin1(avcodec_get_name(par->codec_id)));
     s.bitRate = par->bit_rate;
     s.duration = seconds(st->duration, st->time_base);
+    if (st->start_time != AV_NOPTS_VALUE)
+        s.startTime = double(st->start_time) * av_q2d(st->time_base);
 
     const bool attachedPicture = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
     if (par->codec_type == AVMEDIA_TYPE_VIDEO && !attachedPicture) {

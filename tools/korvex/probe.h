@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include <QString>
 #include <QVector>
 
@@ -16,6 +18,9 @@ struct Stream {
     QString codec;
     qint64 bitRate = 0;
     double duration = -1; // seconds, negative when unknown
+    // Seconds on the file's clock of the stream's first timestamp; NaN when
+    // the file does not tell.
+    double startTime = std::numeric_limits<double>::quiet_NaN();
 
     // Video
     QString pixelFormat;

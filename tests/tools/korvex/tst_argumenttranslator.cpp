@@ -381,25 +381,35 @@ void TestArgumentTranslator::buildsTheScriptGraph() {
 }
 
 void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether() {
-    // A source whose clock starts at 5 s: both streams are moved by the same
-    // amount, so that the first trim counts from the start of the clip.
+    // ffmpeg counts from the file's start; a picture that begins 0.5 s after
+    // the sound moves both streams by the same amount, so that the first trim
+    // counts from the first picture.
     WrapperScript script;
     script.sourcePath = "/src/in.ts";
     script.trims = {{0, 41}};
     SourceFacts source = avSource();
-    source.startTime = 5;
+    source.videoOffset = 0.5;
     FfmpegCommand c;
-    QVERIFY(
-        translateList(job({"-s", "176x144", "-vcodec", "h263", "-acodec", "libfaac"}, "/out/a.3gp"),
-                      source, &c, nullptr, &script));
-    const QString graph = valueAfter(c.arguments, "-filter_complex");
-    QVERIFY2(graph.startsWith("[0:0]setpts=PTS-5/TB,fps=21,trim=start_frame=0:end_frame=42"),
+    const QStringList list =
+        job({"-s", "176x144", "-vcodec", "h263", "-acodec", "libfaac"}, "/out/a.3gp");
+    QVERIFY(translateList(list, source, &c, nullptr, &script));
+    QString graph = valueAfter(c.arguments, "-filter_complex");
+    QVERIFY2(graph.startsWith("[0:0]setpts=PTS-0.5/TB,fps=21,trim=start_frame=0:end_frame=42"),
              qPrintable(graph));
-    QVERIFY2(graph.contains("[0:1]asetpts=PTS-5/TB,atrim=start=0:end=2,asetpts=PTS[aout]"),
+    QVERIFY2(graph.contains("[0:1]asetpts=PTS-0.5/TB,atrim=start=0:end=2,asetpts=PTS[aout]"),
              qPrintable(graph));
     // No letterbox size in the block: the picture keeps its size, then "-s" applies.
     QVERIFY2(graph.contains("setpts=PTS-STARTPTS,scale=176:144[vout]"), qPrintable(graph));
     QCOMPARE(c.expectedDuration, 2.0);
+
+    // Sound that begins 0.3 s after the picture is preceded by silence.
+    source.videoOffset = 0;
+    source.audioOffset = 0.3;
+    QVERIFY(translateList(list, source, &c, nullptr, &script));
+    graph = valueAfter(c.arguments, "-filter_complex");
+    QVERIFY2(graph.startsWith("[0:0]fps=21,"), qPrintable(graph));
+    QVERIFY2(graph.contains("[0:1]asetpts=PTS-STARTPTS,adelay=delays=300:all=1,atrim=start=0:"),
+             qPrintable(graph));
 }
 
 QTEST_APPLESS_MAIN(TestArgumentTranslator)

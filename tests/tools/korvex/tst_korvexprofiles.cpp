@@ -188,6 +188,32 @@ QString faultOf(const ProfileJob &job, const QProcess &process) {
     return {};
 }
 
+// The sound of a file decoded by ffmpeg: its length and when it first gets
+// loud, in seconds (-1 when it never does).
+struct Sound {
+    double length = -1;
+    double firstLoud = -1;
+};
+
+Sound decodeSound(const QString &file) {
+    constexpr int kRate = 8000;
+    constexpr int kLoud = 8000; // a quarter of full scale
+    QProcess p;
+    p.start("ffmpeg", {"-v", "error", "-nostdin", "-i", "file:" + file, "-map", "0:a", "-ac", "1",
+                       "-ar", QString::number(kRate), "-f", "s16le", "-"});
+    p.waitForFinished(kJobTimeoutMs);
+    const QByteArray pcm = p.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    const qsizetype count = pcm.size() / 2;
+    Sound sound;
+    sound.length = double(count) / kRate;
+    for (qsizetype i = 0; i < count && sound.firstLoud < 0; ++i) {
+        if (qAbs(int(samples[i])) > kLoud)
+            sound.firstLoud = double(i) / kRate;
+    }
+    return sound;
+}
+
 // Runs the jobs a few at a time; returns one message per job that failed.
 QStringList runAll(const QVector<ProfileJob> &jobs) {
     QStringList failures;
@@ -241,6 +267,8 @@ private slots:
     void runsTheFirstScript_data();
     void runsTheFirstScript();
     void runsAnEditedScript();
+    void keepsEditedSoundInStep_data();
+    void keepsEditedSoundInStep();
 
 private:
     QTemporaryDir m_dir;
@@ -339,6 +367,74 @@ void TestKorvexProfiles::runsAnEditedScript() {
     QCOMPARE(m.firstVideo()->width, 320);
     QCOMPARE(m.firstVideo()->height, 240);
     QVERIFY2(qAbs(m.duration - 64 / 21.0) < 0.15, qPrintable(QString::number(m.duration)));
+}
+
+void TestKorvexProfiles::keepsEditedSoundInStep_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("brightness"); // Tweak units
+    QTest::addColumn<double>("beep");        // seconds into the output
+    QTest::addColumn<double>("duration");
+    // clang-format off
+    QTest::newRow("effect") << "0" << "3" << "40" << 1.5 << 3.0;
+    QTest::newRow("trim")   << "1" << "2" << "0"  << 0.5 << 2.0;
+    // clang-format on
+}
+
+// An MPEG-TS clock starts well after 0; an edited row of such a file must
+// still give its sound at the picture's time and as long as the picture.
+void TestKorvexProfiles::keepsEditedSoundInStep() {
+    QFETCH(QString, start);
+    QFETCH(QString, length);
+    QFETCH(QString, brightness);
+    QFETCH(double, beep);
+    QFETCH(double, duration);
+    const QString source = m_dir.filePath("beep.ts");
+    if (!QFileInfo::exists(source)) {
+        // Three seconds of picture, and of sound with a beep at 1.5 s.
+        QProcess ff;
+        ff.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                            "testsrc2=size=320x240:rate=25:duration=3", "-f", "lavfi", "-i",
+                            "aevalsrc='if(between(t,1.5,1.8),sin(2*PI*1000*t),0)':s=44100:d=3",
+                            "-ac", "2", "-c:v", "mpeg2video", "-c:a", "mp2", source});
+        QVERIFY(ff.waitForFinished(kJobTimeoutMs) && ff.exitCode() == 0);
+        QVERIFY(Probe::read(source).startTime > 0.5);
+    }
+    const QString tag = QTest::currentDataTag();
+    const QString script = m_dir.filePath("avsifile-" + tag + ".avs");
+    const QString output = m_dir.filePath("beep-" + tag + ".mp4");
+    const QStringList arguments = {"-ss",     start,     "-t",      length,    "-i",
+                                   source,    "-y",      "-s",      "320x240", "-vcodec",
+                                   "libx264", "-acodec", "libfaac", "-ar",     "44100",
+                                   "-ab",     "128K",    "-ac",     "2",       output};
+    const QStringList effects = {"1", brightness, "1", source, script, m_dir.filePath("none.png")};
+    EditedScriptInput edited;
+    edited.sourceSize = "320x240";
+    edited.channels = "2";
+    edited.sampleRate = "44100";
+    edited.displayRatio = "1.333";
+    edited.trimDuration = "3";
+    edited.arguments = arguments;
+    edited.effects = effects;
+    QString error;
+    const std::optional<QString> text = EditedScript::build(edited, &error);
+    QVERIFY2(text && EditedScript::write(script, *text, &error), qPrintable(error));
+    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(arguments, effects, "1.333");
+    QVERIFY2(plan.readsScript && plan.problem.isEmpty(), qPrintable(plan.problem));
+
+    const Run run = runKorvex(plan.arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    const Probe::Media m = Probe::read(output);
+    QVERIFY(m.firstVideo());
+    const double picture = m.firstVideo()->duration;
+    const Sound sound = decodeSound(output);
+    const QString facts = QString("beep at %1 s, %2 s of sound under %3 s of picture")
+                              .arg(sound.firstLoud)
+                              .arg(sound.length)
+                              .arg(picture);
+    QVERIFY2(qAbs(sound.firstLoud - beep) < 0.1, qPrintable(facts));
+    QVERIFY2(qAbs(picture - duration) < 1 / 21.0, qPrintable(facts));
+    QVERIFY2(qAbs(sound.length - picture) < 1 / 21.0, qPrintable(facts));
 }
 
 QTEST_GUILESS_MAIN(TestKorvexProfiles)
