@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "conversion/editoranswer.h"
 #include "editordialog.h"
 #include "framepreview.h"
 #include "parlanetestsupport.h"
@@ -53,6 +54,30 @@ void closeNextMessageBox(bool *seen) {
     });
 }
 
+// The script the main window writes from the dialog's answer for a 320x240
+// source, with the logo picture where the dialog put it.
+EditorEdit scriptFromAnswer(const EditorDialog &dialog, const QString &source,
+                            const QString &folder) {
+    const std::optional<EditorAnswer> answer = EditorAnswer::parse(dialog.answerText());
+    if (!answer)
+        return {};
+    EditorRow row;
+    row.arguments = QStringList{"-i",      source,  "-y",      "-s",         "320x240",
+                                "-vcodec", "mpeg4", "-acodec", "libmp3lame", folder + "/out.avi"};
+    row.effects =
+        QStringList{"1", "0", "1", source, folder + "/avsifile0.avs", folder + "/avsifile0.png"};
+    row.sourceSize = "320x240";
+    row.displayRatio = "1.333";
+    row.trimDuration = "2.0";
+    row.sourceDurationText = "00:00:02";
+    row.pluginPath = "/opt/quillora/plugins/ffms2.dll";
+    row.importPath = "/opt/quillora/plugins/a.avsi";
+    row.headerPath = "/opt/quillora/HEADER.avs";
+    row.channels = "2";
+    row.sampleRate = "44100";
+    return applyEditorAnswer(*answer, row);
+}
+
 } // namespace
 
 class TestEditorDialog : public QObject {
@@ -63,6 +88,7 @@ private slots:
     void opensOnTheModesTab();
     void showsTheFrameWithTheCrop();
     void cropStaysInsideThePicture();
+    void oddCropShowsWhatTheScriptKeeps();
     void okAnswersTheShownValues();
     void untouchedValuesGoBackAsTheyCame();
     void cancelAndCloseAnswerNothing();
@@ -141,6 +167,25 @@ void TestEditorDialog::cropStaysInsideThePicture() {
              QString("Picture after cropping: 16 × 240"));
 }
 
+void TestEditorDialog::oddCropShowsWhatTheScriptKeeps() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    EditorDialog dialog(requestFor(media("av.mp4")));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    child<QSpinBox>(dialog, "cropLeft")->setValue(41);
+    child<QSpinBox>(dialog, "cropTop")->setValue(21);
+    const QString shown = child<QLabel>(dialog, "cropResult")->text();
+    const QRectF kept = child<parlane::FramePreview>(dialog, "preview")->keptArea();
+    clickOk(dialog);
+
+    const EditorEdit edit = scriptFromAnswer(dialog, media("av.mp4"), dir.path());
+    QVERIFY2(edit.problem.isEmpty(), qPrintable(edit.problem));
+    QVERIFY(edit.scriptText.contains("clip = clip.Crop(40, 20, 276, 218)\n"));
+    QCOMPARE(shown, QString("Picture after cropping: 276 × 218"));
+    QVERIFY(qAbs(kept.width() / kept.height() - 276.0 / 218) < 0.01);
+}
+
 void TestEditorDialog::okAnswersTheShownValues() {
     EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
     dialog.show();
@@ -156,7 +201,7 @@ void TestEditorDialog::okAnswersTheShownValues() {
 
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.answerText(),
-             QString("parlane: -ss 3 -t 9 -cropleft 10 -croptop 0 -cropright 0 -cropbottom 6 "
+             QString("parlane: -ss 3 -t 9 -cropleft 10 -croptop 0 -cropright 2 -cropbottom 6 "
                      "-saturation 50 -brightness 0 -contrast -100 -drop 0\n"));
     QCOMPARE(child<QLabel>(dialog, "trimEnd")->text(), QString("Ends at 00:00:12 of 00:00:12"));
 }
