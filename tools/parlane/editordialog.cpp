@@ -92,7 +92,7 @@ EditorDialog::EditorDialog(const EditRequest &request, QWidget *parent)
 
     m_preview = new FramePreview;
     m_preview->setObjectName("preview");
-    m_preview->setPicture(m_source.frame, m_source.size);
+    m_preview->setPicture(m_source.frame, m_source.size, m_source.pixelAspect);
 
     auto *details = new QLabel;
     details->setObjectName("details");
@@ -138,6 +138,7 @@ EditorDialog::EditorDialog(const EditRequest &request, QWidget *parent)
 
     cropChanged();
     trimChanged();
+    showTweak();
     showLogo();
 }
 
@@ -263,9 +264,10 @@ void EditorDialog::addEffectRow(QGridLayout *grid, int row, const QString &label
 
     // The value held is the one that came in until the user moves this row:
     // an untouched fraction such as 5.55556 goes back exactly as it came.
-    connect(spin, &QSpinBox::valueChanged, this, [slider, value](int percent) {
+    connect(spin, &QSpinBox::valueChanged, this, [this, slider, value](int percent) {
         *value = percent;
         slider->setValue(percent);
+        showTweak();
     });
     connect(slider, &QSlider::valueChanged, spin, &QSpinBox::setValue);
 
@@ -367,6 +369,11 @@ void EditorDialog::resetEffects() {
         effect.spin->setValue(0);
         *effect.value = 0;
     }
+    showTweak();
+}
+
+void EditorDialog::showTweak() {
+    m_preview->setTweak(OutputLook::tweakFromPercent(m_saturation, m_brightness, m_contrast));
 }
 
 bool EditorDialog::logoTargetUsable() const {
@@ -409,6 +416,7 @@ void EditorDialog::removeLogo() {
 }
 
 void EditorDialog::showLogo() {
+    m_preview->setLogo(m_logoImage);
     const bool usable = logoTargetUsable();
     m_logoChoose->setEnabled(usable);
     m_logoRemove->setEnabled(!m_logoImage.isNull());

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -13,6 +14,7 @@
 #include <QToolButton>
 
 #include "conversion/editoranswer.h"
+#include "conversion/jobpreparation.h"
 #include "editordialog.h"
 #include "framepreview.h"
 #include "parlanetestsupport.h"
@@ -78,6 +80,31 @@ EditorEdit scriptFromAnswer(const EditorDialog &dialog, const QString &source,
     return applyEditorAnswer(*answer, row);
 }
 
+bool ffmpeg(const QStringList &arguments, QByteArray *output = nullptr) {
+    QProcess p;
+    p.start("ffmpeg", QStringList{"-v", "error", "-nostdin", "-y"} + arguments);
+    if (!p.waitForFinished(60000))
+        return false;
+    if (output)
+        *output = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The colour at a point of the source picture as the preview shows it, the
+// crop leaving the whole 320x240 picture.
+QColor shownColour(parlane::FramePreview *preview, QPoint at) {
+    const QRectF kept = preview->keptArea();
+    const QPointF point(kept.x() + (at.x() + 0.5) * kept.width() / 320,
+                        kept.y() + (at.y() + 0.5) * kept.height() / 240);
+    return preview->grab().toImage().pixelColor(point.toPoint());
+}
+
+bool sameColour(const QColor &a, const QColor &b) {
+    constexpr int kTolerance = 12; // two encoders and two colour conversions
+    return qAbs(a.red() - b.red()) <= kTolerance && qAbs(a.green() - b.green()) <= kTolerance &&
+           qAbs(a.blue() - b.blue()) <= kTolerance;
+}
+
 } // namespace
 
 class TestEditorDialog : public QObject {
@@ -89,6 +116,7 @@ private slots:
     void showsTheFrameWithTheCrop();
     void cropStaysInsideThePicture();
     void oddCropShowsWhatTheScriptKeeps();
+    void previewHasTheOutputsLook();
     void okAnswersTheShownValues();
     void untouchedValuesGoBackAsTheyCame();
     void cancelAndCloseAnswerNothing();
@@ -184,6 +212,61 @@ void TestEditorDialog::oddCropShowsWhatTheScriptKeeps() {
     QVERIFY(edit.scriptText.contains("clip = clip.Crop(40, 20, 276, 218)\n"));
     QCOMPARE(shown, QString("Picture after cropping: 276 × 218"));
     QVERIFY(qAbs(kept.width() / kept.height() - 276.0 / 218) < 0.01);
+}
+
+void TestEditorDialog::previewHasTheOutputsLook() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath("blue.mkv");
+    QVERIFY(ffmpeg({"-f", "lavfi", "-i", "color=c=0x3070B0:s=320x240:r=25:d=2", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=2", "-c:v", "libx264", "-qp", "0", "-pix_fmt",
+                    "yuv420p", "-c:a", "flac", source}));
+    const QString logo = dir.filePath("logo.png");
+    QImage green(64, 48, QImage::Format_ARGB32);
+    green.fill(QColor(20, 200, 40));
+    QVERIFY(green.save(logo));
+
+    EditRequest request = requestFor(source, parlane::EditMode::Effects);
+    request.logoTarget = dir.filePath("avsifile0.png");
+    EditorDialog dialog(request);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    child<QSpinBox>(dialog, "saturation")->setValue(-50);
+    child<QSpinBox>(dialog, "brightness")->setValue(20);
+    child<QSpinBox>(dialog, "contrast")->setValue(-30);
+    QVERIFY(dialog.setLogoPicture(logo));
+    auto *preview = child<parlane::FramePreview>(dialog, "preview");
+    const QColor shownLogo = shownColour(preview, {32, 24});
+    const QColor shownPicture = shownColour(preview, {200, 160});
+    clickOk(dialog);
+
+    // What korvex makes of the script written from the answer.
+    const EditorEdit edit = scriptFromAnswer(dialog, source, dir.path());
+    QVERIFY2(edit.problem.isEmpty(), qPrintable(edit.problem));
+    QFile script(edit.scriptPath);
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write(edit.scriptText.toUtf8()) > 0);
+    script.close();
+    const JobPreparation::LaunchPlan job =
+        JobPreparation::prepare(edit.arguments, edit.effects, "1.333");
+    QVERIFY(job.readsScript);
+    QProcess korvex;
+    korvex.start(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex", job.arguments);
+    QVERIFY(korvex.waitForFinished(120000));
+    QVERIFY2(korvex.exitCode() == 0, korvex.readAllStandardError().constData());
+    QByteArray pixels;
+    QVERIFY(ffmpeg({"-ss", "1", "-i", "file:" + edit.arguments.last(), "-frames:v", "1", "-f",
+                    "rawvideo", "-pix_fmt", "rgb24", "-"},
+                   &pixels));
+    QCOMPARE(pixels.size(), 320 * 240 * 3);
+    const QImage output(reinterpret_cast<const uchar *>(pixels.constData()), 320, 240, 320 * 3,
+                        QImage::Format_RGB888);
+
+    const QColor madeLogo = output.pixelColor(32, 24);
+    const QColor madePicture = output.pixelColor(200, 160);
+    QVERIFY2(sameColour(shownLogo, madeLogo),
+             qPrintable(shownLogo.name() + " shown, made " + madeLogo.name()));
+    QVERIFY2(sameColour(shownPicture, madePicture),
+             qPrintable(shownPicture.name() + " shown, made " + madePicture.name()));
 }
 
 void TestEditorDialog::okAnswersTheShownValues() {
