@@ -23,6 +23,7 @@
 #include <QWindow>
 
 #include "framepreview.h"
+#include "limitspinbox.h"
 
 namespace parlane {
 
@@ -59,7 +60,7 @@ QString timeText(int seconds) {
 }
 
 QSpinBox *pixelBox(const QString &name, int step) {
-    auto *box = new QSpinBox;
+    auto *box = new LimitSpinBox;
     box->setObjectName(name);
     box->setSuffix(" px");
     box->setRange(0, 0);
@@ -215,6 +216,9 @@ QWidget *EditorDialog::buildTrimPage() {
     for (QTimeEdit *edit : {m_trimStart, m_trimLength}) {
         edit->setDisplayFormat(kTimeFormat);
         edit->setWrapping(false);
+        // Only then does a typed time beyond the limit go to the limit: while
+        // tracking every digit, the digit that passes it is refused.
+        edit->setKeyboardTracking(false);
     }
 
     const int total = m_totalSeconds > 0 ? m_totalSeconds : kUnknownDurationSeconds;
@@ -254,7 +258,7 @@ void EditorDialog::addEffectRow(QGridLayout *grid, int row, const QString &label
     auto *slider = new QSlider(Qt::Horizontal);
     slider->setObjectName(name + "Slider");
     slider->setRange(-kPercentRange, kPercentRange);
-    auto *spin = new QSpinBox;
+    auto *spin = new LimitSpinBox;
     spin->setObjectName(name);
     spin->setRange(-kPercentRange, kPercentRange);
     spin->setSuffix(" %");

@@ -56,6 +56,14 @@ void closeNextMessageBox(bool *seen) {
     });
 }
 
+// Types into a field as a user does and leaves it with Tab.
+void typeInto(QAbstractSpinBox *field, const QString &text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+}
+
 // The script the main window writes from the dialog's answer for a 320x240
 // source, with the logo picture where the dialog put it.
 EditorEdit scriptFromAnswer(const EditorDialog &dialog, const QString &source,
@@ -117,6 +125,7 @@ private slots:
     void cropStaysInsideThePicture();
     void oddCropShowsWhatTheScriptKeeps();
     void previewHasTheOutputsLook();
+    void typedValuesBeyondTheLimitGoToIt();
     void okAnswersTheShownValues();
     void untouchedValuesGoBackAsTheyCame();
     void cancelAndCloseAnswerNothing();
@@ -267,6 +276,28 @@ void TestEditorDialog::previewHasTheOutputsLook() {
              qPrintable(shownLogo.name() + " shown, made " + madeLogo.name()));
     QVERIFY2(sameColour(shownPicture, madePicture),
              qPrintable(shownPicture.name() + " shown, made " + madePicture.name()));
+}
+
+void TestEditorDialog::typedValuesBeyondTheLimitGoToIt() {
+    EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *start = child<QTimeEdit>(dialog, "trimStart");
+    auto *length = child<QTimeEdit>(dialog, "trimLength");
+    typeInto(length, "00:00:20");
+    QCOMPARE(length->time(), QTime(0, 0, 12));
+    typeInto(start, "00:00:15");
+    QCOMPARE(start->time(), QTime(0, 0, 11));
+    QCOMPARE(length->time(), QTime(0, 0, 1));
+
+    child<QTabWidget>(dialog, "tabs")->setCurrentIndex(int(parlane::EditMode::Crop));
+    auto *left = child<QSpinBox>(dialog, "cropLeft");
+    typeInto(left, "400");
+    QCOMPARE(left->value(), 304);
+    auto *saturation = child<QSpinBox>(dialog, "saturation");
+    child<QTabWidget>(dialog, "tabs")->setCurrentIndex(int(parlane::EditMode::Effects));
+    typeInto(saturation, "150");
+    QCOMPARE(saturation->value(), 100);
 }
 
 void TestEditorDialog::okAnswersTheShownValues() {
