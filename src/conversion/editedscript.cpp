@@ -5,6 +5,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
+#include "conversion/scriptpicture.h"
 
 namespace {
 
@@ -12,23 +13,18 @@ int integerAfter(const QStringList &list, const QString &word) {
     return Arguments::value(list, word).toInt(); // not a whole number: 0
 }
 
-// The crop of the body; a row without any crop keeps the whole picture.
+// The crop of the body, by the rule the editor shows its picture by.
 void setCrop(AvsScriptBody &body, const QStringList &arguments) {
     // The crop words come left, top, right, bottom.
-    const int left = integerAfter(arguments, Arguments::kCropWords.at(0));
-    const int top = integerAfter(arguments, Arguments::kCropWords.at(1));
-    const int right = integerAfter(arguments, Arguments::kCropWords.at(2));
-    const int bottom = integerAfter(arguments, Arguments::kCropWords.at(3));
-    if (left == 0 && top == 0 && right == 0 && bottom == 0) {
-        body.cropWidth = body.width;
-        body.cropHeight = body.height;
-        return;
-    }
-    // AviSynth wants even offsets, a width divisible by 4 and an even height.
-    body.cropLeft = left / 2 * 2;
-    body.cropTop = top / 2 * 2;
-    body.cropWidth = (body.width - left - right) / 4 * 4;
-    body.cropHeight = (body.height - top - bottom) / 2 * 2;
+    const QRect kept = ScriptPicture::kept(QSize(body.width, body.height),
+                                           integerAfter(arguments, Arguments::kCropWords.at(0)),
+                                           integerAfter(arguments, Arguments::kCropWords.at(1)),
+                                           integerAfter(arguments, Arguments::kCropWords.at(2)),
+                                           integerAfter(arguments, Arguments::kCropWords.at(3)));
+    body.cropLeft = kept.x();
+    body.cropTop = kept.y();
+    body.cropWidth = kept.width();
+    body.cropHeight = kept.height();
 }
 
 } // namespace

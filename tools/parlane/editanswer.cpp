@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include "conversion/scriptpicture.h"
+
 namespace parlane {
 
 namespace {
@@ -72,6 +74,14 @@ CropMargins fitCrop(const CropMargins &crop, const QSize &size) {
     fitPair(&fitted.left, &fitted.right, size.isValid() ? size.width() : 0);
     fitPair(&fitted.top, &fitted.bottom, size.isValid() ? size.height() : 0);
     return fitted;
+}
+
+CropMargins scriptCrop(const CropMargins &crop, const QSize &size) {
+    if (!size.isValid() || size.isEmpty())
+        return crop;
+    const QRect kept = ScriptPicture::kept(size, crop.left, crop.top, crop.right, crop.bottom);
+    return {kept.left(), kept.top(), size.width() - kept.left() - kept.width(),
+            size.height() - kept.top() - kept.height()};
 }
 
 } // namespace parlane

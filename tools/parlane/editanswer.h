@@ -48,4 +48,10 @@ TrimRange trimRange(int start, int end, int totalSeconds);
 // `size`; an unknown size only removes negative values.
 CropMargins fitCrop(const CropMargins &crop, const QSize &size);
 
+// The margins of the part that the script written from the answer keeps of a
+// picture of `size`: what the editor shows and answers, so that both agree.
+// Fitted margins come out fitted still; an unknown size leaves them as they
+// are.
+CropMargins scriptCrop(const CropMargins &crop, const QSize &size);
+
 } // namespace parlane

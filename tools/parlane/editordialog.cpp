@@ -23,6 +23,7 @@
 #include <QWindow>
 
 #include "framepreview.h"
+#include "limitspinbox.h"
 
 namespace parlane {
 
@@ -37,6 +38,12 @@ const QColor kTitleTextColor(235, 238, 243);
 const QColor kBodyTop(246, 247, 249);
 const QColor kBodyBottom(226, 230, 235);
 const QString kTimeFormat = "HH:mm:ss";
+// Steps that keep what the script keeps aligned: even offsets, a width
+// divisible by 4 and an even height.
+constexpr int kLeftStep = 4;
+constexpr int kTopStep = 2;
+constexpr int kRightStep = 4;
+constexpr int kBottomStep = 2;
 const QString kLogoFilter =
     "Pictures (*.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp);;All files (*)";
 
@@ -52,11 +59,17 @@ QString timeText(int seconds) {
     return timeOf(seconds).toString(kTimeFormat);
 }
 
-QSpinBox *pixelBox(const QString &name) {
-    auto *box = new QSpinBox;
+QSpinBox *pixelBox(const QString &name, int step) {
+    auto *box = new LimitSpinBox;
     box->setObjectName(name);
     box->setSuffix(" px");
     box->setRange(0, 0);
+    box->setSingleStep(step);
+    // A typed value is taken to what the script keeps once it is complete,
+    // not digit by digit.
+    box->setKeyboardTracking(false);
+    box->setToolTip("The conversion keeps even offsets, a width divisible by 4 and an even "
+                    "height; the values move to what it keeps.");
     return box;
 }
 
@@ -80,7 +93,7 @@ EditorDialog::EditorDialog(const EditRequest &request, QWidget *parent)
 
     m_preview = new FramePreview;
     m_preview->setObjectName("preview");
-    m_preview->setPicture(m_source.frame, m_source.size);
+    m_preview->setPicture(m_source.frame, m_source.size, m_source.pixelAspect);
 
     auto *details = new QLabel;
     details->setObjectName("details");
@@ -126,6 +139,7 @@ EditorDialog::EditorDialog(const EditRequest &request, QWidget *parent)
 
     cropChanged();
     trimChanged();
+    showTweak();
     showLogo();
 }
 
@@ -158,10 +172,10 @@ QWidget *EditorDialog::buildTitleStrip() {
 
 QWidget *EditorDialog::buildCropPage() {
     auto *page = new QWidget;
-    m_cropLeft = pixelBox("cropLeft");
-    m_cropTop = pixelBox("cropTop");
-    m_cropRight = pixelBox("cropRight");
-    m_cropBottom = pixelBox("cropBottom");
+    m_cropLeft = pixelBox("cropLeft", kLeftStep);
+    m_cropTop = pixelBox("cropTop", kTopStep);
+    m_cropRight = pixelBox("cropRight", kRightStep);
+    m_cropBottom = pixelBox("cropBottom", kBottomStep);
     m_cropResult = new QLabel;
     m_cropResult->setObjectName("cropResult");
 
@@ -202,6 +216,9 @@ QWidget *EditorDialog::buildTrimPage() {
     for (QTimeEdit *edit : {m_trimStart, m_trimLength}) {
         edit->setDisplayFormat(kTimeFormat);
         edit->setWrapping(false);
+        // Only then does a typed time beyond the limit go to the limit: while
+        // tracking every digit, the digit that passes it is refused.
+        edit->setKeyboardTracking(false);
     }
 
     const int total = m_totalSeconds > 0 ? m_totalSeconds : kUnknownDurationSeconds;
@@ -241,7 +258,7 @@ void EditorDialog::addEffectRow(QGridLayout *grid, int row, const QString &label
     auto *slider = new QSlider(Qt::Horizontal);
     slider->setObjectName(name + "Slider");
     slider->setRange(-kPercentRange, kPercentRange);
-    auto *spin = new QSpinBox;
+    auto *spin = new LimitSpinBox;
     spin->setObjectName(name);
     spin->setRange(-kPercentRange, kPercentRange);
     spin->setSuffix(" %");
@@ -251,9 +268,10 @@ void EditorDialog::addEffectRow(QGridLayout *grid, int row, const QString &label
 
     // The value held is the one that came in until the user moves this row:
     // an untouched fraction such as 5.55556 goes back exactly as it came.
-    connect(spin, &QSpinBox::valueChanged, this, [slider, value](int percent) {
+    connect(spin, &QSpinBox::valueChanged, this, [this, slider, value](int percent) {
         *value = percent;
         slider->setValue(percent);
+        showTweak();
     });
     connect(slider, &QSlider::valueChanged, spin, &QSpinBox::setValue);
 
@@ -310,22 +328,30 @@ CropMargins EditorDialog::shownCrop() const {
 }
 
 void EditorDialog::cropChanged() {
-    const CropMargins crop = shownCrop();
-    m_preview->setCrop(crop);
     if (!m_source.size.isValid() || m_source.size.isEmpty()) {
+        m_preview->setCrop(shownCrop());
         m_cropResult->setText(m_source.hasVideo ? "The picture size is unknown."
                                                 : "This file has no picture to crop.");
         return;
     }
-    // Each side may take what the opposite side leaves over.
+    // The boxes move to what the script keeps: the picture shown, its size
+    // and the answer are then the conversion's.
+    const CropMargins crop = scriptCrop(shownCrop(), m_source.size);
     const int width = m_source.size.width();
     const int height = m_source.size.height();
+    // Each side may take what the opposite side leaves over.
     const int spareWidth = qMax(0, width - qMin(width, kMinPictureSide));
     const int spareHeight = qMax(0, height - qMin(height, kMinPictureSide));
-    m_cropLeft->setMaximum(qMax(0, spareWidth - crop.right));
-    m_cropRight->setMaximum(qMax(0, spareWidth - crop.left));
-    m_cropTop->setMaximum(qMax(0, spareHeight - crop.bottom));
-    m_cropBottom->setMaximum(qMax(0, spareHeight - crop.top));
+    QSpinBox *const boxes[] = {m_cropLeft, m_cropTop, m_cropRight, m_cropBottom};
+    const int values[] = {crop.left, crop.top, crop.right, crop.bottom};
+    const int maxima[] = {spareWidth - crop.right, spareHeight - crop.bottom,
+                          spareWidth - crop.left, spareHeight - crop.top};
+    for (int i = 0; i < 4; ++i) {
+        const QSignalBlocker blocker(boxes[i]);
+        boxes[i]->setMaximum(qMax(0, qMax(maxima[i], values[i])));
+        boxes[i]->setValue(values[i]);
+    }
+    m_preview->setCrop(crop);
     m_cropResult->setText(QString("Picture after cropping: %1 × %2")
                               .arg(width - crop.left - crop.right)
                               .arg(height - crop.top - crop.bottom));
@@ -347,6 +373,11 @@ void EditorDialog::resetEffects() {
         effect.spin->setValue(0);
         *effect.value = 0;
     }
+    showTweak();
+}
+
+void EditorDialog::showTweak() {
+    m_preview->setTweak(OutputLook::tweakFromPercent(m_saturation, m_brightness, m_contrast));
 }
 
 bool EditorDialog::logoTargetUsable() const {
@@ -389,6 +420,7 @@ void EditorDialog::removeLogo() {
 }
 
 void EditorDialog::showLogo() {
+    m_preview->setLogo(m_logoImage);
     const bool usable = logoTargetUsable();
     m_logoChoose->setEnabled(usable);
     m_logoRemove->setEnabled(!m_logoImage.isNull());

@@ -66,6 +66,7 @@ private:
     void cropChanged();
     void trimChanged();
     void resetEffects();
+    void showTweak();
     void chooseLogo();
     void showLogo();
     bool logoTargetUsable() const;

@@ -113,6 +113,10 @@ SourcePicture grabSourcePicture(const QString &path) {
         return picture;
     picture.hasVideo = true;
     picture.size = QSize(stream->codecpar->width, stream->codecpar->height);
+    const AVRational sar =
+        av_guess_sample_aspect_ratio(format.get(), format->streams[streamIndex], nullptr);
+    if (sar.num > 0 && sar.den > 0)
+        picture.pixelAspect = av_q2d(sar);
 
     const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder)

@@ -12,6 +12,8 @@ struct SourcePicture {
     QImage frame;
     // The stored picture size, which the crop values refer to.
     QSize size;
+    // The width of one stored pixel over its height.
+    double pixelAspect = 1;
     double durationSeconds = 0;
     bool hasVideo = false;
 };

@@ -20,14 +20,27 @@ FramePreview::FramePreview(QWidget *parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void FramePreview::setPicture(const QImage &frame, const QSize &sourceSize) {
+void FramePreview::setPicture(const QImage &frame, const QSize &sourceSize, double pixelAspect) {
     m_frame = frame;
+    m_shown = OutputLook::coloured(m_frame, m_tweak);
     m_sourceSize = sourceSize.isValid() && !sourceSize.isEmpty() ? sourceSize : frame.size();
+    m_pixelAspect = pixelAspect;
     update();
 }
 
 void FramePreview::setCrop(const CropMargins &crop) {
     m_crop = crop;
+    update();
+}
+
+void FramePreview::setTweak(const OutputLook::Tweak &tweak) {
+    m_tweak = tweak;
+    m_shown = OutputLook::coloured(m_frame, m_tweak);
+    update();
+}
+
+void FramePreview::setLogo(const QImage &logo) {
+    m_logo = logo;
     update();
 }
 
@@ -50,6 +63,19 @@ QRectF FramePreview::keptArea() const {
                          -m_crop.bottom * sy);
 }
 
+QRectF FramePreview::logoArea() const {
+    const QRectF area = pictureArea();
+    if (area.isEmpty() || m_logo.isNull())
+        return {};
+    const QRect kept(m_crop.left, m_crop.top, m_sourceSize.width() - m_crop.left - m_crop.right,
+                     m_sourceSize.height() - m_crop.top - m_crop.bottom);
+    const QRectF logo = OutputLook::logoArea(m_sourceSize, kept, m_pixelAspect, m_logo.size());
+    const double sx = area.width() / m_sourceSize.width();
+    const double sy = area.height() / m_sourceSize.height();
+    return QRectF(area.x() + logo.x() * sx, area.y() + logo.y() * sy, logo.width() * sx,
+                  logo.height() * sy);
+}
+
 void FramePreview::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
@@ -60,7 +86,16 @@ void FramePreview::paintEvent(QPaintEvent *) {
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF area = pictureArea();
-    painter.drawImage(area, m_frame);
+    painter.drawImage(area, m_shown);
+    // Where the output's corner is a letterbox bar, the logo reaches past the
+    // kept part and is shaded there with what the crop removes.
+    const QRectF logo = logoArea();
+    if (!logo.isEmpty()) {
+        painter.save();
+        painter.setClipRect(area);
+        painter.drawImage(logo, m_logo);
+        painter.restore();
+    }
 
     const QRectF kept = keptArea();
     QPainterPath shade;

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -12,6 +13,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "conversion/editoranswer.h"
+#include "conversion/jobpreparation.h"
 #include "editordialog.h"
 #include "framepreview.h"
 #include "parlanetestsupport.h"
@@ -53,6 +56,63 @@ void closeNextMessageBox(bool *seen) {
     });
 }
 
+// Types into a field as a user does and leaves it with Tab.
+void typeInto(QAbstractSpinBox *field, const QString &text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+}
+
+// The script the main window writes from the dialog's answer for a 320x240
+// source, with the logo picture where the dialog put it.
+EditorEdit scriptFromAnswer(const EditorDialog &dialog, const QString &source,
+                            const QString &folder) {
+    const std::optional<EditorAnswer> answer = EditorAnswer::parse(dialog.answerText());
+    if (!answer)
+        return {};
+    EditorRow row;
+    row.arguments = QStringList{"-i",      source,  "-y",      "-s",         "320x240",
+                                "-vcodec", "mpeg4", "-acodec", "libmp3lame", folder + "/out.avi"};
+    row.effects =
+        QStringList{"1", "0", "1", source, folder + "/avsifile0.avs", folder + "/avsifile0.png"};
+    row.sourceSize = "320x240";
+    row.displayRatio = "1.333";
+    row.trimDuration = "2.0";
+    row.sourceDurationText = "00:00:02";
+    row.pluginPath = "/opt/quillora/plugins/ffms2.dll";
+    row.importPath = "/opt/quillora/plugins/a.avsi";
+    row.headerPath = "/opt/quillora/HEADER.avs";
+    row.channels = "2";
+    row.sampleRate = "44100";
+    return applyEditorAnswer(*answer, row);
+}
+
+bool ffmpeg(const QStringList &arguments, QByteArray *output = nullptr) {
+    QProcess p;
+    p.start("ffmpeg", QStringList{"-v", "error", "-nostdin", "-y"} + arguments);
+    if (!p.waitForFinished(60000))
+        return false;
+    if (output)
+        *output = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The colour at a point of the source picture as the preview shows it, the
+// crop leaving the whole 320x240 picture.
+QColor shownColour(parlane::FramePreview *preview, QPoint at) {
+    const QRectF kept = preview->keptArea();
+    const QPointF point(kept.x() + (at.x() + 0.5) * kept.width() / 320,
+                        kept.y() + (at.y() + 0.5) * kept.height() / 240);
+    return preview->grab().toImage().pixelColor(point.toPoint());
+}
+
+bool sameColour(const QColor &a, const QColor &b) {
+    constexpr int kTolerance = 12; // two encoders and two colour conversions
+    return qAbs(a.red() - b.red()) <= kTolerance && qAbs(a.green() - b.green()) <= kTolerance &&
+           qAbs(a.blue() - b.blue()) <= kTolerance;
+}
+
 } // namespace
 
 class TestEditorDialog : public QObject {
@@ -63,6 +123,9 @@ private slots:
     void opensOnTheModesTab();
     void showsTheFrameWithTheCrop();
     void cropStaysInsideThePicture();
+    void oddCropShowsWhatTheScriptKeeps();
+    void previewHasTheOutputsLook();
+    void typedValuesBeyondTheLimitGoToIt();
     void okAnswersTheShownValues();
     void untouchedValuesGoBackAsTheyCame();
     void cancelAndCloseAnswerNothing();
@@ -141,6 +204,102 @@ void TestEditorDialog::cropStaysInsideThePicture() {
              QString("Picture after cropping: 16 × 240"));
 }
 
+void TestEditorDialog::oddCropShowsWhatTheScriptKeeps() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    EditorDialog dialog(requestFor(media("av.mp4")));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    child<QSpinBox>(dialog, "cropLeft")->setValue(41);
+    child<QSpinBox>(dialog, "cropTop")->setValue(21);
+    const QString shown = child<QLabel>(dialog, "cropResult")->text();
+    const QRectF kept = child<parlane::FramePreview>(dialog, "preview")->keptArea();
+    clickOk(dialog);
+
+    const EditorEdit edit = scriptFromAnswer(dialog, media("av.mp4"), dir.path());
+    QVERIFY2(edit.problem.isEmpty(), qPrintable(edit.problem));
+    QVERIFY(edit.scriptText.contains("clip = clip.Crop(40, 20, 276, 218)\n"));
+    QCOMPARE(shown, QString("Picture after cropping: 276 × 218"));
+    QVERIFY(qAbs(kept.width() / kept.height() - 276.0 / 218) < 0.01);
+}
+
+void TestEditorDialog::previewHasTheOutputsLook() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString source = dir.filePath("blue.mkv");
+    QVERIFY(ffmpeg({"-f", "lavfi", "-i", "color=c=0x3070B0:s=320x240:r=25:d=2", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=2", "-c:v", "libx264", "-qp", "0", "-pix_fmt",
+                    "yuv420p", "-c:a", "flac", source}));
+    const QString logo = dir.filePath("logo.png");
+    QImage green(64, 48, QImage::Format_ARGB32);
+    green.fill(QColor(20, 200, 40));
+    QVERIFY(green.save(logo));
+
+    EditRequest request = requestFor(source, parlane::EditMode::Effects);
+    request.logoTarget = dir.filePath("avsifile0.png");
+    EditorDialog dialog(request);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    child<QSpinBox>(dialog, "saturation")->setValue(-50);
+    child<QSpinBox>(dialog, "brightness")->setValue(20);
+    child<QSpinBox>(dialog, "contrast")->setValue(-30);
+    QVERIFY(dialog.setLogoPicture(logo));
+    auto *preview = child<parlane::FramePreview>(dialog, "preview");
+    const QColor shownLogo = shownColour(preview, {32, 24});
+    const QColor shownPicture = shownColour(preview, {200, 160});
+    clickOk(dialog);
+
+    // What korvex makes of the script written from the answer.
+    const EditorEdit edit = scriptFromAnswer(dialog, source, dir.path());
+    QVERIFY2(edit.problem.isEmpty(), qPrintable(edit.problem));
+    QFile script(edit.scriptPath);
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write(edit.scriptText.toUtf8()) > 0);
+    script.close();
+    const JobPreparation::LaunchPlan job =
+        JobPreparation::prepare(edit.arguments, edit.effects, "1.333");
+    QVERIFY(job.readsScript);
+    QProcess korvex;
+    korvex.start(qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/korvex", job.arguments);
+    QVERIFY(korvex.waitForFinished(120000));
+    QVERIFY2(korvex.exitCode() == 0, korvex.readAllStandardError().constData());
+    QByteArray pixels;
+    QVERIFY(ffmpeg({"-ss", "1", "-i", "file:" + edit.arguments.last(), "-frames:v", "1", "-f",
+                    "rawvideo", "-pix_fmt", "rgb24", "-"},
+                   &pixels));
+    QCOMPARE(pixels.size(), 320 * 240 * 3);
+    const QImage output(reinterpret_cast<const uchar *>(pixels.constData()), 320, 240, 320 * 3,
+                        QImage::Format_RGB888);
+
+    const QColor madeLogo = output.pixelColor(32, 24);
+    const QColor madePicture = output.pixelColor(200, 160);
+    QVERIFY2(sameColour(shownLogo, madeLogo),
+             qPrintable(shownLogo.name() + " shown, made " + madeLogo.name()));
+    QVERIFY2(sameColour(shownPicture, madePicture),
+             qPrintable(shownPicture.name() + " shown, made " + madePicture.name()));
+}
+
+void TestEditorDialog::typedValuesBeyondTheLimitGoToIt() {
+    EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto *start = child<QTimeEdit>(dialog, "trimStart");
+    auto *length = child<QTimeEdit>(dialog, "trimLength");
+    typeInto(length, "00:00:20");
+    QCOMPARE(length->time(), QTime(0, 0, 12));
+    typeInto(start, "00:00:15");
+    QCOMPARE(start->time(), QTime(0, 0, 11));
+    QCOMPARE(length->time(), QTime(0, 0, 1));
+
+    child<QTabWidget>(dialog, "tabs")->setCurrentIndex(int(parlane::EditMode::Crop));
+    auto *left = child<QSpinBox>(dialog, "cropLeft");
+    typeInto(left, "400");
+    QCOMPARE(left->value(), 304);
+    auto *saturation = child<QSpinBox>(dialog, "saturation");
+    child<QTabWidget>(dialog, "tabs")->setCurrentIndex(int(parlane::EditMode::Effects));
+    typeInto(saturation, "150");
+    QCOMPARE(saturation->value(), 100);
+}
+
 void TestEditorDialog::okAnswersTheShownValues() {
     EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
     dialog.show();
@@ -156,7 +315,7 @@ void TestEditorDialog::okAnswersTheShownValues() {
 
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.answerText(),
-             QString("parlane: -ss 3 -t 9 -cropleft 10 -croptop 0 -cropright 0 -cropbottom 6 "
+             QString("parlane: -ss 3 -t 9 -cropleft 10 -croptop 0 -cropright 2 -cropbottom 6 "
                      "-saturation 50 -brightness 0 -contrast -100 -drop 0\n"));
     QCOMPARE(child<QLabel>(dialog, "trimEnd")->text(), QString("Ends at 00:00:12 of 00:00:12"));
 }
