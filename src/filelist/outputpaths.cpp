@@ -63,6 +63,14 @@ QString withExtension(const QString &path, const QString &formatLabel) {
     return stem + QLatin1Char('.') + formatLabel.toLower();
 }
 
+QString plainName(const QString &sourcePath, const QString &outputPath) {
+    const QString output = fileName(outputPath);
+    const int dot = extensionDot(output);
+    if (dot < 0 || fileName(sourcePath).isEmpty())
+        return output;
+    return withExtension(fileName(sourcePath), output.mid(dot + 1));
+}
+
 QString withFolder(const QString &path, const QString &folder) {
     QString result = folder;
     if (!result.isEmpty() && !result.endsWith(QLatin1Char('/')))

@@ -27,6 +27,11 @@ QString fileNameFor(const QString &sourceFileName, const QString &formatLabel);
 // case; dots in folder names are never touched.
 QString withExtension(const QString &path, const QString &formatLabel);
 
+// The name an output path has before any number is put into it: the
+// source's file name with the output's extension ("/in/clip.mp4" and
+// "/out/clip3.avi" give "clip.avi").
+QString plainName(const QString &sourcePath, const QString &outputPath);
+
 // The path's file name in another folder.
 QString withFolder(const QString &path, const QString &folder);
 

@@ -944,6 +944,11 @@ void MainWindow::launchJob(const TickDecision &decision)
     doneSeconds = int(conversionRun.doneSeconds());
     currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
 
+    // A file may have come under the row's output name since the name was
+    // chosen: the row takes the next free name rather than replace it.
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    setRowOutputPath(row, uniqueOutputPath(row, output));
+
     const JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
@@ -1442,12 +1447,14 @@ QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
     // themselves must not meet either: not this file, not another row's
     // output or source.
     TakenPaths takenHere = taken;
-    takenHere.add(inputFolder + inputName);
+    const QString sourcePath = inputFolder + inputName;
+    takenHere.add(sourcePath);
     const QString wanted = outputFolder + named;
-    if (!takenHere.contains(wanted))
+    if (takenHere.isFree(wanted))
         return named;
-    return OutputPaths::fileName(
-        takenHere.free(outputFolder + outputName, list->topLevelItemCount()));
+    return OutputPaths::fileName(takenHere.free(outputFolder + outputName,
+                                                qMax(1, list->topLevelItemCount()),
+                                                OutputPaths::plainName(sourcePath, outputName)));
 }
 
 bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
@@ -1458,9 +1465,11 @@ bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &
     const QString output = Arguments::outputPath(arguments);
     if (output.isEmpty())
         return false;
+    const QString source = Arguments::inputPath(arguments);
     TakenPaths taken = takenByOthers;
-    taken.add(Arguments::inputPath(arguments));
-    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount());
+    taken.add(source);
+    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
+                                    OutputPaths::plainName(source, output));
     if (free == output)
         return false;
     Arguments::setOutputPath(arguments, free);
@@ -2006,15 +2015,17 @@ void MainWindow::showProblem(const QString &text)
 
 QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
 {
-    QStringList taken;
-    QTreeWidget *list = ui->treeWidget;
+    // Not another row's output, no listed source, no file on disk.
+    TakenPaths taken;
+    const QTreeWidget *list = ui->treeWidget;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *other = list->topLevelItem(i);
         if (other != item)
-            taken << Arguments::outputPath(FileRow::arguments(other));
+            addRowPaths(taken, other);
     }
     const QString source = Arguments::inputPath(FileRow::arguments(item));
-    return OutputPaths::unique(wanted, source, taken, 1);
+    taken.add(source);
+    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
 }
 
 void MainWindow::buildItemArguments(int row)
@@ -2192,8 +2203,9 @@ void MainWindow::on_ProfileDetails_activated(int index)
             ArgumentList arguments = FileRow::arguments(item);
             const QString oldOutput = Arguments::outputPath(arguments);
             if (!oldOutput.isEmpty()) {
+                const QString wanted = OutputPaths::withExtension(oldOutput, formatLabel);
                 const QString output =
-                    uniqueOutputPath(item, OutputPaths::withExtension(oldOutput, formatLabel));
+                    wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
                 Arguments::setOutputPath(arguments, output);
                 FileRow::setArguments(item, arguments);
                 outputName = OutputPaths::fileName(output);
@@ -2376,11 +2388,19 @@ void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
     const QString oldOutput = Arguments::outputPath(arguments);
     if (oldOutput.isEmpty())
         return;
-    const QString output = uniqueOutputPath(item, OutputPaths::withFolder(oldOutput, folder));
-    Arguments::setOutputPath(arguments, output);
-    FileRow::setArguments(item, arguments);
+    const QString wanted = OutputPaths::withFolder(oldOutput, folder);
     // The name changes only when the new folder already has that name in use.
-    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(output));
+    setRowOutputPath(item, wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted));
+}
+
+void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
+{
+    ArgumentList arguments = FileRow::arguments(item);
+    if (Arguments::outputPath(arguments) == path)
+        return;
+    Arguments::setOutputPath(arguments, path);
+    FileRow::setArguments(item, arguments);
+    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(path));
 }
 
 void MainWindow::on_Vcodec_activated(int index)

@@ -51,6 +51,8 @@ private Q_SLOTS:
     void failedJobsDoNotStopTheRun();
     void transcoderThatCannotStart();
     void stopEndsTheRunningJob();
+    void outputNeverReplacesAListedSource();
+    void outputNeverReplacesAFileOnDisk();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
     void fullBarDoesNotEndAWorkingJob();
@@ -147,6 +149,16 @@ QStringList filesIn(const QString &folder) {
 
 QLabel *statusPicture(QTreeWidgetItem *item) {
     return qobject_cast<QLabel *>(item->treeWidget()->itemWidget(item, 2));
+}
+
+QByteArray contentOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -458,6 +470,62 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!window->jobTimer.isActive());
     QTest::qWait(300);
     QVERIFY(!window->transcoderJob.isRunning());
+}
+
+// The output folder is the sources' own: party.mp4 would be converted to
+// party.avi, which is listed too.
+void tst_RunConversions::outputNeverReplacesAListedSource() {
+    QTemporaryDir sources;
+    const QString mp4 = sources.filePath(QStringLiteral("party.mp4"));
+    const QString avi = sources.filePath(QStringLiteral("party.avi"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), mp4));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.avi")), avi));
+    const QByteArray original = contentOf(avi);
+    window->applyOutputFolder(sources.path());
+    window->addPickedFiles({mp4, avi});
+    QCOMPARE(ui()->treeWidget->topLevelItemCount(), 2);
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(statusOf(1), QStringLiteral("finished"));
+    QVERIFY(contentOf(avi) == original);
+    QVERIFY(outputOf(0) != outputOf(1));
+    for (int index = 0; index < 2; ++index) {
+        QVERIFY(outputOf(index) != mp4 && outputOf(index) != avi);
+        QCOMPARE(row(index)->text(FileRow::OutputFileColumn),
+                 QFileInfo(outputOf(index)).fileName());
+        QVERIFY(facts(outputOf(index)).seconds > 1.5);
+    }
+}
+
+// The user's own clip.avi in the output folder, and another that turns up
+// there after the row was made: both stay, and each run takes a free name.
+void tst_RunConversions::outputNeverReplacesAFileOnDisk() {
+    QTemporaryDir sources;
+    const QString source = sources.filePath(QStringLiteral("clip.mp4"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), source));
+    QVERIFY(writeFile(out->filePath(QStringLiteral("clip.avi")), "mine"));
+    addClip(source, kAvi);
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip1.avi")));
+
+    QVERIFY(writeFile(out->filePath(QStringLiteral("clip1.avi")), "later"));
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip2.avi")));
+    QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip2.avi"));
+    QCOMPARE(contentOf(out->filePath(QStringLiteral("clip.avi"))), QByteArray("mine"));
+    QCOMPARE(contentOf(out->filePath(QStringLiteral("clip1.avi"))), QByteArray("later"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+
+    // Converted again: beside the first run's file.
+    row(0)->setCheckState(0, Qt::Checked);
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip3.avi")));
+    QVERIFY(facts(out->filePath(QStringLiteral("clip2.avi"))).seconds > 1.5);
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
 }
 
 void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
