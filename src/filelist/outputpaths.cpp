@@ -30,7 +30,7 @@ QString withNumber(const QString &path, int number) {
 QString folderFromField(const QString &fieldText) {
     if (fieldText.trimmed().isEmpty())
         return QString();
-    QString folder = QDir::cleanPath(QDir(fieldText).absolutePath());
+    QString folder = QDir::cleanPath(QDir::home().absoluteFilePath(fieldText));
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder;

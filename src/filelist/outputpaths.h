@@ -9,7 +9,8 @@
 namespace OutputPaths {
 
 // The output folder for the text of the output-folder field: absolute, with
-// a trailing "/"; empty for an empty text.
+// a trailing "/"; empty for an empty text. A relative text is taken against
+// the user's home folder, never the folder the program runs in.
 QString folderFromField(const QString &fieldText);
 
 // Makes the output folder when it is missing and tries a file in it, so that
