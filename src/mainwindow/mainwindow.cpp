@@ -707,6 +707,8 @@ void MainWindow::on_ConvertePushButton_clicked()
         list->setAcceptDrops(false);
         setAcceptDrops(false);
         ui->AddFile->setEnabled(false);
+        // The folder shown is where the run's rows go: it holds still.
+        ui->browsePushButton->setEnabled(false);
     }
     if (transcoderProcess.state() != QProcess::NotRunning) {
         ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
@@ -1056,6 +1058,7 @@ void MainWindow::stopRun(ConversionRun::StopReason reason)
     ui->treeWidget->setAcceptDrops(true);
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
     ui->PauseContinue->setVisible(false);
     ui->ConvertePushButton->setVisible(true);
     stopPauseListing();
@@ -1084,6 +1087,7 @@ void MainWindow::finishRun(const TickDecision &decision)
     ui->treeWidget->setAcceptDrops(true);
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
     armShutdown();
 
     checkAllBox->setCheckState(Qt::Unchecked);
@@ -1423,7 +1427,8 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     hasVideo = probe.hasVideo;
     audioOnly = probe.audioOnly;
 
-    outputFolder = OutputPaths::folderFromField(ui->PathLine->text());
+    // The folder in use, not a text still being typed.
+    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
     outputName = OutputPaths::fileNameFor(inputName, formatLabel);
     if (outputName == inputName) {
         outputName = FileListRules::withNumberBeforeDot(outputName,
@@ -2067,7 +2072,7 @@ void MainWindow::buildItemArguments(int row)
     if (output.isEmpty()) {
         QString folder = withTrailingSlash(outputFolder);
         if (folder.isEmpty())
-            folder = OutputPaths::folderFromField(ui->PathLine->text());
+            folder = OutputPaths::folderFromField(outputFolderInUse);
         output = folder + outputName;
     }
     const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
@@ -2351,21 +2356,11 @@ void MainWindow::on_browsePushButton_clicked()
         applyOutputFolder(chosen);
 }
 
-void MainWindow::applyOutputFolder(const QString &folder)
+void MainWindow::applyOutputFolder(const QString &text)
 {
-    ui->PathLine->setText(QDir::toNativeSeparators(folder));
-    SettingsFile::setValue(SettingsFile::kOutput, ui->PathLine->text());
-
-    if (QTreeWidgetItem *item = currentRowItem())
-        moveRowOutput(item, OutputPaths::folderFromField(folder));
-}
-
-void MainWindow::applyTypedOutputFolder()
-{
+    // Chosen or typed alike: the folder shown is where every row goes.
     QLineEdit *field = ui->PathLine;
-    if (!field->isModified())
-        return;
-    const QString folder = OutputPaths::folderFromField(field->text());
+    const QString folder = OutputPaths::folderFromField(text);
     QString problem;
     if (!OutputPaths::makeWritableFolder(folder, &problem)) {
         field->setText(outputFolderInUse);
@@ -2380,6 +2375,12 @@ void MainWindow::applyTypedOutputFolder()
     QTreeWidget *list = ui->treeWidget;
     for (int index = 0; index < list->topLevelItemCount(); ++index)
         moveRowOutput(list->topLevelItem(index), folder);
+}
+
+void MainWindow::applyTypedOutputFolder()
+{
+    if (ui->PathLine->isModified())
+        applyOutputFolder(ui->PathLine->text());
 }
 
 void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)

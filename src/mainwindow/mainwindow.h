@@ -308,10 +308,11 @@ private:
     // next free name with the inserted number, so that it names no listed
     // source, no other row's output and no file that exists.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
-    // The output folder chosen by the user, for new rows and the current one.
+    // The output folder chosen with Browse or typed (relative: in the home
+    // folder), for new rows and every row listed; a missing folder is made,
+    // and one that cannot be made or written is refused.
     void applyOutputFolder(const QString &folder);
-    // A folder typed into the output-folder field, for new rows and every
-    // row listed; one that cannot be made or written is refused.
+    // The typed folder, once typing is over.
     void applyTypedOutputFolder();
     // The row's output path, its file name kept, in `folder` (with "/").
     void moveRowOutput(QTreeWidgetItem *item, const QString &folder);
