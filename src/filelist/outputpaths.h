@@ -18,6 +18,9 @@ QString folderFromField(const QString &fieldText);
 // False and a message for the user when the folder cannot be made or
 // written, or when folder is empty.
 bool makeWritableFolder(const QString &folder, QString *error = nullptr);
+// The same for the folders of several output paths, each once; the message
+// tells of the first folder that fails.
+bool makeWritableFolders(const QStringList &outputPaths, QString *error = nullptr);
 
 // The output file name for a source file name and a format label: the part
 // up to the last "." followed by the label in lower case ("a.b.mkv" with MP4

@@ -676,6 +676,19 @@ constexpr int kAudioOnlyCategory = 1;
 void MainWindow::on_ConvertePushButton_clicked()
 {
     QTreeWidget *list = ui->treeWidget;
+    // A remembered folder may have gone since the rows were made: made again
+    // here, or the user hears once why nothing starts.
+    QStringList outputs;
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = list->topLevelItem(index);
+        if (item->checkState(FileRow::CheckColumn) == Qt::Checked)
+            outputs << Arguments::outputPath(FileRow::arguments(item));
+    }
+    QString problem;
+    if (!OutputPaths::makeWritableFolders(outputs, &problem)) {
+        showProblem(problem);
+        return;
+    }
     const int previousRunMode = runMode;
     jobNumber = 0;
     if (ui->StopButton->isEnabled())

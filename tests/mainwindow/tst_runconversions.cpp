@@ -53,6 +53,7 @@ private Q_SLOTS:
     void stopEndsTheRunningJob();
     void outputNeverReplacesAListedSource();
     void outputNeverReplacesAFileOnDisk();
+    void missingOutputFolderIsMadeAgain();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
     void fullBarDoesNotEndAWorkingJob();
@@ -526,6 +527,32 @@ void tst_RunConversions::outputNeverReplacesAFileOnDisk() {
     QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip3.avi")));
     QVERIFY(facts(out->filePath(QStringLiteral("clip2.avi"))).seconds > 1.5);
     QVERIFY(facts(outputOf(0)).seconds > 1.5);
+}
+
+// A remembered output folder that was deleted since.
+void tst_RunConversions::missingOutputFolderIsMadeAgain() {
+    const QString folder = out->filePath(QStringLiteral("gone/deeper"));
+    QVERIFY(QDir().mkpath(folder));
+    ui()->PathLine->setText(folder);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QVERIFY(QDir(out->filePath(QStringLiteral("gone"))).removeRecursively());
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+
+    // One that cannot be made again: told once, and nothing starts.
+    QVERIFY(writeFile(out->filePath(QStringLiteral("blocker")), "a file"));
+    ui()->PathLine->setText(out->filePath(QStringLiteral("blocker/sub")));
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    window->on_ConvertePushButton_clicked();
+    QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
+    const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first()->text().contains(out->filePath(QStringLiteral("blocker"))),
+             qPrintable(told.first()->text()));
+    told.first()->close();
 }
 
 void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
