@@ -1004,6 +1004,8 @@ void MainWindow::transcoderFailed(QProcess::ProcessError error)
 
 void MainWindow::showJobEnd(const JobEnd &end)
 {
+    if (end.row >= 0)
+        transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
     if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
         StatusCell::showStatus(row, end.statusWord, end.picture);
 }

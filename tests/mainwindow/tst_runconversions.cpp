@@ -1,4 +1,5 @@
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void failedJobsDoNotStopTheRun();
     void transcoderThatCannotStart();
     void stopEndsTheRunningJob();
+    void killedTranscoderLeavesNoPartFile();
     void outputNeverReplacesAListedSource();
     void outputNeverReplacesAFileOnDisk();
     void missingOutputFolderIsMadeAgain();
@@ -471,6 +473,20 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!window->jobTimer.isActive());
     QTest::qWait(300);
     QVERIFY(!window->transcoderJob.isRunning());
+}
+
+void tst_RunConversions::killedTranscoderLeavesNoPartFile() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    QVERIFY2(filesIn(out->path()).filter(QStringLiteral(".korvex-")).size() == 1,
+             qPrintable(filesIn(out->path()).join(QLatin1Char(' '))));
+
+    QVERIFY(::kill(pid_t(window->transcoderJob.processId()), SIGKILL) == 0);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QCOMPARE(filesIn(out->path()), QStringList());
 }
 
 // The output folder is the sources' own: party.mp4 would be converted to
