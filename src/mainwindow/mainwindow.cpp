@@ -711,8 +711,7 @@ void MainWindow::on_ConvertePushButton_clicked()
         rows << row;
         if (!row.checked)
             continue;
-        list->removeItemWidget(item, FileRow::StatusColumn);
-        item->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
+        StatusCell::showWaiting(item);
         setJobControlsEnabled(false);
         ui->editVideo->setEnabled(false);
         ui->editVideo_Trim->setEnabled(false);
@@ -1059,6 +1058,8 @@ void MainWindow::stopRun(ConversionRun::StopReason reason)
         transcoderJob.stop();
     }
     showJobEnd(end);
+    StatusCell::showSkippedAsBefore(ui->treeWidget, true);
+    ui->labelShowState->setText(QString());
 
     ui->progressAll->setRange(0, kPercentMax);
     ui->progressAll->setValue(0);
@@ -1089,6 +1090,7 @@ void MainWindow::finishRun(const TickDecision &decision)
         if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(index))
             row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     }
+    StatusCell::showSkippedAsBefore(ui->treeWidget, false);
     ui->labelShowState->setText(QString());
     jobNumber = 0;
     totalSeconds = 0;

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void failedJobsDoNotStopTheRun();
     void transcoderThatCannotStart();
     void stopEndsTheRunningJob();
+    void rowUncheckedDuringTheRunIsSkipped();
     void killedTranscoderLeavesNoPartFile();
     void outputNeverReplacesAListedSource();
     void outputNeverReplacesAFileOnDisk();
@@ -454,10 +455,12 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     addClip(media(QStringLiteral("av.mp4")), kMp4);
     startRun();
     QVERIFY(waitForProgress(0));
+    QVERIFY(!ui()->labelShowState->text().isEmpty());
 
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
     QVERIFY(!window->transcoderJob.isRunning());
     QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QVERIFY(statusPicture(row(0)));
     QCOMPARE(row(0)->checkState(0), Qt::Checked);
@@ -473,6 +476,32 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!window->jobTimer.isActive());
     QTest::qWait(300);
     QVERIFY(!window->transcoderJob.isRunning());
+}
+
+void tst_RunConversions::rowUncheckedDuringTheRunIsSkipped() {
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    startRun();
+    // The folder the run writes into holds still while it lasts.
+    QVERIFY(!ui()->browsePushButton->isEnabled());
+    row(1)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    // Skipped: as it was before the run, not waiting.
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
+    QVERIFY(!statusPicture(row(1)));
+    QVERIFY(ui()->browsePushButton->isEnabled());
+
+    // A row that showed how an earlier run ended shows that again.
+    row(0)->setCheckState(0, Qt::Checked);
+    row(1)->setCheckState(0, Qt::Checked);
+    startRun();
+    row(0)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(1), QStringLiteral("finished"));
+    QCOMPARE(row(0)->text(2), QString());
+    QVERIFY(statusPicture(row(0)));
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
 }
 
 void tst_RunConversions::killedTranscoderLeavesNoPartFile() {
@@ -641,6 +670,7 @@ void tst_RunConversions::stopWhilePaused() {
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QCOMPARE(filesIn(out->path()), QStringList());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QVERIFY(window->transcoderPid.isEmpty());
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
@@ -709,6 +739,7 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
     QVERIFY(!window->transcoderJob.isRunning());
     QCOMPARE(filesIn(small.path()), QStringList());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QCOMPARE(window->runMode, 0);
     ::umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH);
