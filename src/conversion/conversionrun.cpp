@@ -18,14 +18,6 @@ constexpr int kRunningPercentMax = 99;
 // Longer than any job: a row's trim length is an int.
 constexpr double kMaxReadingSeconds = 2147483647.0;
 
-QString pictureFor(const QString &statusWord) {
-    if (statusWord == FileRow::kStatusFinished)
-        return FileRow::kPictureFinished;
-    if (statusWord == FileRow::kStatusStopped)
-        return FileRow::kPictureStopped;
-    return FileRow::kPictureError;
-}
-
 } // namespace
 
 ConversionRun::ConversionRun(RunClock::NowFunction now) : m_clock(std::move(now)) {}
@@ -186,7 +178,7 @@ JobEnd ConversionRun::stop(StopReason reason) {
         end.row = m_running;
         end.statusWord =
             reason == StopReason::DiskFull ? FileRow::kStatusError : FileRow::kStatusStopped;
-        end.picture = pictureFor(end.statusWord);
+        end.picture = FileRow::statusPicture(end.statusWord);
     }
     m_active = false;
     m_running = -1;
@@ -246,7 +238,7 @@ JobEnd ConversionRun::endJob(const QString &statusWord) {
     JobEnd end;
     end.row = m_running;
     end.statusWord = statusWord;
-    end.picture = pictureFor(statusWord);
+    end.picture = FileRow::statusPicture(statusWord);
 
     m_doneSeconds += std::max<qint64>(0, rowSeconds(m_running));
     if (m_running < m_endedAs.size())

@@ -1,5 +1,7 @@
 #include "transcoderjob.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "conversion/suspenderlisting.h"
@@ -9,6 +11,8 @@
 namespace {
 
 const QString kResumeSwitch = QStringLiteral("/r");
+// The transcoder keeps this much of the output's name in its part file's.
+constexpr int kPartNameChars = 48;
 
 struct ToolRun {
     bool ok = false;
@@ -37,6 +41,22 @@ void TranscoderJob::start(const QString &program, const QStringList &arguments) 
     m_pausedPid = 0;
     Platform::useOwnProcessGroup(m_process);
     m_process.start(program, arguments, QIODevice::ReadWrite);
+    const qint64 pid = processId();
+    m_partFile = pid > 0 && !arguments.isEmpty() ? partFilePath(arguments.last(), pid) : QString();
+}
+
+QString TranscoderJob::partFilePath(const QString &outputPath, qint64 pid) {
+    const QFileInfo output(outputPath);
+    return output.absolutePath() + QStringLiteral("/.") + output.fileName().left(kPartNameChars) +
+           QStringLiteral(".korvex-%1.part").arg(pid);
+}
+
+void TranscoderJob::settlePartFile(bool jobFailed) {
+    if (isRunning() || m_partFile.isEmpty())
+        return;
+    if (jobFailed)
+        QFile::remove(m_partFile);
+    m_partFile.clear();
 }
 
 bool TranscoderJob::isRunning() const {

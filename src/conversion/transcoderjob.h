@@ -26,6 +26,13 @@ public:
     // Starts program with arguments, read-write, without waiting for it.
     void start(const QString &program, const QStringList &arguments);
 
+    // The hidden file the transcoder of process pid writes before the output
+    // (outputPath, absolute) gets its name: ".NAME.korvex-PID.part" beside it.
+    static QString partFilePath(const QString &outputPath, qint64 pid);
+    // Once the job has ended: a failed job's part file goes (a transcoder
+    // that was killed cannot remove it itself); either way it is forgotten.
+    void settlePartFile(bool jobFailed);
+
     bool isRunning() const;   // starting, running or suspended
     qint64 processId() const; // 0 when no process runs
     bool isPaused() const;
@@ -46,4 +53,5 @@ public:
 private:
     QProcess &m_process;
     qint64 m_pausedPid = 0; // the process pause() suspended; 0: none
+    QString m_partFile;     // the started job's part file; empty once settled
 };

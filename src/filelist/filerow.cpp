@@ -28,6 +28,14 @@ double truncatedToTenths(double value) {
 
 } // namespace
 
+QString statusPicture(const QString &statusWord) {
+    if (statusWord == kStatusFinished)
+        return kPictureFinished;
+    if (statusWord == kStatusStopped)
+        return kPictureStopped;
+    return kPictureError;
+}
+
 SettingsIndexList emptySettingsIndexList() {
     SettingsIndexList list;
     for (int i = 0; i < SettingsIndexCount; ++i)

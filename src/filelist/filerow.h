@@ -46,6 +46,9 @@ enum JobRole {
 
 // Column 2 (StatusColumn).
 constexpr int StatusWordRole = kFirstJobRole + 1; // 33
+// What the cell showed before a run queued the row, for a row the run then
+// skips: its text and, when a picture was shown, that picture's status word.
+constexpr int PreRunStatusRole = kFirstJobRole + 2; // 34
 
 // Column 3 (SourceDurationColumn): MediaInfo entry k lives at role 33 + k.
 constexpr int MediaInfoRole = kFirstJobRole + 1;
@@ -127,6 +130,9 @@ inline const QString kStatusStopped = QStringLiteral("stopped");
 inline const QString kPictureFinished = QStringLiteral("skins/default/status_finished.png");
 inline const QString kPictureError = QStringLiteral("skins/default/status_err.png");
 inline const QString kPictureStopped = QStringLiteral("skins/default/status_stoped.png");
+
+// The picture for a job's end: finished, stopped, or else error.
+QString statusPicture(const QString &statusWord);
 
 // The neutral Tweak values a row starts with: saturation, brightness, contrast.
 inline const QStringList kNeutralEffects = {QStringLiteral("1"), QStringLiteral("0"),

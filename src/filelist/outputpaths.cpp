@@ -30,7 +30,7 @@ QString withNumber(const QString &path, int number) {
 QString folderFromField(const QString &fieldText) {
     if (fieldText.trimmed().isEmpty())
         return QString();
-    QString folder = QDir::cleanPath(QDir(fieldText).absolutePath());
+    QString folder = QDir::cleanPath(QDir::home().absoluteFilePath(fieldText));
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder;
@@ -53,6 +53,19 @@ bool makeWritableFolder(const QString &folder, QString *error) {
     return true;
 }
 
+bool makeWritableFolders(const QStringList &outputPaths, QString *error) {
+    QSet<QString> tried;
+    for (const QString &path : outputPaths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (tried.contains(folder))
+            continue;
+        tried.insert(folder);
+        if (!makeWritableFolder(folder, error))
+            return false;
+    }
+    return true;
+}
+
 QString fileNameFor(const QString &sourceFileName, const QString &formatLabel) {
     return withExtension(sourceFileName, formatLabel);
 }
@@ -61,6 +74,14 @@ QString withExtension(const QString &path, const QString &formatLabel) {
     const int dot = extensionDot(path);
     const QString stem = dot >= 0 ? path.left(dot) : path;
     return stem + QLatin1Char('.') + formatLabel.toLower();
+}
+
+QString plainName(const QString &sourcePath, const QString &outputPath) {
+    const QString output = fileName(outputPath);
+    const int dot = extensionDot(output);
+    if (dot < 0 || fileName(sourcePath).isEmpty())
+        return output;
+    return withExtension(fileName(sourcePath), output.mid(dot + 1));
 }
 
 QString withFolder(const QString &path, const QString &folder) {

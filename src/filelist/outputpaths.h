@@ -9,7 +9,8 @@
 namespace OutputPaths {
 
 // The output folder for the text of the output-folder field: absolute, with
-// a trailing "/"; empty for an empty text.
+// a trailing "/"; empty for an empty text. A relative text is taken against
+// the user's home folder, never the folder the program runs in.
 QString folderFromField(const QString &fieldText);
 
 // Makes the output folder when it is missing and tries a file in it, so that
@@ -17,6 +18,9 @@ QString folderFromField(const QString &fieldText);
 // False and a message for the user when the folder cannot be made or
 // written, or when folder is empty.
 bool makeWritableFolder(const QString &folder, QString *error = nullptr);
+// The same for the folders of several output paths, each once; the message
+// tells of the first folder that fails.
+bool makeWritableFolders(const QStringList &outputPaths, QString *error = nullptr);
 
 // The output file name for a source file name and a format label: the part
 // up to the last "." followed by the label in lower case ("a.b.mkv" with MP4
@@ -26,6 +30,11 @@ QString fileNameFor(const QString &sourceFileName, const QString &formatLabel);
 // The path with its file name's extension replaced by the label in lower
 // case; dots in folder names are never touched.
 QString withExtension(const QString &path, const QString &formatLabel);
+
+// The name an output path has before any number is put into it: the
+// source's file name with the output's extension ("/in/clip.mp4" and
+// "/out/clip3.avi" give "clip.avi").
+QString plainName(const QString &sourcePath, const QString &outputPath);
 
 // The path's file name in another folder.
 QString withFolder(const QString &path, const QString &folder);

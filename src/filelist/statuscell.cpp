@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QTreeWidget>
+#include <QVariant>
 
 #include "filelist/filerow.h"
 
@@ -64,6 +65,36 @@ void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &
     label->setPixmap(QPixmap(picture));
     list->setItemWidget(row, FileRow::StatusColumn, label);
     row->setData(FileRow::StatusColumn, FileRow::StatusWordRole, statusWord);
+}
+
+void showWaiting(QTreeWidgetItem *row) {
+    QTreeWidget *list = listOf(row);
+    if (!list)
+        return;
+    const bool pictureShown = qobject_cast<QLabel *>(list->itemWidget(row, FileRow::StatusColumn));
+    const QString word = pictureShown
+                             ? row->data(FileRow::StatusColumn, FileRow::StatusWordRole).toString()
+                             : QString();
+    row->setData(FileRow::StatusColumn, FileRow::PreRunStatusRole,
+                 QStringList{row->text(FileRow::StatusColumn), word});
+    list->removeItemWidget(row, FileRow::StatusColumn);
+    row->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
+}
+
+void showSkippedAsBefore(QTreeWidget *list, bool keepChecked) {
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        QTreeWidgetItem *row = list->topLevelItem(index);
+        const QStringList before =
+            row->data(FileRow::StatusColumn, FileRow::PreRunStatusRole).toStringList();
+        const bool skipped = row->text(FileRow::StatusColumn) == FileRow::kStatusWaiting &&
+                             !list->itemWidget(row, FileRow::StatusColumn);
+        if (!skipped || before.size() != 2 ||
+            (keepChecked && row->checkState(FileRow::CheckColumn) == Qt::Checked))
+            continue;
+        row->setText(FileRow::StatusColumn, before.at(0));
+        if (!before.at(1).isEmpty())
+            showStatus(row, before.at(1), FileRow::statusPicture(before.at(1)));
+    }
 }
 
 } // namespace StatusCell

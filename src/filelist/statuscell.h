@@ -3,6 +3,7 @@
 #include <QString>
 
 class QProgressBar;
+class QTreeWidget;
 class QTreeWidgetItem;
 
 // What a row's status column shows over its text while a run converts it: a
@@ -23,5 +24,13 @@ QProgressBar *progressBar(const QTreeWidgetItem *row);
 void setProgress(QProgressBar *bar, int percent);
 // The picture of how the job ended, centred, and its status word.
 void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture);
+
+// "waiting" for a row a run has queued, in place of its text or the picture
+// of an earlier run, which the row keeps for showSkippedAsBefore().
+void showWaiting(QTreeWidgetItem *row);
+// Rows a run queued but never converted (unchecked while another converted)
+// show again what they showed before the run. keepChecked: rows still
+// checked go on waiting, as a stopped run leaves them for the next one.
+void showSkippedAsBefore(QTreeWidget *list, bool keepChecked);
 
 } // namespace StatusCell

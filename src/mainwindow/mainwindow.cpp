@@ -564,13 +564,11 @@ void MainWindow::preferenceFun()
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    // The dialog's output folder counts as one typed into Destination: the
-    // same checks and message, and stored only when it is taken.
-    if (dialog.outputFolder() != ui->PathLine->text()) {
-        ui->PathLine->selectAll();
-        ui->PathLine->insert(dialog.outputFolder());
-        applyTypedOutputFolder();
-    }
+    // The dialog's output folder counts as one given to Destination: the
+    // same checks and message, every row follows it, and it is stored only
+    // when it is taken.
+    if (dialog.outputFolder() != ui->PathLine->text())
+        applyOutputFolder(dialog.outputFolder());
     if (dialog.snapshotFolder() != snapshotFolder) {
         snapshotFolder = dialog.snapshotFolder();
         SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
@@ -692,6 +690,19 @@ constexpr int kAudioOnlyCategory = 1;
 void MainWindow::on_ConvertePushButton_clicked()
 {
     QTreeWidget *list = ui->treeWidget;
+    // A remembered folder may have gone since the rows were made: made again
+    // here, or the user hears once why nothing starts.
+    QStringList outputs;
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = list->topLevelItem(index);
+        if (item->checkState(FileRow::CheckColumn) == Qt::Checked)
+            outputs << Arguments::outputPath(FileRow::arguments(item));
+    }
+    QString problem;
+    if (!OutputPaths::makeWritableFolders(outputs, &problem)) {
+        showProblem(problem);
+        return;
+    }
     const int previousRunMode = runMode;
     jobNumber = 0;
     if (ui->StopButton->isEnabled())
@@ -714,8 +725,7 @@ void MainWindow::on_ConvertePushButton_clicked()
         rows << row;
         if (!row.checked)
             continue;
-        list->removeItemWidget(item, FileRow::StatusColumn);
-        item->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
+        StatusCell::showWaiting(item);
         setJobControlsEnabled(false);
         ui->editVideo->setEnabled(false);
         ui->editVideo_Trim->setEnabled(false);
@@ -723,6 +733,8 @@ void MainWindow::on_ConvertePushButton_clicked()
         list->setAcceptDrops(false);
         setAcceptDrops(false);
         ui->AddFile->setEnabled(false);
+        // The folder shown is where the run's rows go: it holds still.
+        ui->browsePushButton->setEnabled(false);
     }
     if (transcoderProcess.state() != QProcess::NotRunning) {
         ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
@@ -960,6 +972,11 @@ void MainWindow::launchJob(const TickDecision &decision)
     doneSeconds = int(conversionRun.doneSeconds());
     currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
 
+    // A file may have come under the row's output name since the name was
+    // chosen: the row takes the next free name rather than replace it.
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    setRowOutputPath(row, uniqueOutputPath(row, output));
+
     JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
@@ -1008,6 +1025,8 @@ void MainWindow::transcoderFailed(QProcess::ProcessError error)
 
 void MainWindow::showJobEnd(const JobEnd &end)
 {
+    if (end.row >= 0)
+        transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
     if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
         StatusCell::showStatus(row, end.statusWord, end.picture);
 }
@@ -1061,6 +1080,8 @@ void MainWindow::stopRun(ConversionRun::StopReason reason)
         transcoderJob.stop();
     }
     showJobEnd(end);
+    StatusCell::showSkippedAsBefore(ui->treeWidget, true);
+    ui->labelShowState->setText(QString());
 
     ui->progressAll->setRange(0, kPercentMax);
     ui->progressAll->setValue(0);
@@ -1075,6 +1096,7 @@ void MainWindow::stopRun(ConversionRun::StopReason reason)
     ui->treeWidget->setAcceptDrops(true);
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
     ui->PauseContinue->setVisible(false);
     ui->ConvertePushButton->setVisible(true);
     stopPauseListing();
@@ -1090,6 +1112,7 @@ void MainWindow::finishRun(const TickDecision &decision)
         if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(index))
             row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     }
+    StatusCell::showSkippedAsBefore(ui->treeWidget, false);
     ui->labelShowState->setText(QString());
     jobNumber = 0;
     totalSeconds = 0;
@@ -1103,6 +1126,7 @@ void MainWindow::finishRun(const TickDecision &decision)
     ui->treeWidget->setAcceptDrops(true);
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
     armShutdown();
 
     checkAllBox->setCheckState(Qt::Unchecked);
@@ -1450,7 +1474,8 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     hasVideo = probe.hasVideo;
     audioOnly = probe.audioOnly;
 
-    outputFolder = OutputPaths::folderFromField(ui->PathLine->text());
+    // The folder in use, not a text still being typed.
+    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
     outputName = OutputPaths::fileNameFor(inputName, formatLabel);
     if (outputName == inputName) {
         outputName = FileListRules::withNumberBeforeDot(outputName,
@@ -1474,12 +1499,14 @@ QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
     // themselves must not meet either: not this file, not another row's
     // output or source.
     TakenPaths takenHere = taken;
-    takenHere.add(inputFolder + inputName);
+    const QString sourcePath = inputFolder + inputName;
+    takenHere.add(sourcePath);
     const QString wanted = outputFolder + named;
-    if (!takenHere.contains(wanted))
+    if (takenHere.isFree(wanted))
         return named;
-    return OutputPaths::fileName(
-        takenHere.free(outputFolder + outputName, list->topLevelItemCount()));
+    return OutputPaths::fileName(takenHere.free(outputFolder + outputName,
+                                                qMax(1, list->topLevelItemCount()),
+                                                OutputPaths::plainName(sourcePath, outputName)));
 }
 
 bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
@@ -1490,9 +1517,11 @@ bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &
     const QString output = Arguments::outputPath(arguments);
     if (output.isEmpty())
         return false;
+    const QString source = Arguments::inputPath(arguments);
     TakenPaths taken = takenByOthers;
-    taken.add(Arguments::inputPath(arguments));
-    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount());
+    taken.add(source);
+    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
+                                    OutputPaths::plainName(source, output));
     if (free == output)
         return false;
     Arguments::setOutputPath(arguments, free);
@@ -2088,15 +2117,17 @@ void MainWindow::showProblem(const QString &text)
 
 QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
 {
-    QStringList taken;
-    QTreeWidget *list = ui->treeWidget;
+    // Not another row's output, no listed source, no file on disk.
+    TakenPaths taken;
+    const QTreeWidget *list = ui->treeWidget;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *other = list->topLevelItem(i);
         if (other != item)
-            taken << Arguments::outputPath(FileRow::arguments(other));
+            addRowPaths(taken, other);
     }
     const QString source = Arguments::inputPath(FileRow::arguments(item));
-    return OutputPaths::unique(wanted, source, taken, 1);
+    taken.add(source);
+    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
 }
 
 void MainWindow::buildItemArguments(int row)
@@ -2138,7 +2169,7 @@ void MainWindow::buildItemArguments(int row)
     if (output.isEmpty()) {
         QString folder = withTrailingSlash(outputFolder);
         if (folder.isEmpty())
-            folder = OutputPaths::folderFromField(ui->PathLine->text());
+            folder = OutputPaths::folderFromField(outputFolderInUse);
         output = folder + outputName;
     }
     const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
@@ -2274,8 +2305,9 @@ void MainWindow::on_ProfileDetails_activated(int index)
             ArgumentList arguments = FileRow::arguments(item);
             const QString oldOutput = Arguments::outputPath(arguments);
             if (!oldOutput.isEmpty()) {
+                const QString wanted = OutputPaths::withExtension(oldOutput, formatLabel);
                 const QString output =
-                    uniqueOutputPath(item, OutputPaths::withExtension(oldOutput, formatLabel));
+                    wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
                 Arguments::setOutputPath(arguments, output);
                 FileRow::setArguments(item, arguments);
                 outputName = OutputPaths::fileName(output);
@@ -2421,21 +2453,11 @@ void MainWindow::on_browsePushButton_clicked()
         applyOutputFolder(chosen);
 }
 
-void MainWindow::applyOutputFolder(const QString &folder)
+void MainWindow::applyOutputFolder(const QString &text)
 {
-    ui->PathLine->setText(QDir::toNativeSeparators(folder));
-    SettingsFile::setValue(SettingsFile::kOutput, ui->PathLine->text());
-
-    if (QTreeWidgetItem *item = currentRowItem())
-        moveRowOutput(item, OutputPaths::folderFromField(folder));
-}
-
-void MainWindow::applyTypedOutputFolder()
-{
+    // Chosen or typed alike: the folder shown is where every row goes.
     QLineEdit *field = ui->PathLine;
-    if (!field->isModified())
-        return;
-    const QString folder = OutputPaths::folderFromField(field->text());
+    const QString folder = OutputPaths::folderFromField(text);
     QString problem;
     if (!OutputPaths::makeWritableFolder(folder, &problem)) {
         field->setText(outputFolderInUse);
@@ -2452,17 +2474,31 @@ void MainWindow::applyTypedOutputFolder()
         moveRowOutput(list->topLevelItem(index), folder);
 }
 
+void MainWindow::applyTypedOutputFolder()
+{
+    if (ui->PathLine->isModified())
+        applyOutputFolder(ui->PathLine->text());
+}
+
 void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
 {
     ArgumentList arguments = FileRow::arguments(item);
     const QString oldOutput = Arguments::outputPath(arguments);
     if (oldOutput.isEmpty())
         return;
-    const QString output = uniqueOutputPath(item, OutputPaths::withFolder(oldOutput, folder));
-    Arguments::setOutputPath(arguments, output);
-    FileRow::setArguments(item, arguments);
+    const QString wanted = OutputPaths::withFolder(oldOutput, folder);
     // The name changes only when the new folder already has that name in use.
-    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(output));
+    setRowOutputPath(item, wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted));
+}
+
+void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
+{
+    ArgumentList arguments = FileRow::arguments(item);
+    if (Arguments::outputPath(arguments) == path)
+        return;
+    Arguments::setOutputPath(arguments, path);
+    FileRow::setArguments(item, arguments);
+    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(path));
 }
 
 void MainWindow::on_Vcodec_activated(int index)

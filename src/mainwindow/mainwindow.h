@@ -309,16 +309,20 @@ private:
     using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
                                                    const QString &text);
     void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
-    // An output path for `item` that names neither its source nor another
-    // row's output.
+    // The one place a changed output path is checked: `wanted`, or the
+    // next free name with the inserted number, so that it names no listed
+    // source, no other row's output and no file that exists.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
-    // The output folder chosen by the user, for new rows and the current one.
+    // The output folder chosen with Browse or typed (relative: in the home
+    // folder), for new rows and every row listed; a missing folder is made,
+    // and one that cannot be made or written is refused.
     void applyOutputFolder(const QString &folder);
-    // A folder typed into the output-folder field, for new rows and every
-    // row listed; one that cannot be made or written is refused.
+    // The typed folder, once typing is over.
     void applyTypedOutputFolder();
     // The row's output path, its file name kept, in `folder` (with "/").
     void moveRowOutput(QTreeWidgetItem *item, const QString &folder);
+    // The row's output path and the name its Output File column shows.
+    void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
     // Tells the user about a problem without stopping the flow that met it.
     void showProblem(const QString &text);
 

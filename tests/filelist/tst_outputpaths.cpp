@@ -41,8 +41,9 @@ void TestOutputPaths::folders() {
     QCOMPARE(OutputPaths::folderFromField("/media/out/"), QString("/media/out/"));
     QCOMPARE(OutputPaths::folderFromField("/"), QString("/"));
     QCOMPARE(OutputPaths::folderFromField(""), QString());
-    // A relative text would make the transcoder write beside itself.
-    QVERIFY(OutputPaths::folderFromField("out").startsWith('/'));
+    // A relative text is the user's: in the home folder, not where the
+    // program runs from.
+    QCOMPARE(OutputPaths::folderFromField("out"), QDir::homePath() + QString("/out/"));
     QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/d/films"), QString("/d/films/clip.avi"));
     QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/"), QString("/clip.avi"));
     QCOMPARE(OutputPaths::fileName("/e/out/clip.avi"), QString("clip.avi"));

@@ -12,6 +12,7 @@ class tst_TakenPaths : public QObject
 private Q_SLOTS:
     void samePlaceUnderAnotherName();
     void freeCountsUpFromTheFirstNumber();
+    void filesOnDiskAreTaken();
 };
 
 void tst_TakenPaths::samePlaceUnderAnotherName()
@@ -44,6 +45,27 @@ void tst_TakenPaths::freeCountsUpFromTheFirstNumber()
     // Dots in folder names stay as they are.
     taken.add(QStringLiteral("/no.where/clip"));
     QCOMPARE(taken.free(QStringLiteral("/no.where/clip"), 1), QStringLiteral("/no.where/clip1"));
+}
+
+void tst_TakenPaths::filesOnDiskAreTaken()
+{
+    QTemporaryDir root;
+    for (const char *name : {"clip.avi", "clip1.avi"}) {
+        QFile file(root.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("gone")),
+                        root.filePath(QStringLiteral("link.avi"))));
+
+    const TakenPaths taken;
+    QVERIFY(!taken.isFree(root.filePath(QStringLiteral("clip.avi"))));
+    // A link that leads nowhere would still be written through.
+    QVERIFY(!taken.isFree(root.filePath(QStringLiteral("link.avi"))));
+    QCOMPARE(taken.free(root.filePath(QStringLiteral("clip.avi")), 1),
+             root.filePath(QStringLiteral("clip2.avi")));
+    // A numbered name is numbered again from its plain name, not once more.
+    QCOMPARE(taken.free(root.filePath(QStringLiteral("clip1.avi")), 1, QStringLiteral("clip.avi")),
+             root.filePath(QStringLiteral("clip2.avi")));
 }
 
 QTEST_APPLESS_MAIN(tst_TakenPaths)

@@ -117,7 +117,7 @@ private Q_SLOTS:
     void categoryWithoutRowsProfileShowsItsFirst();
     void categoryWithoutRowSetsProfileOnShow();
     void xvidAspectTouchesOnlyBuiltRow();
-    void outputFolderForCurrentRow();
+    void chosenOutputFolderMovesEveryRow();
     void typedOutputFolderMovesEveryRow();
     void unsafeScriptNameIsReported();
     void mediaInfoDialogShowsRow();
@@ -588,7 +588,10 @@ void tst_ProfileSlots::noCurrentRowChangesNothing()
     window->on_ProfileDetails_activated(2);
     QCOMPARE(window->formatLabel, QStringLiteral("MP4"));
 
-    QCOMPARE(FileRow::arguments(item), arguments);
+    // Only the output folder reaches the row: it is every row's.
+    ArgumentList moved = arguments;
+    moved.last() = work->path() + QStringLiteral("/src/clip.avi");
+    QCOMPARE(FileRow::arguments(item), moved);
     QCOMPARE(FileRow::settingsIndexes(item), indexes);
     QCOMPARE(FileRow::mediaInfo(item), info);
     QCOMPARE(item->text(FileRow::SizeColumn), sizeText);
@@ -821,7 +824,9 @@ void tst_ProfileSlots::xvidAspectTouchesOnlyBuiltRow()
     QCOMPARE(FileRow::arguments(row(added)), addedList);
 }
 
-void tst_ProfileSlots::outputFolderForCurrentRow()
+// Browse chooses the folder the way typing does: every row goes where the
+// field says, and a folder that cannot be used is refused.
+void tst_ProfileSlots::chosenOutputFolderMovesEveryRow()
 {
     const int first = addRow(work->path() + QStringLiteral("/src/one.mp4"));
     const int second = addRow(work->path() + QStringLiteral("/src/two.mp4"));
@@ -834,11 +839,25 @@ void tst_ProfileSlots::outputFolderForCurrentRow()
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), chosen);
     QCOMPARE(FileRow::arguments(row(first)).last(), chosen + QStringLiteral("/one.avi"));
     QCOMPARE(row(first)->text(FileRow::OutputFileColumn), QStringLiteral("one.avi"));
-    QCOMPARE(FileRow::arguments(row(second)).last(), work->path() + "/out/two.avi");
+    QCOMPARE(FileRow::arguments(row(second)).last(), chosen + QStringLiteral("/two.avi"));
+
+    QFile blocker(work->path() + QStringLiteral("/blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    window->applyOutputFolder(blocker.fileName() + QStringLiteral("/sub"));
+    QCOMPARE(ui()->PathLine->text(), chosen);
+    QCOMPARE(FileRow::arguments(row(second)).last(), chosen + QStringLiteral("/two.avi"));
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), chosen);
+    QMessageBox *told = window->findChild<QMessageBox *>();
+    QVERIFY(told);
+    QVERIFY2(told->text().contains(blocker.fileName()), qPrintable(told->text()));
+    told->close();
 
     // The file system's root keeps a single separator.
-    window->applyOutputFolder(QStringLiteral("/"));
-    QCOMPARE(FileRow::arguments(row(first)).last(), QStringLiteral("/one.avi"));
+    if (QFileInfo(QStringLiteral("/")).isWritable()) {
+        window->applyOutputFolder(QStringLiteral("/"));
+        QCOMPARE(FileRow::arguments(row(first)).last(), QStringLiteral("/one.avi"));
+    }
 }
 
 void tst_ProfileSlots::typedOutputFolderMovesEveryRow()

@@ -1,4 +1,5 @@
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -52,6 +53,11 @@ private Q_SLOTS:
     void transcoderThatCannotStart();
     void unreadableProfileConvertsNothing();
     void stopEndsTheRunningJob();
+    void rowUncheckedDuringTheRunIsSkipped();
+    void killedTranscoderLeavesNoPartFile();
+    void outputNeverReplacesAListedSource();
+    void outputNeverReplacesAFileOnDisk();
+    void missingOutputFolderIsMadeAgain();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
     void fullBarDoesNotEndAWorkingJob();
@@ -148,6 +154,16 @@ QStringList filesIn(const QString &folder) {
 
 QLabel *statusPicture(QTreeWidgetItem *item) {
     return qobject_cast<QLabel *>(item->treeWidget()->itemWidget(item, 2));
+}
+
+QByteArray contentOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -464,10 +480,12 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     addClip(media(QStringLiteral("av.mp4")), kMp4);
     startRun();
     QVERIFY(waitForProgress(0));
+    QVERIFY(!ui()->labelShowState->text().isEmpty());
 
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
     QVERIFY(!window->transcoderJob.isRunning());
     QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QVERIFY(statusPicture(row(0)));
     QCOMPARE(row(0)->checkState(0), Qt::Checked);
@@ -483,6 +501,128 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!window->jobTimer.isActive());
     QTest::qWait(300);
     QVERIFY(!window->transcoderJob.isRunning());
+}
+
+void tst_RunConversions::rowUncheckedDuringTheRunIsSkipped() {
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    startRun();
+    // The folder the run writes into holds still while it lasts.
+    QVERIFY(!ui()->browsePushButton->isEnabled());
+    row(1)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    // Skipped: as it was before the run, not waiting.
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
+    QVERIFY(!statusPicture(row(1)));
+    QVERIFY(ui()->browsePushButton->isEnabled());
+
+    // A row that showed how an earlier run ended shows that again.
+    row(0)->setCheckState(0, Qt::Checked);
+    row(1)->setCheckState(0, Qt::Checked);
+    startRun();
+    row(0)->setCheckState(0, Qt::Unchecked);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(1), QStringLiteral("finished"));
+    QCOMPARE(row(0)->text(2), QString());
+    QVERIFY(statusPicture(row(0)));
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+}
+
+void tst_RunConversions::killedTranscoderLeavesNoPartFile() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    QVERIFY2(filesIn(out->path()).filter(QStringLiteral(".korvex-")).size() == 1,
+             qPrintable(filesIn(out->path()).join(QLatin1Char(' '))));
+
+    QVERIFY(::kill(pid_t(window->transcoderJob.processId()), SIGKILL) == 0);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QCOMPARE(filesIn(out->path()), QStringList());
+}
+
+// The output folder is the sources' own: party.mp4 would be converted to
+// party.avi, which is listed too.
+void tst_RunConversions::outputNeverReplacesAListedSource() {
+    QTemporaryDir sources;
+    const QString mp4 = sources.filePath(QStringLiteral("party.mp4"));
+    const QString avi = sources.filePath(QStringLiteral("party.avi"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), mp4));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.avi")), avi));
+    const QByteArray original = contentOf(avi);
+    window->applyOutputFolder(sources.path());
+    window->addPickedFiles({mp4, avi});
+    QCOMPARE(ui()->treeWidget->topLevelItemCount(), 2);
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(statusOf(1), QStringLiteral("finished"));
+    QVERIFY(contentOf(avi) == original);
+    QVERIFY(outputOf(0) != outputOf(1));
+    for (int index = 0; index < 2; ++index) {
+        QVERIFY(outputOf(index) != mp4 && outputOf(index) != avi);
+        QCOMPARE(row(index)->text(FileRow::OutputFileColumn),
+                 QFileInfo(outputOf(index)).fileName());
+        QVERIFY(facts(outputOf(index)).seconds > 1.5);
+    }
+}
+
+// The user's own clip.avi in the output folder, and another that turns up
+// there after the row was made: both stay, and each run takes a free name.
+void tst_RunConversions::outputNeverReplacesAFileOnDisk() {
+    QTemporaryDir sources;
+    const QString source = sources.filePath(QStringLiteral("clip.mp4"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), source));
+    QVERIFY(writeFile(out->filePath(QStringLiteral("clip.avi")), "mine"));
+    addClip(source, kAvi);
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip1.avi")));
+
+    QVERIFY(writeFile(out->filePath(QStringLiteral("clip1.avi")), "later"));
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip2.avi")));
+    QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("clip2.avi"));
+    QCOMPARE(contentOf(out->filePath(QStringLiteral("clip.avi"))), QByteArray("mine"));
+    QCOMPARE(contentOf(out->filePath(QStringLiteral("clip1.avi"))), QByteArray("later"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+
+    // Converted again: beside the first run's file.
+    row(0)->setCheckState(0, Qt::Checked);
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip3.avi")));
+    QVERIFY(facts(out->filePath(QStringLiteral("clip2.avi"))).seconds > 1.5);
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+}
+
+// A remembered output folder that was deleted since.
+void tst_RunConversions::missingOutputFolderIsMadeAgain() {
+    const QString folder = out->filePath(QStringLiteral("gone/deeper"));
+    QVERIFY(QDir().mkpath(folder));
+    ui()->PathLine->setText(folder);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QVERIFY(QDir(out->filePath(QStringLiteral("gone"))).removeRecursively());
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+
+    // One that cannot be made again: told once, and nothing starts.
+    QVERIFY(writeFile(out->filePath(QStringLiteral("blocker")), "a file"));
+    ui()->PathLine->setText(out->filePath(QStringLiteral("blocker/sub")));
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    window->on_ConvertePushButton_clicked();
+    QVERIFY(!window->conversionRun.isActive());
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
+    const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first()->text().contains(out->filePath(QStringLiteral("blocker"))),
+             qPrintable(told.first()->text()));
+    told.first()->close();
 }
 
 void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
@@ -555,6 +695,7 @@ void tst_RunConversions::stopWhilePaused() {
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QCOMPARE(filesIn(out->path()), QStringList());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QVERIFY(window->transcoderPid.isEmpty());
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
@@ -623,6 +764,7 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
     QVERIFY(!window->transcoderJob.isRunning());
     QCOMPARE(filesIn(small.path()), QStringList());
+    QCOMPARE(ui()->labelShowState->text(), QString());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QCOMPARE(window->runMode, 0);
     ::umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH);
