@@ -29,17 +29,26 @@ void writeToSegment(QSharedMemory &memory, const QByteArray &bytes)
 } // namespace
 
 SingleApplication::SingleApplication(int &argc, char **argv, const QString &key)
+    : SingleApplication(argc, argv, key, Platform::userId())
+{
+}
+
+SingleApplication::SingleApplication(int &argc, char **argv, const QString &key, uint userId)
     : QApplication(argc, argv)
 {
-    sharedMemory.setKey(key);
+    const QString ownKey = userKey(key, userId);
+    sharedMemory.setKey(ownKey);
 
-    ownerLock = std::make_unique<QLockFile>(lockFilePath(key));
+    ownerLock = std::make_unique<QLockFile>(lockFilePath(ownKey));
     ownerLock->setStaleLockTime(0);
     const bool nobodyOwns = ownerLock->tryLock(0);
 
-    if (!nobodyOwns && sharedMemory.attach(QSharedMemory::ReadWrite)) {
+    if (!nobodyOwns && ownerLock->error() == QLockFile::LockFailedError) {
+        // Another copy of this user runs. Without its segment the message
+        // cannot travel, but this copy still ends.
         running = true;
         ownerLock.reset();
+        sharedMemory.attach(QSharedMemory::ReadWrite);
         return;
     }
 
@@ -49,13 +58,18 @@ SingleApplication::SingleApplication(int &argc, char **argv, const QString &key)
         if (sharedMemory.attach(QSharedMemory::ReadWrite))
             sharedMemory.detach();
     } else {
-        // Somebody holds the lock but the segment is gone; run unguarded
-        // rather than refuse to start.
+        // No lock file can be made at all: the segment alone has to tell.
         ownerLock.reset();
+        if (sharedMemory.attach(QSharedMemory::ReadWrite)) {
+            running = true;
+            return;
+        }
     }
 
     running = false;
     if (!sharedMemory.create(kSegmentSize, QSharedMemory::ReadWrite)) {
+        // Still the only copy of this user while it holds the lock; later
+        // starts just cannot hand over their message.
         qDebug("Unable to create single instance.");
         return;
     }
@@ -68,6 +82,11 @@ SingleApplication::SingleApplication(int &argc, char **argv, const QString &key)
 
 SingleApplication::~SingleApplication() = default;
 
+QString SingleApplication::userKey(const QString &key, uint userId)
+{
+    return key + QStringLiteral("-") + QString::number(userId);
+}
+
 bool SingleApplication::isRunning() const
 {
     return running;
@@ -75,7 +94,7 @@ bool SingleApplication::isRunning() const
 
 bool SingleApplication::sendMessage(const QString &message)
 {
-    if (!running)
+    if (!running || !sharedMemory.isAttached())
         return false;
     QByteArray bytes("1");
     bytes.append(message.toUtf8());

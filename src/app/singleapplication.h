@@ -6,18 +6,23 @@
 
 #include <memory>
 
-// The application object with a guard against a second running copy. The
-// first process owns a small shared-memory segment; a later start writes its
-// message there and ends. The owner polls the segment once a second and turns
-// a waiting message into messageAvailable().
+// The application object with a guard against a second running copy of the
+// same user. The first process owns a small shared-memory segment; a later
+// start writes its message there and ends. The owner polls the segment once a
+// second and turns a waiting message into messageAvailable().
 //
 // Segment layout: byte 0 is the flag ('0' nothing waiting, anything else a
 // message waiting), then the message in UTF-8 and a terminating 0 byte.
 //
-// A System V segment outlives an owner that crashed, so a stale one would turn
-// every later start into a sender. The owner therefore also holds a lock file;
-// a start that can take the lock knows that nobody owns the segment, clears
-// whatever is left of it and becomes the owner.
+// Every user gets a guard of their own: the segment's key is the given key
+// followed by the user's id, so that one user's copy neither keeps another
+// user's start out nor lets it run unguarded. Whether a copy of this user
+// runs is decided by a lock file in the user's own folder, which the owner
+// holds: the segment is only the way the message travels, and a System V
+// segment outlives an owner that crashed, or may not be made at all. A start
+// that takes the lock clears whatever is left of an old segment and becomes
+// the owner, with or without a segment; a start that finds the lock taken
+// never runs beside the owner.
 class SingleApplication : public QApplication
 {
     Q_OBJECT
@@ -28,7 +33,12 @@ public:
     static constexpr int kPollIntervalMs = 1000;
 
     SingleApplication(int &argc, char **argv, const QString &key);
+    // Tests stand in for other users through the user id.
+    SingleApplication(int &argc, char **argv, const QString &key, uint userId);
     ~SingleApplication() override;
+
+    // The segment's key for one user.
+    static QString userKey(const QString &key, uint userId);
 
     bool isRunning() const;
     bool sendMessage(const QString &message);

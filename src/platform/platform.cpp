@@ -106,6 +106,11 @@ QString Platform::runtimeDir()
     return path;
 }
 
+uint Platform::userId()
+{
+    return ::getuid();
+}
+
 QString Platform::toolPath(const QString &name)
 {
     return installDir() + QLatin1Char('/') + name;

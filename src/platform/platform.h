@@ -27,6 +27,8 @@ public:
     static QString desktopDir();
     // A private folder of this user for lock files; created on demand.
     static QString runtimeDir();
+    // The id of the user the program runs for.
+    static uint userId();
 
     // A sibling program in the installation folder.
     static QString toolPath(const QString &name);

@@ -14,7 +14,8 @@ constexpr int kEventTimeoutMs = 30000;
 } // namespace
 
 // The single-instance guard across real processes: a second start hands its
-// message over, and an owner that died does not lock everybody out.
+// message over, an owner that died does not lock everybody out, and every
+// user has a guard of their own.
 class tst_SingleApplication : public QObject
 {
     Q_OBJECT
@@ -26,16 +27,28 @@ private Q_SLOTS:
     void longMessageArrivesWhole();
     void laterMessageWins();
     void killedOwnerDoesNotBlock();
+    void otherUserHasAGuardOfItsOwn();
+    void lockAloneKeepsSecondCopyOut();
 
 private:
     QString probePath() const;
-    bool startOwner(QProcess &owner);
-    int send(const QString &message);
+    bool startOwner(QProcess &owner, const QStringList &user = {});
+    int send(const QString &message, const QStringList &user = {});
     QString readMessage(QProcess &owner, int timeoutMs = kEventTimeoutMs);
 
     QString key;
     QProcess owner;
+    QString plantedKeyFile;
 };
+
+namespace {
+
+QStringList asUser(uint id)
+{
+    return {QStringLiteral("--user"), QString::number(id)};
+}
+
+} // namespace
 
 QString tst_SingleApplication::probePath() const
 {
@@ -51,11 +64,14 @@ void tst_SingleApplication::cleanup()
 {
     owner.kill();
     owner.waitForFinished();
+    if (!plantedKeyFile.isEmpty())
+        QFile::remove(plantedKeyFile);
+    plantedKeyFile.clear();
 }
 
-bool tst_SingleApplication::startOwner(QProcess &process)
+bool tst_SingleApplication::startOwner(QProcess &process, const QStringList &user)
 {
-    process.start(probePath(), {key});
+    process.start(probePath(), user + QStringList{key});
     if (!process.waitForStarted())
         return false;
     if (!process.waitForReadyRead(kEventTimeoutMs))
@@ -63,10 +79,10 @@ bool tst_SingleApplication::startOwner(QProcess &process)
     return process.readLine().trimmed() == "owner";
 }
 
-int tst_SingleApplication::send(const QString &message)
+int tst_SingleApplication::send(const QString &message, const QStringList &user)
 {
     QProcess sender;
-    sender.start(probePath(), {key, message});
+    sender.start(probePath(), user + QStringList{key, message});
     if (!sender.waitForFinished(kEventTimeoutMs))
         return -1;
     if (sender.readAllStandardOutput().trimmed() != "sender sent")
@@ -130,6 +146,41 @@ void tst_SingleApplication::killedOwnerDoesNotBlock()
     QCOMPARE(readMessage(next), QStringLiteral("hello"));
     next.kill();
     next.waitForFinished();
+}
+
+void tst_SingleApplication::otherUserHasAGuardOfItsOwn()
+{
+    QVERIFY(startOwner(owner, asUser(1001)));
+    QProcess other;
+    QVERIFY2(startOwner(other, asUser(1002)), "another user's start must own a guard of its own");
+    // That guard keeps the second user's next start out, and only its own
+    // owner hears of it.
+    QCOMPARE(send(QStringLiteral("hello"), asUser(1002)), 0);
+    QCOMPARE(readMessage(other), QStringLiteral("hello"));
+    QCOMPARE(readMessage(owner, 1500), QStringLiteral("<none>"));
+    other.kill();
+    other.waitForFinished();
+}
+
+void tst_SingleApplication::lockAloneKeepsSecondCopyOut()
+{
+    // A key file that is a link to nowhere: no segment can be made.
+    QProcess probe;
+    probe.start(probePath(), {QStringLiteral("--native-key"), key});
+    QVERIFY(probe.waitForFinished(kEventTimeoutMs));
+    plantedKeyFile = QString::fromLocal8Bit(probe.readAllStandardOutput().trimmed());
+    QVERIFY(!plantedKeyFile.isEmpty());
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/quillora-test"), plantedKeyFile));
+
+    QVERIFY(startOwner(owner));
+    QProcess second;
+    second.start(probePath(), {key, QStringLiteral("hello")});
+    QVERIFY(second.waitForReadyRead(kEventTimeoutMs));
+    const QByteArray said = second.readLine().trimmed();
+    second.kill();
+    second.waitForFinished();
+    // It ends without running; its message has no way to travel.
+    QCOMPARE(said, QByteArray("sender failed"));
 }
 
 QTEST_GUILESS_MAIN(tst_SingleApplication)

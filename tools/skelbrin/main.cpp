@@ -1,8 +1,10 @@
 // skelbrin -p1 CHECK-ADDRESS -p2 INSTALLER-ADDRESS -p3 HAND-OFF-FOLDER -v VERSION [--batch]
+//          [--time-limit SECONDS]
 //
-// Started detached by the main window. The outcome is shown in a message box;
-// without a display (or with --batch) it is printed instead, and the exit
-// code tells the outcomes apart.
+// Started detached by the main window. While it runs a progress window offers
+// Cancel, and the outcome is shown in a message box; without a display (or
+// with --batch) it is printed instead, and the exit code tells the outcomes
+// apart.
 
 #include <cstdio>
 #include <cstring>
@@ -14,16 +16,18 @@
 
 #include "updatearguments.h"
 #include "updatecheck.h"
+#include "updateprogressdialog.h"
 
 namespace {
 
 enum ExitCode {
     kExitUpToDate = 0,
     kExitUsage = 2,
-    kExitUnreachable = 3,
+    kExitCheckFailed = 3,
     kExitBadAnswer = 4,
     kExitDownloadFailed = 5,
     kExitWriteFailed = 6,
+    kExitCanceled = 7,
     kExitDownloaded = 10,
 };
 
@@ -50,16 +54,18 @@ int exitCodeFor(skelbrin::UpdateCheck::Outcome outcome) {
         return kExitUpToDate;
     case Outcome::Downloaded:
         return kExitDownloaded;
-    case Outcome::Unreachable:
-        return kExitUnreachable;
+    case Outcome::CheckFailed:
+        return kExitCheckFailed;
     case Outcome::BadAnswer:
         return kExitBadAnswer;
     case Outcome::DownloadFailed:
         return kExitDownloadFailed;
     case Outcome::WriteFailed:
         return kExitWriteFailed;
+    case Outcome::Canceled:
+        return kExitCanceled;
     }
-    return kExitUnreachable;
+    return kExitCheckFailed;
 }
 
 void report(bool windows, bool failure, const QString &text) {
@@ -96,12 +102,20 @@ int main(int argc, char *argv[]) {
     skelbrin::UpdateCheck check(arguments);
     QObject::connect(&check, &skelbrin::UpdateCheck::finished, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    std::unique_ptr<skelbrin::UpdateProgressDialog> progress;
+    if (windows)
+        progress = std::make_unique<skelbrin::UpdateProgressDialog>(&check);
     check.start();
     app->exec();
+    progress.reset();
 
     using Outcome = skelbrin::UpdateCheck::Outcome;
     const Outcome outcome = check.outcome();
-    const bool failure = outcome != Outcome::UpToDate && outcome != Outcome::Downloaded;
+    // The user who pressed Cancel needs no message to say so.
+    if (windows && outcome == Outcome::Canceled)
+        return kExitCanceled;
+    const bool failure = outcome != Outcome::UpToDate && outcome != Outcome::Downloaded &&
+                         outcome != Outcome::Canceled;
     report(windows, failure, check.message());
     return exitCodeFor(outcome);
 }

@@ -9,6 +9,7 @@ namespace skelbrin {
 namespace {
 
 const QString kBatchSwitch = "--batch";
+const QString kTimeLimitOption = "--time-limit";
 
 bool isWebAddress(const QUrl &url) {
     return url.isValid() && !url.host().isEmpty() &&
@@ -18,8 +19,9 @@ bool isWebAddress(const QUrl &url) {
 } // namespace
 
 QString usageText() {
-    return "usage: skelbrin -p1 CHECK-ADDRESS -p2 INSTALLER-ADDRESS -p3 HAND-OFF-FOLDER -v VERSION "
-           "[--batch]";
+    return QString("usage: skelbrin -p1 CHECK-ADDRESS -p2 INSTALLER-ADDRESS -p3 HAND-OFF-FOLDER -v "
+                   "VERSION [--batch] [--time-limit SECONDS (default %1)]")
+        .arg(kDefaultTimeLimitSeconds);
 }
 
 bool parseUpdateArguments(const QStringList &arguments, UpdateArguments *out, QString *error) {
@@ -35,7 +37,8 @@ bool parseUpdateArguments(const QStringList &arguments, UpdateArguments *out, QS
             parsed.batch = true;
             continue;
         }
-        const bool known = word == "-p1" || word == "-p2" || word == "-p3" || word == "-v";
+        const bool known = word == "-p1" || word == "-p2" || word == "-p3" || word == "-v" ||
+                           word == kTimeLimitOption;
         if (!known) {
             *error = QString("Unknown argument \"%1\".").arg(word);
             return false;
@@ -52,6 +55,13 @@ bool parseUpdateArguments(const QStringList &arguments, UpdateArguments *out, QS
         } else if (word == "-p3") {
             parsed.handOffFolder = value;
             haveFolder = true;
+        } else if (word == kTimeLimitOption) {
+            bool number = false;
+            parsed.timeLimitSeconds = value.toInt(&number);
+            if (!number || parsed.timeLimitSeconds <= 0) {
+                *error = QString("\"%1\" needs a number of seconds.").arg(word);
+                return false;
+            }
         } else {
             parsed.currentVersion = value;
             haveVersion = true;

@@ -1,39 +1,54 @@
 #include "updatecheck.h"
 
+#include <limits>
+
 #include <QDir>
-#include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+
+#include "installerfile.h"
 
 namespace skelbrin {
 
 namespace {
 
-constexpr int kTransferTimeoutMs = 30000;
+// A connection that stays silent this long is given up.
+constexpr int kSilenceLimitMs = 30000;
+// The check is a few bytes: it gets a share of the time limit, not all of it.
+constexpr int kCheckLimitMs = 60000;
 // A version answer is a few bytes; a server that sends more is not answering
 // the question, and is not read to its end.
 constexpr qint64 kMaxCheckAnswerBytes = 4096;
 
 QNetworkRequest requestFor(const QUrl &url) {
     QNetworkRequest request(url);
-    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setTransferTimeout(kSilenceLimitMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
+    // The bytes that arrive must be the bytes the server counted.
+    request.setRawHeader("Accept-Encoding", "identity");
     return request;
 }
 
-// A reply that failed, or a server that answered with an error page: either
-// way there is no usable body.
-QString replyProblem(QNetworkReply *reply) {
-    if (reply->error() != QNetworkReply::NoError)
-        return reply->errorString();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 0 && (status < 200 || status > 299)) {
-        const QString reason =
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        return QString("the server answered %1 %2").arg(status).arg(reason).trimmed();
-    }
-    return {};
+int statusOf(QNetworkReply *reply) {
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool isSuccess(int status) {
+    return status >= 200 && status <= 299;
+}
+
+// The length the server promised, or -1. A body in chunks may carry a length
+// header too, but then the chunks decide where it ends, and a connection that
+// closes between two chunks is not always reported as an error by Qt: such a
+// body cannot be told whole.
+qint64 announcedLength(QNetworkReply *reply) {
+    if (reply->hasRawHeader("Transfer-Encoding"))
+        return -1;
+    const QVariant header = reply->header(QNetworkRequest::ContentLengthHeader);
+    bool number = false;
+    const qint64 length = header.toLongLong(&number);
+    return header.isValid() && number && length >= 0 ? length : -1;
 }
 
 QString hostOf(const QUrl &url) {
@@ -43,36 +58,80 @@ QString hostOf(const QUrl &url) {
 } // namespace
 
 UpdateCheck::UpdateCheck(const UpdateArguments &arguments, QObject *parent)
-    : QObject(parent), m_arguments(arguments) {}
+    : QObject(parent), m_arguments(arguments) {
+    m_limitTimer.setSingleShot(true);
+    connect(&m_limitTimer, &QTimer::timeout, this, [this] { stopTransfer(Stop::TimeLimit); });
+}
 
 UpdateCheck::~UpdateCheck() {
-    if (m_reply)
+    if (m_reply) {
+        m_reply->disconnect(this);
         m_reply->abort();
+    }
 }
 
 void UpdateCheck::start() {
-    m_reply = m_network.get(requestFor(m_arguments.checkUrl));
+    m_clock.start();
+    m_stage = Stage::Checking;
+    emit progress(Stage::Checking, 0, -1);
+    m_reply = get(m_arguments.checkUrl,
+                  qMin<qint64>(kCheckLimitMs, m_arguments.timeLimitSeconds * qint64(1000)));
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
-        if (received > kMaxCheckAnswerBytes && m_reply) {
-            m_checkAnswerTooLong = true;
-            m_reply->abort();
-        }
+        if (received > kMaxCheckAnswerBytes)
+            stopTransfer(Stop::AnswerTooLong);
     });
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::checkFinished);
 }
 
-void UpdateCheck::checkFinished() {
+void UpdateCheck::cancel() {
+    if (m_finished)
+        return;
+    if (m_reply)
+        stopTransfer(Stop::Canceled);
+    else
+        finish(Outcome::Canceled);
+}
+
+QNetworkReply *UpdateCheck::get(const QUrl &url, qint64 limitMs) {
+    m_currentUrl = url;
+    m_stop = Stop::None;
+    QNetworkReply *reply = m_network.get(requestFor(url));
+    connect(reply, &QNetworkReply::redirected, this, [this](const QUrl &to) { m_currentUrl = to; });
+    m_limitTimer.start(int(qBound(qint64(1), limitMs, qint64(std::numeric_limits<int>::max()))));
+    return reply;
+}
+
+QNetworkReply *UpdateCheck::takeReply() {
+    m_limitTimer.stop();
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
+    return reply;
+}
 
-    if (m_checkAnswerTooLong) {
+void UpdateCheck::stopTransfer(Stop reason) {
+    if (!m_reply)
+        return;
+    m_stop = reason;
+    // Emits finished() at once, unless that already happened; its slot reads
+    // the reason.
+    if (!m_reply->isFinished())
+        m_reply->abort();
+}
+
+void UpdateCheck::checkFinished() {
+    QNetworkReply *reply = takeReply();
+    if (m_stop == Stop::AnswerTooLong) {
         finish(Outcome::BadAnswer);
         return;
     }
-    const QString problem = replyProblem(reply);
+    if (m_stop == Stop::Canceled) {
+        finish(Outcome::Canceled);
+        return;
+    }
+    const QString problem = transferProblem(reply);
     if (!problem.isEmpty()) {
-        finish(Outcome::Unreachable, problem);
+        finish(Outcome::CheckFailed, problem);
         return;
     }
     m_newest = VersionNumber::fromServerAnswer(reply->readAll());
@@ -84,93 +143,160 @@ void UpdateCheck::checkFinished() {
         finish(Outcome::UpToDate);
         return;
     }
+    startDownload();
+}
 
-    const QDir folder(m_arguments.handOffFolder);
-    if (!folder.mkpath(".")) {
-        finish(Outcome::WriteFailed, "the folder cannot be created");
+void UpdateCheck::startDownload() {
+    m_stage = Stage::Downloading;
+    emit progress(Stage::Downloading, 0, -1);
+    m_installer = std::make_unique<InstallerFile>(m_arguments.handOffFolder);
+    QString problem;
+    if (!m_installer->open(&problem)) {
+        finish(Outcome::WriteFailed, problem);
         return;
     }
-    m_installerPath = folder.filePath(kInstallerFileName);
-    // QSaveFile writes beside the target and renames on commit: a broken
-    // download never leaves a half installer under the real name.
-    m_installer = std::make_unique<QSaveFile>(m_installerPath);
-    m_installer->setDirectWriteFallback(false);
-    if (!m_installer->open(QIODevice::WriteOnly)) {
-        finish(Outcome::WriteFailed, m_installer->errorString());
-        return;
-    }
-    m_reply = m_network.get(requestFor(m_arguments.installerUrl));
+    m_received = 0;
+    m_announced = -1;
+    const qint64 remainingMs = m_arguments.timeLimitSeconds * qint64(1000) - m_clock.elapsed();
+    m_reply = get(m_arguments.installerUrl, remainingMs);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &UpdateCheck::installerHeadersArrived);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::installerDataArrived);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::installerFinished);
 }
 
+void UpdateCheck::installerHeadersArrived() {
+    // Redirects and error pages have headers too; only the installer's count.
+    if (!m_reply || !isSuccess(statusOf(m_reply)))
+        return;
+    m_announced = announcedLength(m_reply);
+    if (m_announced >= 0)
+        return;
+    // Without a length a cut-off installer looks like a whole one: not worth
+    // downloading at all. Qt trips over an abort from inside this signal, so
+    // the abort waits for the event loop; nothing more is written meanwhile.
+    m_stop = Stop::NoLength;
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply = m_reply] {
+            if (reply == m_reply && !reply->isFinished())
+                reply->abort();
+        },
+        Qt::QueuedConnection);
+}
+
 void UpdateCheck::installerDataArrived() {
     // An error page is not an installer: keep nothing of it.
-    if (!replyProblem(m_reply).isEmpty())
+    if (!m_reply || m_stop != Stop::None || !isSuccess(statusOf(m_reply)))
         return;
     const QByteArray data = m_reply->readAll();
-    if (m_installer->write(data) != data.size()) {
-        const QString problem = m_installer->errorString();
-        QNetworkReply *reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-        discardInstaller();
-        finish(Outcome::WriteFailed, problem);
+    m_received += data.size();
+    if (!m_installer->write(data, &m_writeProblem)) {
+        stopTransfer(Stop::WriteFailed);
+        return;
     }
+    emit progress(Stage::Downloading, m_received, m_announced);
 }
 
 void UpdateCheck::installerFinished() {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->deleteLater();
-
-    const QString problem = replyProblem(reply);
+    installerDataArrived();
+    QNetworkReply *reply = takeReply();
+    switch (m_stop) {
+    case Stop::Canceled:
+        finish(Outcome::Canceled);
+        return;
+    case Stop::WriteFailed:
+        finish(Outcome::WriteFailed, m_writeProblem);
+        return;
+    case Stop::NoLength:
+        finish(Outcome::DownloadFailed,
+               "the server did not announce the installer's length, so a cut-off download "
+               "could not be told from a whole one");
+        return;
+    default:
+        break;
+    }
+    const QString problem = transferProblem(reply);
     if (!problem.isEmpty()) {
-        discardInstaller();
         finish(Outcome::DownloadFailed, problem);
         return;
     }
-    const QByteArray rest = reply->readAll();
-    if (m_installer->write(rest) != rest.size()) {
-        const QString writeProblem = m_installer->errorString();
-        discardInstaller();
-        finish(Outcome::WriteFailed, writeProblem);
-        return;
-    }
-    if (m_installer->size() == 0) {
-        discardInstaller();
+    if (m_received == 0) {
         finish(Outcome::DownloadFailed, "the server sent an empty file");
         return;
     }
-    // A connection that closes early is not always reported as an error:
+    // Qt does not always report a connection that closes early as an error:
     // hold the file to the length the server announced.
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (announced.isValid() && announced.toLongLong() != m_installer->size()) {
-        discardInstaller();
+    if (m_received != m_announced) {
         finish(Outcome::DownloadFailed,
-               QStringLiteral("the connection was lost after %1 of %2 bytes")
-                   .arg(m_installer->size())
-                   .arg(announced.toLongLong()));
+               QString("the connection was lost after %1").arg(receivedText()));
         return;
     }
-    if (!m_installer->commit()) {
-        finish(Outcome::WriteFailed, m_installer->errorString());
+    QString writeProblem;
+    if (!m_installer->commit(kInstallerFileName, &writeProblem)) {
+        finish(Outcome::WriteFailed, writeProblem);
         return;
     }
+    m_installerPath = QDir(m_arguments.handOffFolder).filePath(kInstallerFileName);
     finish(Outcome::Downloaded);
 }
 
-void UpdateCheck::discardInstaller() {
-    // A commit after cancelWriting() removes the temporary file.
-    m_installer->cancelWriting();
-    m_installer->commit();
+QString UpdateCheck::transferProblem(QNetworkReply *reply) {
+    m_noAnswer = false;
+    const QNetworkReply::NetworkError error = reply->error();
+    const int status = statusOf(reply);
+    const bool counting = m_stage == Stage::Downloading;
+    const QString soFar = counting ? QString(", with %1 received").arg(receivedText()) : QString();
+    if (m_stop == Stop::TimeLimit) {
+        return QString("it timed out after %1 seconds%2")
+            .arg(qRound(m_clock.elapsed() / 1000.0))
+            .arg(soFar);
+    }
+    // Qt ends a transfer that stays silent too long as if it had been
+    // canceled; we cancel nothing without saying why.
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
+        return QString("it timed out: nothing arrived for %1 seconds%2")
+            .arg(kSilenceLimitMs / 1000)
+            .arg(soFar);
+    }
+    // Failures of the connection itself come below the content errors. The
+    // status may still be that of a redirect that led to the host that failed.
+    const bool connectionFailed =
+        error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+    const bool redirectRefused = error == QNetworkReply::TooManyRedirectsError ||
+                                 error == QNetworkReply::InsecureRedirectError;
+    if (connectionFailed && !redirectRefused && (status == 0 || status / 100 == 3)) {
+        m_noAnswer = true;
+        return reply->errorString();
+    }
+    if (connectionFailed && isSuccess(status)) {
+        return counting ? QString("the connection was lost after %1 (%2)")
+                              .arg(receivedText(), reply->errorString())
+                        : QString("the connection was lost (%1)").arg(reply->errorString());
+    }
+    if (status != 0 && !isSuccess(status) && !redirectRefused) {
+        const QString reason =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        return QString("the server answered %1 %2").arg(status).arg(reason).trimmed();
+    }
+    return error == QNetworkReply::NoError ? QString() : reply->errorString();
+}
+
+QString UpdateCheck::receivedText() const {
+    if (m_announced < 0)
+        return QString("%1 bytes").arg(m_received);
+    return QString("%1 of %2 bytes").arg(m_received).arg(m_announced);
 }
 
 void UpdateCheck::finish(Outcome outcome, const QString &detail) {
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_limitTimer.stop();
     m_outcome = outcome;
     m_detail = detail;
+    m_failedHost = hostOf(m_currentUrl);
+    // Whatever did not become the installer goes.
+    m_installer.reset();
     if (outcome != Outcome::Downloaded)
         m_installerPath.clear();
     emit finished();
@@ -185,22 +311,27 @@ QString UpdateCheck::message() const {
     case Outcome::Downloaded:
         return QString("Quillora %1 is available. Its installer was saved as \"%2\".")
             .arg(newest, QDir::toNativeSeparators(m_installerPath));
-    case Outcome::Unreachable:
-        return QString("The update server %1 cannot be reached (%2). Please check the Internet "
-                       "connection and try again later.")
-            .arg(hostOf(m_arguments.checkUrl), m_detail);
+    case Outcome::CheckFailed:
+        if (m_noAnswer) {
+            return QString("The update server %1 cannot be reached (%2). Please check the "
+                           "Internet connection and try again later.")
+                .arg(m_failedHost, m_detail);
+        }
+        return QString("The update check at %1 failed: %2.").arg(m_failedHost, m_detail);
     case Outcome::BadAnswer:
         return QString("The update server %1 did not answer with a version number. The update "
                        "check could not be completed.")
-            .arg(hostOf(m_arguments.checkUrl));
+            .arg(m_failedHost);
     case Outcome::DownloadFailed:
         return QString("Quillora %1 is available, but its installer could not be downloaded "
-                       "(%2).")
-            .arg(newest, m_detail);
+                       "from %2: %3.")
+            .arg(newest, m_failedHost, m_detail);
     case Outcome::WriteFailed:
         return QString("Quillora %1 is available, but its installer could not be saved in "
                        "\"%2\" (%3).")
             .arg(newest, folder, m_detail);
+    case Outcome::Canceled:
+        return QString("The update check was canceled.");
     }
     return {};
 }

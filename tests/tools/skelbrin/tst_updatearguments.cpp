@@ -62,6 +62,8 @@ void TestUpdateArguments::refused_data() {
     QStringList noHost = good;
     noHost[3] = "http:///i";
     QTest::newRow("no host") << noHost << "(-p2)";
+    QTest::newRow("time limit not a number")
+        << (good + QStringList{"--time-limit", "soon"}) << "needs a number of seconds";
 }
 
 void TestUpdateArguments::refused() {

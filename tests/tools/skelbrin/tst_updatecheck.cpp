@@ -2,13 +2,16 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "updatecheck.h"
+#include "updateprogressdialog.h"
 
 namespace {
 
@@ -20,15 +23,32 @@ const QString kInstallerPath = "/download/Quillora.exe";
 // file by this name.
 const QString kSavedName = "tessaline";
 
-// Just enough HTTP/1.1 for the update tool: one GET per connection, fixed
-// answers per path, and a way to break a transfer half-way.
+// Just enough HTTP for the update tool: one GET per connection, fixed answers
+// per path, and the ways a transfer goes wrong: cut short, framed by chunks or
+// by nothing at all, trickled, or never answered.
 class TinyHttpServer : public QObject {
 public:
+    enum class Framing {
+        Length,  // Content-Length
+        Chunked, // Transfer-Encoding: chunked
+        Close,   // HTTP/1.0 without a length: the body ends where the connection does
+    };
     struct Answer {
-        int status = 200;
+        Answer(int status = 200, const QByteArray &body = {}, qint64 announcedLength = -1)
+            : status(status), body(body), announcedLength(announcedLength) {}
+
+        int status;
         QByteArray body;
         // Announce this many bytes but send only the body, then hang up.
-        qint64 announcedLength = -1;
+        qint64 announcedLength;
+        Framing framing = Framing::Length;
+        // Chunked: hang up before the last (empty) chunk.
+        bool cutBeforeLastChunk = false;
+        // Send the body one byte at a time, this far apart.
+        int trickleMs = 0;
+        QByteArray location;
+        // Read the request and never answer.
+        bool silent = false;
     };
 
     TinyHttpServer() {
@@ -59,23 +79,58 @@ private:
         requests.append(path);
 
         const Answer answer = m_answers.value(path, Answer{404, "no such page\n"});
-        const qint64 length =
-            answer.announcedLength >= 0 ? answer.announcedLength : answer.body.size();
-        QByteArray reply = QString("HTTP/1.1 %1 %2\r\nContent-Type: application/octet-stream\r\n"
-                                   "Content-Length: %3\r\nConnection: close\r\n\r\n")
-                               .arg(answer.status)
-                               .arg(answer.status == 200 ? "OK" : "Error")
-                               .arg(length)
-                               .toLatin1();
-        reply += answer.body;
-        socket->write(reply);
-        socket->disconnectFromHost();
+        if (answer.silent)
+            return;
+        const bool http10 = answer.framing == Framing::Close;
+        QByteArray head = QString("HTTP/1.%1 %2 %3\r\nContent-Type: application/octet-stream\r\n")
+                              .arg(http10 ? 0 : 1)
+                              .arg(answer.status)
+                              .arg(answer.status == 200 ? "OK" : "Error")
+                              .toLatin1();
+        if (answer.framing == Framing::Length) {
+            const qint64 length =
+                answer.announcedLength >= 0 ? answer.announcedLength : answer.body.size();
+            head += "Content-Length: " + QByteArray::number(length) + "\r\n";
+        } else if (answer.framing == Framing::Chunked) {
+            head += "Transfer-Encoding: chunked\r\n";
+        }
+        if (!answer.location.isEmpty())
+            head += "Location: " + answer.location + "\r\n";
+        if (!http10)
+            head += "Connection: close\r\n";
+        socket->write(head + "\r\n");
+
+        QByteArray body = answer.body;
+        if (answer.framing == Framing::Chunked) {
+            body = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n";
+            if (!answer.cutBeforeLastChunk)
+                body += "0\r\n\r\n";
+        }
+        if (answer.trickleMs <= 0) {
+            socket->write(body);
+            socket->disconnectFromHost();
+            return;
+        }
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket, body, sent = 0]() mutable {
+            if (sent < body.size())
+                socket->write(body.mid(sent++, 1));
+            else
+                socket->disconnectFromHost();
+        });
+        timer->start(answer.trickleMs);
     }
 
     QTcpServer m_server;
     QHash<QString, Answer> m_answers;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
+
+} // namespace
+
+Q_DECLARE_METATYPE(TinyHttpServer::Answer)
+
+namespace {
 
 struct ToolRun {
     int exitCode = -1;
@@ -133,6 +188,15 @@ private slots:
     void garbageAnswer();
     void brokenDownloadLeavesNothing_data();
     void brokenDownloadLeavesNothing();
+    void cutInstallerIsNeverSaved_data();
+    void cutInstallerIsNeverSaved();
+    void plantedLinkIsNotFollowed_data();
+    void plantedLinkIsNotFollowed();
+    void timeLimitEndsTrickle_data();
+    void timeLimitEndsTrickle();
+    void windowShowsProgressAndCancels();
+    void messagesSayWhatHappened_data();
+    void messagesSayWhatHappened();
     void unwritableFolder();
     void nameNeverLeavesTheFolder();
 
@@ -223,7 +287,9 @@ void TestUpdateCheck::serverError() {
     const ToolRun run =
         runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath), m_dir->path());
     QCOMPARE(run.exitCode, 3);
-    QVERIFY2(run.err.contains("cannot be reached"), qPrintable(run.err));
+    // It was reached: it gave an answer, only not the one we asked for.
+    QVERIFY2(run.err.contains("answered 404") && !run.err.contains("cannot be reached"),
+             qPrintable(run.err));
     QVERIFY(folderContents(m_dir->path()).isEmpty());
 }
 
@@ -278,6 +344,182 @@ void TestUpdateCheck::brokenDownloadLeavesNothing() {
     QCOMPARE(earlier.readAll(), QByteArray("earlier installer"));
 }
 
+void TestUpdateCheck::cutInstallerIsNeverSaved_data() {
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<int>("tries");
+
+    // Whether a cut chunked body is noticed depends on how its end meets the
+    // close: one try proves little.
+    QTest::newRow("chunked, no last chunk") << int(TinyHttpServer::Framing::Chunked) << 20;
+    // Nothing tells a whole body from a cut one.
+    QTest::newRow("HTTP/1.0, no length") << int(TinyHttpServer::Framing::Close) << 1;
+}
+
+void TestUpdateCheck::cutInstallerIsNeverSaved() {
+    QFETCH(int, framing);
+    QFETCH(int, tries);
+
+    TinyHttpServer::Answer cut{200, installerBytes().left(5000)};
+    cut.framing = TinyHttpServer::Framing(framing);
+    cut.cutBeforeLastChunk = true;
+    m_server->answer(kCheckPath, {200, "2.2"});
+    m_server->answer(kInstallerPath, cut);
+    for (int i = 0; i < tries; ++i) {
+        const ToolRun run = runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath),
+                                        m_dir->path(), {"--batch"});
+        QVERIFY2(run.exitCode == 5,
+                 qPrintable(QString("try %1: %2").arg(i).arg(run.out + run.err)));
+        QVERIFY2(folderContents(m_dir->path()).isEmpty(), qPrintable(run.err));
+    }
+}
+
+void TestUpdateCheck::plantedLinkIsNotFollowed_data() {
+    QTest::addColumn<QString>("linkName");
+    QTest::addColumn<QString>("linkTarget");
+
+    QTest::newRow("installer name links to a file") << kSavedName << "victim";
+    QTest::newRow("installer name dangles") << kSavedName << "missing";
+    QTest::newRow("hand-off folder is a link") << QString() << "elsewhere";
+}
+
+void TestUpdateCheck::plantedLinkIsNotFollowed() {
+    QFETCH(QString, linkName);
+    QFETCH(QString, linkTarget);
+
+    m_server->answer(kCheckPath, {200, "2.2"});
+    m_server->answer(kInstallerPath, {200, installerBytes()});
+    QFile victim(m_dir->filePath("victim"));
+    QVERIFY(victim.open(QIODevice::WriteOnly));
+    victim.write("not yours");
+    victim.close();
+    const QString folder = m_dir->filePath("handoff");
+    const bool folderIsLink = linkName.isEmpty();
+    QVERIFY(QDir().mkdir(folderIsLink ? m_dir->filePath(linkTarget) : folder));
+    QVERIFY(
+        QFile::link(m_dir->filePath(linkTarget), folderIsLink ? folder : folder + "/" + linkName));
+    const QStringList before = folderContents(m_dir->path());
+
+    const ToolRun run =
+        runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath), folder, {"--batch"});
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("not yours"));
+    QCOMPARE(folderContents(m_dir->path()), before);
+    if (folderIsLink) {
+        QVERIFY2(run.exitCode == 6 && run.err.contains("symbolic link"), qPrintable(run.err));
+        QVERIFY(folderContents(m_dir->filePath(linkTarget)).isEmpty());
+        return;
+    }
+    // The link itself gave way to the installer.
+    QVERIFY2(run.exitCode == 10, qPrintable(run.out + run.err));
+    QCOMPARE(folderContents(folder), QStringList{kSavedName});
+    const QFileInfo saved(folder + "/" + kSavedName);
+    QVERIFY(saved.isFile() && !saved.isSymLink());
+    QCOMPARE(saved.size(), installerBytes().size());
+}
+
+void TestUpdateCheck::timeLimitEndsTrickle_data() {
+    QTest::addColumn<bool>("trickleTheAnswer");
+    QTest::addColumn<int>("exitCode");
+
+    // Never silent for long enough to trip the limit on silence.
+    QTest::newRow("answer") << true << 3;
+    QTest::newRow("installer") << false << 5;
+}
+
+void TestUpdateCheck::timeLimitEndsTrickle() {
+    QFETCH(bool, trickleTheAnswer);
+    QFETCH(int, exitCode);
+
+    TinyHttpServer::Answer answer{200, "2.2\n"};
+    TinyHttpServer::Answer installer{200, installerBytes()};
+    if (trickleTheAnswer)
+        answer.trickleMs = 10000;
+    else
+        installer.trickleMs = 10;
+    m_server->answer(kCheckPath, answer);
+    m_server->answer(kInstallerPath, installer);
+
+    // Without a limit either would run far past the wait for the tool.
+    const ToolRun run = runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath),
+                                    m_dir->path(), {"--batch", "--time-limit", "2"});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains("timed out after"), qPrintable(run.err));
+    QVERIFY(folderContents(m_dir->path()).isEmpty());
+}
+
+void TestUpdateCheck::windowShowsProgressAndCancels() {
+    TinyHttpServer::Answer installer{200, installerBytes()};
+    installer.trickleMs = 10;
+    m_server->answer(kCheckPath, {200, "2.2"});
+    m_server->answer(kInstallerPath, installer);
+    skelbrin::UpdateArguments arguments;
+    arguments.checkUrl = QUrl(m_server->url(kCheckPath));
+    arguments.installerUrl = QUrl(m_server->url(kInstallerPath));
+    arguments.handOffFolder = m_dir->path();
+    arguments.currentVersion = kCurrentVersion;
+
+    skelbrin::UpdateCheck check(arguments);
+    skelbrin::UpdateProgressDialog window(&check);
+    QSignalSpy finished(&check, &skelbrin::UpdateCheck::finished);
+    check.start();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isVisible() && window.labelText().contains("Downloading") &&
+                                 window.maximum() > 0,
+                             kToolTimeoutMs);
+    auto *cancel = window.findChild<QPushButton *>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QString("Cancel"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(check.outcome(), skelbrin::UpdateCheck::Outcome::Canceled);
+    QVERIFY(!window.isVisible());
+    QVERIFY(folderContents(m_dir->path()).isEmpty());
+}
+
+void TestUpdateCheck::messagesSayWhatHappened_data() {
+    QTest::addColumn<TinyHttpServer::Answer>("check");
+    QTest::addColumn<TinyHttpServer::Answer>("installer");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("notSaid");
+
+    TinyHttpServer::Answer newer{200, "2.2"};
+    TinyHttpServer::Answer silent;
+    silent.silent = true;
+    QTest::newRow("timeout") << silent << newer << 3 << "timed out"
+                             << QStringList{"Operation canceled", "cannot be reached"};
+    QTest::newRow("cut with a length")
+        << newer << TinyHttpServer::Answer{200, installerBytes().left(5000), 200000} << 5
+        << "lost after 5000 of 200000 bytes"
+        << QStringList{"after 0 of", "Empty filename passed to function"};
+
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString deadHost = QString("127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    TinyHttpServer::Answer redirect{302};
+    redirect.location = QString("http://%1/moved").arg(deadHost).toLatin1();
+    QTest::newRow("check redirected") << redirect << newer << 3 << deadHost << QStringList();
+    QTest::newRow("installer redirected") << newer << redirect << 5 << deadHost << QStringList();
+}
+
+void TestUpdateCheck::messagesSayWhatHappened() {
+    QFETCH(TinyHttpServer::Answer, check);
+    QFETCH(TinyHttpServer::Answer, installer);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(QStringList, notSaid);
+
+    m_server->answer(kCheckPath, check);
+    m_server->answer(kInstallerPath, installer);
+    const ToolRun run = runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath),
+                                    m_dir->path(), {"--batch", "--time-limit", "2"});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    for (const QString &wrong : notSaid)
+        QVERIFY2(!run.err.contains(wrong), qPrintable(run.err));
+    QVERIFY(folderContents(m_dir->path()).isEmpty());
+}
+
 void TestUpdateCheck::unwritableFolder() {
     m_server->answer(kCheckPath, {200, "2.2"});
     m_server->answer(kInstallerPath, {200, installerBytes()});
@@ -307,5 +549,5 @@ void TestUpdateCheck::nameNeverLeavesTheFolder() {
     QCOMPARE(folderContents(m_dir->filePath("a")), QStringList{"b"});
 }
 
-QTEST_GUILESS_MAIN(TestUpdateCheck)
+QTEST_MAIN(TestUpdateCheck)
 #include "tst_updatecheck.moc"

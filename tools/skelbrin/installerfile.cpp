@@ -1,0 +1,85 @@
+#include "installerfile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace skelbrin {
+
+namespace {
+
+// Starts with a dot and ends apart from the final name: a file left by a run
+// that was killed is not taken for an installer.
+const QString kPartTemplate = QStringLiteral(".tessaline-XXXXXX.part");
+
+} // namespace
+
+InstallerFile::InstallerFile(const QString &folder) : m_folder(folder) {}
+
+InstallerFile::~InstallerFile() {
+    discard();
+}
+
+bool InstallerFile::open(QString *error) {
+    // A hand-off folder that is a link would put the installer wherever the
+    // link's owner chose.
+    if (QFileInfo(m_folder).isSymLink()) {
+        *error = "the folder is a symbolic link";
+        return false;
+    }
+    if (!QDir(m_folder).mkpath(".") || QFileInfo(m_folder).isSymLink()) {
+        *error = "the folder cannot be created";
+        return false;
+    }
+    // QTemporaryFile creates its file with O_CREAT | O_EXCL, which fails on
+    // anything already there, a link included.
+    m_file = std::make_unique<QTemporaryFile>(QDir(m_folder).filePath(kPartTemplate));
+    if (!m_file->open()) {
+        *error = m_file->errorString();
+        m_file.reset();
+        return false;
+    }
+    m_file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return true;
+}
+
+bool InstallerFile::write(const QByteArray &data, QString *error) {
+    if (m_file->write(data) == data.size())
+        return true;
+    *error = m_file->errorString();
+    return false;
+}
+
+bool InstallerFile::commit(const QString &name, QString *error) {
+    if (!m_file->flush()) {
+        *error = m_file->errorString();
+        discard();
+        return false;
+    }
+    m_file->close();
+    const QString target = QDir(m_folder).filePath(name);
+    // rename() replaces whatever stands under the target name, a symbolic
+    // link itself rather than the file it points to; QFile::rename() would
+    // refuse to replace anything at all.
+    if (std::rename(QFile::encodeName(m_file->fileName()).constData(),
+                    QFile::encodeName(target).constData()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        discard();
+        return false;
+    }
+    m_file->setAutoRemove(false);
+    m_file.reset();
+    return true;
+}
+
+void InstallerFile::discard() {
+    // The temporary file removes itself.
+    m_file.reset();
+}
+
+} // namespace skelbrin
