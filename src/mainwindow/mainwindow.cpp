@@ -1750,6 +1750,8 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
         // Out of range, like "-1", leaves the box without a current item.
         box->setCurrentIndex(isNumber && index < box->count() ? index : (isNumber ? -1 : 0));
     }
+    shownVideoCodec = ui->Vcodec->currentIndex();
+    shownAudioCodec = ui->Acodec->currentIndex();
     const bool audioOnlyProfile = ui->ProfileDevice->currentIndex() == kAudioOnlyCategory;
     for (QWidget *video : {static_cast<QWidget *>(ui->Vaspect), static_cast<QWidget *>(ui->VBitrate),
                            static_cast<QWidget *>(ui->Vcodec),
@@ -1987,6 +1989,42 @@ void MainWindow::loadProfileFile(const QString &fileName)
     fillCombo(ui->ABitrate, selection.abitrate);
     fillCombo(ui->ASamplerate, selection.asamplerate);
     fillCombo(ui->AChannels, selection.achannels);
+    shownVideoCodec = selection.vcodec.current;
+    shownAudioCodec = selection.acodec.current;
+}
+
+bool MainWindow::followVideoCodec()
+{
+    const int codec = ui->Vcodec->currentIndex();
+    if (codec < 0 || codec == shownVideoCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Video, shownVideoCodec, codec);
+    shownVideoCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->VSize, lists->vsize);
+    fillCombo(ui->VBitrate, lists->vbitrate);
+    fillCombo(ui->VframeRate, lists->vframeRate);
+    return true;
+}
+
+bool MainWindow::followAudioCodec()
+{
+    const int codec = ui->Acodec->currentIndex();
+    if (codec < 0 || codec == shownAudioCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Audio, shownAudioCodec, codec);
+    shownAudioCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->ASamplerate, lists->asamplerate);
+    fillCombo(ui->ABitrate, lists->abitrate);
+    fillCombo(ui->AChannels, lists->achannels);
+    return true;
 }
 
 QTreeWidgetItem *MainWindow::currentRowItem() const
@@ -2385,6 +2423,7 @@ void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
 
 void MainWindow::on_Vcodec_activated(int index)
 {
+    const bool refilled = followVideoCodec();
     QTreeWidgetItem *item = currentRowItem();
     if (!item)
         return;
@@ -2392,6 +2431,15 @@ void MainWindow::on_Vcodec_activated(int index)
     const OptionRules::SlotEffect effect = OptionRules::chooseVideoCodec(
         row, index, ui->Vcodec->currentText(), comboState(ui->Vaspect).items);
     applyRowEffect(item, row, effect);
+    if (!refilled)
+        return;
+    // The row takes the codec's defaults, and its lists for when it is shown again.
+    FileRow::setOptionItems(item, FileRow::VSizeItems, comboState(ui->VSize).items);
+    FileRow::setOptionItems(item, FileRow::VBitrateItems, comboState(ui->VBitrate).items);
+    FileRow::setOptionItems(item, FileRow::VframeRateItems, comboState(ui->VframeRate).items);
+    on_VSize_activated(ui->VSize->currentIndex());
+    on_VBitrate_activated(ui->VBitrate->currentText());
+    on_VframeRate_activated(ui->VframeRate->currentIndex());
 }
 
 void MainWindow::applyOptionRule(OptionRule rule, int index, const QComboBox *box)
@@ -2425,7 +2473,16 @@ void MainWindow::on_Vaspect_activated(const QString &)
 
 void MainWindow::on_Acodec_activated(int index)
 {
+    const bool refilled = followAudioCodec();
     applyOptionRule(OptionRules::chooseAudioCodec, index, ui->Acodec);
+    if (QTreeWidgetItem *item = currentRowItem(); item && refilled) {
+        FileRow::setOptionItems(item, FileRow::ASamplerateItems, comboState(ui->ASamplerate).items);
+        FileRow::setOptionItems(item, FileRow::ABitrateItems, comboState(ui->ABitrate).items);
+        FileRow::setOptionItems(item, FileRow::AChannelsItems, comboState(ui->AChannels).items);
+        on_ASamplerate_activated(ui->ASamplerate->currentIndex());
+        on_ABitrate_activated(ui->ABitrate->currentIndex());
+        on_AChannels_activated(ui->AChannels->currentIndex());
+    }
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 

@@ -150,6 +150,11 @@ void settingDialog::on_ASamplerate_activated(int index) {
 
 void settingDialog::on_Acodec_activated(int index) {
     writeEntry(FileRow::AcodecIndex, index);
+    if (followAudioCodec()) {
+        on_ASamplerate_activated(ui->ASamplerate->currentIndex());
+        on_ABitrate_activated(ui->ABitrate->currentIndex());
+        on_AChannels_activated(ui->AChannels->currentIndex());
+    }
 }
 
 void settingDialog::on_Vaspect_activated(int index) {
@@ -170,11 +175,52 @@ void settingDialog::on_VSize_activated(int index) {
 
 void settingDialog::on_Vcodec_activated(int index) {
     writeEntry(FileRow::VcodecIndex, index);
+    if (followVideoCodec()) {
+        on_VSize_activated(ui->VSize->currentIndex());
+        on_VBitrate_activated(ui->VBitrate->currentIndex());
+        on_VframeRate_activated(ui->VframeRate->currentIndex());
+    }
     // Xvid takes the source's own shape here, as in the main window.
     if (!CodecTables::forcedAspect(ui->Vcodec->currentText()).isEmpty()) {
         ui->Vaspect->setCurrentIndex(CodecTables::kForcedAspectIndex);
         on_Vaspect_activated(CodecTables::kForcedAspectIndex);
     }
+}
+
+// A codec brings its own lists: another codec of the profile may take other
+// sizes, rates or channels, and a value that only the previous codec takes
+// would not reach the output. A codec with other lists gives them with their
+// defaults, as a profile does; one with the same lists keeps the choices.
+bool settingDialog::followVideoCodec() {
+    const int codec = ui->Vcodec->currentIndex();
+    if (codec < 0 || codec == videoCodecIndex)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Video, videoCodecIndex, codec);
+    videoCodecIndex = codec;
+    if (!lists)
+        return false;
+    fill(ui->VSize, lists->vsize);
+    fill(ui->VBitrate, lists->vbitrate);
+    fill(ui->VframeRate, lists->vframeRate);
+    return true;
+}
+
+bool settingDialog::followAudioCodec() {
+    const int codec = ui->Acodec->currentIndex();
+    if (codec < 0 || codec == audioCodecIndex)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Audio, audioCodecIndex, codec);
+    audioCodecIndex = codec;
+    if (!lists)
+        return false;
+    fill(ui->ASamplerate, lists->asamplerate);
+    fill(ui->ABitrate, lists->abitrate);
+    fill(ui->AChannels, lists->achannels);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

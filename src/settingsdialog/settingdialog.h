@@ -63,6 +63,10 @@ private:
 
     void initDeviceList();
     void loadProfileFile(QString fileName);
+    // True when a codec with other lists than the one shown was chosen, and
+    // its lists and defaults now fill the boxes that depend on it.
+    bool followVideoCodec();
+    bool followAudioCodec();
     QComboBox *comboFor(int entry) const;
     void writeEntry(int entry, int index);
     // A text typed into an editable box without Enter still counts on OK,
@@ -75,6 +79,7 @@ private:
     QTreeWidgetItem *currentRow = nullptr;
     SettingsIndexList indexesBefore; // the row's list as loadFromItem found it
     QString profileFile;
+    // The codec entries whose lists the option boxes show.
     int videoCodecIndex = 0;
     int audioCodecIndex = 0;
     Ui::settingDialog *ui;
