@@ -60,6 +60,7 @@
 #include "profiles/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "profiles/typedoptionguard.h"
 #include "settingsdialog/scriptparameters.h"
 #include "settingsdialog/settingsreplay.h"
 
@@ -127,6 +128,10 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
     connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
+        return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());
+    });
+    new TypedOptionGuard(ui->VBitrate, OptionRules::typedVideoBitrate);
     // The folder in use is the one the program last put into the field; a
     // folder the user types counts once typing is over (Return, or leaving
     // the field).

@@ -10,6 +10,7 @@
 #include "profiles/codectables.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "profiles/typedoptionguard.h"
 
 namespace {
 
@@ -33,6 +34,10 @@ settingDialog::settingDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBoxOKCANCEL->hide();
+    sizeGuard = new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
+        return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());
+    });
+    bitrateGuard = new TypedOptionGuard(ui->VBitrate, OptionRules::typedVideoBitrate);
     // Once is enough: the picture never changes while the program runs.
     applySkin();
     initDeviceList();
@@ -96,8 +101,10 @@ void settingDialog::writeEntry(int entry, int index) {
 // Buttons
 
 void settingDialog::on_pushButtonOk_clicked() {
-    commitTypedText(ui->VSize, &settingDialog::on_VSize_activated);
-    commitTypedText(ui->VBitrate, &settingDialog::on_VBitrate_activated);
+    // A refused text keeps the dialog open, its message on show.
+    if (!commitTypedText(ui->VSize, sizeGuard, &settingDialog::on_VSize_activated) ||
+        !commitTypedText(ui->VBitrate, bitrateGuard, &settingDialog::on_VBitrate_activated))
+        return;
     accept();
 }
 
@@ -116,12 +123,15 @@ void settingDialog::on_closeButton_clicked() {
     close();
 }
 
-void settingDialog::commitTypedText(QComboBox *box, void (settingDialog::*slot)(int)) {
+bool settingDialog::commitTypedText(QComboBox *box, TypedOptionGuard *guard,
+                                    void (settingDialog::*slot)(int)) {
     if (!box->isEditable() || !box->isEnabled())
-        return;
+        return true;
+    if (!guard->checkTyped())
+        return false;
     const QString typed = box->currentText();
     if (typed.isEmpty() || typed == box->itemText(box->currentIndex()))
-        return;
+        return true;
     // What QComboBox itself does on Enter: an equal entry is chosen, any
     // other text becomes a new last entry.
     int index = box->findText(typed, Qt::MatchFixedString);
@@ -131,6 +141,7 @@ void settingDialog::commitTypedText(QComboBox *box, void (settingDialog::*slot)(
     }
     box->setCurrentIndex(index);
     (this->*slot)(index);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

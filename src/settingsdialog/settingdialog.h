@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QTreeWidgetItem;
+class TypedOptionGuard;
 
 namespace Ui {
 class settingDialog;
@@ -70,8 +71,8 @@ private:
     QComboBox *comboFor(int entry) const;
     void writeEntry(int entry, int index);
     // A text typed into an editable box without Enter still counts on OK,
-    // the way Enter would have taken it.
-    void commitTypedText(QComboBox *box, void (settingDialog::*slot)(int));
+    // the way Enter would have taken it; false when it was refused.
+    bool commitTypedText(QComboBox *box, TypedOptionGuard *guard, void (settingDialog::*slot)(int));
     // A value typed for the row earlier lies beyond the profile's entries;
     // the row's copy of the main window's items still holds it.
     void restoreTypedEntries(QComboBox *box, const QStringList &rowItems, int savedIndex);
@@ -83,4 +84,6 @@ private:
     int videoCodecIndex = 0;
     int audioCodecIndex = 0;
     Ui::settingDialog *ui;
+    TypedOptionGuard *sizeGuard = nullptr;
+    TypedOptionGuard *bitrateGuard = nullptr;
 };
