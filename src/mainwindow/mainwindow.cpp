@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/focusmark.h"
 #include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
@@ -46,6 +47,7 @@
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
+#include "filelist/rowcheckkey.h"
 #include "filelist/takenpaths.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/exitdialog.h"
@@ -140,6 +142,11 @@ MainWindow::MainWindow(QWidget *parent)
             outputFolderInUse = text;
     });
     connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    // The menu bar that shows these shortcuts is hidden, and a hidden menu's
+    // shortcuts do nothing: the window itself carries them. Del stays with
+    // the window's own key handling.
+    addActions({ui->actionOpen, ui->actionExit_X});
+    new FocusMark(this);
     ui->textEdit->setVisible(false);
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
@@ -345,6 +352,9 @@ void MainWindow::setUpFileList()
     checkAllBox->setChecked(true);
     checkAllBox->setCheckState(Qt::Checked);
     connect(checkAllBox, &QCheckBox::clicked, this, &MainWindow::changeTreeChecked);
+    // The list's own controls follow it in the focus chain.
+    setTabOrder(list, checkAllBox);
+    new RowCheckKey(list);
 }
 
 void MainWindow::loadAvsPlugins()
