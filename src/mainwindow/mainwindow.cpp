@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/focusmark.h"
 #include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
@@ -46,6 +47,7 @@
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
+#include "filelist/rowcheckkey.h"
 #include "filelist/takenpaths.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/exitdialog.h"
@@ -60,6 +62,7 @@
 #include "profiles/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "profiles/typedoptionguard.h"
 #include "settingsdialog/scriptparameters.h"
 #include "settingsdialog/settingsreplay.h"
 
@@ -127,6 +130,10 @@ MainWindow::MainWindow(QWidget *parent)
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
     connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
+        return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());
+    });
+    new TypedOptionGuard(ui->VBitrate, OptionRules::typedVideoBitrate);
     // The folder in use is the one the program last put into the field; a
     // folder the user types counts once typing is over (Return, or leaving
     // the field).
@@ -135,6 +142,11 @@ MainWindow::MainWindow(QWidget *parent)
             outputFolderInUse = text;
     });
     connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    // The menu bar that shows these shortcuts is hidden, and a hidden menu's
+    // shortcuts do nothing: the window itself carries them. Del stays with
+    // the window's own key handling.
+    addActions({ui->actionOpen, ui->actionExit_X});
+    new FocusMark(this);
     ui->textEdit->setVisible(false);
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
@@ -345,6 +357,9 @@ void MainWindow::setUpFileList()
     checkAllBox->setChecked(true);
     checkAllBox->setCheckState(Qt::Checked);
     connect(checkAllBox, &QCheckBox::clicked, this, &MainWindow::changeTreeChecked);
+    // The list's own controls follow it in the focus chain.
+    setTabOrder(list, checkAllBox);
+    new RowCheckKey(list);
 }
 
 void MainWindow::loadAvsPlugins()
@@ -1812,6 +1827,8 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
         // Out of range, like "-1", leaves the box without a current item.
         box->setCurrentIndex(isNumber && index < box->count() ? index : (isNumber ? -1 : 0));
     }
+    shownVideoCodec = ui->Vcodec->currentIndex();
+    shownAudioCodec = ui->Acodec->currentIndex();
     const bool audioOnlyProfile = ui->ProfileDevice->currentIndex() == kAudioOnlyCategory;
     for (QWidget *video : {static_cast<QWidget *>(ui->Vaspect), static_cast<QWidget *>(ui->VBitrate),
                            static_cast<QWidget *>(ui->Vcodec),
@@ -2098,6 +2115,42 @@ void MainWindow::loadProfileFile(const QString &fileName)
     fillCombo(ui->ABitrate, selection.abitrate);
     fillCombo(ui->ASamplerate, selection.asamplerate);
     fillCombo(ui->AChannels, selection.achannels);
+    shownVideoCodec = selection.vcodec.current;
+    shownAudioCodec = selection.acodec.current;
+}
+
+bool MainWindow::followVideoCodec()
+{
+    const int codec = ui->Vcodec->currentIndex();
+    if (codec < 0 || codec == shownVideoCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Video, shownVideoCodec, codec);
+    shownVideoCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->VSize, lists->vsize);
+    fillCombo(ui->VBitrate, lists->vbitrate);
+    fillCombo(ui->VframeRate, lists->vframeRate);
+    return true;
+}
+
+bool MainWindow::followAudioCodec()
+{
+    const int codec = ui->Acodec->currentIndex();
+    if (codec < 0 || codec == shownAudioCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Audio, shownAudioCodec, codec);
+    shownAudioCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->ASamplerate, lists->asamplerate);
+    fillCombo(ui->ABitrate, lists->abitrate);
+    fillCombo(ui->AChannels, lists->achannels);
+    return true;
 }
 
 QTreeWidgetItem *MainWindow::currentRowItem() const
@@ -2503,6 +2556,7 @@ void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
 
 void MainWindow::on_Vcodec_activated(int index)
 {
+    const bool refilled = followVideoCodec();
     QTreeWidgetItem *item = currentRowItem();
     if (!item)
         return;
@@ -2510,6 +2564,15 @@ void MainWindow::on_Vcodec_activated(int index)
     const OptionRules::SlotEffect effect = OptionRules::chooseVideoCodec(
         row, index, ui->Vcodec->currentText(), comboState(ui->Vaspect).items);
     applyRowEffect(item, row, effect);
+    if (!refilled)
+        return;
+    // The row takes the codec's defaults, and its lists for when it is shown again.
+    FileRow::setOptionItems(item, FileRow::VSizeItems, comboState(ui->VSize).items);
+    FileRow::setOptionItems(item, FileRow::VBitrateItems, comboState(ui->VBitrate).items);
+    FileRow::setOptionItems(item, FileRow::VframeRateItems, comboState(ui->VframeRate).items);
+    on_VSize_activated(ui->VSize->currentIndex());
+    on_VBitrate_activated(ui->VBitrate->currentText());
+    on_VframeRate_activated(ui->VframeRate->currentIndex());
 }
 
 void MainWindow::applyOptionRule(OptionRule rule, int index, const QComboBox *box)
@@ -2543,7 +2606,16 @@ void MainWindow::on_Vaspect_activated(const QString &)
 
 void MainWindow::on_Acodec_activated(int index)
 {
+    const bool refilled = followAudioCodec();
     applyOptionRule(OptionRules::chooseAudioCodec, index, ui->Acodec);
+    if (QTreeWidgetItem *item = currentRowItem(); item && refilled) {
+        FileRow::setOptionItems(item, FileRow::ASamplerateItems, comboState(ui->ASamplerate).items);
+        FileRow::setOptionItems(item, FileRow::ABitrateItems, comboState(ui->ABitrate).items);
+        FileRow::setOptionItems(item, FileRow::AChannelsItems, comboState(ui->AChannels).items);
+        on_ASamplerate_activated(ui->ASamplerate->currentIndex());
+        on_ABitrate_activated(ui->ABitrate->currentIndex());
+        on_AChannels_activated(ui->AChannels->currentIndex());
+    }
     ui->treeWidget->setFocus(Qt::OtherFocusReason);
 }
 

@@ -76,6 +76,11 @@ public:
     void updateDevicePicture(int category);
     // Fills the eight codec option boxes from a profile file of the catalogue.
     void loadProfileFile(const QString &fileName);
+    // A codec brings its own lists: true when a codec with other lists than
+    // the one shown was chosen, and its lists and defaults from the current
+    // profile now fill the boxes that depend on it.
+    bool followVideoCodec();
+    bool followAudioCodec();
 
     // Builds the whole job of the list's row `row` from the option boxes:
     // argument list, settings indexes, item copies and, on the row's first
@@ -410,4 +415,7 @@ private:
     // back a typed folder that cannot be used.
     QString outputFolderInUse;
     int snapshotFormatIndex = 1;
+    // The codec entries whose lists the option boxes show.
+    int shownVideoCodec = -1;
+    int shownAudioCodec = -1;
 };

@@ -1,6 +1,10 @@
 #include "optionrules.h"
 
+#include <QRegularExpression>
+#include <QSize>
+
 #include "conversion/argumentlist.h"
+#include "encodercaps.h"
 #include "profiles/codectables.h"
 
 namespace OptionRules {
@@ -166,6 +170,57 @@ QString recordOutput(MediaInfo &info, const OutputTexts &texts) {
     info[FileRow::OutputVideoBitrate] =
         autoBitrate ? info[FileRow::InputBitrate] : kilobits(texts.vbitrate);
     return FileRow::updateSizeEstimate(info);
+}
+
+TypedValue typedVideoSize(const QString &typed, const QString &codecText) {
+    TypedValue value;
+    const QString text = typed.trimmed();
+    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0) {
+        value.accepted = true;
+        value.text = Arguments::kAutoText;
+        return value;
+    }
+    static const QRegularExpression pattern(QStringLiteral(R"(^(\d{1,6})\s*[xX*]\s*(\d{1,6})$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    const int width = match.hasMatch() ? match.captured(1).toInt() : 0;
+    const int height = match.hasMatch() ? match.captured(2).toInt() : 0;
+    if (width < kMinFrameSide || height < kMinFrameSide || width > kMaxFrameSide ||
+        height > kMaxFrameSide) {
+        value.message =
+            QStringLiteral("\"%1\" is not a video size. Type a width and a height "
+                           "between %2 and %3 pixels, such as 640x480.")
+                .arg(typed, QString::number(kMinFrameSide), QString::number(kMaxFrameSide));
+        return value;
+    }
+    // The transcoder's own rule, so that the size shown is the size made.
+    const QString encoder = CodecTables::videoCodecArgs(codecText).value(0);
+    const QSize made = EncoderCaps::legalFrameSize(encoder, QSize(width, height));
+    value.accepted = true;
+    value.text = QStringLiteral("%1x%2").arg(made.width()).arg(made.height());
+    return value;
+}
+
+TypedValue typedVideoBitrate(const QString &typed) {
+    TypedValue value;
+    const QString text = typed.trimmed();
+    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0) {
+        value.accepted = true;
+        value.text = Arguments::kAutoText;
+        return value;
+    }
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^(\d{1,7})\s*(?:[kK](?:b/s|bps)?)?$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    const int kilobits = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (kilobits < 1 || kilobits > kMaxKilobits) {
+        value.message = QStringLiteral("\"%1\" is not a bitrate. Type kilobits per second "
+                                       "between 1 and %2, such as 1200K.")
+                            .arg(typed, QString::number(kMaxKilobits));
+        return value;
+    }
+    value.accepted = true;
+    value.text = QStringLiteral("%1K").arg(kilobits);
+    return value;
 }
 
 OutputLabels outputLabels(const MediaInfo &info, bool audioOnlyCategory) {

@@ -63,6 +63,25 @@ QString recordOutput(MediaInfo &info, const OutputTexts &texts);
 QString kilobits(const QString &bitrateText);
 QString framesPerSecond(const QString &frameRateText);
 
+// What a value typed into an editable option box becomes.
+struct TypedValue {
+    bool accepted = false;
+    QString text;    // the value to take, written the way the lists write it
+    QString message; // why the text was refused
+};
+
+// A frame size typed as width "x" height: refused unless both lie between
+// kMinFrameSide and kMaxFrameSide; otherwise the size that the codec's
+// encoder makes of it (even sides for most), which is what the output gets.
+// "Auto" stays "Auto".
+TypedValue typedVideoSize(const QString &typed, const QString &codecText);
+// A bitrate in kilobits per second, with or without its "K": refused unless
+// it lies between 1 and kMaxKilobits; written as the lists write it ("1200K").
+TypedValue typedVideoBitrate(const QString &typed);
+constexpr int kMinFrameSide = 2;
+constexpr int kMaxFrameSide = 8192;
+constexpr int kMaxKilobits = 100000;
+
 // The six output information labels for a row.
 struct OutputLabels {
     QString format;

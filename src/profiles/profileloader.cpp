@@ -86,6 +86,30 @@ QString ProfileLoader::unreadableMessage(const QString &fileName) {
         .arg(fileName);
 }
 
+std::optional<ProfileSelection> ProfileLoader::codecChange(const QString &installDir,
+                                                           const QString &fileName, CodecKind kind,
+                                                           int shown, int chosen) {
+    QFile file(profilePath(installDir, fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::optional<ProfileDocument> document = parse(file.readAll());
+    if (!document)
+        return std::nullopt;
+    const bool video = kind == CodecKind::Video;
+    const ProfileSelection before =
+        selectWithCodecs(*document, video ? shown : -1, video ? -1 : shown);
+    const ProfileSelection after =
+        selectWithCodecs(*document, video ? chosen : -1, video ? -1 : chosen);
+    const bool same = video ? before.vsize == after.vsize && before.vbitrate == after.vbitrate &&
+                                  before.vframeRate == after.vframeRate
+                            : before.asamplerate == after.asamplerate &&
+                                  before.abitrate == after.abitrate &&
+                                  before.achannels == after.achannels;
+    if (same)
+        return std::nullopt;
+    return after;
+}
+
 std::optional<ProfileDocument> ProfileLoader::parse(const QByteArray &xml) {
     QDomDocument dom;
     if (!dom.setContent(xml))
@@ -180,10 +204,17 @@ ComboFill ProfileLoader::optionChoices(const OptionList &list, ListRule rule) {
 }
 
 ProfileSelection ProfileLoader::select(const ProfileDocument &document) {
+    return selectWithCodecs(document, -1, -1);
+}
+
+ProfileSelection ProfileLoader::selectWithCodecs(const ProfileDocument &document, int videoCodec,
+                                                 int audioCodec) {
     ProfileSelection selection;
     selection.loaded = true;
 
     selection.vcodec = codecChoices(document.video);
+    if (videoCodec >= 0 && videoCodec < selection.vcodec.items.size())
+        selection.vcodec.current = videoCodec;
     if (const auto option = codecOption(document.video, selection.vcodec.current)) {
         selection.vsize = optionChoices(option->lists.value(0), ListRule::Substring);
         selection.vbitrate = optionChoices(option->lists.value(1), ListRule::Substring);
@@ -191,6 +222,8 @@ ProfileSelection ProfileLoader::select(const ProfileDocument &document) {
     }
 
     selection.acodec = codecChoices(document.audio);
+    if (audioCodec >= 0 && audioCodec < selection.acodec.items.size())
+        selection.acodec.current = audioCodec;
     if (const auto option = codecOption(document.audio, selection.acodec.current)) {
         selection.asamplerate = optionChoices(option->lists.value(0), ListRule::Substring);
         selection.abitrate = optionChoices(option->lists.value(1), ListRule::Substring);

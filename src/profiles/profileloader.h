@@ -88,8 +88,25 @@ public:
     // What the user is told about a profile file that cannot be read.
     static QString unreadableMessage(const QString &fileName);
 
+    enum class CodecKind {
+        Video,
+        Audio,
+    };
+    // After the codec box of a group changed from entry `shown` to entry
+    // `chosen`: the selection with the chosen entry's option lists and their
+    // defaults, when they differ from the shown entry's. None when both
+    // entries take the same lists (the boxes keep what they show, a value
+    // the user typed included) or the file cannot be read.
+    static std::optional<ProfileSelection> codecChange(const QString &installDir,
+                                                       const QString &fileName, CodecKind kind,
+                                                       int shown, int chosen);
+
     static std::optional<ProfileDocument> parse(const QByteArray &xml);
     static ProfileSelection select(const ProfileDocument &document);
+    // As select(), with the given codec entries chosen instead of the file's
+    // defaults; an index outside the codec list keeps the default.
+    static ProfileSelection selectWithCodecs(const ProfileDocument &document, int videoCodec,
+                                             int audioCodec);
 
     // The codec combo box of a group: the preset's name, then every further
     // child's name; the last child named like the group's default is current,

@@ -10,6 +10,7 @@
 #include "profiles/codectables.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "profiles/typedoptionguard.h"
 
 namespace {
 
@@ -33,6 +34,10 @@ settingDialog::settingDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBoxOKCANCEL->hide();
+    sizeGuard = new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
+        return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());
+    });
+    bitrateGuard = new TypedOptionGuard(ui->VBitrate, OptionRules::typedVideoBitrate);
     // Once is enough: the picture never changes while the program runs.
     applySkin();
     initDeviceList();
@@ -96,8 +101,10 @@ void settingDialog::writeEntry(int entry, int index) {
 // Buttons
 
 void settingDialog::on_pushButtonOk_clicked() {
-    commitTypedText(ui->VSize, &settingDialog::on_VSize_activated);
-    commitTypedText(ui->VBitrate, &settingDialog::on_VBitrate_activated);
+    // A refused text keeps the dialog open, its message on show.
+    if (!commitTypedText(ui->VSize, sizeGuard, &settingDialog::on_VSize_activated) ||
+        !commitTypedText(ui->VBitrate, bitrateGuard, &settingDialog::on_VBitrate_activated))
+        return;
     accept();
 }
 
@@ -116,12 +123,15 @@ void settingDialog::on_closeButton_clicked() {
     close();
 }
 
-void settingDialog::commitTypedText(QComboBox *box, void (settingDialog::*slot)(int)) {
+bool settingDialog::commitTypedText(QComboBox *box, TypedOptionGuard *guard,
+                                    void (settingDialog::*slot)(int)) {
     if (!box->isEditable() || !box->isEnabled())
-        return;
+        return true;
+    if (!guard->checkTyped())
+        return false;
     const QString typed = box->currentText();
     if (typed.isEmpty() || typed == box->itemText(box->currentIndex()))
-        return;
+        return true;
     // What QComboBox itself does on Enter: an equal entry is chosen, any
     // other text becomes a new last entry.
     int index = box->findText(typed, Qt::MatchFixedString);
@@ -131,6 +141,7 @@ void settingDialog::commitTypedText(QComboBox *box, void (settingDialog::*slot)(
     }
     box->setCurrentIndex(index);
     (this->*slot)(index);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -150,6 +161,11 @@ void settingDialog::on_ASamplerate_activated(int index) {
 
 void settingDialog::on_Acodec_activated(int index) {
     writeEntry(FileRow::AcodecIndex, index);
+    if (followAudioCodec()) {
+        on_ASamplerate_activated(ui->ASamplerate->currentIndex());
+        on_ABitrate_activated(ui->ABitrate->currentIndex());
+        on_AChannels_activated(ui->AChannels->currentIndex());
+    }
 }
 
 void settingDialog::on_Vaspect_activated(int index) {
@@ -170,11 +186,52 @@ void settingDialog::on_VSize_activated(int index) {
 
 void settingDialog::on_Vcodec_activated(int index) {
     writeEntry(FileRow::VcodecIndex, index);
+    if (followVideoCodec()) {
+        on_VSize_activated(ui->VSize->currentIndex());
+        on_VBitrate_activated(ui->VBitrate->currentIndex());
+        on_VframeRate_activated(ui->VframeRate->currentIndex());
+    }
     // Xvid takes the source's own shape here, as in the main window.
     if (!CodecTables::forcedAspect(ui->Vcodec->currentText()).isEmpty()) {
         ui->Vaspect->setCurrentIndex(CodecTables::kForcedAspectIndex);
         on_Vaspect_activated(CodecTables::kForcedAspectIndex);
     }
+}
+
+// A codec brings its own lists: another codec of the profile may take other
+// sizes, rates or channels, and a value that only the previous codec takes
+// would not reach the output. A codec with other lists gives them with their
+// defaults, as a profile does; one with the same lists keeps the choices.
+bool settingDialog::followVideoCodec() {
+    const int codec = ui->Vcodec->currentIndex();
+    if (codec < 0 || codec == videoCodecIndex)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Video, videoCodecIndex, codec);
+    videoCodecIndex = codec;
+    if (!lists)
+        return false;
+    fill(ui->VSize, lists->vsize);
+    fill(ui->VBitrate, lists->vbitrate);
+    fill(ui->VframeRate, lists->vframeRate);
+    return true;
+}
+
+bool settingDialog::followAudioCodec() {
+    const int codec = ui->Acodec->currentIndex();
+    if (codec < 0 || codec == audioCodecIndex)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Audio, audioCodecIndex, codec);
+    audioCodecIndex = codec;
+    if (!lists)
+        return false;
+    fill(ui->ASamplerate, lists->asamplerate);
+    fill(ui->ABitrate, lists->abitrate);
+    fill(ui->AChannels, lists->achannels);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

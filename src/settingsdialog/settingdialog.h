@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QTreeWidgetItem;
+class TypedOptionGuard;
 
 namespace Ui {
 class settingDialog;
@@ -63,11 +64,15 @@ private:
 
     void initDeviceList();
     void loadProfileFile(QString fileName);
+    // True when a codec with other lists than the one shown was chosen, and
+    // its lists and defaults now fill the boxes that depend on it.
+    bool followVideoCodec();
+    bool followAudioCodec();
     QComboBox *comboFor(int entry) const;
     void writeEntry(int entry, int index);
     // A text typed into an editable box without Enter still counts on OK,
-    // the way Enter would have taken it.
-    void commitTypedText(QComboBox *box, void (settingDialog::*slot)(int));
+    // the way Enter would have taken it; false when it was refused.
+    bool commitTypedText(QComboBox *box, TypedOptionGuard *guard, void (settingDialog::*slot)(int));
     // A value typed for the row earlier lies beyond the profile's entries;
     // the row's copy of the main window's items still holds it.
     void restoreTypedEntries(QComboBox *box, const QStringList &rowItems, int savedIndex);
@@ -75,7 +80,10 @@ private:
     QTreeWidgetItem *currentRow = nullptr;
     SettingsIndexList indexesBefore; // the row's list as loadFromItem found it
     QString profileFile;
+    // The codec entries whose lists the option boxes show.
     int videoCodecIndex = 0;
     int audioCodecIndex = 0;
     Ui::settingDialog *ui;
+    TypedOptionGuard *sizeGuard = nullptr;
+    TypedOptionGuard *bitrateGuard = nullptr;
 };

@@ -1,28 +1,35 @@
 #include <QtTest>
 
+#include <memory>
+
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFocusFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/focusmark.h"
 #include "app/version.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/exitdialog.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/preferencedialog.h"
+#include "filelist/filerow.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -53,6 +60,7 @@ private Q_SLOTS:
     void dragsWithinTheStripLimits();
     void movesWithoutAButtonDoNotDrag();
     void minimiseAndSystemMenu();
+    void keyboardReachesEveryControl();
     void linksOpenTheHomePage();
     void foldersOpenThroughTheDesktop();
     void aboutBox();
@@ -210,6 +218,92 @@ void tst_WindowChrome::minimiseAndSystemMenu()
 
     window->on_minimaziAll_clicked();
     QTRY_VERIFY(window->isMinimized());
+}
+
+void tst_WindowChrome::keyboardReachesEveryControl()
+{
+    QFile skin(stageDir() + QStringLiteral("/skin.qss"));
+    QVERIFY(skin.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(QString::fromUtf8(skin.readAll()).split(QLatin1Char('\n')).join(QString()));
+    const auto plain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+    auto *row = new QTreeWidgetItem;
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+    row->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    ui()->treeWidget->addTopLevelItem(row);
+    // The controls that a listed, checked file brings to life.
+    window->checkTimer();
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    // The shortcut that the menu entry shows.
+    auto opened = std::make_shared<bool>(false);
+    auto waiting = std::make_shared<bool>(true);
+    whenModalOpens<QFileDialog>([opened, waiting](QFileDialog *dialog) {
+        if (!*waiting)
+            return; // a later test's dialog
+        *opened = true;
+        dialog->reject();
+    });
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    *waiting = false;
+    QVERIFY(*opened);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    // Tab goes round the controls in reading order, never to one out of
+    // sight, and the skin frames each one it reaches.
+    QStringList expected;
+    for (const char *name :
+         {"AddFile", "DeleteButton", "DeleteAllButton", "editVideo", "editVideo_Trim",
+          "editVideo_Effect", "treeWidget", "checkAll", "ProfileDevice", "ProfileDetails",
+          "SettingButton", "PathLine", "browsePushButton", "openPushButton", "ConvertePushButton",
+          "PauseContinue", "PausePushButton", "StopConvertePushButton", "horizontalSlider",
+          "PlayButton", "PauseButton", "StopButton", "PreviousButton", "NextButton",
+          "captureButton", "setCaptureButton", "MuteButton", "unMuteButton", "volumeHSlider",
+          "sysInfo", "minimaziAll", "closeAll"}) {
+        QWidget *control = qstrcmp(name, "checkAll") == 0
+                               ? static_cast<QWidget *>(window->checkAllBox)
+                               : window->findChild<QWidget *>(QLatin1String(name));
+        QVERIFY2(control, name);
+        if (control->isVisible() && control->isEnabled())
+            expected << QLatin1String(name);
+    }
+    auto *mark = window->findChild<FocusMark *>();
+    QVERIFY(mark);
+    ui()->AddFile->setFocus(Qt::OtherFocusReason);
+    QStringList visited;
+    QWidget *focused = nullptr;
+    do {
+        focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        visited << (focused == window->checkAllBox ? QStringLiteral("checkAll")
+                                                    : focused->objectName());
+        QVERIFY2(window->rect().contains(QRect(focused->mapTo(window, QPoint()), focused->size())),
+                 qPrintable(visited.last()));
+        if (visited.size() > 1)
+            QCOMPARE(mark->markedWidget(), focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+    } while (QApplication::focusWidget() != ui()->AddFile && visited.size() <= expected.size());
+    QCOMPARE(visited, expected);
+    for (const char *stop : {"treeWidget", "ProfileDevice", "ProfileDetails", "SettingButton",
+                                "PathLine", "browsePushButton", "openPushButton",
+                                "ConvertePushButton", "PlayButton", "volumeHSlider"})
+        QVERIFY2(visited.contains(QLatin1String(stop)), stop);
+    QTest::keyClick(ui()->AddFile, Qt::Key_Backtab);
+    QCOMPARE(mark->markedWidget(), static_cast<QWidget *>(ui()->closeAll));
+    auto *frame = window->findChild<QFocusFrame *>();
+    QVERIFY(frame && frame->isVisible());
+    const QPoint edge = frame->mapTo(window, QPoint(0, frame->height() / 2));
+    QCOMPARE(window->grab().toImage().pixelColor(edge), QColor(QStringLiteral("#2f80c7")));
+
+    // Space checks and unchecks the current row, whichever column is current.
+    ui()->treeWidget->setCurrentItem(row, FileRow::NameColumn);
+    ui()->treeWidget->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(ui()->treeWidget, Qt::Key_Space);
+    QCOMPARE(row->checkState(FileRow::CheckColumn), Qt::Unchecked);
+    QTest::keyClick(ui()->treeWidget, Qt::Key_Space);
+    QCOMPARE(row->checkState(FileRow::CheckColumn), Qt::Checked);
 }
 
 void tst_WindowChrome::linksOpenTheHomePage()
@@ -586,8 +680,18 @@ void tst_WindowChrome::exitActionTidiesNothing()
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
     const QString childProc = QStringLiteral("/proc/%1").arg(QString::fromLatin1(pidFile.readAll()).trimmed());
 
-    QTimer::singleShot(0, window, &MainWindow::on_actionExit_X_triggered);
+    // Reached by the shortcut its menu entry shows; a key that does nothing
+    // ends the wait with 1.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTimer::singleShot(0, window,
+                       [this] { QTest::keyClick(window, Qt::Key_X, Qt::ControlModifier); });
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    giveUp.start(kProcessTimeoutMs);
     QCOMPARE(QCoreApplication::exec(), 0);
+    giveUp.stop();
 
     // No close handling: the window was never closed, nothing was emptied.
     QVERIFY(window->isVisible());

@@ -37,6 +37,7 @@ private Q_SLOTS:
 
     void acceptedChoicesReachWindowRowAndScript();
     void typedValuesSurviveTheReplay();
+    void codecChoiceBringsItsLists();
     void cancelGivesTheRowBack();
     void unsuitableScriptIsLeftAloneAndTold();
     void noCurrentRowShowsNoDialog();
@@ -271,6 +272,40 @@ void tst_SettingButton::typedValuesSurviveTheReplay() {
     QCOMPARE(ui()->VBitrate->currentText(), QStringLiteral("1750K"));
     const ArgumentList again = FileRow::arguments(row);
     QCOMPARE(again.value(again.indexOf(QStringLiteral("-s")) + 1), QStringLiteral("800x600"));
+}
+
+// A codec of the profile with lists of its own: the dialog offers only what
+// that codec takes, and the job gets what the dialog showed.
+void tst_SettingButton::codecChoiceBringsItsLists() {
+    QVERIFY2(ui()->Vcodec->count() > 0, "the main window's profile slots fill no boxes yet");
+    QTreeWidgetItem *row = addRow();
+    QCOMPARE(ui()->Acodec->currentText(), QStringLiteral("MP3"));
+
+    QStringList rates;
+    QStringList shown;
+    advance([&](settingDialog *dialog) {
+        pick(box(dialog, "Acodec"), QStringLiteral("ac3"));
+        rates = comboItems(box(dialog, "ASamplerate"));
+        shown << box(dialog, "ASamplerate")->currentText()
+              << box(dialog, "ABitrate")->currentText();
+        if (comboItems(box(dialog, "AChannels")).contains(QStringLiteral("5.1")))
+            pick(box(dialog, "AChannels"), QStringLiteral("5.1"));
+        click(dialog, "pushButtonOk");
+    });
+    QVERIFY(dialogRan);
+
+    // ac3's own rates and defaults, not those of the MP3 shown before.
+    QCOMPARE(rates, QStringList({"32000", "44100", "48000"}));
+    QCOMPARE(shown, QStringList({"48000", "192K"}));
+    QCOMPARE(comboItems(ui()->ASamplerate), rates);
+    const ArgumentList arguments = FileRow::arguments(row);
+    auto valueOf = [&arguments](const char *option) {
+        return arguments.value(arguments.indexOf(QLatin1String(option)) + 1);
+    };
+    QCOMPARE(valueOf("-acodec"), QStringLiteral("ac3"));
+    QCOMPARE(valueOf("-ar"), QStringLiteral("48000"));
+    QCOMPARE(valueOf("-ab"), QStringLiteral("192K"));
+    QCOMPARE(valueOf("-ac"), QStringLiteral("6"));
 }
 
 void tst_SettingButton::cancelGivesTheRowBack() {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -49,6 +50,7 @@ private Q_SLOTS:
     void cancelAndCloseGiveTheRowBack();
     void typedValuesBecomeEntries();
     void typedValuesOfTheRowComeBack();
+    void typedValuesAreChecked();
     void profilesReadAsTheMainWindowReadsThem();
     void missingProfileFileEmptiesTheLists();
 
@@ -413,6 +415,55 @@ void tst_SettingDialog::typedValuesOfTheRowComeBack() {
     QCOMPARE(box("VSize")->count(), avi.vsize.items.size());
     QCOMPARE(box("VSize")->currentIndex(), -1);
     QCOMPARE(entries(), saved);
+}
+
+void tst_SettingDialog::typedValuesAreChecked() {
+    dialog->loadFromItem(row);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QComboBox *size = box("VSize");
+    QComboBox *bitrate = box("VBitrate");
+    const SettingsIndexList before = entries();
+    const QStringList sizes = comboItems(size);
+    const QStringList bitrates = comboItems(bitrate);
+    auto type = [](QComboBox *into, const QString &text) {
+        into->lineEdit()->selectAll();
+        QTest::keyClicks(into->lineEdit(), text);
+        QTest::keyClick(into->lineEdit(), Qt::Key_Return);
+    };
+    // The message that names the text, closed once read.
+    auto told = [](const QString &text) {
+        bool found = false;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *message = qobject_cast<QMessageBox *>(top);
+            if (message && message->isVisible() && message->text().contains(text)) {
+                found = true;
+                message->close();
+            }
+        }
+        return found;
+    };
+
+    // Text that is no size or bitrate is refused at once; the box shows its
+    // value again and the row keeps it.
+    for (const QString &text : {QStringLiteral("abc"), QStringLiteral("0x0")}) {
+        type(size, text);
+        QVERIFY2(told(text), qPrintable(text));
+        QCOMPARE(size->currentText(), size->itemText(size->currentIndex()));
+    }
+    type(bitrate, QStringLiteral("abc"));
+    QVERIFY(told(QStringLiteral("abc")));
+    QCOMPARE(bitrate->currentText(), bitrate->itemText(bitrate->currentIndex()));
+    QCOMPARE(comboItems(size), sizes);
+    QCOMPARE(comboItems(bitrate), bitrates);
+    QCOMPARE(entries(), before);
+
+    // A size that H.264 cannot make is taken as the size it makes of it.
+    pick(box("Vcodec"), QStringLiteral("H.264/MPEG-4 AVC"));
+    type(size, QStringLiteral("641x479"));
+    QCOMPARE(size->currentText(), QStringLiteral("640x478"));
+    QCOMPARE(dialog->optionText(FileRow::VSizeIndex, entries().at(FileRow::VSizeIndex).toInt()),
+             QStringLiteral("640x478"));
 }
 
 void tst_SettingDialog::profilesReadAsTheMainWindowReadsThem() {

@@ -408,11 +408,16 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
         size = QSize(cw, ch);
     }
 
-    if (plan.requestedSize.isValid() && plan.requestedSize != size) {
-        chain << QStringLiteral("scale=%1:%2")
-                     .arg(plan.requestedSize.width())
-                     .arg(plan.requestedSize.height());
-        size = plan.requestedSize;
+    // An asked size is the picture the user is shown: straight to the nearest
+    // size the encoder makes of it (a scale and a crop would leave pixels
+    // that are not square), with square pixels, as the old "-s" made it.
+    if (plan.requestedSize.isValid()) {
+        const QSize made = EncoderCaps::legalFrameSize(plan.encoder, plan.requestedSize);
+        if (made != size) {
+            chain << QStringLiteral("scale=%1:%2").arg(made.width()).arg(made.height())
+                  << QStringLiteral("setsar=1");
+            size = made;
+        }
     }
     if (size.width() > 0 && size.height() > 0)
         appendSizeFix(&chain, size, EncoderCaps::legalFrameSize(plan.encoder, size));

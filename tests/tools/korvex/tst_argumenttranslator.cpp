@@ -208,16 +208,16 @@ void TestArgumentTranslator::fitsThePictureToTheEncoder_data() {
     const QString none("<absent>");
     const QSize qvga(320, 240);
     // clang-format off
-    QTest::newRow("h263 size")       << words("-s 320x240 -vcodec h263")   << "a.3gp" << QSize(640, 360) << "scale=352:288" << "yuv420p";
+    QTest::newRow("h263 size")       << words("-s 320x240 -vcodec h263")   << "a.3gp" << QSize(640, 360) << "scale=352:288,setsar=1" << "yuv420p";
     QTest::newRow("h263 from wide")  << words("-vcodec h263")              << "a.3gp" << QSize(640, 360) << "scale=704:576" << "yuv420p";
     QTest::newRow("odd source")      << words("-vcodec libx264")           << "a.mp4" << QSize(175, 97)  << "crop=174:96:0:0" << "yuv420p";
-    QTest::newRow("odd size asked")  << words("-s 175x97 -vcodec libx264") << "a.mp4" << qvga << "scale=175:97,crop=174:96:0:0" << "yuv420p";
-    QTest::newRow("h263p fours")     << words("-s 175x99 -vcodec h263p")   << "a.avi" << qvga << "scale=175:99,crop=172:96:1:1" << "yuv420p";
+    QTest::newRow("odd size asked")  << words("-s 175x97 -vcodec libx264") << "a.mp4" << qvga << "scale=174:96,setsar=1" << "yuv420p";
+    QTest::newRow("h263p fours")     << words("-s 175x99 -vcodec h263p")   << "a.avi" << qvga << "scale=172:96,setsar=1" << "yuv420p";
     QTest::newRow("crop pairs")      << words("-cropleft 8 -croptop 4 -cropright 8 -cropbottom 4 -vcodec mpeg4") << "a.avi" << qvga
                                      << "crop=304:232:8:4" << "yuv420p";
     QTest::newRow("crop then size")  << words("-cropleft 10 -cropright 10 -s 320x240 -vcodec mpeg4") << "a.avi" << qvga
-                                     << "crop=300:240:10:0,scale=320:240" << "yuv420p";
-    QTest::newRow("named size")      << words("-s qcif -vcodec mpeg4")     << "a.avi" << qvga << "scale=176:144" << "yuv420p";
+                                     << "crop=300:240:10:0,scale=320:240,setsar=1" << "yuv420p";
+    QTest::newRow("named size")      << words("-s qcif -vcodec mpeg4")     << "a.avi" << qvga << "scale=176:144,setsar=1" << "yuv420p";
     QTest::newRow("motion jpeg")     << words("-vcodec mjpeg")             << "a.avi" << qvga << none << "yuvj420p";
     // clang-format on
 }
@@ -399,7 +399,7 @@ void TestArgumentTranslator::scriptKeepsSoundAndPictureTogether() {
     QVERIFY2(graph.contains("[0:1]asetpts=PTS-0.5/TB,atrim=start=0:end=2,asetpts=PTS[aout]"),
              qPrintable(graph));
     // No letterbox size in the block: the picture keeps its size, then "-s" applies.
-    QVERIFY2(graph.contains("setpts=PTS-STARTPTS,scale=176:144[vout]"), qPrintable(graph));
+    QVERIFY2(graph.contains("setpts=PTS-STARTPTS,scale=176:144,setsar=1[vout]"), qPrintable(graph));
     QCOMPARE(c.expectedDuration, 2.0);
 
     // Sound that begins 0.3 s after the picture is preceded by silence.

@@ -244,6 +244,8 @@ void TestKorvexJob::appliesEveryOption_data() {
     };
     // clang-format off
     add("-s",         "av.mp4",   "-s 176x144 -vcodec mpeg4",        "s.avi",      QSize(176, 144), 0,  0,        0,     0, 2);
+    // A size the encoder cannot make: the nearest it can, with square pixels.
+    add("odd -s",     "av.mp4",   "-s 321x181 -vcodec libx264",      "odd.mp4",    QSize(320, 180), 0,  16 / 9.0, 0,     0, 2);
     add("-r",         "av.mp4",   "-r 15 -vcodec mpeg4",             "r.avi",      any,             15, 0,        0,     0, 2);
     add("-aspect",    "av.mp4",   "-aspect 16:9 -vcodec mpeg4",      "aspect.mp4", QSize(320, 240), 0,  16 / 9.0, 0,     0, 2);
     add("crop pairs", "av.mp4",   "-cropleft 40 -croptop 20 -cropright 40 -cropbottom 20 -vcodec mpeg4",
