@@ -4,7 +4,7 @@
 #include <QSize>
 
 #include "conversion/argumentlist.h"
-#include "encodercaps.h"
+#include "conversion/encoderframesize.h"
 #include "profiles/codectables.h"
 
 namespace OptionRules {
@@ -194,7 +194,7 @@ TypedValue typedVideoSize(const QString &typed, const QString &codecText) {
     }
     // The transcoder's own rule, so that the size shown is the size made.
     const QString encoder = CodecTables::videoCodecArgs(codecText).value(0);
-    const QSize made = EncoderCaps::legalFrameSize(encoder, QSize(width, height));
+    const QSize made = EncoderFrameSize::legal(encoder, QSize(width, height));
     value.accepted = true;
     value.text = QStringLiteral("%1x%2").arg(made.width()).arg(made.height());
     return value;
