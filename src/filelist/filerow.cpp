@@ -5,6 +5,9 @@
 #include <QTreeWidgetItem>
 #include <QVariant>
 
+#include "conversion/argumentlist.h"
+#include "filelist/takenpaths.h"
+
 namespace FileRow {
 
 namespace {
@@ -133,6 +136,12 @@ void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info) {
         return;
     for (int k = 0; k < MediaInfoCount && k < info.size(); ++k)
         item->setData(SourceDurationColumn, MediaInfoRole + k, info[k]);
+}
+
+void addPaths(TakenPaths &taken, const QTreeWidgetItem *item) {
+    const ArgumentList list = arguments(item);
+    taken.add(Arguments::outputPath(list));
+    taken.add(Arguments::inputPath(list));
 }
 
 } // namespace FileRow

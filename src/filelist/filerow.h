@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QTreeWidgetItem;
+class TakenPaths;
 
 // Per-file job data as the file list keeps it: string lists with fixed
 // lengths, stored as item data of one top-level row.
@@ -173,5 +174,9 @@ EffectList effects(const QTreeWidgetItem *item);
 void setEffects(QTreeWidgetItem *item, const EffectList &effects);
 MediaInfo mediaInfo(const QTreeWidgetItem *item);
 void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info);
+
+// Adds the row's output and source to `taken`: a new output path must name
+// neither.
+void addPaths(TakenPaths &taken, const QTreeWidgetItem *item);
 
 } // namespace FileRow

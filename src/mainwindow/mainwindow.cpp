@@ -766,7 +766,7 @@ void MainWindow::on_ConvertePushButton_clicked()
         rollBackRunStart(previousRunMode);
         return;
     }
-    jobTimer.start(kFirstPollMs);
+    jobTimer.start(kJobTickMs);
 }
 
 void MainWindow::rollBackRunStart(int previousRunMode)
@@ -777,7 +777,7 @@ void MainWindow::rollBackRunStart(int previousRunMode)
     ui->StopConvertePushButton->setEnabled(false);
     ui->PausePushButton->setEnabled(false);
     connectSelectionHandler();
-    uiPollTimer.start(kFirstPollMs);
+    uiPollTimer.start(kPollNowMs);
 }
 
 void MainWindow::on_StopConvertePushButton_clicked()
@@ -1264,14 +1264,6 @@ void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *
 
 namespace {
 
-// A row's output and source: a new output path must name neither.
-void addRowPaths(TakenPaths &taken, const QTreeWidgetItem *row)
-{
-    const ArgumentList arguments = FileRow::arguments(row);
-    taken.add(Arguments::outputPath(arguments));
-    taken.add(Arguments::inputPath(arguments));
-}
-
 QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 {
     QVector<FileListRules::CheckedRow> rows;
@@ -1347,7 +1339,7 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
     int failed = 0;
     TakenPaths taken;
     for (int index = 0; index < rowsBefore; ++index)
-        addRowPaths(taken, list->topLevelItem(index));
+        FileRow::addPaths(taken, list->topLevelItem(index));
 
     addProgressDialog.show();
     runMode = 1;
@@ -1402,7 +1394,7 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
         const int row = list->topLevelItemCount() - 1;
         buildItemArguments(row);
         ensureUniqueOutputPath(list->topLevelItem(row), taken);
-        addRowPaths(taken, list->topLevelItem(row));
+        FileRow::addPaths(taken, list->topLevelItem(row));
         ++added;
     }
     // Left early (the window closed): no probe outlives the add.
@@ -2176,7 +2168,7 @@ QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString 
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *other = list->topLevelItem(i);
         if (other != item)
-            addRowPaths(taken, other);
+            FileRow::addPaths(taken, other);
     }
     const QString source = Arguments::inputPath(FileRow::arguments(item));
     taken.add(source);
