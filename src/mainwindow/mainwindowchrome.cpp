@@ -1,0 +1,3031 @@
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QSettings>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/focusmark.h"
+#include "app/skin.h"
+#include "app/version.h"
+#include "app/windowdrag.h"
+#include "conversion/avsplugins.h"
+#include "conversion/argumentlist.h"
+#include "conversion/avsscript.h"
+#include "conversion/editedscript.h"
+#include "conversion/editoranswer.h"
+#include "conversion/effectscale.h"
+#include "conversion/jobpreparation.h"
+#include "conversion/rowjobbuilder.h"
+#include "conversion/suspenderlisting.h"
+#include "conversion/timetext.h"
+#include "conversion/tooltext.h"
+#include "filelist/filelistrules.h"
+#include "filelist/filerow.h"
+#include "filelist/outputpaths.h"
+#include "filelist/processwait.h"
+#include "filelist/rowcheckkey.h"
+#include "filelist/takenpaths.h"
+#include "filelist/statuscell.h"
+#include "mainwindow/exitdialog.h"
+#include "mainwindow/folderpath.h"
+#include "mainwindow/maxdriverdialog.h"
+#include "mainwindow/preferencedialog.h"
+#include "mainwindow/settingsfile.h"
+#include "mainwindow/temppurge.h"
+#include "mainwindow/updateschedule.h"
+#include "platform/platform.h"
+#include "player/previewplayer.h"
+#include "profiles/optionrules.h"
+#include "profiles/profilecatalogue.h"
+#include "profiles/profileloader.h"
+#include "profiles/typedoptionguard.h"
+#include "settingsdialog/scriptparameters.h"
+#include "settingsdialog/settingsreplay.h"
+
+namespace {
+
+constexpr int kUpdateCheckDelayMs = 11000;
+
+// Conversion runs.
+constexpr int kJobTickMs = 100;
+constexpr int kPollNowMs = 100;
+constexpr int kPollAfterStopMs = 500;
+constexpr int kShutdownDelayMs = 500;
+constexpr int kToolTimeoutMs = 30000;
+constexpr int kPercentMax = 100;
+// Below this many free bytes on the output drive a write failure means a full disk.
+constexpr qint64 kDiskFullBytes = 5 * 1024;
+constexpr int kShutDownAfterRun = 1;
+const QString kTranscoderName = QStringLiteral("korvex");
+const QString kSuspenderName = QStringLiteral("haltwick");
+
+// The check box in the file list's header, in the skin's pictures.
+const char kCheckAllStyle[] =
+    "QCheckBox::indicator:indeterminate{image:url(skins/default/checkbox_indeterminate.png);}"
+    "QCheckBox::indicator:indeterminate:disabled{image:url(skins/default/"
+    "checkbox_indeterminate_d.png);}"
+    "QCheckBox::indicator:unchecked{image:url(skins/default/checkbox_unchecked.png);}"
+    "QCheckBox::indicator:unchecked:hover{image:url(skins/default/checkbox_unchecked_h.png);}"
+    "QCheckBox::indicator:unchecked:pressed{image:url(skins/default/checkbox_unchecked_p.png);}"
+    "QCheckBox::indicator:unchecked:disabled{image:url(skins/default/checkbox_unchecked_d.png);}"
+    "QCheckBox::indicator:checked{image:url(skins/default/checkbox_checked.png);}"
+    "QCheckBox::indicator:checked:hover{image:url(skins/default/checkbox_checked_h.png);}"
+    "QCheckBox::indicator:checked:pressed{image:url(skins/default/checkbox_checked_p.png);}"
+    "QCheckBox::indicator:checked:disabled{image:url(skins/default/checkbox_checked_d.png);}";
+
+// Creates a folder when it is missing. A fresh Linux account need not have a
+// documents folder yet, so the whole path is made. A failure is met later by
+// whoever uses the folder.
+void makeFolder(const QString &path)
+{
+    QDir dir;
+    if (!dir.exists(path))
+        dir.mkpath(path);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    connect(&transcoderProcess, &QProcess::readyReadStandardOutput, this,
+            &MainWindow::outputCommand);
+    connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
+            &MainWindow::outputCommand);
+    connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
+    connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
+    connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
+    connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
+    connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
+    connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
+
+    setWindowFlags(Qt::FramelessWindowHint);
+    ui->setupUi(this);
+    connect(ui->ProfileDevice, &QComboBox::textActivated, this,
+            &MainWindow::on_ProfileDevice_activated);
+    connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
+    connect(ui->Vaspect, &QComboBox::textActivated, this, &MainWindow::on_Vaspect_activated);
+    new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
+        return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());
+    });
+    new TypedOptionGuard(ui->VBitrate, OptionRules::typedVideoBitrate);
+    // The folder in use is the one the program last put into the field; a
+    // folder the user types counts once typing is over (Return, or leaving
+    // the field).
+    connect(ui->PathLine, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!ui->PathLine->isModified())
+            outputFolderInUse = text;
+    });
+    connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    // The menu bar that shows these shortcuts is hidden, and a hidden menu's
+    // shortcuts do nothing: the window itself carries them. Del stays with
+    // the window's own key handling.
+    addActions({ui->actionOpen, ui->actionExit_X});
+    new FocusMark(this);
+    ui->textEdit->setVisible(false);
+    ui->pushButton_2->setVisible(false);
+    ui->MoveDownButton->setVisible(false);
+    ui->MoveUpButton->setVisible(false);
+
+    {
+        // The product record that installers and other tools look for.
+        QSettings record{QString::fromLatin1(kOrganizationName), QString::fromLatin1(kProductName)};
+        record.setValue(QStringLiteral("product"), QLatin1String(kProductName));
+        record.setValue(QStringLiteral("ver"), QLatin1String(kProductVersion));
+    }
+
+    const QString home = SettingsFile::defaultHomeFolder();
+    makeFolder(home);
+    makeFolder(SettingsFile::defaultOutputFolder());
+    ui->PathLine->setText(SettingsFile::defaultOutputFolder());
+    makeFolder(SettingsFile::defaultSnapshotFolder());
+    snapshotFolder = SettingsFile::defaultSnapshotFolder();
+    jobNumber = 0;
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+
+    buildSystemMenu();
+
+    setWindowTitle(QLatin1String(kProductName));
+    ui->labeltext->setText(QLatin1String(kProductName));
+
+    fillDeviceCombo();
+    on_ProfileDevice_activated(QStringLiteral("General Video"));
+    on_ProfileDetails_activated(0);
+    hasVideo = true;
+    audioOnly = true;
+    setJobControlsEnabled(false);
+    ui->editVideo->setEnabled(false);
+    ui->editVideo_Trim->setEnabled(false);
+    ui->editVideo_Effect->setEnabled(false);
+    ui->frameBackPic->setEnabled(false);
+    ui->frameBackPic->setVisible(true);
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+
+    ui->PathLine->setText(
+        SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
+    snapshotFolder =
+        SettingsFile::value(SettingsFile::kSnapshot, SettingsFile::defaultSnapshotFolder())
+            .toString();
+
+    updateDevicePicture(0);
+    ui->DelFile->setVisible(false);
+    ui->CleanFile->setVisible(false);
+    ui->menuBar->setVisible(false);
+    ui->pushButton_3->setVisible(false);
+    ui->mainToolBar->setVisible(false);
+    ui->toolButton->setVisible(false);
+    ui->PauseContinue->setVisible(false);
+    ui->MovieWidget->setVisible(false);
+    ui->widgetTryMovie->setEnabled(false);
+    ui->labelTime->setText(QStringLiteral("00:00:00 / 00:00:00"));
+    ui->labelFileName->setText(QString());
+    previewStepped = false;
+
+    Skin::apply(this, QStringLiteral("skins/default/background.png"), Skin::KeepSize);
+
+    ui->StopButton->setEnabled(false);
+    ui->captureButton->setEnabled(false);
+    ui->unMuteButton->setVisible(false);
+    ui->PauseButton->setVisible(false);
+
+    buildSnapshotMenu();
+
+    updateCheckTimer.stop();
+    connect(&updateCheckTimer, &QTimer::timeout, this, &MainWindow::updateTimer);
+    updateCheckTimer.start(kUpdateCheckDelayMs);
+
+    connect(&previewPollTimer, &QTimer::timeout, this, &MainWindow::scanTimer);
+
+    playStopFlag = 0;
+    ui->MovieWidget->setAttribute(Qt::WA_MouseTracking);
+    // The preview's pictures are painted by us; SDL serves its sound only.
+    // Without a sound device the preview still shows pictures, silently: the
+    // player says so once, when a preview first wants its sound.
+    initPreviewAudio();
+    PlayerController *player = PlayerController::instance();
+    connect(player, &PlayerController::playerMessage, this, &MainWindow::showPlayerMessage);
+    connect(player, &PlayerController::playerFailed, this, &MainWindow::on_StopButton_clicked);
+
+    setUpFileList();
+    loadAvsPlugins();
+
+    lastAddFolder =
+        SettingsFile::value(SettingsFile::kFolder, Platform::desktopDir()).toString();
+
+    connect(this, &MainWindow::setMove, this, &MainWindow::item_selectChanged);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::buildSystemMenu()
+{
+    auto *menu = new QMenu(this);
+    connect(menu->addAction(tr("&Support")), &QAction::triggered, this, &MainWindow::supportFun);
+    connect(menu->addAction(tr("&Homepage")), &QAction::triggered, this, &MainWindow::homepage);
+    menu->addSeparator();
+    connect(menu->addAction(tr("Pre&ference")), &QAction::triggered, this,
+            &MainWindow::preferenceFun);
+    connect(menu->addAction(tr("&Check update...")), &QAction::triggered, this,
+            &MainWindow::checkupFun);
+    menu->addSeparator();
+    connect(menu->addAction(tr("&About")), &QAction::triggered, this, &MainWindow::aboutFun);
+    ui->sysInfo->setMenu(menu);
+}
+
+void MainWindow::buildSnapshotMenu()
+{
+    auto *menu = new QMenu(this);
+    auto *setFolder = new QAction(tr("S&et Snapshot Folder"), this);
+    auto *openFolder = new QAction(tr("Ope&n Snapshot Folder"), this);
+    fileFormatMenu = new QMenu(tr("Se&t File Format"), this);
+
+    menu->addAction(setFolder);
+    connect(setFolder, &QAction::triggered, this, &MainWindow::setSnapshotFolder);
+    menu->addAction(openFolder);
+    connect(openFolder, &QAction::triggered, this, &MainWindow::openSnapshotFolder);
+    menu->addSeparator();
+    menu->addMenu(fileFormatMenu);
+
+    auto *group = new QActionGroup(this);
+    group->setExclusive(true);
+    const struct {
+        const char *text;
+        void (MainWindow::*slot)();
+    } formats[] = {
+        {QT_TR_NOOP("TIFF"), &MainWindow::settiff},
+        {QT_TR_NOOP("BMP"), &MainWindow::setbmp},
+        {QT_TR_NOOP("PNG"), &MainWindow::setpng},
+        {QT_TR_NOOP("JPG(High Quality)"), &MainWindow::setjpgH},
+        {QT_TR_NOOP("JPG(Standard Quality)"), &MainWindow::setjpgS},
+        {QT_TR_NOOP("JPG(Low Quality)"), &MainWindow::setjpgL},
+    };
+    QList<QAction *> actions;
+    for (const auto &format : formats) {
+        auto *action = new QAction(tr(format.text), this);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, format.slot);
+        actions << action;
+    }
+    for (QAction *action : actions)
+        group->addAction(action);
+
+    // Every start begins with BMP at the writer's own quality.
+    snapshotQuality = -1;
+    actions.at(1)->activate(QAction::Trigger);
+    snapshotSuffix = QStringLiteral(".bmp");
+    snapshotFormatIndex = 1;
+    // The default format chosen in the preferences, when there is one.
+    bool isIndex = false;
+    const int stored = SettingsFile::value(SettingsFile::kSnapshotFormat).toInt(&isIndex);
+    if (isIndex && stored >= 0 && stored < actions.size())
+        actions.at(stored)->activate(QAction::Trigger);
+    fileFormatMenu->addActions(group->actions());
+    clearSnapshotRequests();
+
+    ui->labelShowState->setText(QString());
+    ui->setCaptureButton->setMenu(menu);
+}
+
+void MainWindow::setUpFileList()
+{
+    QTreeWidget *list = ui->treeWidget;
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setDragDropMode(QAbstractItemView::InternalMove);
+    list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed);
+    list->setAllColumnsShowFocus(true);
+
+    list->setFixedSize(509, 305);
+    ui->tableWidget->setVisible(false);
+    list->move(15, 97);
+
+    list->setColumnCount(9);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    list->setTextElideMode(Qt::ElideMiddle);
+
+    const int widths[] = {40, 100, 70, 60, 60, 60};
+    for (int column = 0; column < 6; ++column)
+        list->setColumnWidth(column, widths[column]);
+    list->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    list->header()->setStretchLastSection(true);
+    list->setAlternatingRowColors(true);
+
+    list->setHeaderLabels({QString(), tr("Name"), tr("Status"), tr("Original"), tr("Output"),
+                           tr("Size"), tr("Output File"), QString::fromLatin1("\xBC\xD7"),
+                           QString::fromLatin1("\xD2\xD2")});
+    list->header()->setDefaultAlignment(Qt::AlignCenter);
+
+    QHeaderView *header = list->header();
+    QWidget *holder = header->childAt(0, 0);
+    checkAllBox = new QCheckBox(holder ? holder : header->viewport());
+    checkAllBox->setStyleSheet(QLatin1String(kCheckAllStyle));
+    list->setColumnHidden(7, true);
+    list->setColumnHidden(8, true);
+    checkAllBox->move(10, -4);
+    checkAllBox->setChecked(true);
+    checkAllBox->setCheckState(Qt::Checked);
+    connect(checkAllBox, &QCheckBox::clicked, this, &MainWindow::changeTreeChecked);
+    // The list's own controls follow it in the focus chain.
+    setTabOrder(list, checkAllBox);
+    new RowCheckKey(list);
+}
+
+void MainWindow::loadAvsPlugins()
+{
+    const AvsPlugins plugins = AvsPlugins::discover(Platform::installDir());
+    for (const QString &path : plugins.listed)
+        ui->textEdit->append(path);
+    if (!plugins.listed.isEmpty()) {
+        avsImportPath = plugins.importPath;
+        avsPluginPath = plugins.pluginPath;
+    }
+    avsHeaderPath = plugins.headerPath;
+}
+
+QString MainWindow::formatDuration(int seconds)
+{
+    return ::formatDuration(seconds);
+}
+
+QString MainWindow::levelToPercent(const QString &value)
+{
+    return EffectScale::levelToPercent(value);
+}
+
+QString MainWindow::gainToPercent(const QString &value)
+{
+    return EffectScale::gainToPercent(value);
+}
+
+QString MainWindow::percentToLevel(const QString &value)
+{
+    return EffectScale::percentToLevel(value);
+}
+
+QString MainWindow::percentToGain(const QString &value)
+{
+    return EffectScale::percentToGain(value);
+}
+
+void MainWindow::setMainControlsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets = {
+        ui->editVideo,       ui->editVideo_Trim,   ui->editVideo_Effect, ui->AddFile,
+        ui->treeWidget,      ui->widgetSetting,    ui->ConvertePushButton, ui->PauseContinue,
+        ui->MoveDownButton,  ui->MoveUpButton,     ui->DeleteAllButton,  ui->DeleteButton,
+        ui->label_13,        ui->PathLine,         ui->PlayButton,       ui->horizontalSlider,
+        ui->volumeHSlider,   ui->unMuteButton,     ui->MuteButton,       ui->NextButton,
+        ui->PreviousButton,
+    };
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+}
+
+void MainWindow::setJobControlsEnabled(bool enabled)
+{
+    const QList<QWidget *> widgets = {
+        ui->ConvertePushButton, ui->label_pic,      ui->ProfileDetails, ui->ProfileDevice,
+        ui->groupBox,           ui->groupBox_2,     ui->label_12,       ui->progressAll,
+        ui->PathLine,           ui->label_13,       ui->widgetSetting,  ui->DelFile,
+        ui->CleanFile,          ui->PauseButton,    ui->PlayButton,     ui->PreviousButton,
+        ui->NextButton,         ui->horizontalSlider, ui->MoveDownButton, ui->MoveUpButton,
+        ui->DeleteButton,       ui->DeleteAllButton,
+    };
+    for (QWidget *widget : widgets)
+        widget->setEnabled(enabled);
+    if (!enabled)
+        ui->horizontalSlider->setValue(0);
+}
+
+void MainWindow::resetFileTreeFlags()
+{
+    QTreeWidget *list = ui->treeWidget;
+    list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAlternatingRowColors(true);
+    for (int row = 0; row < list->topLevelItemCount(); ++row)
+        list->topLevelItem(row)->setFlags(Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+                                          | Qt::ItemIsEnabled);
+}
+
+void MainWindow::opentime()
+{
+    openTimer.stop();
+}
+
+void MainWindow::receiveMessage(const QString &message)
+{
+    // Not leftover debug output: the log line is how a later start can be
+    // seen from outside the window.
+    qInfo("%s", qPrintable(message));
+    // Somebody started the program again: bring this window forward instead.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Window chrome, system menu and close path
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragOrigin = event->position().toPoint();
+        WindowDrag::begin(this, dragOrigin, WindowDrag::mainWindowDrags(dragOrigin, dragOrigin));
+    }
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    // Moves without a button come only from children that track the mouse;
+    // they must not drag the window.
+    if (event->buttons() == Qt::NoButton)
+        return;
+    if (WindowDrag::mainWindowDrags(dragOrigin, event->position().toPoint()))
+        WindowDrag::follow(this, event->globalPosition().toPoint() - dragOrigin);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const QString temporary = Platform::tempDir();
+    purgeDirectory(temporary);
+    // The folder itself goes too, but never a parent: those are not ours.
+    QDir().rmdir(temporary);
+
+    editorProcess.kill();
+
+    if (playStopFlag == 0)
+        playStopFlag = playEndFlag.load();
+
+    if (ui->StopConvertePushButton->isEnabled())
+        on_StopConvertePushButton_clicked();
+
+    if (isPlayerRunning() || isPlayerOpen() || playStopFlag != 0) {
+        previewPollTimer.stop();
+        stopDelayTimer.stop();
+        // Joins the player's threads; the close then ends the event loop as usual.
+        shutdownPlayer();
+    }
+    event->accept();
+}
+
+bool MainWindow::purgeDirectory(const QString &path)
+{
+    return TempPurge::emptyFolder(path);
+}
+
+void MainWindow::on_actionExit_X_triggered()
+{
+    // Nothing is tidied up on this way out. A running transcoder is the one
+    // exception: left alone it would lose its output pipe with us and die at
+    // its next line, leaving a broken file; asked to stop, it finishes the
+    // file properly.
+    if (transcoderProcess.state() != QProcess::NotRunning) {
+        Platform::signalProcessGroup(transcoderProcess.processId(),
+                                     Platform::GroupSignal::Terminate);
+        transcoderProcess.terminate();
+    }
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::on_sysInfo_clicked()
+{
+    ui->sysInfo->showMenu();
+}
+
+void MainWindow::on_minimaziAll_clicked()
+{
+    showMinimized();
+}
+
+void MainWindow::on_closeAll_clicked()
+{
+    if (ui->treeWidget->topLevelItemCount() < 1) {
+        close();
+        return;
+    }
+    exitDialog question;
+    if (question.exec() == QDialog::Accepted)
+        close();
+}
+
+void MainWindow::on_openPushButton_clicked()
+{
+    Platform::openFolder(ui->PathLine->text());
+}
+
+void MainWindow::supportFun()
+{
+    Platform::openUrl(QLatin1String(kHomePageUrl));
+}
+
+void MainWindow::homepage()
+{
+    Platform::openUrl(QLatin1String(kHomePageUrl));
+}
+
+void MainWindow::aboutFun()
+{
+    aboutDialog.exec();
+}
+
+void MainWindow::openSnapshotFolder()
+{
+    Platform::openFolder(snapshotFolder);
+}
+
+void MainWindow::preferenceFun()
+{
+    const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
+    preferenceDialog dialog;
+    dialog.setShutdownAction(action);
+    dialog.setSnapshotFolder(snapshotFolder);
+    dialog.setOutputFolder(ui->PathLine->text());
+    dialog.setSnapFormat(snapshotFormatIndex);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // The dialog's output folder counts as one given to Destination: the
+    // same checks and message, every row follows it, and it is stored only
+    // when it is taken.
+    if (dialog.outputFolder() != ui->PathLine->text())
+        applyOutputFolder(dialog.outputFolder());
+    if (dialog.snapshotFolder() != snapshotFolder) {
+        snapshotFolder = dialog.snapshotFolder();
+        SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    }
+    const QList<QAction *> formats = fileFormatMenu->actions();
+    const int format = dialog.snapFormat();
+    if (format >= 0 && format < formats.size()) {
+        formats.at(format)->activate(QAction::Trigger);
+        SettingsFile::setValue(SettingsFile::kSnapshotFormat, format);
+    }
+
+    constexpr int kShutDown = 1;
+    constexpr int kRunComplete = 100;
+    if (dialog.shutdownAction() != kShutDown || ui->progressAll->value() != kRunComplete) {
+        // Calls off a shutdown armed at the end of a run that has not begun yet.
+        shutdownTimer.stop();
+        disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    } else {
+        // Armed, not started: the end of the next run starts it.
+        connect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer,
+                Qt::UniqueConnection);
+    }
+}
+
+void MainWindow::checkupFun()
+{
+    const QString handoff = Platform::handoffDir();
+    QDir().mkpath(handoff);
+    QProcess::startDetached(Platform::toolPath(QStringLiteral("skelbrin")),
+                            UpdateSchedule::toolArguments(handoff), Platform::installDir());
+}
+
+void MainWindow::updateTimer()
+{
+    updateCheckTimer.stop();
+    autoUpdateEnabled = SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool();
+    if (autoUpdateEnabled) {
+        const QDate today = QDate::currentDate();
+
+        int cycle = SettingsFile::value(SettingsFile::kUpdateCycle, -1).toInt();
+        if (cycle == -1) {
+            cycle = UpdateSchedule::EveryDay;
+            SettingsFile::setValue(SettingsFile::kUpdateCycle, cycle);
+        }
+
+        QDate lastCheck = UpdateSchedule::lastCheck(
+            SettingsFile::value(SettingsFile::kLastCheckDate),
+            SettingsFile::value(SettingsFile::kLastCheck), today);
+        const auto recordCheck = [](QDate day) {
+            SettingsFile::setValue(SettingsFile::kLastCheck, day.dayOfYear());
+            SettingsFile::setValue(SettingsFile::kLastCheckDate, UpdateSchedule::dateText(day));
+        };
+        if (!lastCheck.isValid()) {
+            lastCheck = today;
+            recordCheck(today);
+        }
+
+        if (UpdateSchedule::isDue(cycle, lastCheck, today)) {
+            recordCheck(today);
+            checkupFun();
+        }
+    }
+    updateDevicePicture(0);
+}
+
+void MainWindow::shutTimer()
+{
+    shutdownTimer.stop();
+    openProgress countdown;
+    countdown.startShutdownCountdown();
+    const int answer = countdown.exec();
+    disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    countdown.close();
+    if (answer != QDialog::Accepted)
+        return;
+
+    QString problem;
+    if (Platform::powerOff(&problem))
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
+                                tr("The computer could not be switched off.\n%1").arg(problem),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// These serve the old table widget and the move buttons, which stay hidden.
+void MainWindow::on_MoveUpButton_clicked() {}
+void MainWindow::on_MoveDownButton_clicked() {}
+void MainWindow::on_tableWidget_currentCellChanged(int, int, int, int) {}
+void MainWindow::on_tableWidget_customContextMenuRequested(const QPoint &) {}
+void MainWindow::item_selectChanged() {}
+void MainWindow::updateFileName(int, int) {}
+
+// ---------------------------------------------------------------------------
+// Conversion runs and the editor tool
+
+namespace {
+
+const QString kProbeToolName = QStringLiteral("korvex");
+const QString kEditorToolName = QStringLiteral("parlane");
+// A tool that is still running when it is needed again gets this long to
+// end before it is killed.
+constexpr int kWaitForToolMs = 30000;
+// The interface poll: its first tick soon after a change, then its pace.
+constexpr int kFirstPollMs = 100;
+constexpr int kUiPollMs = 200;
+constexpr int kOpenTimerMs = 100;
+// Rows whose probes are already done are made back to back; the window gets
+// its turn at least this often meanwhile.
+constexpr int kAddEventGapMs = 20;
+constexpr int kPreviewPollMs = 200;
+constexpr double kBytesPerMegabyte = 1048576.0;
+// "General Audio": its profiles make no picture.
+constexpr int kAudioOnlyCategory = 1;
+
+} // namespace
+
+void MainWindow::on_ConvertePushButton_clicked()
+{
+    QTreeWidget *list = ui->treeWidget;
+    // A remembered folder may have gone since the rows were made: made again
+    // here, or the user hears once why nothing starts.
+    QStringList outputs;
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = list->topLevelItem(index);
+        if (item->checkState(FileRow::CheckColumn) == Qt::Checked)
+            outputs << Arguments::outputPath(FileRow::arguments(item));
+    }
+    QString problem;
+    if (!OutputPaths::makeWritableFolders(outputs, &problem)) {
+        showProblem(problem);
+        return;
+    }
+    const int previousRunMode = runMode;
+    jobNumber = 0;
+    if (ui->StopButton->isEnabled())
+        on_StopButton_clicked();
+    runMode = 2;
+    // While the run lasts, picking a row must not load its options.
+    disconnectSelectionHandler();
+    ui->StopConvertePushButton->setEnabled(true);
+    ui->PausePushButton->setEnabled(true);
+    ui->progressAll->setValue(0);
+
+    QVector<RunRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        QTreeWidgetItem *item = list->topLevelItem(index);
+        RunRow row;
+        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                    item->text(FileRow::SourceDurationColumn));
+        rows << row;
+        if (!row.checked)
+            continue;
+        StatusCell::showWaiting(item);
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        list->setAcceptDrops(false);
+        setAcceptDrops(false);
+        ui->AddFile->setEnabled(false);
+        // The folder shown is where the run's rows go: it holds still.
+        ui->browsePushButton->setEnabled(false);
+    }
+    if (transcoderProcess.state() != QProcess::NotRunning) {
+        ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
+        transcoderProcess.kill();
+        transcoderProcess.waitForFinished(kWaitForToolMs);
+    }
+
+    uiPollTimer.stop();
+    totalSeconds = totalCheckedDuration();
+    conversionClock.start();
+    // Rows of unknown length still convert (their bars are busy bars); only a
+    // run without any checked row has nothing to do.
+    if (!conversionRun.start(rows)) {
+        rollBackRunStart(previousRunMode);
+        return;
+    }
+    jobTimer.start(kJobTickMs);
+}
+
+void MainWindow::rollBackRunStart(int previousRunMode)
+{
+    // Nothing was queued or locked: only what the click set up goes back.
+    runMode = previousRunMode;
+    jobTimer.stop();
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+    connectSelectionHandler();
+    uiPollTimer.start(kPollNowMs);
+}
+
+void MainWindow::on_StopConvertePushButton_clicked()
+{
+    stopRun(ConversionRun::StopReason::User);
+}
+
+void MainWindow::on_PausePushButton_clicked()
+{
+    if (transcoderPid.isEmpty()) {
+        listProcessesForPause();
+        ui->PauseContinue->setVisible(true);
+        ui->ConvertePushButton->setVisible(false);
+        ui->PausePushButton->setEnabled(false);
+        return;
+    }
+    // An identifier held from an earlier pause: let that transcoder go on.
+    stopPauseListing();
+    transcoderJob.resume(Platform::toolPath(kSuspenderName));
+    if (!transcoderJob.isPaused())
+        conversionRun.resume();
+    transcoderPid.clear();
+    runMode = 2;
+}
+
+void MainWindow::on_PauseContinue_clicked()
+{
+    if (transcoderPid.isEmpty()) {
+        // Nothing was suspended: look for the transcoder again.
+        listProcessesForPause();
+        return;
+    }
+    stopPauseListing();
+    transcoderJob.resume(Platform::toolPath(kSuspenderName));
+    if (!transcoderJob.isPaused())
+        conversionRun.resume();
+    transcoderPid.clear();
+    runMode = 2;
+    ui->PauseContinue->setVisible(false);
+    ui->ConvertePushButton->setVisible(true);
+    ui->PausePushButton->setEnabled(true);
+}
+void MainWindow::on_editVideo_clicked()
+{
+    launchEditor(QStringLiteral("0"));
+}
+
+void MainWindow::on_editVideo_Trim_clicked()
+{
+    launchEditor(QStringLiteral("1"));
+}
+
+void MainWindow::on_editVideo_Effect_clicked()
+{
+    launchEditor(QStringLiteral("2"));
+}
+
+void MainWindow::launchEditor(const QString &mode)
+{
+    if (editorProcess.state() != QProcess::NotRunning) {
+        ProcessWait::forFinished(editorProcess, kWaitForToolMs);
+        editorProcess.kill();
+        editorProcess.waitForFinished(kWaitForToolMs);
+    }
+    if (ui->StopButton->isEnabled())
+        on_StopButton_clicked();
+
+    QTreeWidget *list = ui->treeWidget;
+    const QModelIndex current = list->currentIndex();
+    QTreeWidgetItem *row = current.isValid() ? list->topLevelItem(current.row()) : nullptr;
+    if (!row)
+        return;
+
+    // The answer is read whole once the tool has exited (output()); a tool
+    // that never started or ended without an answer gives the controls back
+    // the same way.
+    connect(&editorProcess, &QProcess::finished, this, &MainWindow::editorFinished,
+            Qt::UniqueConnection);
+    connect(&editorProcess, &QProcess::errorOccurred, this, &MainWindow::editorFailed,
+            Qt::UniqueConnection);
+
+    const ArgumentList arguments = FileRow::arguments(row);
+    const EffectList effects = FileRow::effects(row);
+    const QString file = effects.isEmpty() ? Arguments::inputPath(arguments)
+                                           : effects.value(FileRow::SourcePathEntry);
+    QStringList command = {QStringLiteral("-fileNa"), file};
+    command << FileListRules::editorValues(arguments, effects);
+    command << mode << effects.value(FileRow::LogoPathEntry) << QStringLiteral("-1");
+    const QString logoTail = row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString();
+    if (!logoTail.isEmpty())
+        command << logoTail;
+    editorRowIndex = QPersistentModelIndex(current.siblingAtColumn(FileRow::CheckColumn));
+
+    // Locked before the start, so that a start that fails at once finds
+    // them locked and gives them back.
+    setMainControlsEnabled(false);
+    uiPollTimer.stop();
+    editorProcess.start(Platform::toolPath(kEditorToolName), command, QIODevice::ReadWrite);
+    for (const QString &argument : command)
+        ui->textEdit->append(argument);
+}
+
+void MainWindow::editorFinished(int, QProcess::ExitStatus)
+{
+    output();
+    // Closed, cancelled or crashed: whatever the answer, the editor is gone.
+    giveControlsBackFromEditor();
+}
+
+void MainWindow::editorFailed(QProcess::ProcessError error)
+{
+    // A crash also ends through finished(); a tool that never ran does not.
+    if (error != QProcess::FailedToStart)
+        return;
+    ui->textEdit->append(editorProcess.errorString());
+    giveControlsBackFromEditor();
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
+                                tr("The editor could not be started.\n%1")
+                                    .arg(editorProcess.errorString()),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MainWindow::giveControlsBackFromEditor()
+{
+    setMainControlsEnabled(true);
+    ui->treeWidget->setFocus();
+    // With the interval it last had.
+    uiPollTimer.start();
+}
+
+void MainWindow::outputCommand()
+{
+    // Standard output carries nothing we read; it is taken so the pipe never fills.
+    transcoderProcess.readAllStandardOutput();
+    const QByteArray text = transcoderProcess.readAllStandardError();
+    ui->textEdit->append(decodeToolText(text));
+    if (runMode == 1)
+        probeParser.append(text);
+    else if (runMode == 2)
+        followJobOutput(text);
+}
+
+void MainWindow::slotTimer()
+{
+    jobTimer.stop();
+    const TickDecision decision = conversionRun.tick(transcoderJob.isRunning(), runRows());
+    showJobEnd(decision.vanishedJob);
+    switch (decision.action) {
+    case TickDecision::Action::Idle:
+        return;
+    case TickDecision::Action::Wait:
+        // A job at work is left alone, whatever its bar shows: only its exit
+        // tells how it went.
+        ui->ConvertePushButton->setEnabled(false);
+        jobTimer.start(kJobTickMs);
+        return;
+    case TickDecision::Action::Launch:
+        launchJob(decision);
+        return;
+    case TickDecision::Action::Finish:
+        finishRun(decision);
+        return;
+    }
+}
+
+void MainWindow::pauseCommand()
+{
+    pauseListing += pauseToolProcess.readAllStandardOutput();
+    pauseToolProcess.readAllStandardError();
+    // Only the transcoder this window started is ever suspended: the listing
+    // confirms that it still runs under its name.
+    const QString ours = QString::number(transcoderJob.processId());
+    if (transcoderPid.isEmpty() && transcoderJob.processId() > 0
+        && Suspender::findPids(decodeToolText(pauseListing), kTranscoderName).contains(ours))
+        transcoderPid = ours;
+    if (transcoderPid != ours || transcoderJob.isPaused())
+        return;
+    if (transcoderJob.pause(Platform::toolPath(kSuspenderName)))
+        conversionRun.pause();
+}
+
+QVector<RunRow> MainWindow::runRows() const
+{
+    const QTreeWidget *list = ui->treeWidget;
+    QVector<RunRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = list->topLevelItem(index);
+        RunRow row;
+        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+        // A trimmed row is measured by what it will output.
+        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                    item->text(FileRow::SourceDurationColumn));
+        rows << row;
+    }
+    return rows;
+}
+
+void MainWindow::launchJob(const TickDecision &decision)
+{
+    QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
+    const QVector<RunRow> rows = runRows();
+    jobNumber = conversionRun.jobNumber();
+    totalSeconds = int(conversionRun.totalSeconds());
+    doneSeconds = int(conversionRun.doneSeconds());
+    currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
+
+    // A file may have come under the row's output name since the name was
+    // chosen: the row takes the next free name rather than replace it.
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    setRowOutputPath(row, uniqueOutputPath(row, output));
+
+    JobPreparation::LaunchPlan plan =
+        JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
+                                FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    // Without its profile the row's options are not what any profile gives:
+    // the job would make a file the user never asked for.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const QString unreadable = ProfileLoader::unreadableFile(
+        Platform::installDir(), indexes.value(FileRow::DeviceIndex, QStringLiteral("-1")).toInt(),
+        indexes.value(FileRow::ProfileIndex, QStringLiteral("-1")).toInt());
+    if (!unreadable.isEmpty())
+        plan.problem = ProfileLoader::unreadableMessage(unreadable);
+    StatusCell::showProgress(row, decision.indeterminate);
+    jobTimer.start(kJobTickMs);
+    if (!plan.problem.isEmpty()) {
+        ui->textEdit->append(plan.problem);
+        showJobEnd(conversionRun.jobFailedToStart());
+        jobTimer.start(0);
+        return;
+    }
+    for (const QString &argument : plan.arguments)
+        ui->textEdit->append(argument);
+    transcoderJob.start(Platform::toolPath(kTranscoderName), plan.arguments);
+}
+
+void MainWindow::transcoderFinished(int exitCode, QProcess::ExitStatus status)
+{
+    showJobEnd(conversionRun.jobFinished(exitCode, status == QProcess::CrashExit));
+    doneSeconds = int(conversionRun.doneSeconds());
+    // The next job starts now rather than at the next tick.
+    if (conversionRun.isActive())
+        jobTimer.start(0);
+}
+
+void MainWindow::transcoderFailed(QProcess::ProcessError error)
+{
+    // A crash ends through finished(); a transcoder that never ran does not.
+    if (error != QProcess::FailedToStart)
+        return;
+    const JobEnd end = conversionRun.jobFailedToStart();
+    if (end.row < 0)
+        return;
+    ui->textEdit->append(transcoderProcess.errorString());
+    showJobEnd(end);
+    jobTimer.start(0);
+}
+
+void MainWindow::showJobEnd(const JobEnd &end)
+{
+    if (end.row >= 0)
+        transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
+    if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
+        StatusCell::showStatus(row, end.statusWord, end.picture);
+}
+
+void MainWindow::followJobOutput(const QByteArray &text)
+{
+    const ProgressUpdate update = conversionRun.feed(text);
+    for (const QString &line : update.logLines)
+        ui->textEdit->append(line);
+    showRunProgress(update);
+    if (update.diskFull || (update.writeFailed && outputDriveFull())) {
+        stopRun(ConversionRun::StopReason::DiskFull);
+        maxDriverDialog notice;
+        notice.exec();
+    }
+}
+
+void MainWindow::showRunProgress(const ProgressUpdate &update)
+{
+    if (update.row >= 0) {
+        StatusCell::setProgress(StatusCell::progressBar(ui->treeWidget->topLevelItem(update.row)),
+                                update.rowPercent);
+    }
+    if (update.totalPercent >= 0) {
+        ui->progressAll->setRange(0, kPercentMax);
+        ui->progressAll->setValue(update.totalPercent);
+    } else if (update.row >= 0) {
+        // Nothing in the run has a known length.
+        ui->progressAll->setRange(0, 0);
+    }
+    ui->labelShowState->setText(update.totalLine);
+}
+
+bool MainWindow::outputDriveFull() const
+{
+    const QTreeWidgetItem *row = ui->treeWidget->topLevelItem(conversionRun.runningRow());
+    const QString output = row ? Arguments::outputPath(FileRow::arguments(row)) : QString();
+    const QString folder = output.isEmpty() ? ui->PathLine->text() : QFileInfo(output).absolutePath();
+    const qint64 free = Platform::freeBytes(folder);
+    return free >= 0 && free < kDiskFullBytes;
+}
+
+void MainWindow::stopRun(ConversionRun::StopReason reason)
+{
+    runMode = 0;
+    const JobEnd end = conversionRun.stop(reason);
+    if (transcoderJob.isRunning()) {
+        jobTimer.stop();
+        uiPollTimer.start(kPollAfterStopMs);
+        // Our own transcoder and its ffmpeg, paused or not; nothing else of that name.
+        transcoderJob.stop();
+    }
+    showJobEnd(end);
+    StatusCell::showSkippedAsBefore(ui->treeWidget, true);
+    ui->labelShowState->setText(QString());
+
+    ui->progressAll->setRange(0, kPercentMax);
+    ui->progressAll->setValue(0);
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PausePushButton->setEnabled(false);
+    if (!uiPollTimer.isActive())
+        uiPollTimer.start(kPollNowMs);
+    jobTimer.stop();
+    ui->treeWidget->setAcceptDrops(true);
+    setAcceptDrops(true);
+    ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
+    ui->PauseContinue->setVisible(false);
+    ui->ConvertePushButton->setVisible(true);
+    stopPauseListing();
+    transcoderPid.clear();
+    connectSelectionHandler();
+}
+
+void MainWindow::finishRun(const TickDecision &decision)
+{
+    // Only rows whose own job finished are done; a failed row stays checked
+    // with its error picture.
+    for (const int index : decision.rowsToUncheck) {
+        if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(index))
+            row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    }
+    StatusCell::showSkippedAsBefore(ui->treeWidget, false);
+    ui->labelShowState->setText(QString());
+    jobNumber = 0;
+    totalSeconds = 0;
+    currentFileSeconds = 0;
+    doneSeconds = 0;
+    runMode = 1;
+    ui->StopConvertePushButton->setEnabled(false);
+    ui->PauseContinue->setVisible(false);
+    ui->PausePushButton->setEnabled(false);
+    ui->ConvertePushButton->setVisible(true);
+    ui->treeWidget->setAcceptDrops(true);
+    setAcceptDrops(true);
+    ui->AddFile->setEnabled(true);
+    ui->browsePushButton->setEnabled(true);
+    armShutdown();
+
+    checkAllBox->setCheckState(Qt::Unchecked);
+    resetFileTreeFlags();
+    ui->ConvertePushButton->setEnabled(false);
+    ui->progressAll->setRange(0, kPercentMax);
+    ui->progressAll->setValue(0);
+    jobTimer.stop();
+    uiPollTimer.start(kPollNowMs);
+    stopPauseListing();
+    transcoderPid.clear();
+    connectSelectionHandler();
+}
+
+void MainWindow::armShutdown()
+{
+    shutdownTimer.stop();
+    if (SettingsFile::value(SettingsFile::kDown, 0).toInt() == kShutDownAfterRun) {
+        // One connection however many runs end: one countdown.
+        connect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer,
+                Qt::UniqueConnection);
+        shutdownTimer.start(kShutdownDelayMs);
+    } else {
+        disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);
+    }
+}
+
+void MainWindow::listProcessesForPause()
+{
+    connect(&pauseToolProcess, &QProcess::readyReadStandardOutput, this,
+            &MainWindow::pauseCommand, Qt::UniqueConnection);
+    connect(&pauseToolProcess, &QProcess::readyReadStandardError, this,
+            &MainWindow::pauseCommand, Qt::UniqueConnection);
+    pauseListing.clear();
+    // The listing's output runs pauseCommand during this wait.
+    pauseToolProcess.start(Platform::toolPath(kSuspenderName), QStringList(),
+                           QIODevice::ReadWrite);
+    if (!pauseToolProcess.waitForFinished(kToolTimeoutMs)) {
+        pauseToolProcess.kill();
+        pauseToolProcess.waitForFinished(kToolTimeoutMs);
+    }
+}
+
+void MainWindow::stopPauseListing()
+{
+    disconnect(&pauseToolProcess, &QProcess::readyReadStandardOutput, this,
+               &MainWindow::pauseCommand);
+    disconnect(&pauseToolProcess, &QProcess::readyReadStandardError, this,
+               &MainWindow::pauseCommand);
+    pauseListing.clear();
+}
+void MainWindow::output()
+{
+    // The answer is read whole once the tool has ended: until then it may
+    // have arrived only in part, and it waits in the process's buffers.
+    if (editorProcess.state() != QProcess::NotRunning)
+        return;
+    editorProcess.readAllStandardOutput();
+    const QByteArray answerText = editorProcess.readAllStandardError();
+    // The row the tool was opened for, whichever row is current now.
+    QTreeWidgetItem *row = editorRowIndex.isValid()
+                               ? ui->treeWidget->topLevelItem(editorRowIndex.row())
+                               : nullptr;
+    const std::optional<EditorAnswer> answer = EditorAnswer::parse(decodeToolText(answerText));
+    if (answer && row) {
+        ui->textEdit->append(answer->logText);
+        storeEditorAnswer(*answer, row);
+    }
+    editorRowIndex = QPersistentModelIndex();
+    giveControlsBackFromEditor();
+}
+
+void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
+{
+    EditorRow job;
+    job.arguments = FileRow::arguments(row);
+    job.effects = FileRow::effects(row);
+    const MediaInfo info = FileRow::mediaInfo(row);
+    job.sourceSize = info.at(FileRow::InputSize);
+    job.displayRatio = info.at(FileRow::DisplayRatio);
+    job.trimDuration = info.at(FileRow::ExactDuration);
+    job.sourceDurationText = row->text(FileRow::SourceDurationColumn);
+    job.pluginPath = avsPluginPath;
+    job.importPath = avsImportPath;
+    job.headerPath = avsHeaderPath;
+    // The row's own audio choices, as its first script took them.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const auto rowChoice = [&](FileRow::OptionItems items, int entry, const QComboBox *box) {
+        bool known = false;
+        const int index = indexes.value(entry).toInt(&known);
+        const QString text = known ? FileRow::optionItems(row, items).value(index) : QString();
+        return text.isEmpty() ? box->currentText() : text;
+    };
+    job.channels = AvsScript::channelCount(
+        rowChoice(FileRow::AChannelsItems, FileRow::AChannelsIndex, ui->AChannels));
+    job.sampleRate = AvsScript::sampleRate(
+        rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
+
+    const EditorEdit edit = applyEditorAnswer(answer, job);
+    QString problem = edit.problem;
+    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
+        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
+    if (!problem.isEmpty()) {
+        // The row and its old script stay as they were, and agree.
+        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    FileRow::setArguments(row, edit.arguments);
+    FileRow::setEffects(row, edit.effects);
+    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
+    if (edit.hasWatermark)
+        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+}
+
+// ---------------------------------------------------------------------------
+// The file list
+
+namespace {
+
+QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
+{
+    QVector<FileListRules::CheckedRow> rows;
+    rows.reserve(list->topLevelItemCount());
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *row = list->topLevelItem(index);
+        rows.append({row->checkState(FileRow::CheckColumn) == Qt::Checked,
+                     row->text(FileRow::SourceDurationColumn)});
+    }
+    return rows;
+}
+
+} // namespace
+
+void MainWindow::on_actionOpen_triggered()
+{
+    QString selectedFilter = QStringLiteral("All Files (*.*)");
+    // A fresh account need not have a desktop folder; start at home then
+    // rather than offer the missing folder's name as a file name.
+    const QString startFolder =
+        QFileInfo(lastAddFolder).isDir() ? lastAddFolder : QDir::homePath();
+    const QStringList paths =
+        QFileDialog::getOpenFileNames(this, tr("open files dialog"), startFolder,
+                                      FileListRules::openDialogFilter(), &selectedFilter);
+    addPickedFiles(paths);
+}
+
+void MainWindow::on_AddFile_clicked()
+{
+    on_actionOpen_triggered();
+}
+
+void MainWindow::addPickedFiles(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    lastAddFolder = QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath());
+    SettingsFile::setValue(SettingsFile::kFolder, lastAddFolder);
+    addFiles(paths, paths, AddSource::OpenDialog);
+}
+
+void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
+{
+    if (urls.isEmpty())
+        return;
+    QStringList paths;
+    QStringList shownNames;
+    for (const QUrl &url : urls) {
+        // An address that names no local file has no path; it is reported
+        // as not added, and the files after it are still added.
+        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+        shownNames << (url.isEmpty() ? tr("(an empty address)")
+                                     : url.toDisplayString(QUrl::PreferLocalFile));
+    }
+    addFiles(paths, shownNames, AddSource::Drop);
+}
+
+void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
+                          AddSource source)
+{
+    // One operation at a time: a drop that arrives while files are probed
+    // is refused at the door, and nothing else may start a second one. The
+    // probe shares its process with the conversion run: no adding while a
+    // run converts.
+    if (addingFiles || conversionRun.isActive())
+        return;
+    addingFiles = true;
+    QTreeWidget *list = ui->treeWidget;
+    const int total = int(paths.size());
+    const int rowsBefore = list->topLevelItemCount();
+    const bool windowWasShown = isVisible();
+    int added = 0;
+    int failed = 0;
+    TakenPaths taken;
+    for (int index = 0; index < rowsBefore; ++index)
+        FileRow::addPaths(taken, list->topLevelItem(index));
+
+    addProgressDialog.show();
+    runMode = 1;
+    // Every file that will be probed is handed to the pool now; the rows are
+    // still made in the list's order, each as soon as its probe is done.
+    QStringList probed;
+    for (const QString &path : paths) {
+        const bool refused = FileListRules::isRejectedExtension(QFileInfo(path).suffix());
+        probed << (refused ? QString() : path);
+    }
+    probePool.start(Platform::toolPath(kProbeToolName), probed);
+    showProbeProgress();
+    const auto turnAway = [&](const QString &shownName) {
+        failedFiles << shownName;
+        ++failed;
+    };
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    for (int index = 0; index < total; ++index) {
+        if (sinceEvents.elapsed() >= kAddEventGapMs) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            sinceEvents.restart();
+        }
+        // The window goes on working while files are probed: closing it ends
+        // the adding.
+        if (windowWasShown && !isVisible())
+            break;
+        const QString &path = paths.at(index);
+        if (path.isEmpty()) {
+            turnAway(shownNames.value(index));
+            continue;
+        }
+
+        probeInputFile(path, index);
+        if (!hasVideo && !audioOnly) {
+            // A transcoder that cannot be started says nothing of the files:
+            // none of them is blamed, and none after it is tried.
+            if (!probePool.startError().isEmpty()) {
+                showProblem(tr("The transcoder %1 cannot be started (%2), so no file can be "
+                               "added. Please install the program again.")
+                                .arg(kProbeToolName, probePool.startError()));
+                break;
+            }
+            turnAway(path);
+            continue;
+        }
+
+        ui->ConvertePushButton->setEnabled(true);
+        outputName = uniqueOutputName(source, rowsBefore, taken);
+        outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+        addProbedFileRow();
+        const int row = list->topLevelItemCount() - 1;
+        buildItemArguments(row);
+        ensureUniqueOutputPath(list->topLevelItem(row), taken);
+        FileRow::addPaths(taken, list->topLevelItem(row));
+        ++added;
+    }
+    // Left early (the window closed): no probe outlives the add.
+    probePool.stop();
+    finishAdding(added);
+    addingFiles = false;
+}
+
+void MainWindow::showProbeProgress()
+{
+    if (!addingFiles)
+        return;
+    const int total = probePool.count();
+    const int done = probePool.doneCount();
+    if (done >= total) {
+        addProgressDialog.close();
+        return;
+    }
+    addProgressDialog.setRange(0, total);
+    addProgressDialog.setFileName(OutputPaths::fileName(probePool.probingPath()));
+    // Counting the file being probed, as one probe after the other would.
+    addProgressDialog.setValue(done + 1);
+}
+
+void MainWindow::finishAdding(int addedCount)
+{
+    QTreeWidget *list = ui->treeWidget;
+    // Whatever happened on the way, the progress is over.
+    addProgressDialog.close();
+    if (!failedFiles.isEmpty()) {
+        addResultDialog.setAddedCount(addedCount);
+        addResultDialog.setFailedFiles(failedFiles);
+        addResultDialog.exec();
+        addResultDialog.clearErrorList();
+        failedFiles.clear();
+    }
+
+    if (QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1)) {
+        disconnectSelectionHandler();
+        list->clearSelection();
+        list->setCurrentItem(last);
+        connectSelectionHandler();
+        // Once, for the row that is current now.
+        on_treeWidget_itemSelectionChanged();
+    }
+    inputName.clear();
+    inputExtension.clear();
+    openTimer.start(kOpenTimerMs);
+}
+
+void MainWindow::probeInputFile(const QString &path, int poolIndex)
+{
+    if (path.isNull())
+        return;
+    const QFileInfo file(path);
+    inputName = file.fileName();
+    inputExtension = file.suffix();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        inputFolder = path.left(slash + 1);
+
+    // Nothing of an earlier file may stand for this one.
+    probe = ProbeResult();
+    probeParser.reset();
+    hasVideo = false;
+    audioOnly = false;
+    if (FileListRules::isRejectedExtension(inputExtension))
+        return;
+
+    runMode = 1;
+    if (poolIndex < 0) {
+        probePool.start(Platform::toolPath(kProbeToolName), {path});
+        poolIndex = 0;
+    }
+    // The pool ends a probe that runs past its limit; the text then judged
+    // is whatever came before.
+    probePool.waitFor(poolIndex);
+    const ProbePool::Result answer = probePool.takeResult(poolIndex);
+    if (!answer.startError.isEmpty())
+        ui->textEdit->append(answer.startError);
+    ui->textEdit->append(decodeToolText(answer.standardError));
+    probeParser.append(answer.standardError);
+    probe = probeParser.result();
+    hasVideo = probe.hasVideo;
+    audioOnly = probe.audioOnly;
+
+    // The folder in use, not a text still being typed.
+    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
+    outputName = OutputPaths::fileNameFor(inputName, formatLabel);
+    if (outputName == inputName) {
+        outputName = FileListRules::withNumberBeforeDot(outputName,
+                                                        ui->treeWidget->topLevelItemCount());
+    }
+}
+
+QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
+                                     const TakenPaths &taken) const
+{
+    const QTreeWidget *list = ui->treeWidget;
+    QStringList names;
+    const int counted = source == AddSource::OpenDialog ? rowsBefore : list->topLevelItemCount();
+    for (int index = 0; index < counted; ++index)
+        names << list->topLevelItem(index)->text(FileRow::OutputFileColumn);
+    const QString named = source == AddSource::OpenDialog
+                              ? FileListRules::dialogOutputName(outputName, names)
+                              : FileListRules::dropOutputName(outputName, names);
+
+    // The names above are told apart by the rows' names alone; the paths
+    // themselves must not meet either: not this file, not another row's
+    // output or source.
+    TakenPaths takenHere = taken;
+    const QString sourcePath = inputFolder + inputName;
+    takenHere.add(sourcePath);
+    const QString wanted = outputFolder + named;
+    if (takenHere.isFree(wanted))
+        return named;
+    return OutputPaths::fileName(takenHere.free(outputFolder + outputName,
+                                                qMax(1, list->topLevelItemCount()),
+                                                OutputPaths::plainName(sourcePath, outputName)));
+}
+
+bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
+{
+    if (!row)
+        return false;
+    ArgumentList arguments = FileRow::arguments(row);
+    const QString output = Arguments::outputPath(arguments);
+    if (output.isEmpty())
+        return false;
+    const QString source = Arguments::inputPath(arguments);
+    TakenPaths taken = takenByOthers;
+    taken.add(source);
+    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
+                                    OutputPaths::plainName(source, output));
+    if (free == output)
+        return false;
+    Arguments::setOutputPath(arguments, free);
+    FileRow::setArguments(row, arguments);
+    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
+    outputName = OutputPaths::fileName(free);
+    return true;
+}
+
+void MainWindow::addProbedFileRow()
+{
+    QTreeWidget *list = ui->treeWidget;
+    auto *row = new QTreeWidgetItem(QStringList{QString(), inputName, FileRow::kStatusReady,
+                                                probe.probedDuration, probe.probedDuration,
+                                                QString(), outputName});
+    list->addTopLevelItem(row);
+    for (int column = 0; column <= FileRow::OutputFileColumn; ++column)
+        row->setTextAlignment(column, Qt::AlignCenter);
+    row->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsUserCheckable
+                  | Qt::ItemIsEnabled);
+    uiPollTimer.start(kFirstPollMs);
+    resetFileTreeFlags();
+
+    const qint64 bytes = QFileInfo(inputFolder + inputName).size();
+    const QString megabytes =
+        bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
+
+    MediaInfo info = FileRow::emptyMediaInfo();
+    info[FileRow::InputFormat] = inputExtension;
+    info[FileRow::InputSize] = probe.probedFrameSize;
+    info[FileRow::InputVideoCodec] = probe.probedVideoCodec;
+    info[FileRow::InputAudioCodec] = probe.probedAudioCodec;
+    info[FileRow::InputFrameRate] = probe.probedFrameRate;
+    info[FileRow::InputBitrate] = probe.probedBitrate;
+    info[FileRow::InputFileMB] = megabytes;
+    info[FileRow::OutputFormat] = formatLabel;
+    const QString size = ui->VSize->currentText();
+    info[FileRow::OutputSize] = size == Arguments::kAutoText ? probe.probedFrameSize : size;
+    info[FileRow::OutputVideoCodec] = ui->Vcodec->currentText();
+    info[FileRow::OutputAudioCodec] = ui->Acodec->currentText();
+    const QString frameRate = ui->VframeRate->currentText();
+    info[FileRow::OutputFrameRate] = frameRate == Arguments::kAutoText
+                                         ? probe.probedFrameRate
+                                         : FileListRules::textBefore(frameRate, QLatin1Char('f'));
+    const QString videoBitrate = ui->VBitrate->currentText();
+    info[FileRow::OutputVideoBitrate] =
+        videoBitrate == Arguments::kAutoText
+            ? probe.probedBitrate
+            : FileListRules::textBefore(videoBitrate, QLatin1Char('K'));
+    const FileRow::SizeEstimate estimate = FileRow::estimateSize(
+        probe.probedSeconds, info[FileRow::OutputVideoBitrate], outputAudioBitrate);
+    info[FileRow::EstimatedMB] = estimate.estimatedMB;
+    if (!estimate.text.isEmpty())
+        row->setText(FileRow::SizeColumn, estimate.text);
+    info[FileRow::DurationSeconds] = probe.probedSeconds;
+    info[FileRow::InputAudioBitrate] = probe.probedAudioBitrate;
+    info[FileRow::OutputAudioBitrate] =
+        FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+    info[FileRow::DisplayRatio] = probe.probedDisplayRatio;
+    info[FileRow::ExactDuration] = probe.probedSecondsExact;
+    FileRow::setMediaInfo(row, info);
+}
+
+void MainWindow::on_CleanFile_clicked()
+{
+    if (rowsLocked())
+        return;
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    ui->labelFileName->clear();
+    clean();
+}
+
+void MainWindow::on_DeleteAllButton_clicked()
+{
+    on_CleanFile_clicked();
+}
+
+void MainWindow::clean()
+{
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    playStopFlag = 1;
+    playEndFlag = 1;
+    disconnectSelectionHandler();
+    for (int index = list->topLevelItemCount() - 1; index >= 0; --index)
+        delete list->takeTopLevelItem(index);
+    list->clear();
+    connectSelectionHandler();
+    ui->MovieWidget->hide();
+    ui->labelShowState->clear();
+    showEmptyList();
+}
+
+void MainWindow::on_actionRemove_del_triggered()
+{
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    ui->MovieWidget->hide();
+    disconnectSelectionHandler();
+    bool removed = false;
+    if (list->topLevelItemCount() > 0) {
+        const int current = list->currentIndex().row();
+        if (current >= 0) {
+            delete list->takeTopLevelItem(current);
+            removed = true;
+        }
+        playStopFlag = 1;
+        if (list->topLevelItemCount() == 1)
+            closePlayerAudio();
+        else if (isPlayerOpen())
+            closePlayer();
+    }
+    connectSelectionHandler();
+    if (removed)
+        showRowAfterRemoval();
+}
+
+void MainWindow::on_DelFile_clicked()
+{
+    if (rowsLocked())
+        return;
+    if (ui->MovieWidget->isVisible()) {
+        on_PauseButton_clicked();
+        ui->MovieWidget->hide();
+        ui->widgetTryMovie->setEnabled(false);
+        ui->horizontalSlider->setValue(0);
+    }
+    on_actionRemove_del_triggered();
+}
+
+void MainWindow::on_DeleteButton_clicked()
+{
+    on_DelFile_clicked();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Delete) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    if (rowsLocked())
+        return;
+    QTreeWidget *list = ui->treeWidget;
+    const int current = list->currentIndex().row();
+    if (current < 0 || current >= list->topLevelItemCount())
+        return;
+    // The selection handler stays connected: it shows the row that becomes current.
+    delete list->takeTopLevelItem(current);
+    if (current == 0)
+        ui->ConvertePushButton->setEnabled(false);
+    // The handler runs only when the removal changed the selection.
+    showRowAfterRemoval();
+}
+
+bool MainWindow::rowsLocked() const
+{
+    return addingFiles || conversionRun.isActive()
+           || editorProcess.state() != QProcess::NotRunning;
+}
+
+void MainWindow::changeTreeChecked(bool checked)
+{
+    const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+    checkAllBox->setTristate(false);
+    checkAllBox->setCheckState(state);
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        list->topLevelItem(index)->setCheckState(FileRow::CheckColumn, state);
+}
+
+void MainWindow::menuSelectAll()
+{
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        list->topLevelItem(index)->setCheckState(FileRow::CheckColumn, Qt::Checked);
+}
+
+QMenu *MainWindow::buildListMenu(const QPoint &pos)
+{
+    const FileListRules::ListMenuState state = FileListRules::listMenuState(
+        ui->treeWidget->topLevelItemCount(), pos.y(), ui->ConvertePushButton->isEnabled());
+    auto *menu = new QMenu(this);
+    const auto entry = [&](const QString &text, bool enabled, void (MainWindow::*slot)()) {
+        QAction *action = menu->addAction(text);
+        action->setEnabled(enabled);
+        if (enabled)
+            connect(action, &QAction::triggered, this, slot);
+    };
+    entry(tr("&Add Files..."), state.addFiles, &MainWindow::on_AddFile_clicked);
+    entry(tr("&Del"), state.remove, &MainWindow::on_DelFile_clicked);
+    entry(tr("C&lean"), state.clean, &MainWindow::on_CleanFile_clicked);
+    menu->addSeparator();
+    entry(tr("Selec&t All"), state.selectAll, &MainWindow::menuSelectAll);
+    menu->addSeparator();
+    entry(tr("File In&formation"), state.fileInformation, &MainWindow::fileInfo);
+    return menu;
+}
+
+void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &pos)
+{
+    QMenu *menu = buildListMenu(pos);
+    menu->exec(QCursor::pos());
+    menu->deleteLater();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (rowsLocked())
+        return;
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (rowsLocked() || !acceptDrops())
+        return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drag's source waits for the drop to end: let it go first, then
+    // probe the files.
+    QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); }, Qt::QueuedConnection);
+}
+
+void MainWindow::on_pushButton_2_clicked()
+{
+    ui->textEdit->clear();
+}
+
+int MainWindow::lastCheckedRow() const
+{
+    return FileListRules::lastCheckedRow(checkedRows(ui->treeWidget));
+}
+
+int MainWindow::totalCheckedDuration() const
+{
+    return FileListRules::totalCheckedDuration(checkedRows(ui->treeWidget));
+}
+
+void MainWindow::connectSelectionHandler()
+{
+    // The form connects the handler by name; this is the same connection,
+    // made once however often it is restored.
+    connect(ui->treeWidget, SIGNAL(itemSelectionChanged()), this,
+            SLOT(on_treeWidget_itemSelectionChanged()), Qt::UniqueConnection);
+}
+
+void MainWindow::disconnectSelectionHandler()
+{
+    disconnect(ui->treeWidget, SIGNAL(itemSelectionChanged()), this,
+               SLOT(on_treeWidget_itemSelectionChanged()));
+    disconnect(ui->treeWidget, &QTreeWidget::itemSelectionChanged, this,
+               &MainWindow::on_treeWidget_itemSelectionChanged);
+}
+
+void MainWindow::showRowChoices(const QTreeWidgetItem *row)
+{
+    const ArgumentList arguments = FileRow::arguments(row);
+    const QString output = Arguments::outputPath(arguments);
+    const qsizetype slash = output.lastIndexOf(QLatin1Char('/'));
+    ui->PathLine->setText(slash < 0 ? QString() : output.left(qMax<qsizetype>(slash, 1)));
+
+    QComboBox *const refilled[FileRow::OptionItemsCount] = {
+        ui->Vcodec,  ui->VSize,       ui->VBitrate, ui->VframeRate, ui->Vaspect,
+        ui->Acodec,  ui->ASamplerate, ui->ABitrate, ui->AChannels,  ui->ProfileDetails,
+    };
+    for (int which = 0; which < FileRow::OptionItemsCount; ++which) {
+        refilled[which]->clear();
+        refilled[which]->addItems(FileRow::optionItems(row, FileRow::OptionItems(which)));
+    }
+    QComboBox *const indexed[FileRow::SettingsIndexCount] = {
+        ui->ProfileDevice, ui->ProfileDetails, ui->Vcodec,   ui->VSize,
+        ui->VBitrate,      ui->VframeRate,     ui->Vaspect,  ui->Acodec,
+        ui->ASamplerate,   ui->ABitrate,       ui->AChannels,
+    };
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    for (int entry = 0; entry < FileRow::SettingsIndexCount; ++entry) {
+        bool isNumber = false;
+        const int index = indexes.value(entry).toInt(&isNumber);
+        QComboBox *box = indexed[entry];
+        // Out of range, like "-1", leaves the box without a current item.
+        box->setCurrentIndex(isNumber && index < box->count() ? index : (isNumber ? -1 : 0));
+    }
+    shownVideoCodec = ui->Vcodec->currentIndex();
+    shownAudioCodec = ui->Acodec->currentIndex();
+    const bool audioOnlyProfile = ui->ProfileDevice->currentIndex() == kAudioOnlyCategory;
+    for (QWidget *video : {static_cast<QWidget *>(ui->Vaspect), static_cast<QWidget *>(ui->VBitrate),
+                           static_cast<QWidget *>(ui->Vcodec),
+                           static_cast<QWidget *>(ui->VframeRate),
+                           static_cast<QWidget *>(ui->VSize)})
+        video->setEnabled(!audioOnlyProfile);
+    showOutputInfo();
+    updateDevicePicture(ui->ProfileDevice->currentIndex());
+
+    // Files added next are given the profile on show: their output name and
+    // label must come from it as their job does, not from a profile chosen
+    // for another row.
+    if (const std::optional<ProfileEntry> shown = ProfileCatalogue::entry(
+            ui->ProfileDevice->currentIndex(), ui->ProfileDetails->currentIndex())) {
+        profileFile = shown->fileName;
+        currentProfileFile = profileFile;
+        formatLabel = shown->formatLabel;
+    }
+}
+
+void MainWindow::showRowAfterRemoval()
+{
+    // Nothing may go on showing a row that is gone: a choice made in the
+    // boxes next would reach the row that is current now, with the indexes of
+    // the removed row's lists, and Play would play it under the old name. The
+    // row now current is shown chosen and taken as a click on it would be.
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() == 0) {
+        showEmptyList();
+        return;
+    }
+    const QModelIndex current = list->currentIndex();
+    if (!current.isValid())
+        return;
+    disconnectSelectionHandler();
+    list->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect
+                                                | QItemSelectionModel::Rows);
+    connectSelectionHandler();
+    on_treeWidget_itemSelectionChanged();
+}
+
+void MainWindow::showEmptyList()
+{
+    // Stopped, with no name, length or picture of a file that is gone.
+    on_StopButton_clicked();
+    ui->labelFileName->clear();
+    previewFrame.clear();
+    for (QLabel *label : {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
+                          ui->lab_VideoCodec, ui->lab_VideoSize, ui->lab_VodecBitrate})
+        label->clear();
+    checkTimer();
+}
+
+void MainWindow::showCurrentRowControls()
+{
+    const QTreeWidgetItem *row = currentRowItem();
+    if (!row || FileRow::arguments(row).isEmpty())
+        return;
+    showRowChoices(row);
+    const bool hasPicture = !currentMediaInfo().value(FileRow::InputSize).isEmpty();
+    for (QToolButton *button : {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect})
+        button->setEnabled(hasPicture);
+}
+
+void MainWindow::on_treeWidget_itemSelectionChanged()
+{
+    if (isPlayerOpen())
+        on_StopButton_clicked();
+    disconnectSelectionHandler();
+    QTreeWidget *list = ui->treeWidget;
+    QToolButton *const editButtons[] = {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect};
+    const auto enableEditing = [&](bool enabled) {
+        for (QToolButton *button : editButtons)
+            button->setEnabled(enabled);
+    };
+
+    const int current = list->currentIndex().row();
+    QTreeWidgetItem *row = list->topLevelItem(current);
+    if (current < 0)
+        enableEditing(false);
+    if (!row) {
+        connectSelectionHandler();
+        return;
+    }
+    enableEditing(true);
+    const ArgumentList arguments = FileRow::arguments(row);
+    if (arguments.isEmpty()) {
+        connectSelectionHandler();
+        return;
+    }
+
+    showRowChoices(row);
+
+    const qsizetype inputAt = arguments.indexOf(Arguments::kInput);
+    const QString input = arguments.value(inputAt + 1);
+    // A player left open on another file must not show its pictures under
+    // this row's name: its refreshes end, and its picture goes.
+    playStopFlag = isPlayerOpen() && !isPlayerOpenOn(input) ? 1 : 0;
+    if (!isPlayerOpenOn(input))
+        previewFrame.clear();
+    stopDelayTimer.stop();
+    previewPollTimer.start(kPreviewPollMs);
+    if (!ui->StopButton->isEnabled())
+        playEndFlag = 1;
+    if (!input.isEmpty()) {
+        if (isPlayerOpen())
+            closePlayerAudio();
+        ui->horizontalSlider->setValue(0);
+        updatePlayTimeLabel(0.0);
+        // Shortened in the middle, as the list shortens it: both ends tell.
+        QLabel *title = ui->labelFileName;
+        title->setText(title->fontMetrics().elidedText(OutputPaths::fileName(input),
+                                                       Qt::ElideMiddle,
+                                                       title->contentsRect().width()));
+        playEndFlag = 0;
+        enableEditing(!currentMediaInfo().value(FileRow::InputSize).isEmpty());
+    }
+    connectSelectionHandler();
+}
+
+void MainWindow::checkTimer()
+{
+    uiPollTimer.stop();
+    // A slider drag lets a paused preview run while it lasts; that is no
+    // stray playback to stop.
+    if (isPlayerOpen() && !isPlayerPaused() && !ui->StopButton->isEnabled()
+        && !ui->horizontalSlider->isSliderDown())
+        on_StopButton_clicked();
+
+    const QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    int checked = 0;
+    for (int index = 0; index < rows; ++index) {
+        if (list->topLevelItem(index)->checkState(FileRow::CheckColumn) == Qt::Checked)
+            ++checked;
+    }
+    checkAllBox->setCheckState(FileListRules::checkAllState(rows, checked));
+
+    QLabel *const outputLabels[] = {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
+                                    ui->lab_VideoCodec,   ui->lab_VideoSize,  ui->lab_VodecBitrate};
+    if (checked > 0) {
+        // Controls that come back, after a run or once a row is checked
+        // again, show the current row as selecting it does. An add in
+        // progress shows its rows itself.
+        const bool comingBack = !ui->ProfileDevice->isEnabled() && !addingFiles;
+        setJobControlsEnabled(true);
+        ui->frameBackPic->setEnabled(true);
+        ui->frameBackPic->hide();
+        updatePrevNextButtons();
+        if (comingBack)
+            showCurrentRowControls();
+    } else if (rows > 0) {
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        ui->DelFile->setEnabled(true);
+        ui->CleanFile->setEnabled(true);
+        for (QLabel *label : outputLabels)
+            label->clear();
+        ui->frameBackPic->hide();
+        ui->frameBackPic->setEnabled(true);
+    } else {
+        setJobControlsEnabled(false);
+        ui->editVideo->setEnabled(false);
+        ui->editVideo_Trim->setEnabled(false);
+        ui->editVideo_Effect->setEnabled(false);
+        ui->frameBackPic->setEnabled(false);
+        ui->frameBackPic->show();
+    }
+    uiPollTimer.start(kUiPollMs);
+}
+
+void MainWindow::updatePrevNextButtons()
+{
+    const QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    // An empty list has no current row (-1), which is also its "last" row.
+    const int current = list->currentIndex().row();
+    if (current == 0)
+        ui->PreviousButton->setEnabled(false);
+    if (current == rows - 1)
+        ui->NextButton->setEnabled(false);
+}
+
+void MainWindow::fileInfo()
+{
+    // Only a row has information to show; stale labels would mislead.
+    if (!currentRowItem())
+        return;
+    mediaInfoDialog.setInfo(currentMediaInfo());
+    mediaInfoDialog.exec();
+}
+
+// ---------------------------------------------------------------------------
+// Output profiles and options
+
+namespace {
+
+// The audio-only category's video boxes, disabled while it is current.
+QList<QWidget *> videoOptionWidgets(Ui::MainWindow *ui)
+{
+    return {ui->Vaspect, ui->VBitrate, ui->Vcodec, ui->VframeRate, ui->VSize};
+}
+
+ComboFill comboState(const QComboBox *box)
+{
+    ComboFill state;
+    for (int i = 0; i < box->count(); ++i)
+        state.items << box->itemText(i);
+    state.current = box->currentIndex();
+    return state;
+}
+
+void fillCombo(QComboBox *box, const ComboFill &fill)
+{
+    box->clear();
+    box->addItems(fill.items);
+    box->setCurrentIndex(fill.current);
+}
+
+OptionRules::OutputTexts outputTexts(const Ui::MainWindow *ui, const QString &formatLabel)
+{
+    OptionRules::OutputTexts texts;
+    texts.formatLabel = formatLabel;
+    texts.vcodec = ui->Vcodec->currentText();
+    texts.acodec = ui->Acodec->currentText();
+    texts.vframeRate = ui->VframeRate->currentText();
+    texts.vsize = ui->VSize->currentText();
+    texts.vbitrate = ui->VBitrate->currentText();
+    return texts;
+}
+
+OptionRules::RowState rowState(const QTreeWidgetItem *item)
+{
+    OptionRules::RowState row;
+    row.arguments = FileRow::arguments(item);
+    row.settingsIndexes = FileRow::settingsIndexes(item);
+    row.mediaInfo = FileRow::mediaInfo(item);
+    return row;
+}
+
+SettingsIndexList paddedIndexes(const QTreeWidgetItem *item)
+{
+    SettingsIndexList indexes = FileRow::settingsIndexes(item);
+    while (indexes.size() < FileRow::SettingsIndexCount)
+        indexes << QStringLiteral("-1");
+    return indexes;
+}
+
+QString withTrailingSlash(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+} // namespace
+
+void MainWindow::fillDeviceCombo()
+{
+    for (const QString &category : ProfileCatalogue::deviceCategoryList())
+        ui->ProfileDevice->addItem(category);
+}
+
+void MainWindow::updateDevicePicture(int category)
+{
+    const QString picture =
+        ProfileCatalogue::devicePicture(category, ui->ProfileDetails->currentIndex());
+    // A picture that cannot be read leaves the label empty.
+    ui->label_pic->setPixmap(QPixmap(Platform::installDir() + QLatin1Char('/') + picture));
+}
+
+void MainWindow::loadProfileFile(const QString &fileName)
+{
+    const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
+    if (!selection.loaded)
+        showProblem(ProfileLoader::unreadableMessage(fileName));
+    fillCombo(ui->Vcodec, selection.vcodec);
+    fillCombo(ui->VSize, selection.vsize);
+    fillCombo(ui->VBitrate, selection.vbitrate);
+    fillCombo(ui->VframeRate, selection.vframeRate);
+    fillCombo(ui->Acodec, selection.acodec);
+    fillCombo(ui->ABitrate, selection.abitrate);
+    fillCombo(ui->ASamplerate, selection.asamplerate);
+    fillCombo(ui->AChannels, selection.achannels);
+    shownVideoCodec = selection.vcodec.current;
+    shownAudioCodec = selection.acodec.current;
+}
+
+bool MainWindow::followVideoCodec()
+{
+    const int codec = ui->Vcodec->currentIndex();
+    if (codec < 0 || codec == shownVideoCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Video, shownVideoCodec, codec);
+    shownVideoCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->VSize, lists->vsize);
+    fillCombo(ui->VBitrate, lists->vbitrate);
+    fillCombo(ui->VframeRate, lists->vframeRate);
+    return true;
+}
+
+bool MainWindow::followAudioCodec()
+{
+    const int codec = ui->Acodec->currentIndex();
+    if (codec < 0 || codec == shownAudioCodec)
+        return false;
+    const std::optional<ProfileSelection> lists =
+        ProfileLoader::codecChange(Platform::installDir(), profileFile,
+                                   ProfileLoader::CodecKind::Audio, shownAudioCodec, codec);
+    shownAudioCodec = codec;
+    if (!lists)
+        return false;
+    fillCombo(ui->ASamplerate, lists->asamplerate);
+    fillCombo(ui->ABitrate, lists->abitrate);
+    fillCombo(ui->AChannels, lists->achannels);
+    return true;
+}
+
+QTreeWidgetItem *MainWindow::currentRowItem() const
+{
+    const int row = ui->treeWidget->currentIndex().row();
+    return row < 0 ? nullptr : ui->treeWidget->topLevelItem(row);
+}
+
+void MainWindow::showProblem(const QString &text)
+{
+    // Not modal: the flow that met the problem (adding many files, say) goes on.
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), text,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
+{
+    // Not another row's output, no listed source, no file on disk.
+    TakenPaths taken;
+    const QTreeWidget *list = ui->treeWidget;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *other = list->topLevelItem(i);
+        if (other != item)
+            FileRow::addPaths(taken, other);
+    }
+    const QString source = Arguments::inputPath(FileRow::arguments(item));
+    taken.add(source);
+    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
+}
+
+void MainWindow::buildItemArguments(int row)
+{
+    QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
+    if (!item)
+        return;
+
+    RowJobInput input;
+    input.deviceIndex = ui->ProfileDevice->currentIndex();
+    input.profileIndex = ui->ProfileDetails->currentIndex();
+    input.profileDetails = comboState(ui->ProfileDetails);
+    input.vcodec = comboState(ui->Vcodec);
+    input.vsize = comboState(ui->VSize);
+    input.vbitrate = comboState(ui->VBitrate);
+    input.vframeRate = comboState(ui->VframeRate);
+    input.vaspect = comboState(ui->Vaspect);
+    input.acodec = comboState(ui->Acodec);
+    input.asamplerate = comboState(ui->ASamplerate);
+    input.abitrate = comboState(ui->ABitrate);
+    input.achannels = comboState(ui->AChannels);
+
+    input.previousArguments = FileRow::arguments(item);
+    input.previousEffects = FileRow::effects(item);
+    input.mediaInfo = FileRow::mediaInfo(item);
+
+    // A file being added brings its own path; a rebuilt row keeps its source.
+    // A name without extension is taken too when the row has no list yet.
+    const QString previousInput = Arguments::inputPath(input.previousArguments);
+    if (!inputName.isEmpty() && (!inputExtension.isEmpty() || previousInput.isEmpty()))
+        input.newInputPath = withTrailingSlash(inputFolder) + inputName;
+
+    // A rebuilt row keeps its own output path: the profile choice has given
+    // it its new extension, and the output folder button may have moved it
+    // for this row alone. outputName belongs to the file being added.
+    QString output;
+    if (input.newInputPath.isEmpty())
+        output = Arguments::outputPath(input.previousArguments);
+    if (output.isEmpty()) {
+        QString folder = withTrailingSlash(outputFolder);
+        if (folder.isEmpty())
+            folder = OutputPaths::folderFromField(outputFolderInUse);
+        output = folder + outputName;
+    }
+    const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
+    // Whatever the name, the job never writes over its own source.
+    input.outputPath = OutputPaths::unique(output, source, {}, 1);
+
+    input.scriptFolder = Platform::tempDir();
+    for (int other = 0; other < ui->treeWidget->topLevelItemCount(); ++other) {
+        if (other != row) {
+            input.takenScriptPaths << FileRow::effects(ui->treeWidget->topLevelItem(other))
+                                          .value(FileRow::ScriptPathEntry);
+        }
+    }
+    input.avsPluginPath = avsPluginPath;
+    input.avsImportPath = avsImportPath;
+    input.avsHeaderPath = avsHeaderPath;
+
+    const RowJob job = RowJobBuilder::buildAndWrite(input);
+    if (!job.valid)
+        return;
+    RowJobBuilder::store(item, job);
+    if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
+        && !item->text(FileRow::OutputFileColumn).isEmpty())
+        item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(input.outputPath));
+
+    // The codec may have reset the row's aspect; the box shows it while the
+    // row is the one on show.
+    const int aspect = job.settingsIndexes.value(FileRow::VaspectIndex).toInt();
+    if (aspect != ui->Vaspect->currentIndex() && aspect >= 0
+        && (currentRowItem() == item || !currentRowItem()))
+        ui->Vaspect->setCurrentIndex(aspect);
+
+    if (!job.error.isEmpty())
+        showProblem(job.error);
+}
+
+void MainWindow::showOutputInfo()
+{
+    const QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    const OptionRules::OutputLabels labels = OptionRules::outputLabels(
+        FileRow::mediaInfo(item),
+        ProfileCatalogue::isAudioOnly(ui->ProfileDevice->currentIndex()));
+    ui->lab_AudioCodec->setText(labels.audioCodec);
+    ui->lab_OutputFormat->setText(labels.format);
+    ui->lab_FrameRate->setText(labels.frameRate);
+    ui->lab_VideoCodec->setText(labels.videoCodec);
+    ui->lab_VideoSize->setText(labels.videoSize);
+    ui->lab_VodecBitrate->setText(labels.videoBitrate);
+}
+
+QStringList MainWindow::currentMediaInfo() const
+{
+    // Without a row: seventeen empty entries, so that callers may index them.
+    return FileRow::mediaInfo(currentRowItem()).mid(0, FileRow::DialogEntryCount);
+}
+
+void MainWindow::on_ProfileDevice_activated(const QString &category)
+{
+    const int chosen = ProfileCatalogue::categoryIndex(category);
+    if (chosen >= 0) {
+        ui->ProfileDetails->clear();
+        ui->ProfileDetails->addItems(ProfileCatalogue::descriptions(chosen));
+        updateDevicePicture(chosen);
+    }
+
+    // Without a row to carry the category, the profile on show becomes the
+    // current one, so that the next files added get what the boxes say.
+    QTreeWidget *list = ui->treeWidget;
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item && chosen >= 0)
+        on_ProfileDetails_activated(ui->ProfileDetails->currentIndex());
+    if (list->topLevelItemCount() == 0) {
+        list->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (!item)
+        return;
+
+    const int device = ui->ProfileDevice->currentIndex();
+    SettingsIndexList indexes = paddedIndexes(item);
+    indexes[FileRow::DeviceIndex] = QString::number(device);
+    FileRow::setSettingsIndexes(item, indexes);
+
+    // The row's own profile index is carried into the new category. When it
+    // names no profile there, the profile on show is taken instead, so that
+    // the row never keeps a job that the boxes do not show.
+    int profile = indexes.at(FileRow::ProfileIndex).toInt();
+    if (!ProfileCatalogue::entry(device, profile))
+        profile = ui->ProfileDetails->currentIndex();
+    if (profile >= 0 && profile < ui->ProfileDetails->count())
+        ui->ProfileDetails->setCurrentIndex(profile);
+    on_ProfileDetails_activated(profile);
+
+    MediaInfo info = FileRow::mediaInfo(item);
+    const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+    FileRow::setMediaInfo(item, info);
+    if (!size.isEmpty())
+        item->setText(FileRow::SizeColumn, size);
+    showOutputInfo();
+    list->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ProfileDetails_activated(int index)
+{
+    const int category = ui->ProfileDevice->currentIndex();
+    if (const std::optional<ProfileEntry> entry = ProfileCatalogue::entry(category, index)) {
+        profileFile = entry->fileName;
+        currentProfileFile = profileFile;
+        loadProfileFile(profileFile);
+        formatLabel = entry->formatLabel;
+    }
+
+    const bool audioOnly = ProfileCatalogue::isAudioOnly(category);
+    ui->Vaspect->clear();
+    if (!audioOnly)
+        ui->Vaspect->addItems(OptionRules::aspectItems());
+    for (QWidget *widget : videoOptionWidgets(ui))
+        widget->setEnabled(!audioOnly);
+
+    QTreeWidget *list = ui->treeWidget;
+    if (list->topLevelItemCount() > 0) {
+        const int row = list->currentIndex().row();
+        if (row >= 0) {
+            QTreeWidgetItem *item = list->topLevelItem(row);
+            if (!item)
+                return;
+            SettingsIndexList indexes = paddedIndexes(item);
+            indexes[FileRow::ProfileIndex] = QString::number(index);
+            FileRow::setSettingsIndexes(item, indexes);
+
+            ArgumentList arguments = FileRow::arguments(item);
+            const QString oldOutput = Arguments::outputPath(arguments);
+            if (!oldOutput.isEmpty()) {
+                const QString wanted = OutputPaths::withExtension(oldOutput, formatLabel);
+                const QString output =
+                    wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
+                Arguments::setOutputPath(arguments, output);
+                FileRow::setArguments(item, arguments);
+                outputName = OutputPaths::fileName(output);
+                item->setText(FileRow::OutputFileColumn, outputName);
+            }
+            buildItemArguments(row);
+
+            MediaInfo info = FileRow::mediaInfo(item);
+            const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+            FileRow::setMediaInfo(item, info);
+            if (!size.isEmpty())
+                item->setText(FileRow::SizeColumn, size);
+        }
+        showOutputInfo();
+        updateDevicePicture(category);
+    }
+    list->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_SettingButton_clicked()
+{
+    // A playing preview waits while the dialog is open, and only a preview
+    // paused here plays again afterwards.
+    bool pausedHere = false;
+    if (isPlayerOpen() && !isPlayerPaused()) {
+        on_PauseButton_clicked();
+        pausedHere = true;
+    }
+
+    QTreeWidget *list = ui->treeWidget;
+    if (QTreeWidgetItem *row = list->topLevelItem(list->currentIndex().row())) {
+        settingsDialog.loadFromItem(row);
+        // An accepted dialog has written every choice into the row's indexes,
+        // which reach the job and the script here; a cancelled one has given
+        // the row its indexes back.
+        if (settingsDialog.exec() == QDialog::Accepted) {
+            replaySettings(settingsDialog.item());
+            patchScriptParameters(settingsDialog.item());
+        }
+    }
+
+    if (pausedHere)
+        on_PlayButton_clicked();
+}
+
+void MainWindow::replaySettings(QTreeWidgetItem *row)
+{
+    SettingsIndexList saved = FileRow::settingsIndexes(row);
+    while (saved.size() < FileRow::SettingsIndexCount)
+        saved << QStringLiteral("-1");
+    auto isSet = [&saved](int entry) { return saved.at(entry) != QLatin1String("-1"); };
+    auto savedIndex = [&saved](int entry) { return saved.at(entry).toInt(); };
+    // A typed value exists only in the dialog's box until it is adopted here.
+    auto chosenIndex = [&](QComboBox *box, int entry, FileRow::OptionItems which) {
+        const int index = savedIndex(entry);
+        return SettingsReplay::adoptEntry(box, index, settingsDialog.optionText(entry, index), row,
+                                          which);
+    };
+
+    if (isSet(FileRow::DeviceIndex)) {
+        ui->ProfileDevice->setCurrentIndex(savedIndex(FileRow::DeviceIndex));
+        on_ProfileDevice_activated(ui->ProfileDevice->currentText());
+    }
+    if (isSet(FileRow::ProfileIndex)) {
+        ui->ProfileDetails->setCurrentIndex(savedIndex(FileRow::ProfileIndex));
+        on_ProfileDetails_activated(savedIndex(FileRow::ProfileIndex));
+    }
+    if (isSet(FileRow::VcodecIndex)) {
+        ui->Vcodec->setCurrentIndex(savedIndex(FileRow::VcodecIndex));
+        on_Vcodec_activated(savedIndex(FileRow::VcodecIndex));
+    }
+    if (isSet(FileRow::VSizeIndex) && saved.at(FileRow::VSizeIndex) != QLatin1String("Auto")) {
+        const int index = chosenIndex(ui->VSize, FileRow::VSizeIndex, FileRow::VSizeItems);
+        ui->VSize->setCurrentIndex(index);
+        on_VSize_activated(index);
+    }
+    if (isSet(FileRow::VBitrateIndex)) {
+        const int index = chosenIndex(ui->VBitrate, FileRow::VBitrateIndex, FileRow::VBitrateItems);
+        ui->VBitrate->setCurrentIndex(index);
+        on_VBitrate_activated(ui->VBitrate->currentText());
+    }
+    if (isSet(FileRow::VframeRateIndex)) {
+        ui->VframeRate->setCurrentIndex(savedIndex(FileRow::VframeRateIndex));
+        on_VframeRate_activated(savedIndex(FileRow::VframeRateIndex));
+    }
+    if (isSet(FileRow::VaspectIndex)) {
+        ui->Vaspect->setCurrentIndex(savedIndex(FileRow::VaspectIndex));
+        on_Vaspect_activated(ui->Vaspect->currentText());
+    }
+    if (isSet(FileRow::AcodecIndex)) {
+        ui->Acodec->setCurrentIndex(savedIndex(FileRow::AcodecIndex));
+        on_Acodec_activated(savedIndex(FileRow::AcodecIndex));
+    }
+    if (isSet(FileRow::ASamplerateIndex)) {
+        ui->ASamplerate->setCurrentIndex(savedIndex(FileRow::ASamplerateIndex));
+        on_ASamplerate_activated(savedIndex(FileRow::ASamplerateIndex));
+    }
+    if (isSet(FileRow::ABitrateIndex)) {
+        ui->ABitrate->setCurrentIndex(savedIndex(FileRow::ABitrateIndex));
+        on_ABitrate_activated(savedIndex(FileRow::ABitrateIndex));
+    }
+    if (isSet(FileRow::AChannelsIndex)) {
+        ui->AChannels->setCurrentIndex(savedIndex(FileRow::AChannelsIndex));
+        on_AChannels_activated(savedIndex(FileRow::AChannelsIndex));
+    }
+}
+
+void MainWindow::patchScriptParameters(QTreeWidgetItem *row)
+{
+    const ScriptParameterValues values = ScriptParameters::valuesFor(
+        FileRow::mediaInfo(row).at(FileRow::OutputSize), ui->AChannels->currentText(),
+        ui->ASamplerate->currentText());
+    const ScriptParameters::Report report =
+        ScriptParameters::patchFile(FileRow::effects(row).value(FileRow::ScriptPathEntry), values);
+    if (report.message.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), report.message,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MainWindow::applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
+                                const OptionRules::SlotEffect &effect)
+{
+    FileRow::setSettingsIndexes(item, row.settingsIndexes);
+    FileRow::setArguments(item, row.arguments);
+    FileRow::setMediaInfo(item, row.mediaInfo);
+    if (effect.sizeChanged)
+        item->setText(FileRow::SizeColumn, effect.sizeText);
+    if (effect.aspectIndex >= 0)
+        ui->Vaspect->setCurrentIndex(effect.aspectIndex);
+    if (effect.showOutputInfo)
+        showOutputInfo();
+}
+
+void MainWindow::on_browsePushButton_clicked()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), ui->PathLine->text(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (!chosen.isEmpty())
+        applyOutputFolder(chosen);
+}
+
+void MainWindow::applyOutputFolder(const QString &text)
+{
+    // Chosen or typed alike: the folder shown is where every row goes.
+    QLineEdit *field = ui->PathLine;
+    const QString folder = OutputPaths::folderFromField(text);
+    QString problem;
+    if (!OutputPaths::makeWritableFolder(folder, &problem)) {
+        field->setText(outputFolderInUse);
+        showProblem(problem);
+        return;
+    }
+    // The text may stay as typed, which tells no change to the tracker.
+    field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+    outputFolderInUse = field->text();
+    SettingsFile::setValue(SettingsFile::kOutput, field->text());
+    // The field names where the files go: every row follows it.
+    QTreeWidget *list = ui->treeWidget;
+    for (int index = 0; index < list->topLevelItemCount(); ++index)
+        moveRowOutput(list->topLevelItem(index), folder);
+}
+
+void MainWindow::applyTypedOutputFolder()
+{
+    if (ui->PathLine->isModified())
+        applyOutputFolder(ui->PathLine->text());
+}
+
+void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
+{
+    ArgumentList arguments = FileRow::arguments(item);
+    const QString oldOutput = Arguments::outputPath(arguments);
+    if (oldOutput.isEmpty())
+        return;
+    const QString wanted = OutputPaths::withFolder(oldOutput, folder);
+    // The name changes only when the new folder already has that name in use.
+    setRowOutputPath(item, wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted));
+}
+
+void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
+{
+    ArgumentList arguments = FileRow::arguments(item);
+    if (Arguments::outputPath(arguments) == path)
+        return;
+    Arguments::setOutputPath(arguments, path);
+    FileRow::setArguments(item, arguments);
+    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(path));
+}
+
+void MainWindow::on_Vcodec_activated(int index)
+{
+    const bool refilled = followVideoCodec();
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    const OptionRules::SlotEffect effect = OptionRules::chooseVideoCodec(
+        row, index, ui->Vcodec->currentText(), comboState(ui->Vaspect).items);
+    applyRowEffect(item, row, effect);
+    if (!refilled)
+        return;
+    // The row takes the codec's defaults, and its lists for when it is shown again.
+    FileRow::setOptionItems(item, FileRow::VSizeItems, comboState(ui->VSize).items);
+    FileRow::setOptionItems(item, FileRow::VBitrateItems, comboState(ui->VBitrate).items);
+    FileRow::setOptionItems(item, FileRow::VframeRateItems, comboState(ui->VframeRate).items);
+    on_VSize_activated(ui->VSize->currentIndex());
+    on_VBitrate_activated(ui->VBitrate->currentText());
+    on_VframeRate_activated(ui->VframeRate->currentIndex());
+}
+
+void MainWindow::applyOptionRule(OptionRule rule, int index, const QComboBox *box)
+{
+    QTreeWidgetItem *item = currentRowItem();
+    if (!item)
+        return;
+    OptionRules::RowState row = rowState(item);
+    applyRowEffect(item, row, rule(row, index, box->currentText()));
+}
+
+void MainWindow::on_VSize_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseVideoSize, index, ui->VSize);
+}
+
+void MainWindow::on_VBitrate_activated(const QString &)
+{
+    applyOptionRule(OptionRules::chooseVideoBitrate, ui->VBitrate->currentIndex(), ui->VBitrate);
+}
+
+void MainWindow::on_VframeRate_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseFrameRate, index, ui->VframeRate);
+}
+
+void MainWindow::on_Vaspect_activated(const QString &)
+{
+    applyOptionRule(OptionRules::chooseAspect, ui->Vaspect->currentIndex(), ui->Vaspect);
+}
+
+void MainWindow::on_Acodec_activated(int index)
+{
+    const bool refilled = followAudioCodec();
+    applyOptionRule(OptionRules::chooseAudioCodec, index, ui->Acodec);
+    if (QTreeWidgetItem *item = currentRowItem(); item && refilled) {
+        FileRow::setOptionItems(item, FileRow::ASamplerateItems, comboState(ui->ASamplerate).items);
+        FileRow::setOptionItems(item, FileRow::ABitrateItems, comboState(ui->ABitrate).items);
+        FileRow::setOptionItems(item, FileRow::AChannelsItems, comboState(ui->AChannels).items);
+        on_ASamplerate_activated(ui->ASamplerate->currentIndex());
+        on_ABitrate_activated(ui->ABitrate->currentIndex());
+        on_AChannels_activated(ui->AChannels->currentIndex());
+    }
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ASamplerate_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseSampleRate, index, ui->ASamplerate);
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_ABitrate_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseAudioBitrate, index, ui->ABitrate);
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::on_AChannels_activated(int index)
+{
+    applyOptionRule(OptionRules::chooseChannels, index, ui->AChannels);
+    ui->treeWidget->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------
+// Preview player and snapshots
+
+namespace {
+
+// The position poll runs as a re-armed single shot.
+constexpr int kPlayPollMs = 300;
+constexpr int kSteppedPollMs = 150;
+// After the stop command's seek to the start, the player runs this long
+// before NowStop pauses it; a paused player needs a little longer.
+constexpr int kStopDelayPlayingMs = 70;
+constexpr int kStopDelayPausedMs = 80;
+// How long a stop may wait for a picture from the start to be shown, so
+// that a busy machine still stops on the first picture.
+constexpr int kStopSeekWaitMs = 20000;
+constexpr int kStopSeekWaits = kStopSeekWaitMs / kStopDelayPlayingMs;
+constexpr int kRepaintMs = 30;
+// The preview area in the window's own coordinates, where MovieWidget lies.
+const QRectF kPreviewBox(542, 139, 297, 237);
+const QString kNoTimeText = QStringLiteral("00:00:00 / 00:00:00");
+constexpr int kLastSliderPercent = 99;
+// Qualities of the three JPEG formats.
+constexpr int kJpegHigh = 100;
+constexpr int kJpegStandard = 90;
+constexpr int kJpegLow = 60;
+
+void showPlayingLook(Ui::MainWindow *ui)
+{
+    ui->PlayButton->setVisible(false);
+    ui->PauseButton->setVisible(true);
+    ui->StopButton->setEnabled(true);
+    ui->captureButton->setEnabled(true);
+}
+
+void showPausedLook(Ui::MainWindow *ui)
+{
+    ui->PlayButton->setVisible(true);
+    ui->PauseButton->setVisible(false);
+    ui->StopButton->setEnabled(false);
+    ui->captureButton->setEnabled(false);
+}
+
+// Choosing another row leaves the open player on the old file (its sound
+// closed) until Play: the slider must not move that one.
+bool playerPlaysRow(const QTreeWidgetItem *row)
+{
+    const PlayerState *is = currentPlayerState;
+    return is && row && is->display_name == Arguments::inputPath(FileRow::arguments(row));
+}
+
+bool rowHasPicture(const QTreeWidgetItem *row)
+{
+    return row && !FileRow::mediaInfo(row).value(FileRow::InputSize).isEmpty();
+}
+
+} // namespace
+
+int MainWindow::playFile(const QString &file)
+{
+    // A press of Play asks for playback, whatever ended the last one: a
+    // removal or a clean leaves the stop flag set, an end the end flag.
+    playStopFlag = 0;
+    playEndFlag = 0;
+    // A stop's pending pause belongs to the file it stopped.
+    stopDelayTimer.stop();
+    // A snapshot the last file never served would otherwise get this file's
+    // first picture.
+    clearSnapshotRequests();
+    return ::playFile(file, ui->MovieWidget->size());
+}
+
+void MainWindow::on_PlayButton_clicked()
+{
+    const QTreeWidgetItem *row = currentRowItem();
+    ui->widgetTryMovie->setEnabled(true);
+    showPlayingLook(ui);
+    // A snapshot needs a picture: a file of sound alone has none.
+    ui->captureButton->setEnabled(rowHasPicture(row));
+    ui->MovieWidget->setVisible(true);
+    if (!previewPollTimer.isActive())
+        previewPollTimer.start(kPlayPollMs);
+
+    if (!row)
+        return;
+    const QString file = Arguments::inputPath(FileRow::arguments(row));
+    if (file.isEmpty())
+        return;
+    playFile(file);
+}
+
+void MainWindow::on_PauseButton_clicked()
+{
+    ui->PlayButton->setVisible(true);
+    ui->PauseButton->setVisible(false);
+    previewPollTimer.stop();
+    if (isPlayerRunning() && isPlayerOpen()) {
+        // The button is offered only while the preview plays; other callers
+        // (delete, the Advance button) must not wake a paused preview.
+        if (!isPlayerPaused())
+            togglePlayerPause(currentPlayerState);
+        ui->StopButton->setEnabled(false);
+        ui->captureButton->setEnabled(false);
+    }
+    previewPollTimer.start(kPlayPollMs);
+}
+
+void MainWindow::on_StopButton_clicked()
+{
+    ui->widgetTryMovie->setEnabled(false);
+    previewStepped = false;
+    connect(&stopDelayTimer, &QTimer::timeout, this, &MainWindow::NowStop, Qt::UniqueConnection);
+    updatePlayTimeLabel(0.0);
+    showPausedLook(ui);
+    ui->MovieWidget->setVisible(false);
+    if (!isPlayerRunning())
+        return;
+
+    int delay = kStopDelayPlayingMs;
+    if (isPlayerPaused()) {
+        togglePlayerPause(currentPlayerState);
+        delay = kStopDelayPausedMs;
+    }
+    // The job timer drives a conversion run: a preview stop must never halt it.
+    if (!conversionRun.isActive())
+        jobTimer.stop();
+    requestSeek(currentPlayerState, 0);
+    stopSeekWaitsLeft = kStopSeekWaits;
+    stopDelayTimer.start(delay);
+}
+
+void MainWindow::NowStop()
+{
+    stopDelayTimer.stop();
+    // Until a picture from the start is on show, pausing would hold the old
+    // picture and position.
+    if (!isSeekShown() && stopSeekWaitsLeft-- > 0) {
+        stopDelayTimer.start(kStopDelayPlayingMs);
+        return;
+    }
+    ui->horizontalSlider->setValue(0);
+    if (isPlayerOpen() && !isPlayerPaused())
+        togglePlayerPause(currentPlayerState);
+}
+
+void MainWindow::on_NextButton_clicked()
+{
+    stepPreview(true);
+}
+
+void MainWindow::on_PreviousButton_clicked()
+{
+    stepPreview(false);
+}
+
+void MainWindow::stepPreview(bool forward)
+{
+    on_StopButton_clicked();
+    previewStepped = true;
+
+    QTreeWidget *list = ui->treeWidget;
+    const int rows = list->topLevelItemCount();
+    const QModelIndex from = list->currentIndex();
+    const int target = forward ? qMin(from.row() + 1, rows - 1) : qMax(from.row() - 1, 0);
+
+    ui->MovieWidget->setVisible(true);
+    ui->widgetTryMovie->setEnabled(true);
+    if (!ui->StopButton->isEnabled())
+        showPlayingLook(ui);
+    previewPollTimer.start(kSteppedPollMs);
+
+    disconnectSelectionHandler();
+    list->clearSelection();
+    connectSelectionHandler();
+    // Past either end the current row stays where it is: a window without a
+    // current row would play a file that its label and snapshots do not know.
+    QModelIndex to = forward ? list->indexBelow(from) : list->indexAbove(from);
+    if (!to.isValid())
+        to = list->model()->index(target, 0);
+    list->setCurrentIndex(to);
+    QTreeWidgetItem *item = list->topLevelItem(target);
+    if (!item)
+        return;
+    item->setSelected(true);
+    // The selection handler has taken the new row; it does not play it.
+    on_PlayButton_clicked();
+}
+
+void MainWindow::on_horizontalSlider_sliderPressed()
+{
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
+        return;
+    previewPollTimer.stop();
+    if (wasPausedLatch == -1)
+        wasPausedLatch = isPlayerPaused() ? 1 : 0;
+    if (!isPlayerPaused())
+        togglePlayerPause(currentPlayerState);
+}
+
+void MainWindow::on_horizontalSlider_sliderMoved(int position)
+{
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
+        return;
+    seekToSliderValue(position);
+    // A drag that began on a paused preview lets it run once, so that the
+    // new position is decoded and shown.
+    if (wasPausedLatch != 0 && seekLatch == 0) {
+        togglePlayerPause(currentPlayerState);
+        seekLatch = 1;
+    }
+}
+
+void MainWindow::on_horizontalSlider_sliderReleased()
+{
+    if (!isPlayerRunning() || !playerPlaysRow(currentRowItem()))
+        return;
+    previewPollTimer.start(kPlayPollMs);
+    togglePlayerPause(currentPlayerState);
+    seekLatch = 0;
+    wasPausedLatch = -1;
+}
+
+void MainWindow::scanTimer()
+{
+    previewPollTimer.stop();
+    if (!isPlayerRunning()) {
+        previewPollTimer.start(kPlayPollMs);
+        return;
+    }
+
+    const PreviewPosition position = previewPosition();
+    if (position.valid && !playEndFlag && ui->horizontalSlider->isEnabled()
+        && ui->StopButton->isEnabled()) {
+        ui->horizontalSlider->setValue(position.percent);
+        updatePlayTimeLabel(position.seconds);
+    }
+
+    if (playEndFlag && !previewStepped) {
+        playEndFlag = 0;
+        // The player paused itself at the end; the stop command wants it
+        // running so that it can send it back to the start.
+        if (PlayerState *is = currentPlayerState)
+            is->paused = 0;
+        // The loop ended with the media; the stop must see its seek to the
+        // start shown, or the last picture would stay under a 0 position.
+        resumePlayerRefreshes();
+        ui->horizontalSlider->setValue(0);
+        on_StopButton_clicked();
+    }
+
+    if (ui->horizontalSlider->value() > kLastSliderPercent) {
+        on_StopButton_clicked();
+        return;
+    }
+    previewPollTimer.start(kPlayPollMs);
+}
+
+void MainWindow::updatePlayTimeLabel(double position)
+{
+    const QTreeWidget *list = ui->treeWidget;
+    const int current = list->currentIndex().row();
+    if (current < 0) {
+        ui->labelTime->setText(kNoTimeText);
+        return;
+    }
+    const QTreeWidgetItem *row = list->topLevelItem(current);
+    if (!row)
+        return;
+    const int duration = FileRow::mediaInfo(row).value(FileRow::DurationSeconds).toInt();
+    const int shown = qMin(int(position), duration);
+    ui->labelTime->setText(formatDuration(shown) + QStringLiteral(" / ")
+                           + formatDuration(duration));
+}
+
+void MainWindow::on_volumeHSlider_valueChanged(int value)
+{
+    playVolume = value;
+}
+
+void MainWindow::on_MuteButton_clicked()
+{
+    ui->MuteButton->setVisible(false);
+    ui->unMuteButton->setVisible(true);
+    ui->volumeHSlider->setEnabled(false);
+    playVolume = 0;
+}
+
+void MainWindow::on_unMuteButton_clicked()
+{
+    ui->MuteButton->setVisible(true);
+    ui->unMuteButton->setVisible(false);
+    ui->volumeHSlider->setEnabled(true);
+    playVolume = ui->volumeHSlider->value();
+}
+
+void MainWindow::on_setCaptureButton_pressed()
+{
+    if (isPlayerOpen() && !isPlayerPaused()) {
+        on_PauseButton_clicked();
+        ui->setCaptureButton->showMenu();
+        on_PlayButton_clicked();
+        return;
+    }
+    ui->setCaptureButton->showMenu();
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    connect(&repaintTimer, &QTimer::timeout, this, &MainWindow::upImage, Qt::UniqueConnection);
+    if (!repaintTimer.isActive())
+        repaintTimer.start(kRepaintMs);
+    QPainter painter(this);
+    paintPreview(painter, kPreviewBox);
+}
+
+void MainWindow::upImage()
+{
+    repaintTimer.stop();
+    update(kPreviewBox.toAlignedRect());
+}
+
+void MainWindow::showPlayerMessage(const QString &text)
+{
+    // Modal for the user, yet the player's refreshes go on behind it.
+    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), text,
+                                QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+}
+
+void MainWindow::setSnapshotFolder()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), snapshotFolder,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty())
+        return;
+    snapshotFolder = FolderPath::withTrailingSeparator(QDir::toNativeSeparators(chosen));
+    SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+}
+
+void MainWindow::on_captureButton_clicked()
+{
+    if (!currentRowItem())
+        return;
+    // The folder may have gone since it was chosen.
+    QString problem;
+    if (!makeSnapshotFolder(snapshotFolder, &problem)) {
+        showProblem(problem);
+        return;
+    }
+    // The video thread saves the next picture it converts; requests queue up,
+    // and names promised to waiting requests are not handed out twice.
+    requestSnapshot(snapshotFileName(snapshotFolder, snapshotSuffix));
+    const QImage frame = previewFrame.image();
+    if (!frame.isNull()) {
+        ui->textEdit->append(QString::number(frame.sizeInBytes()));
+        ui->textEdit->append(captureSaved ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+}
+
+void MainWindow::settiff()
+{
+    snapshotSuffix = QStringLiteral(".tiff");
+    snapshotFormatIndex = 0;
+}
+
+void MainWindow::setbmp()
+{
+    snapshotSuffix = QStringLiteral(".bmp");
+    snapshotFormatIndex = 1;
+}
+
+void MainWindow::setpng()
+{
+    snapshotSuffix = QStringLiteral(".png");
+    snapshotFormatIndex = 2;
+}
+
+void MainWindow::setjpgH()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 3;
+    snapshotQuality = kJpegHigh;
+}
+
+void MainWindow::setjpgS()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 4;
+    snapshotQuality = kJpegStandard;
+}
+
+void MainWindow::setjpgL()
+{
+    snapshotSuffix = QStringLiteral(".jpg");
+    snapshotFormatIndex = 5;
+    snapshotQuality = kJpegLow;
+}
