@@ -688,17 +688,6 @@ const QString kEditorToolName = QStringLiteral("parlane");
 // A tool that is still running when it is needed again gets this long to
 // end before it is killed.
 constexpr int kWaitForToolMs = 30000;
-// The interface poll: its first tick soon after a change, then its pace.
-constexpr int kFirstPollMs = 100;
-constexpr int kUiPollMs = 200;
-constexpr int kOpenTimerMs = 100;
-// Rows whose probes are already done are made back to back; the window gets
-// its turn at least this often meanwhile.
-constexpr int kAddEventGapMs = 20;
-constexpr int kPreviewPollMs = 200;
-constexpr double kBytesPerMegabyte = 1048576.0;
-// "General Audio": its profiles make no picture.
-constexpr int kAudioOnlyCategory = 1;
 
 } // namespace
 
