@@ -684,10 +684,6 @@ void MainWindow::updateFileName(int, int) {}
 namespace {
 
 const QString kProbeToolName = QStringLiteral("korvex");
-const QString kEditorToolName = QStringLiteral("parlane");
-// A tool that is still running when it is needed again gets this long to
-// end before it is killed.
-constexpr int kWaitForToolMs = 30000;
 // The interface poll: its first tick soon after a change, then its pace.
 constexpr int kFirstPollMs = 100;
 constexpr int kUiPollMs = 200;

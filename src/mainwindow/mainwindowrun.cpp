@@ -683,7 +683,6 @@ void MainWindow::updateFileName(int, int) {}
 
 namespace {
 
-const QString kProbeToolName = QStringLiteral("korvex");
 const QString kEditorToolName = QStringLiteral("parlane");
 // A tool that is still running when it is needed again gets this long to
 // end before it is killed.
