@@ -83,30 +83,6 @@ constexpr int kShutDownAfterRun = 1;
 const QString kTranscoderName = QStringLiteral("korvex");
 const QString kSuspenderName = QStringLiteral("haltwick");
 
-// The check box in the file list's header, in the skin's pictures.
-const char kCheckAllStyle[] =
-    "QCheckBox::indicator:indeterminate{image:url(skins/default/checkbox_indeterminate.png);}"
-    "QCheckBox::indicator:indeterminate:disabled{image:url(skins/default/"
-    "checkbox_indeterminate_d.png);}"
-    "QCheckBox::indicator:unchecked{image:url(skins/default/checkbox_unchecked.png);}"
-    "QCheckBox::indicator:unchecked:hover{image:url(skins/default/checkbox_unchecked_h.png);}"
-    "QCheckBox::indicator:unchecked:pressed{image:url(skins/default/checkbox_unchecked_p.png);}"
-    "QCheckBox::indicator:unchecked:disabled{image:url(skins/default/checkbox_unchecked_d.png);}"
-    "QCheckBox::indicator:checked{image:url(skins/default/checkbox_checked.png);}"
-    "QCheckBox::indicator:checked:hover{image:url(skins/default/checkbox_checked_h.png);}"
-    "QCheckBox::indicator:checked:pressed{image:url(skins/default/checkbox_checked_p.png);}"
-    "QCheckBox::indicator:checked:disabled{image:url(skins/default/checkbox_checked_d.png);}";
-
-// Creates a folder when it is missing. A fresh Linux account need not have a
-// documents folder yet, so the whole path is made. A failure is met later by
-// whoever uses the folder.
-void makeFolder(const QString &path)
-{
-    QDir dir;
-    if (!dir.exists(path))
-        dir.mkpath(path);
-}
-
 } // namespace
 
 namespace {
