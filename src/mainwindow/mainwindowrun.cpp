@@ -68,8 +68,6 @@
 
 namespace {
 
-constexpr int kUpdateCheckDelayMs = 11000;
-
 // Conversion runs.
 constexpr int kJobTickMs = 100;
 constexpr int kPollNowMs = 100;
