@@ -70,19 +70,6 @@ namespace {
 
 constexpr int kUpdateCheckDelayMs = 11000;
 
-// Conversion runs.
-constexpr int kJobTickMs = 100;
-constexpr int kPollNowMs = 100;
-constexpr int kPollAfterStopMs = 500;
-constexpr int kShutdownDelayMs = 500;
-constexpr int kToolTimeoutMs = 30000;
-constexpr int kPercentMax = 100;
-// Below this many free bytes on the output drive a write failure means a full disk.
-constexpr qint64 kDiskFullBytes = 5 * 1024;
-constexpr int kShutDownAfterRun = 1;
-const QString kTranscoderName = QStringLiteral("korvex");
-const QString kSuspenderName = QStringLiteral("haltwick");
-
 // The check box in the file list's header, in the skin's pictures.
 const char kCheckAllStyle[] =
     "QCheckBox::indicator:indeterminate{image:url(skins/default/checkbox_indeterminate.png);}"
