@@ -1,3 +1,6 @@
+// MainWindow: its construction and destruction, connections, timers, menus and control switches.
+// Its parts are files of their own: mainwindow{chrome,run,list,options,preview}.cpp.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"

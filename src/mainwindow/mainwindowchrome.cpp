@@ -1,3 +1,6 @@
+// MainWindow's chrome: dragging, the system menu, preferences, updates, shutdown, the close path.
+// Leans on mainwindowrun.cpp to stop a run and mainwindowoptions.cpp for the output folder.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"

@@ -1,3 +1,6 @@
+// MainWindow's file list: adding and probing files, removing and selecting rows, the list's poll.
+// Leans on mainwindowoptions.cpp to build a row's job, mainwindowpreview.cpp to stop the preview.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
@@ -81,9 +84,6 @@ constexpr double kBytesPerMegabyte = 1048576.0;
 // "General Audio": its profiles make no picture.
 constexpr int kAudioOnlyCategory = 1;
 
-} // namespace
-
-namespace {
 
 QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 {

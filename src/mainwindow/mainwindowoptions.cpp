@@ -1,3 +1,6 @@
+// MainWindow's output profiles and options: device, profile and codec boxes, Advance, Destination.
+// Leans on mainwindowlist.cpp for the current row, mainwindowpreview.cpp around the Advance dialog.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"

@@ -1,3 +1,6 @@
+// MainWindow's preview player and snapshots: play, pause, stop, steps, position poll, snapshots.
+// Leans on mainwindowlist.cpp for the selection handler, mainwindowoptions.cpp for the current row.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"

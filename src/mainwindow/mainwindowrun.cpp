@@ -1,3 +1,6 @@
+// MainWindow's conversion runs: Convert, pause, stop, the job tick, and the editor tool's answer.
+// Leans on mainwindowlist.cpp for the rows' selection, mainwindowoptions.cpp for output paths.
+
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
@@ -80,10 +83,6 @@ constexpr qint64 kDiskFullBytes = 5 * 1024;
 constexpr int kShutDownAfterRun = 1;
 const QString kTranscoderName = QStringLiteral("korvex");
 const QString kSuspenderName = QStringLiteral("haltwick");
-
-} // namespace
-
-namespace {
 
 const QString kEditorToolName = QStringLiteral("parlane");
 // A tool that is still running when it is needed again gets this long to
