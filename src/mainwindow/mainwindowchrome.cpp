@@ -5,69 +5,23 @@
 
 #include "ui_mainwindow.h"
 
-#include <QActionGroup>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
-#include <QComboBox>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
-#include <QProgressBar>
-#include <QSettings>
-#include <QToolButton>
-#include <QTreeWidget>
 
-#include "app/focusmark.h"
-#include "app/skin.h"
 #include "app/version.h"
 #include "app/windowdrag.h"
-#include "conversion/avsplugins.h"
 #include "conversion/argumentlist.h"
-#include "conversion/avsscript.h"
-#include "conversion/editedscript.h"
-#include "conversion/editoranswer.h"
-#include "conversion/effectscale.h"
-#include "conversion/jobpreparation.h"
-#include "conversion/rowjobbuilder.h"
-#include "conversion/suspenderlisting.h"
-#include "conversion/timetext.h"
-#include "conversion/tooltext.h"
-#include "filelist/filelistrules.h"
-#include "filelist/filerow.h"
-#include "filelist/outputpaths.h"
-#include "filelist/processwait.h"
-#include "filelist/rowcheckkey.h"
-#include "filelist/takenpaths.h"
-#include "filelist/statuscell.h"
 #include "mainwindow/exitdialog.h"
-#include "mainwindow/folderpath.h"
-#include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
 #include "mainwindow/temppurge.h"
 #include "mainwindow/updateschedule.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
-#include "profiles/optionrules.h"
-#include "profiles/profilecatalogue.h"
-#include "profiles/profileloader.h"
-#include "profiles/typedoptionguard.h"
-#include "settingsdialog/scriptparameters.h"
-#include "settingsdialog/settingsreplay.h"
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
