@@ -51,6 +51,9 @@ class MainWindow : public QMainWindow
     friend class tst_WindowChrome;
     friend class AddFilesBench;
 
+    // -----------------------------------------------------------------------
+    // Construction and destruction, connections, timers, menus and the control
+    // switches every part uses: mainwindow.cpp.
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -71,59 +74,24 @@ public:
     void setJobControlsEnabled(bool enabled);
     void resetFileTreeFlags();
 
-    // Output profiles: the device list, the category picture.
-    void fillDeviceCombo();
-    void updateDevicePicture(int category);
-    // Fills the eight codec option boxes from a profile file of the catalogue.
-    void loadProfileFile(const QString &fileName);
-    // A codec brings its own lists: true when a codec with other lists than
-    // the one shown was chosen, and its lists and defaults from the current
-    // profile now fill the boxes that depend on it.
-    bool followVideoCodec();
-    bool followAudioCodec();
+public Q_SLOTS:
+    // A later start of the program handed us its message.
+    void receiveMessage(const QString &message);
+    void opentime();
 
-    // Builds the whole job of the list's row `row` from the option boxes:
-    // argument list, settings indexes, item copies and, on the row's first
-    // build, its effect list and wrapper script. A row being added takes its
-    // source from inputFolder/inputName/inputExtension; with inputExtension
-    // empty the row is rebuilt from its own list.
-    void buildItemArguments(int row);
-    // The output labels from the current row's media information.
-    void showOutputInfo();
-    // Media information entries 0..16 of the current row (seventeen empty
-    // entries without one).
-    QStringList currentMediaInfo() const;
+private:
+    void buildSystemMenu();
+    void buildSnapshotMenu();
+    void setUpFileList();
+    void loadAvsPlugins();
 
-    // Combo boxes whose chosen text matters; Qt 6 reports it through
-    // textActivated, connected explicitly by the constructor.
-    void on_ProfileDevice_activated(const QString &category);
-    void on_VBitrate_activated(const QString &text);
-    void on_Vaspect_activated(const QString &text);
-
-    QString avsPluginPath;
-    QString avsImportPath;
-    QString avsHeaderPath;
-
-    // Adding files: what the open dialog does with the paths the user picked,
-    // and what a drop does with its URLs. Both probe every file, list the
-    // media and report the rest in the add-result dialog.
-    void addPickedFiles(const QStringList &paths);
-    void addDroppedUrls(const QList<QUrl> &urls);
-
-    // The checked rows, as a run plans and ends itself: the index of the last
-    // checked row (0 when none is checked), and the sum of the checked rows'
-    // source durations in seconds.
-    int lastCheckedRow() const;
-    int totalCheckedDuration() const;
-
+    // -----------------------------------------------------------------------
+    // Window chrome, system menu and close path: mainwindowchrome.cpp.
 Q_SIGNALS:
     // Declared for the old table widget; nothing emits it.
     void setMove();
 
 public Q_SLOTS:
-    // A later start of the program handed us its message.
-    void receiveMessage(const QString &message);
-
     // Window chrome, system menu and folders.
     void on_actionExit_X_triggered();
     void on_sysInfo_clicked();
@@ -146,6 +114,18 @@ public Q_SLOTS:
     void updateTimer();
     void shutTimer();
 
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Empties a folder tree; false when `path` is not an existing folder.
+    bool purgeDirectory(const QString &path);
+
+    // -----------------------------------------------------------------------
+    // Conversion runs and the editor tool: mainwindowrun.cpp.
+public Q_SLOTS:
     // Conversion runs and the editor tool.
     void on_ConvertePushButton_clicked();
     void on_StopConvertePushButton_clicked();
@@ -159,6 +139,47 @@ public Q_SLOTS:
     void pauseCommand();
     void output();
 
+private:
+    // The running-conversions side of the transcoder's text (progress mode).
+    void followJobOutput(const QByteArray &text);
+    // A run's jobs: their launch, their end, and the end of the run.
+    QVector<RunRow> runRows() const;
+    void launchJob(const TickDecision &decision);
+    void transcoderFinished(int exitCode, QProcess::ExitStatus status);
+    void transcoderFailed(QProcess::ProcessError error);
+    void showJobEnd(const JobEnd &end);
+    void showRunProgress(const ProgressUpdate &update);
+    bool outputDriveFull() const;
+    void stopRun(ConversionRun::StopReason reason);
+    void finishRun(const TickDecision &decision);
+    void armShutdown();
+    // Pause: the suspender's process listing, read by pauseCommand.
+    void listProcessesForPause();
+    void stopPauseListing();
+    // The editor's answer into the row and its script.
+    void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    void rollBackRunStart(int previousRunMode);
+    void launchEditor(const QString &mode);
+    void editorFinished(int exitCode, QProcess::ExitStatus status);
+    void editorFailed(QProcess::ProcessError error);
+    void giveControlsBackFromEditor();
+
+    // -----------------------------------------------------------------------
+    // The file list: mainwindowlist.cpp.
+public:
+    // Adding files: what the open dialog does with the paths the user picked,
+    // and what a drop does with its URLs. Both probe every file, list the
+    // media and report the rest in the add-result dialog.
+    void addPickedFiles(const QStringList &paths);
+    void addDroppedUrls(const QList<QUrl> &urls);
+
+    // The checked rows, as a run plans and ends itself: the index of the last
+    // checked row (0 when none is checked), and the sum of the checked rows'
+    // source durations in seconds.
+    int lastCheckedRow() const;
+    int totalCheckedDuration() const;
+
+public Q_SLOTS:
     // The file list.
     void on_actionOpen_triggered();
     void on_actionRemove_del_triggered();
@@ -174,61 +195,14 @@ public Q_SLOTS:
     void menuSelectAll();
     void clean();
     void checkTimer();
-    void opentime();
     void fileInfo();
 
-    // Output profiles and options.
-    void on_ProfileDetails_activated(int index);
-    void on_SettingButton_clicked();
-    void on_browsePushButton_clicked();
-    void on_Vcodec_activated(int index);
-    void on_VSize_activated(int index);
-    void on_VframeRate_activated(int index);
-    void on_Acodec_activated(int index);
-    void on_ASamplerate_activated(int index);
-    void on_ABitrate_activated(int index);
-    void on_AChannels_activated(int index);
-
-    // Preview player and snapshots.
-    void on_PlayButton_clicked();
-    void on_PauseButton_clicked();
-    void on_StopButton_clicked();
-    void on_PreviousButton_clicked();
-    void on_NextButton_clicked();
-    void on_MuteButton_clicked();
-    void on_unMuteButton_clicked();
-    void on_captureButton_clicked();
-    void on_setCaptureButton_pressed();
-    void on_volumeHSlider_valueChanged(int value);
-    void on_horizontalSlider_sliderMoved(int position);
-    void on_horizontalSlider_sliderPressed();
-    void on_horizontalSlider_sliderReleased();
-    void scanTimer();
-    void NowStop();
-    void upImage();
-    void setSnapshotFolder();
-    void settiff();
-    void setbmp();
-    void setpng();
-    void setjpgH();
-    void setjpgS();
-    void setjpgL();
-    // A message of the preview player for the user, on the GUI thread.
-    void showPlayerMessage(const QString &text);
-
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
-    // Empties a folder tree; false when `path` is not an existing folder.
-    bool purgeDirectory(const QString &path);
-
     // Adding files: the probes through the transcoder, several at a time,
     // then the new rows from their results, one file at a time in list order.
     enum class AddSource {
@@ -264,46 +238,57 @@ private:
     // Rows stay while files are added, a run converts them or the editor
     // works on one.
     bool rowsLocked() const;
-    // The running-conversions side of the transcoder's text (progress mode).
-    void followJobOutput(const QByteArray &text);
-    // A run's jobs: their launch, their end, and the end of the run.
-    QVector<RunRow> runRows() const;
-    void launchJob(const TickDecision &decision);
-    void transcoderFinished(int exitCode, QProcess::ExitStatus status);
-    void transcoderFailed(QProcess::ProcessError error);
-    void showJobEnd(const JobEnd &end);
-    void showRunProgress(const ProgressUpdate &update);
-    bool outputDriveFull() const;
-    void stopRun(ConversionRun::StopReason reason);
-    void finishRun(const TickDecision &decision);
-    void armShutdown();
-    // Pause: the suspender's process listing, read by pauseCommand.
-    void listProcessesForPause();
-    void stopPauseListing();
-    // The editor's answer into the row and its script.
-    void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
-    void rollBackRunStart(int previousRunMode);
-    void launchEditor(const QString &mode);
-    void editorFinished(int exitCode, QProcess::ExitStatus status);
-    void editorFailed(QProcess::ProcessError error);
-    void giveControlsBackFromEditor();
     // The list's context menu for a request at pos (viewport coordinates).
     QMenu *buildListMenu(const QPoint &pos);
     // Previous and Next cannot go past the first and the last row.
     void updatePrevNextButtons();
 
-    // The preview: opens `file` in the preview area, from its beginning.
-    int playFile(const QString &file);
-    // The position and the current row's duration in the time label.
-    void updatePlayTimeLabel(double position);
-    // Next (forward) and Previous: stop, move to the neighbouring row, play it.
-    void stepPreview(bool forward);
+    // -----------------------------------------------------------------------
+    // Output profiles and options: mainwindowoptions.cpp.
+public:
+    // Output profiles: the device list, the category picture.
+    void fillDeviceCombo();
+    void updateDevicePicture(int category);
+    // Fills the eight codec option boxes from a profile file of the catalogue.
+    void loadProfileFile(const QString &fileName);
+    // A codec brings its own lists: true when a codec with other lists than
+    // the one shown was chosen, and its lists and defaults from the current
+    // profile now fill the boxes that depend on it.
+    bool followVideoCodec();
+    bool followAudioCodec();
 
-    void buildSystemMenu();
-    void buildSnapshotMenu();
-    void setUpFileList();
-    void loadAvsPlugins();
+    // Builds the whole job of the list's row `row` from the option boxes:
+    // argument list, settings indexes, item copies and, on the row's first
+    // build, its effect list and wrapper script. A row being added takes its
+    // source from inputFolder/inputName/inputExtension; with inputExtension
+    // empty the row is rebuilt from its own list.
+    void buildItemArguments(int row);
+    // The output labels from the current row's media information.
+    void showOutputInfo();
+    // Media information entries 0..16 of the current row (seventeen empty
+    // entries without one).
+    QStringList currentMediaInfo() const;
 
+    // Combo boxes whose chosen text matters; Qt 6 reports it through
+    // textActivated, connected explicitly by the constructor.
+    void on_ProfileDevice_activated(const QString &category);
+    void on_VBitrate_activated(const QString &text);
+    void on_Vaspect_activated(const QString &text);
+
+public Q_SLOTS:
+    // Output profiles and options.
+    void on_ProfileDetails_activated(int index);
+    void on_SettingButton_clicked();
+    void on_browsePushButton_clicked();
+    void on_Vcodec_activated(int index);
+    void on_VSize_activated(int index);
+    void on_VframeRate_activated(int index);
+    void on_Acodec_activated(int index);
+    void on_ASamplerate_activated(int index);
+    void on_ABitrate_activated(int index);
+    void on_AChannels_activated(int index);
+
+private:
     // The option slots' shared steps: the list's current row (none: null),
     // and writing a rule's result back into the row and the widgets.
     QTreeWidgetItem *currentRowItem() const;
@@ -336,6 +321,55 @@ private:
     void replaySettings(QTreeWidgetItem *row);
     void patchScriptParameters(QTreeWidgetItem *row);
 
+    // -----------------------------------------------------------------------
+    // Preview player and snapshots: mainwindowpreview.cpp.
+public Q_SLOTS:
+    // Preview player and snapshots.
+    void on_PlayButton_clicked();
+    void on_PauseButton_clicked();
+    void on_StopButton_clicked();
+    void on_PreviousButton_clicked();
+    void on_NextButton_clicked();
+    void on_MuteButton_clicked();
+    void on_unMuteButton_clicked();
+    void on_captureButton_clicked();
+    void on_setCaptureButton_pressed();
+    void on_volumeHSlider_valueChanged(int value);
+    void on_horizontalSlider_sliderMoved(int position);
+    void on_horizontalSlider_sliderPressed();
+    void on_horizontalSlider_sliderReleased();
+    void scanTimer();
+    void NowStop();
+    void upImage();
+    void setSnapshotFolder();
+    void settiff();
+    void setbmp();
+    void setpng();
+    void setjpgH();
+    void setjpgS();
+    void setjpgL();
+    // A message of the preview player for the user, on the GUI thread.
+    void showPlayerMessage(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The preview: opens `file` in the preview area, from its beginning.
+    int playFile(const QString &file);
+    // The position and the current row's duration in the time label.
+    void updatePlayTimeLabel(double position);
+    // Next (forward) and Previous: stop, move to the neighbouring row, play it.
+    void stepPreview(bool forward);
+
+    // -----------------------------------------------------------------------
+    // The window's state.
+public:
+    QString avsPluginPath;
+    QString avsImportPath;
+    QString avsHeaderPath;
+
+private:
     // Member dialogs: created with the window, without parent, never re-created.
     videoInfo mediaInfoDialog;
     settingDialog settingsDialog;
