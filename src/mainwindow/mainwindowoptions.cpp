@@ -22,6 +22,7 @@
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
+#include "profiles/optionboxes.h"
 #include "profiles/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
@@ -43,13 +44,6 @@ ComboFill comboState(const QComboBox *box)
         state.items << box->itemText(i);
     state.current = box->currentIndex();
     return state;
-}
-
-void fillCombo(QComboBox *box, const ComboFill &fill)
-{
-    box->clear();
-    box->addItems(fill.items);
-    box->setCurrentIndex(fill.current);
 }
 
 OptionRules::OutputTexts outputTexts(const Ui::MainWindow *ui, const QString &formatLabel)
@@ -109,50 +103,30 @@ void MainWindow::loadProfileFile(const QString &fileName)
     const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
     if (!selection.loaded)
         showProblem(ProfileLoader::unreadableMessage(fileName));
-    fillCombo(ui->Vcodec, selection.vcodec);
-    fillCombo(ui->VSize, selection.vsize);
-    fillCombo(ui->VBitrate, selection.vbitrate);
-    fillCombo(ui->VframeRate, selection.vframeRate);
-    fillCombo(ui->Acodec, selection.acodec);
-    fillCombo(ui->ABitrate, selection.abitrate);
-    fillCombo(ui->ASamplerate, selection.asamplerate);
-    fillCombo(ui->AChannels, selection.achannels);
+    OptionBoxes::fill(ui->Vcodec, selection.vcodec);
+    OptionBoxes::fill(ui->VSize, selection.vsize);
+    OptionBoxes::fill(ui->VBitrate, selection.vbitrate);
+    OptionBoxes::fill(ui->VframeRate, selection.vframeRate);
+    OptionBoxes::fill(ui->Acodec, selection.acodec);
+    OptionBoxes::fill(ui->ABitrate, selection.abitrate);
+    OptionBoxes::fill(ui->ASamplerate, selection.asamplerate);
+    OptionBoxes::fill(ui->AChannels, selection.achannels);
     shownVideoCodec = selection.vcodec.current;
     shownAudioCodec = selection.acodec.current;
 }
 
 bool MainWindow::followVideoCodec()
 {
-    const int codec = ui->Vcodec->currentIndex();
-    if (codec < 0 || codec == shownVideoCodec)
-        return false;
-    const std::optional<ProfileSelection> lists =
-        ProfileLoader::codecChange(Platform::installDir(), profileFile,
-                                   ProfileLoader::CodecKind::Video, shownVideoCodec, codec);
-    shownVideoCodec = codec;
-    if (!lists)
-        return false;
-    fillCombo(ui->VSize, lists->vsize);
-    fillCombo(ui->VBitrate, lists->vbitrate);
-    fillCombo(ui->VframeRate, lists->vframeRate);
-    return true;
+    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
+                                    ProfileLoader::CodecKind::Video, ui->Vcodec, shownVideoCodec,
+                                    {ui->VSize, ui->VBitrate, ui->VframeRate});
 }
 
 bool MainWindow::followAudioCodec()
 {
-    const int codec = ui->Acodec->currentIndex();
-    if (codec < 0 || codec == shownAudioCodec)
-        return false;
-    const std::optional<ProfileSelection> lists =
-        ProfileLoader::codecChange(Platform::installDir(), profileFile,
-                                   ProfileLoader::CodecKind::Audio, shownAudioCodec, codec);
-    shownAudioCodec = codec;
-    if (!lists)
-        return false;
-    fillCombo(ui->ASamplerate, lists->asamplerate);
-    fillCombo(ui->ABitrate, lists->abitrate);
-    fillCombo(ui->AChannels, lists->achannels);
-    return true;
+    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
+                                    ProfileLoader::CodecKind::Audio, ui->Acodec, shownAudioCodec,
+                                    {ui->ASamplerate, ui->ABitrate, ui->AChannels});
 }
 
 QTreeWidgetItem *MainWindow::currentRowItem() const

@@ -8,6 +8,7 @@
 #include "filelist/filerow.h"
 #include "platform/platform.h"
 #include "profiles/codectables.h"
+#include "profiles/optionboxes.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 #include "profiles/typedoptionguard.h"
@@ -16,12 +17,6 @@ namespace {
 
 const QStringList kAspectItems = {QStringLiteral("default"), QStringLiteral("4:3"),
                                   QStringLiteral("16:9")};
-
-void fill(QComboBox *box, const ComboFill &choices) {
-    box->clear();
-    box->addItems(choices.items);
-    box->setCurrentIndex(choices.current);
-}
 
 } // namespace
 
@@ -198,40 +193,16 @@ void settingDialog::on_Vcodec_activated(int index) {
     }
 }
 
-// A codec brings its own lists: another codec of the profile may take other
-// sizes, rates or channels, and a value that only the previous codec takes
-// would not reach the output. A codec with other lists gives them with their
-// defaults, as a profile does; one with the same lists keeps the choices.
 bool settingDialog::followVideoCodec() {
-    const int codec = ui->Vcodec->currentIndex();
-    if (codec < 0 || codec == videoCodecIndex)
-        return false;
-    const std::optional<ProfileSelection> lists =
-        ProfileLoader::codecChange(Platform::installDir(), profileFile,
-                                   ProfileLoader::CodecKind::Video, videoCodecIndex, codec);
-    videoCodecIndex = codec;
-    if (!lists)
-        return false;
-    fill(ui->VSize, lists->vsize);
-    fill(ui->VBitrate, lists->vbitrate);
-    fill(ui->VframeRate, lists->vframeRate);
-    return true;
+    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
+                                    ProfileLoader::CodecKind::Video, ui->Vcodec, videoCodecIndex,
+                                    {ui->VSize, ui->VBitrate, ui->VframeRate});
 }
 
 bool settingDialog::followAudioCodec() {
-    const int codec = ui->Acodec->currentIndex();
-    if (codec < 0 || codec == audioCodecIndex)
-        return false;
-    const std::optional<ProfileSelection> lists =
-        ProfileLoader::codecChange(Platform::installDir(), profileFile,
-                                   ProfileLoader::CodecKind::Audio, audioCodecIndex, codec);
-    audioCodecIndex = codec;
-    if (!lists)
-        return false;
-    fill(ui->ASamplerate, lists->asamplerate);
-    fill(ui->ABitrate, lists->abitrate);
-    fill(ui->AChannels, lists->achannels);
-    return true;
+    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
+                                    ProfileLoader::CodecKind::Audio, ui->Acodec, audioCodecIndex,
+                                    {ui->ASamplerate, ui->ABitrate, ui->AChannels});
 }
 
 // ---------------------------------------------------------------------------
@@ -286,14 +257,14 @@ void settingDialog::loadProfileFile(QString fileName) {
     // The one reader and selection rules that the main window uses too, so
     // that a row's indexes name the same entries in both windows.
     const ProfileSelection selection = ProfileLoader::load(Platform::installDir(), fileName);
-    fill(ui->Vcodec, selection.vcodec);
-    fill(ui->VSize, selection.vsize);
-    fill(ui->VBitrate, selection.vbitrate);
-    fill(ui->VframeRate, selection.vframeRate);
-    fill(ui->Acodec, selection.acodec);
-    fill(ui->ASamplerate, selection.asamplerate);
-    fill(ui->ABitrate, selection.abitrate);
-    fill(ui->AChannels, selection.achannels);
+    OptionBoxes::fill(ui->Vcodec, selection.vcodec);
+    OptionBoxes::fill(ui->VSize, selection.vsize);
+    OptionBoxes::fill(ui->VBitrate, selection.vbitrate);
+    OptionBoxes::fill(ui->VframeRate, selection.vframeRate);
+    OptionBoxes::fill(ui->Acodec, selection.acodec);
+    OptionBoxes::fill(ui->ASamplerate, selection.asamplerate);
+    OptionBoxes::fill(ui->ABitrate, selection.abitrate);
+    OptionBoxes::fill(ui->AChannels, selection.achannels);
     if (!selection.loaded)
         return;
     videoCodecIndex = ui->Vcodec->currentIndex();
