@@ -19,4 +19,8 @@ public:
     // The frame that ResizeLetterBox fills: OutputWidth and OutputHeight as
     // the script states them for the source size.
     static QSize frame(const QSize &source);
+
+    // The part of `frame` that ResizeLetterBox gives the picture, fitted at
+    // its display ratio (width over height) in even sides; the rest is black.
+    static QSize letterboxed(const QSize &frame, double ratio);
 };

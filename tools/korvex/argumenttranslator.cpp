@@ -14,6 +14,7 @@ extern "C" {
 #include <QSet>
 #include <QSize>
 
+#include "conversion/scriptpicture.h"
 #include "encodercaps.h"
 #include "probe.h"
 
@@ -369,12 +370,9 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
             double ratio = double(cw) * m_source.sarNum / (double(ch) * m_source.sarDen);
             if (s.displayRatio > 0)
                 ratio = s.displayRatio * (double(cw) / w) / (double(ch) / h);
-            int sw = ow;
-            int sh = oh;
-            if (ratio > double(ow) / oh)
-                sh = std::clamp(int(std::lround(ow / ratio / 2)) * 2, 2, oh);
-            else
-                sw = std::clamp(int(std::lround(oh * ratio / 2)) * 2, 2, ow);
+            const QSize fitted = ScriptPicture::letterboxed(QSize(ow, oh), ratio);
+            const int sw = fitted.width();
+            const int sh = fitted.height();
             if (sw != cw || sh != ch)
                 chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh)
                       << QStringLiteral("setsar=1");

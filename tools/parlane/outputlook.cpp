@@ -93,13 +93,9 @@ QRectF OutputLook::logoArea(const QSize &source, const QRect &kept, double pixel
     const QSize frame = ScriptPicture::frame(source);
     const int ow = frame.width() > 0 ? frame.width() : cw / 2 * 2;
     const int oh = frame.height() > 0 ? frame.height() : ch / 2 * 2;
-    const double ratio = cw * pixelAspect / ch;
-    int sw = ow;
-    int sh = oh;
-    if (ratio > double(ow) / oh)
-        sh = std::clamp(int(std::lround(ow / ratio / 2)) * 2, 2, oh);
-    else
-        sw = std::clamp(int(std::lround(oh * ratio / 2)) * 2, 2, ow);
+    const QSize fitted = ScriptPicture::letterboxed(QSize(ow, oh), cw * pixelAspect / ch);
+    const int sw = fitted.width();
+    const int sh = fitted.height();
     const double sx = double(cw) / sw;
     const double sy = double(ch) / sh;
     return QRectF(kept.x() - (ow - sw) / 2 * sx, kept.y() - (oh - sh) / 2 * sy, logo.width() * sx,
