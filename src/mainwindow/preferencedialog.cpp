@@ -6,6 +6,7 @@
 #include <QFileDialog>
 
 #include "app/windowdrag.h"
+#include "filelist/outputpaths.h"
 #include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -110,6 +111,11 @@ void preferenceDialog::on_pushButtonOK_clicked()
         SettingsFile::setValue(SettingsFile::kUpdateCycle, ui->CycleComboBox->currentIndex());
     SettingsFile::setValue(SettingsFile::kDown, ui->ShutdownComboBox->currentIndex());
     outputFolderField = ui->OutputPath->text();
+    // A typed snapshot folder is taken as Destination takes one (relative to
+    // the home folder); it is made when the first snapshot goes into it.
+    const QString typedSnapshot = ui->SnapPath->text();
+    if (typedSnapshot != snapshotFolderField && !typedSnapshot.trimmed().isEmpty())
+        snapshotFolderField = OutputPaths::folderFromField(typedSnapshot);
     accept();
 }
 

@@ -11,7 +11,7 @@ class preferenceDialog;
 // The user's view of the settings file and of the main window's snapshot
 // format. Nothing is written before OK: the update switch, the update cycle
 // and the action after a conversion run are written then, and the main
-// window takes the two folders (the output folder as typed or picked) and
+// window takes the two folders (as typed or picked) and
 // the format over. Cancel leaves the settings as they were.
 class preferenceDialog : public SkinnedDialog
 {

@@ -470,6 +470,7 @@ void tst_WindowChrome::preferencesTypedFolderAndFormatLast()
     const auto okWith = [this](const QString &folder, int format) {
         whenModalOpens<preferenceDialog>([folder, format](preferenceDialog *dialog) {
             dialog->findChild<QLineEdit *>(QStringLiteral("OutputPath"))->setText(folder);
+            dialog->findChild<QLineEdit *>(QStringLiteral("SnapPath"))->setText(folder + "/shots");
             dialog->findChild<QComboBox *>(QStringLiteral("SnapFormatComboBox"))
                 ->setCurrentIndex(format);
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
@@ -482,6 +483,8 @@ void tst_WindowChrome::preferencesTypedFolderAndFormatLast()
     QCOMPARE(ui()->PathLine->text(), typed);
     QVERIFY(QDir(typed).exists());
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
+    QCOMPARE(window->snapshotFolder, typed + "/shots/");
+    QCOMPARE(SettingsFile::value(SettingsFile::kSnapshot).toString(), typed + "/shots/");
 
     // The next start begins with the chosen format.
     delete window;
