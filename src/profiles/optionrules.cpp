@@ -173,54 +173,44 @@ QString recordOutput(MediaInfo &info, const OutputTexts &texts) {
 }
 
 TypedValue typedVideoSize(const QString &typed, const QString &codecText) {
-    TypedValue value;
     const QString text = typed.trimmed();
-    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0) {
-        value.accepted = true;
-        value.text = Arguments::kAutoText;
-        return value;
-    }
+    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0)
+        return TypedValue{true, Arguments::kAutoText, {}};
     static const QRegularExpression pattern(QStringLiteral(R"(^(\d{1,6})\s*[xX*]\s*(\d{1,6})$)"));
     const QRegularExpressionMatch match = pattern.match(text);
     const int width = match.hasMatch() ? match.captured(1).toInt() : 0;
     const int height = match.hasMatch() ? match.captured(2).toInt() : 0;
     if (width < kMinFrameSide || height < kMinFrameSide || width > kMaxFrameSide ||
         height > kMaxFrameSide) {
-        value.message =
+        return TypedValue{
+            false,
+            {},
             QStringLiteral("\"%1\" is not a video size. Type a width and a height "
                            "between %2 and %3 pixels, such as 640x480.")
-                .arg(typed, QString::number(kMinFrameSide), QString::number(kMaxFrameSide));
-        return value;
+                .arg(typed, QString::number(kMinFrameSide), QString::number(kMaxFrameSide))};
     }
     // The transcoder's own rule, so that the size shown is the size made.
     const QString encoder = CodecTables::videoCodecArgs(codecText).value(0);
     const QSize made = EncoderFrameSize::legal(encoder, QSize(width, height));
-    value.accepted = true;
-    value.text = QStringLiteral("%1x%2").arg(made.width()).arg(made.height());
-    return value;
+    return TypedValue{true, QStringLiteral("%1x%2").arg(made.width()).arg(made.height()), {}};
 }
 
 TypedValue typedVideoBitrate(const QString &typed) {
-    TypedValue value;
     const QString text = typed.trimmed();
-    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0) {
-        value.accepted = true;
-        value.text = Arguments::kAutoText;
-        return value;
-    }
+    if (text.compare(Arguments::kAutoText, Qt::CaseInsensitive) == 0)
+        return TypedValue{true, Arguments::kAutoText, {}};
     static const QRegularExpression pattern(
         QStringLiteral(R"(^(\d{1,7})\s*(?:[kK](?:b/s|bps)?)?$)"));
     const QRegularExpressionMatch match = pattern.match(text);
     const int kilobits = match.hasMatch() ? match.captured(1).toInt() : 0;
     if (kilobits < 1 || kilobits > kMaxKilobits) {
-        value.message = QStringLiteral("\"%1\" is not a bitrate. Type kilobits per second "
-                                       "between 1 and %2, such as 1200K.")
-                            .arg(typed, QString::number(kMaxKilobits));
-        return value;
+        return TypedValue{false,
+                          {},
+                          QStringLiteral("\"%1\" is not a bitrate. Type kilobits per second "
+                                         "between 1 and %2, such as 1200K.")
+                              .arg(typed, QString::number(kMaxKilobits))};
     }
-    value.accepted = true;
-    value.text = QStringLiteral("%1K").arg(kilobits);
-    return value;
+    return TypedValue{true, QStringLiteral("%1K").arg(kilobits), {}};
 }
 
 OutputLabels outputLabels(const MediaInfo &info, bool audioOnlyCategory) {

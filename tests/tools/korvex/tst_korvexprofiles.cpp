@@ -256,6 +256,28 @@ QStringList runAll(const QVector<ProfileJob> &jobs) {
     return failures;
 }
 
+// Writes the script of an edited 320x240 stereo row as the program does and
+// runs the job the program launches for it.
+void runEditedJob(const QStringList &arguments, const QStringList &effects, const QString &script,
+                  const QString &trimDuration) {
+    EditedScriptInput edited;
+    edited.sourceSize = "320x240";
+    edited.channels = "2";
+    edited.sampleRate = "44100";
+    edited.displayRatio = "1.333";
+    edited.trimDuration = trimDuration;
+    edited.arguments = arguments;
+    edited.effects = effects;
+    QString error;
+    const std::optional<QString> text = EditedScript::build(edited, &error);
+    QVERIFY2(text && EditedScript::write(script, *text, &error), qPrintable(error));
+    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(arguments, effects, "1.333");
+    QVERIFY2(plan.readsScript && plan.problem.isEmpty(), qPrintable(plan.problem));
+
+    const Run run = runKorvex(plan.arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+}
+
 } // namespace
 
 class TestKorvexProfiles : public QObject {
@@ -347,22 +369,9 @@ void TestKorvexProfiles::runsAnEditedScript() {
                                    m_dir.filePath("edited.mp4")};
     // clang-format on
     const QStringList effects = {"1", "40", "1", source, script, m_dir.filePath("avsifile7.png")};
-    EditedScriptInput edited;
-    edited.sourceSize = "320x240";
-    edited.channels = "2";
-    edited.sampleRate = "44100";
-    edited.displayRatio = "1.333";
-    edited.trimDuration = "12";
-    edited.arguments = arguments;
-    edited.effects = effects;
-    QString error;
-    const std::optional<QString> text = EditedScript::build(edited, &error);
-    QVERIFY2(text && EditedScript::write(script, *text, &error), qPrintable(error));
-    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(arguments, effects, "1.333");
-    QVERIFY2(plan.readsScript && plan.problem.isEmpty(), qPrintable(plan.problem));
-
-    const Run run = runKorvex(plan.arguments);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    runEditedJob(arguments, effects, script, "12");
+    if (QTest::currentTestFailed())
+        return;
     const Probe::Media m = Probe::read(m_dir.filePath("edited.mp4"));
     QCOMPARE(m.firstVideo()->width, 320);
     QCOMPARE(m.firstVideo()->height, 240);
@@ -408,22 +417,9 @@ void TestKorvexProfiles::keepsEditedSoundInStep() {
                                    "libx264", "-acodec", "libfaac", "-ar",     "44100",
                                    "-ab",     "128K",    "-ac",     "2",       output};
     const QStringList effects = {"1", brightness, "1", source, script, m_dir.filePath("none.png")};
-    EditedScriptInput edited;
-    edited.sourceSize = "320x240";
-    edited.channels = "2";
-    edited.sampleRate = "44100";
-    edited.displayRatio = "1.333";
-    edited.trimDuration = "3";
-    edited.arguments = arguments;
-    edited.effects = effects;
-    QString error;
-    const std::optional<QString> text = EditedScript::build(edited, &error);
-    QVERIFY2(text && EditedScript::write(script, *text, &error), qPrintable(error));
-    const JobPreparation::LaunchPlan plan = JobPreparation::prepare(arguments, effects, "1.333");
-    QVERIFY2(plan.readsScript && plan.problem.isEmpty(), qPrintable(plan.problem));
-
-    const Run run = runKorvex(plan.arguments);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    runEditedJob(arguments, effects, script, "3");
+    if (QTest::currentTestFailed())
+        return;
     const Probe::Media m = Probe::read(output);
     QVERIFY(m.firstVideo());
     const double picture = m.firstVideo()->duration;
