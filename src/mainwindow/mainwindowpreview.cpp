@@ -17,6 +17,7 @@
 #include "filelist/filerow.h"
 #include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
+#include "player/playercontroller.h"
 #include "player/previewplayer.h"
 
 namespace {
@@ -252,7 +253,9 @@ void MainWindow::scanTimer()
         updatePlayTimeLabel(position.seconds);
     }
 
-    if (playEndFlag && !previewStepped) {
+    // The end is taken once the player's loop has seen it and ended (it does
+    // so at its next refresh); taken earlier, the loop would run on unaware.
+    if (playEndFlag && !previewStepped && !PlayerController::instance()->isLoopRunning()) {
         playEndFlag = 0;
         // The player paused itself at the end; the stop command wants it
         // running so that it can send it back to the start.

@@ -27,7 +27,8 @@
 //  Position poll  const PreviewPosition p = previewPosition();
 //                 if (p.valid && !playEndFlag) { slider p.percent, label
 //                 p.seconds }. The poll never rewrites playPosition. At the
-//                 end (playEndFlag 1): playEndFlag = 0, then
+//                 end (playEndFlag 1, and the loop ended on seeing it):
+//                 playEndFlag = 0, then
 //                 currentPlayerState.load()->paused = 0, then
 //                 resumePlayerRefreshes(), then the stop command.
 //  Volume, mute   playVolume = value (0 to 128); mute: playVolume = 0.

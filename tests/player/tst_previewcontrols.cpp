@@ -523,7 +523,7 @@ void tst_PreviewControls::playToTheEndStopsTheWindow() {
 
     QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), kEventTimeoutMs);
     QVERIFY(endSeen);
-    QCOMPARE(loopEnded.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(loopEnded.count(), 1, kEventTimeoutMs);
     QCOMPARE(playEndFlag.load(), 0);
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:02"));
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
