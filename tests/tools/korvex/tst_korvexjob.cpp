@@ -78,9 +78,10 @@ QByteArray digest(const QString &path) {
 
 // Starts a 720p job of the twelve-second clip and waits for its first
 // progress line; returns what it wrote until then.
-QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264Options = {}) {
+QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264Options = {},
+                       const QString &source = media("long.mp4")) {
     p.setReadChannel(QProcess::StandardError);
-    p.start(korvex(), job(media("long.mp4"),
+    p.start(korvex(), job(source,
                           QStringList{"-s", "1280x720", "-vcodec", "libx264"} + x264Options +
                               QStringList{"-acodec", "libfaac"},
                           out));
@@ -115,6 +116,9 @@ private slots:
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
     void survivesPauseAndResume();
+    void keepsAFileThatComesUnderTheName_data();
+    void keepsAFileThatComesUnderTheName();
+    void twoJobsIntoOneNameKeepBoth();
 
 private:
     QTemporaryDir m_dir;
@@ -552,6 +556,67 @@ void TestKorvexJob::survivesPauseAndResume() {
     QVERIFY(p.waitForFinished(kJobTimeoutMs));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(qAbs(Probe::read(out).duration - 12.0) < 0.2);
+}
+
+void TestKorvexJob::keepsAFileThatComesUnderTheName_data() {
+    QTest::addColumn<QString>("stem");
+    QTest::addColumn<QString>("numbered");
+    QTest::newRow("short name") << "party" << "party1";
+    // The output's name already has the 255 bytes a name may have.
+    const QString kanji = QString::fromUtf8("日");
+    QTest::newRow("longest name") << "ab" + kanji.repeated(83) << "ab" + kanji.repeated(82) + "1";
+}
+
+void TestKorvexJob::keepsAFileThatComesUnderTheName() {
+    QFETCH(QString, stem);
+    QFETCH(QString, numbered);
+    const QString folder = m_dir.filePath("taken-" + QString::number(stem.size()));
+    QDir().mkpath(folder);
+    const QString source = folder + "/" + stem + ".mp4";
+    QVERIFY(QFile::copy(media("long.mp4"), source));
+    const QString out = folder + "/" + stem + ".avi";
+    QProcess p;
+    QByteArray seen = startBigJob(p, out, {}, source);
+    QVERIFY2(seen.contains("time="), seen.constData());
+
+    // Saved by someone else while the job runs (and before it is done, or
+    // this file could not be made new).
+    QFile mine(out);
+    QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    mine.write("mine");
+    mine.close();
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    seen += p.readAllStandardError();
+    QCOMPARE(p.exitCode(), 0);
+    QFile kept(out);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("mine"));
+    const QString saved = numbered + ".avi";
+    QVERIFY(qAbs(Probe::read(folder + "/" + saved).duration - 12.0) < 0.2);
+    // The main program learns the name from the text, before the summary.
+    const QString text = QString::fromUtf8(seen);
+    const qsizetype told = text.indexOf("the output is saved as: " + saved + "\n");
+    QVERIFY2(told >= 0 && told < text.indexOf("muxing overhead"), qPrintable(text));
+    QVERIFY(hiddenParts(folder).isEmpty());
+}
+
+void TestKorvexJob::twoJobsIntoOneNameKeepBoth() {
+    const QString folder = m_dir.filePath("twice");
+    QDir().mkpath(folder);
+    const QString out = folder + "/av.avi";
+    QProcess first;
+    QProcess second;
+    for (QProcess *p : {&first, &second})
+        p->start(korvex(),
+                 job(media("av.mp4"), {"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, out));
+    for (QProcess *p : {&first, &second}) {
+        QVERIFY(p->waitForFinished(kJobTimeoutMs));
+        QCOMPARE(p->exitCode(), 0);
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"av.avi", "av1.avi"}));
+    QVERIFY(Probe::read(out).hasVideo());
+    QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
 }
 
 QTEST_GUILESS_MAIN(TestKorvexJob)
