@@ -1,5 +1,6 @@
 #include <csignal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -119,6 +120,7 @@ private slots:
     void keepsAFileThatComesUnderTheName_data();
     void keepsAFileThatComesUnderTheName();
     void twoJobsIntoOneNameKeepBoth();
+    void anotherUsersFileInASharedFolder();
 
 private:
     QTemporaryDir m_dir;
@@ -616,6 +618,34 @@ void TestKorvexJob::twoJobsIntoOneNameKeepBoth() {
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"av.avi", "av1.avi"}));
     QVERIFY(Probe::read(out).hasVideo());
+    QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
+}
+
+// A folder that everyone writes into, where only a file's owner may remove
+// or replace it: the second user's job takes the next name, not an error.
+void TestKorvexJob::anotherUsersFileInASharedFolder() {
+    if (::geteuid() != 0)
+        QSKIP("needs to run the job as another user");
+    const uid_t nobody = 65534;
+    const QString folder = m_dir.filePath("shared");
+    QDir().mkpath(folder);
+    // The test's own folder is the user's alone; the other user must get in.
+    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0711) == 0);
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
+    QVERIFY(QFile::copy(media("av.mp4"), folder + "/av.mp4"));
+    QVERIFY(writeFile(folder + "/av.avi", "mine"));
+
+    QProcess p;
+    p.setChildProcessModifier([nobody] {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(120);
+    });
+    p.start(korvex(), job(folder + "/av.mp4", {"-vcodec", "mpeg4"}, folder + "/av.avi"));
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    QFile kept(folder + "/av.avi");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("mine"));
     QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
 }
 
