@@ -112,6 +112,7 @@ ProgressUpdate ConversionRun::feed(const QByteArray &standardError) {
     ProgressUpdate update = progress();
     update.writeFailed = report.writeFailed;
     update.diskFull = report.diskFull;
+    update.savedAs = report.savedAs;
     update.logLines = log;
     return update;
 }

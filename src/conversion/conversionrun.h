@@ -45,6 +45,7 @@ struct ProgressUpdate {
     QString totalLine;     // the progress line, empty when the total is unknown
     bool writeFailed = false;
     bool diskFull = false;
+    QString savedAs;      // the running job's output file name, when the transcoder took another
     QStringList logLines; // notes for the log view
 };
 

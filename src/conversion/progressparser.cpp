@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "conversion/tooltext.h"
+#include "filelist/outputname.h"
 
 namespace {
 
@@ -57,6 +58,8 @@ void ProgressReport::merge(const ProgressReport &later) {
     decodeError = decodeError || later.decodeError;
     writeFailed = writeFailed || later.writeFailed;
     diskFull = diskFull || later.diskFull;
+    if (!later.savedAs.isEmpty())
+        savedAs = later.savedAs;
 }
 
 bool ProgressParser::readTime(const QString &line, double *seconds) {
@@ -87,6 +90,10 @@ bool ProgressParser::readTime(const QString &line, double *seconds) {
 
 ProgressReport ProgressParser::readLine(const QString &line) {
     ProgressReport report;
+    // The name is the user's: whatever words it holds, they are no report.
+    report.savedAs = OutputName::savedAsName(line);
+    if (!report.savedAs.isEmpty())
+        return report;
     double seconds = 0.0;
     if (readTime(line, &seconds)) {
         report.hasTime = true;

@@ -11,6 +11,7 @@ struct ProgressReport {
     bool decodeError = false; // "Error while decoding stream"
     bool writeFailed = false; // the output could not be written
     bool diskFull = false;    // ... because the disk is full
+    QString savedAs;          // the output's file name, when the transcoder took another
 
     void merge(const ProgressReport &later);
 };

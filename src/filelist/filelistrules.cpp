@@ -2,6 +2,7 @@
 
 #include "conversion/argumentlist.h"
 #include "conversion/effectscale.h"
+#include "filelist/outputname.h"
 
 namespace FileListRules {
 
@@ -79,10 +80,7 @@ QString textBefore(const QString &text, QChar stop) {
 }
 
 QString withNumberBeforeDot(const QString &name, int number) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return name + QString::number(number);
-    return name.left(dot) + QString::number(number) + name.mid(dot);
+    return OutputName::numbered(name, number);
 }
 
 QString dialogOutputName(const QString &outputName, const QStringList &namesBefore) {

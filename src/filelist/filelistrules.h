@@ -23,7 +23,8 @@ QString openDialogFilter();
 QString textBefore(const QString &text, QChar stop);
 
 // name with the decimal number in front of its last "." (appended when it has
-// none): "clip.avi" and 3 give "clip3.avi".
+// none): "clip.avi" and 3 give "clip3.avi". A name that would grow too long
+// for the file system is shortened in front of the number.
 QString withNumberBeforeDot(const QString &name, int number);
 
 // The open dialog's rule against repeating an output name: only the rows that

@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QTemporaryFile>
 
+#include "filelist/outputname.h"
+
 namespace OutputPaths {
 
 namespace {
@@ -19,10 +21,8 @@ int extensionDot(const QString &path) {
 }
 
 QString withNumber(const QString &path, int number) {
-    const int dot = extensionDot(path);
-    if (dot < 0)
-        return path + QString::number(number);
-    return path.left(dot) + QString::number(number) + path.mid(dot);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return path.left(slash + 1) + OutputName::numbered(path.mid(slash + 1), number);
 }
 
 } // namespace
@@ -77,11 +77,7 @@ QString withExtension(const QString &path, const QString &formatLabel) {
 }
 
 QString plainName(const QString &sourcePath, const QString &outputPath) {
-    const QString output = fileName(outputPath);
-    const int dot = extensionDot(output);
-    if (dot < 0 || fileName(sourcePath).isEmpty())
-        return output;
-    return withExtension(fileName(sourcePath), output.mid(dot + 1));
+    return OutputName::plainName(sourcePath, outputPath);
 }
 
 QString withFolder(const QString &path, const QString &folder) {

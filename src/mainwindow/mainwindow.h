@@ -149,6 +149,7 @@ private:
     void transcoderFailed(QProcess::ProcessError error);
     void showJobEnd(const JobEnd &end);
     void showRunProgress(const ProgressUpdate &update);
+    void followSavedOutput(int row, const QString &fileName);
     bool outputDriveFull() const;
     void stopRun(ConversionRun::StopReason reason);
     void finishRun(const TickDecision &decision);

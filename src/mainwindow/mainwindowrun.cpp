@@ -401,11 +401,25 @@ void MainWindow::followJobOutput(const QByteArray &text)
     for (const QString &line : update.logLines)
         ui->textEdit->append(line);
     showRunProgress(update);
+    if (!update.savedAs.isEmpty())
+        followSavedOutput(update.row, update.savedAs);
     if (update.diskFull || (update.writeFailed && outputDriveFull())) {
         stopRun(ConversionRun::StopReason::DiskFull);
         maxDriverDialog notice;
         notice.exec();
     }
+}
+
+void MainWindow::followSavedOutput(int index, const QString &fileName)
+{
+    // A file came under the row's output name while it converted, and the
+    // transcoder saved the output beside it: the row names what was written,
+    // so that showing the folder and the next names go by it.
+    QTreeWidgetItem *row = ui->treeWidget->topLevelItem(index);
+    if (!row)
+        return;
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    setRowOutputPath(row, output.left(output.lastIndexOf(QLatin1Char('/')) + 1) + fileName);
 }
 
 void MainWindow::showRunProgress(const ProgressUpdate &update)

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "conversion/progressparser.h"
+#include "filelist/outputname.h"
 
 class TestProgressParser : public QObject {
     Q_OBJECT
@@ -13,6 +14,7 @@ private slots:
     void joinsLinesSplitAcrossPieces();
     void takesTheLastReadingOfAPiece();
     void flushesTheUnterminatedLastLine();
+    void readsTheNameTheOutputWasSavedAs();
 };
 
 void TestProgressParser::readsTime_data() {
@@ -134,6 +136,21 @@ void TestProgressParser::flushesTheUnterminatedLastLine() {
     parser.feed("time=5.00");
     parser.reset();
     QVERIFY(!parser.flush().hasTime);
+}
+
+void TestProgressParser::readsTheNameTheOutputWasSavedAs() {
+    // A name may hold line breaks, "%" and the words of a failure: still one
+    // line, still only a name.
+    const QString name = "No space left on device 50%0A\r\nx.avi";
+    ProgressParser parser;
+    const QByteArray summary = "video:1kB audio:1kB global headers:0kB muxing overhead 1%\n";
+    const ProgressReport report =
+        parser.feed(OutputName::savedAsLine(name).toUtf8() + "\n" + summary);
+    QCOMPARE(report.savedAs, name);
+    QVERIFY(report.fileEnded);
+    QVERIFY(!report.writeFailed && !report.diskFull);
+    // Never a path elsewhere.
+    QCOMPARE(ProgressParser::readLine(OutputName::savedAsLine("../x.avi")).savedAs, QString());
 }
 
 QTEST_APPLESS_MAIN(TestProgressParser)

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void killedTranscoderLeavesNoPartFile();
     void outputNeverReplacesAListedSource();
     void outputNeverReplacesAFileOnDisk();
+    void fileSavedUnderTheNameDuringTheJobIsKept();
     void missingOutputFolderIsMadeAgain();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
@@ -597,6 +598,25 @@ void tst_RunConversions::outputNeverReplacesAFileOnDisk() {
     QCOMPARE(outputOf(0), out->filePath(QStringLiteral("clip3.avi")));
     QVERIFY(facts(out->filePath(QStringLiteral("clip2.avi"))).seconds > 1.5);
     QVERIFY(facts(outputOf(0)).seconds > 1.5);
+}
+
+// Someone saves a file under the row's output name while it converts: the
+// file stays, and the row names the file the transcoder wrote instead.
+void tst_RunConversions::fileSavedUnderTheNameDuringTheJobIsKept() {
+    addClip(media(QStringLiteral("long.mp4")), kAvi);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    QFile mine(outputOf(0));
+    QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    mine.write("mine");
+    mine.close();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(contentOf(out->filePath(QStringLiteral("long.avi"))), QByteArray("mine"));
+    QCOMPARE(outputOf(0), out->filePath(QStringLiteral("long1.avi")));
+    QCOMPARE(row(0)->text(FileRow::OutputFileColumn), QStringLiteral("long1.avi"));
+    QVERIFY(facts(outputOf(0)).seconds > 11.5);
 }
 
 // A remembered output folder that was deleted since.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include "filelist/outputname.h"
 #include "wrapperscript.h"
 #include "probe.h"
 
@@ -89,6 +91,20 @@ QByteArray writeFailureText(const QString &output, const QString &reason) {
     if (reason != systemError(EPERM))
         text += QStringLiteral(" (%1)").arg(systemError(EPERM));
     return text.toUtf8();
+}
+
+// Gives the finished file its name unless a file is there by now: 0, or the
+// reason (EEXIST when the name is taken).
+int publishWithoutReplacing(const QByteArray &from, const QByteArray &to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without it: a new link never replaces a file either.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    ::unlink(from.constData());
+    return 0;
 }
 
 } // namespace
@@ -401,6 +417,22 @@ int Job::fail(const QByteArray &message) {
     return Failed;
 }
 
+int Job::publish(QString *published) {
+    // Another program, or another job, may have saved a file under the name
+    // while this one converted: it stays, and the output takes the next free
+    // name by the rule the main program names its outputs by.
+    const QByteArray temporary = native(m_temporary);
+    *published = m_output;
+    int error = publishWithoutReplacing(temporary, native(m_output));
+    const QString folder = QFileInfo(m_output).absolutePath() + QLatin1Char('/');
+    const QString plain = OutputName::plainName(m_source, m_output);
+    for (int number = 1; error == EEXIST && number <= OutputName::kMaxNumber; ++number) {
+        *published = folder + OutputName::numbered(plain, number);
+        error = publishWithoutReplacing(temporary, native(*published));
+    }
+    return error;
+}
+
 int Job::verifyAndPublish(int status) {
     for (const QByteArray &line : m_log.finish())
         say(line);
@@ -453,8 +485,12 @@ int Job::verifyAndPublish(int status) {
         return fail((text + QStringLiteral("; ") + notWritten).toUtf8());
     }
 
-    if (::rename(native(m_temporary).constData(), native(m_output).constData()) != 0)
-        return fail(writeFailureText(m_output, systemError(errno)));
+    QString published;
+    const int error = publish(&published);
+    if (error != 0)
+        return fail(writeFailureText(m_output, systemError(error)));
+    if (published != m_output)
+        say(OutputName::savedAsLine(QFileInfo(published).fileName()).toUtf8() + '\n');
 
     QByteArray progress = m_log.finalProgress();
     if (!progress.contains("time=") || progress.contains("time=N/A")) {

@@ -10,10 +10,11 @@
 
 // One conversion: checks the request, runs ffmpeg on a temporary file beside
 // the output, passes its text on, checks the result and only then gives it the
-// output's name. Stopping korvex (SIGTERM, SIGINT, SIGHUP or a closed standard
-// error) ends ffmpeg and removes the temporary file; if korvex is killed
-// outright, ffmpeg dies with it and the hidden ".part" file is swept away by
-// the next job on the same output.
+// output's name, never replacing a file that has come under it meanwhile.
+// Stopping korvex (SIGTERM, SIGINT, SIGHUP or a closed standard error) ends
+// ffmpeg and removes the temporary file; if korvex is killed outright, ffmpeg
+// dies with it and the hidden ".part" file is swept away by the next job on
+// the same output.
 class Job {
 public:
     enum ExitCode {
@@ -35,6 +36,9 @@ private:
     int execute();
     int finishAfterStop();
     int verifyAndPublish(int status);
+    // 0 once the output is there, under its own name or the next free one
+    // (published); otherwise the reason.
+    int publish(QString *published);
     int fail(const QByteArray &message);
     void say(const QByteArray &text);
     void sweepStaleTemporaries() const;

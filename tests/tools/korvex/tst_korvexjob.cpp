@@ -1,5 +1,6 @@
 #include <csignal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -78,9 +79,10 @@ QByteArray digest(const QString &path) {
 
 // Starts a 720p job of the twelve-second clip and waits for its first
 // progress line; returns what it wrote until then.
-QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264Options = {}) {
+QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264Options = {},
+                       const QString &source = media("long.mp4")) {
     p.setReadChannel(QProcess::StandardError);
-    p.start(korvex(), job(media("long.mp4"),
+    p.start(korvex(), job(source,
                           QStringList{"-s", "1280x720", "-vcodec", "libx264"} + x264Options +
                               QStringList{"-acodec", "libfaac"},
                           out));
@@ -115,6 +117,10 @@ private slots:
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
     void survivesPauseAndResume();
+    void keepsAFileThatComesUnderTheName_data();
+    void keepsAFileThatComesUnderTheName();
+    void twoJobsIntoOneNameKeepBoth();
+    void anotherUsersFileInASharedFolder();
 
 private:
     QTemporaryDir m_dir;
@@ -552,6 +558,95 @@ void TestKorvexJob::survivesPauseAndResume() {
     QVERIFY(p.waitForFinished(kJobTimeoutMs));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(qAbs(Probe::read(out).duration - 12.0) < 0.2);
+}
+
+void TestKorvexJob::keepsAFileThatComesUnderTheName_data() {
+    QTest::addColumn<QString>("stem");
+    QTest::addColumn<QString>("numbered");
+    QTest::newRow("short name") << "party" << "party1";
+    // The output's name already has the 255 bytes a name may have.
+    const QString kanji = QString::fromUtf8("日");
+    QTest::newRow("longest name") << "ab" + kanji.repeated(83) << "ab" + kanji.repeated(82) + "1";
+}
+
+void TestKorvexJob::keepsAFileThatComesUnderTheName() {
+    QFETCH(QString, stem);
+    QFETCH(QString, numbered);
+    const QString folder = m_dir.filePath("taken-" + QString::number(stem.size()));
+    QDir().mkpath(folder);
+    const QString source = folder + "/" + stem + ".mp4";
+    QVERIFY(QFile::copy(media("long.mp4"), source));
+    const QString out = folder + "/" + stem + ".avi";
+    QProcess p;
+    QByteArray seen = startBigJob(p, out, {}, source);
+    QVERIFY2(seen.contains("time="), seen.constData());
+
+    // Saved by someone else while the job runs (and before it is done, or
+    // this file could not be made new).
+    QFile mine(out);
+    QVERIFY(mine.open(QIODevice::WriteOnly | QIODevice::NewOnly));
+    mine.write("mine");
+    mine.close();
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    seen += p.readAllStandardError();
+    QCOMPARE(p.exitCode(), 0);
+    QFile kept(out);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("mine"));
+    const QString saved = numbered + ".avi";
+    QVERIFY(qAbs(Probe::read(folder + "/" + saved).duration - 12.0) < 0.2);
+    // The main program learns the name from the text, before the summary.
+    const QString text = QString::fromUtf8(seen);
+    const qsizetype told = text.indexOf("the output is saved as: " + saved + "\n");
+    QVERIFY2(told >= 0 && told < text.indexOf("muxing overhead"), qPrintable(text));
+    QVERIFY(hiddenParts(folder).isEmpty());
+}
+
+void TestKorvexJob::twoJobsIntoOneNameKeepBoth() {
+    const QString folder = m_dir.filePath("twice");
+    QDir().mkpath(folder);
+    const QString out = folder + "/av.avi";
+    QProcess first;
+    QProcess second;
+    for (QProcess *p : {&first, &second})
+        p->start(korvex(),
+                 job(media("av.mp4"), {"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, out));
+    for (QProcess *p : {&first, &second}) {
+        QVERIFY(p->waitForFinished(kJobTimeoutMs));
+        QCOMPARE(p->exitCode(), 0);
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"av.avi", "av1.avi"}));
+    QVERIFY(Probe::read(out).hasVideo());
+    QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
+}
+
+// A folder that everyone writes into, where only a file's owner may remove
+// or replace it: the second user's job takes the next name, not an error.
+void TestKorvexJob::anotherUsersFileInASharedFolder() {
+    if (::geteuid() != 0)
+        QSKIP("needs to run the job as another user");
+    const uid_t nobody = 65534;
+    const QString folder = m_dir.filePath("shared");
+    QDir().mkpath(folder);
+    // The test's own folder is the user's alone; the other user must get in.
+    QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0711) == 0);
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
+    QVERIFY(QFile::copy(media("av.mp4"), folder + "/av.mp4"));
+    QVERIFY(writeFile(folder + "/av.avi", "mine"));
+
+    QProcess p;
+    p.setChildProcessModifier([nobody] {
+        if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            ::_exit(120);
+    });
+    p.start(korvex(), job(folder + "/av.mp4", {"-vcodec", "mpeg4"}, folder + "/av.avi"));
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    QFile kept(folder + "/av.avi");
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("mine"));
+    QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
 }
 
 QTEST_GUILESS_MAIN(TestKorvexJob)
