@@ -73,6 +73,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
     connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
+    SettingsFile::setWriteFailureHandler([this](const QString &path) {
+        // A write may come from inside a dialog or the constructor: the
+        // window says it when it gets its turn.
+        QMetaObject::invokeMethod(
+            this, [this, path] { tellSettingsUnsaved(path); }, Qt::QueuedConnection);
+    });
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
@@ -195,6 +201,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    SettingsFile::setWriteFailureHandler({});
     delete ui;
 }
 

@@ -307,6 +307,8 @@ private:
     // folder), for new rows and every row listed; a missing folder is made,
     // and one that cannot be made or written is refused.
     void applyOutputFolder(const QString &folder);
+    // Tells the user, once, that the settings file cannot be written.
+    void tellSettingsUnsaved(const QString &path);
     // The typed folder, once typing is over.
     void applyTypedOutputFolder();
     // The row's output path, its file name kept, in `folder` (with "/").
@@ -448,6 +450,8 @@ private:
     // The output-folder field's text as the program last set it, for taking
     // back a typed folder that cannot be used.
     QString outputFolderInUse;
+    // Settings that cannot be saved are told once, not at every change.
+    bool toldSettingsUnsaved = false;
     int snapshotFormatIndex = 1;
     // The codec entries whose lists the option boxes show.
     int shownVideoCodec = -1;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void settingsFoldersWinOverDefaults();
     void garbageSettingsReadAsDefaults();
     void damagedSettingsKeepEveryValidKey();
+    void unsavableSettingsAreToldOnce();
     void brokenSkinPictureDoesNotCrash();
     void pluginDiscoveryOrder();
     void controlSwitchesTouchExactSets();
@@ -173,6 +176,27 @@ void tst_MainWindow::damagedSettingsKeepEveryValidKey()
     window = new MainWindow;
     QCOMPARE(ui()->PathLine->text(), QStringLiteral("/srv/films"));
     QCOMPARE(window->snapshotFolder, QStringLiteral("/srv/pictures/"));
+}
+
+void tst_MainWindow::unsavableSettingsAreToldOnce()
+{
+    // A folder where the file should be: no write can reach it, even as root.
+    QVERIFY(QDir().mkpath(Platform::settingsFile()));
+    const auto restore = qScopeGuard([] { QDir(Platform::settingsFile()).removeRecursively(); });
+    window = new MainWindow;
+    QTemporaryDir out;
+    window->applyOutputFolder(out.path());
+    QVERIFY(!SettingsFile::setValue(SettingsFile::kFolder, out.path()));
+    const auto told = [this] {
+        int boxes = 0;
+        for (const QMessageBox *box : window->findChildren<QMessageBox *>())
+            boxes += box->text().contains(QStringLiteral("settings cannot be saved"));
+        return boxes;
+    };
+    QTRY_COMPARE(told(), 1);
+    window->applyOutputFolder(out.path());
+    QTest::qWait(50);
+    QCOMPARE(told(), 1);
 }
 
 void tst_MainWindow::brokenSkinPictureDoesNotCrash()
