@@ -364,7 +364,7 @@ void MainWindow::setMainControlsEnabled(bool enabled)
         ui->MoveDownButton,  ui->MoveUpButton,     ui->DeleteAllButton,  ui->DeleteButton,
         ui->label_13,        ui->PathLine,         ui->PlayButton,       ui->horizontalSlider,
         ui->volumeHSlider,   ui->unMuteButton,     ui->MuteButton,       ui->NextButton,
-        ui->PreviousButton,
+        ui->PreviousButton,  ui->browsePushButton,
     };
     for (QWidget *widget : widgets)
         widget->setEnabled(enabled);
@@ -372,10 +372,12 @@ void MainWindow::setMainControlsEnabled(bool enabled)
 
 void MainWindow::setJobControlsEnabled(bool enabled)
 {
+    // The output folder is not among them: it can be chosen before any file
+    // is added, by its field as by its Browse button, which go together.
     const QList<QWidget *> widgets = {
         ui->ConvertePushButton, ui->label_pic,      ui->ProfileDetails, ui->ProfileDevice,
         ui->groupBox,           ui->groupBox_2,     ui->label_12,       ui->progressAll,
-        ui->PathLine,           ui->label_13,       ui->widgetSetting,  ui->DelFile,
+        ui->label_13,           ui->widgetSetting,  ui->DelFile,
         ui->CleanFile,          ui->PauseButton,    ui->PlayButton,     ui->PreviousButton,
         ui->NextButton,         ui->horizontalSlider, ui->MoveDownButton, ui->MoveUpButton,
         ui->DeleteButton,       ui->DeleteAllButton,

@@ -102,6 +102,11 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
              ui()->StopButton, ui()->captureButton, ui()->ConvertePushButton})
         QVERIFY2(!disabled->isEnabled(), qPrintable(disabled->objectName()));
     QVERIFY(ui()->frameBackPic->isVisible());
+    // The output folder can be chosen before any file is added, in its field
+    // as with Browse, also once the list's poll has looked at the empty list.
+    QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
+    window->checkTimer();
+    QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
     QVERIFY(!window->previewStepped);
     QVERIFY(window->hasVideo && window->audioOnly);
@@ -242,13 +247,13 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
 
     const QStringList stayOff = {"editVideo", "editVideo_Trim", "editVideo_Effect", "AddFile",
                                  "treeWidget", "PauseContinue", "volumeHSlider", "unMuteButton",
-                                 "MuteButton"};
+                                 "MuteButton", "PathLine", "browsePushButton"};
     for (const QString &name : stayOff) {
         auto *widget = window->findChild<QWidget *>(name);
         QVERIFY2(widget && !widget->isEnabled(), qPrintable(name));
     }
     const QStringList on = {"ConvertePushButton", "label_pic", "ProfileDetails", "ProfileDevice",
-                            "groupBox", "groupBox_2", "label_12", "progressAll", "PathLine",
+                            "groupBox", "groupBox_2", "label_12", "progressAll",
                             "label_13", "widgetSetting", "DelFile", "CleanFile", "PauseButton",
                             "PlayButton", "PreviousButton", "NextButton", "horizontalSlider",
                             "MoveDownButton", "MoveUpButton", "DeleteButton", "DeleteAllButton"};
@@ -258,7 +263,6 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
     }
     // Nothing outside the two lists was touched.
     QVERIFY(ui()->StopButton->isEnabled());
-    QVERIFY(ui()->browsePushButton->isEnabled());
 
     // Switching the job controls on keeps the preview position; off resets it.
     QCOMPARE(ui()->horizontalSlider->value(), 40);
