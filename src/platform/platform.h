@@ -25,7 +25,8 @@ public:
     static QString handoffDir();         // where the update tool leaves its download
     static QString documentsDir();
     static QString desktopDir();
-    // A private folder of this user for lock files; created on demand.
+    // A private folder of this user for lock files, the same whatever
+    // TMPDIR says; created on demand.
     static QString runtimeDir();
     // The id of the user the program runs for.
     static uint userId();
