@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QSysInfo>
 #include <QUrl>
 
 namespace {
@@ -74,7 +75,11 @@ QString Platform::settingsFile()
 
 QString Platform::tempDir()
 {
-    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp");
+    // Every running copy has a folder of its own, named after its machine and
+    // process, so that the close of one copy never empties another's.
+    const QString copy = QStringLiteral("%1-%2").arg(QSysInfo::machineHostName()).arg(
+        QCoreApplication::applicationPid());
+    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp/") + copy;
 }
 
 QString Platform::handoffDir()

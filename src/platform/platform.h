@@ -21,7 +21,7 @@ public:
     // Per-user locations; an installation can be read-only.
     static QString configDir();
     static QString settingsFile();       // "nowfolder.ini"
-    static QString tempDir();            // the program's own "tmp" folder
+    static QString tempDir();            // this copy's folder in the program's own "tmp"
     static QString handoffDir();         // where the update tool leaves its download
     static QString documentsDir();
     static QString desktopDir();
