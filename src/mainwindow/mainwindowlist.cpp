@@ -22,6 +22,7 @@
 
 #include "conversion/argumentlist.h"
 #include "conversion/tooltext.h"
+#include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
@@ -96,11 +97,10 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
     QStringList paths;
     QStringList shownNames;
     for (const QUrl &url : urls) {
-        // An address that names no local file has no path; it is reported
-        // as not added, and the files after it are still added.
-        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
-        shownNames << (url.isEmpty() ? tr("(an empty address)")
-                                     : url.toDisplayString(QUrl::PreferLocalFile));
+        // An address that names no local file exactly has no path; it is
+        // reported as not added, and the files after it are still added.
+        paths << DroppedUrls::localPath(url);
+        shownNames << DroppedUrls::shownName(url);
     }
     addFiles(paths, shownNames, AddSource::Drop);
 }
@@ -535,7 +535,7 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     if (rowsLocked() || !acceptDrops())
         return;
-    const QList<QUrl> urls = event->mimeData()->urls();
+    const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
     if (urls.isEmpty())
         return;
     event->acceptProposedAction();

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void probeTextInPiecesIsReadWhole();
     void dropAddsLocalFilesAndReportsTheRest();
     void dragEnterWantsFileLists();
+    void droppedAddressNamesExactlyOneFile();
     void outputNamesFollowTheNamingRules();
     void outputPathsNeverMeet();
     void outputNeverNamesItsSource();
@@ -341,6 +342,28 @@ void tst_AddFiles::dragEnterWantsFileLists()
     QMimeData text;
     text.setText(QStringLiteral("/some/file.mp4"));
     QVERIFY(!fixture.dragEnter(text));
+}
+
+void tst_AddFiles::droppedAddressNamesExactlyOneFile()
+{
+    const QString clip = copyOf("av.mp4", "drop/clip.mp4");
+    const QByteArray path = QUrl::fromLocalFile(clip).path(QUrl::FullyEncoded).toUtf8();
+    // Cut at its 0 byte, the second address would name the clip; the third
+    // holds a byte that is no text in a file name.
+    const QByteArray cut = "file://" + path + "%00x.mp4";
+    const QByteArray notText = "file://" + path + "%FF.mp4";
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), "# dropped by a test\r\nfile://localhost" + path
+                                                      + "\r\n" + cut + "\r\n" + notText + "\r\n");
+    WindowTest::ModalAnswerer answerer;
+    QVERIFY(fixture.dragEnter(data));
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.answered, 1, WindowTest::kEventTimeoutMs);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(Arguments::inputPath(FileRow::arguments(row(0))), clip);
+    QCOMPARE(answerer.failedFiles,
+             QStringList({QString::fromLatin1(cut), QString::fromLatin1(notText)}));
 }
 
 void tst_AddFiles::outputNamesFollowTheNamingRules()
