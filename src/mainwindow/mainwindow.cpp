@@ -98,6 +98,7 @@ MainWindow::MainWindow(QWidget *parent)
             outputFolderInUse = text;
     });
     connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    ui->PathLine->installEventFilter(this);
     // The menu bar that shows these shortcuts is hidden, and a hidden menu's
     // shortcuts do nothing: the window itself carries them. Del stays with
     // the window's own key handling.
@@ -202,6 +203,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     SettingsFile::setWriteFailureHandler({});
+    ui->PathLine->removeEventFilter(this);
     delete ui;
 }
 

@@ -201,8 +201,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Drops on the output-folder field: see dropOnOutputFolder.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A folder dropped on the output-folder field becomes the output folder
+    // as if chosen with Browse; files are added as anywhere in the window.
+    // The address's text never enters the field.
+    void dropOnOutputFolder(QDropEvent *event);
     // Adding files: the probes through the transcoder, several at a time,
     // then the new rows from their results, one file at a time in list order.
     enum class AddSource {

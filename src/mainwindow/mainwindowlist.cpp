@@ -544,6 +544,53 @@ void MainWindow::dropEvent(QDropEvent *event)
     QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); }, Qt::QueuedConnection);
 }
 
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->PathLine)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Plain text stays the field's own business; addresses are ours.
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!drag->mimeData()->hasUrls())
+            return false;
+        if (rowsLocked() || !acceptDrops())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        dropOnOutputFolder(drop);
+        return true;
+    }
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void MainWindow::dropOnOutputFolder(QDropEvent *event)
+{
+    if (rowsLocked() || !acceptDrops())
+        return;
+    const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const QString path = urls.size() == 1 ? DroppedUrls::localPath(urls.first()) : QString();
+    // As in dropEvent, the drag's source is let go first.
+    if (!path.isEmpty() && QFileInfo(path).isDir())
+        QMetaObject::invokeMethod(this, [this, path] { applyOutputFolder(path); },
+                                  Qt::QueuedConnection);
+    else
+        QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); },
+                                  Qt::QueuedConnection);
+}
+
 void MainWindow::on_pushButton_2_clicked()
 {
     ui->textEdit->clear();

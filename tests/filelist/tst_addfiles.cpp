@@ -34,6 +34,7 @@ private Q_SLOTS:
     void dropAddsLocalFilesAndReportsTheRest();
     void dragEnterWantsFileLists();
     void droppedAddressNamesExactlyOneFile();
+    void dropOnTheFolderFieldNeverPastesText();
     void outputNamesFollowTheNamingRules();
     void outputPathsNeverMeet();
     void outputNeverNamesItsSource();
@@ -364,6 +365,38 @@ void tst_AddFiles::droppedAddressNamesExactlyOneFile()
     QCOMPARE(Arguments::inputPath(FileRow::arguments(row(0))), clip);
     QCOMPARE(answerer.failedFiles,
              QStringList({QString::fromLatin1(cut), QString::fromLatin1(notText)}));
+}
+
+void tst_AddFiles::dropOnTheFolderFieldNeverPastesText()
+{
+    QLineEdit *field = ui()->PathLine;
+    const QString before = field->text();
+    const auto dropOnField = [&](const QList<QUrl> &urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(QString::fromLatin1(urls.first().toEncoded()));
+        const QPoint at = field->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &drop);
+        return enter.isAccepted() && drop.isAccepted();
+    };
+
+    // A file is added as anywhere in the window.
+    WindowTest::ModalAnswerer answerer;
+    QVERIFY(dropOnField({QUrl::fromLocalFile(media("av.mp4"))}));
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 1, WindowTest::kEventTimeoutMs);
+    QCOMPARE(field->text(), before);
+
+    // A folder becomes the output folder, and the row goes there.
+    const QString folder = inFiles("dropped out");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(dropOnField({QUrl::fromLocalFile(folder)}));
+    QTRY_COMPARE(field->text(), folder);
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), folder);
+    QCOMPARE(QFileInfo(outputPath(0)).absolutePath(), folder);
+    QVERIFY(!field->isModified());
 }
 
 void tst_AddFiles::outputNamesFollowTheNamingRules()
