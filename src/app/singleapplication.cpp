@@ -10,11 +10,12 @@
 
 namespace {
 
-QString lockFilePath(const QString &key)
+QString instanceFilePath(const QString &key, const QString &suffix)
 {
     const QByteArray hash =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return Platform::runtimeDir() + QStringLiteral("/instance-%1.lock").arg(QString::fromLatin1(hash));
+    return Platform::runtimeDir()
+           + QStringLiteral("/instance-%1.%2").arg(QString::fromLatin1(hash), suffix);
 }
 
 // Copies bytes to the start of the segment, never past its end.
@@ -37,9 +38,11 @@ SingleApplication::SingleApplication(int &argc, char **argv, const QString &key,
     : QApplication(argc, argv)
 {
     const QString ownKey = userKey(key, userId);
-    sharedMemory.setKey(ownKey);
+    // Qt would name the segment by a file under the temporary folder, which
+    // TMPDIR moves; the user's own folder holds still.
+    sharedMemory.setNativeKey(nativeKey(key, userId));
 
-    ownerLock = std::make_unique<QLockFile>(lockFilePath(ownKey));
+    ownerLock = std::make_unique<QLockFile>(instanceFilePath(ownKey, QStringLiteral("lock")));
     ownerLock->setStaleLockTime(0);
     const bool nobodyOwns = ownerLock->tryLock(0);
 
@@ -85,6 +88,11 @@ SingleApplication::~SingleApplication() = default;
 QString SingleApplication::userKey(const QString &key, uint userId)
 {
     return key + QStringLiteral("-") + QString::number(userId);
+}
+
+QString SingleApplication::nativeKey(const QString &key, uint userId)
+{
+    return instanceFilePath(userKey(key, userId), QStringLiteral("key"));
 }
 
 bool SingleApplication::isRunning() const

@@ -22,7 +22,9 @@
 // segment outlives an owner that crashed, or may not be made at all. A start
 // that takes the lock clears whatever is left of an old segment and becomes
 // the owner, with or without a segment; a start that finds the lock taken
-// never runs beside the owner.
+// never runs beside the owner. The lock and the file that names the segment
+// lie in the user's runtime folder, not under TMPDIR, which one terminal may
+// set otherwise than another.
 class SingleApplication : public QApplication
 {
     Q_OBJECT
@@ -39,6 +41,8 @@ public:
 
     // The segment's key for one user.
     static QString userKey(const QString &key, uint userId);
+    // The file in the user's own folder that names the segment to the system.
+    static QString nativeKey(const QString &key, uint userId);
 
     bool isRunning() const;
     bool sendMessage(const QString &message);

@@ -30,7 +30,11 @@ QString withNumber(const QString &path, int number) {
 QString folderFromField(const QString &fieldText) {
     if (fieldText.trimmed().isEmpty())
         return QString();
-    QString folder = QDir::cleanPath(QDir::home().absoluteFilePath(fieldText));
+    // "~" is how a shell user names home; a folder of that name is never meant.
+    QString text = fieldText;
+    if (text == QLatin1String("~") || text.startsWith(QLatin1String("~/")))
+        text.replace(0, 1, QDir::homePath());
+    QString folder = QDir::cleanPath(QDir::home().absoluteFilePath(text));
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder;

@@ -10,7 +10,8 @@ namespace OutputPaths {
 
 // The output folder for the text of the output-folder field: absolute, with
 // a trailing "/"; empty for an empty text. A relative text is taken against
-// the user's home folder, never the folder the program runs in.
+// the user's home folder, never the folder the program runs in; "~" and
+// "~/..." name the home folder as a shell does.
 QString folderFromField(const QString &fieldText);
 
 // Makes the output folder when it is missing and tries a file in it, so that

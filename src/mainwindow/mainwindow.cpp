@@ -73,6 +73,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
     connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
+    SettingsFile::setWriteFailureHandler([this](const QString &path) {
+        // A write may come from inside a dialog or the constructor: the
+        // window says it when it gets its turn.
+        QMetaObject::invokeMethod(
+            this, [this, path] { tellSettingsUnsaved(path); }, Qt::QueuedConnection);
+    });
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
@@ -92,6 +98,7 @@ MainWindow::MainWindow(QWidget *parent)
             outputFolderInUse = text;
     });
     connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    ui->PathLine->installEventFilter(this);
     // The menu bar that shows these shortcuts is hidden, and a hidden menu's
     // shortcuts do nothing: the window itself carries them. Del stays with
     // the window's own key handling.
@@ -195,6 +202,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    SettingsFile::setWriteFailureHandler({});
+    ui->PathLine->removeEventFilter(this);
     delete ui;
 }
 
@@ -357,7 +366,7 @@ void MainWindow::setMainControlsEnabled(bool enabled)
         ui->MoveDownButton,  ui->MoveUpButton,     ui->DeleteAllButton,  ui->DeleteButton,
         ui->label_13,        ui->PathLine,         ui->PlayButton,       ui->horizontalSlider,
         ui->volumeHSlider,   ui->unMuteButton,     ui->MuteButton,       ui->NextButton,
-        ui->PreviousButton,
+        ui->PreviousButton,  ui->browsePushButton,
     };
     for (QWidget *widget : widgets)
         widget->setEnabled(enabled);
@@ -365,10 +374,12 @@ void MainWindow::setMainControlsEnabled(bool enabled)
 
 void MainWindow::setJobControlsEnabled(bool enabled)
 {
+    // The output folder is not among them: it can be chosen before any file
+    // is added, by its field as by its Browse button, which go together.
     const QList<QWidget *> widgets = {
         ui->ConvertePushButton, ui->label_pic,      ui->ProfileDetails, ui->ProfileDevice,
         ui->groupBox,           ui->groupBox_2,     ui->label_12,       ui->progressAll,
-        ui->PathLine,           ui->label_13,       ui->widgetSetting,  ui->DelFile,
+        ui->label_13,           ui->widgetSetting,  ui->DelFile,
         ui->CleanFile,          ui->PauseButton,    ui->PlayButton,     ui->PreviousButton,
         ui->NextButton,         ui->horizontalSlider, ui->MoveDownButton, ui->MoveUpButton,
         ui->DeleteButton,       ui->DeleteAllButton,

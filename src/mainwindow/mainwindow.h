@@ -202,8 +202,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Drops on the output-folder field: see dropOnOutputFolder.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A folder dropped on the output-folder field becomes the output folder
+    // as if chosen with Browse; files are added as anywhere in the window.
+    // The address's text never enters the field.
+    void dropOnOutputFolder(QDropEvent *event);
     // Adding files: the probes through the transcoder, several at a time,
     // then the new rows from their results, one file at a time in list order.
     enum class AddSource {
@@ -308,6 +314,8 @@ private:
     // folder), for new rows and every row listed; a missing folder is made,
     // and one that cannot be made or written is refused.
     void applyOutputFolder(const QString &folder);
+    // Tells the user, once, that the settings file cannot be written.
+    void tellSettingsUnsaved(const QString &path);
     // The typed folder, once typing is over.
     void applyTypedOutputFolder();
     // The row's output path, its file name kept, in `folder` (with "/").
@@ -449,6 +457,8 @@ private:
     // The output-folder field's text as the program last set it, for taking
     // back a typed folder that cannot be used.
     QString outputFolderInUse;
+    // Settings that cannot be saved are told once, not at every change.
+    bool toldSettingsUnsaved = false;
     int snapshotFormatIndex = 1;
     // The codec entries whose lists the option boxes show.
     int shownVideoCodec = -1;

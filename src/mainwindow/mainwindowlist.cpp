@@ -22,6 +22,7 @@
 
 #include "conversion/argumentlist.h"
 #include "conversion/tooltext.h"
+#include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
@@ -96,11 +97,10 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
     QStringList paths;
     QStringList shownNames;
     for (const QUrl &url : urls) {
-        // An address that names no local file has no path; it is reported
-        // as not added, and the files after it are still added.
-        paths << (url.isLocalFile() ? url.toLocalFile() : QString());
-        shownNames << (url.isEmpty() ? tr("(an empty address)")
-                                     : url.toDisplayString(QUrl::PreferLocalFile));
+        // An address that names no local file exactly has no path; it is
+        // reported as not added, and the files after it are still added.
+        paths << DroppedUrls::localPath(url);
+        shownNames << DroppedUrls::shownName(url);
     }
     addFiles(paths, shownNames, AddSource::Drop);
 }
@@ -535,13 +535,60 @@ void MainWindow::dropEvent(QDropEvent *event)
 {
     if (rowsLocked() || !acceptDrops())
         return;
-    const QList<QUrl> urls = event->mimeData()->urls();
+    const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
     if (urls.isEmpty())
         return;
     event->acceptProposedAction();
     // The drag's source waits for the drop to end: let it go first, then
     // probe the files.
     QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); }, Qt::QueuedConnection);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->PathLine)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Plain text stays the field's own business; addresses are ours.
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!drag->mimeData()->hasUrls())
+            return false;
+        if (rowsLocked() || !acceptDrops())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        dropOnOutputFolder(drop);
+        return true;
+    }
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+void MainWindow::dropOnOutputFolder(QDropEvent *event)
+{
+    if (rowsLocked() || !acceptDrops())
+        return;
+    const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const QString path = urls.size() == 1 ? DroppedUrls::localPath(urls.first()) : QString();
+    // As in dropEvent, the drag's source is let go first.
+    if (!path.isEmpty() && QFileInfo(path).isDir())
+        QMetaObject::invokeMethod(this, [this, path] { applyOutputFolder(path); },
+                                  Qt::QueuedConnection);
+    else
+        QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); },
+                                  Qt::QueuedConnection);
 }
 
 void MainWindow::on_pushButton_2_clicked()

@@ -503,6 +503,16 @@ void MainWindow::applyOutputFolder(const QString &text)
         moveRowOutput(list->topLevelItem(index), folder);
 }
 
+void MainWindow::tellSettingsUnsaved(const QString &path)
+{
+    if (toldSettingsUnsaved)
+        return;
+    toldSettingsUnsaved = true;
+    showProblem(tr("The settings cannot be saved: %1 cannot be written. Changes you make "
+                   "now are forgotten when the program ends.")
+                    .arg(QDir::toNativeSeparators(path)));
+}
+
 void MainWindow::applyTypedOutputFolder()
 {
     if (ui->PathLine->isModified())

@@ -99,6 +99,7 @@ void MainWindow::on_ConvertePushButton_clicked()
         ui->AddFile->setEnabled(false);
         // The folder shown is where the run's rows go: it holds still.
         ui->browsePushButton->setEnabled(false);
+        ui->PathLine->setEnabled(false);
     }
     if (transcoderProcess.state() != QProcess::NotRunning) {
         ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
@@ -475,6 +476,7 @@ void MainWindow::stopRun(ConversionRun::StopReason reason)
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
     ui->browsePushButton->setEnabled(true);
+    ui->PathLine->setEnabled(true);
     ui->PauseContinue->setVisible(false);
     ui->ConvertePushButton->setVisible(true);
     stopPauseListing();
@@ -505,6 +507,7 @@ void MainWindow::finishRun(const TickDecision &decision)
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
     ui->browsePushButton->setEnabled(true);
+    ui->PathLine->setEnabled(true);
     armShutdown();
 
     checkAllBox->setCheckState(Qt::Unchecked);

@@ -17,10 +17,33 @@ QVariant SettingsFile::value(const QString &key, const QVariant &defaultValue)
     return settings.value(key, defaultValue);
 }
 
-void SettingsFile::setValue(const QString &key, const QVariant &value)
+namespace {
+
+SettingsFile::WriteFailureHandler &writeFailureHandler()
+{
+    static SettingsFile::WriteFailureHandler handler;
+    return handler;
+}
+
+} // namespace
+
+bool SettingsFile::setValue(const QString &key, const QVariant &value)
 {
     QSettings settings(Platform::settingsFile(), QSettings::IniFormat);
     settings.setValue(key, value);
+    // Written now rather than when the object goes: only then does its
+    // status tell whether the value was kept.
+    settings.sync();
+    if (settings.status() != QSettings::AccessError)
+        return true;
+    if (writeFailureHandler())
+        writeFailureHandler()(Platform::settingsFile());
+    return false;
+}
+
+void SettingsFile::setWriteFailureHandler(WriteFailureHandler handler)
+{
+    writeFailureHandler() = std::move(handler);
 }
 
 bool SettingsFile::contains(const QString &key)

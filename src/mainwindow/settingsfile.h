@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QVariant>
 
@@ -24,8 +26,15 @@ public:
     static inline const QString kSnapshotFormat = QStringLiteral("/config/snapformat");
 
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
-    static void setValue(const QString &key, const QVariant &value);
+    // False when the value did not reach the file (a read-only home, a file
+    // that cannot be replaced); the write-failure handler hears of it too.
+    static bool setValue(const QString &key, const QVariant &value);
     static bool contains(const QString &key);
+
+    // Called with the settings file's path whenever a write fails, so that
+    // the window can tell the user instead of forgetting the change quietly.
+    using WriteFailureHandler = std::function<void(const QString &path)>;
+    static void setWriteFailureHandler(WriteFailureHandler handler);
 
     // The documents folder's "Quillora" folder and its output and snapshot
     // folders: the defaults before the user picks others.

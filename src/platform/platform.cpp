@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QSysInfo>
 #include <QUrl>
 
 namespace {
@@ -74,7 +75,11 @@ QString Platform::settingsFile()
 
 QString Platform::tempDir()
 {
-    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp");
+    // Every running copy has a folder of its own, named after its machine and
+    // process, so that the close of one copy never empties another's.
+    const QString copy = QStringLiteral("%1-%2").arg(QSysInfo::machineHostName()).arg(
+        QCoreApplication::applicationPid());
+    return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp/") + copy;
 }
 
 QString Platform::handoffDir()
@@ -94,15 +99,17 @@ QString Platform::desktopDir()
 
 QString Platform::runtimeDir()
 {
-    const QString path = QDir::tempPath() + QStringLiteral("/quillora-%1").arg(::getuid());
+    // Not under the temporary folder: a terminal that sets its own TMPDIR
+    // would move it, and a second copy of the same user would not find the
+    // first. The session's runtime folder is the user's alone; without one,
+    // the cache folder is.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QFileInfo info(runtime);
+    const bool usable = !runtime.isEmpty() && info.isAbsolute() && info.isDir()
+                        && !info.isSymLink() && info.ownerId() == ::getuid();
+    const QString path = usable ? runtime + QStringLiteral("/quillora")
+                                : writableLocation(QStandardPaths::CacheLocation);
     QDir().mkpath(path);
-    // A folder of that name that somebody else made is not ours to use.
-    if (QFileInfo(path).ownerId() != ::getuid() || QFileInfo(path).isSymLink()) {
-        const QString fallback = writableLocation(QStandardPaths::CacheLocation);
-        QDir().mkpath(fallback);
-        return fallback;
-    }
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
 

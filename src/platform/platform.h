@@ -21,11 +21,12 @@ public:
     // Per-user locations; an installation can be read-only.
     static QString configDir();
     static QString settingsFile();       // "nowfolder.ini"
-    static QString tempDir();            // the program's own "tmp" folder
+    static QString tempDir();            // this copy's folder in the program's own "tmp"
     static QString handoffDir();         // where the update tool leaves its download
     static QString documentsDir();
     static QString desktopDir();
-    // A private folder of this user for lock files; created on demand.
+    // A private folder of this user for lock files, the same whatever
+    // TMPDIR says; created on demand.
     static QString runtimeDir();
     // The id of the user the program runs for.
     static uint userId();

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <QSharedMemory>
-
 #include "app/singleapplication.h"
 #include "platform/platform.h"
 
@@ -21,9 +19,9 @@ int main(int argc, char *argv[])
         first += 2;
     }
     if (argc > first + 1 && std::strcmp(argv[first], "--native-key") == 0) {
-        QSharedMemory memory;
-        memory.setKey(SingleApplication::userKey(QString::fromLocal8Bit(argv[first + 1]), user));
-        std::printf("%s\n", memory.nativeKey().toLocal8Bit().constData());
+        const QString key =
+            SingleApplication::nativeKey(QString::fromLocal8Bit(argv[first + 1]), user);
+        std::printf("%s\n", key.toLocal8Bit().constData());
         return 0;
     }
     if (argc <= first)

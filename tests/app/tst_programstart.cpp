@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void cleanup();
     void startsFromAnotherFolder();
     void secondStartExitsAndFirstHears();
+    void otherTempFolderStillFindsTheFirst();
     void killedInstanceDoesNotBlockNextStart();
 
 private:
@@ -96,6 +98,33 @@ void tst_ProgramStart::secondStartExitsAndFirstHears()
 
     QProcess second;
     second.setWorkingDirectory(QDir::tempPath());
+    second.start(program, {});
+    QVERIFY(second.waitForFinished(kEventTimeoutMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+
+    QByteArray heard;
+    QElapsedTimer clock;
+    clock.start();
+    while (!heard.contains("message from other instance.") && clock.elapsed() < kEventTimeoutMs) {
+        first.waitForReadyRead(100);
+        heard += first.readAllStandardError();
+    }
+    QVERIFY2(heard.contains("message from other instance."), heard.constData());
+}
+
+void tst_ProgramStart::otherTempFolderStillFindsTheFirst()
+{
+    start(first);
+    QVERIFY(waitForWindow(first));
+
+    // A terminal that sets a TMPDIR of its own.
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), elsewhere.path());
+    QProcess second;
+    second.setProcessEnvironment(environment);
     second.start(program, {});
     QVERIFY(second.waitForFinished(kEventTimeoutMs));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void probeTextInPiecesIsReadWhole();
     void dropAddsLocalFilesAndReportsTheRest();
     void dragEnterWantsFileLists();
+    void droppedAddressNamesExactlyOneFile();
+    void dropOnTheFolderFieldNeverPastesText();
     void outputNamesFollowTheNamingRules();
     void outputPathsNeverMeet();
     void outputNeverNamesItsSource();
@@ -341,6 +343,60 @@ void tst_AddFiles::dragEnterWantsFileLists()
     QMimeData text;
     text.setText(QStringLiteral("/some/file.mp4"));
     QVERIFY(!fixture.dragEnter(text));
+}
+
+void tst_AddFiles::droppedAddressNamesExactlyOneFile()
+{
+    const QString clip = copyOf("av.mp4", "drop/clip.mp4");
+    const QByteArray path = QUrl::fromLocalFile(clip).path(QUrl::FullyEncoded).toUtf8();
+    // Cut at its 0 byte, the second address would name the clip; the third
+    // holds a byte that is no text in a file name.
+    const QByteArray cut = "file://" + path + "%00x.mp4";
+    const QByteArray notText = "file://" + path + "%FF.mp4";
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), "# dropped by a test\r\nfile://localhost" + path
+                                                      + "\r\n" + cut + "\r\n" + notText + "\r\n");
+    WindowTest::ModalAnswerer answerer;
+    QVERIFY(fixture.dragEnter(data));
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.answered, 1, WindowTest::kEventTimeoutMs);
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    QCOMPARE(Arguments::inputPath(FileRow::arguments(row(0))), clip);
+    QCOMPARE(answerer.failedFiles,
+             QStringList({QString::fromLatin1(cut), QString::fromLatin1(notText)}));
+}
+
+void tst_AddFiles::dropOnTheFolderFieldNeverPastesText()
+{
+    QLineEdit *field = ui()->PathLine;
+    const QString before = field->text();
+    const auto dropOnField = [&](const QList<QUrl> &urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(QString::fromLatin1(urls.first().toEncoded()));
+        const QPoint at = field->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &drop);
+        return enter.isAccepted() && drop.isAccepted();
+    };
+
+    // A file is added as anywhere in the window.
+    WindowTest::ModalAnswerer answerer;
+    QVERIFY(dropOnField({QUrl::fromLocalFile(media("av.mp4"))}));
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 1, WindowTest::kEventTimeoutMs);
+    QCOMPARE(field->text(), before);
+
+    // A folder becomes the output folder, and the row goes there.
+    const QString folder = inFiles("dropped out");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(dropOnField({QUrl::fromLocalFile(folder)}));
+    QTRY_COMPARE(field->text(), folder);
+    QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), folder);
+    QCOMPARE(QFileInfo(outputPath(0)).absolutePath(), folder);
+    QVERIFY(!field->isModified());
 }
 
 void tst_AddFiles::outputNamesFollowTheNamingRules()

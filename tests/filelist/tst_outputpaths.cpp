@@ -44,6 +44,9 @@ void TestOutputPaths::folders() {
     // A relative text is the user's: in the home folder, not where the
     // program runs from.
     QCOMPARE(OutputPaths::folderFromField("out"), QDir::homePath() + QString("/out/"));
+    QCOMPARE(OutputPaths::folderFromField("~"), QDir::homePath() + QString("/"));
+    QCOMPARE(OutputPaths::folderFromField("~/films"), QDir::homePath() + QString("/films/"));
+    QCOMPARE(OutputPaths::folderFromField("a/~"), QDir::homePath() + QString("/a/~/"));
     QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/d/films"), QString("/d/films/clip.avi"));
     QCOMPARE(OutputPaths::withFolder("/e/out/clip.avi", "/"), QString("/clip.avi"));
     QCOMPARE(OutputPaths::fileName("/e/out/clip.avi"), QString("clip.avi"));

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void settingsFoldersWinOverDefaults();
     void garbageSettingsReadAsDefaults();
     void damagedSettingsKeepEveryValidKey();
+    void unsavableSettingsAreToldOnce();
     void brokenSkinPictureDoesNotCrash();
     void pluginDiscoveryOrder();
     void controlSwitchesTouchExactSets();
@@ -99,6 +102,11 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
              ui()->StopButton, ui()->captureButton, ui()->ConvertePushButton})
         QVERIFY2(!disabled->isEnabled(), qPrintable(disabled->objectName()));
     QVERIFY(ui()->frameBackPic->isVisible());
+    // The output folder can be chosen before any file is added, in its field
+    // as with Browse, also once the list's poll has looked at the empty list.
+    QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
+    window->checkTimer();
+    QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
     QVERIFY(!window->previewStepped);
     QVERIFY(window->hasVideo && window->audioOnly);
@@ -175,6 +183,27 @@ void tst_MainWindow::damagedSettingsKeepEveryValidKey()
     QCOMPARE(window->snapshotFolder, QStringLiteral("/srv/pictures/"));
 }
 
+void tst_MainWindow::unsavableSettingsAreToldOnce()
+{
+    // A folder where the file should be: no write can reach it, even as root.
+    QVERIFY(QDir().mkpath(Platform::settingsFile()));
+    const auto restore = qScopeGuard([] { QDir(Platform::settingsFile()).removeRecursively(); });
+    window = new MainWindow;
+    QTemporaryDir out;
+    window->applyOutputFolder(out.path());
+    QVERIFY(!SettingsFile::setValue(SettingsFile::kFolder, out.path()));
+    const auto told = [this] {
+        int boxes = 0;
+        for (const QMessageBox *box : window->findChildren<QMessageBox *>())
+            boxes += box->text().contains(QStringLiteral("settings cannot be saved"));
+        return boxes;
+    };
+    QTRY_COMPARE(told(), 1);
+    window->applyOutputFolder(out.path());
+    QTest::qWait(50);
+    QCOMPARE(told(), 1);
+}
+
 void tst_MainWindow::brokenSkinPictureDoesNotCrash()
 {
     QFile picture(QStringLiteral("skins/default/background.png"));
@@ -218,13 +247,13 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
 
     const QStringList stayOff = {"editVideo", "editVideo_Trim", "editVideo_Effect", "AddFile",
                                  "treeWidget", "PauseContinue", "volumeHSlider", "unMuteButton",
-                                 "MuteButton"};
+                                 "MuteButton", "PathLine", "browsePushButton"};
     for (const QString &name : stayOff) {
         auto *widget = window->findChild<QWidget *>(name);
         QVERIFY2(widget && !widget->isEnabled(), qPrintable(name));
     }
     const QStringList on = {"ConvertePushButton", "label_pic", "ProfileDetails", "ProfileDevice",
-                            "groupBox", "groupBox_2", "label_12", "progressAll", "PathLine",
+                            "groupBox", "groupBox_2", "label_12", "progressAll",
                             "label_13", "widgetSetting", "DelFile", "CleanFile", "PauseButton",
                             "PlayButton", "PreviousButton", "NextButton", "horizontalSlider",
                             "MoveDownButton", "MoveUpButton", "DeleteButton", "DeleteAllButton"};
@@ -234,7 +263,6 @@ void tst_MainWindow::controlSwitchesTouchExactSets()
     }
     // Nothing outside the two lists was touched.
     QVERIFY(ui()->StopButton->isEnabled());
-    QVERIFY(ui()->browsePushButton->isEnabled());
 
     // Switching the job controls on keeps the preview position; off resets it.
     QCOMPARE(ui()->horizontalSlider->value(), 40);

@@ -88,6 +88,7 @@ private:
     void makeFakeUpdateTool();
     QStringList updateToolRun(int waitMs);
     void fillTemporaryFolder();
+    static QString otherCopyScript();
     Ui::MainWindow *ui() { return window->form(); }
 
     QTemporaryDir *install = nullptr;
@@ -126,14 +127,22 @@ QStringList tst_WindowChrome::updateToolRun(int waitMs)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+QString tst_WindowChrome::otherCopyScript()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+           + QStringLiteral("/tmp/elsewhere-1/avsifile0.avs");
+}
+
 void tst_WindowChrome::fillTemporaryFolder()
 {
     const QString tmp = Platform::tempDir();
     QVERIFY(QDir().mkpath(tmp + QStringLiteral("/sub")));
     QVERIFY(QDir().mkpath(Platform::handoffDir()));
+    QVERIFY(QDir().mkpath(QFileInfo(otherCopyScript()).absolutePath()));
     for (const QString &name : {tmp + QStringLiteral("/avsifile0.avs"),
                                 tmp + QStringLiteral("/sub/avsifile1.png"),
-                                Platform::handoffDir() + QStringLiteral("/keep")}) {
+                                Platform::handoffDir() + QStringLiteral("/keep"),
+                                otherCopyScript()}) {
         QFile file(name);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -605,6 +614,8 @@ void tst_WindowChrome::closeWithEmptyListDoesNotAsk()
     QVERIFY(!QDir(Platform::tempDir()).exists());
     QVERIFY(QDir(QFileInfo(Platform::tempDir()).absolutePath()).exists());
     QVERIFY(QFile::exists(Platform::handoffDir() + QStringLiteral("/keep")));
+    // So did the scripts of another copy that still runs.
+    QVERIFY(QFile::exists(otherCopyScript()));
 }
 
 void tst_WindowChrome::closeWithRowsAsks_data()

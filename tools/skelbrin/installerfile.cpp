@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -49,10 +51,27 @@ bool InstallerFile::open(QString *error) {
 }
 
 bool InstallerFile::write(const QByteArray &data, QString *error) {
-    if (m_file->write(data) == data.size())
-        return true;
-    *error = m_file->errorString();
-    return false;
+    // Straight to the descriptor: a short write through QFile (the disk
+    // filled up halfway) leaves it without an error to tell, so the system's
+    // reason is only known to the write that fails outright.
+    const char *next = data.constData();
+    qint64 left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_file->handle(), next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (written == 0) {
+            *error = "the file takes no more data";
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    return true;
 }
 
 bool InstallerFile::commit(const QString &name, QString *error) {

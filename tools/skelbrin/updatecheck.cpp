@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStorageInfo>
 
 #include "installerfile.h"
 
@@ -49,6 +50,14 @@ qint64 announcedLength(QNetworkReply *reply) {
     bool number = false;
     const qint64 length = header.toLongLong(&number);
     return header.isValid() && number && length >= 0 ? length : -1;
+}
+
+// The encoding the body was sent in; empty for the bytes themselves. We ask
+// for those, so Qt leaves any other encoding as it came: saving such a body
+// would keep a packed stream as "the installer".
+QByteArray contentEncoding(QNetworkReply *reply) {
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    return encoding == "identity" ? QByteArray() : encoding;
 }
 
 QString hostOf(const QUrl &url) {
@@ -169,12 +178,22 @@ void UpdateCheck::installerHeadersArrived() {
     if (!m_reply || !isSuccess(statusOf(m_reply)))
         return;
     m_announced = announcedLength(m_reply);
-    if (m_announced >= 0)
-        return;
-    // Without a length a cut-off installer looks like a whole one: not worth
-    // downloading at all. Qt trips over an abort from inside this signal, so
-    // the abort waits for the event loop; nothing more is written meanwhile.
-    m_stop = Stop::NoLength;
+    m_encoding = QString::fromLatin1(contentEncoding(m_reply));
+    if (!m_encoding.isEmpty()) {
+        m_stop = Stop::Encoded;
+    } else if (m_announced < 0) {
+        // Without a length a cut-off installer looks like a whole one: not
+        // worth downloading at all.
+        m_stop = Stop::NoLength;
+    } else {
+        // A download that cannot fit is refused before it fills the disk.
+        m_freeBytes = QStorageInfo(m_arguments.handOffFolder).bytesAvailable();
+        if (m_freeBytes < 0 || m_announced <= m_freeBytes)
+            return;
+        m_stop = Stop::NoRoom;
+    }
+    // Qt trips over an abort from inside this signal, so the abort waits for
+    // the event loop; nothing more is written meanwhile.
     QMetaObject::invokeMethod(
         this,
         [this, reply = m_reply] {
@@ -211,6 +230,18 @@ void UpdateCheck::installerFinished() {
         finish(Outcome::DownloadFailed,
                "the server did not announce the installer's length, so a cut-off download "
                "could not be told from a whole one");
+        return;
+    case Stop::Encoded:
+        finish(Outcome::DownloadFailed,
+               QString("the server sent the installer encoded as \"%1\" instead of the file "
+                       "itself")
+                   .arg(m_encoding));
+        return;
+    case Stop::NoRoom:
+        finish(Outcome::WriteFailed,
+               QString("the installer needs %1 bytes, but only %2 bytes are free")
+                   .arg(m_announced)
+                   .arg(m_freeBytes));
         return;
     default:
         break;

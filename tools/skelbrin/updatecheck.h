@@ -69,6 +69,8 @@ private:
         None,
         AnswerTooLong,
         NoLength,
+        Encoded,
+        NoRoom,
         TimeLimit,
         WriteFailed,
         Canceled,
@@ -99,6 +101,8 @@ private:
     std::unique_ptr<InstallerFile> m_installer;
     qint64 m_received = 0;
     qint64 m_announced = -1;
+    qint64 m_freeBytes = -1;
+    QString m_encoding;
     VersionNumber m_newest;
     QString m_installerPath;
     QString m_failedHost;

@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -49,6 +52,8 @@ public:
         QByteArray location;
         // Read the request and never answer.
         bool silent = false;
+        // More header lines, each ending in "\r\n".
+        QByteArray headers;
     };
 
     TinyHttpServer() {
@@ -96,6 +101,7 @@ private:
         }
         if (!answer.location.isEmpty())
             head += "Location: " + answer.location + "\r\n";
+        head += answer.headers;
         if (!http10)
             head += "Connection: close\r\n";
         socket->write(head + "\r\n");
@@ -198,6 +204,9 @@ private slots:
     void messagesSayWhatHappened_data();
     void messagesSayWhatHappened();
     void unwritableFolder();
+    void unfitDownloadSavesNothing_data();
+    void unfitDownloadSavesNothing();
+    void failedWriteNamesTheReason();
     void nameNeverLeavesTheFolder();
 
 private:
@@ -534,6 +543,53 @@ void TestUpdateCheck::unwritableFolder() {
     QCOMPARE(run.exitCode, 6);
     QVERIFY2(run.err.contains("could not be saved"), qPrintable(run.err));
     QCOMPARE(folderContents(m_dir->path()), QStringList{"blocked"});
+}
+
+void TestUpdateCheck::unfitDownloadSavesNothing_data() {
+    QTest::addColumn<TinyHttpServer::Answer>("installer");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+
+    TinyHttpServer::Answer packed{200, qCompress(installerBytes())};
+    packed.headers = "Content-Encoding: gzip\r\n";
+    QTest::newRow("packed") << packed << 5 << "encoded as \"gzip\"";
+    // No disk holds an exabyte: refused before a byte is written.
+    QTest::newRow("larger than the disk")
+        << TinyHttpServer::Answer{200, installerBytes(), qint64(1) << 60} << 6
+        << "bytes are free";
+}
+
+void TestUpdateCheck::unfitDownloadSavesNothing() {
+    QFETCH(TinyHttpServer::Answer, installer);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+
+    m_server->answer(kCheckPath, {200, "2.2"});
+    m_server->answer(kInstallerPath, installer);
+    const ToolRun run = runSkelbrin(m_server->url(kCheckPath), m_server->url(kInstallerPath),
+                                    m_dir->path(), {"--batch"});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    QVERIFY(folderContents(m_dir->path()).isEmpty());
+}
+
+void TestUpdateCheck::failedWriteNamesTheReason() {
+    m_server->answer(kCheckPath, {200, "2.2"});
+    m_server->answer(kInstallerPath, {200, installerBytes()});
+    // A file size limit makes the disk "full" after 32 KiB, halfway through a
+    // write; the signal it would send is ignored, so the write fails instead.
+    QProcess tool;
+    QSignalSpy finished(&tool, &QProcess::finished);
+    tool.start("/bin/sh",
+               {"-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"",
+                qEnvironmentVariable("QUILLORA_STAGE_DIR") + "/skelbrin", "-p1",
+                m_server->url(kCheckPath), "-p2", m_server->url(kInstallerPath), "-p3",
+                m_dir->path(), "-v", kCurrentVersion, "--batch"});
+    QVERIFY(finished.wait(kToolTimeoutMs));
+    const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+    QCOMPARE(tool.exitCode(), 6);
+    QVERIFY2(err.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(err));
+    QVERIFY(folderContents(m_dir->path()).isEmpty());
 }
 
 void TestUpdateCheck::nameNeverLeavesTheFolder() {
