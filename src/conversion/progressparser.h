@@ -11,6 +11,9 @@ struct ProgressReport {
     bool decodeError = false; // "Error while decoding stream"
     bool writeFailed = false; // the output could not be written
     bool diskFull = false;    // ... because the disk is full
+    // The transcoder's own one-line account of why the job did not succeed,
+    // without its "korvex: " prefix; the last one seen wins.
+    QString verdict;
 
     void merge(const ProgressReport &later);
 };

@@ -356,7 +356,9 @@ void MainWindow::launchJob(const TickDecision &decision)
     jobTimer.start(kJobTickMs);
     if (!plan.problem.isEmpty()) {
         ui->textEdit->append(plan.problem);
-        showJobEnd(conversionRun.jobFailedToStart());
+        JobEnd end = conversionRun.jobFailedToStart();
+        end.reason = plan.problem;
+        showJobEnd(end);
         jobTimer.start(0);
         return;
     }
@@ -379,10 +381,11 @@ void MainWindow::transcoderFailed(QProcess::ProcessError error)
     // A crash ends through finished(); a transcoder that never ran does not.
     if (error != QProcess::FailedToStart)
         return;
-    const JobEnd end = conversionRun.jobFailedToStart();
+    JobEnd end = conversionRun.jobFailedToStart();
     if (end.row < 0)
         return;
-    ui->textEdit->append(transcoderProcess.errorString());
+    end.reason = transcoderProcess.errorString();
+    ui->textEdit->append(end.reason);
     showJobEnd(end);
     jobTimer.start(0);
 }
@@ -392,7 +395,7 @@ void MainWindow::showJobEnd(const JobEnd &end)
     if (end.row >= 0)
         transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
     if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
-        StatusCell::showStatus(row, end.statusWord, end.picture);
+        StatusCell::showStatus(row, end.statusWord, end.picture, end.reason);
 }
 
 void MainWindow::followJobOutput(const QByteArray &text)

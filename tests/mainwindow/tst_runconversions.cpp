@@ -50,6 +50,7 @@ private Q_SLOTS:
 
     void convertsEveryCheckedRow();
     void failedJobsDoNotStopTheRun();
+    void failedRowSaysWhy();
     void transcoderThatCannotStart();
     void unreadableProfileConvertsNothing();
     void stopEndsTheRunningJob();
@@ -435,6 +436,29 @@ void tst_RunConversions::failedJobsDoNotStopTheRun() {
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QCOMPARE(statusOf(1), QStringLiteral("error"));
     QCOMPARE(row(1)->checkState(0), Qt::Checked);
+}
+
+void tst_RunConversions::failedRowSaysWhy() {
+    // A source that went away, and an output name too long for the folder.
+    const QString gone = out->filePath(QStringLiteral("gone.mp4"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), gone));
+    addClip(gone, kMp4);
+    QVERIFY(QFile::remove(gone));
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    ArgumentList arguments = FileRow::arguments(row(1));
+    Arguments::setOutputPath(arguments, out->filePath(QString(300, QLatin1Char('n')) + ".mp4"));
+    FileRow::setArguments(row(1), arguments);
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    const QStringList reasons = {QStringLiteral("No such file or directory"),
+                                 QStringLiteral("File name too long")};
+    for (int index = 0; index < reasons.size(); ++index) {
+        QCOMPARE(statusOf(index), QStringLiteral("error"));
+        const QString tip = row(index)->toolTip(FileRow::StatusColumn);
+        QVERIFY2(tip.contains(reasons.at(index)) && !tip.contains('\n'), qPrintable(tip));
+        QCOMPARE(statusPicture(row(index))->toolTip(), tip);
+    }
 }
 
 void tst_RunConversions::transcoderThatCannotStart() {
