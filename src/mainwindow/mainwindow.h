@@ -158,6 +158,9 @@ private:
     void stopPauseListing();
     // The editor's answer into the row and its script.
     void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    EditorRow editorRowFor(const QTreeWidgetItem *row) const;
+    // A job that reads its row's script finds it, or the reason it cannot.
+    QString restoreEditScript(const QTreeWidgetItem *row) const;
     void rollBackRunStart(int previousRunMode);
     void launchEditor(const QString &mode);
     void editorFinished(int exitCode, QProcess::ExitStatus status);

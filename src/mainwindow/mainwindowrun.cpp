@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTreeWidget>
@@ -341,9 +342,12 @@ void MainWindow::launchJob(const TickDecision &decision)
     const QString output = Arguments::outputPath(FileRow::arguments(row));
     setRowOutputPath(row, uniqueOutputPath(row, output));
 
+    const QString scriptProblem = restoreEditScript(row);
     JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    if (plan.problem.isEmpty())
+        plan.problem = scriptProblem;
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
     const SettingsIndexList indexes = FileRow::settingsIndexes(row);
@@ -568,6 +572,27 @@ void MainWindow::output()
 
 void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
 {
+    const EditorEdit edit = applyEditorAnswer(answer, editorRowFor(row));
+    QString problem = edit.problem;
+    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
+        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
+    if (!problem.isEmpty()) {
+        // The row and its old script stay as they were, and agree.
+        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    FileRow::setArguments(row, edit.arguments);
+    FileRow::setEffects(row, edit.effects);
+    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
+    if (edit.hasWatermark)
+        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+}
+
+EditorRow MainWindow::editorRowFor(const QTreeWidgetItem *row) const
+{
     EditorRow job;
     job.arguments = FileRow::arguments(row);
     job.effects = FileRow::effects(row);
@@ -591,22 +616,29 @@ void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *
         rowChoice(FileRow::AChannelsItems, FileRow::AChannelsIndex, ui->AChannels));
     job.sampleRate = AvsScript::sampleRate(
         rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
+    return job;
+}
 
-    const EditorEdit edit = applyEditorAnswer(answer, job);
-    QString problem = edit.problem;
-    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
-        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
-    if (!problem.isEmpty()) {
-        // The row and its old script stay as they were, and agree.
-        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        return;
-    }
-    FileRow::setArguments(row, edit.arguments);
-    FileRow::setEffects(row, edit.effects);
-    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
-    if (edit.hasWatermark)
-        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+QString MainWindow::restoreEditScript(const QTreeWidgetItem *row) const
+{
+    const ArgumentList arguments = FileRow::arguments(row);
+    const EffectList effects = FileRow::effects(row);
+    const QString path = effects.value(FileRow::ScriptPathEntry);
+    // The script lives in the program's own folder, where a look costs nothing.
+    if (!JobPreparation::needsScript(arguments, effects) || path.isEmpty()
+        || QFileInfo::exists(path))
+        return QString();
+    // Removed from outside (a cleaner, another session): the row still holds
+    // the whole edit, so the script is written again as the edit wrote it.
+    const bool withLogo =
+        !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty()
+        && QFileInfo(effects.value(FileRow::LogoPathEntry)).size() > 0;
+    QString problem;
+    const std::optional<QString> text =
+        EditedScript::build(editedScriptInput(editorRowFor(row), withLogo), &problem);
+    if (text && QDir().mkpath(QFileInfo(path).absolutePath())
+        && EditedScript::write(path, *text, &problem))
+        return QString();
+    return tr("The file's edit script %1 is missing and could not be written again: %2")
+        .arg(path, problem);
 }

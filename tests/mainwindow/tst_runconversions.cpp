@@ -67,6 +67,7 @@ private Q_SLOTS:
     void editorAnswerReachesItsRow_data();
     void editorAnswerReachesItsRow();
     void editorAnswerGoesToTheRowItWasOpenedFor();
+    void removedEditScriptIsWrittenAgain();
     void shutdownAfterTheRun();
 
 private:
@@ -859,6 +860,21 @@ void tst_RunConversions::editorAnswerGoesToTheRowItWasOpenedFor() {
     editRow(0, {QStringLiteral("closed")});
     QCOMPARE(FileRow::arguments(row(0)), first);
     QVERIFY(ui()->editVideo->isEnabled());
+}
+
+void tst_RunConversions::removedEditScriptIsWrittenAgain() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    editRow(0, {answerFor(2, 3)});
+    const QString script = FileRow::effects(row(0)).value(FileRow::ScriptPathEntry);
+    const QByteArray written = contentOf(script);
+    QVERIFY(!written.isEmpty());
+    QVERIFY(QFile::remove(script));
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(contentOf(script), written);
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 3.0) < 0.5);
 }
 
 void tst_RunConversions::shutdownAfterTheRun() {
