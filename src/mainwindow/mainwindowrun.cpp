@@ -331,6 +331,7 @@ QVector<RunRow> MainWindow::runRows() const
 void MainWindow::launchJob(const TickDecision &decision)
 {
     QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
+    const bool sourceChanged = reprobeChangedSource(row);
     const QVector<RunRow> rows = runRows();
     jobNumber = conversionRun.jobNumber();
     totalSeconds = int(conversionRun.totalSeconds());
@@ -342,7 +343,7 @@ void MainWindow::launchJob(const TickDecision &decision)
     const QString output = Arguments::outputPath(FileRow::arguments(row));
     setRowOutputPath(row, uniqueOutputPath(row, output));
 
-    const QString scriptProblem = restoreEditScript(row);
+    const QString scriptProblem = restoreEditScript(row, sourceChanged);
     JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
@@ -619,17 +620,18 @@ EditorRow MainWindow::editorRowFor(const QTreeWidgetItem *row) const
     return job;
 }
 
-QString MainWindow::restoreEditScript(const QTreeWidgetItem *row) const
+QString MainWindow::restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const
 {
     const ArgumentList arguments = FileRow::arguments(row);
     const EffectList effects = FileRow::effects(row);
     const QString path = effects.value(FileRow::ScriptPathEntry);
     // The script lives in the program's own folder, where a look costs nothing.
     if (!JobPreparation::needsScript(arguments, effects) || path.isEmpty()
-        || QFileInfo::exists(path))
+        || (!sourceChanged && QFileInfo::exists(path)))
         return QString();
-    // Removed from outside (a cleaner, another session): the row still holds
-    // the whole edit, so the script is written again as the edit wrote it.
+    // Removed from outside (a cleaner, another session), or cut at a length
+    // the source no longer has: the row still holds the whole edit, so the
+    // script is written again as the edit wrote it.
     const bool withLogo =
         !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty()
         && QFileInfo(effects.value(FileRow::LogoPathEntry)).size() > 0;

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void convertsEveryCheckedRow();
     void failedJobsDoNotStopTheRun();
     void failedRowSaysWhy();
+    void sourceThatChangedIsProbedAgain();
     void transcoderThatCannotStart();
     void unreadableProfileConvertsNothing();
     void stopEndsTheRunningJob();
@@ -459,6 +460,35 @@ void tst_RunConversions::failedRowSaysWhy() {
         const QString tip = row(index)->toolTip(FileRow::StatusColumn);
         QVERIFY2(tip.contains(reasons.at(index)) && !tip.contains('\n'), qPrintable(tip));
         QCOMPARE(statusPicture(row(index))->toolTip(), tip);
+    }
+}
+
+void tst_RunConversions::sourceThatChangedIsProbedAgain() {
+    // Listed while it was still being written: two seconds then, twelve now.
+    // The second row's edit (an effect) converts through its script.
+    QTemporaryDir sources;
+    const QStringList growing = {sources.filePath(QStringLiteral("growing.mp4")),
+                                 sources.filePath(QStringLiteral("edited.mp4"))};
+    for (const QString &path : growing) {
+        QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), path));
+        addClip(path, kMp4);
+    }
+    editRow(1, {QString(answerFor(0, 0)).replace("-saturation 0", "-saturation 20")});
+    QCOMPARE(row(1)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:02"));
+    for (const QString &path : growing) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::copy(media(QStringLiteral("long.mp4")), path));
+    }
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    for (int index = 0; index < growing.size(); ++index) {
+        QCOMPARE(statusOf(index), QStringLiteral("finished"));
+        QCOMPARE(row(index)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:12"));
+        QCOMPARE(row(index)->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:12"));
+        QCOMPARE(FileRow::mediaInfo(row(index)).at(FileRow::DurationSeconds),
+                 QStringLiteral("12"));
+        QVERIFY2(qAbs(facts(outputOf(index)).seconds - 12.0) < 0.5, qPrintable(outputOf(index)));
     }
 }
 
