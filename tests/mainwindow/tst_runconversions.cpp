@@ -486,8 +486,7 @@ void tst_RunConversions::sourceThatChangedIsProbedAgain() {
         QCOMPARE(statusOf(index), QStringLiteral("finished"));
         QCOMPARE(row(index)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:12"));
         QCOMPARE(row(index)->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:12"));
-        QCOMPARE(FileRow::mediaInfo(row(index)).at(FileRow::DurationSeconds),
-                 QStringLiteral("12"));
+        QCOMPARE(FileRow::mediaInfo(row(index)).at(FileRow::DurationSeconds), QStringLiteral("12"));
         QVERIFY2(qAbs(facts(outputOf(index)).seconds - 12.0) < 0.5, qPrintable(outputOf(index)));
     }
 }

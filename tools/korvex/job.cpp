@@ -205,9 +205,7 @@ bool Job::prepare(int *exitCode) {
         return false;
     }
     if (!media.hasVideo() && !media.hasAudio()) {
-        say(QStringLiteral("korvex: %1: no audio or video stream found\n")
-                .arg(m_source)
-                .toUtf8());
+        say(QStringLiteral("korvex: %1: no audio or video stream found\n").arg(m_source).toUtf8());
         *exitCode = Failed;
         return false;
     }
