@@ -37,6 +37,7 @@ bool ConversionRun::start(const QVector<RunRow> &rows) {
     m_currentSeconds = 0;
     m_summarySeen = false;
     m_jobFailed = false;
+    m_verdict.clear();
     m_parser.reset();
     m_clock.start();
     return true;
@@ -81,6 +82,7 @@ TickDecision ConversionRun::tick(bool transcoderRunning, const QVector<RunRow> &
     m_currentSeconds = 0;
     m_summarySeen = false;
     m_jobFailed = false;
+    m_verdict.clear();
     m_parser.reset();
     return decision;
 }
@@ -90,6 +92,8 @@ ProgressUpdate ConversionRun::feed(const QByteArray &standardError) {
         return progress();
 
     const ProgressReport report = m_parser.feed(standardError);
+    if (!report.verdict.isEmpty())
+        m_verdict = report.verdict;
     QStringList log;
     if (report.hasTime) {
         // The bar stops at the job's length anyway; a reading far past it
@@ -161,6 +165,8 @@ JobEnd ConversionRun::jobFinished(int exitCode, bool crashed) {
     const ProgressReport last = m_parser.flush();
     if (last.decodeError || last.writeFailed)
         m_jobFailed = true;
+    if (!last.verdict.isEmpty())
+        m_verdict = last.verdict;
     const bool succeeded = !crashed && exitCode == 0 && !m_jobFailed;
     return endJob(succeeded ? FileRow::kStatusFinished : FileRow::kStatusError);
 }
@@ -240,6 +246,8 @@ JobEnd ConversionRun::endJob(const QString &statusWord) {
     end.row = m_running;
     end.statusWord = statusWord;
     end.picture = FileRow::statusPicture(statusWord);
+    if (statusWord == FileRow::kStatusError)
+        end.reason = m_verdict;
 
     m_doneSeconds += std::max<qint64>(0, rowSeconds(m_running));
     if (m_running < m_endedAs.size())
@@ -248,6 +256,7 @@ JobEnd ConversionRun::endJob(const QString &statusWord) {
     m_currentSeconds = 0;
     m_summarySeen = false;
     m_jobFailed = false;
+    m_verdict.clear();
     m_parser.reset();
     return end;
 }

@@ -20,6 +20,7 @@ struct JobEnd {
     int row = -1;
     QString statusWord; // "finished", "error", "stopped"
     QString picture;    // the status picture shown in place of the bar
+    QString reason;     // a failed job: why, in one line; empty when unknown
 };
 
 // What the job tick should do.
@@ -112,4 +113,5 @@ private:
     qint64 m_currentSeconds = 0; // output seconds of the running job so far
     bool m_summarySeen = false;
     bool m_jobFailed = false; // the running job's text reported a failure
+    QString m_verdict;        // the running job's last word on why it failed
 };

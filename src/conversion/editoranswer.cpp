@@ -189,6 +189,21 @@ EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row) {
     edit.watermark = answer.watermark;
     edit.scriptPath = edit.effects.at(kScriptEntry);
 
+    EditorRow edited = row;
+    edited.arguments = edit.arguments;
+    edited.effects = edit.effects;
+    const EditedScriptInput script = editedScriptInput(edited, answer.hasWatermark);
+    QString error;
+    const std::optional<QString> text = EditedScript::build(script, &error);
+    if (!text) {
+        edit.problem = error;
+        return edit;
+    }
+    edit.scriptText = *text;
+    return edit;
+}
+
+EditedScriptInput editedScriptInput(const EditorRow &row, bool withLogo) {
     EditedScriptInput script;
     script.pluginPath = row.pluginPath;
     script.importPath = row.importPath;
@@ -198,15 +213,8 @@ EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row) {
     script.sampleRate = row.sampleRate;
     script.displayRatio = row.displayRatio;
     script.trimDuration = row.trimDuration;
-    script.arguments = edit.arguments;
-    script.effects = edit.effects;
-    script.withLogo = answer.hasWatermark;
-    QString error;
-    const std::optional<QString> text = EditedScript::build(script, &error);
-    if (!text) {
-        edit.problem = error;
-        return edit;
-    }
-    edit.scriptText = *text;
-    return edit;
+    script.arguments = row.arguments;
+    script.effects = row.effects;
+    script.withLogo = withLogo;
+    return script;
 }

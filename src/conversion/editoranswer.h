@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "conversion/editedscript.h"
+
 // The editor tool's answer on its standard error:
 //   [any text] -ss S -t T -cropleft L -croptop P -cropright R -cropbottom B
 //   -saturation SAT -brightness BRI -contrast CON -drop D [-watermark ...]
@@ -64,3 +66,6 @@ QStringList withEditorArguments(QStringList arguments, const EditorAnswer &answe
 // The effect values in Tweak units in entries 0 to 2.
 QStringList withEditorEffects(QStringList effects, const EditorAnswer &answer);
 EditorEdit applyEditorAnswer(const EditorAnswer &answer, const EditorRow &row);
+// What the row's script is written from, by the same rule as after an edit:
+// the row's own arguments and effects; withLogo: the edit named a logo.
+EditedScriptInput editedScriptInput(const EditorRow &row, bool withLogo);

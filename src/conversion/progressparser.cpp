@@ -15,6 +15,9 @@ const QString kDecodeError = QStringLiteral("Error while decoding stream");
 const QString kNotPermitted = QStringLiteral("Operation not permitted");
 const QString kNoSpace = QStringLiteral("No space left on device");
 const QString kOverhead = QStringLiteral("overhead");
+// The transcoder's lines of its own; its notes are not verdicts.
+const QString kVerdictPrefix = QStringLiteral("korvex: ");
+const QString kNotePrefix = QStringLiteral("korvex: note: ");
 const QStringList kSummaryWords = {QStringLiteral("overhead"), QStringLiteral("audio:"),
                                    QStringLiteral("headers:"), QStringLiteral("video:")};
 
@@ -60,6 +63,8 @@ void ProgressReport::merge(const ProgressReport &later) {
     diskFull = diskFull || later.diskFull;
     if (!later.savedAs.isEmpty())
         savedAs = later.savedAs;
+    if (!later.verdict.isEmpty())
+        verdict = later.verdict;
 }
 
 bool ProgressParser::readTime(const QString &line, double *seconds) {
@@ -110,6 +115,8 @@ ProgressReport ProgressParser::readLine(const QString &line) {
     report.decodeError = line.contains(kDecodeError);
     report.diskFull = line.contains(kNoSpace);
     report.writeFailed = report.diskFull || line.contains(kNotPermitted);
+    if (line.startsWith(kVerdictPrefix) && !line.startsWith(kNotePrefix))
+        report.verdict = line.mid(kVerdictPrefix.size()).trimmed();
     return report;
 }
 

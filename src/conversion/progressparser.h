@@ -12,6 +12,9 @@ struct ProgressReport {
     bool writeFailed = false; // the output could not be written
     bool diskFull = false;    // ... because the disk is full
     QString savedAs;          // the output's file name, when the transcoder took another
+    // The transcoder's own one-line account of why the job did not succeed,
+    // without its "korvex: " prefix; the last one seen wins.
+    QString verdict;
 
     void merge(const ProgressReport &later);
 };

@@ -144,4 +144,19 @@ void addPaths(TakenPaths &taken, const QTreeWidgetItem *item) {
     taken.add(Arguments::inputPath(list));
 }
 
+SourceStamp sourceStamp(const QTreeWidgetItem *item) {
+    const QVariantList pair = item->data(SourceDurationColumn, SourceStampRole).toList();
+    SourceStamp stamp;
+    if (pair.size() == 2) {
+        stamp.size = pair.at(0).toLongLong();
+        stamp.modifiedMs = pair.at(1).toLongLong();
+    }
+    return stamp;
+}
+
+void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp) {
+    item->setData(SourceDurationColumn, SourceStampRole,
+                  QVariantList{stamp.size, stamp.modifiedMs});
+}
+
 } // namespace FileRow

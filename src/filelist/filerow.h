@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "filelist/sourcestamp.h"
+
 class QTreeWidgetItem;
 class TakenPaths;
 
@@ -53,6 +55,8 @@ constexpr int PreRunStatusRole = kFirstJobRole + 2; // 34
 
 // Column 3 (SourceDurationColumn): MediaInfo entry k lives at role 33 + k.
 constexpr int MediaInfoRole = kFirstJobRole + 1;
+// Column 3: the source's SourceStamp when it was probed.
+constexpr int SourceStampRole = kFirstJobRole; // 32
 
 // Offsets from OptionItemsRole: the per-row copies of the option combo boxes'
 // item texts, in this order.
@@ -174,6 +178,8 @@ EffectList effects(const QTreeWidgetItem *item);
 void setEffects(QTreeWidgetItem *item, const EffectList &effects);
 MediaInfo mediaInfo(const QTreeWidgetItem *item);
 void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info);
+SourceStamp sourceStamp(const QTreeWidgetItem *item);
+void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp);
 
 // Adds the row's output and source to `taken`: a new output path must name
 // neither.

@@ -131,6 +131,9 @@ void ProbePool::launchNext(Worker &worker)
         return;
     worker.index = m_nextIndex++;
     m_states[worker.index] = State::Running;
+    // Taken before the probe reads it: a file that grows meanwhile differs
+    // from its stamp later rather than pass for the length the probe saw.
+    m_results[worker.index].stamp = SourceStamp::of(m_paths.at(worker.index));
     worker.limit->start(m_timeoutMs);
     worker.process->start(m_program, {QStringLiteral("-i"), m_paths.at(worker.index)},
                           QIODevice::ReadWrite);

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "filelist/sourcestamp.h"
+
 class QProcess;
 class QTimer;
 
@@ -33,6 +35,8 @@ public:
         QByteArray standardError;
         // Why the transcoder did not run; empty when it did.
         QString startError;
+        // The file as it was just before its probe started.
+        SourceStamp stamp;
     };
 
     explicit ProbePool(QObject *parent = nullptr);

@@ -25,6 +25,7 @@ QProgressBar *showProgress(QTreeWidgetItem *row, bool busy) {
     if (!list)
         return nullptr;
     row->setText(FileRow::StatusColumn, QString());
+    row->setToolTip(FileRow::StatusColumn, QString());
     auto *bar = new QProgressBar;
     bar->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     bar->setFixedHeight(kBarHeight);
@@ -56,13 +57,16 @@ void setProgress(QProgressBar *bar, int percent) {
         bar->setValue(percent);
 }
 
-void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture) {
+void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture,
+                const QString &reason) {
     QTreeWidget *list = listOf(row);
     if (!list)
         return;
     auto *label = new QLabel;
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setPixmap(QPixmap(picture));
+    label->setToolTip(reason);
+    row->setToolTip(FileRow::StatusColumn, reason);
     list->setItemWidget(row, FileRow::StatusColumn, label);
     row->setData(FileRow::StatusColumn, FileRow::StatusWordRole, statusWord);
 }
@@ -79,6 +83,7 @@ void showWaiting(QTreeWidgetItem *row) {
                  QStringList{row->text(FileRow::StatusColumn), word});
     list->removeItemWidget(row, FileRow::StatusColumn);
     row->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
+    row->setToolTip(FileRow::StatusColumn, QString());
 }
 
 void showSkippedAsBefore(QTreeWidget *list, bool keepChecked) {

@@ -22,8 +22,10 @@ QProgressBar *showProgress(QTreeWidgetItem *row, bool busy);
 QProgressBar *progressBar(const QTreeWidgetItem *row);
 // percent 0..100, or -1 for a busy bar.
 void setProgress(QProgressBar *bar, int percent);
-// The picture of how the job ended, centred, and its status word.
-void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture);
+// The picture of how the job ended, centred, and its status word; reason,
+// when known, why it failed, as the cell's tool tip.
+void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture,
+                const QString &reason = QString());
 
 // "waiting" for a row a run has queued, in place of its text or the picture
 // of an earlier run, which the row keeps for showSkippedAsBefore().

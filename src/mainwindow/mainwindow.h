@@ -159,6 +159,10 @@ private:
     void stopPauseListing();
     // The editor's answer into the row and its script.
     void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    EditorRow editorRowFor(const QTreeWidgetItem *row) const;
+    // A job that reads its row's script finds it (written again when it is
+    // missing or its source changed), or the reason it cannot.
+    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
     void rollBackRunStart(int previousRunMode);
     void launchEditor(const QString &mode);
     void editorFinished(int exitCode, QProcess::ExitStatus status);
@@ -223,6 +227,10 @@ private:
     void probeInputFile(const QString &path, int poolIndex = -1);
     void showProbeProgress();
     void addProbedFileRow();
+    // A source that changed since its probe is probed again and its row shows
+    // the new length; true when that happened.
+    bool reprobeChangedSource(QTreeWidgetItem *row);
+    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result);
     // taken: the paths of the rows listed so far.
     QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
     // Gives the row an output path that names neither its source nor one of
@@ -424,6 +432,7 @@ private:
     // once the transcoder has finished.
     ProbeParser probeParser;
     ProbeResult probe;
+    SourceStamp probedStamp;
     ProbePool probePool;
     // An add operation is under way (it lets timers and drags in while it waits).
     bool addingFiles = false;

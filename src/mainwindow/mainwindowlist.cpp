@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -26,6 +27,7 @@
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
+#include "filelist/processwait.h"
 #include "filelist/takenpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -257,6 +259,7 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     // is whatever came before.
     probePool.waitFor(poolIndex);
     const ProbePool::Result answer = probePool.takeResult(poolIndex);
+    probedStamp = answer.stamp;
     if (!answer.startError.isEmpty())
         ui->textEdit->append(answer.startError);
     ui->textEdit->append(decodeToolText(answer.standardError));
@@ -374,6 +377,58 @@ void MainWindow::addProbedFileRow()
         FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
     info[FileRow::DisplayRatio] = probe.probedDisplayRatio;
     info[FileRow::ExactDuration] = probe.probedSecondsExact;
+    FileRow::setMediaInfo(row, info);
+    FileRow::setSourceStamp(row, probedStamp);
+}
+
+bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row)
+{
+    if (!row)
+        return false;
+    const QString source = Arguments::inputPath(FileRow::arguments(row));
+    const SourceStamp probed = FileRow::sourceStamp(row);
+    const SourceStamp now = SourceStamp::of(source);
+    // A file that has gone is the transcoder's to report.
+    if (!probed.isKnown() || !now.isKnown() || now == probed)
+        return false;
+    QProcess prober;
+    prober.start(Platform::toolPath(kProbeToolName), {QStringLiteral("-i"), source},
+                 QIODevice::ReadWrite);
+    if (!ProcessWait::forFinished(prober, ProbePool::kProbeTimeoutMs)) {
+        prober.kill();
+        prober.waitForFinished(ProbePool::kProbeTimeoutMs);
+    }
+    prober.readAllStandardOutput();
+    const QByteArray text = prober.readAllStandardError();
+    ui->textEdit->append(decodeToolText(text));
+    const ProbeResult result = ProbeParser::parse(decodeToolText(text));
+    // Unreadable now: the row keeps what it knew, and the job says why.
+    if (!result.isMedia())
+        return false;
+    showReprobedSource(row, result);
+    FileRow::setSourceStamp(row, now);
+    return true;
+}
+
+void MainWindow::showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result)
+{
+    // A trimmed row's output keeps its trim's length.
+    const ArgumentList arguments = FileRow::arguments(row);
+    if (row->text(FileRow::OutputDurationColumn) == row->text(FileRow::SourceDurationColumn)
+        && Arguments::value(arguments, Arguments::kTrimLength).toInt() <= 0)
+        row->setText(FileRow::OutputDurationColumn, result.probedDuration);
+    row->setText(FileRow::SourceDurationColumn, result.probedDuration);
+
+    MediaInfo info = FileRow::mediaInfo(row);
+    const qint64 bytes = QFileInfo(Arguments::inputPath(arguments)).size();
+    info[FileRow::InputFileMB] =
+        bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
+    info[FileRow::InputBitrate] = result.probedBitrate;
+    info[FileRow::DurationSeconds] = result.probedSeconds;
+    info[FileRow::ExactDuration] = result.probedSecondsExact;
+    const QString size = FileRow::updateSizeEstimate(info);
+    if (!size.isEmpty())
+        row->setText(FileRow::SizeColumn, size);
     FileRow::setMediaInfo(row, info);
 }
 

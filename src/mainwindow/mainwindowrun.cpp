@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTreeWidget>
@@ -331,6 +332,7 @@ QVector<RunRow> MainWindow::runRows() const
 void MainWindow::launchJob(const TickDecision &decision)
 {
     QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
+    const bool sourceChanged = reprobeChangedSource(row);
     const QVector<RunRow> rows = runRows();
     jobNumber = conversionRun.jobNumber();
     totalSeconds = int(conversionRun.totalSeconds());
@@ -342,9 +344,12 @@ void MainWindow::launchJob(const TickDecision &decision)
     const QString output = Arguments::outputPath(FileRow::arguments(row));
     setRowOutputPath(row, uniqueOutputPath(row, output));
 
+    const QString scriptProblem = restoreEditScript(row, sourceChanged);
     JobPreparation::LaunchPlan plan =
         JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    if (plan.problem.isEmpty())
+        plan.problem = scriptProblem;
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
     const SettingsIndexList indexes = FileRow::settingsIndexes(row);
@@ -357,7 +362,9 @@ void MainWindow::launchJob(const TickDecision &decision)
     jobTimer.start(kJobTickMs);
     if (!plan.problem.isEmpty()) {
         ui->textEdit->append(plan.problem);
-        showJobEnd(conversionRun.jobFailedToStart());
+        JobEnd end = conversionRun.jobFailedToStart();
+        end.reason = plan.problem;
+        showJobEnd(end);
         jobTimer.start(0);
         return;
     }
@@ -380,10 +387,11 @@ void MainWindow::transcoderFailed(QProcess::ProcessError error)
     // A crash ends through finished(); a transcoder that never ran does not.
     if (error != QProcess::FailedToStart)
         return;
-    const JobEnd end = conversionRun.jobFailedToStart();
+    JobEnd end = conversionRun.jobFailedToStart();
     if (end.row < 0)
         return;
-    ui->textEdit->append(transcoderProcess.errorString());
+    end.reason = transcoderProcess.errorString();
+    ui->textEdit->append(end.reason);
     showJobEnd(end);
     jobTimer.start(0);
 }
@@ -393,7 +401,7 @@ void MainWindow::showJobEnd(const JobEnd &end)
     if (end.row >= 0)
         transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
     if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
-        StatusCell::showStatus(row, end.statusWord, end.picture);
+        StatusCell::showStatus(row, end.statusWord, end.picture, end.reason);
 }
 
 void MainWindow::followJobOutput(const QByteArray &text)
@@ -582,6 +590,27 @@ void MainWindow::output()
 
 void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
 {
+    const EditorEdit edit = applyEditorAnswer(answer, editorRowFor(row));
+    QString problem = edit.problem;
+    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
+        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
+    if (!problem.isEmpty()) {
+        // The row and its old script stay as they were, and agree.
+        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    FileRow::setArguments(row, edit.arguments);
+    FileRow::setEffects(row, edit.effects);
+    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
+    if (edit.hasWatermark)
+        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+}
+
+EditorRow MainWindow::editorRowFor(const QTreeWidgetItem *row) const
+{
     EditorRow job;
     job.arguments = FileRow::arguments(row);
     job.effects = FileRow::effects(row);
@@ -605,22 +634,30 @@ void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *
         rowChoice(FileRow::AChannelsItems, FileRow::AChannelsIndex, ui->AChannels));
     job.sampleRate = AvsScript::sampleRate(
         rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
+    return job;
+}
 
-    const EditorEdit edit = applyEditorAnswer(answer, job);
-    QString problem = edit.problem;
-    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
-        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
-    if (!problem.isEmpty()) {
-        // The row and its old script stay as they were, and agree.
-        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        return;
-    }
-    FileRow::setArguments(row, edit.arguments);
-    FileRow::setEffects(row, edit.effects);
-    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
-    if (edit.hasWatermark)
-        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+QString MainWindow::restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const
+{
+    const ArgumentList arguments = FileRow::arguments(row);
+    const EffectList effects = FileRow::effects(row);
+    const QString path = effects.value(FileRow::ScriptPathEntry);
+    // The script lives in the program's own folder, where a look costs nothing.
+    if (!JobPreparation::needsScript(arguments, effects) || path.isEmpty()
+        || (!sourceChanged && QFileInfo::exists(path)))
+        return QString();
+    // Removed from outside (a cleaner, another session), or cut at a length
+    // the source no longer has: the row still holds the whole edit, so the
+    // script is written again as the edit wrote it.
+    const bool withLogo =
+        !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty()
+        && QFileInfo(effects.value(FileRow::LogoPathEntry)).size() > 0;
+    QString problem;
+    const std::optional<QString> text =
+        EditedScript::build(editedScriptInput(editorRowFor(row), withLogo), &problem);
+    if (text && QDir().mkpath(QFileInfo(path).absolutePath())
+        && EditedScript::write(path, *text, &problem))
+        return QString();
+    return tr("The file's edit script %1 is missing and could not be written again: %2")
+        .arg(path, problem);
 }

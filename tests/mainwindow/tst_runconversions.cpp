@@ -50,6 +50,8 @@ private Q_SLOTS:
 
     void convertsEveryCheckedRow();
     void failedJobsDoNotStopTheRun();
+    void failedRowSaysWhy();
+    void sourceThatChangedIsProbedAgain();
     void transcoderThatCannotStart();
     void unreadableProfileConvertsNothing();
     void stopEndsTheRunningJob();
@@ -67,6 +69,7 @@ private Q_SLOTS:
     void editorAnswerReachesItsRow_data();
     void editorAnswerReachesItsRow();
     void editorAnswerGoesToTheRowItWasOpenedFor();
+    void removedEditScriptIsWrittenAgain();
     void shutdownAfterTheRun();
 
 private:
@@ -436,6 +439,57 @@ void tst_RunConversions::failedJobsDoNotStopTheRun() {
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QCOMPARE(statusOf(1), QStringLiteral("error"));
     QCOMPARE(row(1)->checkState(0), Qt::Checked);
+}
+
+void tst_RunConversions::failedRowSaysWhy() {
+    // A source that went away, and an output name too long for the folder.
+    const QString gone = out->filePath(QStringLiteral("gone.mp4"));
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), gone));
+    addClip(gone, kMp4);
+    QVERIFY(QFile::remove(gone));
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    ArgumentList arguments = FileRow::arguments(row(1));
+    Arguments::setOutputPath(arguments, out->filePath(QString(300, QLatin1Char('n')) + ".mp4"));
+    FileRow::setArguments(row(1), arguments);
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    const QStringList reasons = {QStringLiteral("No such file or directory"),
+                                 QStringLiteral("File name too long")};
+    for (int index = 0; index < reasons.size(); ++index) {
+        QCOMPARE(statusOf(index), QStringLiteral("error"));
+        const QString tip = row(index)->toolTip(FileRow::StatusColumn);
+        QVERIFY2(tip.contains(reasons.at(index)) && !tip.contains('\n'), qPrintable(tip));
+        QCOMPARE(statusPicture(row(index))->toolTip(), tip);
+    }
+}
+
+void tst_RunConversions::sourceThatChangedIsProbedAgain() {
+    // Listed while it was still being written: two seconds then, twelve now.
+    // The second row's edit (an effect) converts through its script.
+    QTemporaryDir sources;
+    const QStringList growing = {sources.filePath(QStringLiteral("growing.mp4")),
+                                 sources.filePath(QStringLiteral("edited.mp4"))};
+    for (const QString &path : growing) {
+        QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), path));
+        addClip(path, kMp4);
+    }
+    editRow(1, {QString(answerFor(0, 0)).replace("-saturation 0", "-saturation 20")});
+    QCOMPARE(row(1)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:02"));
+    for (const QString &path : growing) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::copy(media(QStringLiteral("long.mp4")), path));
+    }
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    for (int index = 0; index < growing.size(); ++index) {
+        QCOMPARE(statusOf(index), QStringLiteral("finished"));
+        QCOMPARE(row(index)->text(FileRow::SourceDurationColumn), QStringLiteral("00:00:12"));
+        QCOMPARE(row(index)->text(FileRow::OutputDurationColumn), QStringLiteral("00:00:12"));
+        QCOMPARE(FileRow::mediaInfo(row(index)).at(FileRow::DurationSeconds), QStringLiteral("12"));
+        QVERIFY2(qAbs(facts(outputOf(index)).seconds - 12.0) < 0.5, qPrintable(outputOf(index)));
+    }
 }
 
 void tst_RunConversions::transcoderThatCannotStart() {
@@ -855,6 +909,21 @@ void tst_RunConversions::editorAnswerGoesToTheRowItWasOpenedFor() {
     editRow(0, {QStringLiteral("closed")});
     QCOMPARE(FileRow::arguments(row(0)), first);
     QVERIFY(ui()->editVideo->isEnabled());
+}
+
+void tst_RunConversions::removedEditScriptIsWrittenAgain() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    editRow(0, {answerFor(2, 3)});
+    const QString script = FileRow::effects(row(0)).value(FileRow::ScriptPathEntry);
+    const QByteArray written = contentOf(script);
+    QVERIFY(!written.isEmpty());
+    QVERIFY(QFile::remove(script));
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QCOMPARE(contentOf(script), written);
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 3.0) < 0.5);
 }
 
 void tst_RunConversions::shutdownAfterTheRun() {

@@ -214,14 +214,14 @@ bool Job::prepare(int *exitCode) {
 
     const Probe::Media media = Probe::read(m_source);
     if (!media.opened) {
-        say(QStringLiteral("%1: %2\n")
+        say(QStringLiteral("korvex: %1: %2\n")
                 .arg(usesScript ? m_source : m_request.input, media.error)
                 .toUtf8());
         *exitCode = Failed;
         return false;
     }
     if (!media.hasVideo() && !media.hasAudio()) {
-        say(QStringLiteral("%1: no audio or video stream found\n").arg(m_source).toUtf8());
+        say(QStringLiteral("korvex: %1: no audio or video stream found\n").arg(m_source).toUtf8());
         *exitCode = Failed;
         return false;
     }
@@ -237,7 +237,7 @@ bool Job::prepare(int *exitCode) {
         return false;
     }
     if (!m_request.overwrite && QFileInfo::exists(m_output)) {
-        say(QStringLiteral("File '%1' already exists. Exiting.\n").arg(m_output).toUtf8());
+        say(QStringLiteral("korvex: File '%1' already exists. Exiting.\n").arg(m_output).toUtf8());
         *exitCode = Failed;
         return false;
     }

@@ -15,6 +15,9 @@
 // ffmpeg and removes the temporary file; if korvex is killed outright, ffmpeg
 // dies with it and the hidden ".part" file is swept away by the next job on
 // the same output.
+//
+// A job that does not succeed says why in one line of its own, the last it
+// writes: "korvex: REASON". Notes ("korvex: note: ...") never end a job.
 class Job {
 public:
     enum ExitCode {
