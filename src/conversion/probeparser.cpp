@@ -1,5 +1,7 @@
 #include "probeparser.h"
 
+#include <QRegularExpression>
+
 #include "conversion/tooltext.h"
 
 // The reading rules work on fixed-width windows of the old stream-line shapes
@@ -73,11 +75,31 @@ int clockField(const QString &text) {
     return value > 0 ? value : 0;
 }
 
+// A recording of 100 hours or more has three or more hour digits, which the
+// fixed window would cut to their first two: such a clock is read whole.
+bool readLongClock(const QString &afterKey, ProbeResult &result) {
+    static const QRegularExpression clock(
+        QStringLiteral("^\\s*(\\d{3,}):(\\d\\d):(\\d\\d)(?:\\.(\\d))?"));
+    const QRegularExpressionMatch m = clock.match(afterKey);
+    if (!m.hasMatch())
+        return false;
+    const qint64 whole =
+        (m.captured(1).toLongLong() * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt();
+    const int tenths = m.captured(4).toInt();
+    result.probedDuration =
+        m.captured(1) + QLatin1Char(':') + m.captured(2) + QLatin1Char(':') + m.captured(3);
+    result.probedSecondsExact = QString::number(whole + tenths / 10.0, 'g', 10);
+    result.probedSeconds = QString::number(whole);
+    return true;
+}
+
 void readDuration(const QString &text, qsizetype at, ProbeResult &result) {
     if (text.mid(at + kDurationKey.size()).trimmed().startsWith(kNotAvailable)) {
         result.probedDuration = ProbeResult::kUnknownDuration;
         return;
     }
+    if (readLongClock(text.mid(at + kDurationKey.size()), result))
+        return;
     // Within its line, like the bitrate: a short line must not carry the
     // next one into the duration cell.
     const QString value = firstLine(text.mid(at, kDurationWindow)).right(kDurationValue);

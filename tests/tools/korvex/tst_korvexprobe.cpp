@@ -14,6 +14,7 @@ private slots:
     void initTestCase();
     void givesTheReaderEveryField_data();
     void givesTheReaderEveryField();
+    void readsAHundredHoursAndMore();
     void turnsAwayWhatIsNotMedia_data();
     void turnsAwayWhatIsNotMedia();
 };
@@ -86,6 +87,15 @@ void TestKorvexProbe::givesTheReaderEveryField() {
         // Where the stream does not say, the overall bitrate stands in.
         QVERIFY2(r.probedAudioBitrate.toInt() > 0, qPrintable(probe.text));
     }
+}
+
+void TestKorvexProbe::readsAHundredHoursAndMore() {
+    const Run probe = runKorvex({"-i", media("hours.mkv")}, 30000);
+    QCOMPARE(probe.exitCode, 0);
+    const ProbeResult r = ProbeParser::parse(probe.text);
+    QCOMPARE(r.probedDuration, QString("125:00:01"));
+    QCOMPARE(r.probedSeconds, QString("450001"));
+    QCOMPARE(r.probedSecondsExact.toDouble(), 450001.0);
 }
 
 void TestKorvexProbe::turnsAwayWhatIsNotMedia_data() {
