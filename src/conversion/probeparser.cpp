@@ -21,6 +21,7 @@ const QString kFrameRateAnchor = QStringLiteral("tbr");
 const QString kCodecFieldStart = QStringLiteral("o:");
 const QString kRatioKey = QStringLiteral("DAR");
 const QString kNotAvailable = QStringLiteral("N/A");
+const QString kDefaultMark = QStringLiteral("(default)");
 
 constexpr int kDurationWindow = 20;   // "Duration: HH:MM:SS.d"
 constexpr int kDurationValue = 10;    // "HH:MM:SS.d"
@@ -159,6 +160,16 @@ void readAudio(const QString &text, const QString &audioText, ProbeResult &resul
     }
 }
 
+// Where the first sound line marked as the default track starts (its
+// "Audio:"), or -1. Of several tracks that is the one that gets converted.
+qsizetype defaultAudio(const QString &text) {
+    for (qsizetype at = text.indexOf(kAudioKey); at >= 0; at = text.indexOf(kAudioKey, at + 1)) {
+        if (firstLine(text.mid(at)).contains(kDefaultMark))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 void ProbeParser::reset() {
@@ -196,12 +207,15 @@ ProbeResult ProbeParser::parse(const QString &text) {
         probeText = text.mid(bitrate);
     }
 
+    const qsizetype marked = defaultAudio(text);
     const qsizetype video = text.lastIndexOf(kVideoKey);
     if (video >= 0) {
         result.hasVideo = true;
         readVideo(text.mid(video), result);
         const qsizetype audio = text.lastIndexOf(kAudioKey);
-        if (audio >= 0)
+        if (marked >= 0)
+            readAudio(text, firstLine(text.mid(marked)), result);
+        else if (audio >= 0)
             readAudio(text, text.mid(audio), result);
         return result;
     }
@@ -209,6 +223,10 @@ ProbeResult ProbeParser::parse(const QString &text) {
     if (!text.contains(kAudioKey))
         return result;
     result.audioOnly = true;
+    if (marked >= 0) {
+        readAudio(text, firstLine(text.mid(marked)), result);
+        return result;
+    }
     const qsizetype audio = probeText.indexOf(kAudioKey);
     readAudio(text, audio >= 0 ? probeText.mid(audio) : probeText, result);
     return result;

@@ -91,14 +91,14 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
     SourceFacts facts;
     const Probe::Stream *video = nullptr;
     const Probe::Stream *audio = nullptr;
-    // The same choice ffmpeg makes by itself: the largest picture, the most channels.
+    // The same picture ffmpeg picks by itself: the largest. The sound is the
+    // track the file marks as default, not the one with the most channels.
     for (const Probe::Stream &s : media.streams) {
         if (s.kind == Probe::Stream::Video &&
             (!video || qint64(s.width) * s.height > qint64(video->width) * video->height))
             video = &s;
-        if (s.kind == Probe::Stream::Audio && (!audio || s.channels > audio->channels))
-            audio = &s;
     }
+    audio = media.convertedAudio();
     if (video) {
         facts.hasVideo = true;
         facts.videoIndex = video->index;
