@@ -123,10 +123,11 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
         else
             av_channel_layout_copy(&known, &par->ch_layout);
         char layout[128] = {};
-        if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0)
+        if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0) {
+            s.layoutName = QString::fromLatin1(layout);
             s.channelLayout =
                 plainField(QString::fromLatin1(layout).replace(QLatin1Char(' '), QString()));
-        else
+        } else
             s.channelLayout = QStringLiteral("%1 channels").arg(s.channels);
         av_channel_layout_uninit(&known);
         const char *fmt = av_get_sample_fmt_name(AVSampleFormat(par->format));

@@ -37,6 +37,7 @@ struct Stream {
     int sampleRate = 0;
     int channels = 0;
     QString channelLayout;
+    QString layoutName; // the library's own name of the layout, for filters
     QString sampleFormat;
 };
 
