@@ -145,3 +145,7 @@ ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=2" \
 ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
    -vf "setpts='if(eq(N,1),450000/TB,PTS)'" -fps_mode passthrough \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p hours.mkv
+# 25 hours in the same way.
+ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
+   -vf "setpts='if(eq(N,1),90000/TB,PTS)'" -fps_mode passthrough \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p day-and-hour.mkv
