@@ -20,7 +20,8 @@ const QSet<QString> &valueOptions() {
                                           "-map",       "-vf",      "-c:v", "-preset",
                                           "-profile:v", "-b:v",     "-r",   "-aspect",
                                           "-pix_fmt",   "-threads", "-c:a", "-b:a",
-                                          "-ar",        "-ac",      "-t",   "-f"};
+                                          "-ar",        "-ac",      "-t",   "-f",
+                                          "-af"};
     return options;
 }
 
@@ -30,9 +31,9 @@ const QSet<QString> &flagOptions() {
 }
 
 const QSet<QString> &knownFilters() {
-    static const QSet<QString> filters = {"setpts",  "fps",    "trim",   "crop", "eq",
-                                          "hue",     "scale",  "setsar", "pad",  "overlay",
-                                          "asetpts", "adelay", "atrim"};
+    static const QSet<QString> filters = {"setpts",  "fps",    "trim",   "crop",    "eq",
+                                          "hue",     "scale",  "setsar", "pad",     "overlay",
+                                          "asetpts", "adelay", "atrim",  "aformat", "pan"};
     return filters;
 }
 
@@ -76,7 +77,8 @@ void checkFfmpegCommand(const FfmpegCommand &command, const QString &sourcePath,
             inputs << value;
         else if (word == QLatin1String("-f"))
             muxer = value;
-        else if (word == QLatin1String("-vf") || word == QLatin1String("-filter_complex"))
+        else if (word == QLatin1String("-vf") || word == QLatin1String("-af") ||
+                 word == QLatin1String("-filter_complex"))
             checkGraph(value);
     }
 

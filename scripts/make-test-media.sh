@@ -126,3 +126,26 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -i subtitles.s
    -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac \
    -c:s srt subtitled.mkv
 rm -f subtitles.srt
+
+# Two sound tracks: a stereo FLAC "Main" marked default (440 Hz) before an AC3 5.1
+# "Commentary" (1000 Hz) with more channels.
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=2" \
+   -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2" \
+   -f lavfi -i "sine=frequency=1000:sample_rate=48000:duration=2" \
+   -filter_complex "[1]pan=stereo|c0=c0|c1=c0[main];[2]pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0[talk]" \
+   -map 0:v -map "[main]" -map "[talk]" -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
+   -c:a:0 flac -c:a:1 ac3 -metadata:s:a:0 title=Main -metadata:s:a:1 title=Commentary \
+   -disposition:a:0 default -disposition:a:1 0 two-tracks.mkv
+# 5.1 with a 1000 Hz tone peaking at -6 dBFS in the centre channel only.
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=2" \
+   -f lavfi -i "sine=frequency=1000:sample_rate=48000:duration=2" \
+   -af "volume=12dB,pan=5.1|c2=c0" -c:v libx264 -preset ultrafast \
+   -pix_fmt yuv420p -c:a flac centre-tone.mkv
+# 125 hours of video in two frames: one at the start, one at the end.
+ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
+   -vf "setpts='if(eq(N,1),450000/TB,PTS)'" -fps_mode passthrough \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p hours.mkv
+# 25 hours in the same way.
+ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
+   -vf "setpts='if(eq(N,1),90000/TB,PTS)'" -fps_mode passthrough \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p day-and-hour.mkv

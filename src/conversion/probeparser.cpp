@@ -1,5 +1,7 @@
 #include "probeparser.h"
 
+#include <QRegularExpression>
+
 #include "conversion/tooltext.h"
 
 // The reading rules work on fixed-width windows of the old stream-line shapes
@@ -19,6 +21,7 @@ const QString kFrameRateAnchor = QStringLiteral("tbr");
 const QString kCodecFieldStart = QStringLiteral("o:");
 const QString kRatioKey = QStringLiteral("DAR");
 const QString kNotAvailable = QStringLiteral("N/A");
+const QString kDefaultMark = QStringLiteral("(default)");
 
 constexpr int kDurationWindow = 20;   // "Duration: HH:MM:SS.d"
 constexpr int kDurationValue = 10;    // "HH:MM:SS.d"
@@ -73,11 +76,31 @@ int clockField(const QString &text) {
     return value > 0 ? value : 0;
 }
 
+// A recording of 100 hours or more has three or more hour digits, which the
+// fixed window would cut to their first two: such a clock is read whole.
+bool readLongClock(const QString &afterKey, ProbeResult &result) {
+    static const QRegularExpression clock(
+        QStringLiteral("^\\s*(\\d{3,}):(\\d\\d):(\\d\\d)(?:\\.(\\d))?"));
+    const QRegularExpressionMatch m = clock.match(afterKey);
+    if (!m.hasMatch())
+        return false;
+    const qint64 whole =
+        (m.captured(1).toLongLong() * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt();
+    const int tenths = m.captured(4).toInt();
+    result.probedDuration =
+        m.captured(1) + QLatin1Char(':') + m.captured(2) + QLatin1Char(':') + m.captured(3);
+    result.probedSecondsExact = QString::number(whole + tenths / 10.0, 'g', 10);
+    result.probedSeconds = QString::number(whole);
+    return true;
+}
+
 void readDuration(const QString &text, qsizetype at, ProbeResult &result) {
     if (text.mid(at + kDurationKey.size()).trimmed().startsWith(kNotAvailable)) {
         result.probedDuration = ProbeResult::kUnknownDuration;
         return;
     }
+    if (readLongClock(text.mid(at + kDurationKey.size()), result))
+        return;
     // Within its line, like the bitrate: a short line must not carry the
     // next one into the duration cell.
     const QString value = firstLine(text.mid(at, kDurationWindow)).right(kDurationValue);
@@ -137,6 +160,16 @@ void readAudio(const QString &text, const QString &audioText, ProbeResult &resul
     }
 }
 
+// Where the first sound line marked as the default track starts (its
+// "Audio:"), or -1. Of several tracks that is the one that gets converted.
+qsizetype defaultAudio(const QString &text) {
+    for (qsizetype at = text.indexOf(kAudioKey); at >= 0; at = text.indexOf(kAudioKey, at + 1)) {
+        if (firstLine(text.mid(at)).contains(kDefaultMark))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 void ProbeParser::reset() {
@@ -174,12 +207,15 @@ ProbeResult ProbeParser::parse(const QString &text) {
         probeText = text.mid(bitrate);
     }
 
+    const qsizetype marked = defaultAudio(text);
     const qsizetype video = text.lastIndexOf(kVideoKey);
     if (video >= 0) {
         result.hasVideo = true;
         readVideo(text.mid(video), result);
         const qsizetype audio = text.lastIndexOf(kAudioKey);
-        if (audio >= 0)
+        if (marked >= 0)
+            readAudio(text, firstLine(text.mid(marked)), result);
+        else if (audio >= 0)
             readAudio(text, text.mid(audio), result);
         return result;
     }
@@ -187,6 +223,10 @@ ProbeResult ProbeParser::parse(const QString &text) {
     if (!text.contains(kAudioKey))
         return result;
     result.audioOnly = true;
+    if (marked >= 0) {
+        readAudio(text, firstLine(text.mid(marked)), result);
+        return result;
+    }
     const qsizetype audio = probeText.indexOf(kAudioKey);
     readAudio(text, audio >= 0 ? probeText.mid(audio) : probeText, result);
     return result;

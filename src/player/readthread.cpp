@@ -57,6 +57,24 @@ int chooseVideoStream(AVFormatContext *ic) {
     return -1;
 }
 
+// The sound track that the conversion takes too: the one the file marks as
+// default, else the first that can be played.
+int chooseAudioStream(AVFormatContext *ic) {
+    int first = -1;
+    for (unsigned int i = 0; i < ic->nb_streams; ++i) {
+        const AVStream *stream = ic->streams[i];
+        const AVCodecParameters *par = stream->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_AUDIO || par->ch_layout.nb_channels <= 0 ||
+            par->sample_rate <= 0)
+            continue;
+        if (stream->disposition & AV_DISPOSITION_DEFAULT)
+            return int(i);
+        if (first < 0)
+            first = int(i);
+    }
+    return first;
+}
+
 int chooseSubtitleStream(AVFormatContext *ic) {
     for (unsigned int i = 0; i < ic->nb_streams; ++i) {
         if (ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
@@ -338,7 +356,7 @@ void readThread(PlayerState *is) {
             ic->pb->eof_reached = 0;
         for (unsigned int i = 0; i < ic->nb_streams; ++i)
             ic->streams[i]->discard = AVDISCARD_ALL;
-        const int audio = av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        const int audio = chooseAudioStream(ic);
         const int video = chooseVideoStream(ic);
         const int subtitle = chooseSubtitleStream(ic);
         av_dump_format(ic, 0, is->file_name.constData(), 0);

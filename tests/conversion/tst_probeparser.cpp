@@ -78,6 +78,18 @@ void TestProbeParser::readsFields_data() {
                           "    Stream #0.3: Audio: ac3, 48000 Hz, 6 channels, fltp, 384 kb/s\n")
         << true << false
         << QStringList{"00:00:05", "5", "5.5", "500", "mpeg4", "640x360", "30", "1.778", "ac3", "384"};
+    QTest::newRow("several sound tracks: the one marked default")
+        << QStringLiteral("  Duration: 00:00:05.50, start: 0.000000, bitrate: 500 kb/s\n"
+                          "    Stream #0.0: Video: h264, yuv420p, 320x240 [PAR 1:1 DAR 4:3], 25 tbr, 25 tbn\n"
+                          "    Stream #0.1: Audio: aac, 44100 Hz, stereo, fltp, 96 kb/s (default)\n"
+                          "    Stream #0.2: Audio: ac3, 48000 Hz, 5.1, fltp, 384 kb/s\n")
+        << true << false
+        << QStringList{"00:00:05", "5", "5.5", "500", "h264", "320x240", "25", "1.333", "aac", "96"};
+    QTest::newRow("a hundred hours and more")
+        << QStringLiteral("  Duration: 125:00:00.50, start: 0.000000, bitrate: 900 kb/s\n"
+                          "    Stream #0.0: Video: h264, yuv420p, 320x240, 25 tbr\n")
+        << true << false
+        << QStringList{"125:00:00", "450000", "450000.5", "900", "h264", "320x240", "25", "1.333", "", ""};
     QTest::newRow("several streams, sound only: the first")
         << QStringLiteral("  Duration: 00:00:03.00, start: 0.000000, bitrate: 300 kb/s\n"
                           "    Stream #0.0: Audio: vorbis, 44100 Hz, 2 channels, fltp, 112 kb/s\n"

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/parseutils.h>
 #include <libavutil/rational.h>
+#include <libswresample/swresample.h>
 }
 
 #include <QFileInfo>
@@ -71,6 +72,50 @@ void appendSizeFix(QStringList *chain, QSize current, QSize legal) {
     *chain << QStringLiteral("scale=%1:%2").arg(legal.width()).arg(legal.height());
 }
 
+// The usual mixing levels of centre and surrounds into the front pair.
+constexpr double kMinus3dB = M_SQRT1_2;
+// Gains this large are never normalised away: one level for every encoder.
+constexpr double kNoNormalising = 1e9;
+// The library works on a square matrix of its largest channel count,
+// whatever the layouts: a smaller one is written past its end.
+constexpr int kMatrixSide = 64;
+
+// The rows of the standard downmix from `from` to `to` channels (a mono
+// output gets the mean of the stereo pair, so that both carry the same
+// level); empty when the library has no matrix for these layouts.
+QVector<QVector<double>> downmixMatrix(const QString &layoutName, int from, int to) {
+    AVChannelLayout in = {};
+    if (layoutName.isEmpty() ||
+        av_channel_layout_from_string(&in, layoutName.toLatin1().constData()) < 0 ||
+        in.nb_channels != from) {
+        av_channel_layout_uninit(&in);
+        av_channel_layout_default(&in, from);
+    }
+    AVChannelLayout out = {};
+    av_channel_layout_default(&out, to == 1 ? 2 : to);
+    QVector<double> matrix(kMatrixSide * kMatrixSide, 0.0);
+    const int built =
+        from <= kMatrixSide
+            ? swr_build_matrix2(&in, &out, kMinus3dB, kMinus3dB, 0.0, kNoNormalising, 1.0,
+                                matrix.data(), kMatrixSide, AV_MATRIX_ENCODING_NONE, nullptr)
+            : -1;
+    const int rows = out.nb_channels;
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+    if (built < 0)
+        return {};
+    QVector<QVector<double>> gains(rows);
+    for (int o = 0; o < rows; ++o)
+        gains[o] = matrix.mid(o * kMatrixSide, from);
+    if (to == 1) {
+        QVector<double> mean(from);
+        for (int i = 0; i < from; ++i)
+            mean[i] = (gains[0][i] + gains[1][i]) / 2;
+        gains = {mean};
+    }
+    return gains;
+}
+
 } // namespace
 
 struct ArgumentTranslator::VideoPlan {
@@ -91,14 +136,14 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
     SourceFacts facts;
     const Probe::Stream *video = nullptr;
     const Probe::Stream *audio = nullptr;
-    // The same choice ffmpeg makes by itself: the largest picture, the most channels.
+    // The same picture ffmpeg picks by itself: the largest. The sound is the
+    // track the file marks as default, not the one with the most channels.
     for (const Probe::Stream &s : media.streams) {
         if (s.kind == Probe::Stream::Video &&
             (!video || qint64(s.width) * s.height > qint64(video->width) * video->height))
             video = &s;
-        if (s.kind == Probe::Stream::Audio && (!audio || s.channels > audio->channels))
-            audio = &s;
     }
+    audio = media.convertedAudio();
     if (video) {
         facts.hasVideo = true;
         facts.videoIndex = video->index;
@@ -115,6 +160,7 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
         facts.audioIndex = audio->index;
         facts.sampleRate = audio->sampleRate;
         facts.channels = audio->channels;
+        facts.channelLayout = audio->layoutName;
         facts.audioDuration = audio->duration;
     }
     facts.duration = media.duration;
@@ -316,6 +362,37 @@ QStringList ArgumentTranslator::audioFilters() const {
     chain << (start > 0 ? QStringLiteral("asetpts=PTS-%1/TB").arg(num(start))
                         : QStringLiteral("asetpts=PTS"));
     return chain;
+}
+
+// Fewer channels than the source has: an explicit matrix, mixed in floating
+// point. Left to the encoder's sample format, ffmpeg scales the mix down for
+// integer encoders only, and the same source came out 8 dB quieter in one
+// format than in another.
+QStringList ArgumentTranslator::downmixFilters(const AudioPlan &plan) const {
+    const int from = m_source.channels;
+    const int to = plan.channels;
+    if (to <= 0 || from <= to)
+        return {};
+    const QVector<QVector<double>> gains = downmixMatrix(m_source.channelLayout, from, to);
+    if (gains.isEmpty())
+        return {};
+    AVChannelLayout out = {};
+    av_channel_layout_default(&out, to);
+    char name[64] = {};
+    av_channel_layout_describe(&out, name, sizeof name);
+    av_channel_layout_uninit(&out);
+    QString pan = QStringLiteral("pan=%1").arg(QString::fromLatin1(name));
+    for (int o = 0; o < gains.size(); ++o) {
+        QStringList terms;
+        for (int i = 0; i < from; ++i) {
+            if (gains[o][i] != 0)
+                terms << QStringLiteral("%1*c%2").arg(num(gains[o][i])).arg(i);
+        }
+        if (terms.isEmpty())
+            terms << QStringLiteral("0*c0");
+        pan += QStringLiteral("|c%1=%2").arg(o).arg(terms.join(QLatin1Char('+')));
+    }
+    return {QStringLiteral("aformat=sample_fmts=fltp"), pan};
 }
 
 // The picture steps of the job: for a script its crop, colour, letterbox and
@@ -531,7 +608,8 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
         }
         if (command->writesAudio)
             graph << QStringLiteral("[0:%1]").arg(m_source.audioIndex) +
-                         audioFilters().join(QLatin1Char(',')) + QStringLiteral("[aout]");
+                         (audioFilters() + downmixFilters(audio)).join(QLatin1Char(',')) +
+                         QStringLiteral("[aout]");
         args << "-filter_complex" << graph.join(QLatin1Char(';'));
         if (command->writesVideo)
             args << "-map"
@@ -545,8 +623,12 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
             if (!videoChain.isEmpty())
                 args << "-vf" << videoChain.join(QLatin1Char(','));
         }
-        if (command->writesAudio)
+        if (command->writesAudio) {
             args << "-map" << QStringLiteral("0:%1").arg(m_source.audioIndex);
+            const QStringList downmix = downmixFilters(audio);
+            if (!downmix.isEmpty())
+                args << "-af" << downmix.join(QLatin1Char(','));
+        }
     }
 
     if (command->writesVideo) {

@@ -22,6 +22,7 @@ struct SourceFacts {
     int sarDen = 1;
     int sampleRate = 0;
     int channels = 0;
+    QString channelLayout; // the library's name ("5.1(side)"); empty when unknown
     double videoDuration = -1;
     double audioDuration = -1;
     double duration = -1;
@@ -76,6 +77,7 @@ private:
                    FfmpegCommand *command) const;
     QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
     QStringList audioFilters() const;
+    QStringList downmixFilters(const AudioPlan &plan) const;
     double scriptOrigin() const;
     double expectedDuration(bool video, bool audio) const;
 

@@ -1,5 +1,6 @@
 #include "probe.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -84,6 +85,7 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
     }
     s.codec = plainField(QString::fromLatin1(avcodec_get_name(par->codec_id)));
     s.bitRate = par->bit_rate;
+    s.isDefault = (st->disposition & AV_DISPOSITION_DEFAULT) != 0;
     s.duration = seconds(st->duration, st->time_base);
     if (st->start_time != AV_NOPTS_VALUE)
         s.startTime = double(st->start_time) * av_q2d(st->time_base);
@@ -121,10 +123,11 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
         else
             av_channel_layout_copy(&known, &par->ch_layout);
         char layout[128] = {};
-        if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0)
+        if (s.channels > 0 && av_channel_layout_describe(&known, layout, sizeof layout) > 0) {
+            s.layoutName = QString::fromLatin1(layout);
             s.channelLayout =
                 plainField(QString::fromLatin1(layout).replace(QLatin1Char(' '), QString()));
-        else
+        } else
             s.channelLayout = QStringLiteral("%1 channels").arg(s.channels);
         av_channel_layout_uninit(&known);
         const char *fmt = av_get_sample_fmt_name(AVSampleFormat(par->format));
@@ -178,6 +181,14 @@ const Stream *Media::firstAudio() const {
             return &s;
     }
     return nullptr;
+}
+
+const Stream *Media::convertedAudio() const {
+    for (const Stream &s : streams) {
+        if (s.kind == Stream::Audio && s.isDefault)
+            return &s;
+    }
+    return firstAudio();
 }
 
 double Media::durationOf(Stream::Kind kind) const {
@@ -321,6 +332,9 @@ QString describe(const Media &media) {
                         : QStringLiteral(", bitrate: N/A\n");
 
     int lines = 0;
+    const Stream *converted = media.convertedAudio();
+    const auto soundTracks = std::count_if(media.streams.begin(), media.streams.end(),
+                                           [](const Stream &s) { return s.kind == Stream::Audio; });
     for (const Stream &s : media.streams) {
         if (s.kind == Stream::Other || lines == kMaxStreamLines)
             continue;
@@ -330,6 +344,10 @@ QString describe(const Media &media) {
             text += QStringLiteral("(%1)").arg(s.language);
         text += QStringLiteral(": ");
         text += s.kind == Stream::Video ? videoLine(s) : audioLine(s);
+        // Of several sound tracks the main program reads the marked line, so
+        // that the row describes the track the job converts.
+        if (&s == converted && soundTracks > 1)
+            text += QStringLiteral(" (default)");
         text += QLatin1Char('\n');
     }
     return text;

@@ -16,6 +16,7 @@ struct Stream {
     int index = 0;
     QString language;
     QString codec;
+    bool isDefault = false; // the file marks it as the one to play
     qint64 bitRate = 0;
     double duration = -1; // seconds, negative when unknown
     // Seconds on the file's clock of the stream's first timestamp; NaN when
@@ -36,6 +37,7 @@ struct Stream {
     int sampleRate = 0;
     int channels = 0;
     QString channelLayout;
+    QString layoutName; // the library's own name of the layout, for filters
     QString sampleFormat;
 };
 
@@ -54,6 +56,9 @@ struct Media {
 
     const Stream *firstVideo() const;
     const Stream *firstAudio() const;
+    // The sound track a job converts and the probe text describes: the one
+    // the file marks as default, else the first.
+    const Stream *convertedAudio() const;
     bool hasVideo() const { return firstVideo() != nullptr; }
     bool hasAudio() const { return firstAudio() != nullptr; }
     // Longest known duration of the streams of one kind, else the file's.

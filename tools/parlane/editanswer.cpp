@@ -55,8 +55,8 @@ int wholeSeconds(double durationSeconds) {
     if (!std::isfinite(durationSeconds) || durationSeconds <= 0)
         return 0;
     const double rounded = std::ceil(durationSeconds - kSecondSlack);
-    if (rounded >= kUnknownDurationSeconds)
-        return kUnknownDurationSeconds;
+    if (rounded >= kLongestDurationSeconds)
+        return kLongestDurationSeconds;
     return qMax(1, int(rounded));
 }
 

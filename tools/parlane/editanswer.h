@@ -1,5 +1,7 @@
 #pragma once
 
+#include <limits>
+
 #include <QSize>
 #include <QString>
 
@@ -11,6 +13,8 @@ namespace parlane {
 constexpr int kMinPictureSide = 16;
 // Without a known duration the trim range stops just short of a day.
 constexpr int kUnknownDurationSeconds = 24 * 3600 - 1;
+// The longest file the trim fields hold: over 68 years.
+constexpr int kLongestDurationSeconds = std::numeric_limits<int>::max() - 1;
 
 struct TrimRange {
     int start = 0;

@@ -16,12 +16,11 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTime>
-#include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "durationspinbox.h"
 #include "framepreview.h"
 #include "limitspinbox.h"
 
@@ -37,7 +36,6 @@ const QColor kTitleStripColor(45, 52, 64);
 const QColor kTitleTextColor(235, 238, 243);
 const QColor kBodyTop(246, 247, 249);
 const QColor kBodyBottom(226, 230, 235);
-const QString kTimeFormat = "HH:mm:ss";
 // Steps that keep what the script keeps aligned: even offsets, a width
 // divisible by 4 and an even height.
 constexpr int kLeftStep = 4;
@@ -47,16 +45,8 @@ constexpr int kBottomStep = 2;
 const QString kLogoFilter =
     "Pictures (*.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp);;All files (*)";
 
-QTime timeOf(int seconds) {
-    return QTime(0, 0).addSecs(seconds);
-}
-
-int secondsOf(const QTime &time) {
-    return QTime(0, 0).secsTo(time);
-}
-
 QString timeText(int seconds) {
-    return timeOf(seconds).toString(kTimeFormat);
+    return DurationSpinBox::clockText(seconds);
 }
 
 QSpinBox *pixelBox(const QString &name, int step) {
@@ -207,14 +197,13 @@ QWidget *EditorDialog::buildCropPage() {
 
 QWidget *EditorDialog::buildTrimPage() {
     auto *page = new QWidget;
-    m_trimStart = new QTimeEdit;
+    m_trimStart = new DurationSpinBox;
     m_trimStart->setObjectName("trimStart");
-    m_trimLength = new QTimeEdit;
+    m_trimLength = new DurationSpinBox;
     m_trimLength->setObjectName("trimLength");
     m_trimEnd = new QLabel;
     m_trimEnd->setObjectName("trimEnd");
-    for (QTimeEdit *edit : {m_trimStart, m_trimLength}) {
-        edit->setDisplayFormat(kTimeFormat);
+    for (QSpinBox *edit : {m_trimStart, m_trimLength}) {
         edit->setWrapping(false);
         // Only then does a typed time beyond the limit go to the limit: while
         // tracking every digit, the digit that passes it is refused.
@@ -223,12 +212,12 @@ QWidget *EditorDialog::buildTrimPage() {
 
     const int total = m_totalSeconds > 0 ? m_totalSeconds : kUnknownDurationSeconds;
     const TrimRange range = trimRange(m_request.trimStart, m_request.trimEnd, m_totalSeconds);
-    m_trimStart->setTimeRange(timeOf(0), timeOf(total - 1));
-    m_trimStart->setTime(timeOf(range.start));
-    m_trimLength->setTimeRange(timeOf(1), timeOf(total - range.start));
-    m_trimLength->setTime(timeOf(range.length));
-    connect(m_trimStart, &QTimeEdit::timeChanged, this, &EditorDialog::trimChanged);
-    connect(m_trimLength, &QTimeEdit::timeChanged, this, &EditorDialog::trimChanged);
+    m_trimStart->setRange(0, total - 1);
+    m_trimStart->setValue(range.start);
+    m_trimLength->setRange(1, total - range.start);
+    m_trimLength->setValue(range.length);
+    connect(m_trimStart, &QSpinBox::valueChanged, this, &EditorDialog::trimChanged);
+    connect(m_trimLength, &QSpinBox::valueChanged, this, &EditorDialog::trimChanged);
 
     auto *grid = new QGridLayout(page);
     grid->addWidget(new QLabel("Start"), 0, 0);
@@ -359,9 +348,9 @@ void EditorDialog::cropChanged() {
 
 void EditorDialog::trimChanged() {
     const int total = m_totalSeconds > 0 ? m_totalSeconds : kUnknownDurationSeconds;
-    const int start = secondsOf(m_trimStart->time());
-    m_trimLength->setMaximumTime(timeOf(qMax(1, total - start)));
-    const int end = start + secondsOf(m_trimLength->time());
+    const int start = m_trimStart->value();
+    m_trimLength->setMaximum(qMax(1, total - start));
+    const int end = start + m_trimLength->value();
     m_trimEnd->setText(
         m_totalSeconds > 0
             ? QString("Ends at %1 of %2").arg(timeText(end), timeText(total))
@@ -463,8 +452,8 @@ bool EditorDialog::writeLogo(QString *error) {
 
 EditAnswer EditorDialog::answer() const {
     EditAnswer answer;
-    answer.trim.start = secondsOf(m_trimStart->time());
-    answer.trim.length = secondsOf(m_trimLength->time());
+    answer.trim.start = m_trimStart->value();
+    answer.trim.length = m_trimLength->value();
     answer.crop = shownCrop();
     answer.saturation = m_saturation;
     answer.brightness = m_brightness;

@@ -14,7 +14,6 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
-class QTimeEdit;
 class QToolButton;
 
 namespace parlane {
@@ -97,8 +96,8 @@ private:
     QSpinBox *m_cropRight = nullptr;
     QSpinBox *m_cropBottom = nullptr;
     QLabel *m_cropResult = nullptr;
-    QTimeEdit *m_trimStart = nullptr;
-    QTimeEdit *m_trimLength = nullptr;
+    QSpinBox *m_trimStart = nullptr;
+    QSpinBox *m_trimLength = nullptr;
     QLabel *m_trimEnd = nullptr;
     QLabel *m_logoThumbnail = nullptr;
     QLabel *m_logoName = nullptr;

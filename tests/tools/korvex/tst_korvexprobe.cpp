@@ -14,6 +14,7 @@ private slots:
     void initTestCase();
     void givesTheReaderEveryField_data();
     void givesTheReaderEveryField();
+    void readsAHundredHoursAndMore();
     void turnsAwayWhatIsNotMedia_data();
     void turnsAwayWhatIsNotMedia();
 };
@@ -52,6 +53,8 @@ void TestKorvexProbe::givesTheReaderEveryField_data() {
     QTest::newRow("odd avi")          << "odd.avi"           << "2"  << "mjpeg"      << "175x97"  << "25" << "1.804" << "pcm_s16le";
     QTest::newRow("odd mp4")          << "odd.mp4"           << "2"  << "h264"       << "174x98"  << "30" << "1.776" << no;
     QTest::newRow("late start")       << "offset.ts"         << "2"  << "mpeg2video" << "320x240" << "25" << "1.333" << "mp2";
+    QTest::newRow("two tracks: the default one, not the one with more channels")
+                                      << "two-tracks.mkv"    << "2"  << "h264"       << "160x120" << "25" << "1.333" << "flac";
     QTest::newRow("blank")            << "with space.mp4"    << "2"  << "h264"       << "320x240" << "25" << "1.333" << "aac";
     QTest::newRow("single quote")     << "quote'single.mp4"  << "2"  << "h264"       << "320x240" << "25" << "1.333" << "aac";
     QTest::newRow("double quote")     << "quote\"double.mp4" << "2"  << "h264"       << "320x240" << "25" << "1.333" << "aac";
@@ -86,6 +89,15 @@ void TestKorvexProbe::givesTheReaderEveryField() {
         // Where the stream does not say, the overall bitrate stands in.
         QVERIFY2(r.probedAudioBitrate.toInt() > 0, qPrintable(probe.text));
     }
+}
+
+void TestKorvexProbe::readsAHundredHoursAndMore() {
+    const Run probe = runKorvex({"-i", media("hours.mkv")}, 30000);
+    QCOMPARE(probe.exitCode, 0);
+    const ProbeResult r = ProbeParser::parse(probe.text);
+    QCOMPARE(r.probedDuration, QString("125:00:01"));
+    QCOMPARE(r.probedSeconds, QString("450001"));
+    QCOMPARE(r.probedSecondsExact.toDouble(), 450001.0);
 }
 
 void TestKorvexProbe::turnsAwayWhatIsNotMedia_data() {

@@ -86,7 +86,8 @@ void TestEditAnswer::wholeSeconds_data() {
     QTest::newRow("container sliver") << 2.02 << 2;
     QTest::newRow("a real fraction rounds up") << 12.5 << 13;
     QTest::newRow("very short") << 0.04 << 1;
-    QTest::newRow("longer than a day") << 200000.0 << parlane::kUnknownDurationSeconds;
+    QTest::newRow("longer than a day") << 200000.0 << 200000;
+    QTest::newRow("beyond any count") << 1e12 << parlane::kLongestDurationSeconds;
 }
 
 void TestEditAnswer::wholeSeconds() {

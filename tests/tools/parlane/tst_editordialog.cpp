@@ -9,7 +9,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -128,6 +127,7 @@ private slots:
     void typedValuesBeyondTheLimitGoToIt();
     void okAnswersTheShownValues();
     void untouchedValuesGoBackAsTheyCame();
+    void keepsFilesLongerThanADay();
     void cancelAndCloseAnswerNothing();
     void filesWithoutAPictureStayUsable_data();
     void filesWithoutAPictureStayUsable();
@@ -282,13 +282,14 @@ void TestEditorDialog::typedValuesBeyondTheLimitGoToIt() {
     EditorDialog dialog(requestFor(media("long.mp4"), parlane::EditMode::Trim));
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    auto *start = child<QTimeEdit>(dialog, "trimStart");
-    auto *length = child<QTimeEdit>(dialog, "trimLength");
+    auto *start = child<QSpinBox>(dialog, "trimStart");
+    auto *length = child<QSpinBox>(dialog, "trimLength");
     typeInto(length, "00:00:20");
-    QCOMPARE(length->time(), QTime(0, 0, 12));
+    QCOMPARE(length->value(), 12);
+    QCOMPARE(length->text(), QString("00:00:12"));
     typeInto(start, "00:00:15");
-    QCOMPARE(start->time(), QTime(0, 0, 11));
-    QCOMPARE(length->time(), QTime(0, 0, 1));
+    QCOMPARE(start->value(), 11);
+    QCOMPARE(length->value(), 1);
 
     child<QTabWidget>(dialog, "tabs")->setCurrentIndex(int(parlane::EditMode::Crop));
     auto *left = child<QSpinBox>(dialog, "cropLeft");
@@ -307,8 +308,8 @@ void TestEditorDialog::okAnswersTheShownValues() {
 
     child<QSpinBox>(dialog, "cropLeft")->setValue(10);
     child<QSpinBox>(dialog, "cropBottom")->setValue(6);
-    child<QTimeEdit>(dialog, "trimStart")->setTime(QTime(0, 0, 3));
-    child<QTimeEdit>(dialog, "trimLength")->setTime(QTime(0, 0, 20)); // only 9 s are left
+    child<QSpinBox>(dialog, "trimStart")->setValue(3);
+    child<QSpinBox>(dialog, "trimLength")->setValue(20); // only 9 s are left
     child<QSlider>(dialog, "saturationSlider")->setValue(50);
     child<QSpinBox>(dialog, "contrast")->setValue(-100);
     clickOk(dialog);
@@ -345,6 +346,37 @@ void TestEditorDialog::untouchedValuesGoBackAsTheyCame() {
     QTest::mouseClick(child<QPushButton>(reset, "effectsReset"), Qt::LeftButton);
     clickOk(reset);
     QVERIFY(reset.answerText().contains("-saturation 0 -brightness 0 -contrast 0 -drop 0"));
+}
+
+void TestEditorDialog::keepsFilesLongerThanADay() {
+    // 25 hours: one frame at the start, one at the end.
+    EditorDialog dialog(requestFor(media("day-and-hour.mkv"), parlane::EditMode::Trim));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *length = child<QSpinBox>(dialog, "trimLength");
+    QCOMPARE(length->text(), QString("25:00:01"));
+    typeInto(child<QSpinBox>(dialog, "trimStart"), "24:30:00");
+    typeInto(child<QSpinBox>(dialog, "trimStart"), "0:00:00");
+    typeInto(length, "99:00:00");
+    QCOMPARE(length->value(), 90001);
+    clickOk(dialog);
+    QCOMPARE(dialog.answerText(), untouchedAnswer(90001));
+
+    // The main window takes the untouched answer as the whole file.
+    const std::optional<EditorAnswer> answer = EditorAnswer::parse(dialog.answerText());
+    QVERIFY(answer);
+    EditorRow row;
+    row.arguments = QStringList{"-i", "day.mkv", "-y", "-vcodec", "mpeg4", "/tmp/out.avi"};
+    row.effects = QStringList{"1", "0", "1", "day.mkv", "/tmp/avsifile0.avs", "/tmp/avsifile0.png"};
+    row.sourceSize = "160x120";
+    row.displayRatio = "1.333";
+    row.trimDuration = "90001";
+    row.sourceDurationText = "25:00:01";
+    const EditorEdit edit = applyEditorAnswer(*answer, row);
+    QVERIFY2(edit.problem.isEmpty(), qPrintable(edit.problem));
+    QCOMPARE(edit.outputDurationText, QString("25:00:01"));
+    QVERIFY2(edit.scriptText.contains("clip = clip.Trim(0, 1890021)\n"),
+             qPrintable(edit.scriptText));
 }
 
 void TestEditorDialog::cancelAndCloseAnswerNothing() {
