@@ -162,6 +162,24 @@ void measureDurations(AVFormatContext *ctx, Media &media) {
         media.duration = longest;
 }
 
+// Matroska, QuickTime and ASF count their duration from 0, not from their
+// first timestamp: a file whose timestamps start at 7 s and hold 6 s says 13 s.
+// What the file plays, and what a conversion of it lasts, is the 6 s.
+bool durationCountsFromZero(const AVInputFormat *format) {
+    const QString name = QString::fromLatin1(format->name);
+    return name.startsWith(QLatin1String("matroska")) || name.startsWith(QLatin1String("mov")) ||
+           name == QLatin1String("asf");
+}
+
+void keepToContent(AVFormatContext *ctx, Media &media) {
+    if (media.duration <= 0 || media.startTime <= 0 || !durationCountsFromZero(ctx->iformat))
+        return;
+    media.duration = std::max(0.0, media.duration - media.startTime);
+    // Their streams may count the same way; none plays longer than the file.
+    for (Stream &s : media.streams)
+        s.duration = std::min(s.duration, media.duration);
+}
+
 } // namespace
 
 const Stream *Media::firstVideo() const {
@@ -249,6 +267,8 @@ Media read(const QString &path, bool exactDuration) {
 
     if (exactDuration && ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
         measureDurations(ctx, media);
+    else
+        keepToContent(ctx, media);
 
     avformat_close_input(&ctx);
     return media;
