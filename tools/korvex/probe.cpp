@@ -101,6 +101,8 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
             s.sarDen = sar.den;
         }
         s.frameRate = chooseFrameRate(st);
+        s.interlaced = par->field_order == AV_FIELD_TT || par->field_order == AV_FIELD_BB ||
+                       par->field_order == AV_FIELD_TB || par->field_order == AV_FIELD_BT;
         s.timeBaseDen = st->time_base.num ? st->time_base.den / st->time_base.num : 0;
         // ffmpeg turns such pictures upright when converting, so describe
         // them the way they come out.
