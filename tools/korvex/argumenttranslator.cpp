@@ -24,7 +24,8 @@ namespace {
 
 // Woven fields are made into whole frames, one frame for each frame, before
 // anything scales or drops them: scaled, the two fields smear into each other.
-const QString kDeinterlace = QStringLiteral("bwdif=mode=send_frame");
+// Frames that say they are whole (film in an interlaced stream) stay sharp.
+const QString kDeinterlace = QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
 // Offsets below half a millisecond are rounding, not a late start.
 constexpr double kShiftSeconds = 0.0005;
 
