@@ -14,6 +14,8 @@ extern "C" {
 
 #include <QFile>
 
+#include "conversion/contentlength.h"
+
 namespace Probe {
 
 namespace {
@@ -164,19 +166,13 @@ void measureDurations(AVFormatContext *ctx, Media &media) {
         media.duration = longest;
 }
 
-// Matroska, QuickTime and ASF count their duration from 0, not from their
-// first timestamp: a file whose timestamps start at 7 s and hold 6 s says 13 s.
-// What the file plays, and what a conversion of it lasts, is the 6 s.
-bool durationCountsFromZero(const AVInputFormat *format) {
-    const QString name = QString::fromLatin1(format->name);
-    return name.startsWith(QLatin1String("matroska")) || name.startsWith(QLatin1String("mov")) ||
-           name == QLatin1String("asf");
-}
-
+// What the file plays, also where its container counts from 0.
 void keepToContent(AVFormatContext *ctx, Media &media) {
-    if (media.duration <= 0 || media.startTime <= 0 || !durationCountsFromZero(ctx->iformat))
+    const double content =
+        ContentLength::of(QString::fromLatin1(ctx->iformat->name), media.duration, media.startTime);
+    if (content == media.duration)
         return;
-    media.duration = std::max(0.0, media.duration - media.startTime);
+    media.duration = content;
     // Their streams may count the same way; none plays longer than the file.
     for (Stream &s : media.streams)
         s.duration = std::min(s.duration, media.duration);
