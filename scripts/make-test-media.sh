@@ -126,3 +126,7 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -i subtitles.s
    -map 0 -map 1 -map 2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac \
    -c:s srt subtitled.mkv
 rm -f subtitles.srt
+
+# Matroska whose timestamps start at 5 s: it says 7 s and plays 2.
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 12 -c:a flac -output_ts_offset 5 offset.mkv
