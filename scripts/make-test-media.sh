@@ -149,3 +149,6 @@ ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
 ff -f lavfi -i "color=c=blue:size=160x120:rate=1:duration=2" \
    -vf "setpts='if(eq(N,1),90000/TB,PTS)'" -fps_mode passthrough \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p day-and-hour.mkv
+# Matroska whose timestamps start at 5 s: it says 7 s and plays 2.
+ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 12 -c:a flac -output_ts_offset 5 offset.mkv

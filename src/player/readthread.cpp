@@ -1,6 +1,7 @@
 #include "player/readthread.h"
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 extern "C" {
@@ -10,6 +11,7 @@ extern "C" {
 
 #include <QString>
 
+#include "conversion/contentlength.h"
 #include "player/audiooutput.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
@@ -352,6 +354,13 @@ void readThread(PlayerState *is) {
         is->format_context = ic;
         is->media_start_time = ic->start_time;
         is->media_duration = ic->duration;
+        if (ic->duration != AV_NOPTS_VALUE && ic->start_time != AV_NOPTS_VALUE) {
+            // The slider spans what the file plays, from its first timestamp.
+            const double plays = ContentLength::of(QString::fromLatin1(ic->iformat->name),
+                                                   ic->duration / double(AV_TIME_BASE),
+                                                   ic->start_time / double(AV_TIME_BASE));
+            is->media_duration = int64_t(std::llround(plays * AV_TIME_BASE));
+        }
         if (ic->pb)
             ic->pb->eof_reached = 0;
         for (unsigned int i = 0; i < ic->nb_streams; ++i)

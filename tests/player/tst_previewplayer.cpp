@@ -33,6 +33,7 @@ private slots:
     void playToEndSetsEndFlagOnce();
     void soundEndingFirstLeavesTheTimeToPictures();
     void truncatedFilePlaysItsPartAndEnds();
+    void sliderSeekOnOffsetStream_data();
     void sliderSeekOnOffsetStream();
     void secondFileJoinsFirstPlayersThreads();
     void unplayableFileIsReportedOnGuiThread_data();
@@ -256,8 +257,16 @@ void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds() {
     QVERIFY(playPosition > 1.0);
 }
 
+void TestPreviewPlayer::sliderSeekOnOffsetStream_data() {
+    QTest::addColumn<QString>("clip");
+    QTest::newRow("transport stream") << "offset.ts";
+    // Its duration counts from 0: 7 s for its 2.
+    QTest::newRow("matroska") << "offset.mkv";
+}
+
 void TestPreviewPlayer::sliderSeekOnOffsetStream() {
-    playFile(mediaPath("offset.ts"), kPreviewSize);
+    QFETCH(QString, clip);
+    playFile(mediaPath(clip), kPreviewSize);
     PlayerState *is = currentPlayerState;
     QVERIFY(waitForPicture());
     const int64_t start = is->media_start_time;

@@ -23,6 +23,13 @@ using EncoderCaps::Kind;
 
 namespace {
 
+// Woven fields are made into whole frames, one frame for each frame, before
+// anything scales or drops them: scaled, the two fields smear into each other.
+// Frames that say they are whole (film in an interlaced stream) stay sharp.
+const QString kDeinterlace = QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+// Offsets below half a millisecond are rounding, not a late start.
+constexpr double kShiftSeconds = 0.0005;
+
 // Numbers for ffmpeg in the C locale, without needless zeros.
 QString num(double value) {
     QString text = QString::number(value, 'f', 6);
@@ -154,6 +161,7 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
             facts.sarDen = video->sarDen;
         }
         facts.videoDuration = video->duration;
+        facts.interlaced = video->interlaced;
     }
     if (audio) {
         facts.hasAudio = true;
@@ -334,18 +342,45 @@ double ArgumentTranslator::scriptOrigin() const {
     return m_source.hasVideo ? m_source.videoOffset : m_source.audioOffset;
 }
 
+// The sound moved so that the picture's first frame, which the picture steps
+// put at 0, and the sound that goes with it start together. Sound that begins
+// after the first picture starts with silence: many containers (AVI among
+// them) ignore a stream's start time and would play it early. Sound from
+// before the first picture gets negative times, for a trim to cut.
+QStringList ArgumentTranslator::soundAgainstPicture(double pictureStart, double soundStart) {
+    const qint64 leadMs = std::llround((soundStart - pictureStart) * 1000);
+    if (leadMs > 0)
+        return {QStringLiteral("asetpts=PTS-STARTPTS"),
+                QStringLiteral("adelay=delays=%1:all=1").arg(leadMs)};
+    if (pictureStart > 1e-6)
+        return {QStringLiteral("asetpts=PTS-%1/TB").arg(num(pictureStart))};
+    return {};
+}
+
+// Where picture and sound begin on ffmpeg's clock of a job without a script:
+// it counts from the file's start, and from the seek point after a seek,
+// before which nothing is kept.
+double ArgumentTranslator::plainPictureStart() const {
+    return std::max(0.0, m_source.videoOffset - std::max(0.0, parseTime(m_request.seek)));
+}
+
+double ArgumentTranslator::plainSoundStart() const {
+    return std::max(0.0, m_source.audioOffset - std::max(0.0, parseTime(m_request.seek)));
+}
+
+QStringList ArgumentTranslator::plainAudioFilters() const {
+    const double picture = plainPictureStart();
+    const double sound = plainSoundStart();
+    if (picture < kShiftSeconds && std::abs(sound - picture) < kShiftSeconds)
+        return {};
+    QStringList chain = soundAgainstPicture(picture, sound);
+    if (sound < picture)
+        chain << QStringLiteral("atrim=start=0");
+    return chain;
+}
+
 QStringList ArgumentTranslator::audioFilters() const {
-    QStringList chain;
-    const double origin = scriptOrigin();
-    const qint64 leadMs = std::llround((m_source.audioOffset - origin) * 1000);
-    if (leadMs > 0) {
-        // Sound that begins after the first picture starts with silence:
-        // many containers ignore a stream's start time and would play it early.
-        chain << QStringLiteral("asetpts=PTS-STARTPTS")
-              << QStringLiteral("adelay=delays=%1:all=1").arg(leadMs);
-    } else if (origin > 1e-6) {
-        chain << QStringLiteral("asetpts=PTS-%1/TB").arg(num(origin));
-    }
+    QStringList chain = soundAgainstPicture(scriptOrigin(), m_source.audioOffset);
     const double delay = m_script.audioDelay;
     if (delay > 0)
         chain << QStringLiteral("adelay=delays=%1:all=1").arg(qint64(std::llround(delay * 1000)));
@@ -402,7 +437,11 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
                                              QString *error) const {
     QStringList chain;
     QSize size(m_source.width, m_source.height);
+    AVRational sar{m_source.sarNum, m_source.sarDen};
     const bool known = size.width() > 0 && size.height() > 0;
+    // Every output is written progressive.
+    if (m_source.interlaced)
+        chain << kDeinterlace;
 
     if (m_hasScript) {
         const WrapperScript &s = m_script;
@@ -450,9 +489,11 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
             const QSize fitted = ScriptPicture::letterboxed(QSize(ow, oh), ratio);
             const int sw = fitted.width();
             const int sh = fitted.height();
-            if (sw != cw || sh != ch)
+            if (sw != cw || sh != ch) {
                 chain << QStringLiteral("scale=%1:%2").arg(sw).arg(sh)
                       << QStringLiteral("setsar=1");
+                sar = AVRational{1, 1};
+            }
             if (sw != ow || sh != oh)
                 chain << QStringLiteral("pad=%1:%2:%3:%4:black")
                              .arg(ow)
@@ -463,8 +504,13 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
         }
         *beforeLogo = chain;
         chain.clear();
-    } else if (known && (m_request.cropLeft > 0 || m_request.cropTop > 0 ||
-                         m_request.cropRight > 0 || m_request.cropBottom > 0)) {
+    } else if (plainPictureStart() >= kShiftSeconds) {
+        // The first picture at 0, the sound laid against it (see the sound's steps).
+        chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(plainPictureStart()));
+    }
+    if (!m_hasScript && known &&
+        (m_request.cropLeft > 0 || m_request.cropTop > 0 || m_request.cropRight > 0 ||
+         m_request.cropBottom > 0)) {
         const int left = std::max(0, m_request.cropLeft);
         const int top = std::max(0, m_request.cropTop);
         const int cw = size.width() - left - std::max(0, m_request.cropRight);
@@ -483,6 +529,13 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
         size = QSize(cw, ch);
     }
 
+    // Each output frame is the source frame nearest its time. Left to the
+    // output's rate, ffmpeg holds every frame until it is late, and the
+    // picture lags the sound by a frame or two.
+    AVRational rate{0, 1};
+    if (requestedRate(&rate))
+        chain << QStringLiteral("fps=%1/%2").arg(rate.num).arg(rate.den);
+
     // An asked size is the picture the user is shown: straight to the nearest
     // size the encoder makes of it (a scale and a crop would leave pixels
     // that are not square), with square pixels, as the old "-s" made it.
@@ -492,11 +545,49 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
             chain << QStringLiteral("scale=%1:%2").arg(made.width()).arg(made.height())
                   << QStringLiteral("setsar=1");
             size = made;
+            sar = AVRational{1, 1};
         }
     }
+    if (size.width() > 0 && size.height() > 0 && !EncoderCaps::carriesPixelAspect(plan.encoder))
+        appendSquarePixels(&chain, &size, sar);
     if (size.width() > 0 && size.height() > 0)
         appendSizeFix(&chain, size, EncoderCaps::legalFrameSize(plan.encoder, size));
     return chain;
+}
+
+// A picture whose pixels are not square, in an output that cannot say so: the
+// same picture in square pixels, at the height it has, as wide as its display
+// aspect (the one asked for, else its own) makes it.
+void ArgumentTranslator::appendSquarePixels(QStringList *chain, QSize *size, AVRational sar) const {
+    double shape = double(size->width()) / size->height();
+    AVRational aspect{0, 1};
+    if (requestedAspect(&aspect))
+        shape = av_q2d(aspect);
+    else if (sar.num > 0 && sar.den > 0)
+        shape *= av_q2d(sar);
+    const int width = std::max(2, int(std::lround(size->height() * shape / 2)) * 2);
+    if (width == size->width())
+        return;
+    if (!chain->isEmpty() && chain->last() == QLatin1String("setsar=1"))
+        chain->removeLast();
+    if (!chain->isEmpty() && chain->last().startsWith(QLatin1String("scale=")))
+        chain->removeLast();
+    *chain << QStringLiteral("scale=%1:%2").arg(width).arg(size->height())
+           << QStringLiteral("setsar=1");
+    size->setWidth(width);
+}
+
+bool ArgumentTranslator::requestedRate(AVRational *rate) const {
+    return !isUnset(m_request.frameRate) &&
+           av_parse_video_rate(rate, m_request.frameRate.trimmed().toLatin1().constData()) >= 0 &&
+           rate->num > 0 && av_q2d(*rate) <= 1000;
+}
+
+bool ArgumentTranslator::requestedAspect(AVRational *aspect) const {
+    return !isUnset(m_request.aspect) &&
+           av_parse_ratio(aspect, m_request.aspect.trimmed().toLatin1().constData(), 255,
+                          AV_LOG_MAX_OFFSET, nullptr) >= 0 &&
+           aspect->num > 0 && aspect->den > 0;
 }
 
 double ArgumentTranslator::expectedDuration(bool video, bool audio) const {
@@ -625,9 +716,11 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
         }
         if (command->writesAudio) {
             args << "-map" << QStringLiteral("0:%1").arg(m_source.audioIndex);
-            const QStringList downmix = downmixFilters(audio);
-            if (!downmix.isEmpty())
-                args << "-af" << downmix.join(QLatin1Char(','));
+            // The sound is placed against the picture first, then mixed down.
+            QStringList chain = command->writesVideo ? plainAudioFilters() : QStringList();
+            chain << downmixFilters(audio);
+            if (!chain.isEmpty())
+                args << "-af" << chain.join(QLatin1Char(','));
         }
     }
 
@@ -642,9 +735,9 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
             args << "-b:v" << QString::number(bitrate);
         AVRational rate{0, 1};
         if (!isUnset(m_request.frameRate)) {
-            if (av_parse_video_rate(&rate, m_request.frameRate.trimmed().toLatin1().constData()) >=
-                    0 &&
-                rate.num > 0 && av_q2d(rate) <= 1000)
+            // The picture steps made this rate already; named here too, it
+            // is the encoder's time base.
+            if (requestedRate(&rate))
                 args << "-r" << QStringLiteral("%1/%2").arg(rate.num).arg(rate.den);
             else
                 command->notes
@@ -652,9 +745,7 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
         }
         if (!isUnset(m_request.aspect)) {
             AVRational aspect{0, 1};
-            if (av_parse_ratio(&aspect, m_request.aspect.trimmed().toLatin1().constData(), 255,
-                               AV_LOG_MAX_OFFSET, nullptr) >= 0 &&
-                aspect.num > 0 && aspect.den > 0)
+            if (requestedAspect(&aspect))
                 args << "-aspect" << QStringLiteral("%1:%2").arg(aspect.num).arg(aspect.den);
             else
                 command->notes

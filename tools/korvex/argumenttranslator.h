@@ -1,5 +1,10 @@
 #pragma once
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +36,7 @@ struct SourceFacts {
     // is where the stream begins on the clock the filters see.
     double videoOffset = 0;
     double audioOffset = 0;
+    bool interlaced = false; // the picture's frames hold two fields
 
     static SourceFacts from(const Probe::Media &media);
 };
@@ -78,7 +84,14 @@ private:
     QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
     QStringList audioFilters() const;
     QStringList downmixFilters(const AudioPlan &plan) const;
+    QStringList plainAudioFilters() const;
+    static QStringList soundAgainstPicture(double pictureStart, double soundStart);
     double scriptOrigin() const;
+    double plainPictureStart() const;
+    double plainSoundStart() const;
+    bool requestedRate(AVRational *rate) const;
+    bool requestedAspect(AVRational *aspect) const;
+    void appendSquarePixels(QStringList *chain, QSize *size, AVRational sar) const;
     double expectedDuration(bool video, bool audio) const;
 
     JobRequest m_request;

@@ -265,4 +265,9 @@ bool takesPreset(const QString &encoder) {
     return encoder == QLatin1String("libx264") || encoder == QLatin1String("libx265");
 }
 
+bool carriesPixelAspect(const QString &encoder) {
+    // Sorenson's bitstream has no field for it, and FLV and SWF add none.
+    return encoder != QLatin1String("flv");
+}
+
 } // namespace EncoderCaps

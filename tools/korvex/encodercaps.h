@@ -55,4 +55,8 @@ QSize legalFrameSize(const QString &encoder, QSize wanted);
 
 bool takesPreset(const QString &encoder);
 
+// Whether a player learns the pixel aspect from the encoder's stream; where
+// not, every pixel is shown square.
+bool carriesPixelAspect(const QString &encoder);
+
 } // namespace EncoderCaps

@@ -15,6 +15,8 @@ extern "C" {
 
 #include <QFile>
 
+#include "conversion/contentlength.h"
+
 namespace Probe {
 
 namespace {
@@ -103,6 +105,8 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
             s.sarDen = sar.den;
         }
         s.frameRate = chooseFrameRate(st);
+        s.interlaced = par->field_order == AV_FIELD_TT || par->field_order == AV_FIELD_BB ||
+                       par->field_order == AV_FIELD_TB || par->field_order == AV_FIELD_BT;
         s.timeBaseDen = st->time_base.num ? st->time_base.den / st->time_base.num : 0;
         // ffmpeg turns such pictures upright when converting, so describe
         // them the way they come out.
@@ -163,6 +167,18 @@ void measureDurations(AVFormatContext *ctx, Media &media) {
     }
     if (longest >= 0)
         media.duration = longest;
+}
+
+// What the file plays, also where its container counts from 0.
+void keepToContent(AVFormatContext *ctx, Media &media) {
+    const double content =
+        ContentLength::of(QString::fromLatin1(ctx->iformat->name), media.duration, media.startTime);
+    if (content == media.duration)
+        return;
+    media.duration = content;
+    // Their streams may count the same way; none plays longer than the file.
+    for (Stream &s : media.streams)
+        s.duration = std::min(s.duration, media.duration);
 }
 
 } // namespace
@@ -260,6 +276,8 @@ Media read(const QString &path, bool exactDuration) {
 
     if (exactDuration && ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
         measureDurations(ctx, media);
+    else
+        keepToContent(ctx, media);
 
     avformat_close_input(&ctx);
     return media;

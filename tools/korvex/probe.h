@@ -31,7 +31,8 @@ struct Stream {
     int sarDen = 0;
     double frameRate = 0; // the "tbr" rate
     int timeBaseDen = 0;
-    int rotation = 0; // degrees the picture is turned for display
+    int rotation = 0;        // degrees the picture is turned for display
+    bool interlaced = false; // the stream says its frames hold two fields
 
     // Audio
     int sampleRate = 0;
