@@ -1,9 +1,9 @@
 #include "transcoderjob.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
+#include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
 #include "platform/platform.h"
@@ -11,8 +11,6 @@
 namespace {
 
 const QString kResumeSwitch = QStringLiteral("/r");
-// The transcoder keeps this much of the output's name in its part file's.
-constexpr int kPartNameChars = 48;
 
 struct ToolRun {
     bool ok = false;
@@ -46,17 +44,15 @@ void TranscoderJob::start(const QString &program, const QStringList &arguments) 
 }
 
 QString TranscoderJob::partFilePath(const QString &outputPath, qint64 pid) {
-    const QFileInfo output(outputPath);
-    return output.absolutePath() + QStringLiteral("/.") + output.fileName().left(kPartNameChars) +
-           QStringLiteral(".korvex-%1.part").arg(pid);
+    return PartFileName::forOutput(outputPath, pid);
 }
 
-void TranscoderJob::settlePartFile(bool jobFailed) {
+QString TranscoderJob::takeStalePartFile(bool jobFailed) {
     if (isRunning() || m_partFile.isEmpty())
-        return;
-    if (jobFailed)
-        QFile::remove(m_partFile);
+        return QString();
+    const QString stale = jobFailed ? m_partFile : QString();
     m_partFile.clear();
+    return stale;
 }
 
 bool TranscoderJob::isRunning() const {
@@ -118,4 +114,22 @@ void TranscoderJob::stop(int graceMs) {
     Platform::signalProcessGroup(pid, Platform::GroupSignal::Kill);
     m_process.kill();
     m_process.waitForFinished(graceMs);
+}
+
+void TranscoderJob::requestStop(int graceMs) {
+    if (!isRunning()) {
+        m_pausedPid = 0;
+        return;
+    }
+    const qint64 pid = m_process.processId();
+    Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
+    m_pausedPid = 0;
+    m_process.terminate();
+    QTimer::singleShot(graceMs, &m_process, [this, pid] {
+        // Only the process this stop was for, never a later job's.
+        if (processId() != pid)
+            return;
+        Platform::signalProcessGroup(pid, Platform::GroupSignal::Kill);
+        m_process.kill();
+    });
 }

@@ -27,11 +27,12 @@ public:
     void start(const QString &program, const QStringList &arguments);
 
     // The hidden file the transcoder of process pid writes before the output
-    // (outputPath, absolute) gets its name: ".NAME.korvex-PID.part" beside it.
+    // (outputPath, absolute) gets its name, beside it.
     static QString partFilePath(const QString &outputPath, qint64 pid);
-    // Once the job has ended: a failed job's part file goes (a transcoder
-    // that was killed cannot remove it itself); either way it is forgotten.
-    void settlePartFile(bool jobFailed);
+    // Once the job has ended the part file is forgotten; a failed job's is
+    // returned for the caller to remove (a transcoder that was killed cannot
+    // remove it itself), where the removal cannot hold up the caller.
+    QString takeStalePartFile(bool jobFailed);
 
     bool isRunning() const;   // starting, running or suspended
     qint64 processId() const; // 0 when no process runs
@@ -49,6 +50,10 @@ public:
     // (it then ends ffmpeg and removes its unfinished output), and after
     // graceMs the whole group is killed.
     void stop(int graceMs = kStopGraceMs);
+    // The same without waiting: a transcoder that hangs (its output folder
+    // on a share that stopped answering) is killed with its group once
+    // graceMs have passed, and the process's finished() tells the end.
+    void requestStop(int graceMs = kStopGraceMs);
 
 private:
     QProcess &m_process;

@@ -57,6 +57,22 @@ bool makeWritableFolder(const QString &folder, QString *error) {
     return true;
 }
 
+bool isGone(const QString &folder) {
+    if (folder.isEmpty() || QFileInfo::exists(folder))
+        return false;
+    // Beneath a file nothing can be made: not a folder that has gone.
+    QFileInfo above(QFileInfo(folder).absolutePath());
+    while (!above.exists() && !above.isRoot())
+        above = QFileInfo(above.absolutePath());
+    return above.isDir();
+}
+
+FolderState prepareFolder(const QString &folder, bool mayMake, QString *error) {
+    if (!mayMake && isGone(folder))
+        return FolderState::Missing;
+    return makeWritableFolder(folder, error) ? FolderState::Ready : FolderState::Unusable;
+}
+
 bool makeWritableFolders(const QStringList &outputPaths, QString *error) {
     QSet<QString> tried;
     for (const QString &path : outputPaths) {

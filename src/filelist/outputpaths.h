@@ -23,6 +23,20 @@ bool makeWritableFolder(const QString &folder, QString *error = nullptr);
 // tells of the first folder that fails.
 bool makeWritableFolders(const QStringList &outputPaths, QString *error = nullptr);
 
+// How an output folder stands when a job is about to write into it.
+enum class FolderState {
+    Ready,
+    Missing,  // gone, and not to be made without asking
+    Unusable, // cannot be made or written
+};
+// True when folder is missing and could be made where it was (no file
+// stands in its path).
+bool isGone(const QString &folder);
+// makeWritableFolder, except that a missing folder is left missing unless
+// mayMake: a folder on a share that is not mounted would be made on the local
+// disk beneath the bare mount point.
+FolderState prepareFolder(const QString &folder, bool mayMake, QString *error = nullptr);
+
 // The output file name for a source file name and a format label: the part
 // up to the last "." followed by the label in lower case ("a.b.mkv" with MP4
 // gives "a.b.mp4"; a name without "." gets ".mp4" appended).

@@ -15,6 +15,8 @@
 #include "conversion/transcoderjob.h"
 #include "conversion/probeparser.h"
 #include "filelist/errfiledialog.h"
+#include "filelist/folderwork.h"
+#include "filelist/outputpaths.h"
 #include "filelist/openprogress.h"
 #include "filelist/probepool.h"
 #include "filelist/videoinfo.h"
@@ -144,13 +146,27 @@ private:
     void followJobOutput(const QByteArray &text);
     // A run's jobs: their launch, their end, and the end of the run.
     QVector<RunRow> runRows() const;
+    // A job's start: its folder is looked at away from this thread (it may
+    // be on a share that hangs), and the job starts from the answer.
     void launchJob(const TickDecision &decision);
+    void takeJobCounters(const TickDecision &decision);
+    void checkJobFolder(int row, bool mayMake);
+    void jobFolderChecked(int row, OutputPaths::FolderState state, const QString &problem);
+    void startJob(int row);
+    void refuseJobFolder(const QString &problem);
+    // Folders the user chose: asked about before one that has gone is made
+    // again; the default folders are made without a word.
+    bool mayMakeUnasked(const QString &folder) const;
+    bool askToMakeFolderAgain(const QString &folder);
+    bool readyOutputFolders(const QStringList &outputPaths);
+    // The ended job's part file, removed in the background.
+    void settleJobPartFile(bool jobFailed);
     void transcoderFinished(int exitCode, QProcess::ExitStatus status);
     void transcoderFailed(QProcess::ProcessError error);
     void showJobEnd(const JobEnd &end);
     void showRunProgress(const ProgressUpdate &update);
     void followSavedOutput(int row, const QString &fileName);
-    bool outputDriveFull() const;
+    void checkOutputDriveInBackground();
     void stopRun(ConversionRun::StopReason reason);
     void finishRun(const TickDecision &decision);
     void armShutdown();
@@ -440,6 +456,12 @@ private:
     ConversionRun conversionRun;
     // The running job's transcoder: started, paused and stopped as a group.
     TranscoderJob transcoderJob{transcoderProcess};
+    // File work on the output folders, off this thread.
+    FolderWork folderWork;
+    // A job's folder is being looked at; the tick waits for it as for a job.
+    bool jobStarting = false;
+    // Answers from the folder work that a stop has made stale are dropped.
+    quint64 runGeneration = 0;
     // The suspender's listing as it arrives; looked through for our transcoder.
     QByteArray pauseListing;
     // The row the open editor tool works on.

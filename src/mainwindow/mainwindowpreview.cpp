@@ -365,7 +365,11 @@ void MainWindow::on_captureButton_clicked()
 {
     if (!currentRowItem())
         return;
-    // The folder may have gone since it was chosen.
+    // The folder may have gone since it was chosen (a share not mounted
+    // now): one the user chose is asked about before it is made again.
+    const bool gone = !mayMakeUnasked(snapshotFolder) && OutputPaths::isGone(snapshotFolder);
+    if (gone && !askToMakeFolderAgain(snapshotFolder))
+        return;
     QString problem;
     if (!makeSnapshotFolder(snapshotFolder, &problem)) {
         showProblem(problem);

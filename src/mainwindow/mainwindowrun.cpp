@@ -5,11 +5,16 @@
 
 #include "ui_mainwindow.h"
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSet>
 #include <QTreeWidget>
 
 #include "app/version.h"
@@ -18,6 +23,7 @@
 #include "conversion/editedscript.h"
 #include "conversion/editoranswer.h"
 #include "conversion/jobpreparation.h"
+#include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
@@ -50,24 +56,26 @@ const QString kEditorToolName = QStringLiteral("parlane");
 // end before it is killed.
 constexpr int kWaitForToolMs = 30000;
 
+QString outputFolderOf(const QTreeWidgetItem *row)
+{
+    return QFileInfo(Arguments::outputPath(FileRow::arguments(row))).absolutePath();
+}
+
 } // namespace
 
 void MainWindow::on_ConvertePushButton_clicked()
 {
     QTreeWidget *list = ui->treeWidget;
-    // A remembered folder may have gone since the rows were made: made again
-    // here, or the user hears once why nothing starts.
+    // A remembered folder may have gone since the rows were made: asked
+    // about and made again, or the user hears once why nothing starts.
     QStringList outputs;
     for (int index = 0; index < list->topLevelItemCount(); ++index) {
         const QTreeWidgetItem *item = list->topLevelItem(index);
         if (item->checkState(FileRow::CheckColumn) == Qt::Checked)
             outputs << Arguments::outputPath(FileRow::arguments(item));
     }
-    QString problem;
-    if (!OutputPaths::makeWritableFolders(outputs, &problem)) {
-        showProblem(problem);
+    if (!readyOutputFolders(outputs))
         return;
-    }
     const int previousRunMode = runMode;
     jobNumber = 0;
     if (ui->StopButton->isEnabled())
@@ -102,11 +110,10 @@ void MainWindow::on_ConvertePushButton_clicked()
         ui->browsePushButton->setEnabled(false);
         ui->PathLine->setEnabled(false);
     }
-    if (transcoderProcess.state() != QProcess::NotRunning) {
-        ProcessWait::forFinished(transcoderProcess, kWaitForToolMs);
-        transcoderProcess.kill();
-        transcoderProcess.waitForFinished(kWaitForToolMs);
-    }
+    // A stopped job still on its way out: ended now, and the tick waits for
+    // its end rather than this click.
+    if (transcoderJob.isRunning())
+        transcoderJob.requestStop(0);
 
     uiPollTimer.stop();
     totalSeconds = totalCheckedDuration();
@@ -118,6 +125,53 @@ void MainWindow::on_ConvertePushButton_clicked()
         return;
     }
     jobTimer.start(kJobTickMs);
+}
+
+bool MainWindow::readyOutputFolders(const QStringList &outputPaths)
+{
+    QSet<QString> tried;
+    for (const QString &path : outputPaths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (tried.contains(folder))
+            continue;
+        tried.insert(folder);
+        QString problem;
+        OutputPaths::FolderState state =
+            OutputPaths::prepareFolder(folder, mayMakeUnasked(folder), &problem);
+        if (state == OutputPaths::FolderState::Missing) {
+            if (!askToMakeFolderAgain(folder))
+                return false;
+            state = OutputPaths::prepareFolder(folder, true, &problem);
+        }
+        if (state == OutputPaths::FolderState::Unusable) {
+            showProblem(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MainWindow::mayMakeUnasked(const QString &folder) const
+{
+    const QString home = QDir::cleanPath(SettingsFile::defaultHomeFolder());
+    const QString path = QDir::cleanPath(folder);
+    return path == home || path.startsWith(home + QLatin1Char('/'));
+}
+
+bool MainWindow::askToMakeFolderAgain(const QString &folder)
+{
+    QMessageBox box(QMessageBox::Question, QLatin1String(kProductName),
+                    tr("The folder %1 is not there any more. It may be on a drive or a network "
+                       "share that is not connected now.\n\nMake the folder again, or stop with "
+                       "nothing written?")
+                        .arg(QDir::toNativeSeparators(QDir::cleanPath(folder))),
+                    QMessageBox::NoButton, this);
+    QPushButton *make = box.addButton(tr("Make It Again"), QMessageBox::AcceptRole);
+    QPushButton *stop = box.addButton(tr("Stop"), QMessageBox::RejectRole);
+    box.setDefaultButton(stop);
+    box.setEscapeButton(stop);
+    box.exec();
+    return box.clickedButton() == make;
 }
 
 void MainWindow::rollBackRunStart(int previousRunMode)
@@ -276,7 +330,8 @@ void MainWindow::outputCommand()
 void MainWindow::slotTimer()
 {
     jobTimer.stop();
-    const TickDecision decision = conversionRun.tick(transcoderJob.isRunning(), runRows());
+    const TickDecision decision =
+        conversionRun.tick(transcoderJob.isRunning() || jobStarting, runRows());
     showJobEnd(decision.vanishedJob);
     switch (decision.action) {
     case TickDecision::Action::Idle:
@@ -331,14 +386,92 @@ QVector<RunRow> MainWindow::runRows() const
 
 void MainWindow::launchJob(const TickDecision &decision)
 {
-    QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
-    const bool sourceChanged = reprobeChangedSource(row);
+    takeJobCounters(decision);
+    StatusCell::showProgress(ui->treeWidget->topLevelItem(decision.row), decision.indeterminate);
+    jobTimer.start(kJobTickMs);
+    const QTreeWidgetItem *row = ui->treeWidget->topLevelItem(decision.row);
+    checkJobFolder(decision.row, mayMakeUnasked(outputFolderOf(row)));
+}
+
+void MainWindow::takeJobCounters(const TickDecision &decision)
+{
     const QVector<RunRow> rows = runRows();
     jobNumber = conversionRun.jobNumber();
     totalSeconds = int(conversionRun.totalSeconds());
     doneSeconds = int(conversionRun.doneSeconds());
     currentFileSeconds = int(qMax<qint64>(0, rows.value(decision.row).seconds));
+}
 
+void MainWindow::checkJobFolder(int row, bool mayMake)
+{
+    const QString folder = outputFolderOf(ui->treeWidget->topLevelItem(row));
+    struct Answer {
+        OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
+        QString problem;
+    };
+    const auto answer = std::make_shared<Answer>();
+    const quint64 generation = runGeneration;
+    jobStarting = true;
+    folderWork.run(
+        [answer, folder, mayMake] {
+            answer->state = OutputPaths::prepareFolder(folder, mayMake, &answer->problem);
+            // What this machine's ended jobs left there: a job that lost
+            // its share could not take its part file along.
+            if (answer->state == OutputPaths::FolderState::Ready)
+                PartFileName::sweep(folder);
+        },
+        this,
+        [this, answer, generation, row] {
+            if (generation == runGeneration)
+                jobFolderChecked(row, answer->state, answer->problem);
+        });
+}
+
+void MainWindow::jobFolderChecked(int row, OutputPaths::FolderState state, const QString &problem)
+{
+    const QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
+    if (!item || conversionRun.runningRow() != row) {
+        jobStarting = false;
+        return;
+    }
+    switch (state) {
+    case OutputPaths::FolderState::Ready:
+        jobStarting = false;
+        startJob(row);
+        return;
+    case OutputPaths::FolderState::Missing: {
+        const QString folder = outputFolderOf(item);
+        const quint64 generation = runGeneration;
+        if (!askToMakeFolderAgain(folder)) {
+            jobStarting = false;
+            if (generation == runGeneration)
+                stopRun(ConversionRun::StopReason::User);
+            return;
+        }
+        if (generation == runGeneration)
+            checkJobFolder(row, true);
+        return;
+    }
+    case OutputPaths::FolderState::Unusable:
+        jobStarting = false;
+        refuseJobFolder(problem);
+        return;
+    }
+}
+
+void MainWindow::refuseJobFolder(const QString &problem)
+{
+    // Every later row would fail the same way: the run ends here, told once,
+    // as a full disk ends it.
+    ui->textEdit->append(problem);
+    stopRun(ConversionRun::StopReason::DiskFull);
+    showProblem(problem);
+}
+
+void MainWindow::startJob(int rowIndex)
+{
+    QTreeWidgetItem *row = ui->treeWidget->topLevelItem(rowIndex);
+    const bool sourceChanged = reprobeChangedSource(row);
     // A file may have come under the row's output name since the name was
     // chosen: the row takes the next free name rather than replace it.
     const QString output = Arguments::outputPath(FileRow::arguments(row));
@@ -358,8 +491,6 @@ void MainWindow::launchJob(const TickDecision &decision)
         indexes.value(FileRow::ProfileIndex, QStringLiteral("-1")).toInt());
     if (!unreadable.isEmpty())
         plan.problem = ProfileLoader::unreadableMessage(unreadable);
-    StatusCell::showProgress(row, decision.indeterminate);
-    jobTimer.start(kJobTickMs);
     if (!plan.problem.isEmpty()) {
         ui->textEdit->append(plan.problem);
         JobEnd end = conversionRun.jobFailedToStart();
@@ -376,6 +507,8 @@ void MainWindow::launchJob(const TickDecision &decision)
 void MainWindow::transcoderFinished(int exitCode, QProcess::ExitStatus status)
 {
     showJobEnd(conversionRun.jobFinished(exitCode, status == QProcess::CrashExit));
+    // A stopped job ends after its run: what it left is no output.
+    settleJobPartFile(true);
     doneSeconds = int(conversionRun.doneSeconds());
     // The next job starts now rather than at the next tick.
     if (conversionRun.isActive())
@@ -399,9 +532,16 @@ void MainWindow::transcoderFailed(QProcess::ProcessError error)
 void MainWindow::showJobEnd(const JobEnd &end)
 {
     if (end.row >= 0)
-        transcoderJob.settlePartFile(end.statusWord != FileRow::kStatusFinished);
+        settleJobPartFile(end.statusWord != FileRow::kStatusFinished);
     if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
         StatusCell::showStatus(row, end.statusWord, end.picture, end.reason);
+}
+
+void MainWindow::settleJobPartFile(bool jobFailed)
+{
+    const QString stale = transcoderJob.takeStalePartFile(jobFailed);
+    if (!stale.isEmpty())
+        folderWork.run([stale] { QFile::remove(stale); });
 }
 
 void MainWindow::followJobOutput(const QByteArray &text)
@@ -412,10 +552,12 @@ void MainWindow::followJobOutput(const QByteArray &text)
     showRunProgress(update);
     if (!update.savedAs.isEmpty())
         followSavedOutput(update.row, update.savedAs);
-    if (update.diskFull || (update.writeFailed && outputDriveFull())) {
+    if (update.diskFull) {
         stopRun(ConversionRun::StopReason::DiskFull);
         maxDriverDialog notice;
         notice.exec();
+    } else if (update.writeFailed) {
+        checkOutputDriveInBackground();
     }
 }
 
@@ -447,24 +589,40 @@ void MainWindow::showRunProgress(const ProgressUpdate &update)
     ui->labelShowState->setText(update.totalLine);
 }
 
-bool MainWindow::outputDriveFull() const
+void MainWindow::checkOutputDriveInBackground()
 {
+    // A write that failed for want of space stops the run like a full disk;
+    // asking the drive may hang as long as its share does.
     const QTreeWidgetItem *row = ui->treeWidget->topLevelItem(conversionRun.runningRow());
     const QString output = row ? Arguments::outputPath(FileRow::arguments(row)) : QString();
     const QString folder = output.isEmpty() ? ui->PathLine->text() : QFileInfo(output).absolutePath();
-    const qint64 free = Platform::freeBytes(folder);
-    return free >= 0 && free < kDiskFullBytes;
+    const auto free = std::make_shared<qint64>(-1);
+    const quint64 generation = runGeneration;
+    folderWork.run([free, folder] { *free = Platform::freeBytes(folder); }, this,
+                   [this, free, generation] {
+                       if (generation != runGeneration || !conversionRun.isActive() ||
+                           *free < 0 || *free >= kDiskFullBytes)
+                           return;
+                       stopRun(ConversionRun::StopReason::DiskFull);
+                       maxDriverDialog notice;
+                       notice.exec();
+                   });
 }
 
 void MainWindow::stopRun(ConversionRun::StopReason reason)
 {
     runMode = 0;
+    // A job start whose folder is still being looked at never starts.
+    ++runGeneration;
+    jobStarting = false;
     const JobEnd end = conversionRun.stop(reason);
     if (transcoderJob.isRunning()) {
         jobTimer.stop();
         uiPollTimer.start(kPollAfterStopMs);
-        // Our own transcoder and its ffmpeg, paused or not; nothing else of that name.
-        transcoderJob.stop();
+        // Our own transcoder and its ffmpeg, paused or not; nothing else of
+        // that name. Not waited for: a transcoder whose folder hangs would
+        // hold the window; its end and its part file are seen to later.
+        transcoderJob.requestStop();
     }
     showJobEnd(end);
     StatusCell::showSkippedAsBefore(ui->treeWidget, true);

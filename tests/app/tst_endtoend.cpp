@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "conversion/partfilename.h"
+
 // The installed program as a user meets it: started from another folder on a
 // real X server, driven only by the mouse and keyboard through the X server,
 // and judged by what it leaves on disk, in the process table and on screen.
@@ -468,7 +470,7 @@ void tst_EndToEnd::pausesContinuesAndStopsLongJob() {
     };
     // korvex writes beside the output under a hidden name of its own.
     const QString part =
-        QStringLiteral("%1/.slow.avi.korvex-%2.part").arg(outputFolder()).arg(job.pid);
+        PartFileName::forOutput(outputFolder() + QStringLiteral("/slow.avi"), job.pid);
     QVERIFY2(
         waitFor([&] { return QFileInfo(part).size() > kPartGrowthBytes; }, kConversionTimeoutMs),
         "the long job writes nothing");

@@ -1,6 +1,11 @@
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -24,6 +29,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/transcoderjob.h"
 #include "filelist/filerow.h"
+#include "filelist/folderwork.h"
 #include "filelist/openprogress.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/mainwindow.h"
@@ -61,6 +67,9 @@ private Q_SLOTS:
     void outputNeverReplacesAFileOnDisk();
     void fileSavedUnderTheNameDuringTheJobIsKept();
     void missingOutputFolderIsMadeAgain();
+    void outputFolderGoneAtAJobsStart();
+    void stopNeverWaitsOnTheFolder();
+    void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
     void fullBarDoesNotEndAWorkingJob();
@@ -168,6 +177,50 @@ QByteArray contentOf(const QString &path) {
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Stands in for a network share that stops answering: while it is closed,
+// every piece of the window's folder work waits.
+class FolderGate {
+public:
+    FolderGate() : m_state(std::make_shared<State>()) {
+        const std::shared_ptr<State> state = m_state;
+        FolderWork::setBeforeEachHook([state] {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->opened.wait(lock, [&] { return state->open; });
+        });
+    }
+    ~FolderGate() {
+        open();
+        FolderWork::setBeforeEachHook({});
+    }
+    void open() {
+        {
+            std::lock_guard<std::mutex> lock(m_state->mutex);
+            m_state->open = true;
+        }
+        m_state->opened.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    std::shared_ptr<State> m_state;
+};
+
+// Answers the next question box with the button of that text.
+void answerQuestion(const QString &button) {
+    whenModalOpens<QMessageBox>(
+        [button](QMessageBox *box) {
+            for (QAbstractButton *choice : box->buttons()) {
+                if (choice->text() == button)
+                    choice->click();
+            }
+        },
+        kEventTimeoutMs);
 }
 
 } // namespace
@@ -538,8 +591,9 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!ui()->labelShowState->text().isEmpty());
 
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
-    QVERIFY(!window->transcoderJob.isRunning());
     QVERIFY(!window->conversionRun.isActive());
+    // The stop does not wait for the transcoder; it ends on its own soon after.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
     QCOMPARE(ui()->labelShowState->text(), QString());
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QVERIFY(statusPicture(row(0)));
@@ -673,13 +727,21 @@ void tst_RunConversions::fileSavedUnderTheNameDuringTheJobIsKept() {
     QVERIFY(facts(outputOf(0)).seconds > 11.5);
 }
 
-// A remembered output folder that was deleted since.
+// A remembered output folder that was deleted since (a share that is not
+// mounted): asked about, and made again only when the user says so.
 void tst_RunConversions::missingOutputFolderIsMadeAgain() {
     const QString folder = out->filePath(QStringLiteral("gone/deeper"));
     QVERIFY(QDir().mkpath(folder));
     ui()->PathLine->setText(folder);
     addClip(media(QStringLiteral("av.mp4")), kMp4);
     QVERIFY(QDir(out->filePath(QStringLiteral("gone"))).removeRecursively());
+    answerQuestion(QStringLiteral("Stop"));
+    window->on_ConvertePushButton_clicked();
+    QVERIFY(!window->conversionRun.isActive());
+    QVERIFY(!QFileInfo::exists(out->filePath(QStringLiteral("gone"))));
+    QCOMPARE(row(0)->text(2), QStringLiteral("Ready"));
+
+    answerQuestion(QStringLiteral("Make It Again"));
     startRun();
     QVERIFY(waitForRunEnd());
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
@@ -697,6 +759,115 @@ void tst_RunConversions::missingOutputFolderIsMadeAgain() {
     QVERIFY2(told.first()->text().contains(out->filePath(QStringLiteral("blocker"))),
              qPrintable(told.first()->text()));
     told.first()->close();
+}
+
+// The folder goes between Convert and the job's start (the share went away
+// during the run): asked about again; where it cannot be made, the run ends
+// there and says so once.
+void tst_RunConversions::outputFolderGoneAtAJobsStart() {
+    const QString folder = out->filePath(QStringLiteral("share"));
+    QVERIFY(QDir().mkpath(folder));
+    ui()->PathLine->setText(folder);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    bool asked = false;
+    {
+        FolderGate gate;
+        startRun();
+        QVERIFY(QDir(folder).removeRecursively());
+        whenModalOpens<QMessageBox>(
+            [&](QMessageBox *box) {
+                asked = box->text().contains(folder);
+                for (QAbstractButton *choice : box->buttons()) {
+                    if (choice->text() == QStringLiteral("Make It Again"))
+                        choice->click();
+                }
+            },
+            kEventTimeoutMs);
+        gate.open();
+        QVERIFY(waitForRunEnd());
+    }
+    QVERIFY(asked);
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
+
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    row(0)->setCheckState(0, Qt::Checked);
+    {
+        FolderGate gate;
+        startRun();
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(writeFile(folder, "a file where the folder was"));
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->conversionRun.isActive(), kEventTimeoutMs);
+    }
+    QCOMPARE(statusOf(0), QStringLiteral("error"));
+    QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
+    QVERIFY(!window->transcoderJob.isRunning());
+    const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first()->text().contains(folder), qPrintable(told.first()->text()));
+    told.first()->close();
+}
+
+// A Destination share that stops answering while a job runs: the transcoder
+// does not end when asked, and removing its part file would hang. Stop gives
+// the window back at once all the same, and the clean-up follows later.
+void tst_RunConversions::stopNeverWaitsOnTheFolder() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    const qint64 pid = window->transcoderJob.processId();
+    const QString part = TranscoderJob::partFilePath(outputOf(0), pid);
+    QVERIFY2(QFile::exists(part), qPrintable(part));
+    // Held by a tracer, the transcoder takes no signal but a kill, like one
+    // blocked in the folder of a share that hangs.
+    QVERIFY(::ptrace(PTRACE_SEIZE, pid_t(pid), nullptr, nullptr) == 0);
+    FolderGate gate;
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    constexpr int kAtOnceMs = 2000;
+    QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(statusOf(0), QStringLiteral("stopped"));
+    QCOMPARE(window->runMode, 0);
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+    bool ticked = false;
+    QTimer::singleShot(50, window, [&] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked, kEventTimeoutMs);
+
+    // Ended for good: what it left goes once the folder answers again.
+    QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
+    QTest::qWait(kSettleMs);
+    QVERIFY(QFile::exists(part));
+    gate.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(part), kEventTimeoutMs);
+}
+
+// Left by jobs that lost their share, under other names: the next run into
+// the folder takes away what this machine's ended jobs left, and nothing of
+// another machine's.
+void tst_RunConversions::partFilesLeftInTheFolderGo() {
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForStarted());
+    const qint64 gone = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const QString ours =
+        TranscoderJob::partFilePath(out->filePath(QStringLiteral("old.avi")), gone);
+    const QString theirs =
+        out->filePath(QStringLiteral(".old.avi.korvex-elsewhere-%1.part").arg(gone));
+    QVERIFY(writeFile(ours, "unfinished"));
+    QVERIFY(writeFile(theirs, "unfinished"));
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(ours), kEventTimeoutMs);
+    QVERIFY(QFile::exists(theirs));
 }
 
 void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
@@ -762,8 +933,8 @@ void tst_RunConversions::stopWhilePaused() {
     clock.start();
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
     // Continued and ended by its own stop, not killed after the grace time.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
     QVERIFY(clock.elapsed() < TranscoderJob::kStopGraceMs);
-    QVERIFY(!window->transcoderJob.isRunning());
     QCOMPARE(window->transcoderProcess.exitStatus(), QProcess::NormalExit);
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);

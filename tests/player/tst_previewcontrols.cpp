@@ -650,7 +650,24 @@ void tst_PreviewControls::snapshotFolderThatIsGone() {
     QVERIFY(waitForPicture());
     const QDir base(snapshots->path());
     window->snapshotFolder = base.filePath(QStringLiteral("gone/deeper"));
-    window->on_captureButton_clicked();
+    // A chosen folder that has gone (a share not mounted) is asked about:
+    // first kept gone, then made again.
+    for (const QString &button : {QStringLiteral("Stop"), QStringLiteral("Make It Again")}) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            for (QAbstractButton *choice : box ? box->buttons() : QList<QAbstractButton *>()) {
+                if (choice->text() == button)
+                    choice->click();
+            }
+        });
+        poll.start(20);
+        window->on_captureButton_clicked();
+        if (button == QStringLiteral("Stop")) {
+            QCOMPARE(pendingSnapshotCount(), 0);
+            QVERIFY(!base.exists(QStringLiteral("gone")));
+        }
+    }
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(base.filePath(QStringLiteral("gone/deeper/pic0.bmp"))),
                              kEventTimeoutMs);
 

@@ -14,14 +14,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include "conversion/partfilename.h"
 #include "filelist/outputname.h"
-#include "wrapperscript.h"
 #include "probe.h"
+#include "wrapperscript.h"
 
 namespace {
 
@@ -50,7 +50,6 @@ constexpr qint64 kFailureGapMs = 250;
 // An output this much shorter than its source was cut off.
 constexpr double kShortSeconds = 0.5;
 constexpr double kShortFraction = 0.05;
-constexpr int kShortNameChars = 48;
 
 qint64 nowMs() {
     timespec ts;
@@ -112,9 +111,7 @@ int publishWithoutReplacing(const QByteArray &from, const QByteArray &to) {
 Job::Job(const QStringList &arguments) : m_arguments(arguments) {}
 
 QString Job::temporaryPath(const QString &outputPath, qint64 pid) {
-    const QFileInfo info(outputPath);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName().left(kShortNameChars) +
-           QStringLiteral(".korvex-%1.part").arg(pid);
+    return PartFileName::forOutput(outputPath, pid);
 }
 
 void Job::say(const QByteArray &text) {
@@ -257,20 +254,10 @@ bool Job::prepare(int *exitCode) {
 }
 
 void Job::sweepStaleTemporaries() const {
-    // Left behind by a korvex that was killed outright: its process is gone.
+    // Left behind by a korvex of this machine that was killed outright; a
+    // shared folder also holds other machines' unfinished files.
     const QFileInfo info(m_output);
-    const QString prefix =
-        QStringLiteral(".") + info.fileName().left(kShortNameChars) + QStringLiteral(".korvex-");
-    const QDir folder(info.absolutePath());
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (!name.startsWith(prefix) || !name.endsWith(QLatin1String(".part")))
-            continue;
-        bool ok = false;
-        const qint64 pid = name.mid(prefix.size(), name.size() - prefix.size() - 5).toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            QFile::remove(folder.filePath(name));
-    }
+    PartFileName::sweep(info.absolutePath(), info.fileName());
 }
 
 int Job::execute() {

@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include "conversion/partfilename.h"
 #include "job.h"
 #include "korvextestsupport.h"
 #include "probe.h"
@@ -116,6 +117,7 @@ private slots:
     void refusesForeignScripts();
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
+    void sweepsOnlyThisMachinesParts();
     void survivesPauseAndResume();
     void keepsAFileThatComesUnderTheName_data();
     void keepsAFileThatComesUnderTheName();
@@ -540,6 +542,32 @@ void TestKorvexJob::killTakesFfmpegAlong() {
         runKorvex(job(media("av.mp4"), {"-vcodec", "mpeg4", "-acodec", "libfaac"}, out));
     QCOMPARE(run.exitCode, 0);
     QVERIFY(hiddenParts(folder).isEmpty());
+}
+
+// A folder that other machines write into too: their unfinished files stay,
+// whatever runs here.
+void TestKorvexJob::sweepsOnlyThisMachinesParts() {
+    const QString folder = m_dir.filePath("shared");
+    QDir().mkpath(folder);
+    const QString out = folder + "/clip.avi";
+    QProcess ended;
+    ended.start("true");
+    QVERIFY(ended.waitForStarted());
+    const qint64 gone = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const QString mine = PartFileName::forOutput(out, gone);
+    const QString elsewhere = folder + "/.clip.avi.korvex-" + PartFileName::thisHost() + "x-" +
+                              QString::number(gone) + ".part";
+    const QString unnamed = folder + "/.clip.avi.korvex-" + QString::number(gone) + ".part";
+    for (const QString &part : {mine, elsewhere, unnamed})
+        QVERIFY(writeFile(part, "unfinished"));
+    const Run run = runKorvex(job(media("av.mp4"), {"-vcodec", "mpeg4", "-acodec", "libfaac"}, out));
+    QCOMPARE(run.exitCode, 0);
+    QStringList left = hiddenParts(folder);
+    left.sort();
+    QStringList kept = {QFileInfo(unnamed).fileName(), QFileInfo(elsewhere).fileName()};
+    kept.sort();
+    QCOMPARE(left, kept);
 }
 
 void TestKorvexJob::survivesPauseAndResume() {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+class QThread;
+
+// File work on folders that the user chose (a network share may stop
+// answering for minutes) done away from the window's thread, so that a folder
+// that hangs holds up this work and never the window. The pieces run one
+// after another in the order given; a piece's continuation then runs on the
+// thread this object lives on, unless its context object has gone by then.
+class FolderWork : public QObject {
+    Q_OBJECT
+
+public:
+    explicit FolderWork(QObject *parent = nullptr);
+    // Waits a little for the piece at work; one that hangs is left to end
+    // with the process.
+    ~FolderWork() override;
+
+    void run(std::function<void()> work, QObject *context = nullptr,
+             std::function<void()> then = {});
+
+    // Tests stand in for a folder that hangs: the hook runs on the worker
+    // before each piece. An empty hook takes it away again.
+    static void setBeforeEachHook(std::function<void()> hook);
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> m_shared;
+    QThread *m_thread = nullptr;
+    QObject *m_worker = nullptr;
+};
