@@ -14,10 +14,10 @@
 #include "conversion/editoranswer.h"
 #include "conversion/transcoderjob.h"
 #include "conversion/probeparser.h"
-#include "filelist/errfiledialog.h"
-#include "filelist/openprogress.h"
+#include "mainwindow/errfiledialog.h"
+#include "mainwindow/openprogress.h"
 #include "filelist/probepool.h"
-#include "filelist/videoinfo.h"
+#include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
 #include "settingsdialog/settingdialog.h"
 

@@ -24,7 +24,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/transcoderjob.h"
 #include "filelist/filerow.h"
-#include "filelist/openprogress.h"
+#include "mainwindow/openprogress.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/maxdriverdialog.h"
