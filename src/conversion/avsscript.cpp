@@ -5,11 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
+#include "conversion/scriptfile.h"
 
 namespace {
 
@@ -159,16 +159,10 @@ bool AvsScript::write(const QString &path, const QString &text, QString *error) 
             *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QString reason;
+    if (!ScriptFile::replace(path, text, &reason)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
         return false;
     }
     return true;

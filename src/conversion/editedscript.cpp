@@ -1,10 +1,9 @@
 #include "editedscript.h"
 
-#include <QSaveFile>
-
 #include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
+#include "conversion/scriptfile.h"
 #include "conversion/scriptpicture.h"
 
 namespace {
@@ -83,19 +82,7 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
 }
 
 bool write(const QString &path, const QString &text, QString *error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return ScriptFile::replace(path, text, error);
 }
 
 } // namespace EditedScript
