@@ -10,6 +10,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
+#include "conversion/scriptlines.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *err
     body.cropHeight = cropHeight;
     body.tweak = QStringLiteral("0,1,0,1");
     body.trimFrames = frameCount(input.exactDuration);
-    return (body.lines() << QStringLiteral("return clip")).join(QLatin1Char('\n')) +
+    return (body.lines() << ScriptLines::write(ScriptLines::Line::Return)).join(QLatin1Char('\n')) +
            QLatin1Char('\n');
 }
 

@@ -4,6 +4,7 @@
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
+#include "conversion/scriptlines.h"
 #include "conversion/scriptpicture.h"
 
 namespace {
@@ -71,13 +72,13 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
 
     QStringList lines = body.lines();
     if (input.withLogo)
-        lines << QStringLiteral("clip = clip.Logo2(") + *logo + QStringLiteral(")");
+        lines << ScriptLines::write(ScriptLines::Line::Logo, {*logo});
     const qint64 start = integerAfter(input.arguments, Arguments::kTrimStart);
     const qint64 length = integerAfter(input.arguments, Arguments::kTrimLength);
-    lines << QStringLiteral("clip = clip.Trim(%1, %2)")
-                 .arg(AvsScript::kFrameRate * start)
-                 .arg(AvsScript::kFrameRate * (start + length))
-          << QStringLiteral("return clip");
+    lines << ScriptLines::write(ScriptLines::Line::LastTrim,
+                                {QString::number(AvsScript::kFrameRate * start),
+                                 QString::number(AvsScript::kFrameRate * (start + length))})
+          << ScriptLines::write(ScriptLines::Line::Return);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
