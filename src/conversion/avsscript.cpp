@@ -5,11 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
+#include "conversion/scriptfile.h"
+#include "conversion/scriptlines.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *err
     body.cropHeight = cropHeight;
     body.tweak = QStringLiteral("0,1,0,1");
     body.trimFrames = frameCount(input.exactDuration);
-    return (body.lines() << QStringLiteral("return clip")).join(QLatin1Char('\n')) +
+    return (body.lines() << ScriptLines::write(ScriptLines::Line::Return)).join(QLatin1Char('\n')) +
            QLatin1Char('\n');
 }
 
@@ -159,16 +160,10 @@ bool AvsScript::write(const QString &path, const QString &text, QString *error) 
             *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QString reason;
+    if (!ScriptFile::replace(path, text, &reason)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, reason);
         return false;
     }
     return true;

@@ -1,45 +1,38 @@
 #include "avsscriptbody.h"
 
 #include "conversion/avsscript.h"
+#include "conversion/scriptlines.h"
+
+namespace {
+
+constexpr int kBitsPerSample = 16;
+
+} // namespace
 
 bool AvsScriptBody::readsThroughDirectShow(const QString &sourcePath) {
     return sourcePath.contains(QLatin1String(".dat"));
 }
 
 QStringList AvsScriptBody::lines() const {
+    using ScriptLines::Line;
+    using ScriptLines::write;
+    const int sourceForm = directShow ? ScriptLines::kDirectShowSource : ScriptLines::kFfmpegSource;
     QStringList lines;
-    lines << QStringLiteral("LoadPlugin(%1)").arg(plugin)
-          << QStringLiteral("Import(%1)").arg(import) << QStringLiteral("Import(%1)").arg(header)
-          << QString() << QStringLiteral("#User parameters")
-          << QStringLiteral("OutputWidth = %1/4*4").arg(width)
-          << QStringLiteral("OutputHeight = %1/2*2").arg(height)
-          << QStringLiteral("OutputFrameRate = %1").arg(AvsScript::kFrameRate)
-          << QStringLiteral("OutputChannels = %1").arg(channels)
-          << QStringLiteral("OutputSamplesPerSec = %1").arg(sampleRate)
-          << QStringLiteral("OutputBitsPerSample = 16") << QString()
-          << QStringLiteral("# Parse the media source")
-          << (directShow ? QStringLiteral("clip = DirectShowSource(") + source + QStringLiteral(")")
-                         : QStringLiteral("clip = FFmpegSource2(") + source +
-                               QStringLiteral(",atrack = -1, seekmode = 1,colorspace = \"yv12\")"))
-          << QStringLiteral("clip = (clip.frameRate/OutputFrameRate >= 1.5) ? "
-                            "clip.SWScale(colorspace=\"YUY2\").ConvertFPS(OutputFrameRate, "
-                            "zone=80).SWScale(colorspace=\"YV12\") : "
-                            "clip.ConvertFPS(OutputFrameRate)")
-          << QStringLiteral("clip = clip.DelayAudio(0)")
-          << QStringLiteral("clip = clip.DisplayRatio(%1)").arg(displayRatio)
-          << QStringLiteral("clip = clip.Crop(%1, %2, %3, %4)")
-                 .arg(cropLeft)
-                 .arg(cropTop)
-                 .arg(cropWidth)
-                 .arg(cropHeight)
-          << QStringLiteral("clip = clip.Tweak(%1)").arg(tweak)
-          << (directShow ? QStringLiteral("audio = DirectShowSource(") + source +
-                               QStringLiteral(").KillVideo()")
-                         : QStringLiteral("audio = FFmpegSource2(") + source +
-                               QStringLiteral(", atrack = -1).KillVideo()"))
-          << QStringLiteral("audio = audio.DelayAudio(0)")
-          << QStringLiteral("clip = AudioDubEx(clip, audio).Trim(0, clip.FrameCount)")
-          << QStringLiteral("clip = clip.ResizeLetterBox(OutputWidth, OutputHeight)")
-          << QStringLiteral("clip = clip.Trim(0, %1)").arg(trimFrames);
+    lines << write(Line::Plugin, {plugin}) << write(Line::Import, {import})
+          << write(Line::Header, {header}) << QString() << ScriptLines::kUserParameters
+          << write(Line::Width, {QString::number(width)})
+          << write(Line::Height, {QString::number(height)})
+          << write(Line::FrameRate, {QString::number(AvsScript::kFrameRate)})
+          << write(Line::Channels, {channels}) << write(Line::SampleRate, {sampleRate})
+          << write(Line::BitsPerSample, {QString::number(kBitsPerSample)}) << QString()
+          << ScriptLines::kSourceComment << write(Line::Source, {source}, sourceForm)
+          << write(Line::ConvertFps) << write(Line::ClipDelay, {QStringLiteral("0")})
+          << write(Line::DisplayRatio, {displayRatio})
+          << write(Line::Crop, {QString::number(cropLeft), QString::number(cropTop),
+                                QString::number(cropWidth), QString::number(cropHeight)})
+          << write(Line::Tweak, {tweak}) << write(Line::AudioSource, {source}, sourceForm)
+          << write(Line::AudioDelay, {QStringLiteral("0")}) << write(Line::AudioDub)
+          << write(Line::Letterbox)
+          << write(Line::FirstTrim, {QStringLiteral("0"), QString::number(trimFrames)});
     return lines;
 }

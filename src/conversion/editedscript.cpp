@@ -1,10 +1,10 @@
 #include "editedscript.h"
 
-#include <QSaveFile>
-
 #include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
+#include "conversion/scriptfile.h"
+#include "conversion/scriptlines.h"
 #include "conversion/scriptpicture.h"
 
 namespace {
@@ -72,30 +72,18 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
 
     QStringList lines = body.lines();
     if (input.withLogo)
-        lines << QStringLiteral("clip = clip.Logo2(") + *logo + QStringLiteral(")");
+        lines << ScriptLines::write(ScriptLines::Line::Logo, {*logo});
     const qint64 start = integerAfter(input.arguments, Arguments::kTrimStart);
     const qint64 length = integerAfter(input.arguments, Arguments::kTrimLength);
-    lines << QStringLiteral("clip = clip.Trim(%1, %2)")
-                 .arg(AvsScript::kFrameRate * start)
-                 .arg(AvsScript::kFrameRate * (start + length))
-          << QStringLiteral("return clip");
+    lines << ScriptLines::write(ScriptLines::Line::LastTrim,
+                                {QString::number(AvsScript::kFrameRate * start),
+                                 QString::number(AvsScript::kFrameRate * (start + length))})
+          << ScriptLines::write(ScriptLines::Line::Return);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 bool write(const QString &path, const QString &text, QString *error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return ScriptFile::replace(path, text, error);
 }
 
 } // namespace EditedScript

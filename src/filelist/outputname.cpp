@@ -59,6 +59,21 @@ QString numbered(const QString &name, int number) {
     return cutToBytes(stem, int(room)) + tail;
 }
 
+QString firstFree(const QString &wanted, int firstNumber,
+                  const std::function<bool(const QString &)> &isFree, const QString &plainName) {
+    if (isFree(wanted))
+        return wanted;
+    const qsizetype slash = wanted.lastIndexOf(QLatin1Char('/'));
+    const QString folder = wanted.left(slash + 1);
+    const QString name = plainName.isEmpty() ? wanted.mid(slash + 1) : plainName;
+    for (int tries = 0; tries < kMaxNumber; ++tries) {
+        const QString candidate = folder + numbered(name, firstNumber + tries);
+        if (isFree(candidate))
+            return candidate;
+    }
+    return QString();
+}
+
 QString plainName(const QString &sourcePath, const QString &outputPath) {
     const QString output = fileName(outputPath);
     const qsizetype dot = extensionDot(output);

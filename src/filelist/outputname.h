@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 // The rule by which an output file gets its name when the plain one is taken,
@@ -21,6 +23,14 @@ QString cutToBytes(const QString &text, int maxBytes);
 // the result would pass kMaxNameBytes, the part in front of the number is
 // shortened first.
 QString numbered(const QString &name, int number);
+
+// The first free path in wanted's folder: wanted itself, then plainName
+// (wanted's own file name when empty) numbered from firstNumber on, for
+// kMaxNumber tries. Empty when isFree takes none of them: a taken name is
+// never handed back, so the caller refuses rather than write over a file.
+QString firstFree(const QString &wanted, int firstNumber,
+                  const std::function<bool(const QString &)> &isFree,
+                  const QString &plainName = QString());
 
 // The name an output path has before any number is put into it: the
 // source's file name with the output's extension ("/in/clip.mp4" and

@@ -11,18 +11,11 @@ namespace OutputPaths {
 
 namespace {
 
-constexpr int kMaxTries = 100000;
-
 // Index of the "." that starts the file name's extension; -1 when it has none.
 int extensionDot(const QString &path) {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const int dot = path.lastIndexOf(QLatin1Char('.'));
     return dot > slash ? dot : -1;
-}
-
-QString withNumber(const QString &path, int number) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return path.left(slash + 1) + OutputName::numbered(path.mid(slash + 1), number);
 }
 
 } // namespace
@@ -131,14 +124,9 @@ QString unique(const QString &wanted, const QString &sourcePath, const QStringLi
     taken.insert(resolved(sourcePath));
     for (const QString &path : takenPaths)
         taken.insert(resolved(path));
-    if (!taken.contains(resolved(wanted)))
-        return wanted;
-    for (int i = 0; i < kMaxTries; ++i) {
-        const QString candidate = withNumber(wanted, firstNumber + i);
-        if (!taken.contains(resolved(candidate)))
-            return candidate;
-    }
-    return wanted;
+    return OutputName::firstFree(wanted, firstNumber, [&taken](const QString &path) {
+        return !taken.contains(resolved(path));
+    });
 }
 
 } // namespace OutputPaths

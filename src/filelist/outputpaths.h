@@ -63,7 +63,8 @@ QString resolved(const QString &path);
 
 // wanted, or, when it resolves to the source itself or to one of the taken
 // paths, the same name with a number in front of its last "." (counting up
-// from firstNumber until the name is free).
+// from firstNumber until the name is free); empty when no number up to
+// OutputName::kMaxNumber frees it.
 QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
                int firstNumber);
 

@@ -2,14 +2,8 @@
 
 #include <QFileInfo>
 
-#include "filelist/filelistrules.h"
+#include "filelist/outputname.h"
 #include "filelist/outputpaths.h"
-
-namespace {
-
-constexpr int kMaxTries = 100000;
-
-} // namespace
 
 void TakenPaths::add(const QString &path)
 {
@@ -30,16 +24,6 @@ bool TakenPaths::isFree(const QString &path) const
 
 QString TakenPaths::free(const QString &wanted, int firstNumber, const QString &plainName) const
 {
-    if (isFree(wanted))
-        return wanted;
-    const qsizetype slash = wanted.lastIndexOf(QLatin1Char('/'));
-    const QString folder = wanted.left(slash + 1);
-    const QString name = plainName.isEmpty() ? wanted.mid(slash + 1) : plainName;
-    for (int tries = 0; tries < kMaxTries; ++tries) {
-        const QString candidate =
-            folder + FileListRules::withNumberBeforeDot(name, firstNumber + tries);
-        if (isFree(candidate))
-            return candidate;
-    }
-    return wanted;
+    return OutputName::firstFree(
+        wanted, firstNumber, [this](const QString &path) { return isFree(path); }, plainName);
 }

@@ -20,7 +20,8 @@ public:
 
     // wanted when it is free; otherwise, in wanted's folder, plainName
     // (wanted's own name when empty) with a number in front of its last "."
-    // (counting up from firstNumber) until the name is free.
+    // (counting up from firstNumber) until the name is free; empty when no
+    // number up to OutputName::kMaxNumber frees it.
     QString free(const QString &wanted, int firstNumber,
                  const QString &plainName = QString()) const;
 

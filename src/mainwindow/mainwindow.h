@@ -14,12 +14,12 @@
 #include "conversion/editoranswer.h"
 #include "conversion/transcoderjob.h"
 #include "conversion/probeparser.h"
-#include "filelist/errfiledialog.h"
 #include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
-#include "filelist/openprogress.h"
+#include "mainwindow/errfiledialog.h"
+#include "mainwindow/openprogress.h"
 #include "filelist/probepool.h"
-#include "filelist/videoinfo.h"
+#include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
 #include "settingsdialog/settingdialog.h"
 
@@ -247,11 +247,14 @@ private:
     // the new length; true when that happened.
     bool reprobeChangedSource(QTreeWidgetItem *row);
     void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result);
-    // taken: the paths of the rows listed so far.
+    // taken: the paths of the rows listed so far. Empty when no free name
+    // is left: the file is then not added.
     QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
     // Gives the row an output path that names neither its source nor one of
-    // takenByOthers; true when it had to be changed.
+    // takenByOthers; false, the row left as it was, when no free name is left.
     bool ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers);
+    // What the user is told when every name an output may take is in use.
+    static QString noFreeNameText(const QString &path);
     void finishAdding(int addedCount);
     void connectSelectionHandler();
     void disconnectSelectionHandler();
@@ -332,8 +335,9 @@ private:
     void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
     // The one place a changed output path is checked: `wanted`, or the
     // next free name with the inserted number, so that it names no listed
-    // source, no other row's output and no file that exists.
-    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
+    // source, no other row's output and no file that exists. Empty, and the
+    // user told, when no such name is left.
+    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
     // The output folder chosen with Browse or typed (relative: in the home
     // folder), for new rows and every row listed; a missing folder is made,
     // and one that cannot be made or written is refused.

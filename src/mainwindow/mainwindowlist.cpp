@@ -173,13 +173,23 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
             continue;
         }
 
-        ui->ConvertePushButton->setEnabled(true);
         outputName = uniqueOutputName(source, rowsBefore, taken);
+        if (outputName.isEmpty()) {
+            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+            turnAway(path);
+            continue;
+        }
+        ui->ConvertePushButton->setEnabled(true);
         outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
         addProbedFileRow();
         const int row = list->topLevelItemCount() - 1;
         buildItemArguments(row);
-        ensureUniqueOutputPath(list->topLevelItem(row), taken);
+        if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
+            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+            delete list->takeTopLevelItem(row);
+            turnAway(path);
+            continue;
+        }
         FileRow::addPaths(taken, list->topLevelItem(row));
         ++added;
     }
@@ -298,9 +308,10 @@ QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
     const QString wanted = outputFolder + named;
     if (takenHere.isFree(wanted))
         return named;
-    return OutputPaths::fileName(takenHere.free(outputFolder + outputName,
-                                                qMax(1, list->topLevelItemCount()),
-                                                OutputPaths::plainName(sourcePath, outputName)));
+    const QString free = takenHere.free(outputFolder + outputName,
+                                        qMax(1, list->topLevelItemCount()),
+                                        OutputPaths::plainName(sourcePath, outputName));
+    return free.isEmpty() ? QString() : OutputPaths::fileName(free);
 }
 
 bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
@@ -310,14 +321,16 @@ bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &
     ArgumentList arguments = FileRow::arguments(row);
     const QString output = Arguments::outputPath(arguments);
     if (output.isEmpty())
-        return false;
+        return true;
     const QString source = Arguments::inputPath(arguments);
     TakenPaths taken = takenByOthers;
     taken.add(source);
     const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
                                     OutputPaths::plainName(source, output));
-    if (free == output)
+    if (free.isEmpty())
         return false;
+    if (free == output)
+        return true;
     Arguments::setOutputPath(arguments, free);
     FileRow::setArguments(row, arguments);
     row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));

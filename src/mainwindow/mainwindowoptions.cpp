@@ -144,7 +144,14 @@ void MainWindow::showProblem(const QString &text)
     box->open();
 }
 
-QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
+QString MainWindow::noFreeNameText(const QString &path)
+{
+    return tr("No output name is left for %1: the name and every numbered name after it are "
+              "taken, and no file is written over.")
+        .arg(path);
+}
+
+QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted)
 {
     // Not another row's output, no listed source, no file on disk.
     TakenPaths taken;
@@ -156,7 +163,10 @@ QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString 
     }
     const QString source = Arguments::inputPath(FileRow::arguments(item));
     taken.add(source);
-    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
+    const QString free = taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
+    if (free.isEmpty())
+        showProblem(noFreeNameText(wanted));
+    return free;
 }
 
 void MainWindow::buildItemArguments(int row)
@@ -202,7 +212,8 @@ void MainWindow::buildItemArguments(int row)
         output = folder + outputName;
     }
     const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
-    // Whatever the name, the job never writes over its own source.
+    // Whatever the name, the job never writes over its own source (with no
+    // name left the path is empty, and the transcoder refuses the job).
     input.outputPath = OutputPaths::unique(output, source, {}, 1);
 
     input.scriptFolder = Platform::tempDir();
@@ -335,8 +346,9 @@ void MainWindow::on_ProfileDetails_activated(int index)
             const QString oldOutput = Arguments::outputPath(arguments);
             if (!oldOutput.isEmpty()) {
                 const QString wanted = OutputPaths::withExtension(oldOutput, formatLabel);
-                const QString output =
-                    wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
+                QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
+                if (output.isEmpty())
+                    output = oldOutput; // refused and told: the row keeps its file
                 Arguments::setOutputPath(arguments, output);
                 FileRow::setArguments(item, arguments);
                 outputName = OutputPaths::fileName(output);
@@ -526,8 +538,11 @@ void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
     if (oldOutput.isEmpty())
         return;
     const QString wanted = OutputPaths::withFolder(oldOutput, folder);
-    // The name changes only when the new folder already has that name in use.
-    setRowOutputPath(item, wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted));
+    // The name changes only when the new folder already has that name in use;
+    // with no free name left the row stays where it was.
+    const QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
+    if (!output.isEmpty())
+        setRowOutputPath(item, output);
 }
 
 void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)

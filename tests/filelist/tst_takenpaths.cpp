@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "filelist/outputname.h"
+#include "filelist/outputpaths.h"
 #include "filelist/takenpaths.h"
 
 class tst_TakenPaths : public QObject
@@ -13,6 +15,7 @@ private Q_SLOTS:
     void samePlaceUnderAnotherName();
     void freeCountsUpFromTheFirstNumber();
     void filesOnDiskAreTaken();
+    void noFreeNameLeftIsRefused();
 };
 
 void tst_TakenPaths::samePlaceUnderAnotherName()
@@ -45,6 +48,27 @@ void tst_TakenPaths::freeCountsUpFromTheFirstNumber()
     // Dots in folder names stay as they are.
     taken.add(QStringLiteral("/no.where/clip"));
     QCOMPARE(taken.free(QStringLiteral("/no.where/clip"), 1), QStringLiteral("/no.where/clip1"));
+}
+
+// When every number is in use the answer is no name at all, never a taken
+// one that a job would write over.
+void tst_TakenPaths::noFreeNameLeftIsRefused()
+{
+    const QString wanted = QStringLiteral("/nowhere/out/clip.avi");
+    constexpr int kFirst = 2;
+    TakenPaths taken;
+    QStringList takenList{wanted};
+    taken.add(wanted);
+    for (int number = kFirst; number < kFirst + OutputName::kMaxNumber; ++number) {
+        const QString path = QStringLiteral("/nowhere/out/clip%1.avi").arg(number);
+        taken.add(path);
+        takenList << path;
+    }
+    QVERIFY(taken.free(wanted, kFirst).isEmpty());
+    const QString source = QStringLiteral("/in/clip.mp4");
+    QVERIFY(OutputPaths::unique(wanted, source, takenList, kFirst).isEmpty());
+    // One number lower is still free: the cap counts tries, not numbers.
+    QCOMPARE(taken.free(wanted, kFirst - 1), QStringLiteral("/nowhere/out/clip1.avi"));
 }
 
 void tst_TakenPaths::filesOnDiskAreTaken()

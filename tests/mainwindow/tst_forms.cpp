@@ -20,9 +20,9 @@
 #include <QtTest>
 
 #include "app/startdlg.h"
-#include "filelist/errfiledialog.h"
-#include "filelist/openprogress.h"
-#include "filelist/videoinfo.h"
+#include "mainwindow/errfiledialog.h"
+#include "mainwindow/openprogress.h"
+#include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
 #include "mainwindow/exitdialog.h"
 #include "mainwindow/maxdriverdialog.h"

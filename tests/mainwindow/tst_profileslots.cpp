@@ -17,7 +17,7 @@
 #include "conversion/probeparser.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
-#include "filelist/videoinfo.h"
+#include "mainwindow/videoinfo.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"

@@ -30,7 +30,7 @@
 #include "conversion/transcoderjob.h"
 #include "filelist/filerow.h"
 #include "filelist/folderwork.h"
-#include "filelist/openprogress.h"
+#include "mainwindow/openprogress.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/maxdriverdialog.h"

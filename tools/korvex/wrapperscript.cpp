@@ -6,148 +6,21 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include "conversion/scriptlines.h"
+
 namespace {
 
-const QChar kStringMark(0x01);
+using ScriptLines::CompactLine;
+using ScriptLines::Line;
 
-// One line with its string literals taken out (each replaced by kStringMark),
-// comments cut off and blanks dropped except between two words.
-struct CompactLine {
-    QString text;
-    QStringList strings;
-};
-
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
-
-bool compact(const QString &line, CompactLine *out, QString *error) {
-    out->text.clear();
-    out->strings.clear();
-    bool pendingBlank = false;
-    int i = 0;
-    auto put = [&](QChar c) {
-        if (pendingBlank && !out->text.isEmpty() && isWordChar(out->text.back()) && isWordChar(c))
-            out->text += QLatin1Char(' ');
-        pendingBlank = false;
-        out->text += c;
-    };
-    while (i < line.size()) {
-        const QChar c = line.at(i);
-        if (c == QLatin1Char('#'))
-            break;
-        if (c.isSpace()) {
-            pendingBlank = true;
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('"')) {
-            const bool triple = line.mid(i, 3) == QLatin1String("\"\"\"");
-            const int open = triple ? 3 : 1;
-            const int close =
-                line.indexOf(triple ? QStringLiteral("\"\"\"") : QStringLiteral("\""), i + open);
-            if (close < 0) {
-                *error = QStringLiteral("a quoted text is not closed");
-                return false;
-            }
-            out->strings.append(line.mid(i + open, close - i - open));
-            put(kStringMark);
-            i = close + open;
-            continue;
-        }
-        put(c);
-        ++i;
-    }
-    return true;
-}
-
-const QString kNumber = QStringLiteral("([-+]?(?:\\d+(?:\\.\\d*)?|\\.\\d+)(?:[eE][-+]?\\d+)?)");
-
-enum class Step {
-    Plugin,
-    Import1,
-    Import2,
-    Width,
-    Height,
-    FrameRate,
-    Channels,
-    SampleRate,
-    BitsPerSample,
-    Source,
-    ConvertFps,
-    ClipDelay,
-    DisplayRatio,
-    Crop,
-    Tweak,
-    AudioSource,
-    AudioDelay,
-    AudioDub,
-    Letterbox,
-    FirstTrim,
-    Logo,
-    LastTrim,
-    Return
-};
-
-struct Rule {
-    Step step;
-    bool optional;
-    QStringList patterns; // any one matches
-};
-
-QRegularExpression anchored(QString pattern) {
-    pattern.replace(QLatin1String("NUM"), kNumber);
-    pattern.replace(QLatin1String("STR"), QString(kStringMark));
-    return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$'),
-                              QRegularExpression::CaseInsensitiveOption);
-}
-
-const QVector<Rule> &rules() {
-    static const QVector<Rule> table = {
-        {Step::Plugin, false, {R"(LoadPlugin\(STR\))"}},
-        {Step::Import1, false, {R"(Import\(STR\))"}},
-        {Step::Import2, false, {R"(Import\(STR\))"}},
-        {Step::Width, false, {R"(OutputWidth=NUM?/4\*4)"}},
-        {Step::Height, false, {R"(OutputHeight=NUM?/2\*2)"}},
-        {Step::FrameRate, false, {R"(OutputFrameRate=NUM)"}},
-        {Step::Channels, false, {R"(OutputChannels=NUM?)"}},
-        {Step::SampleRate, false, {R"(OutputSamplesPerSec=([A-Za-z0-9.]*))"}},
-        {Step::BitsPerSample, false, {R"(OutputBitsPerSample=NUM)"}},
-        {Step::Source,
-         false,
-         {R"(clip=FFmpegSource2\(STR,atrack=-1,seekmode=1,colorspace=STR\))",
-          R"(clip=DirectShowSource\(STR\))"}},
-        {Step::ConvertFps,
-         false,
-         {R"(clip=\(clip\.frameRate/OutputFrameRate>=1\.5\)\?clip\.SWScale\(colorspace=STR\))"
-          R"(\.ConvertFPS\(OutputFrameRate,zone=80\)\.SWScale\(colorspace=STR\))"
-          R"(:clip\.ConvertFPS\(OutputFrameRate\))"}},
-        {Step::ClipDelay, false, {R"(clip=clip\.DelayAudio\(NUM\))"}},
-        {Step::DisplayRatio, false, {R"(clip=clip\.DisplayRatio\((NUM|[-+]?inf|nan)?\))"}},
-        {Step::Crop, false, {R"(clip=clip\.Crop\(NUM,NUM,NUM,NUM\))"}},
-        {Step::Tweak, false, {R"(clip=clip\.Tweak\(NUM,NUM,NUM,NUM\))"}},
-        {Step::AudioSource,
-         false,
-         {R"(audio=FFmpegSource2\(STR,atrack=-1\)\.KillVideo\(\))",
-          R"(audio=DirectShowSource\(STR\)\.KillVideo\(\))"}},
-        {Step::AudioDelay, false, {R"(audio=audio\.DelayAudio\(NUM\))"}},
-        {Step::AudioDub, false, {R"(clip=AudioDubEx\(clip,audio\)\.Trim\(0,clip\.FrameCount\))"}},
-        {Step::Letterbox, false, {R"(clip=clip\.ResizeLetterBox\(OutputWidth,OutputHeight\))"}},
-        {Step::FirstTrim, false, {R"(clip=clip\.Trim\(NUM,NUM\))"}},
-        {Step::Logo, true, {R"(clip=clip\.Logo2\(STR\))"}},
-        {Step::LastTrim, true, {R"(clip=clip\.Trim\(NUM,NUM\))"}},
-        {Step::Return, false, {R"(return clip)"}},
-    };
-    return table;
-}
-
+// Every form of every line the program writes, as the compact line matches it.
 struct Matcher {
     QVector<QVector<QRegularExpression>> expressions;
     Matcher() {
-        for (const Rule &rule : rules()) {
+        for (const ScriptLines::Shape &shape : ScriptLines::shapes()) {
             QVector<QRegularExpression> list;
-            for (const QString &p : rule.patterns)
-                list.append(anchored(p));
+            for (const ScriptLines::Form &form : shape.forms)
+                list.append(ScriptLines::pattern(form));
             expressions.append(list);
         }
     }
@@ -169,7 +42,7 @@ QString absolutePath(const QString &path, const QString &folder) {
 }
 
 // Reads the values of one recognised line into the script.
-bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
+bool apply(Line step, const QRegularExpressionMatch &m, const CompactLine &line,
            const QString &folder, WrapperScript *s, QString *audioSource, QString *error) {
     auto number = [&](int i) { return m.captured(i).toDouble(); };
     auto integer = [&](int i, int *target) {
@@ -183,25 +56,25 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         return false;
     };
     switch (step) {
-    case Step::Width:
+    case Line::Width:
         // The block writes "W/4*4": AviSynth's integer sum.
         if (!integer(1, &s->outputWidth))
             return false;
         s->outputWidth = std::max(0, s->outputWidth / 4 * 4);
         return true;
-    case Step::Height:
+    case Line::Height:
         if (!integer(1, &s->outputHeight))
             return false;
         s->outputHeight = std::max(0, s->outputHeight / 2 * 2);
         return true;
-    case Step::FrameRate:
+    case Line::FrameRate:
         s->frameRate = number(1);
         if (!(s->frameRate > 0 && s->frameRate <= 1000)) {
             *error = QStringLiteral("the frame rate %1 is out of range").arg(m.captured(1));
             return false;
         }
         return true;
-    case Step::Source:
+    case Line::Source:
         if (line.strings.size() == 2 &&
             line.strings.at(1).compare(QLatin1String("yv12"), Qt::CaseInsensitive) != 0) {
             *error = QStringLiteral("unexpected colour space \"%1\"").arg(line.strings.at(1));
@@ -213,36 +86,36 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         }
         s->sourcePath = absolutePath(line.strings.first(), folder);
         return true;
-    case Step::ConvertFps:
+    case Line::ConvertFps:
         if (line.strings.at(0).compare(QLatin1String("YUY2"), Qt::CaseInsensitive) != 0 ||
             line.strings.at(1).compare(QLatin1String("YV12"), Qt::CaseInsensitive) != 0) {
             *error = QStringLiteral("unexpected colour spaces in the frame-rate conversion");
             return false;
         }
         return true;
-    case Step::DisplayRatio: {
+    case Line::DisplayRatio: {
         bool ok = false;
         const double ratio = m.captured(1).toDouble(&ok);
         s->displayRatio = ok && std::isfinite(ratio) && ratio > 0.05 && ratio < 20 ? ratio : 0;
         return true;
     }
-    case Step::Crop:
+    case Line::Crop:
         return integer(1, &s->cropLeft) && integer(2, &s->cropTop) && integer(3, &s->cropWidth) &&
                integer(4, &s->cropHeight);
-    case Step::Tweak:
+    case Line::Tweak:
         s->hue = number(1);
         s->saturation = number(2);
         s->brightness = number(3);
         s->contrast = number(4);
         return true;
-    case Step::AudioSource:
+    case Line::AudioSource:
         *audioSource = absolutePath(line.strings.first(), folder);
         return true;
-    case Step::AudioDelay:
+    case Line::AudioDelay:
         s->audioDelay = number(1);
         return true;
-    case Step::FirstTrim:
-    case Step::LastTrim: {
+    case Line::FirstTrim:
+    case Line::LastTrim: {
         WrapperScript::Trim trim;
         if (!integer(1, &trim.first) || !integer(2, &trim.last))
             return false;
@@ -253,7 +126,7 @@ bool apply(Step step, const QRegularExpressionMatch &m, const CompactLine &line,
         s->trims.append(trim);
         return true;
     }
-    case Step::Logo:
+    case Line::Logo:
         if (line.strings.first().isEmpty()) {
             *error = QStringLiteral("the logo path is empty");
             return false;
@@ -278,7 +151,7 @@ bool WrapperScript::parse(const QString &text, const QString &scriptFolder, Wrap
     if (body.startsWith(QChar(0xFEFF)))
         body.remove(0, 1);
     const QStringList lines = body.split(QLatin1Char('\n'));
-    int next = 0; // index into rules()
+    int next = 0; // index into ScriptLines::shapes()
     QString audioSource;
     for (int n = 0; n < lines.size(); ++n) {
         QString raw = lines.at(n);
@@ -290,32 +163,32 @@ bool WrapperScript::parse(const QString &text, const QString &scriptFolder, Wrap
             *error = QStringLiteral("line %1: %2: %3").arg(n + 1).arg(reason, raw.trimmed());
             return false;
         };
-        if (!compact(raw, &line, &why))
+        if (!ScriptLines::compact(raw, &line, &why))
             return fail(why);
         if (line.text.isEmpty())
             continue;
-        if (next >= rules().size())
+        if (next >= ScriptLines::shapes().size())
             return fail(QStringLiteral("nothing may follow \"return clip\""));
         bool matched = false;
-        while (next < rules().size() && !matched) {
+        while (next < ScriptLines::shapes().size() && !matched) {
             for (const QRegularExpression &re : matcher.expressions.at(next)) {
                 const QRegularExpressionMatch m = re.match(line.text);
                 if (!m.hasMatch())
                     continue;
-                if (!apply(rules().at(next).step, m, line, scriptFolder, script, &audioSource,
+                if (!apply(ScriptLines::shapes().at(next).line, m, line, scriptFolder, script, &audioSource,
                            &why))
                     return fail(why);
                 matched = true;
                 break;
             }
-            if (!matched && !rules().at(next).optional)
+            if (!matched && !ScriptLines::shapes().at(next).optional)
                 break;
             ++next;
         }
         if (!matched)
             return fail(QStringLiteral("not a line of a Quillora script"));
     }
-    if (next < rules().size()) {
+    if (next < ScriptLines::shapes().size()) {
         *error = QStringLiteral("the script ends before \"return clip\"");
         return false;
     }

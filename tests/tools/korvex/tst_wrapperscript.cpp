@@ -2,6 +2,7 @@
 
 #include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
+#include "conversion/scriptlines.h"
 #include "korvextestsupport.h"
 #include "wrapperscript.h"
 
@@ -41,6 +42,7 @@ private slots:
     void readsTheRewrittenVersionWithLogo();
     void readsTheProgramsScripts_data();
     void readsTheProgramsScripts();
+    void readsBackEveryLineWritten();
     void takesEmptyUserParameters();
     void acceptsWindowsLineEnds();
     void refusesAnythingElse_data();
@@ -171,6 +173,100 @@ void TestWrapperScript::readsTheProgramsScripts() {
     QVERIFY(s.keptFrames(&firstFrame, &lastFrame));
     QCOMPARE(firstFrame, qint64(210));
     QCOMPARE(lastFrame, qint64(840));
+}
+
+// Every form of every line the two writers put out is read back to the value
+// it was written with.
+void TestWrapperScript::readsBackEveryLineWritten() {
+    QSet<QString> formsRead;
+    QString error;
+    const auto read = [&](const std::optional<QString> &text, WrapperScript *s) {
+        if (!text || !WrapperScript::parse(*text, "/tmp", s, &error))
+            return false;
+        for (const QString &line : text->split('\n')) {
+            ScriptLines::CompactLine compact;
+            ScriptLines::compact(line, &compact, nullptr);
+            for (const ScriptLines::Shape &shape : ScriptLines::shapes()) {
+                for (const ScriptLines::Form &form : shape.forms) {
+                    if (ScriptLines::pattern(form).match(compact.text).hasMatch())
+                        formsRead.insert(form.text);
+                }
+            }
+        }
+        return true;
+    };
+    const auto trimsAre = [](const WrapperScript &s, const QVector<QPair<int, int>> &trims) {
+        if (s.trims.size() != trims.size())
+            return false;
+        for (int i = 0; i < trims.size(); ++i) {
+            if (s.trims.at(i).first != trims.at(i).first || s.trims.at(i).last != trims.at(i).second)
+                return false;
+        }
+        return true;
+    };
+
+    for (const QString source : {"/media/clip.mp4", "/vcd/avseq01.dat"}) {
+        AvsScriptInput first;
+        first.pluginPath = "/opt/quillora/plugins/ffms2.dll";
+        first.importPath = "/opt/quillora/plugins/a.avsi";
+        first.headerPath = "/opt/quillora/HEADER.avs";
+        first.sourcePath = source;
+        first.sourceSize = "722x481";
+        first.outputSize = "642x481";
+        first.channelsText = "Stereo";
+        first.sampleRateText = "44100";
+        first.displayRatio = "1.501";
+        first.exactDuration = "83.4";
+        WrapperScript s;
+        QVERIFY2(read(AvsScript::text(first, &error), &s), qPrintable(error));
+        QCOMPARE(s.sourcePath, source);
+        QCOMPARE(s.frameRate, double(AvsScript::kFrameRate));
+        QCOMPARE(s.outputWidth, 720); // 722/4*4
+        QCOMPARE(s.outputHeight, 480);
+        QCOMPARE(s.displayRatio, 1.501);
+        QCOMPARE(QVector<int>({s.cropLeft, s.cropTop, s.cropWidth, s.cropHeight}),
+                 QVector<int>({0, 0, 640, 480}));
+        QCOMPARE(QVector<double>({s.hue, s.saturation, s.brightness, s.contrast}),
+                 QVector<double>({0, 1, 0, 1}));
+        QCOMPARE(s.audioDelay, 0.0);
+        QVERIFY(trimsAre(s, {{0, 1751}}));
+        QVERIFY(s.logoPath.isEmpty());
+
+        for (const bool withLogo : {false, true}) {
+            EditedScriptInput edited;
+            edited.pluginPath = first.pluginPath;
+            edited.importPath = first.importPath;
+            edited.headerPath = first.headerPath;
+            edited.sourceSize = "722x481";
+            edited.channels = "6";
+            edited.sampleRate = "48000";
+            edited.displayRatio = "1.778";
+            edited.trimDuration = "83.4";
+            // clang-format off
+            edited.arguments = {"-ss", "10", "-t", "30", "-i", source,
+                                "-cropleft", "3", "-croptop", "1", "-cropright", "2",
+                                "-cropbottom", "0", "-y", "/out/clip.avi"};
+            edited.effects = {"5.5", "-51", "0.5", source, "/tmp/avsifile0.avs", "/tmp/logo.png"};
+            // clang-format on
+            edited.withLogo = withLogo;
+            QVERIFY2(read(EditedScript::build(edited, &error), &s), qPrintable(error));
+            QCOMPARE(s.sourcePath, source);
+            QCOMPARE(s.displayRatio, 1.778);
+            QCOMPARE(QVector<int>({s.cropLeft, s.cropTop, s.cropWidth, s.cropHeight}),
+                     QVector<int>({2, 0, 716, 480}));
+            QCOMPARE(QVector<double>({s.hue, s.saturation, s.brightness, s.contrast}),
+                     QVector<double>({0, 5.5, -51, 0.5}));
+            QVERIFY(trimsAre(s, {{0, 1751}, {210, 840}}));
+            QCOMPARE(s.logoPath, withLogo ? QString("/tmp/logo.png") : QString());
+        }
+    }
+
+    QSet<QString> formsWritten;
+    for (const ScriptLines::Shape &shape : ScriptLines::shapes()) {
+        for (const ScriptLines::Form &form : shape.forms)
+            formsWritten.insert(form.text);
+    }
+    QCOMPARE(formsRead, formsWritten);
 }
 
 void TestWrapperScript::takesEmptyUserParameters() {

@@ -6,12 +6,12 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "filelist/errfiledialog.h"
-#include "filelist/openprogress.h"
-#include "windowtestutil.h"
+#include "mainwindow/errfiledialog.h"
+#include "mainwindow/openprogress.h"
+#include "windowtestsupport.h"
 
 // The add-progress dialog (with its shutdown countdown) and the add-result dialog.
-class tst_FileListDialogs : public QObject
+class tst_AddDialogs : public QObject
 {
     Q_OBJECT
 
@@ -32,12 +32,13 @@ private:
     }
 };
 
-void tst_FileListDialogs::initTestCase()
+void tst_AddDialogs::initTestCase()
 {
-    WindowTest::useStagedInstallation();
+    WindowTestSupport::actAsTheProgram();
+    WindowTestSupport::useInstallation(WindowTestSupport::stageDir());
 }
 
-void tst_FileListDialogs::progressShowsTheFile()
+void tst_AddDialogs::progressShowsTheFile()
 {
     openProgress dialog;
     QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("pushButtonShutDown"))->isVisibleTo(&dialog));
@@ -51,7 +52,7 @@ void tst_FileListDialogs::progressShowsTheFile()
     QCOMPARE(label(&dialog, "labelFileNum")->text(), QStringLiteral("Add file: "));
 }
 
-void tst_FileListDialogs::countdownRunsOutAsAccepted()
+void tst_AddDialogs::countdownRunsOutAsAccepted()
 {
     openProgress dialog;
     dialog.startShutdownCountdown();
@@ -88,7 +89,7 @@ void tst_FileListDialogs::countdownRunsOutAsAccepted()
     QCOMPARE(running.exec(), int(QDialog::Rejected));
 }
 
-void tst_FileListDialogs::countdownButtonsEndIt_data()
+void tst_AddDialogs::countdownButtonsEndIt_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("result");
@@ -98,7 +99,7 @@ void tst_FileListDialogs::countdownButtonsEndIt_data()
     QTest::newRow("escape") << "" << int(QDialog::Rejected);
 }
 
-void tst_FileListDialogs::countdownButtonsEndIt()
+void tst_AddDialogs::countdownButtonsEndIt()
 {
     QFETCH(QString, how);
     QFETCH(int, result);
@@ -118,7 +119,7 @@ void tst_FileListDialogs::countdownButtonsEndIt()
     }
 }
 
-void tst_FileListDialogs::resultListsTheFailedFiles()
+void tst_AddDialogs::resultListsTheFailedFiles()
 {
     errFiledialog dialog;
     QVERIFY(!dialog.findChild<QDialogButtonBox *>()->isVisibleTo(&dialog));
@@ -152,7 +153,7 @@ void tst_FileListDialogs::resultListsTheFailedFiles()
     }
 }
 
-void tst_FileListDialogs::resultDragsByItsTitleStrip()
+void tst_AddDialogs::resultDragsByItsTitleStrip()
 {
     errFiledialog dialog;
     dialog.move(100, 100);
@@ -172,5 +173,5 @@ void tst_FileListDialogs::resultDragsByItsTitleStrip()
     QCOMPARE(dialog.pos(), start + QPoint(40, 40));
 }
 
-QTEST_MAIN(tst_FileListDialogs)
-#include "tst_filelistdialogs.moc"
+QTEST_MAIN(tst_AddDialogs)
+#include "tst_adddialogs.moc"
