@@ -338,6 +338,7 @@ private:
     // source, no other row's output and no file that exists. Empty, and the
     // user told, when no such name is left.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
+    QString freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
     // The output folder chosen with Browse or typed (relative: in the home
     // folder), for new rows and every row listed; a missing folder is made,
     // and one that cannot be made or written is refused.

@@ -153,6 +153,14 @@ QString MainWindow::noFreeNameText(const QString &path)
 
 QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted)
 {
+    const QString free = freeOutputPath(item, wanted);
+    if (free.isEmpty())
+        showProblem(noFreeNameText(wanted));
+    return free;
+}
+
+QString MainWindow::freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
+{
     // Not another row's output, no listed source, no file on disk.
     TakenPaths taken;
     const QTreeWidget *list = ui->treeWidget;
@@ -163,10 +171,7 @@ QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString 
     }
     const QString source = Arguments::inputPath(FileRow::arguments(item));
     taken.add(source);
-    const QString free = taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
-    if (free.isEmpty())
-        showProblem(noFreeNameText(wanted));
-    return free;
+    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
 }
 
 void MainWindow::buildItemArguments(int row)

@@ -474,8 +474,11 @@ void MainWindow::startJob(int rowIndex)
     const bool sourceChanged = reprobeChangedSource(row);
     // A file may have come under the row's output name since the name was
     // chosen: the row takes the next free name rather than replace it.
+    // With every numbered name taken the row fails and keeps the name it had.
     const QString output = Arguments::outputPath(FileRow::arguments(row));
-    setRowOutputPath(row, uniqueOutputPath(row, output));
+    const QString free = freeOutputPath(row, output);
+    if (!free.isEmpty())
+        setRowOutputPath(row, free);
 
     const QString scriptProblem = restoreEditScript(row, sourceChanged);
     JobPreparation::LaunchPlan plan =
@@ -483,6 +486,8 @@ void MainWindow::startJob(int rowIndex)
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
     if (plan.problem.isEmpty())
         plan.problem = scriptProblem;
+    if (free.isEmpty())
+        plan.problem = noFreeNameText(output);
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
     const SettingsIndexList indexes = FileRow::settingsIndexes(row);
