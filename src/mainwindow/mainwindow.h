@@ -19,6 +19,7 @@
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
 #include "filelist/probepool.h"
+#include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
 #include "settingsdialog/settingdialog.h"
@@ -151,8 +152,14 @@ private:
     void launchJob(const TickDecision &decision);
     void takeJobCounters(const TickDecision &decision);
     void checkJobFolder(int row, bool mayMake);
-    void jobFolderChecked(int row, OutputPaths::FolderState state, const QString &problem);
-    void startJob(int row);
+    struct JobStartFacts {
+        OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
+        QString problem;
+        QString freeOutput;  // empty: every numbered name is taken
+        SourceStamp sourceNow;
+    };
+    void jobFolderChecked(int row, const JobStartFacts &facts);
+    void startJob(int row, const JobStartFacts &facts);
     void refuseJobFolder(const QString &problem);
     // Folders the user chose: asked about before one that has gone is made
     // again; the default folders are made without a word.
@@ -245,8 +252,8 @@ private:
     void addProbedFileRow();
     // A source that changed since its probe is probed again and its row shows
     // the new length; true when that happened.
-    bool reprobeChangedSource(QTreeWidgetItem *row);
-    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result);
+    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
+    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
     // taken: the paths of the rows listed so far. Empty when no free name
     // is left: the file is then not added.
     QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
@@ -339,6 +346,11 @@ private:
     // user told, when no such name is left.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
     QString freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
+    // The same from plain paths, so that it can run away from this thread:
+    // every path is looked at on disk.
+    QStringList listedPathsBesides(const QTreeWidgetItem *item) const;
+    static QString freeOutputPath(const QStringList &listed, const QString &source,
+                                  const QString &wanted);
     // The output folder chosen with Browse or typed (relative: in the home
     // folder), for new rows and every row listed; a missing folder is made,
     // and one that cannot be made or written is refused.

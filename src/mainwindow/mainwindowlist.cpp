@@ -394,13 +394,12 @@ void MainWindow::addProbedFileRow()
     FileRow::setSourceStamp(row, probedStamp);
 }
 
-bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row)
+bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now)
 {
     if (!row)
         return false;
     const QString source = Arguments::inputPath(FileRow::arguments(row));
     const SourceStamp probed = FileRow::sourceStamp(row);
-    const SourceStamp now = SourceStamp::of(source);
     // A file that has gone is the transcoder's to report.
     if (!probed.isKnown() || !now.isKnown() || now == probed)
         return false;
@@ -418,12 +417,12 @@ bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row)
     // Unreadable now: the row keeps what it knew, and the job says why.
     if (!result.isMedia())
         return false;
-    showReprobedSource(row, result);
+    showReprobedSource(row, result, now.size);
     FileRow::setSourceStamp(row, now);
     return true;
 }
 
-void MainWindow::showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result)
+void MainWindow::showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes)
 {
     // A trimmed row's output keeps its trim's length.
     const ArgumentList arguments = FileRow::arguments(row);
@@ -433,7 +432,6 @@ void MainWindow::showReprobedSource(QTreeWidgetItem *row, const ProbeResult &res
     row->setText(FileRow::SourceDurationColumn, result.probedDuration);
 
     MediaInfo info = FileRow::mediaInfo(row);
-    const qint64 bytes = QFileInfo(Arguments::inputPath(arguments)).size();
     info[FileRow::InputFileMB] =
         bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
     info[FileRow::InputBitrate] = result.probedBitrate;

@@ -161,15 +161,31 @@ QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString 
 
 QString MainWindow::freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
 {
-    // Not another row's output, no listed source, no file on disk.
-    TakenPaths taken;
+    return freeOutputPath(listedPathsBesides(item), Arguments::inputPath(FileRow::arguments(item)),
+                          wanted);
+}
+
+QStringList MainWindow::listedPathsBesides(const QTreeWidgetItem *item) const
+{
+    QStringList paths;
     const QTreeWidget *list = ui->treeWidget;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *other = list->topLevelItem(i);
-        if (other != item)
-            FileRow::addPaths(taken, other);
+        if (other == item)
+            continue;
+        const ArgumentList arguments = FileRow::arguments(other);
+        paths << Arguments::outputPath(arguments) << Arguments::inputPath(arguments);
     }
-    const QString source = Arguments::inputPath(FileRow::arguments(item));
+    return paths;
+}
+
+QString MainWindow::freeOutputPath(const QStringList &listed, const QString &source,
+                                   const QString &wanted)
+{
+    // Not another row's output, no listed source, no file on disk.
+    TakenPaths taken;
+    for (const QString &path : listed)
+        taken.add(path);
     taken.add(source);
     return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
 }

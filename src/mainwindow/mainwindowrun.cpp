@@ -404,41 +404,53 @@ void MainWindow::takeJobCounters(const TickDecision &decision)
 
 void MainWindow::checkJobFolder(int row, bool mayMake)
 {
-    const QString folder = outputFolderOf(ui->treeWidget->topLevelItem(row));
-    struct Answer {
-        OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
-        QString problem;
-    };
-    const auto answer = std::make_shared<Answer>();
+    const QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
+    const QString folder = outputFolderOf(item);
+    const ArgumentList arguments = FileRow::arguments(item);
+    const QString source = Arguments::inputPath(arguments);
+    const QString wanted = Arguments::outputPath(arguments);
+    const QStringList listed = listedPathsBesides(item);
+    const auto answer = std::make_shared<JobStartFacts>();
     const quint64 generation = runGeneration;
     jobStarting = true;
     folderWork.run(
-        [answer, folder, mayMake] {
+        [answer, folder, mayMake, source, wanted, listed] {
             answer->state = OutputPaths::prepareFolder(folder, mayMake, &answer->problem);
+            if (answer->state != OutputPaths::FolderState::Ready)
+                return;
             // What this machine's ended jobs left there: a job that lost
             // its share could not take its part file along.
-            if (answer->state == OutputPaths::FolderState::Ready)
-                PartFileName::sweep(folder);
+            PartFileName::sweep(folder);
+            // A file may have come under the row's output name since the
+            // name was chosen: the row takes the next free name rather than
+            // replace it.
+            answer->freeOutput = freeOutputPath(listed, source, wanted);
+            answer->sourceNow = SourceStamp::of(source);
         },
         this,
         [this, answer, generation, row] {
             if (generation == runGeneration)
-                jobFolderChecked(row, answer->state, answer->problem);
+                jobFolderChecked(row, *answer);
         });
 }
 
-void MainWindow::jobFolderChecked(int row, OutputPaths::FolderState state, const QString &problem)
+void MainWindow::jobFolderChecked(int row, const JobStartFacts &facts)
 {
     const QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
     if (!item || conversionRun.runningRow() != row) {
         jobStarting = false;
         return;
     }
-    switch (state) {
-    case OutputPaths::FolderState::Ready:
-        jobStarting = false;
-        startJob(row);
+    switch (facts.state) {
+    case OutputPaths::FolderState::Ready: {
+        // A changed source is probed again with the window at work: until
+        // the transcoder runs, the tick must not take the job for ended.
+        const quint64 generation = runGeneration;
+        startJob(row, facts);
+        if (generation == runGeneration)
+            jobStarting = false;
         return;
+    }
     case OutputPaths::FolderState::Missing: {
         const QString folder = outputFolderOf(item);
         const quint64 generation = runGeneration;
@@ -454,7 +466,7 @@ void MainWindow::jobFolderChecked(int row, OutputPaths::FolderState state, const
     }
     case OutputPaths::FolderState::Unusable:
         jobStarting = false;
-        refuseJobFolder(problem);
+        refuseJobFolder(facts.problem);
         return;
     }
 }
@@ -468,17 +480,18 @@ void MainWindow::refuseJobFolder(const QString &problem)
     showProblem(problem);
 }
 
-void MainWindow::startJob(int rowIndex)
+void MainWindow::startJob(int rowIndex, const JobStartFacts &facts)
 {
     QTreeWidgetItem *row = ui->treeWidget->topLevelItem(rowIndex);
-    const bool sourceChanged = reprobeChangedSource(row);
-    // A file may have come under the row's output name since the name was
-    // chosen: the row takes the next free name rather than replace it.
+    const quint64 generation = runGeneration;
+    const bool sourceChanged = reprobeChangedSource(row, facts.sourceNow);
+    // A Stop while the source was probed again ends the job here.
+    if (generation != runGeneration || conversionRun.runningRow() != rowIndex)
+        return;
     // With every numbered name taken the row fails and keeps the name it had.
     const QString output = Arguments::outputPath(FileRow::arguments(row));
-    const QString free = freeOutputPath(row, output);
-    if (!free.isEmpty())
-        setRowOutputPath(row, free);
+    if (!facts.freeOutput.isEmpty())
+        setRowOutputPath(row, facts.freeOutput);
 
     const QString scriptProblem = restoreEditScript(row, sourceChanged);
     JobPreparation::LaunchPlan plan =
@@ -486,7 +499,7 @@ void MainWindow::startJob(int rowIndex)
                                 FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
     if (plan.problem.isEmpty())
         plan.problem = scriptProblem;
-    if (free.isEmpty())
+    if (facts.freeOutput.isEmpty())
         plan.problem = noFreeNameText(output);
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
