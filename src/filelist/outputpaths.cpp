@@ -66,19 +66,6 @@ FolderState prepareFolder(const QString &folder, bool mayMake, QString *error) {
     return makeWritableFolder(folder, error) ? FolderState::Ready : FolderState::Unusable;
 }
 
-bool makeWritableFolders(const QStringList &outputPaths, QString *error) {
-    QSet<QString> tried;
-    for (const QString &path : outputPaths) {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (tried.contains(folder))
-            continue;
-        tried.insert(folder);
-        if (!makeWritableFolder(folder, error))
-            return false;
-    }
-    return true;
-}
-
 QString fileNameFor(const QString &sourceFileName, const QString &formatLabel) {
     return withExtension(sourceFileName, formatLabel);
 }

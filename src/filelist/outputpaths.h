@@ -19,9 +19,6 @@ QString folderFromField(const QString &fieldText);
 // False and a message for the user when the folder cannot be made or
 // written, or when folder is empty.
 bool makeWritableFolder(const QString &folder, QString *error = nullptr);
-// The same for the folders of several output paths, each once; the message
-// tells of the first folder that fails.
-bool makeWritableFolders(const QStringList &outputPaths, QString *error = nullptr);
 
 // How an output folder stands when a job is about to write into it.
 enum class FolderState {
