@@ -396,7 +396,9 @@ void refreshThread(PlayerState *is) {
             PlayerController::instance()->postRefresh(is->player_id);
         const bool visualisation = is->audio_stream && is->audio_display_mode != 0;
         sleepFor(visualisation ? kVisualisationRefreshInterval : kRefreshInterval);
-        if (!is->end_reported && mediaFinished(is)) {
+        // A seek on its way starts the media again: an end seen now would
+        // outlive it.
+        if (!is->end_reported && !is->seek_pending && mediaFinished(is)) {
             is->end_reported = 1;
             is->paused = 1;
             playEndFlag = 1;
