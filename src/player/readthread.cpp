@@ -65,8 +65,13 @@ int chooseSubtitleStream(AVFormatContext *ic) {
     return -1;
 }
 
+// Sound for a device that has gone is not kept.
+bool soundWanted(PlayerState *is) {
+    return is->audio_stream != nullptr && !is->audio_lost;
+}
+
 bool queuesFull(PlayerState *is) {
-    const bool audio = is->audio_stream != nullptr;
+    const bool audio = soundWanted(is);
     const bool video = is->video_stream != nullptr;
     const bool subtitle = is->subtitle_stream != nullptr;
     const int total =
@@ -114,12 +119,14 @@ void queueDrainMarkers(PlayerState *is) {
 
 void dispatchPacket(PlayerState *is, AVPacket *packet) {
     const int index = packet->stream_index;
-    if (index == is->audio_stream_index)
-        packetQueuePut(&is->audio_queue, packet);
-    else if (index == is->video_stream_index)
+    if (index == is->audio_stream_index) {
+        if (!is->audio_lost)
+            packetQueuePut(&is->audio_queue, packet);
+    } else if (index == is->video_stream_index) {
         packetQueuePut(&is->video_queue, packet);
-    else if (index == is->subtitle_stream_index)
+    } else if (index == is->subtitle_stream_index) {
         packetQueuePut(&is->subtitle_queue, packet);
+    }
     av_packet_unref(packet);
 }
 
@@ -374,7 +381,7 @@ void readThread(PlayerState *is) {
 }
 
 bool mediaFinished(PlayerState *is) {
-    const bool audio = is->audio_stream != nullptr;
+    const bool audio = soundWanted(is);
     const bool video = is->video_stream != nullptr;
     if (!audio && !video)
         return false;
