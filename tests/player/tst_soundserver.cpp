@@ -144,6 +144,7 @@ class tst_SoundServer : public QObject {
 
 private Q_SLOTS:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void serverStartedLaterIsUsed();
@@ -172,6 +173,11 @@ void tst_SoundServer::initTestCase() {
     if (!why.isEmpty())
         QSKIP(qPrintable(QStringLiteral("no PulseAudio server can start here: ") + why));
     server->stop();
+}
+
+void tst_SoundServer::cleanupTestCase() {
+    delete server;
+    server = nullptr;
 }
 
 void tst_SoundServer::init() {
