@@ -18,8 +18,8 @@ void restartPreviewAudioIfWanted();
 bool takeLostAudioDevice(uint32_t device);
 
 // Opens the sound device for the state's audio decoder. Returns 0, or -1
-// after handing the reason to the GUI thread (once per process; not for a
-// player that is being closed).
+// after handing the reason to the GUI thread (once until a device opens
+// again; not for a player that is being closed).
 int openAudioDevice(PlayerState *is);
 // Stops the device; after it returns the callback no longer runs.
 void closeAudioDevice(PlayerState *is);
