@@ -34,8 +34,10 @@ double audioClock(PlayerState *is, PlayerClock now) {
 }
 
 bool soundIsStalled(PlayerState *is, PlayerClock now) {
-    const int64_t callbackTime = is->audio_callback_time;
-    return deviceStalled(callbackTime / 1000000.0, now(), is->audio_buffer_seconds);
+    // Taken when a callback has handed its sound over: a callback that is
+    // still catching up after a stall does not count yet.
+    std::lock_guard<std::mutex> lock(is->audio_clock_mutex);
+    return deviceStalled(is->audio_handed_at, now(), is->audio_buffer_seconds);
 }
 
 double videoClock(PlayerState *is, PlayerClock now) {
