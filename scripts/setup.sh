@@ -7,7 +7,8 @@ packages="cmake g++ pkg-config
   qt6-base-dev qt6-image-formats-plugins libsdl2-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libavcodec-extra fonts-dejavu-core
-  xvfb xauth imagemagick x11-apps xdotool"
+  xvfb xauth imagemagick x11-apps xdotool
+  pulseaudio pulseaudio-utils"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi

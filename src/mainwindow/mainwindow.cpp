@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
+#include <QTextDocument>
 #include <QTreeWidget>
 
 #include "app/focusmark.h"
@@ -32,6 +33,9 @@
 namespace {
 
 constexpr int kUpdateCheckDelayMs = 11000;
+// Lines the hidden log keeps (a few hundred files' worth of probe and
+// conversion text).
+constexpr int kLogLines = 3000;
 
 // The check box in the file list's header, in the skin's pictures.
 const char kCheckAllStyle[] =
@@ -105,6 +109,9 @@ MainWindow::MainWindow(QWidget *parent)
     addActions({ui->actionOpen, ui->actionExit_X});
     new FocusMark(this);
     ui->textEdit->setVisible(false);
+    // The hidden log takes the transcoder's text for every file added or
+    // converted: in a long session it keeps the latest lines only.
+    ui->textEdit->document()->setMaximumBlockCount(kLogLines);
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
     ui->MoveUpButton->setVisible(false);

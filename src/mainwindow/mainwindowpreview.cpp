@@ -150,6 +150,20 @@ void MainWindow::on_StopButton_clicked()
 void MainWindow::NowStop()
 {
     stopDelayTimer.stop();
+    // The end of the media may have been seen while this stop was on its way
+    // (a long file reaches the slider's end at its very last moment): the
+    // player then paused itself and its loop ended, so the picture from the
+    // start would never be shown. The stop's seek makes that end stale.
+    if (playEndFlag && stopSeekWaitsLeft-- > 0) {
+        if (!PlayerController::instance()->isLoopRunning()) {
+            playEndFlag = 0;
+            if (PlayerState *is = currentPlayerState)
+                is->paused = 0;
+            resumePlayerRefreshes();
+        }
+        stopDelayTimer.start(kStopDelayPlayingMs);
+        return;
+    }
     // Until a picture from the start is on show, pausing would hold the old
     // picture and position.
     if (!isSeekShown() && stopSeekWaitsLeft-- > 0) {

@@ -12,20 +12,29 @@ extern "C" {
 
 #include <QString>
 
+#include "player/playerclock.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
 #include "player/playervalues.h"
 
 namespace {
 
-constexpr int kDeviceSamples = 1024;
 constexpr int kBytesPerSample = 2;
+// After a stall the sound catches up with the pictures; closer than this it
+// is in step, and further behind than the longest stall worth catching up the
+// pictures are not where the sound was.
+constexpr double kCatchUpTolerance = 0.04;
+constexpr double kLongestCatchUp = 120.0;
 // A callback must come back within its buffer period: it waits this long at
 // most for a packet before it plays silence.
 constexpr auto kPacketWait = std::chrono::milliseconds(5);
 
 std::atomic<bool> audioInitialised{false};
 std::atomic<bool> deviceMessageShown{false};
+// SDL chose its sound driver when it started; after a failed open or a lost
+// device the next preview starts it again, so that a sound server that came
+// up meanwhile is found.
+std::atomic<bool> audioRestartWanted{false};
 std::mutex initErrorMutex;
 QString initError; // initErrorMutex; why SDL's audio did not start
 
@@ -50,6 +59,36 @@ void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
     }
 }
 
+// Bytes of the sound at the read position that lie behind the picture on
+// show, in whole sample frames; 0 when the sound is in step (or the picture
+// tells nothing).
+int bytesBehindPicture(PlayerState *is, double now) {
+    const int bytesPerSecond = is->audio_bytes_per_second;
+    if (bytesPerSecond <= 0 || !is->shown_pts_pinned || !soundClockIsCurrent(is))
+        return 0;
+    const int index = is->audio_data_index;
+    const int size = is->audio_data_size;
+    const double sound = PlayerTiming::audioClockAt(is->audio_pts, size, index, bytesPerSecond);
+    const double behind = is->shown_pts_drift + now - sound;
+    if (behind < kCatchUpTolerance || behind > kLongestCatchUp)
+        return 0;
+    const int frameBytes = std::max(1, is->audio_out_channels) * kBytesPerSample;
+    const double wanted = std::min(double(size - index), behind * bytesPerSecond);
+    return int(wanted) / frameBytes * frameBytes;
+}
+
+bool startSdlAudio() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) {
+        qWarning("preview: no sound: %s", SDL_GetError());
+        std::lock_guard<std::mutex> lock(initErrorMutex);
+        initError = QString::fromUtf8(SDL_GetError());
+        audioRestartWanted = true;
+        return false;
+    }
+    audioInitialised = true;
+    return true;
+}
+
 } // namespace
 
 bool initPreviewAudio() {
@@ -60,19 +99,37 @@ bool initPreviewAudio() {
         audioInitialised = true;
         return true;
     }
-    if (SDL_Init(SDL_INIT_AUDIO) != 0) {
-        qWarning("preview: no sound: %s", SDL_GetError());
-        std::lock_guard<std::mutex> lock(initErrorMutex);
-        initError = QString::fromUtf8(SDL_GetError());
-        return false;
-    }
-    audioInitialised = true;
-    return true;
+    return startSdlAudio();
 }
 
 void quitPreviewAudio() {
     if (audioInitialised.exchange(false))
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS);
+}
+
+void restartPreviewAudioIfWanted() {
+    if (!audioRestartWanted.exchange(false))
+        return;
+    quitPreviewAudio();
+    startSdlAudio();
+}
+
+bool takeLostAudioDevice(uint32_t device) {
+    if (!audioInitialised || device == 0)
+        return false;
+    bool lost = false;
+    SDL_Event event;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_AUDIODEVICEREMOVED,
+                          SDL_AUDIODEVICEREMOVED) > 0) {
+        if (!event.adevice.iscapture && event.adevice.which == device)
+            lost = true;
+    }
+    // Nothing else of SDL's events is read here.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_AUDIODEVICEREMOVED - 1);
+    SDL_FlushEvents(SDL_AUDIODEVICEREMOVED + 1, SDL_LASTEVENT);
+    if (lost)
+        audioRestartWanted = true;
+    return lost;
 }
 
 int openAudioDevice(PlayerState *is) {
@@ -83,7 +140,7 @@ int openAudioDevice(PlayerState *is) {
     wanted.format = AUDIO_S16SYS;
     wanted.channels = codec->ch_layout.nb_channels == 1 ? 1 : 2;
     wanted.silence = 0;
-    wanted.samples = kDeviceSamples;
+    wanted.samples = Uint16(PlayerTiming::deviceSamples(wanted.freq));
     wanted.callback = audioCallback;
     wanted.userdata = is;
 
@@ -108,10 +165,15 @@ int openAudioDevice(PlayerState *is) {
                                      : QStringLiteral("no sample rate");
         }
         qWarning("preview: no sound device: %s", qPrintable(reason));
+        audioRestartWanted = true;
         if (!deviceMessageShown.exchange(true))
             postPlayerMessage(0, QStringLiteral("SDL_OpenAudio: %1\n").arg(reason));
         return -1;
     }
+    // The next failure is told again.
+    deviceMessageShown = false;
+    is->audio_buffer_seconds = double(obtained.samples > 0 ? obtained.samples : wanted.samples) /
+                               wanted.freq;
     is->audio_out_channels = wanted.channels;
     is->audio_out_rate = wanted.freq;
     is->audio_bytes_per_second = wanted.freq * wanted.channels * kBytesPerSample;
@@ -127,13 +189,21 @@ void closeAudioDevice(PlayerState *is) {
 
 void audioCallback(void *opaque, uint8_t *stream, int len) {
     auto *is = static_cast<PlayerState *>(opaque);
-    is->audio_callback_time = av_gettime();
+    const int64_t nowUs = av_gettime();
+    const int64_t lastUs = is->audio_callback_time.exchange(nowUs);
+    const double now = nowUs / 1000000.0;
+    // While the device took nothing the pictures went on at the wall clock's
+    // pace: the sound held up meanwhile is dropped, so that the two are in
+    // step again as soon as the device plays.
+    bool catchingUp = lastUs != 0 && is->video_stream && !is->paused &&
+                      PlayerTiming::deviceStalled(lastUs / 1000000.0, now, is->audio_buffer_seconds);
     // SDL2 hands the buffer over uninitialised.
     std::memset(stream, 0, size_t(len));
 
     // Once nothing could be had, the rest of this buffer is silence: asking
     // again would only wait again.
     bool starved = false;
+    bool handedSound = false;
     while (len > 0) {
         if (is->audio_data_index >= is->audio_data_size) {
             const int size = starved ? -1 : audioDecodeFrame(is);
@@ -145,8 +215,17 @@ void audioCallback(void *opaque, uint8_t *stream, int len) {
                 if (is->audio_display_mode != 0)
                     putIntoSampleRing(is, is->audio_data, size);
                 is->audio_data_size = size;
+                handedSound = true;
             }
             is->audio_data_index = 0;
+        }
+        if (catchingUp && !starved) {
+            const int behind = bytesBehindPicture(is, now);
+            if (behind > 0) {
+                is->audio_data_index = is->audio_data_index + behind;
+                continue;
+            }
+            catchingUp = false;
         }
         const int index = is->audio_data_index;
         const int chunk = std::min(is->audio_data_size - index, len);
@@ -155,6 +234,13 @@ void audioCallback(void *opaque, uint8_t *stream, int len) {
         stream += chunk;
         is->audio_data_index = index + chunk;
     }
+
+    const double handedEnd = PlayerTiming::audioClockAt(
+        is->audio_pts, is->audio_data_size, is->audio_data_index, is->audio_bytes_per_second);
+    std::lock_guard<std::mutex> lock(is->audio_clock_mutex);
+    is->audio_handed_end = handedEnd;
+    is->audio_handed_at = now;
+    is->audio_moving = handedSound && !is->paused;
 }
 
 int convertAudioFrame(PlayerState *is, AVFrame *frame) {

@@ -11,10 +11,15 @@ struct PlayerState;
 bool initPreviewAudio();
 // Ends SDL's audio (after every player is closed).
 void quitPreviewAudio();
+// Starts SDL's audio again after a device could not be opened or was lost,
+// so that a sound server started since is used. Only with no player open.
+void restartPreviewAudioIfWanted();
+// SDL said that `device` is gone (GUI thread).
+bool takeLostAudioDevice(uint32_t device);
 
 // Opens the sound device for the state's audio decoder. Returns 0, or -1
-// after handing the reason to the GUI thread (once per process; not for a
-// player that is being closed).
+// after handing the reason to the GUI thread (once until a device opens
+// again; not for a player that is being closed).
 int openAudioDevice(PlayerState *is);
 // Stops the device; after it returns the callback no longer runs.
 void closeAudioDevice(PlayerState *is);

@@ -22,9 +22,22 @@ double playerNow() {
     return av_gettime() / 1000000.0;
 }
 
-double audioClock(PlayerState *is) {
+double audioClock(PlayerState *is, PlayerClock now) {
+    {
+        std::lock_guard<std::mutex> lock(is->audio_clock_mutex);
+        if (is->audio_stream && is->audio_handed_at > 0.0)
+            return deviceClockAt(is->audio_handed_end, is->audio_buffer_seconds,
+                                 is->audio_handed_at, now(), is->audio_moving);
+    }
     return audioClockAt(is->audio_pts, is->audio_data_size, is->audio_data_index,
                         is->audio_stream ? is->audio_bytes_per_second.load() : 0);
+}
+
+bool soundIsStalled(PlayerState *is, PlayerClock now) {
+    // Taken when a callback has handed its sound over: a callback that is
+    // still catching up after a stall does not count yet.
+    std::lock_guard<std::mutex> lock(is->audio_clock_mutex);
+    return deviceStalled(is->audio_handed_at, now(), is->audio_buffer_seconds);
 }
 
 double videoClock(PlayerState *is, PlayerClock now) {
@@ -34,15 +47,17 @@ double videoClock(PlayerState *is, PlayerClock now) {
 }
 
 double masterClock(PlayerState *is, PlayerClock now) {
-    return soundIsMaster(is) ? audioClock(is) : videoClock(is, now);
+    return soundIsMaster(is, now) ? audioClock(is, now) : videoClock(is, now);
 }
 
-bool soundIsMaster(PlayerState *is) {
-    if (!is->audio_stream)
+bool soundIsMaster(PlayerState *is, PlayerClock now) {
+    if (!is->audio_stream || is->audio_lost)
         return false;
     if (!is->video_stream)
         return true;
-    return soundClockIsCurrent(is) && !packetQueueIsFinished(&is->audio_queue);
+    // A device that takes no sound would hold the pictures with it.
+    return soundClockIsCurrent(is) && !packetQueueIsFinished(&is->audio_queue) &&
+           !soundIsStalled(is, now);
 }
 
 bool pictureIsCurrent(PlayerState *is) {
@@ -184,8 +199,8 @@ void publishPosition(PlayerState *is, PlayerClock now) {
     // where the preview stands.
     if (hasVideo ? !pictureIsCurrent(is) : !soundClockIsCurrent(is))
         return;
-    const bool hasAudio = soundIsMaster(is);
-    const double audio = hasAudio ? audioClock(is) : 0.0;
+    const bool hasAudio = soundIsMaster(is, now);
+    const double audio = hasAudio ? audioClock(is, now) : 0.0;
     const double video = videoClock(is, now);
     playPosition = publishedPosition(hasAudio, hasVideo, audio, video);
     is->last_position_update = t;

@@ -8,13 +8,17 @@ using PlayerClock = double (*)();
 
 double playerNow();
 
-double audioClock(PlayerState *is);
+// The sound the device plays now.
+double audioClock(PlayerState *is, PlayerClock now = playerNow);
 double videoClock(PlayerState *is, PlayerClock now = playerNow);
 double masterClock(PlayerState *is, PlayerClock now = playerNow);
 
 // The sound sets the time while it plays from after the last seek; once it
 // has ended, or before it has caught up with a seek, the pictures do.
-bool soundIsMaster(PlayerState *is);
+// So do the pictures while the device takes no sound.
+bool soundIsMaster(PlayerState *is, PlayerClock now = playerNow);
+// The device has stopped asking for sound (suspended, or gone).
+bool soundIsStalled(PlayerState *is, PlayerClock now = playerNow);
 // A picture from after the last seek (or the start) is on show. GUI thread.
 bool pictureIsCurrent(PlayerState *is);
 // The sound's clock stands for sound decoded after the last seek.

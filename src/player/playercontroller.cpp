@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QThread>
 
+#include "player/audiooutput.h"
 #include "player/playerclock.h"
 #include "player/playerstate.h"
 #include "player/playervalues.h"
@@ -88,6 +89,12 @@ void PlayerController::handleRefresh(quint64 playerId) {
         m_loopRunning = false;
         emit loopEnded();
         return;
+    }
+    if (!is->audio_lost && takeLostAudioDevice(is->audio_device)) {
+        is->audio_lost = true;
+        closeAudioDevice(is);
+        handleMessage(playerId, QStringLiteral("The preview lost its sound device and plays on "
+                                               "without sound.\n"));
     }
     refreshVideo(is);
     is->refresh_pending = 0;

@@ -92,12 +92,24 @@ struct PlayerState {
     std::atomic<AVStream *> audio_stream{nullptr};
     AVCodecContext *audio_codec = nullptr;
     std::atomic<uint32_t> audio_device{0};
+    // The device went away during play (its sound server ended): the preview
+    // goes on as a file without sound.
+    std::atomic<bool> audio_lost{false};
     PacketQueue audio_queue;
     std::atomic<double> audio_pts{0.0};
     std::atomic<int> audio_bytes_per_second{0};
     std::atomic<int> audio_data_size{0};
     std::atomic<int> audio_data_index{0};
     std::atomic<int64_t> audio_callback_time{0};
+    // What the device plays, as the last callback left it (audio_clock_mutex):
+    // the end of the sound handed over, the wall time of that callback, and
+    // whether it handed over sound (not silence only).
+    std::mutex audio_clock_mutex;
+    double audio_handed_end = 0.0;
+    double audio_handed_at = 0.0;
+    bool audio_moving = false;
+    // Seconds of sound one device buffer holds; set when the device opens.
+    std::atomic<double> audio_buffer_seconds{0.0};
     uint8_t *audio_data = nullptr;
     uint8_t *audio_convert_buffer = nullptr;
     unsigned int audio_convert_buffer_size = 0;

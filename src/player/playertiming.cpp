@@ -25,6 +25,23 @@ double videoClockAt(bool paused, double shownPts, double shownPtsDrift, double n
     return paused ? shownPts : shownPtsDrift + now;
 }
 
+double deviceClockAt(double handedEnd, double deviceHeld, double callbackTime, double now,
+                     bool moving) {
+    const double played = moving ? std::clamp(now - callbackTime, 0.0, deviceHeld) : 0.0;
+    return handedEnd - deviceHeld + played;
+}
+
+bool deviceStalled(double callbackTime, double now, double bufferSeconds) {
+    return callbackTime > 0.0 && now - callbackTime > bufferSeconds + kDeviceStallSlack;
+}
+
+int deviceSamples(int sampleRate) {
+    int samples = kDeviceSamples;
+    while (samples > kMinDeviceSamples && samples > sampleRate * kMaxDeviceBuffer)
+        samples /= 2;
+    return samples;
+}
+
 double correctedDelay(double delay, double diff) {
     const double threshold = std::max(kMinSyncThreshold, delay);
     if (std::fabs(diff) >= kNoSyncThreshold)

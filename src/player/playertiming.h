@@ -27,6 +27,25 @@ constexpr double kPositionLeadLimit = 1.0;
 double audioClockAt(double audioPts, int dataSize, int dataIndex, int bytesPerSecond);
 double videoClockAt(bool paused, double shownPts, double shownPtsDrift, double now);
 
+// The sound the device plays at `now`. The callback that ran at
+// `callbackTime` had handed over the sound up to `handedEnd`, of which the
+// device still held `deviceHeld` seconds (the buffer just handed over). While
+// the sound moves the device plays on at the wall clock's pace, for one
+// buffer at most: a device that takes nothing more plays nothing more.
+double deviceClockAt(double handedEnd, double deviceHeld, double callbackTime, double now,
+                     bool moving);
+// A device that has not asked for sound for this long past its buffer's
+// length has stopped taking it (a suspended or lost device).
+constexpr double kDeviceStallSlack = 0.2;
+bool deviceStalled(double callbackTime, double now, double bufferSeconds);
+// Sample frames of one device buffer at `sampleRate`: the usual 1024, fewer
+// at low rates, so that a buffer never holds much more than kMaxDeviceBuffer
+// seconds of sound (the picture can only be as close to the sound as that).
+constexpr int kDeviceSamples = 1024;
+constexpr int kMinDeviceSamples = 256;
+constexpr double kMaxDeviceBuffer = 0.032;
+int deviceSamples(int sampleRate);
+
 // The part of the video thread's state that schedules pictures.
 struct FrameSchedule {
     double frame_timer = 0.0;

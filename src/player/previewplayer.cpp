@@ -30,6 +30,7 @@ void showBlackPicture(const QSize &size) {
 int playFile(const QString &fileName, const QSize &previewSize) {
     PlayerController *controller = PlayerController::instance();
     closePlayer();
+    restartPreviewAudioIfWanted();
     showBlackPicture(previewSize);
     // The poll must not show the last file's position for the new one.
     playPosition = 0.0;

@@ -5,7 +5,9 @@
 // How the main window drives it (all calls on the GUI thread):
 //
 //  Construction   initPreviewAudio() once; it never fails the window (without
-//                 a sound device previews play silently after one message).
+//                 a sound device previews play silently after one message;
+//                 playFile starts SDL's sound again after a failed open or a
+//                 lost device).
 //                 Connect PlayerController::instance()'s playerMessage(QString)
 //                 to a slot showing a modal QMessageBox (no parent), and its
 //                 playerFailed() (a file that cannot be opened) to the stop

@@ -85,8 +85,13 @@ int chooseSubtitleStream(AVFormatContext *ic) {
     return -1;
 }
 
+// Sound for a device that has gone is not kept.
+bool soundWanted(PlayerState *is) {
+    return is->audio_stream != nullptr && !is->audio_lost;
+}
+
 bool queuesFull(PlayerState *is) {
-    const bool audio = is->audio_stream != nullptr;
+    const bool audio = soundWanted(is);
     const bool video = is->video_stream != nullptr;
     const bool subtitle = is->subtitle_stream != nullptr;
     const int total =
@@ -134,12 +139,14 @@ void queueDrainMarkers(PlayerState *is) {
 
 void dispatchPacket(PlayerState *is, AVPacket *packet) {
     const int index = packet->stream_index;
-    if (index == is->audio_stream_index)
-        packetQueuePut(&is->audio_queue, packet);
-    else if (index == is->video_stream_index)
+    if (index == is->audio_stream_index) {
+        if (!is->audio_lost)
+            packetQueuePut(&is->audio_queue, packet);
+    } else if (index == is->video_stream_index) {
         packetQueuePut(&is->video_queue, packet);
-    else if (index == is->subtitle_stream_index)
+    } else if (index == is->subtitle_stream_index) {
         packetQueuePut(&is->subtitle_queue, packet);
+    }
     av_packet_unref(packet);
 }
 
@@ -401,7 +408,7 @@ void readThread(PlayerState *is) {
 }
 
 bool mediaFinished(PlayerState *is) {
-    const bool audio = is->audio_stream != nullptr;
+    const bool audio = soundWanted(is);
     const bool video = is->video_stream != nullptr;
     if (!audio && !video)
         return false;
@@ -423,7 +430,9 @@ void refreshThread(PlayerState *is) {
             PlayerController::instance()->postRefresh(is->player_id);
         const bool visualisation = is->audio_stream && is->audio_display_mode != 0;
         sleepFor(visualisation ? kVisualisationRefreshInterval : kRefreshInterval);
-        if (!is->end_reported && mediaFinished(is)) {
+        // A seek on its way starts the media again: an end seen now would
+        // outlive it.
+        if (!is->end_reported && !is->seek_pending && mediaFinished(is)) {
             is->end_reported = 1;
             is->paused = 1;
             playEndFlag = 1;

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void cleanup();
 
     void constructionLeavesTheWindowIdle();
+    void hiddenLogKeepsTheLatestLinesOnly();
     void productRecordAndFolders();
     void settingsFoldersWinOverDefaults();
     void garbageSettingsReadAsDefaults();
@@ -279,6 +280,18 @@ void tst_MainWindow::resetFileTreeFlagsKeepsChecks()
     window->resetFileTreeFlags();
     QCOMPARE(int(row->flags()), 49);
     QCOMPARE(row->checkState(0), Qt::Checked);
+}
+
+void tst_MainWindow::hiddenLogKeepsTheLatestLinesOnly()
+{
+    // Every file added or converted writes the transcoder's text into the
+    // hidden log: a session of thousands of files must not keep it all.
+    window = new MainWindow;
+    constexpr int kLines = 8000;
+    for (int line = 0; line < kLines; ++line)
+        ui()->textEdit->append(QStringLiteral("Input #0, mov,mp4 from 'clip%1.mp4':").arg(line));
+    QVERIFY(ui()->textEdit->document()->blockCount() < kLines / 2);
+    QVERIFY(ui()->textEdit->toPlainText().endsWith(QStringLiteral("clip7999.mp4':")));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -14,6 +14,7 @@ class TestPlayerTiming : public QObject {
 
 private slots:
     void audioClockSubtractsWhatIsNotYetPlayed();
+    void deviceClockCountsWhatTheDeviceHolds();
     void syncTable_data();
     void syncTable();
     void nominalDelayFallsBack_data();
@@ -47,6 +48,26 @@ void TestPlayerTiming::audioClockSubtractsWhatIsNotYetPlayed() {
     QCOMPARE(audioClockAt(10.0, 17640, 0, 176400), 9.9);
     QCOMPARE(audioClockAt(10.0, 17640, 17640, 176400), 10.0);
     QCOMPARE(audioClockAt(10.0, 17640, 0, 0), 10.0);
+}
+
+void TestPlayerTiming::deviceClockCountsWhatTheDeviceHolds() {
+    // At 8 kHz a device buffer is short enough for the picture to follow.
+    QCOMPARE(deviceSamples(8000), 256);
+    QCOMPARE(deviceSamples(22050), 512);
+    QCOMPARE(deviceSamples(44100), 1024);
+    QCOMPARE(deviceSamples(96000), 1024);
+    const double held = 256 / 8000.0;
+    // Right after the callback the device still plays what it was handed;
+    // it plays on at the wall clock's pace, and no further than it was given.
+    QCOMPARE(deviceClockAt(10.0, held, 100.0, 100.0, true), 10.0 - held);
+    QVERIFY(qAbs(deviceClockAt(10.0, held, 100.0, 100.016, true) - (10.016 - held)) < 1e-9);
+    QCOMPARE(deviceClockAt(10.0, held, 100.0, 101.0, true), 10.0);
+    // Silence handed over (paused, nothing decoded) does not move it.
+    QCOMPARE(deviceClockAt(10.0, held, 100.0, 100.016, false), 10.0 - held);
+    // A device that has not asked for a while has stopped taking sound.
+    QVERIFY(!deviceStalled(100.0, 100.0 + held, held));
+    QVERIFY(deviceStalled(100.0, 100.5, held));
+    QVERIFY(!deviceStalled(0.0, 100.5, held));
 }
 
 void TestPlayerTiming::syncTable_data() {

@@ -103,6 +103,7 @@ private Q_SLOTS:
     void prevNextButtonsAtTheEnds();
     void muteAndVolume();
     void playToTheEndStopsTheWindow();
+    void endSeenDuringStopRestsAtTheStart();
     void snapshotsInEveryFormat();
     void secondSnapshotIsNotLost();
     void snapshotNeedsACurrentRow();
@@ -537,6 +538,22 @@ void tst_PreviewControls::playToTheEndStopsTheWindow() {
     QVERIFY(waitForPicture());
     QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
                               kEventTimeoutMs);
+}
+
+void tst_PreviewControls::endSeenDuringStopRestsAtTheStart() {
+    add({QStringLiteral("av.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    // The poll's own stop at the slider's end leaves the poll off; the end of
+    // the media then comes while that stop is on its way.
+    window->previewPollTimer.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(playEndFlag == 1 && !PlayerController::instance()->isLoopRunning(),
+                             kEventTimeoutMs);
+    window->on_StopButton_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->stopDelayTimer.isActive(), kEventTimeoutMs);
+    QVERIFY(isPlayerPaused());
+    QVERIFY(currentPlayerState.load()->shown_pts < 0.5);
+    QVERIFY(pictureIsCurrent(currentPlayerState));
 }
 
 void tst_PreviewControls::snapshotsInEveryFormat() {
