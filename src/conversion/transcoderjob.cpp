@@ -100,16 +100,22 @@ bool TranscoderJob::resume(const QString &suspender) {
     return true;
 }
 
-void TranscoderJob::stop(int graceMs) {
+qint64 TranscoderJob::askToEnd() {
     if (!isRunning()) {
         m_pausedPid = 0;
-        return;
+        return 0;
     }
+    // A stopped process ignores SIGTERM until it runs again.
     const qint64 pid = m_process.processId();
     Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
     m_pausedPid = 0;
     m_process.terminate();
-    if (m_process.waitForFinished(graceMs))
+    return pid;
+}
+
+void TranscoderJob::stop(int graceMs) {
+    const qint64 pid = askToEnd();
+    if (pid == 0 || m_process.waitForFinished(graceMs))
         return;
     Platform::signalProcessGroup(pid, Platform::GroupSignal::Kill);
     m_process.kill();
@@ -117,14 +123,9 @@ void TranscoderJob::stop(int graceMs) {
 }
 
 void TranscoderJob::requestStop(int graceMs) {
-    if (!isRunning()) {
-        m_pausedPid = 0;
+    const qint64 pid = askToEnd();
+    if (pid == 0)
         return;
-    }
-    const qint64 pid = m_process.processId();
-    Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
-    m_pausedPid = 0;
-    m_process.terminate();
     QTimer::singleShot(graceMs, &m_process, [this, pid] {
         // Only the process this stop was for, never a later job's.
         if (processId() != pid)

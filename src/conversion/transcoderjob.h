@@ -56,6 +56,9 @@ public:
     void requestStop(int graceMs = kStopGraceMs);
 
 private:
+    // Wakes a paused job and asks it to end; the id asked, 0 when none ran.
+    qint64 askToEnd();
+
     QProcess &m_process;
     qint64 m_pausedPid = 0; // the process pause() suspended; 0: none
     QString m_partFile;     // the started job's part file; empty once settled

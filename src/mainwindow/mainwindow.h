@@ -237,6 +237,9 @@ private:
     // as if chosen with Browse; files are added as anywhere in the window.
     // The address's text never enters the field.
     void dropOnOutputFolder(QDropEvent *event);
+    // The addresses of a drop the window takes (and accepts); none while
+    // the rows are locked.
+    QList<QUrl> takeDrop(QDropEvent *event);
     // Adding files: the probes through the transcoder, several at a time,
     // then the new rows from their results, one file at a time in list order.
     enum class AddSource {

@@ -597,14 +597,21 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
         event->acceptProposedAction();
 }
 
-void MainWindow::dropEvent(QDropEvent *event)
+QList<QUrl> MainWindow::takeDrop(QDropEvent *event)
 {
     if (rowsLocked() || !acceptDrops())
-        return;
+        return {};
     const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
+    if (!urls.isEmpty())
+        event->acceptProposedAction();
+    return urls;
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = takeDrop(event);
     if (urls.isEmpty())
         return;
-    event->acceptProposedAction();
     // The drag's source waits for the drop to end: let it go first, then
     // probe the files.
     QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); }, Qt::QueuedConnection);
@@ -641,12 +648,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::dropOnOutputFolder(QDropEvent *event)
 {
-    if (rowsLocked() || !acceptDrops())
-        return;
-    const QList<QUrl> urls = DroppedUrls::fromMimeData(*event->mimeData());
+    const QList<QUrl> urls = takeDrop(event);
     if (urls.isEmpty())
         return;
-    event->acceptProposedAction();
     const QString path = urls.size() == 1 ? DroppedUrls::localPath(urls.first()) : QString();
     // As in dropEvent, the drag's source is let go first.
     if (!path.isEmpty() && QFileInfo(path).isDir())
