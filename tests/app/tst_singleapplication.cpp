@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSharedMemory>
 #include <QUuid>
 #include <QtTest>
 
@@ -35,6 +36,7 @@ private:
     bool startOwner(QProcess &owner, const QStringList &user = {});
     int send(const QString &message, const QStringList &user = {});
     QString readMessage(QProcess &owner, int timeoutMs = kEventTimeoutMs);
+    QString nativeKeyOf(const QStringList &user = {});
 
     QString key;
     QProcess owner;
@@ -67,6 +69,24 @@ void tst_SingleApplication::cleanup()
     if (!plantedKeyFile.isEmpty())
         QFile::remove(plantedKeyFile);
     plantedKeyFile.clear();
+    // A killed owner leaves its segment behind, and the system names
+    // segments by a few bits of their key file's inode: leftovers of earlier
+    // runs would stand at the names of later tests' new key files.
+    for (const QStringList &user : {QStringList(), asUser(1001), asUser(1002)}) {
+        QSharedMemory left;
+        left.setNativeKey(nativeKeyOf(user));
+        if (left.attach())
+            left.detach();
+    }
+}
+
+QString tst_SingleApplication::nativeKeyOf(const QStringList &user)
+{
+    QProcess probe;
+    probe.start(probePath(), user + QStringList{QStringLiteral("--native-key"), key});
+    if (!probe.waitForFinished(kEventTimeoutMs))
+        return QString();
+    return QString::fromLocal8Bit(probe.readAllStandardOutput().trimmed());
 }
 
 bool tst_SingleApplication::startOwner(QProcess &process, const QStringList &user)
@@ -165,10 +185,7 @@ void tst_SingleApplication::otherUserHasAGuardOfItsOwn()
 void tst_SingleApplication::lockAloneKeepsSecondCopyOut()
 {
     // A key file that is a link to nowhere: no segment can be made.
-    QProcess probe;
-    probe.start(probePath(), {QStringLiteral("--native-key"), key});
-    QVERIFY(probe.waitForFinished(kEventTimeoutMs));
-    plantedKeyFile = QString::fromLocal8Bit(probe.readAllStandardOutput().trimmed());
+    plantedKeyFile = nativeKeyOf();
     QVERIFY(!plantedKeyFile.isEmpty());
     QVERIFY(QFile::link(QStringLiteral("/nonexistent/quillora-test"), plantedKeyFile));
 
