@@ -35,6 +35,7 @@ private:
     // True once the main window has been built (it writes the product record).
     bool waitForWindow(QProcess &process, int timeoutMs = kEventTimeoutMs);
     void start(QProcess &process);
+    void secondStartReachesTheFirst(QProcess &second);
 
     QString program;
     QProcess first;
@@ -98,6 +99,12 @@ void tst_ProgramStart::secondStartExitsAndFirstHears()
 
     QProcess second;
     second.setWorkingDirectory(QDir::tempPath());
+    secondStartReachesTheFirst(second);
+}
+
+// The second start ends at once and its message reaches the first.
+void tst_ProgramStart::secondStartReachesTheFirst(QProcess &second)
+{
     second.start(program, {});
     QVERIFY(second.waitForFinished(kEventTimeoutMs));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -125,19 +132,7 @@ void tst_ProgramStart::otherTempFolderStillFindsTheFirst()
     environment.insert(QStringLiteral("TMPDIR"), elsewhere.path());
     QProcess second;
     second.setProcessEnvironment(environment);
-    second.start(program, {});
-    QVERIFY(second.waitForFinished(kEventTimeoutMs));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-
-    QByteArray heard;
-    QElapsedTimer clock;
-    clock.start();
-    while (!heard.contains("message from other instance.") && clock.elapsed() < kEventTimeoutMs) {
-        first.waitForReadyRead(100);
-        heard += first.readAllStandardError();
-    }
-    QVERIFY2(heard.contains("message from other instance."), heard.constData());
+    secondStartReachesTheFirst(second);
 }
 
 void tst_ProgramStart::killedInstanceDoesNotBlockNextStart()
