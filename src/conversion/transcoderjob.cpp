@@ -6,29 +6,17 @@
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
+#include "filelist/processwait.h"
 #include "platform/platform.h"
 
 namespace {
 
 const QString kResumeSwitch = QStringLiteral("/r");
 
-struct ToolRun {
-    bool ok = false;
-    QByteArray standardError;
-};
-
-ToolRun runTool(const QString &program, const QStringList &arguments) {
+ProcessWait::Ended runTool(const QString &program, const QStringList &arguments) {
     QProcess tool;
-    tool.start(program, arguments, QIODevice::ReadWrite);
-    ToolRun run;
-    if (!tool.waitForFinished(TranscoderJob::kToolTimeoutMs)) {
-        tool.kill();
-        tool.waitForFinished(TranscoderJob::kToolTimeoutMs);
-        return run;
-    }
-    run.ok = tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
-    run.standardError = tool.readAllStandardError();
-    return run;
+    return ProcessWait::run(tool, program, arguments, TranscoderJob::kToolTimeoutMs,
+                            ProcessWait::Waiting::Blocking);
 }
 
 } // namespace
@@ -88,7 +76,7 @@ bool TranscoderJob::resume(const QString &suspender) {
     const bool resumed = runTool(suspender, arguments).ok;
     // A process suspended more than once needs as many resumes; the tool
     // tells how many are still owed.
-    ToolRun again = runTool(suspender, arguments);
+    ProcessWait::Ended again = runTool(suspender, arguments);
     int count = Suspender::resumeCount(decodeToolText(again.standardError));
     for (int run = 0; count > 1 && run < kMaxResumeRuns; ++run) {
         again = runTool(suspender, arguments);

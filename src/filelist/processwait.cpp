@@ -22,3 +22,28 @@ bool ProcessWait::forFinished(QProcess &process, int timeoutMs)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     return process.state() == QProcess::NotRunning;
 }
+
+bool ProcessWait::endWithin(QProcess &process, int timeoutMs, Waiting waiting)
+{
+    const bool ended = waiting == Waiting::Painting ? forFinished(process, timeoutMs)
+                                                    : process.state() == QProcess::NotRunning
+                                                          || process.waitForFinished(timeoutMs);
+    if (ended)
+        return true;
+    process.kill();
+    process.waitForFinished(timeoutMs);
+    return false;
+}
+
+ProcessWait::Ended ProcessWait::run(QProcess &process, const QString &program,
+                                    const QStringList &arguments, int timeoutMs, Waiting waiting)
+{
+    process.start(program, arguments, QIODevice::ReadWrite);
+    Ended ended;
+    ended.finished = endWithin(process, timeoutMs, waiting);
+    ended.ok = ended.finished && process.exitStatus() == QProcess::NormalExit
+               && process.exitCode() == 0 && process.error() != QProcess::FailedToStart;
+    ended.standardOutput = process.readAllStandardOutput();
+    ended.standardError = process.readAllStandardError();
+    return ended;
+}

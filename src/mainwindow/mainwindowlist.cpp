@@ -404,14 +404,11 @@ bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &n
     if (!probed.isKnown() || !now.isKnown() || now == probed)
         return false;
     QProcess prober;
-    prober.start(Platform::toolPath(kProbeToolName), {QStringLiteral("-i"), source},
-                 QIODevice::ReadWrite);
-    if (!ProcessWait::forFinished(prober, ProbePool::kProbeTimeoutMs)) {
-        prober.kill();
-        prober.waitForFinished(ProbePool::kProbeTimeoutMs);
-    }
-    prober.readAllStandardOutput();
-    const QByteArray text = prober.readAllStandardError();
+    const QByteArray text =
+        ProcessWait::run(prober, Platform::toolPath(kProbeToolName),
+                         {QStringLiteral("-i"), source}, ProbePool::kProbeTimeoutMs,
+                         ProcessWait::Waiting::Painting)
+            .standardError;
     ui->textEdit->append(decodeToolText(text));
     const ProbeResult result = ProbeParser::parse(decodeToolText(text));
     // Unreadable now: the row keeps what it knew, and the job says why.

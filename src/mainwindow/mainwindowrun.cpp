@@ -243,9 +243,7 @@ void MainWindow::on_editVideo_Effect_clicked()
 void MainWindow::launchEditor(const QString &mode)
 {
     if (editorProcess.state() != QProcess::NotRunning) {
-        ProcessWait::forFinished(editorProcess, kWaitForToolMs);
-        editorProcess.kill();
-        editorProcess.waitForFinished(kWaitForToolMs);
+        ProcessWait::endWithin(editorProcess, kWaitForToolMs, ProcessWait::Waiting::Painting);
     }
     if (ui->StopButton->isEnabled())
         on_StopButton_clicked();
@@ -727,12 +725,8 @@ void MainWindow::listProcessesForPause()
             &MainWindow::pauseCommand, Qt::UniqueConnection);
     pauseListing.clear();
     // The listing's output runs pauseCommand during this wait.
-    pauseToolProcess.start(Platform::toolPath(kSuspenderName), QStringList(),
-                           QIODevice::ReadWrite);
-    if (!pauseToolProcess.waitForFinished(kToolTimeoutMs)) {
-        pauseToolProcess.kill();
-        pauseToolProcess.waitForFinished(kToolTimeoutMs);
-    }
+    ProcessWait::run(pauseToolProcess, Platform::toolPath(kSuspenderName), QStringList(),
+                     kToolTimeoutMs, ProcessWait::Waiting::Blocking);
 }
 
 void MainWindow::stopPauseListing()
