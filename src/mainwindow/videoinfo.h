@@ -13,7 +13,6 @@ class videoInfo;
 class videoInfo : public SkinnedDialog
 {
     Q_OBJECT
-    friend class tst_ProfileSlots;
 
 public:
     explicit videoInfo(QWidget *parent = nullptr);

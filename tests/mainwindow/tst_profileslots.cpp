@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,7 +27,6 @@
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 #include "ui_mainwindow.h"
-#include "ui_videoinfo.h"
 #include "windowtestsupport.h"
 
 using namespace WindowTestSupport;
@@ -87,6 +87,18 @@ QString readText(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(file.readAll());
+}
+
+// The window keeps its media-information dialog as a window of its own; null
+// unless there is exactly one.
+videoInfo *mediaInfoDialog()
+{
+    QList<videoInfo *> found;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<videoInfo *>(widget))
+            found << dialog;
+    }
+    return found.size() == 1 ? found.first() : nullptr;
 }
 
 } // namespace
@@ -936,28 +948,32 @@ void tst_ProfileSlots::mediaInfoDialogShowsRow()
     QCOMPARE(info.size(), 17);
     QCOMPARE(info, FileRow::mediaInfo(row(index)).mid(0, 17));
 
-    Ui::videoInfo *dialog = window->mediaInfoDialog.ui;
+    videoInfo *dialog = mediaInfoDialog();
+    QVERIFY(dialog);
+    const auto label = [dialog](const char *name) {
+        const auto *shownLabel = dialog->findChild<QLabel *>(QLatin1String(name));
+        return shownLabel ? shownLabel->text() : QStringLiteral("(no label %1)").arg(name);
+    };
     bool shown = false;
     QTimer::singleShot(0, this, [&] {
-        shown = window->mediaInfoDialog.isVisible();
-        window->mediaInfoDialog.ui->closePushButton->click();
+        shown = dialog->isVisible();
+        dialog->findChild<QPushButton *>(QStringLiteral("closePushButton"))->click();
     });
     window->fileInfo();
     QVERIFY(shown);
-    QVERIFY(!window->mediaInfoDialog.isVisible());
-    QCOMPARE(dialog->labelInputFileFormat->text(), QStringLiteral("mp4"));
-    QCOMPARE(dialog->labelInputFileResolution->text(), QStringLiteral("320x240"));
-    QCOMPARE(dialog->labelInputVideoCodec->text(), QStringLiteral("h264"));
-    QCOMPARE(dialog->labelInputAudioCodec->text(), QStringLiteral("aac"));
-    QCOMPARE(dialog->labelInputVideoFrame->text(), QStringLiteral("25fps"));
-    QCOMPARE(dialog->labelInputFileSize->text(), QStringLiteral("0.12MB"));
-    QCOMPARE(dialog->labelOutputFileFormat->text(), QStringLiteral("AVI"));
-    QCOMPARE(dialog->labelOutputFileResolution->text(), QStringLiteral("320x240"));
-    QCOMPARE(dialog->labelOutputVideoCodec->text(), ui()->Vcodec->currentText());
-    QCOMPARE(dialog->labelOutputAudioCodec->text(), QStringLiteral("mp3"));
-    QCOMPARE(dialog->labelOutputVideoFrame->text(), QStringLiteral("25fps"));
-    QCOMPARE(dialog->labelOutputFileSize->text(),
-             videoInfo::sizeText(info.at(FileRow::EstimatedMB)));
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(label("labelInputFileFormat"), QStringLiteral("mp4"));
+    QCOMPARE(label("labelInputFileResolution"), QStringLiteral("320x240"));
+    QCOMPARE(label("labelInputVideoCodec"), QStringLiteral("h264"));
+    QCOMPARE(label("labelInputAudioCodec"), QStringLiteral("aac"));
+    QCOMPARE(label("labelInputVideoFrame"), QStringLiteral("25fps"));
+    QCOMPARE(label("labelInputFileSize"), QStringLiteral("0.12MB"));
+    QCOMPARE(label("labelOutputFileFormat"), QStringLiteral("AVI"));
+    QCOMPARE(label("labelOutputFileResolution"), QStringLiteral("320x240"));
+    QCOMPARE(label("labelOutputVideoCodec"), ui()->Vcodec->currentText());
+    QCOMPARE(label("labelOutputAudioCodec"), QStringLiteral("mp3"));
+    QCOMPARE(label("labelOutputVideoFrame"), QStringLiteral("25fps"));
+    QCOMPARE(label("labelOutputFileSize"), videoInfo::sizeText(info.at(FileRow::EstimatedMB)));
     // Closing the dialog changes nothing in the row.
     QCOMPARE(window->currentMediaInfo(), info);
 
@@ -965,16 +981,16 @@ void tst_ProfileSlots::mediaInfoDialogShowsRow()
     QStringList audioOnly = info;
     audioOnly[FileRow::InputFrameRate] = QString();
     audioOnly[FileRow::OutputFrameRate] = QString();
-    window->mediaInfoDialog.setInfo(audioOnly);
-    QCOMPARE(dialog->labelInputVideoFrame->text(), QString());
-    QCOMPARE(dialog->labelOutputVideoFrame->text(), QString());
+    dialog->setInfo(audioOnly);
+    QCOMPARE(label("labelInputVideoFrame"), QString());
+    QCOMPARE(label("labelOutputVideoFrame"), QString());
 
     // Without a row there is nothing to show: no dialog.
     ui()->treeWidget->setCurrentItem(nullptr);
     QTimer::singleShot(0, this, [&] {
-        if (window->mediaInfoDialog.isVisible()) {
+        if (dialog->isVisible()) {
             shown = true;
-            window->mediaInfoDialog.close();
+            dialog->close();
         }
     });
     shown = false;
