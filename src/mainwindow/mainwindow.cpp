@@ -99,9 +99,12 @@ MainWindow::MainWindow(QWidget *parent)
     // the field).
     connect(ui->PathLine, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (!ui->PathLine->isModified())
-            outputFolderInUse = text;
+            optionState.outputFolderInUse = text;
     });
-    connect(ui->PathLine, &QLineEdit::editingFinished, this, &MainWindow::applyTypedOutputFolder);
+    connect(ui->PathLine, &QLineEdit::editingFinished, this, [this] {
+        if (ui->PathLine->isModified())
+            applyOutputFolder(ui->PathLine->text());
+    });
     ui->PathLine->installEventFilter(this);
     // The menu bar that shows these shortcuts is hidden, and a hidden menu's
     // shortcuts do nothing: the window itself carries them. Del stays with

@@ -18,6 +18,7 @@
 #include "filelist/outputpaths.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
+#include "mainwindow/optionstate.h"
 #include "filelist/probepool.h"
 #include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
@@ -290,31 +291,24 @@ private:
     // -----------------------------------------------------------------------
     // Output profiles and options: mainwindowoptions.cpp.
 public:
-    // Output profiles: the device list, the category picture.
+    OptionState &options() { return optionState; }
     void fillDeviceCombo();
     void updateDevicePicture(int category);
     // Fills the eight codec option boxes from a profile file of the catalogue.
     void loadProfileFile(const QString &fileName);
-    // A codec brings its own lists: true when a codec with other lists than
-    // the one shown was chosen, and its lists and defaults from the current
-    // profile now fill the boxes that depend on it.
-    bool followVideoCodec();
-    bool followAudioCodec();
-
-    // Builds the whole job of the list's row `row` from the option boxes:
-    // argument list, settings indexes, item copies and, on the row's first
-    // build, its effect list and wrapper script. A row being added takes its
-    // source from inputFolder/inputName/inputExtension; with inputExtension
-    // empty the row is rebuilt from its own list.
+    // The whole job of the list's row `row` from the option boxes and the
+    // option state: the first build also gives it its effects and script.
     void buildItemArguments(int row);
     // The output labels from the current row's media information.
     void showOutputInfo();
-    // Media information entries 0..16 of the current row (seventeen empty
-    // entries without one).
+    // Media information entries 0..16 of the current row (all empty without one).
     QStringList currentMediaInfo() const;
+    // Chosen with Browse or typed (relative: in the home folder): new rows and
+    // every listed row go there; a missing folder is made, and one that cannot
+    // be made or written is refused.
+    void applyOutputFolder(const QString &folder);
 
-    // Combo boxes whose chosen text matters; Qt 6 reports it through
-    // textActivated, connected explicitly by the constructor.
+    // Qt 6 tells the chosen text through textActivated, connected by the constructor.
     void on_ProfileDevice_activated(const QString &category);
     void on_VBitrate_activated(const QString &text);
     void on_Vaspect_activated(const QString &text);
@@ -333,46 +327,29 @@ public Q_SLOTS:
     void on_AChannels_activated(int index);
 
 private:
-    // The option slots' shared steps: the list's current row (none: null),
-    // and writing a rule's result back into the row and the widgets.
+    // The list's current row; null when there is none.
     QTreeWidgetItem *currentRowItem() const;
-    void applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
-                        const OptionRules::SlotEffect &effect);
-    // The whole of an option slot whose rule needs only the choice: the rule
-    // runs on the current row with `box`'s text and its effect is applied.
+    // An option slot's rule run on the current row with `box`'s text, its
+    // result written back into the row and the widgets.
     using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
                                                    const QString &text);
     void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
-    // The one place a changed output path is checked: `wanted`, or the
-    // next free name with the inserted number, so that it names no listed
-    // source, no other row's output and no file that exists. Empty, and the
-    // user told, when no such name is left.
+    // `wanted`, or the next free name with the inserted number: no listed
+    // source, no other row's output, no file that exists. Empty, and the user
+    // told, when no such name is left.
     QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
-    QString freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const;
-    // The same from plain paths, so that it can run away from this thread:
-    // every path is looked at on disk.
+    // The same from plain paths, so that it can run away from this thread.
     QStringList listedPathsBesides(const QTreeWidgetItem *item) const;
     static QString freeOutputPath(const QStringList &listed, const QString &source,
                                   const QString &wanted);
-    // The output folder chosen with Browse or typed (relative: in the home
-    // folder), for new rows and every row listed; a missing folder is made,
-    // and one that cannot be made or written is refused.
-    void applyOutputFolder(const QString &folder);
-    // Tells the user, once, that the settings file cannot be written.
-    void tellSettingsUnsaved(const QString &path);
-    // The typed folder, once typing is over.
-    void applyTypedOutputFolder();
-    // The row's output path, its file name kept, in `folder` (with "/").
-    void moveRowOutput(QTreeWidgetItem *item, const QString &folder);
     // The row's output path and the name its Output File column shows.
     void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
-    // Tells the user about a problem without stopping the flow that met it.
+    // Once: the settings file cannot be written.
+    void tellSettingsUnsaved(const QString &path);
+    // A problem told without stopping the flow that met it.
     void showProblem(const QString &text);
-
-    // The Advance button's apply step: the dialog's choices for `row` go
-    // through this window's option boxes and slots, then into the row's script.
+    // The Advance dialog's choices for `row` through the option boxes and slots.
     void replaySettings(QTreeWidgetItem *row);
-    void patchScriptParameters(QTreeWidgetItem *row);
 
     // -----------------------------------------------------------------------
     // Preview player and snapshots: mainwindowpreview.cpp.
@@ -489,29 +466,9 @@ private:
     QStringList failedFiles;
     QTimer jobTimer;
     QTimer uiPollTimer;
-    QString currentProfileFile;
-
-    // The file on its way into the list (the add flow sets them; the name and
-    // extension are cleared when an add operation ends) and where its output
-    // goes. outputFolder ends with "/".
-    QString inputFolder;
-    QString inputName;
-    QString inputExtension;
-    QString outputFolder;
-    QString outputName;
-    QString outputAudioBitrate;
-    // The current profile; the label's lower-case form is the extension of
-    // every output path made from now on.
-    QString profileFile;
-    QString formatLabel;
     QString snapshotSuffix;
-    // The output-folder field's text as the program last set it, for taking
-    // back a typed folder that cannot be used.
-    QString outputFolderInUse;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;
+    OptionState optionState;
     int snapshotFormatIndex = 1;
-    // The codec entries whose lists the option boxes show.
-    int shownVideoCodec = -1;
-    int shownAudioCodec = -1;
 };

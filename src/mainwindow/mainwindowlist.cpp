@@ -173,19 +173,20 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
             continue;
         }
 
-        outputName = uniqueOutputName(source, rowsBefore, taken);
-        if (outputName.isEmpty()) {
-            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+        optionState.outputName = uniqueOutputName(source, rowsBefore, taken);
+        if (optionState.outputName.isEmpty()) {
+            ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
             turnAway(path);
             continue;
         }
         ui->ConvertePushButton->setEnabled(true);
-        outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+        optionState.outputAudioBitrate =
+            FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
         addProbedFileRow();
         const int row = list->topLevelItemCount() - 1;
         buildItemArguments(row);
         if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
-            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+            ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
             delete list->takeTopLevelItem(row);
             turnAway(path);
             continue;
@@ -236,8 +237,7 @@ void MainWindow::finishAdding(int addedCount)
         // Once, for the row that is current now.
         on_treeWidget_itemSelectionChanged();
     }
-    inputName.clear();
-    inputExtension.clear();
+    optionState.finishAdd();
     openTimer.start(kOpenTimerMs);
 }
 
@@ -246,18 +246,18 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     if (path.isNull())
         return;
     const QFileInfo file(path);
-    inputName = file.fileName();
-    inputExtension = file.suffix();
+    optionState.inputName = file.fileName();
+    optionState.inputExtension = file.suffix();
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash >= 0)
-        inputFolder = path.left(slash + 1);
+        optionState.inputFolder = path.left(slash + 1);
 
     // Nothing of an earlier file may stand for this one.
     probe = ProbeResult();
     probeParser.reset();
     hasVideo = false;
     audioOnly = false;
-    if (FileListRules::isRejectedExtension(inputExtension))
+    if (FileListRules::isRejectedExtension(optionState.inputExtension))
         return;
 
     runMode = 1;
@@ -279,11 +279,12 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     audioOnly = probe.audioOnly;
 
     // The folder in use, not a text still being typed.
-    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
-    outputName = OutputPaths::fileNameFor(inputName, formatLabel);
-    if (outputName == inputName) {
-        outputName = FileListRules::withNumberBeforeDot(outputName,
-                                                        ui->treeWidget->topLevelItemCount());
+    optionState.outputFolder = OutputPaths::folderFromField(optionState.outputFolderInUse);
+    optionState.outputName =
+        OutputPaths::fileNameFor(optionState.inputName, optionState.formatLabel);
+    if (optionState.outputName == optionState.inputName) {
+        optionState.outputName = FileListRules::withNumberBeforeDot(
+            optionState.outputName, ui->treeWidget->topLevelItemCount());
     }
 }
 
@@ -296,21 +297,21 @@ QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
     for (int index = 0; index < counted; ++index)
         names << list->topLevelItem(index)->text(FileRow::OutputFileColumn);
     const QString named = source == AddSource::OpenDialog
-                              ? FileListRules::dialogOutputName(outputName, names)
-                              : FileListRules::dropOutputName(outputName, names);
+                              ? FileListRules::dialogOutputName(optionState.outputName, names)
+                              : FileListRules::dropOutputName(optionState.outputName, names);
 
     // The names above are told apart by the rows' names alone; the paths
     // themselves must not meet either: not this file, not another row's
     // output or source.
     TakenPaths takenHere = taken;
-    const QString sourcePath = inputFolder + inputName;
+    const QString sourcePath = optionState.inputFolder + optionState.inputName;
     takenHere.add(sourcePath);
-    const QString wanted = outputFolder + named;
+    const QString wanted = optionState.outputFolder + named;
     if (takenHere.isFree(wanted))
         return named;
-    const QString free = takenHere.free(outputFolder + outputName,
+    const QString free = takenHere.free(optionState.outputFolder + optionState.outputName,
                                         qMax(1, list->topLevelItemCount()),
-                                        OutputPaths::plainName(sourcePath, outputName));
+                                        OutputPaths::plainName(sourcePath, optionState.outputName));
     return free.isEmpty() ? QString() : OutputPaths::fileName(free);
 }
 
@@ -334,16 +335,16 @@ bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &
     Arguments::setOutputPath(arguments, free);
     FileRow::setArguments(row, arguments);
     row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
-    outputName = OutputPaths::fileName(free);
+    optionState.outputName = OutputPaths::fileName(free);
     return true;
 }
 
 void MainWindow::addProbedFileRow()
 {
     QTreeWidget *list = ui->treeWidget;
-    auto *row = new QTreeWidgetItem(QStringList{QString(), inputName, FileRow::kStatusReady,
-                                                probe.probedDuration, probe.probedDuration,
-                                                QString(), outputName});
+    auto *row = new QTreeWidgetItem(
+        QStringList{QString(), optionState.inputName, FileRow::kStatusReady, probe.probedDuration,
+                    probe.probedDuration, QString(), optionState.outputName});
     list->addTopLevelItem(row);
     for (int column = 0; column <= FileRow::OutputFileColumn; ++column)
         row->setTextAlignment(column, Qt::AlignCenter);
@@ -353,19 +354,19 @@ void MainWindow::addProbedFileRow()
     uiPollTimer.start(kFirstPollMs);
     resetFileTreeFlags();
 
-    const qint64 bytes = QFileInfo(inputFolder + inputName).size();
+    const qint64 bytes = QFileInfo(optionState.inputFolder + optionState.inputName).size();
     const QString megabytes =
         bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
 
     MediaInfo info = FileRow::emptyMediaInfo();
-    info[FileRow::InputFormat] = inputExtension;
+    info[FileRow::InputFormat] = optionState.inputExtension;
     info[FileRow::InputSize] = probe.probedFrameSize;
     info[FileRow::InputVideoCodec] = probe.probedVideoCodec;
     info[FileRow::InputAudioCodec] = probe.probedAudioCodec;
     info[FileRow::InputFrameRate] = probe.probedFrameRate;
     info[FileRow::InputBitrate] = probe.probedBitrate;
     info[FileRow::InputFileMB] = megabytes;
-    info[FileRow::OutputFormat] = formatLabel;
+    info[FileRow::OutputFormat] = optionState.formatLabel;
     const QString size = ui->VSize->currentText();
     info[FileRow::OutputSize] = size == Arguments::kAutoText ? probe.probedFrameSize : size;
     info[FileRow::OutputVideoCodec] = ui->Vcodec->currentText();
@@ -380,7 +381,7 @@ void MainWindow::addProbedFileRow()
             ? probe.probedBitrate
             : FileListRules::textBefore(videoBitrate, QLatin1Char('K'));
     const FileRow::SizeEstimate estimate = FileRow::estimateSize(
-        probe.probedSeconds, info[FileRow::OutputVideoBitrate], outputAudioBitrate);
+        probe.probedSeconds, info[FileRow::OutputVideoBitrate], optionState.outputAudioBitrate);
     info[FileRow::EstimatedMB] = estimate.estimatedMB;
     if (!estimate.text.isEmpty())
         row->setText(FileRow::SizeColumn, estimate.text);
@@ -717,8 +718,8 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
         // Out of range, like "-1", leaves the box without a current item.
         box->setCurrentIndex(isNumber && index < box->count() ? index : (isNumber ? -1 : 0));
     }
-    shownVideoCodec = ui->Vcodec->currentIndex();
-    shownAudioCodec = ui->Acodec->currentIndex();
+    optionState.shownVideoCodec = ui->Vcodec->currentIndex();
+    optionState.shownAudioCodec = ui->Acodec->currentIndex();
     const bool audioOnlyProfile = ui->ProfileDevice->currentIndex() == kAudioOnlyCategory;
     for (QWidget *video : {static_cast<QWidget *>(ui->Vaspect), static_cast<QWidget *>(ui->VBitrate),
                            static_cast<QWidget *>(ui->Vcodec),
@@ -733,9 +734,7 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
     // for another row.
     if (const std::optional<ProfileEntry> shown = ProfileCatalogue::entry(
             ui->ProfileDevice->currentIndex(), ui->ProfileDetails->currentIndex())) {
-        profileFile = shown->fileName;
-        currentProfileFile = profileFile;
-        formatLabel = shown->formatLabel;
+        optionState.takeProfile(shown->fileName, shown->formatLabel);
     }
 }
 

@@ -82,6 +82,32 @@ QString withTrailingSlash(const QString &folder)
     return folder + QLatin1Char('/');
 }
 
+// The row's script takes the output size and the sound the boxes show once
+// the Advance dialog has been accepted; the problem to tell, or empty.
+QString patchScriptParameters(const Ui::MainWindow *ui, const QTreeWidgetItem *row)
+{
+    const ScriptParameterValues values = ScriptParameters::valuesFor(
+        FileRow::mediaInfo(row).at(FileRow::OutputSize), ui->AChannels->currentText(),
+        ui->ASamplerate->currentText());
+    return ScriptParameters::patchFile(FileRow::effects(row).value(FileRow::ScriptPathEntry),
+                                       values)
+        .message;
+}
+
+// An option rule's result written into the row, and the aspect box when the
+// rule reset the row's aspect.
+void storeRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
+                    const OptionRules::SlotEffect &effect, QComboBox *aspectBox)
+{
+    FileRow::setSettingsIndexes(item, row.settingsIndexes);
+    FileRow::setArguments(item, row.arguments);
+    FileRow::setMediaInfo(item, row.mediaInfo);
+    if (effect.sizeChanged)
+        item->setText(FileRow::SizeColumn, effect.sizeText);
+    if (effect.aspectIndex >= 0)
+        aspectBox->setCurrentIndex(effect.aspectIndex);
+}
+
 } // namespace
 
 void MainWindow::fillDeviceCombo()
@@ -111,22 +137,8 @@ void MainWindow::loadProfileFile(const QString &fileName)
     OptionBoxes::fill(ui->ABitrate, selection.abitrate);
     OptionBoxes::fill(ui->ASamplerate, selection.asamplerate);
     OptionBoxes::fill(ui->AChannels, selection.achannels);
-    shownVideoCodec = selection.vcodec.current;
-    shownAudioCodec = selection.acodec.current;
-}
-
-bool MainWindow::followVideoCodec()
-{
-    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
-                                    ProfileLoader::CodecKind::Video, ui->Vcodec, shownVideoCodec,
-                                    {ui->VSize, ui->VBitrate, ui->VframeRate});
-}
-
-bool MainWindow::followAudioCodec()
-{
-    return OptionBoxes::followCodec(Platform::installDir(), profileFile,
-                                    ProfileLoader::CodecKind::Audio, ui->Acodec, shownAudioCodec,
-                                    {ui->ASamplerate, ui->ABitrate, ui->AChannels});
+    optionState.shownVideoCodec = selection.vcodec.current;
+    optionState.shownAudioCodec = selection.acodec.current;
 }
 
 QTreeWidgetItem *MainWindow::currentRowItem() const
@@ -153,16 +165,11 @@ QString MainWindow::noFreeNameText(const QString &path)
 
 QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted)
 {
-    const QString free = freeOutputPath(item, wanted);
+    const QString free = freeOutputPath(listedPathsBesides(item),
+                                        Arguments::inputPath(FileRow::arguments(item)), wanted);
     if (free.isEmpty())
         showProblem(noFreeNameText(wanted));
     return free;
-}
-
-QString MainWindow::freeOutputPath(const QTreeWidgetItem *item, const QString &wanted) const
-{
-    return freeOutputPath(listedPathsBesides(item), Arguments::inputPath(FileRow::arguments(item)),
-                          wanted);
 }
 
 QStringList MainWindow::listedPathsBesides(const QTreeWidgetItem *item) const
@@ -217,8 +224,9 @@ void MainWindow::buildItemArguments(int row)
     // A file being added brings its own path; a rebuilt row keeps its source.
     // A name without extension is taken too when the row has no list yet.
     const QString previousInput = Arguments::inputPath(input.previousArguments);
-    if (!inputName.isEmpty() && (!inputExtension.isEmpty() || previousInput.isEmpty()))
-        input.newInputPath = withTrailingSlash(inputFolder) + inputName;
+    if (!optionState.inputName.isEmpty()
+        && (!optionState.inputExtension.isEmpty() || previousInput.isEmpty()))
+        input.newInputPath = withTrailingSlash(optionState.inputFolder) + optionState.inputName;
 
     // A rebuilt row keeps its own output path: the profile choice has given
     // it its new extension, and the output folder button may have moved it
@@ -227,10 +235,10 @@ void MainWindow::buildItemArguments(int row)
     if (input.newInputPath.isEmpty())
         output = Arguments::outputPath(input.previousArguments);
     if (output.isEmpty()) {
-        QString folder = withTrailingSlash(outputFolder);
+        QString folder = withTrailingSlash(optionState.outputFolder);
         if (folder.isEmpty())
-            folder = OutputPaths::folderFromField(outputFolderInUse);
-        output = folder + outputName;
+            folder = OutputPaths::folderFromField(optionState.outputFolderInUse);
+        output = folder + optionState.outputName;
     }
     const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
     // Whatever the name, the job never writes over its own source (with no
@@ -327,7 +335,7 @@ void MainWindow::on_ProfileDevice_activated(const QString &category)
     on_ProfileDetails_activated(profile);
 
     MediaInfo info = FileRow::mediaInfo(item);
-    const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+    const QString size = OptionRules::recordOutput(info, outputTexts(ui, optionState.formatLabel));
     FileRow::setMediaInfo(item, info);
     if (!size.isEmpty())
         item->setText(FileRow::SizeColumn, size);
@@ -339,10 +347,8 @@ void MainWindow::on_ProfileDetails_activated(int index)
 {
     const int category = ui->ProfileDevice->currentIndex();
     if (const std::optional<ProfileEntry> entry = ProfileCatalogue::entry(category, index)) {
-        profileFile = entry->fileName;
-        currentProfileFile = profileFile;
-        loadProfileFile(profileFile);
-        formatLabel = entry->formatLabel;
+        optionState.takeProfile(entry->fileName, entry->formatLabel);
+        loadProfileFile(optionState.profileFile);
     }
 
     const bool audioOnly = ProfileCatalogue::isAudioOnly(category);
@@ -366,19 +372,21 @@ void MainWindow::on_ProfileDetails_activated(int index)
             ArgumentList arguments = FileRow::arguments(item);
             const QString oldOutput = Arguments::outputPath(arguments);
             if (!oldOutput.isEmpty()) {
-                const QString wanted = OutputPaths::withExtension(oldOutput, formatLabel);
+                const QString wanted =
+                    OutputPaths::withExtension(oldOutput, optionState.formatLabel);
                 QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
                 if (output.isEmpty())
                     output = oldOutput; // refused and told: the row keeps its file
                 Arguments::setOutputPath(arguments, output);
                 FileRow::setArguments(item, arguments);
-                outputName = OutputPaths::fileName(output);
-                item->setText(FileRow::OutputFileColumn, outputName);
+                optionState.outputName = OutputPaths::fileName(output);
+                item->setText(FileRow::OutputFileColumn, optionState.outputName);
             }
             buildItemArguments(row);
 
             MediaInfo info = FileRow::mediaInfo(item);
-            const QString size = OptionRules::recordOutput(info, outputTexts(ui, formatLabel));
+            const QString size =
+                OptionRules::recordOutput(info, outputTexts(ui, optionState.formatLabel));
             FileRow::setMediaInfo(item, info);
             if (!size.isEmpty())
                 item->setText(FileRow::SizeColumn, size);
@@ -407,7 +415,9 @@ void MainWindow::on_SettingButton_clicked()
         // the row its indexes back.
         if (settingsDialog.exec() == QDialog::Accepted) {
             replaySettings(settingsDialog.item());
-            patchScriptParameters(settingsDialog.item());
+            const QString problem = patchScriptParameters(ui, settingsDialog.item());
+            if (!problem.isEmpty())
+                showProblem(problem);
         }
     }
 
@@ -477,35 +487,6 @@ void MainWindow::replaySettings(QTreeWidgetItem *row)
     }
 }
 
-void MainWindow::patchScriptParameters(QTreeWidgetItem *row)
-{
-    const ScriptParameterValues values = ScriptParameters::valuesFor(
-        FileRow::mediaInfo(row).at(FileRow::OutputSize), ui->AChannels->currentText(),
-        ui->ASamplerate->currentText());
-    const ScriptParameters::Report report =
-        ScriptParameters::patchFile(FileRow::effects(row).value(FileRow::ScriptPathEntry), values);
-    if (report.message.isEmpty())
-        return;
-    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), report.message,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
-void MainWindow::applyRowEffect(QTreeWidgetItem *item, const OptionRules::RowState &row,
-                                const OptionRules::SlotEffect &effect)
-{
-    FileRow::setSettingsIndexes(item, row.settingsIndexes);
-    FileRow::setArguments(item, row.arguments);
-    FileRow::setMediaInfo(item, row.mediaInfo);
-    if (effect.sizeChanged)
-        item->setText(FileRow::SizeColumn, effect.sizeText);
-    if (effect.aspectIndex >= 0)
-        ui->Vaspect->setCurrentIndex(effect.aspectIndex);
-    if (effect.showOutputInfo)
-        showOutputInfo();
-}
-
 void MainWindow::on_browsePushButton_clicked()
 {
     const QString chosen = QFileDialog::getExistingDirectory(
@@ -522,18 +503,28 @@ void MainWindow::applyOutputFolder(const QString &text)
     const QString folder = OutputPaths::folderFromField(text);
     QString problem;
     if (!OutputPaths::makeWritableFolder(folder, &problem)) {
-        field->setText(outputFolderInUse);
+        field->setText(optionState.outputFolderInUse);
         showProblem(problem);
         return;
     }
     // The text may stay as typed, which tells no change to the tracker.
     field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
-    outputFolderInUse = field->text();
+    optionState.outputFolderInUse = field->text();
     SettingsFile::setValue(SettingsFile::kOutput, field->text());
     // The field names where the files go: every row follows it.
     QTreeWidget *list = ui->treeWidget;
-    for (int index = 0; index < list->topLevelItemCount(); ++index)
-        moveRowOutput(list->topLevelItem(index), folder);
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        QTreeWidgetItem *item = list->topLevelItem(index);
+        const QString oldOutput = Arguments::outputPath(FileRow::arguments(item));
+        if (oldOutput.isEmpty())
+            continue;
+        const QString wanted = OutputPaths::withFolder(oldOutput, folder);
+        // The name changes only when the new folder already has that name in
+        // use; with no free name left the row stays where it was.
+        const QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
+        if (!output.isEmpty())
+            setRowOutputPath(item, output);
+    }
 }
 
 void MainWindow::tellSettingsUnsaved(const QString &path)
@@ -544,26 +535,6 @@ void MainWindow::tellSettingsUnsaved(const QString &path)
     showProblem(tr("The settings cannot be saved: %1 cannot be written. Changes you make "
                    "now are forgotten when the program ends.")
                     .arg(QDir::toNativeSeparators(path)));
-}
-
-void MainWindow::applyTypedOutputFolder()
-{
-    if (ui->PathLine->isModified())
-        applyOutputFolder(ui->PathLine->text());
-}
-
-void MainWindow::moveRowOutput(QTreeWidgetItem *item, const QString &folder)
-{
-    ArgumentList arguments = FileRow::arguments(item);
-    const QString oldOutput = Arguments::outputPath(arguments);
-    if (oldOutput.isEmpty())
-        return;
-    const QString wanted = OutputPaths::withFolder(oldOutput, folder);
-    // The name changes only when the new folder already has that name in use;
-    // with no free name left the row stays where it was.
-    const QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
-    if (!output.isEmpty())
-        setRowOutputPath(item, output);
 }
 
 void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
@@ -578,14 +549,19 @@ void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
 
 void MainWindow::on_Vcodec_activated(int index)
 {
-    const bool refilled = followVideoCodec();
+    // A codec with lists of its own refills the boxes that depend on it.
+    const bool refilled = OptionBoxes::followCodec(
+        Platform::installDir(), optionState.profileFile, ProfileLoader::CodecKind::Video,
+        ui->Vcodec, optionState.shownVideoCodec, {ui->VSize, ui->VBitrate, ui->VframeRate});
     QTreeWidgetItem *item = currentRowItem();
     if (!item)
         return;
     OptionRules::RowState row = rowState(item);
     const OptionRules::SlotEffect effect = OptionRules::chooseVideoCodec(
         row, index, ui->Vcodec->currentText(), comboState(ui->Vaspect).items);
-    applyRowEffect(item, row, effect);
+    storeRowEffect(item, row, effect, ui->Vaspect);
+    if (effect.showOutputInfo)
+        showOutputInfo();
     if (!refilled)
         return;
     // The row takes the codec's defaults, and its lists for when it is shown again.
@@ -603,7 +579,10 @@ void MainWindow::applyOptionRule(OptionRule rule, int index, const QComboBox *bo
     if (!item)
         return;
     OptionRules::RowState row = rowState(item);
-    applyRowEffect(item, row, rule(row, index, box->currentText()));
+    const OptionRules::SlotEffect effect = rule(row, index, box->currentText());
+    storeRowEffect(item, row, effect, ui->Vaspect);
+    if (effect.showOutputInfo)
+        showOutputInfo();
 }
 
 void MainWindow::on_VSize_activated(int index)
@@ -628,7 +607,9 @@ void MainWindow::on_Vaspect_activated(const QString &)
 
 void MainWindow::on_Acodec_activated(int index)
 {
-    const bool refilled = followAudioCodec();
+    const bool refilled = OptionBoxes::followCodec(
+        Platform::installDir(), optionState.profileFile, ProfileLoader::CodecKind::Audio,
+        ui->Acodec, optionState.shownAudioCodec, {ui->ASamplerate, ui->ABitrate, ui->AChannels});
     applyOptionRule(OptionRules::chooseAudioCodec, index, ui->Acodec);
     if (QTreeWidgetItem *item = currentRowItem(); item && refilled) {
         FileRow::setOptionItems(item, FileRow::ASamplerateItems, comboState(ui->ASamplerate).items);

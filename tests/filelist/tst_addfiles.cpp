@@ -152,8 +152,8 @@ void tst_AddFiles::realClipsOfSeveralContainers()
     QCOMPARE(QFileInfo(outputPath(0)).absolutePath(),
              QFileInfo(fixture.outFolder()).canonicalFilePath());
     // The add is over: the file's name is let go, the last row is current.
-    QVERIFY(window->inputName.isEmpty());
-    QVERIFY(window->inputExtension.isEmpty());
+    QVERIFY(window->options().inputName.isEmpty());
+    QVERIFY(window->options().inputExtension.isEmpty());
     QCOMPARE(list()->currentItem(), added);
     QVERIFY(added->isSelected());
     QVERIFY(!window->addProgressDialog.isVisible());
@@ -221,7 +221,7 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
     QVERIFY(window->failedFiles.isEmpty());
     QVERIFY(window->addResultDialog.findChild<QTextBrowser *>()->toPlainText().isEmpty());
     QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->inputName.isEmpty());
+    QVERIFY(window->options().inputName.isEmpty());
 
     // All of them failing: no row, no selection, the dialog all the same.
     window->addPickedFiles(failing);
@@ -328,7 +328,7 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 2 file(s) be added in filelist."));
     // The add finished: dialogs closed, the name let go, the last row current.
     QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->inputName.isEmpty());
+    QVERIFY(window->options().inputName.isEmpty());
     QCOMPARE(list()->currentItem(), row(1));
     QVERIFY(window->openTimer.isActive());
     // Drops do not move the add dialog's folder.

@@ -184,19 +184,20 @@ void tst_ProfileSlots::cleanup()
 int tst_ProfileSlots::addRow(const QString &sourcePath, const Facts &facts)
 {
     const QFileInfo source(sourcePath);
-    window->inputFolder = source.absolutePath() + QLatin1Char('/');
-    window->inputName = source.fileName();
-    window->inputExtension = source.suffix();
-    window->outputFolder = work->path() + QStringLiteral("/out/");
-    window->outputName = OutputPaths::fileNameFor(source.fileName(), window->formatLabel);
-    window->outputAudioBitrate = OptionRules::kilobits(ui()->ABitrate->currentText());
+    OptionState &options = window->options();
+    options.inputFolder = source.absolutePath() + QLatin1Char('/');
+    options.inputName = source.fileName();
+    options.inputExtension = source.suffix();
+    options.outputFolder = work->path() + QStringLiteral("/out/");
+    options.outputName = OutputPaths::fileNameFor(source.fileName(), options.formatLabel);
+    options.outputAudioBitrate = OptionRules::kilobits(ui()->ABitrate->currentText());
 
-    auto *item = new QTreeWidgetItem(QStringList{QString(), window->inputName,
+    auto *item = new QTreeWidgetItem(QStringList{QString(), options.inputName,
                                                  FileRow::kStatusReady, facts.duration,
-                                                 facts.duration, QString(), window->outputName});
+                                                 facts.duration, QString(), options.outputName});
     item->setCheckState(FileRow::CheckColumn, Qt::Checked);
     MediaInfo info = FileRow::emptyMediaInfo();
-    info[FileRow::InputFormat] = window->inputExtension;
+    info[FileRow::InputFormat] = options.inputExtension;
     info[FileRow::InputSize] = facts.size;
     info[FileRow::InputVideoCodec] = facts.videoCodec;
     info[FileRow::InputAudioCodec] = facts.audioCodec;
@@ -205,11 +206,11 @@ int tst_ProfileSlots::addRow(const QString &sourcePath, const Facts &facts)
     info[FileRow::InputFileMB] = QStringLiteral("0.125");
     info[FileRow::DurationSeconds] = facts.seconds;
     info[FileRow::InputAudioBitrate] = facts.audioBitrate;
-    info[FileRow::OutputAudioBitrate] = window->outputAudioBitrate;
+    info[FileRow::OutputAudioBitrate] = options.outputAudioBitrate;
     info[FileRow::DisplayRatio] = facts.ratio;
     info[FileRow::ExactDuration] = facts.exact;
     OptionRules::OutputTexts texts;
-    texts.formatLabel = window->formatLabel;
+    texts.formatLabel = options.formatLabel;
     texts.vcodec = ui()->Vcodec->currentText();
     texts.acodec = ui()->Acodec->currentText();
     texts.vframeRate = ui()->VframeRate->currentText();
@@ -223,8 +224,7 @@ int tst_ProfileSlots::addRow(const QString &sourcePath, const Facts &facts)
     const int index = list->indexOfTopLevelItem(item);
     window->buildItemArguments(index);
     // The end of an add operation.
-    window->inputName.clear();
-    window->inputExtension.clear();
+    options.finishAdd();
     return index;
 }
 
@@ -254,9 +254,9 @@ void tst_ProfileSlots::startsWithGeneralVideoAvi()
     QCOMPARE(comboItems(ui()->ProfileDetails), ProfileCatalogue::descriptions(0));
     QCOMPARE(ui()->ProfileDetails->currentText(),
              QStringLiteral("AVI - Audio-Video Interleaved(*.avi)"));
-    QCOMPARE(window->formatLabel, QStringLiteral("AVI"));
-    QCOMPARE(window->profileFile, QStringLiteral("avi.format.xml"));
-    QCOMPARE(window->currentProfileFile, window->profileFile);
+    QCOMPARE(window->options().formatLabel, QStringLiteral("AVI"));
+    QCOMPARE(window->options().profileFile, QStringLiteral("avi.format.xml"));
+    QCOMPARE(window->options().currentProfileFile, window->options().profileFile);
 
     const ProfileSelection avi = ProfileLoader::load(stage, QStringLiteral("avi.format.xml"));
     QVERIFY(avi.loaded);
@@ -336,7 +336,7 @@ void tst_ProfileSlots::newRowGetsWholeJob()
     QVERIFY(script.contains(QStringLiteral("clip = clip.Trim(0, 42)\n")));
 
     // A rebuild keeps the row's source and output, whatever file was added last.
-    window->outputName = QStringLiteral("stale.avi");
+    window->options().outputName = QStringLiteral("stale.avi");
     window->buildItemArguments(index);
     QCOMPARE(FileRow::arguments(item).last(), output);
     QCOMPARE(FileRow::effects(item), effects);
@@ -598,7 +598,7 @@ void tst_ProfileSlots::noCurrentRowChangesNothing()
     // The profile choice reloads the boxes, but no row.
     ui()->ProfileDetails->setCurrentIndex(2);
     window->on_ProfileDetails_activated(2);
-    QCOMPARE(window->formatLabel, QStringLiteral("MP4"));
+    QCOMPARE(window->options().formatLabel, QStringLiteral("MP4"));
 
     // Only the output folder reaches the row: it is every row's.
     ArgumentList moved = arguments;
@@ -661,7 +661,7 @@ void tst_ProfileSlots::profileChoiceRebuildsCurrentRow()
     const ArgumentList list = FileRow::arguments(item);
     QCOMPARE(list.last(), work->path() + QStringLiteral("/out/clip.part1.mp4"));
     QCOMPARE(item->text(FileRow::OutputFileColumn), QStringLiteral("clip.part1.mp4"));
-    QCOMPARE(window->outputName, QStringLiteral("clip.part1.mp4"));
+    QCOMPARE(window->options().outputName, QStringLiteral("clip.part1.mp4"));
     QCOMPARE(list.mid(0, 6), (QStringList{"-ss", "12", "-t", "30", "-i", source}));
     QCOMPARE(list.mid(list.indexOf("-y") - 2, 3), (QStringList{"-cropleft", "8", "-y"}));
     QCOMPARE(Arguments::value(list, "-acodec"),
@@ -685,7 +685,7 @@ void tst_ProfileSlots::profileChoiceRebuildsCurrentRow()
 
     // The label, not the description, decides the extension.
     chooseProfile(7, 6);
-    QCOMPARE(window->formatLabel, QStringLiteral("TS"));
+    QCOMPARE(window->options().formatLabel, QStringLiteral("TS"));
     QVERIFY(FileRow::arguments(item).last().endsWith(QLatin1String("/clip.part1.ts")));
     QCOMPARE(FileRow::settingsIndexes(item).mid(0, 2), (QStringList{"7", "6"}));
 }
@@ -728,7 +728,7 @@ void tst_ProfileSlots::generalAudioDropsVideo()
     window->on_ProfileDevice_activated(QStringLiteral("General Audio"));
     QCOMPARE(comboItems(ui()->ProfileDetails), ProfileCatalogue::descriptions(1));
     // The row's profile index 0 in the new category: AAC.
-    QCOMPARE(window->formatLabel, QStringLiteral("AAC"));
+    QCOMPARE(window->options().formatLabel, QStringLiteral("AAC"));
     const ArgumentList list = FileRow::arguments(item);
     QVERIFY2(list.contains("-vn") && !list.contains("-vcodec") && !list.contains("-s"),
              qPrintable(list.join(' ')));
@@ -769,7 +769,7 @@ void tst_ProfileSlots::categoryWithoutRowsProfileShowsItsFirst()
     const std::optional<ProfileEntry> wii = ProfileCatalogue::entry(10, 0);
     QVERIFY(wii.has_value());
     QCOMPARE(ui()->ProfileDetails->currentIndex(), 0);
-    QCOMPARE(window->profileFile, wii->fileName);
+    QCOMPARE(window->options().profileFile, wii->fileName);
     QCOMPARE(FileRow::settingsIndexes(item).mid(0, 2), (QStringList{"10", "0"}));
     QVERIFY(FileRow::arguments(item).last().endsWith(
         QLatin1Char('.') + ProfileCatalogue::extension(wii->formatLabel)));
@@ -778,7 +778,7 @@ void tst_ProfileSlots::categoryWithoutRowsProfileShowsItsFirst()
     const QStringList details = comboItems(ui()->ProfileDetails);
     window->on_ProfileDevice_activated(QStringLiteral("wii"));
     QCOMPARE(comboItems(ui()->ProfileDetails), details);
-    QCOMPARE(window->profileFile, wii->fileName);
+    QCOMPARE(window->options().profileFile, wii->fileName);
 }
 
 // With no row to carry it, a category choice makes the profile on show the
@@ -788,7 +788,7 @@ void tst_ProfileSlots::categoryWithoutRowSetsProfileOnShow()
     ui()->ProfileDevice->setCurrentIndex(1);
     window->on_ProfileDevice_activated(QStringLiteral("General Audio"));
     QCOMPARE(ui()->ProfileDetails->currentIndex(), 0);
-    QCOMPARE(window->formatLabel, QStringLiteral("AAC"));
+    QCOMPARE(window->options().formatLabel, QStringLiteral("AAC"));
     QVERIFY(showsFill(ui()->Acodec,
                       ProfileLoader::load(stage, QStringLiteral("aac.format.xml")).acodec));
     QVERIFY(!ui()->Vcodec->isEnabledTo(ui()->Vcodec->parentWidget()));
