@@ -21,6 +21,7 @@
 #include "app/version.h"
 #include "conversion/avsplugins.h"
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
 #include "filelist/rowcheckkey.h"
@@ -86,6 +87,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
+    editor = new EditorSession(ui->treeWidget, this);
+    connectEditorSession();
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
-#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QProcess>
 #include <QStringList>
@@ -27,6 +26,7 @@
 class QCheckBox;
 class QComboBox;
 class QMenu;
+class EditorSession;
 class QTreeWidgetItem;
 class TakenPaths;
 
@@ -62,6 +62,7 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow *form() const { return ui; }
+    EditorSession &editorSession() { return *editor; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -180,16 +181,14 @@ private:
     // Pause: the suspender's process listing, read by pauseCommand.
     void listProcessesForPause();
     void stopPauseListing();
-    // The editor's answer into the row and its script.
-    void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    // What the editor's answer is applied to: the row's own choices.
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
     // A job that reads its row's script finds it (written again when it is
     // missing or its source changed), or the reason it cannot.
     QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
     void rollBackRunStart(int previousRunMode);
     void launchEditor(const QString &mode);
-    void editorFinished(int exitCode, QProcess::ExitStatus status);
-    void editorFailed(QProcess::ProcessError error);
+    void connectEditorSession();
     void giveControlsBackFromEditor();
 
     // -----------------------------------------------------------------------
@@ -452,7 +451,6 @@ private:
 
     QProcess transcoderProcess;
     QProcess pauseToolProcess;
-    QProcess editorProcess;
     QString transcoderPid;
 
     // Conversion run state.
@@ -484,8 +482,8 @@ private:
     quint64 runGeneration = 0;
     // The suspender's listing as it arrives; looked through for our transcoder.
     QByteArray pauseListing;
-    // The row the open editor tool works on.
-    QPersistentModelIndex editorRowIndex;
+    // The editor tool's round trip on one row.
+    EditorSession *editor = nullptr;
     QStringList failedFiles;
     QTimer jobTimer;
     QTimer uiPollTimer;

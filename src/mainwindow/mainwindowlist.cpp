@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "conversion/tooltext.h"
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
@@ -538,7 +539,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 bool MainWindow::rowsLocked() const
 {
     return addingFiles || conversionRun.isActive()
-           || editorProcess.state() != QProcess::NotRunning;
+           || editor->isOpen();
 }
 
 void MainWindow::changeTreeChecked(bool checked)

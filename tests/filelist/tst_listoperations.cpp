@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "conversion/editorsession.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
@@ -61,9 +62,9 @@ void tst_ListOperations::init()
 
 void tst_ListOperations::cleanup()
 {
-    if (window->editorProcess.state() != QProcess::NotRunning) {
-        window->editorProcess.kill();
-        window->editorProcess.waitForFinished();
+    if (window->editorSession().isOpen()) {
+        window->editorSession().close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(), WindowTest::kEventTimeoutMs);
     }
     if (window->conversionRun.isActive())
         window->on_StopConvertePushButton_clicked();
@@ -507,12 +508,12 @@ void tst_ListOperations::editorGetsTheRowsState()
     list()->setCurrentItem(row(0));
     QVERIFY(ui()->editVideo_Trim->isEnabled());
     QTest::mouseClick(ui()->editVideo_Trim, Qt::LeftButton);
-    QVERIFY(window->editorProcess.waitForStarted());
-    QCOMPARE(window->editorProcess.arguments(),
+    QVERIFY(window->editorSession().waitForStarted());
+    QCOMPARE(window->editorSession().arguments(),
              QStringList({"-fileNa", media("av.mp4"), "0", "6", "0", "0", "100",
                           "0", "0", "5", "15", "20", "1", effects.at(FileRow::LogoPathEntry), "-1",
                           "-watermark /x/logo.png 10 10"}));
-    QCOMPARE(window->editorRowIndex.row(), 0);
+    QCOMPARE(window->editorSession().row(), 0);
     QVERIFY(!ui()->AddFile->isEnabled());
     QVERIFY(!list()->isEnabled());
     QVERIFY(!window->uiPollTimer.isActive());
@@ -524,7 +525,7 @@ void tst_ListOperations::editorGetsTheRowsState()
     QCOMPARE(list()->topLevelItemCount(), 3);
 
     // Closed without an answer: the controls come back.
-    window->editorProcess.kill();
+    window->editorSession().close();
     QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(window->uiPollTimer.isActive());
