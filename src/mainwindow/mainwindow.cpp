@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include "app/focusmark.h"
@@ -24,6 +25,7 @@
 #include "conversion/editorsession.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
+#include "filelist/addflow.h"
 #include "filelist/rowcheckkey.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -77,7 +79,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
-    connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
     SettingsFile::setWriteFailureHandler([this](const QString &path) {
         // A write may come from inside a dialog or the constructor: the
         // window says it when it gets its turn.
@@ -89,6 +90,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     editor = new EditorSession(ui->treeWidget, this);
     connectEditorSession();
+    adder = new AddFlow(this);
+    connect(adder, &AddFlow::probeProgress, this, &MainWindow::showProbeProgress);
+    connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
+    connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
+    connect(adder, &AddFlow::problem, this, &MainWindow::showProblem);
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -145,8 +151,6 @@ MainWindow::MainWindow(QWidget *parent)
     fillDeviceCombo();
     on_ProfileDevice_activated(QStringLiteral("General Video"));
     on_ProfileDetails_activated(0);
-    hasVideo = true;
-    audioOnly = true;
     setJobControlsEnabled(false);
     ui->editVideo->setEnabled(false);
     ui->editVideo_Trim->setEnabled(false);

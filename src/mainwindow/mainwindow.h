@@ -12,12 +12,11 @@
 #include "conversion/conversionrun.h"
 #include "conversion/editoranswer.h"
 #include "conversion/transcoderjob.h"
-#include "conversion/probeparser.h"
+#include "conversion/proberesult.h"
 #include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
-#include "filelist/probepool.h"
 #include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
@@ -26,6 +25,7 @@
 class QCheckBox;
 class QComboBox;
 class QMenu;
+class AddFlow;
 class EditorSession;
 class QTreeWidgetItem;
 class TakenPaths;
@@ -63,6 +63,7 @@ public:
 
     Ui::MainWindow *form() const { return ui; }
     EditorSession &editorSession() { return *editor; }
+    AddFlow &addFlow() { return *adder; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -247,11 +248,11 @@ private:
     };
     // shownNames: what the add-result dialog lists for a path that fails.
     void addFiles(const QStringList &paths, const QStringList &shownNames, AddSource source);
-    // poolIndex: the file's place in the list the probe pool was started
-    // with; without one the file is probed on its own.
-    void probeInputFile(const QString &path, int poolIndex = -1);
-    void showProbeProgress();
-    void addProbedFileRow();
+    // The new row of a file the add flow has probed; false when it has
+    // no free output name left and is not listed.
+    bool listProbedFile(const QString &path, AddSource source, int rowsBefore, TakenPaths &taken);
+    void showProbeProgress(int done, int total, const QString &probing);
+    void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
     // A source that changed since its probe is probed again and its row shows
     // the new length; true when that happened.
     bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
@@ -460,16 +461,8 @@ private:
     int currentFileSeconds = 0;
     int doneSeconds = 0;
 
-    bool hasVideo = true;
-    bool audioOnly = true;
-    // The probe of the file being added: its text is collected whole and read
-    // once the transcoder has finished.
-    ProbeParser probeParser;
-    ProbeResult probe;
-    SourceStamp probedStamp;
-    ProbePool probePool;
-    // An add operation is under way (it lets timers and drags in while it waits).
-    bool addingFiles = false;
+    // The files being added, probed and handed over one at a time.
+    AddFlow *adder = nullptr;
     // The Convert button's run, shared with the job tick and the stop.
     ConversionRun conversionRun;
     // The running job's transcoder: started, paused and stopped as a group.
@@ -484,7 +477,6 @@ private:
     QByteArray pauseListing;
     // The editor tool's round trip on one row.
     EditorSession *editor = nullptr;
-    QStringList failedFiles;
     QTimer jobTimer;
     QTimer uiPollTimer;
     QString currentProfileFile;

@@ -24,6 +24,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/editorsession.h"
 #include "conversion/tooltext.h"
+#include "filelist/addflow.h"
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
@@ -43,9 +44,6 @@ const QString kProbeToolName = QStringLiteral("korvex");
 constexpr int kFirstPollMs = 100;
 constexpr int kUiPollMs = 200;
 constexpr int kOpenTimerMs = 100;
-// Rows whose probes are already done are made back to back; the window gets
-// its turn at least this often meanwhile.
-constexpr int kAddEventGapMs = 20;
 constexpr int kPreviewPollMs = 200;
 constexpr double kBytesPerMegabyte = 1048576.0;
 // "General Audio": its profiles make no picture.
@@ -111,107 +109,73 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
 void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
                           AddSource source)
 {
-    // One operation at a time: a drop that arrives while files are probed
-    // is refused at the door, and nothing else may start a second one. The
-    // probe shares its process with the conversion run: no adding while a
-    // run converts.
-    if (addingFiles || conversionRun.isActive())
+    // One operation at a time. The probe shares its tool with the
+    // conversion run: no adding while a run converts.
+    if (adder->isAdding() || conversionRun.isActive())
         return;
-    addingFiles = true;
     QTreeWidget *list = ui->treeWidget;
-    const int total = int(paths.size());
     const int rowsBefore = list->topLevelItemCount();
     const bool windowWasShown = isVisible();
-    int added = 0;
-    int failed = 0;
     TakenPaths taken;
     for (int index = 0; index < rowsBefore; ++index)
         FileRow::addPaths(taken, list->topLevelItem(index));
 
     addProgressDialog.show();
     runMode = 1;
-    // Every file that will be probed is handed to the pool now; the rows are
-    // still made in the list's order, each as soon as its probe is done.
-    QStringList probed;
-    for (const QString &path : paths) {
-        const bool refused = FileListRules::isRejectedExtension(QFileInfo(path).suffix());
-        probed << (refused ? QString() : path);
-    }
-    probePool.start(Platform::toolPath(kProbeToolName), probed);
-    showProbeProgress();
-    const auto turnAway = [&](const QString &shownName) {
-        failedFiles << shownName;
-        ++failed;
-    };
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (int index = 0; index < total; ++index) {
-        if (sinceEvents.elapsed() >= kAddEventGapMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceEvents.restart();
-        }
-        // The window goes on working while files are probed: closing it ends
-        // the adding.
-        if (windowWasShown && !isVisible())
-            break;
-        const QString &path = paths.at(index);
-        if (path.isEmpty()) {
-            turnAway(shownNames.value(index));
-            continue;
-        }
-
-        probeInputFile(path, index);
-        if (!hasVideo && !audioOnly) {
-            // A transcoder that cannot be started says nothing of the files:
-            // none of them is blamed, and none after it is tried.
-            if (!probePool.startError().isEmpty()) {
-                showProblem(tr("The transcoder %1 cannot be started (%2), so no file can be "
-                               "added. Please install the program again.")
-                                .arg(kProbeToolName, probePool.startError()));
-                break;
-            }
-            turnAway(path);
-            continue;
-        }
-
-        outputName = uniqueOutputName(source, rowsBefore, taken);
-        if (outputName.isEmpty()) {
-            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
-            turnAway(path);
-            continue;
-        }
-        ui->ConvertePushButton->setEnabled(true);
-        outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
-        addProbedFileRow();
-        const int row = list->topLevelItemCount() - 1;
-        buildItemArguments(row);
-        if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
-            ui->textEdit->append(noFreeNameText(inputFolder + inputName));
-            delete list->takeTopLevelItem(row);
-            turnAway(path);
-            continue;
-        }
-        FileRow::addPaths(taken, list->topLevelItem(row));
-        ++added;
-    }
-    // Left early (the window closed): no probe outlives the add.
-    probePool.stop();
-    finishAdding(added);
-    addingFiles = false;
+    const QMetaObject::Connection rows =
+        connect(adder, &AddFlow::fileProbed, this, [&](const QString &path) {
+            if (!listProbedFile(path, source, rowsBefore, taken))
+                adder->turnAway(path);
+        });
+    // The window goes on working while files are probed: closing it ends
+    // the adding.
+    adder->add(paths, shownNames, [&] { return !windowWasShown || isVisible(); });
+    disconnect(rows);
 }
 
-void MainWindow::showProbeProgress()
+bool MainWindow::listProbedFile(const QString &path, AddSource source, int rowsBefore,
+                                TakenPaths &taken)
 {
-    if (!addingFiles)
-        return;
-    const int total = probePool.count();
-    const int done = probePool.doneCount();
+    const QFileInfo file(path);
+    inputName = file.fileName();
+    inputExtension = file.suffix();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        inputFolder = path.left(slash + 1);
+    // The folder in use, not a text still being typed.
+    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
+    outputName = OutputPaths::fileNameFor(inputName, formatLabel);
+    QTreeWidget *list = ui->treeWidget;
+    if (outputName == inputName)
+        outputName = FileListRules::withNumberBeforeDot(outputName, list->topLevelItemCount());
+
+    outputName = uniqueOutputName(source, rowsBefore, taken);
+    if (outputName.isEmpty()) {
+        ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+        return false;
+    }
+    ui->ConvertePushButton->setEnabled(true);
+    outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+    addProbedFileRow(adder->probe(), adder->probedStamp());
+    const int row = list->topLevelItemCount() - 1;
+    buildItemArguments(row);
+    if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
+        ui->textEdit->append(noFreeNameText(inputFolder + inputName));
+        delete list->takeTopLevelItem(row);
+        return false;
+    }
+    FileRow::addPaths(taken, list->topLevelItem(row));
+    return true;
+}
+
+void MainWindow::showProbeProgress(int done, int total, const QString &probing)
+{
     if (done >= total) {
         addProgressDialog.close();
         return;
     }
     addProgressDialog.setRange(0, total);
-    addProgressDialog.setFileName(OutputPaths::fileName(probePool.probingPath()));
+    addProgressDialog.setFileName(OutputPaths::fileName(probing));
     // Counting the file being probed, as one probe after the other would.
     addProgressDialog.setValue(done + 1);
 }
@@ -221,12 +185,12 @@ void MainWindow::finishAdding(int addedCount)
     QTreeWidget *list = ui->treeWidget;
     // Whatever happened on the way, the progress is over.
     addProgressDialog.close();
+    const QStringList failedFiles = adder->failedFiles();
     if (!failedFiles.isEmpty()) {
         addResultDialog.setAddedCount(addedCount);
         addResultDialog.setFailedFiles(failedFiles);
         addResultDialog.exec();
         addResultDialog.clearErrorList();
-        failedFiles.clear();
     }
 
     if (QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1)) {
@@ -240,52 +204,6 @@ void MainWindow::finishAdding(int addedCount)
     inputName.clear();
     inputExtension.clear();
     openTimer.start(kOpenTimerMs);
-}
-
-void MainWindow::probeInputFile(const QString &path, int poolIndex)
-{
-    if (path.isNull())
-        return;
-    const QFileInfo file(path);
-    inputName = file.fileName();
-    inputExtension = file.suffix();
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        inputFolder = path.left(slash + 1);
-
-    // Nothing of an earlier file may stand for this one.
-    probe = ProbeResult();
-    probeParser.reset();
-    hasVideo = false;
-    audioOnly = false;
-    if (FileListRules::isRejectedExtension(inputExtension))
-        return;
-
-    runMode = 1;
-    if (poolIndex < 0) {
-        probePool.start(Platform::toolPath(kProbeToolName), {path});
-        poolIndex = 0;
-    }
-    // The pool ends a probe that runs past its limit; the text then judged
-    // is whatever came before.
-    probePool.waitFor(poolIndex);
-    const ProbePool::Result answer = probePool.takeResult(poolIndex);
-    probedStamp = answer.stamp;
-    if (!answer.startError.isEmpty())
-        ui->textEdit->append(answer.startError);
-    ui->textEdit->append(decodeToolText(answer.standardError));
-    probeParser.append(answer.standardError);
-    probe = probeParser.result();
-    hasVideo = probe.hasVideo;
-    audioOnly = probe.audioOnly;
-
-    // The folder in use, not a text still being typed.
-    outputFolder = OutputPaths::folderFromField(outputFolderInUse);
-    outputName = OutputPaths::fileNameFor(inputName, formatLabel);
-    if (outputName == inputName) {
-        outputName = FileListRules::withNumberBeforeDot(outputName,
-                                                        ui->treeWidget->topLevelItemCount());
-    }
 }
 
 QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
@@ -339,7 +257,7 @@ bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &
     return true;
 }
 
-void MainWindow::addProbedFileRow()
+void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp)
 {
     QTreeWidget *list = ui->treeWidget;
     auto *row = new QTreeWidgetItem(QStringList{QString(), inputName, FileRow::kStatusReady,
@@ -538,7 +456,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 bool MainWindow::rowsLocked() const
 {
-    return addingFiles || conversionRun.isActive()
+    return adder->isAdding() || conversionRun.isActive()
            || editor->isOpen();
 }
 
@@ -864,7 +782,7 @@ void MainWindow::checkTimer()
         // Controls that come back, after a run or once a row is checked
         // again, show the current row as selecting it does. An add in
         // progress shows its rows itself.
-        const bool comingBack = !ui->ProfileDevice->isEnabled() && !addingFiles;
+        const bool comingBack = !ui->ProfileDevice->isEnabled() && !adder->isAdding();
         setJobControlsEnabled(true);
         ui->frameBackPic->setEnabled(true);
         ui->frameBackPic->hide();

@@ -281,9 +281,7 @@ void MainWindow::outputCommand()
     transcoderProcess.readAllStandardOutput();
     const QByteArray text = transcoderProcess.readAllStandardError();
     ui->textEdit->append(decodeToolText(text));
-    if (runMode == 1)
-        probeParser.append(text);
-    else if (runMode == 2)
+    if (runMode == 2)
         followJobOutput(text);
 }
 

@@ -5,6 +5,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include "filelist/addflow.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "profiles/profilecatalogue.h"
@@ -218,7 +219,7 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
     QCOMPARE(list()->topLevelItemCount(), 1);
     QCOMPARE(row(0)->text(FileRow::NameColumn), QStringLiteral("av.avi"));
     // Nothing is left over for the next add.
-    QVERIFY(window->failedFiles.isEmpty());
+    QVERIFY(window->addFlow().failedFiles().isEmpty());
     QVERIFY(window->addResultDialog.findChild<QTextBrowser *>()->toPlainText().isEmpty());
     QVERIFY(!window->addProgressDialog.isVisible());
     QVERIFY(window->inputName.isEmpty());
@@ -255,15 +256,15 @@ void tst_AddFiles::resultDialogClosesWithEnter()
 
 void tst_AddFiles::failedProbeNeverReusesEarlierData()
 {
-    window->probeInputFile(media("av.mp4"));
-    QVERIFY(window->hasVideo);
-    QCOMPARE(window->probe.probedAudioBitrate, QStringLiteral("96"));
+    window->addFlow().probeFile(media("av.mp4"));
+    QVERIFY(window->addFlow().probe().hasVideo);
+    QCOMPARE(window->addFlow().probe().probedAudioBitrate, QStringLiteral("96"));
 
     // A file without sound: no sound fields of the file before.
-    window->probeInputFile(media("video-only.mp4"));
-    QVERIFY(window->hasVideo);
-    QCOMPARE(window->probe.probedAudioCodec, QString());
-    QCOMPARE(window->probe.probedAudioBitrate, QString());
+    window->addFlow().probeFile(media("video-only.mp4"));
+    QVERIFY(window->addFlow().probe().hasVideo);
+    QCOMPARE(window->addFlow().probe().probedAudioCodec, QString());
+    QCOMPARE(window->addFlow().probe().probedAudioBitrate, QString());
 
     // A transcoder that cannot run says nothing: the file is not media, and
     // nothing of the file before stands for it.
@@ -273,11 +274,11 @@ void tst_AddFiles::failedProbeNeverReusesEarlierData()
     unrunnable.write("#!/bin/sh\n");
     unrunnable.close();
     Platform::setInstallDir(noTools.path());
-    window->probeInputFile(media("av.avi"));
-    QVERIFY(!window->hasVideo);
-    QVERIFY(!window->audioOnly);
-    QCOMPARE(window->probe.probedDuration, QString());
-    QCOMPARE(window->probe.probedVideoCodec, QString());
+    window->addFlow().probeFile(media("av.avi"));
+    QVERIFY(!window->addFlow().probe().hasVideo);
+    QVERIFY(!window->addFlow().probe().audioOnly);
+    QCOMPARE(window->addFlow().probe().probedDuration, QString());
+    QCOMPARE(window->addFlow().probe().probedVideoCodec, QString());
 
     // The add says so once, and blames none of the user's files.
     WindowTest::ModalAnswerer answerer;
@@ -299,7 +300,7 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
                                                 "printf '%s\\n' \"$text\" | tail -c +121 >&2\n")));
 
     int pieces = 0;
-    for (QProcess *probe : window->probePool.findChildren<QProcess *>())
+    for (QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         connect(probe, &QProcess::readyReadStandardError, this, [&pieces] { ++pieces; });
     window->addPickedFiles({media("av.avi")});
     QVERIFY2(pieces >= 2, "the text did not come in pieces");
@@ -655,7 +656,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
                                inFiles("notes.txt"),           copyOf("av.avi", "b/clip.avi"),
                                stuck.at(1),                    copyOf("audio.mp3", "c/clip.mp3"),
                                copyOf("av.mkv", "d/clip.mkv")};
-    window->probePool.setTimeoutMs(kLimitMs);
+    window->addFlow().probePool().setTimeoutMs(kLimitMs);
 
     struct Outcome {
         QStringList outputs;
@@ -664,7 +665,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     };
     const auto add = [&](int workers) {
         window->clean();
-        window->probePool.setWorkerCount(workers);
+        window->addFlow().probePool().setWorkerCount(workers);
         WindowTest::ModalAnswerer answerer;
         QElapsedTimer clock;
         clock.start();
@@ -695,7 +696,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     // is a coarse timer, which may fire up to a twentieth early.
     QVERIFY2(sideBySide.ms >= kLimitMs * 19 / 20 && sideBySide.ms < 2 * kLimitMs,
              qPrintable(QString::number(sideBySide.ms)));
-    for (const QProcess *probe : window->probePool.findChildren<QProcess *>())
+    for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         QCOMPARE(probe->state(), QProcess::NotRunning);
 }
 
