@@ -64,6 +64,13 @@ void makeFolder(const QString &path)
         dir.mkpath(path);
 }
 
+// A member timer becomes a child (it leaves its parent as the member goes).
+void nameTimer(QObject *window, QTimer &timer, const char *name)
+{
+    timer.setParent(window);
+    timer.setObjectName(QLatin1String(name));
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -77,6 +84,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
     connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
     connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
+    // The list's timers are named children, so that whether they run can be
+    // seen from outside the window.
+    nameTimer(this, uiPollTimer, "uiPollTimer");
+    nameTimer(this, openTimer, "openTimer");
+    nameTimer(this, previewPollTimer, "previewPollTimer");
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
     SettingsFile::setWriteFailureHandler([this](const QString &path) {

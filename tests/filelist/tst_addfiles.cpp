@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSet>
 #include <QTextEdit>
@@ -153,14 +154,13 @@ void tst_AddFiles::realClipsOfSeveralContainers()
     QCOMPARE(QFileInfo(outputPath(0)).absolutePath(),
              QFileInfo(fixture.outFolder()).canonicalFilePath());
     // The add is over: the file's name is let go, the last row is current.
-    QVERIFY(window->inputName.isEmpty());
-    QVERIFY(window->inputExtension.isEmpty());
+    QVERIFY(fixture.addLeftNoFileBehind());
     QCOMPARE(list()->currentItem(), added);
     QVERIFY(added->isSelected());
-    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
     QVERIFY(ui()->ConvertePushButton->isEnabled());
-    QVERIFY(window->uiPollTimer.isActive());
-    QVERIFY(window->openTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
+    QVERIFY(fixture.timerActive("openTimer"));
 }
 
 void tst_AddFiles::awkwardNamesAreListed()
@@ -220,9 +220,9 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
     QCOMPARE(row(0)->text(FileRow::NameColumn), QStringLiteral("av.avi"));
     // Nothing is left over for the next add.
     QVERIFY(window->addFlow().failedFiles().isEmpty());
-    QVERIFY(window->addResultDialog.findChild<QTextBrowser *>()->toPlainText().isEmpty());
-    QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->inputName.isEmpty());
+    QVERIFY(fixture.dialog<errFiledialog>()->findChild<QTextBrowser *>()->toPlainText().isEmpty());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
+    QVERIFY(fixture.addLeftNoFileBehind());
 
     // All of them failing: no row, no selection, the dialog all the same.
     window->addPickedFiles(failing);
@@ -328,10 +328,10 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
                           QStringLiteral("(an empty address)")}));
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 2 file(s) be added in filelist."));
     // The add finished: dialogs closed, the name let go, the last row current.
-    QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->inputName.isEmpty());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
+    QVERIFY(fixture.addLeftNoFileBehind());
     QCOMPARE(list()->currentItem(), row(1));
-    QVERIFY(window->openTimer.isActive());
+    QVERIFY(fixture.timerActive("openTimer"));
     // Drops do not move the add dialog's folder.
     QVERIFY(!SettingsFile::contains(SettingsFile::kFolder));
 }
@@ -609,7 +609,20 @@ void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
     window->addPickedFiles({clip});
     const QString folder = QFileInfo(clip).absolutePath();
     QCOMPARE(SettingsFile::value(SettingsFile::kFolder).toString(), folder);
-    QCOMPARE(window->lastAddFolder, folder);
+    // The open dialog starts there next time.
+    QString shownFolder;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        shownFolder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    poll.start(WindowTest::kPollMs);
+    window->on_actionOpen_triggered();
+    QCOMPARE(shownFolder, folder);
 }
 
 void tst_AddFiles::windowKeepsWorkingWhileProbing()
@@ -690,7 +703,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     QCOMPARE(sideBySide.outputs, serial.outputs);
     QCOMPARE(sideBySide.failed, serial.failed);
     QCOMPARE(list()->currentItem(), row(3));
-    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
     // Both hung probes were ended by the limit, together (one after the
     // other would take twice as long), and none of them is left. The limit
     // is a coarse timer, which may fire up to a twentieth early.
