@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTreeWidget>
 
+#include "conversion/argumentlist.h"
 #include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
+#include "filelist/filerow.h"
+#include "filelist/outputpaths.h"
 #include "platform/platform.h"
 
 namespace {
@@ -17,8 +21,9 @@ constexpr int kAddEventGapMs = 20;
 
 } // namespace
 
-AddFlow::AddFlow(QObject *parent)
+AddFlow::AddFlow(QTreeWidget *list, QObject *parent)
     : QObject(parent)
+    , m_list(list)
 {
     // Until a first probe, nothing speaks against a file.
     m_probe.hasVideo = true;
@@ -56,7 +61,7 @@ SourceStamp AddFlow::probedStamp() const
     return m_probedStamp;
 }
 
-void AddFlow::add(const QStringList &paths, const QStringList &shownNames,
+void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Source source,
                   const std::function<bool()> &goOn)
 {
     // One operation at a time: a drop that arrives while files are probed
@@ -64,6 +69,11 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames,
     if (m_adding)
         return;
     m_adding = true;
+    m_source = source;
+    m_rowsBefore = m_list->topLevelItemCount();
+    m_taken = TakenPaths();
+    for (int index = 0; index < m_rowsBefore; ++index)
+        FileRow::addPaths(m_taken, m_list->topLevelItem(index));
     // Every file that will be probed is handed to the pool now; the files
     // are still handed on in the list's order, each as soon as its probe is
     // done.
@@ -113,6 +123,61 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames,
     Q_EMIT finished(added);
     m_failed.clear();
     m_adding = false;
+}
+
+QString AddFlow::outputNameFor(const QString &sourcePath, const QString &outputFolder,
+                              const QString &outputName) const
+{
+    QStringList names;
+    const int counted =
+        m_source == Source::OpenDialog ? m_rowsBefore : m_list->topLevelItemCount();
+    for (int index = 0; index < counted; ++index)
+        names << m_list->topLevelItem(index)->text(FileRow::OutputFileColumn);
+    const QString named = m_source == Source::OpenDialog
+                              ? FileListRules::dialogOutputName(outputName, names)
+                              : FileListRules::dropOutputName(outputName, names);
+
+    // The names above are told apart by the rows' names alone; the paths
+    // themselves must not meet either: not this file, not another row's
+    // output or source.
+    TakenPaths takenHere = m_taken;
+    takenHere.add(sourcePath);
+    const QString wanted = outputFolder + named;
+    if (takenHere.isFree(wanted))
+        return named;
+    const QString free = takenHere.free(outputFolder + outputName,
+                                        qMax(1, m_list->topLevelItemCount()),
+                                        OutputPaths::plainName(sourcePath, outputName));
+    return free.isEmpty() ? QString() : OutputPaths::fileName(free);
+}
+
+bool AddFlow::makeOutputUnique(QTreeWidgetItem *row, QString *newName) const
+{
+    if (!row)
+        return false;
+    ArgumentList arguments = FileRow::arguments(row);
+    const QString output = Arguments::outputPath(arguments);
+    if (output.isEmpty())
+        return true;
+    const QString source = Arguments::inputPath(arguments);
+    TakenPaths taken = m_taken;
+    taken.add(source);
+    const QString free = taken.free(output, m_list->topLevelItemCount(),
+                                    OutputPaths::plainName(source, output));
+    if (free.isEmpty())
+        return false;
+    if (free == output)
+        return true;
+    Arguments::setOutputPath(arguments, free);
+    FileRow::setArguments(row, arguments);
+    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
+    *newName = OutputPaths::fileName(free);
+    return true;
+}
+
+void AddFlow::listed(const QTreeWidgetItem *row)
+{
+    FileRow::addPaths(m_taken, row);
 }
 
 void AddFlow::showProgress()

@@ -10,6 +10,10 @@
 #include "conversion/proberesult.h"
 #include "filelist/probepool.h"
 #include "filelist/sourcestamp.h"
+#include "filelist/takenpaths.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
 
 // One add of files to the list: every file is probed through the
 // transcoder (several at a time, by the probe pool), and the media among
@@ -22,7 +26,14 @@ class AddFlow : public QObject
     Q_OBJECT
 
 public:
-    explicit AddFlow(QObject *parent = nullptr);
+    // Where the files come from: picked files are numbered against the rows
+    // listed before the add, dropped ones against every row listed so far.
+    enum class Source {
+        OpenDialog,
+        Drop,
+    };
+
+    explicit AddFlow(QTreeWidget *list, QObject *parent = nullptr);
 
     ProbePool &probePool();
 
@@ -30,7 +41,7 @@ public:
     // shownNames entry) and hands every media file on through fileProbed.
     // goOn is asked between files; false ends the add early. Refused while
     // another add is under way.
-    void add(const QStringList &paths, const QStringList &shownNames,
+    void add(const QStringList &paths, const QStringList &shownNames, Source source,
              const std::function<bool()> &goOn);
     bool isAdding() const;
     // The file handed on last could not be listed after all: it is reported
@@ -38,6 +49,18 @@ public:
     void turnAway(const QString &shownName);
     // The files of the add under way that could not be listed.
     QStringList failedFiles() const;
+
+    // The output file name of the file being added, from its profile's
+    // outputName in outputFolder (ends with "/"): one that names neither a
+    // listed path nor an existing file. Empty when no free name is left.
+    QString outputNameFor(const QString &sourcePath, const QString &outputFolder,
+                          const QString &outputName) const;
+    // Gives the new row an output path that names neither its source nor a
+    // path listed before it; false, the row left as it was, when no free
+    // name is left. The name, when it changed, goes to *newName.
+    bool makeOutputUnique(QTreeWidgetItem *row, QString *newName) const;
+    // The new row is listed: its paths are taken for the files after it.
+    void listed(const QTreeWidgetItem *row);
 
     // Probes one file. poolIndex: its place in the list the probe pool was
     // started with; without one the file is probed on its own.
@@ -60,6 +83,7 @@ Q_SIGNALS:
 private:
     void showProgress();
 
+    QTreeWidget *m_list;
     ProbePool m_pool;
     // The probe's text is collected whole and read once the transcoder has
     // finished.
@@ -68,4 +92,9 @@ private:
     SourceStamp m_probedStamp;
     bool m_adding = false;
     QStringList m_failed;
+    // The add under way: where its files come from, the rows before it and
+    // the paths taken so far.
+    Source m_source = Source::OpenDialog;
+    int m_rowsBefore = 0;
+    TakenPaths m_taken;
 };

@@ -102,7 +102,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     editor = new EditorSession(ui->treeWidget, this);
     connectEditorSession();
-    adder = new AddFlow(this);
+    adder = new AddFlow(ui->treeWidget, this);
+    connect(adder, &AddFlow::fileProbed, this, [this](const QString &path) {
+        if (!listProbedFile(path))
+            adder->turnAway(path);
+    });
     connect(adder, &AddFlow::probeProgress, this, &MainWindow::showProbeProgress);
     connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
     connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);

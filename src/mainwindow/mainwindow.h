@@ -13,6 +13,7 @@
 #include "conversion/editoranswer.h"
 #include "conversion/transcoderjob.h"
 #include "conversion/proberesult.h"
+#include "filelist/addflow.h"
 #include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/errfiledialog.h"
@@ -25,10 +26,8 @@
 class QCheckBox;
 class QComboBox;
 class QMenu;
-class AddFlow;
 class EditorSession;
 class QTreeWidgetItem;
-class TakenPaths;
 
 namespace Ui {
 class MainWindow;
@@ -240,29 +239,19 @@ private:
     // The addresses of a drop the window takes (and accepts); none while
     // the rows are locked.
     QList<QUrl> takeDrop(QDropEvent *event);
-    // Adding files: the probes through the transcoder, several at a time,
-    // then the new rows from their results, one file at a time in list order.
-    enum class AddSource {
-        OpenDialog,
-        Drop,
-    };
+    // Adding files: the add flow probes them, the window makes their rows.
     // shownNames: what the add-result dialog lists for a path that fails.
-    void addFiles(const QStringList &paths, const QStringList &shownNames, AddSource source);
+    void addFiles(const QStringList &paths, const QStringList &shownNames,
+                  AddFlow::Source source);
     // The new row of a file the add flow has probed; false when it has
     // no free output name left and is not listed.
-    bool listProbedFile(const QString &path, AddSource source, int rowsBefore, TakenPaths &taken);
+    bool listProbedFile(const QString &path);
     void showProbeProgress(int done, int total, const QString &probing);
     void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
     // A source that changed since its probe is probed again and its row shows
     // the new length; true when that happened.
     bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
     void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
-    // taken: the paths of the rows listed so far. Empty when no free name
-    // is left: the file is then not added.
-    QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
-    // Gives the row an output path that names neither its source nor one of
-    // takenByOthers; false, the row left as it was, when no free name is left.
-    bool ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers);
     // What the user is told when every name an output may take is in use.
     static QString noFreeNameText(const QString &path);
     void finishAdding(int addedCount);

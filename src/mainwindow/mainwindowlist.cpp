@@ -30,7 +30,6 @@
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
-#include "filelist/takenpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -88,7 +87,7 @@ void MainWindow::addPickedFiles(const QStringList &paths)
         return;
     lastAddFolder = QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath());
     SettingsFile::setValue(SettingsFile::kFolder, lastAddFolder);
-    addFiles(paths, paths, AddSource::OpenDialog);
+    addFiles(paths, paths, AddFlow::Source::OpenDialog);
 }
 
 void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
@@ -103,38 +102,25 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
         paths << DroppedUrls::localPath(url);
         shownNames << DroppedUrls::shownName(url);
     }
-    addFiles(paths, shownNames, AddSource::Drop);
+    addFiles(paths, shownNames, AddFlow::Source::Drop);
 }
 
 void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
-                          AddSource source)
+                          AddFlow::Source source)
 {
     // One operation at a time. The probe shares its tool with the
     // conversion run: no adding while a run converts.
     if (adder->isAdding() || conversionRun.isActive())
         return;
-    QTreeWidget *list = ui->treeWidget;
-    const int rowsBefore = list->topLevelItemCount();
     const bool windowWasShown = isVisible();
-    TakenPaths taken;
-    for (int index = 0; index < rowsBefore; ++index)
-        FileRow::addPaths(taken, list->topLevelItem(index));
-
     addProgressDialog.show();
     runMode = 1;
-    const QMetaObject::Connection rows =
-        connect(adder, &AddFlow::fileProbed, this, [&](const QString &path) {
-            if (!listProbedFile(path, source, rowsBefore, taken))
-                adder->turnAway(path);
-        });
     // The window goes on working while files are probed: closing it ends
     // the adding.
-    adder->add(paths, shownNames, [&] { return !windowWasShown || isVisible(); });
-    disconnect(rows);
+    adder->add(paths, shownNames, source, [&] { return !windowWasShown || isVisible(); });
 }
 
-bool MainWindow::listProbedFile(const QString &path, AddSource source, int rowsBefore,
-                                TakenPaths &taken)
+bool MainWindow::listProbedFile(const QString &path)
 {
     const QFileInfo file(path);
     inputName = file.fileName();
@@ -149,7 +135,7 @@ bool MainWindow::listProbedFile(const QString &path, AddSource source, int rowsB
     if (outputName == inputName)
         outputName = FileListRules::withNumberBeforeDot(outputName, list->topLevelItemCount());
 
-    outputName = uniqueOutputName(source, rowsBefore, taken);
+    outputName = adder->outputNameFor(inputFolder + inputName, outputFolder, outputName);
     if (outputName.isEmpty()) {
         ui->textEdit->append(noFreeNameText(inputFolder + inputName));
         return false;
@@ -159,12 +145,12 @@ bool MainWindow::listProbedFile(const QString &path, AddSource source, int rowsB
     addProbedFileRow(adder->probe(), adder->probedStamp());
     const int row = list->topLevelItemCount() - 1;
     buildItemArguments(row);
-    if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
+    if (!adder->makeOutputUnique(list->topLevelItem(row), &outputName)) {
         ui->textEdit->append(noFreeNameText(inputFolder + inputName));
         delete list->takeTopLevelItem(row);
         return false;
     }
-    FileRow::addPaths(taken, list->topLevelItem(row));
+    adder->listed(list->topLevelItem(row));
     return true;
 }
 
@@ -204,57 +190,6 @@ void MainWindow::finishAdding(int addedCount)
     inputName.clear();
     inputExtension.clear();
     openTimer.start(kOpenTimerMs);
-}
-
-QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
-                                     const TakenPaths &taken) const
-{
-    const QTreeWidget *list = ui->treeWidget;
-    QStringList names;
-    const int counted = source == AddSource::OpenDialog ? rowsBefore : list->topLevelItemCount();
-    for (int index = 0; index < counted; ++index)
-        names << list->topLevelItem(index)->text(FileRow::OutputFileColumn);
-    const QString named = source == AddSource::OpenDialog
-                              ? FileListRules::dialogOutputName(outputName, names)
-                              : FileListRules::dropOutputName(outputName, names);
-
-    // The names above are told apart by the rows' names alone; the paths
-    // themselves must not meet either: not this file, not another row's
-    // output or source.
-    TakenPaths takenHere = taken;
-    const QString sourcePath = inputFolder + inputName;
-    takenHere.add(sourcePath);
-    const QString wanted = outputFolder + named;
-    if (takenHere.isFree(wanted))
-        return named;
-    const QString free = takenHere.free(outputFolder + outputName,
-                                        qMax(1, list->topLevelItemCount()),
-                                        OutputPaths::plainName(sourcePath, outputName));
-    return free.isEmpty() ? QString() : OutputPaths::fileName(free);
-}
-
-bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
-{
-    if (!row)
-        return false;
-    ArgumentList arguments = FileRow::arguments(row);
-    const QString output = Arguments::outputPath(arguments);
-    if (output.isEmpty())
-        return true;
-    const QString source = Arguments::inputPath(arguments);
-    TakenPaths taken = takenByOthers;
-    taken.add(source);
-    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
-                                    OutputPaths::plainName(source, output));
-    if (free.isEmpty())
-        return false;
-    if (free == output)
-        return true;
-    Arguments::setOutputPath(arguments, free);
-    FileRow::setArguments(row, arguments);
-    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
-    outputName = OutputPaths::fileName(free);
-    return true;
 }
 
 void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp)
