@@ -134,11 +134,11 @@ void EditorSession::readAnswer()
 void EditorSession::storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
 {
     const EditorEdit edit = applyEditorAnswer(answer, m_rowFacts(row));
-    QString problemText = edit.problem;
-    if (problemText.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problemText))
-        problemText = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problemText);
-    if (!problemText.isEmpty()) {
-        Q_EMIT problem(problemText);
+    QString text = edit.problem;
+    if (text.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &text))
+        text = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, text);
+    if (!text.isEmpty()) {
+        Q_EMIT problem(text);
         return;
     }
     FileRow::setArguments(row, edit.arguments);

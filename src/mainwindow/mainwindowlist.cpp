@@ -1,4 +1,4 @@
-// MainWindow's file list: adding and probing files, removing and selecting rows, the list's poll.
+// MainWindow's file list: the rows of added files, removing and selecting rows, the list's poll.
 // Leans on mainwindowoptions.cpp to build a row's job, mainwindowpreview.cpp to stop the preview.
 
 #include "mainwindow.h"

@@ -1,4 +1,4 @@
-// MainWindow's conversion runs: Convert, pause, stop, the job tick, and the editor tool's answer.
+// MainWindow's conversion runs: Convert, pause, stop, the job tick, and opening the editor tool.
 // Leans on mainwindowlist.cpp for the rows' selection, mainwindowoptions.cpp for output paths.
 
 #include "mainwindow.h"
