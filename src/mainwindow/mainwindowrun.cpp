@@ -28,7 +28,6 @@
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
-#include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
@@ -52,7 +51,6 @@ constexpr qint64 kDiskFullBytes = 5 * 1024;
 constexpr int kShutDownAfterRun = 1;
 const QString kTranscoderName = QStringLiteral("korvex");
 const QString kSuspenderName = QStringLiteral("haltwick");
-
 
 QString outputFolderOf(const QTreeWidgetItem *row)
 {
