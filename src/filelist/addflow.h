@@ -35,6 +35,8 @@ public:
 
     explicit AddFlow(QTreeWidget *list, QObject *parent = nullptr);
 
+    // How many probes run at once and how long one may take are the
+    // machine's to say; the benchmark and the tests set them here.
     ProbePool &probePool();
 
     // Probes paths (the empty ones name no local file and fail, with their
