@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include "app/focusmark.h"
@@ -21,8 +22,10 @@
 #include "app/version.h"
 #include "conversion/avsplugins.h"
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
+#include "filelist/addflow.h"
 #include "filelist/rowcheckkey.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -61,6 +64,13 @@ void makeFolder(const QString &path)
         dir.mkpath(path);
 }
 
+// A member timer becomes a child (it leaves its parent as the member goes).
+void nameTimer(QObject *window, QTimer &timer, const char *name)
+{
+    timer.setParent(window);
+    timer.setObjectName(QLatin1String(name));
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -74,9 +84,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
     connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
     connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
+    // The list's timers are named children, so that whether they run can be
+    // seen from outside the window.
+    nameTimer(this, uiPollTimer, "uiPollTimer");
+    nameTimer(this, openTimer, "openTimer");
+    nameTimer(this, previewPollTimer, "previewPollTimer");
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
-    connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
     SettingsFile::setWriteFailureHandler([this](const QString &path) {
         // A write may come from inside a dialog or the constructor: the
         // window says it when it gets its turn.
@@ -86,6 +100,17 @@ MainWindow::MainWindow(QWidget *parent)
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
+    editor = new EditorSession(ui->treeWidget, this);
+    connectEditorSession();
+    adder = new AddFlow(ui->treeWidget, this);
+    connect(adder, &AddFlow::fileProbed, this, [this](const QString &path) {
+        if (!listProbedFile(path))
+            adder->turnAway(path);
+    });
+    connect(adder, &AddFlow::probeProgress, this, &MainWindow::showProbeProgress);
+    connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
+    connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
+    connect(adder, &AddFlow::problem, this, &MainWindow::showProblem);
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -145,8 +170,6 @@ MainWindow::MainWindow(QWidget *parent)
     fillDeviceCombo();
     on_ProfileDevice_activated(QStringLiteral("General Video"));
     on_ProfileDetails_activated(0);
-    hasVideo = true;
-    audioOnly = true;
     setJobControlsEnabled(false);
     ui->editVideo->setEnabled(false);
     ui->editVideo_Trim->setEnabled(false);

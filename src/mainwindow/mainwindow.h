@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
-#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QProcess>
 #include <QStringList>
@@ -13,13 +12,13 @@
 #include "conversion/conversionrun.h"
 #include "conversion/editoranswer.h"
 #include "conversion/transcoderjob.h"
-#include "conversion/probeparser.h"
+#include "conversion/proberesult.h"
+#include "filelist/addflow.h"
 #include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
 #include "mainwindow/optionstate.h"
-#include "filelist/probepool.h"
 #include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
@@ -28,8 +27,8 @@
 class QCheckBox;
 class QComboBox;
 class QMenu;
+class EditorSession;
 class QTreeWidgetItem;
-class TakenPaths;
 
 namespace Ui {
 class MainWindow;
@@ -63,6 +62,8 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow *form() const { return ui; }
+    EditorSession &editorSession() { return *editor; }
+    AddFlow &addFlow() { return *adder; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -181,16 +182,14 @@ private:
     // Pause: the suspender's process listing, read by pauseCommand.
     void listProcessesForPause();
     void stopPauseListing();
-    // The editor's answer into the row and its script.
-    void storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    // What the editor's answer is applied to: the row's own choices.
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
     // A job that reads its row's script finds it (written again when it is
     // missing or its source changed), or the reason it cannot.
     QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
     void rollBackRunStart(int previousRunMode);
     void launchEditor(const QString &mode);
-    void editorFinished(int exitCode, QProcess::ExitStatus status);
-    void editorFailed(QProcess::ProcessError error);
+    void connectEditorSession();
     void giveControlsBackFromEditor();
 
     // -----------------------------------------------------------------------
@@ -241,29 +240,19 @@ private:
     // The addresses of a drop the window takes (and accepts); none while
     // the rows are locked.
     QList<QUrl> takeDrop(QDropEvent *event);
-    // Adding files: the probes through the transcoder, several at a time,
-    // then the new rows from their results, one file at a time in list order.
-    enum class AddSource {
-        OpenDialog,
-        Drop,
-    };
+    // Adding files: the add flow probes them, the window makes their rows.
     // shownNames: what the add-result dialog lists for a path that fails.
-    void addFiles(const QStringList &paths, const QStringList &shownNames, AddSource source);
-    // poolIndex: the file's place in the list the probe pool was started
-    // with; without one the file is probed on its own.
-    void probeInputFile(const QString &path, int poolIndex = -1);
-    void showProbeProgress();
-    void addProbedFileRow();
+    void addFiles(const QStringList &paths, const QStringList &shownNames,
+                  AddFlow::Source source);
+    // The new row of a file the add flow has probed; false when it has
+    // no free output name left and is not listed.
+    bool listProbedFile(const QString &path);
+    void showProbeProgress(int done, int total, const QString &probing);
+    void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
     // A source that changed since its probe is probed again and its row shows
     // the new length; true when that happened.
     bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
     void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
-    // taken: the paths of the rows listed so far. Empty when no free name
-    // is left: the file is then not added.
-    QString uniqueOutputName(AddSource source, int rowsBefore, const TakenPaths &taken) const;
-    // Gives the row an output path that names neither its source nor one of
-    // takenByOthers; false, the row left as it was, when no free name is left.
-    bool ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers);
     // What the user is told when every name an output may take is in use.
     static QString noFreeNameText(const QString &path);
     void finishAdding(int addedCount);
@@ -429,7 +418,6 @@ private:
 
     QProcess transcoderProcess;
     QProcess pauseToolProcess;
-    QProcess editorProcess;
     QString transcoderPid;
 
     // Conversion run state.
@@ -439,16 +427,8 @@ private:
     int currentFileSeconds = 0;
     int doneSeconds = 0;
 
-    bool hasVideo = true;
-    bool audioOnly = true;
-    // The probe of the file being added: its text is collected whole and read
-    // once the transcoder has finished.
-    ProbeParser probeParser;
-    ProbeResult probe;
-    SourceStamp probedStamp;
-    ProbePool probePool;
-    // An add operation is under way (it lets timers and drags in while it waits).
-    bool addingFiles = false;
+    // The files being added, probed and handed over one at a time.
+    AddFlow *adder = nullptr;
     // The Convert button's run, shared with the job tick and the stop.
     ConversionRun conversionRun;
     // The running job's transcoder: started, paused and stopped as a group.
@@ -461,9 +441,8 @@ private:
     quint64 runGeneration = 0;
     // The suspender's listing as it arrives; looked through for our transcoder.
     QByteArray pauseListing;
-    // The row the open editor tool works on.
-    QPersistentModelIndex editorRowIndex;
-    QStringList failedFiles;
+    // The editor tool's round trip on one row.
+    EditorSession *editor = nullptr;
     QTimer jobTimer;
     QTimer uiPollTimer;
     QString snapshotSuffix;

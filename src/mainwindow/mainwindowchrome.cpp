@@ -15,6 +15,7 @@
 #include "app/version.h"
 #include "app/windowdrag.h"
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "mainwindow/exitdialog.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
@@ -48,7 +49,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // The folder itself goes too, but never a parent: those are not ours.
     QDir().rmdir(temporary);
 
-    editorProcess.kill();
+    editor->close();
 
     if (playStopFlag == 0)
         playStopFlag = playEndFlag.load();

@@ -1,4 +1,4 @@
-// MainWindow's file list: adding and probing files, removing and selecting rows, the list's poll.
+// MainWindow's file list: the rows of added files, removing and selecting rows, the list's poll.
 // Leans on mainwindowoptions.cpp to build a row's job, mainwindowpreview.cpp to stop the preview.
 
 #include "mainwindow.h"
@@ -22,13 +22,14 @@
 #include <QTreeWidget>
 
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "conversion/tooltext.h"
+#include "filelist/addflow.h"
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
-#include "filelist/takenpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -42,9 +43,6 @@ const QString kProbeToolName = QStringLiteral("korvex");
 constexpr int kFirstPollMs = 100;
 constexpr int kUiPollMs = 200;
 constexpr int kOpenTimerMs = 100;
-// Rows whose probes are already done are made back to back; the window gets
-// its turn at least this often meanwhile.
-constexpr int kAddEventGapMs = 20;
 constexpr int kPreviewPollMs = 200;
 constexpr double kBytesPerMegabyte = 1048576.0;
 // "General Audio": its profiles make no picture.
@@ -89,7 +87,7 @@ void MainWindow::addPickedFiles(const QStringList &paths)
         return;
     lastAddFolder = QDir::toNativeSeparators(QFileInfo(paths.first()).absolutePath());
     SettingsFile::setValue(SettingsFile::kFolder, lastAddFolder);
-    addFiles(paths, paths, AddSource::OpenDialog);
+    addFiles(paths, paths, AddFlow::Source::OpenDialog);
 }
 
 void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
@@ -104,114 +102,66 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
         paths << DroppedUrls::localPath(url);
         shownNames << DroppedUrls::shownName(url);
     }
-    addFiles(paths, shownNames, AddSource::Drop);
+    addFiles(paths, shownNames, AddFlow::Source::Drop);
 }
 
 void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
-                          AddSource source)
+                          AddFlow::Source source)
 {
-    // One operation at a time: a drop that arrives while files are probed
-    // is refused at the door, and nothing else may start a second one. The
-    // probe shares its process with the conversion run: no adding while a
-    // run converts.
-    if (addingFiles || conversionRun.isActive())
+    // One operation at a time. The probe shares its tool with the
+    // conversion run: no adding while a run converts.
+    if (adder->isAdding() || conversionRun.isActive())
         return;
-    addingFiles = true;
-    QTreeWidget *list = ui->treeWidget;
-    const int total = int(paths.size());
-    const int rowsBefore = list->topLevelItemCount();
     const bool windowWasShown = isVisible();
-    int added = 0;
-    int failed = 0;
-    TakenPaths taken;
-    for (int index = 0; index < rowsBefore; ++index)
-        FileRow::addPaths(taken, list->topLevelItem(index));
-
     addProgressDialog.show();
     runMode = 1;
-    // Every file that will be probed is handed to the pool now; the rows are
-    // still made in the list's order, each as soon as its probe is done.
-    QStringList probed;
-    for (const QString &path : paths) {
-        const bool refused = FileListRules::isRejectedExtension(QFileInfo(path).suffix());
-        probed << (refused ? QString() : path);
-    }
-    probePool.start(Platform::toolPath(kProbeToolName), probed);
-    showProbeProgress();
-    const auto turnAway = [&](const QString &shownName) {
-        failedFiles << shownName;
-        ++failed;
-    };
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (int index = 0; index < total; ++index) {
-        if (sinceEvents.elapsed() >= kAddEventGapMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceEvents.restart();
-        }
-        // The window goes on working while files are probed: closing it ends
-        // the adding.
-        if (windowWasShown && !isVisible())
-            break;
-        const QString &path = paths.at(index);
-        if (path.isEmpty()) {
-            turnAway(shownNames.value(index));
-            continue;
-        }
-
-        probeInputFile(path, index);
-        if (!hasVideo && !audioOnly) {
-            // A transcoder that cannot be started says nothing of the files:
-            // none of them is blamed, and none after it is tried.
-            if (!probePool.startError().isEmpty()) {
-                showProblem(tr("The transcoder %1 cannot be started (%2), so no file can be "
-                               "added. Please install the program again.")
-                                .arg(kProbeToolName, probePool.startError()));
-                break;
-            }
-            turnAway(path);
-            continue;
-        }
-
-        optionState.outputName = uniqueOutputName(source, rowsBefore, taken);
-        if (optionState.outputName.isEmpty()) {
-            ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
-            turnAway(path);
-            continue;
-        }
-        ui->ConvertePushButton->setEnabled(true);
-        optionState.outputAudioBitrate =
-            FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
-        addProbedFileRow();
-        const int row = list->topLevelItemCount() - 1;
-        buildItemArguments(row);
-        if (!ensureUniqueOutputPath(list->topLevelItem(row), taken)) {
-            ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
-            delete list->takeTopLevelItem(row);
-            turnAway(path);
-            continue;
-        }
-        FileRow::addPaths(taken, list->topLevelItem(row));
-        ++added;
-    }
-    // Left early (the window closed): no probe outlives the add.
-    probePool.stop();
-    finishAdding(added);
-    addingFiles = false;
+    // The window goes on working while files are probed: closing it ends
+    // the adding.
+    adder->add(paths, shownNames, source, [&] { return !windowWasShown || isVisible(); });
 }
 
-void MainWindow::showProbeProgress()
+bool MainWindow::listProbedFile(const QString &path)
 {
-    if (!addingFiles)
-        return;
-    const int total = probePool.count();
-    const int done = probePool.doneCount();
+    const QFileInfo file(path);
+    optionState.inputName = file.fileName();
+    optionState.inputExtension = file.suffix();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        optionState.inputFolder = path.left(slash + 1);
+    // The folder in use, not a text still being typed.
+    optionState.outputFolder = OutputPaths::folderFromField(optionState.outputFolderInUse);
+    optionState.outputName = OutputPaths::fileNameFor(optionState.inputName, optionState.formatLabel);
+    QTreeWidget *list = ui->treeWidget;
+    if (optionState.outputName == optionState.inputName)
+        optionState.outputName = FileListRules::withNumberBeforeDot(optionState.outputName, list->topLevelItemCount());
+
+    optionState.outputName = adder->outputNameFor(optionState.inputFolder + optionState.inputName, optionState.outputFolder, optionState.outputName);
+    if (optionState.outputName.isEmpty()) {
+        ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
+        return false;
+    }
+    ui->ConvertePushButton->setEnabled(true);
+    optionState.outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
+    addProbedFileRow(adder->probe(), adder->probedStamp());
+    const int row = list->topLevelItemCount() - 1;
+    buildItemArguments(row);
+    if (!adder->makeOutputUnique(list->topLevelItem(row), &optionState.outputName)) {
+        ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
+        delete list->takeTopLevelItem(row);
+        return false;
+    }
+    adder->listed(list->topLevelItem(row));
+    return true;
+}
+
+void MainWindow::showProbeProgress(int done, int total, const QString &probing)
+{
     if (done >= total) {
         addProgressDialog.close();
         return;
     }
     addProgressDialog.setRange(0, total);
-    addProgressDialog.setFileName(OutputPaths::fileName(probePool.probingPath()));
+    addProgressDialog.setFileName(OutputPaths::fileName(probing));
     // Counting the file being probed, as one probe after the other would.
     addProgressDialog.setValue(done + 1);
 }
@@ -221,12 +171,12 @@ void MainWindow::finishAdding(int addedCount)
     QTreeWidget *list = ui->treeWidget;
     // Whatever happened on the way, the progress is over.
     addProgressDialog.close();
+    const QStringList failedFiles = adder->failedFiles();
     if (!failedFiles.isEmpty()) {
         addResultDialog.setAddedCount(addedCount);
         addResultDialog.setFailedFiles(failedFiles);
         addResultDialog.exec();
         addResultDialog.clearErrorList();
-        failedFiles.clear();
     }
 
     if (QTreeWidgetItem *last = list->topLevelItem(list->topLevelItemCount() - 1)) {
@@ -241,110 +191,12 @@ void MainWindow::finishAdding(int addedCount)
     openTimer.start(kOpenTimerMs);
 }
 
-void MainWindow::probeInputFile(const QString &path, int poolIndex)
-{
-    if (path.isNull())
-        return;
-    const QFileInfo file(path);
-    optionState.inputName = file.fileName();
-    optionState.inputExtension = file.suffix();
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        optionState.inputFolder = path.left(slash + 1);
-
-    // Nothing of an earlier file may stand for this one.
-    probe = ProbeResult();
-    probeParser.reset();
-    hasVideo = false;
-    audioOnly = false;
-    if (FileListRules::isRejectedExtension(optionState.inputExtension))
-        return;
-
-    runMode = 1;
-    if (poolIndex < 0) {
-        probePool.start(Platform::toolPath(kProbeToolName), {path});
-        poolIndex = 0;
-    }
-    // The pool ends a probe that runs past its limit; the text then judged
-    // is whatever came before.
-    probePool.waitFor(poolIndex);
-    const ProbePool::Result answer = probePool.takeResult(poolIndex);
-    probedStamp = answer.stamp;
-    if (!answer.startError.isEmpty())
-        ui->textEdit->append(answer.startError);
-    ui->textEdit->append(decodeToolText(answer.standardError));
-    probeParser.append(answer.standardError);
-    probe = probeParser.result();
-    hasVideo = probe.hasVideo;
-    audioOnly = probe.audioOnly;
-
-    // The folder in use, not a text still being typed.
-    optionState.outputFolder = OutputPaths::folderFromField(optionState.outputFolderInUse);
-    optionState.outputName =
-        OutputPaths::fileNameFor(optionState.inputName, optionState.formatLabel);
-    if (optionState.outputName == optionState.inputName) {
-        optionState.outputName = FileListRules::withNumberBeforeDot(
-            optionState.outputName, ui->treeWidget->topLevelItemCount());
-    }
-}
-
-QString MainWindow::uniqueOutputName(AddSource source, int rowsBefore,
-                                     const TakenPaths &taken) const
-{
-    const QTreeWidget *list = ui->treeWidget;
-    QStringList names;
-    const int counted = source == AddSource::OpenDialog ? rowsBefore : list->topLevelItemCount();
-    for (int index = 0; index < counted; ++index)
-        names << list->topLevelItem(index)->text(FileRow::OutputFileColumn);
-    const QString named = source == AddSource::OpenDialog
-                              ? FileListRules::dialogOutputName(optionState.outputName, names)
-                              : FileListRules::dropOutputName(optionState.outputName, names);
-
-    // The names above are told apart by the rows' names alone; the paths
-    // themselves must not meet either: not this file, not another row's
-    // output or source.
-    TakenPaths takenHere = taken;
-    const QString sourcePath = optionState.inputFolder + optionState.inputName;
-    takenHere.add(sourcePath);
-    const QString wanted = optionState.outputFolder + named;
-    if (takenHere.isFree(wanted))
-        return named;
-    const QString free = takenHere.free(optionState.outputFolder + optionState.outputName,
-                                        qMax(1, list->topLevelItemCount()),
-                                        OutputPaths::plainName(sourcePath, optionState.outputName));
-    return free.isEmpty() ? QString() : OutputPaths::fileName(free);
-}
-
-bool MainWindow::ensureUniqueOutputPath(QTreeWidgetItem *row, const TakenPaths &takenByOthers)
-{
-    if (!row)
-        return false;
-    ArgumentList arguments = FileRow::arguments(row);
-    const QString output = Arguments::outputPath(arguments);
-    if (output.isEmpty())
-        return true;
-    const QString source = Arguments::inputPath(arguments);
-    TakenPaths taken = takenByOthers;
-    taken.add(source);
-    const QString free = taken.free(output, ui->treeWidget->topLevelItemCount(),
-                                    OutputPaths::plainName(source, output));
-    if (free.isEmpty())
-        return false;
-    if (free == output)
-        return true;
-    Arguments::setOutputPath(arguments, free);
-    FileRow::setArguments(row, arguments);
-    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
-    optionState.outputName = OutputPaths::fileName(free);
-    return true;
-}
-
-void MainWindow::addProbedFileRow()
+void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp)
 {
     QTreeWidget *list = ui->treeWidget;
-    auto *row = new QTreeWidgetItem(
-        QStringList{QString(), optionState.inputName, FileRow::kStatusReady, probe.probedDuration,
-                    probe.probedDuration, QString(), optionState.outputName});
+    auto *row = new QTreeWidgetItem(QStringList{QString(), optionState.inputName, FileRow::kStatusReady,
+                                                probe.probedDuration, probe.probedDuration,
+                                                QString(), optionState.outputName});
     list->addTopLevelItem(row);
     for (int column = 0; column <= FileRow::OutputFileColumn; ++column)
         row->setTextAlignment(column, Qt::AlignCenter);
@@ -538,8 +390,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 bool MainWindow::rowsLocked() const
 {
-    return addingFiles || conversionRun.isActive()
-           || editorProcess.state() != QProcess::NotRunning;
+    return adder->isAdding() || conversionRun.isActive()
+           || editor->isOpen();
 }
 
 void MainWindow::changeTreeChecked(bool checked)
@@ -734,7 +586,9 @@ void MainWindow::showRowChoices(const QTreeWidgetItem *row)
     // for another row.
     if (const std::optional<ProfileEntry> shown = ProfileCatalogue::entry(
             ui->ProfileDevice->currentIndex(), ui->ProfileDetails->currentIndex())) {
-        optionState.takeProfile(shown->fileName, shown->formatLabel);
+        optionState.profileFile = shown->fileName;
+        optionState.currentProfileFile = optionState.profileFile;
+        optionState.formatLabel = shown->formatLabel;
     }
 }
 
@@ -862,7 +716,7 @@ void MainWindow::checkTimer()
         // Controls that come back, after a run or once a row is checked
         // again, show the current row as selecting it does. An add in
         // progress shows its rows itself.
-        const bool comingBack = !ui->ProfileDevice->isEnabled() && !addingFiles;
+        const bool comingBack = !ui->ProfileDevice->isEnabled() && !adder->isAdding();
         setJobControlsEnabled(true);
         ui->frameBackPic->setEnabled(true);
         ui->frameBackPic->hide();

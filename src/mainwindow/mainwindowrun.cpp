@@ -1,4 +1,4 @@
-// MainWindow's conversion runs: Convert, pause, stop, the job tick, and the editor tool's answer.
+// MainWindow's conversion runs: Convert, pause, stop, the job tick, and opening the editor tool.
 // Leans on mainwindowlist.cpp for the rows' selection, mainwindowoptions.cpp for output paths.
 
 #include "mainwindow.h"
@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include "app/version.h"
@@ -22,11 +23,11 @@
 #include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
 #include "conversion/editoranswer.h"
+#include "conversion/editorsession.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
-#include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
@@ -50,11 +51,6 @@ constexpr qint64 kDiskFullBytes = 5 * 1024;
 constexpr int kShutDownAfterRun = 1;
 const QString kTranscoderName = QStringLiteral("korvex");
 const QString kSuspenderName = QStringLiteral("haltwick");
-
-const QString kEditorToolName = QStringLiteral("parlane");
-// A tool that is still running when it is needed again gets this long to
-// end before it is killed.
-constexpr int kWaitForToolMs = 30000;
 
 QString outputFolderOf(const QTreeWidgetItem *row)
 {
@@ -242,67 +238,31 @@ void MainWindow::on_editVideo_Effect_clicked()
 
 void MainWindow::launchEditor(const QString &mode)
 {
-    if (editorProcess.state() != QProcess::NotRunning) {
-        ProcessWait::endWithin(editorProcess, kWaitForToolMs, ProcessWait::Waiting::Painting);
-    }
     if (ui->StopButton->isEnabled())
         on_StopButton_clicked();
 
-    QTreeWidget *list = ui->treeWidget;
-    const QModelIndex current = list->currentIndex();
-    QTreeWidgetItem *row = current.isValid() ? list->topLevelItem(current.row()) : nullptr;
-    if (!row)
+    const QModelIndex current = ui->treeWidget->currentIndex();
+    if (!current.isValid() || !ui->treeWidget->topLevelItem(current.row()))
         return;
-
-    // The answer is read whole once the tool has exited (output()); a tool
-    // that never started or ended without an answer gives the controls back
-    // the same way.
-    connect(&editorProcess, &QProcess::finished, this, &MainWindow::editorFinished,
-            Qt::UniqueConnection);
-    connect(&editorProcess, &QProcess::errorOccurred, this, &MainWindow::editorFailed,
-            Qt::UniqueConnection);
-
-    const ArgumentList arguments = FileRow::arguments(row);
-    const EffectList effects = FileRow::effects(row);
-    const QString file = effects.isEmpty() ? Arguments::inputPath(arguments)
-                                           : effects.value(FileRow::SourcePathEntry);
-    QStringList command = {QStringLiteral("-fileNa"), file};
-    command << FileListRules::editorValues(arguments, effects);
-    command << mode << effects.value(FileRow::LogoPathEntry) << QStringLiteral("-1");
-    const QString logoTail = row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString();
-    if (!logoTail.isEmpty())
-        command << logoTail;
-    editorRowIndex = QPersistentModelIndex(current.siblingAtColumn(FileRow::CheckColumn));
-
-    // Locked before the start, so that a start that fails at once finds
-    // them locked and gives them back.
-    setMainControlsEnabled(false);
-    uiPollTimer.stop();
-    editorProcess.start(Platform::toolPath(kEditorToolName), command, QIODevice::ReadWrite);
-    for (const QString &argument : command)
+    editor->open(current.row(), mode);
+    for (const QString &argument : editor->arguments())
         ui->textEdit->append(argument);
 }
 
-void MainWindow::editorFinished(int, QProcess::ExitStatus)
+void MainWindow::connectEditorSession()
 {
-    output();
-    // Closed, cancelled or crashed: whatever the answer, the editor is gone.
-    giveControlsBackFromEditor();
-}
-
-void MainWindow::editorFailed(QProcess::ProcessError error)
-{
-    // A crash also ends through finished(); a tool that never ran does not.
-    if (error != QProcess::FailedToStart)
-        return;
-    ui->textEdit->append(editorProcess.errorString());
-    giveControlsBackFromEditor();
-    auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName),
-                                tr("The editor could not be started.\n%1")
-                                    .arg(editorProcess.errorString()),
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    editor->setRowFacts([this](const QTreeWidgetItem *row) { return editorRowFor(row); });
+    connect(editor, &EditorSession::opening, this, [this] {
+        setMainControlsEnabled(false);
+        uiPollTimer.stop();
+    });
+    connect(editor, &EditorSession::controlsFreed, this, &MainWindow::giveControlsBackFromEditor);
+    connect(editor, &EditorSession::logText, ui->textEdit, &QTextEdit::append);
+    connect(editor, &EditorSession::failedToStart, this, [this](const QString &reason) {
+        ui->textEdit->append(reason);
+        showProblem(tr("The editor could not be started.\n%1").arg(reason));
+    });
+    connect(editor, &EditorSession::problem, this, &MainWindow::showProblem);
 }
 
 void MainWindow::giveControlsBackFromEditor()
@@ -319,9 +279,7 @@ void MainWindow::outputCommand()
     transcoderProcess.readAllStandardOutput();
     const QByteArray text = transcoderProcess.readAllStandardError();
     ui->textEdit->append(decodeToolText(text));
-    if (runMode == 1)
-        probeParser.append(text);
-    else if (runMode == 2)
+    if (runMode == 2)
         followJobOutput(text);
 }
 
@@ -739,44 +697,7 @@ void MainWindow::stopPauseListing()
 }
 void MainWindow::output()
 {
-    // The answer is read whole once the tool has ended: until then it may
-    // have arrived only in part, and it waits in the process's buffers.
-    if (editorProcess.state() != QProcess::NotRunning)
-        return;
-    editorProcess.readAllStandardOutput();
-    const QByteArray answerText = editorProcess.readAllStandardError();
-    // The row the tool was opened for, whichever row is current now.
-    QTreeWidgetItem *row = editorRowIndex.isValid()
-                               ? ui->treeWidget->topLevelItem(editorRowIndex.row())
-                               : nullptr;
-    const std::optional<EditorAnswer> answer = EditorAnswer::parse(decodeToolText(answerText));
-    if (answer && row) {
-        ui->textEdit->append(answer->logText);
-        storeEditorAnswer(*answer, row);
-    }
-    editorRowIndex = QPersistentModelIndex();
-    giveControlsBackFromEditor();
-}
-
-void MainWindow::storeEditorAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
-{
-    const EditorEdit edit = applyEditorAnswer(answer, editorRowFor(row));
-    QString problem = edit.problem;
-    if (problem.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &problem))
-        problem = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, problem);
-    if (!problem.isEmpty()) {
-        // The row and its old script stay as they were, and agree.
-        auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(kProductName), problem,
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        return;
-    }
-    FileRow::setArguments(row, edit.arguments);
-    FileRow::setEffects(row, edit.effects);
-    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
-    if (edit.hasWatermark)
-        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+    editor->readAnswer();
 }
 
 EditorRow MainWindow::editorRowFor(const QTreeWidgetItem *row) const

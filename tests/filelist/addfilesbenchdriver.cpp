@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "filelist/addflow.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/platform.h"
 #include "ui_mainwindow.h"
@@ -35,14 +36,6 @@ protected:
 
 } // namespace
 
-// How many probes run at once is the machine's to say, not the user's; the
-// benchmark alone sets it, to show how adding scales.
-class AddFilesBench
-{
-public:
-    static ProbePool &probePool(MainWindow &window) { return window.probePool; }
-};
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -62,8 +55,10 @@ int main(int argc, char *argv[])
         paths << clips.filePath(name);
 
     MainWindow window;
+    // How many probes run at once is the machine's to say, not the user's;
+    // the benchmark alone sets it, to show how adding scales.
     if (argc > 3)
-        AddFilesBench::probePool(window).setWorkerCount(QByteArray(argv[3]).toInt());
+        window.addFlow().probePool().setWorkerCount(QByteArray(argv[3]).toInt());
     window.show();
     QElapsedTimer settle;
     settle.start();
@@ -93,6 +88,6 @@ int main(int argc, char *argv[])
     std::printf("window_ms=%lld rows=%d ticks=%d max_gap_ms=%lld paints=%d workers=%d\n",
                 static_cast<long long>(spent), window.form()->treeWidget->topLevelItemCount(),
                 ticks, static_cast<long long>(maxGap), counter.paints,
-                AddFilesBench::probePool(window).workerCount());
+                window.addFlow().probePool().workerCount());
     return window.form()->treeWidget->topLevelItemCount() == paths.size() ? 0 : 1;
 }

@@ -1,10 +1,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSet>
 #include <QTextEdit>
 #include <QtTest>
 
+#include "filelist/addflow.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "profiles/profilecatalogue.h"
@@ -152,14 +154,13 @@ void tst_AddFiles::realClipsOfSeveralContainers()
     QCOMPARE(QFileInfo(outputPath(0)).absolutePath(),
              QFileInfo(fixture.outFolder()).canonicalFilePath());
     // The add is over: the file's name is let go, the last row is current.
-    QVERIFY(window->options().inputName.isEmpty());
-    QVERIFY(window->options().inputExtension.isEmpty());
+    QVERIFY(fixture.addLeftNoFileBehind());
     QCOMPARE(list()->currentItem(), added);
     QVERIFY(added->isSelected());
-    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
     QVERIFY(ui()->ConvertePushButton->isEnabled());
-    QVERIFY(window->uiPollTimer.isActive());
-    QVERIFY(window->openTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
+    QVERIFY(fixture.timerActive("openTimer"));
 }
 
 void tst_AddFiles::awkwardNamesAreListed()
@@ -218,10 +219,10 @@ void tst_AddFiles::nonMediaEmptyAndBrokenFilesAreReported()
     QCOMPARE(list()->topLevelItemCount(), 1);
     QCOMPARE(row(0)->text(FileRow::NameColumn), QStringLiteral("av.avi"));
     // Nothing is left over for the next add.
-    QVERIFY(window->failedFiles.isEmpty());
-    QVERIFY(window->addResultDialog.findChild<QTextBrowser *>()->toPlainText().isEmpty());
-    QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->options().inputName.isEmpty());
+    QVERIFY(window->addFlow().failedFiles().isEmpty());
+    QVERIFY(fixture.dialog<errFiledialog>()->findChild<QTextBrowser *>()->toPlainText().isEmpty());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
+    QVERIFY(fixture.addLeftNoFileBehind());
 
     // All of them failing: no row, no selection, the dialog all the same.
     window->addPickedFiles(failing);
@@ -255,15 +256,15 @@ void tst_AddFiles::resultDialogClosesWithEnter()
 
 void tst_AddFiles::failedProbeNeverReusesEarlierData()
 {
-    window->probeInputFile(media("av.mp4"));
-    QVERIFY(window->hasVideo);
-    QCOMPARE(window->probe.probedAudioBitrate, QStringLiteral("96"));
+    window->addFlow().probeFile(media("av.mp4"));
+    QVERIFY(window->addFlow().probe().hasVideo);
+    QCOMPARE(window->addFlow().probe().probedAudioBitrate, QStringLiteral("96"));
 
     // A file without sound: no sound fields of the file before.
-    window->probeInputFile(media("video-only.mp4"));
-    QVERIFY(window->hasVideo);
-    QCOMPARE(window->probe.probedAudioCodec, QString());
-    QCOMPARE(window->probe.probedAudioBitrate, QString());
+    window->addFlow().probeFile(media("video-only.mp4"));
+    QVERIFY(window->addFlow().probe().hasVideo);
+    QCOMPARE(window->addFlow().probe().probedAudioCodec, QString());
+    QCOMPARE(window->addFlow().probe().probedAudioBitrate, QString());
 
     // A transcoder that cannot run says nothing: the file is not media, and
     // nothing of the file before stands for it.
@@ -273,11 +274,11 @@ void tst_AddFiles::failedProbeNeverReusesEarlierData()
     unrunnable.write("#!/bin/sh\n");
     unrunnable.close();
     Platform::setInstallDir(noTools.path());
-    window->probeInputFile(media("av.avi"));
-    QVERIFY(!window->hasVideo);
-    QVERIFY(!window->audioOnly);
-    QCOMPARE(window->probe.probedDuration, QString());
-    QCOMPARE(window->probe.probedVideoCodec, QString());
+    window->addFlow().probeFile(media("av.avi"));
+    QVERIFY(!window->addFlow().probe().hasVideo);
+    QVERIFY(!window->addFlow().probe().audioOnly);
+    QCOMPARE(window->addFlow().probe().probedDuration, QString());
+    QCOMPARE(window->addFlow().probe().probedVideoCodec, QString());
 
     // The add says so once, and blames none of the user's files.
     WindowTest::ModalAnswerer answerer;
@@ -299,7 +300,7 @@ void tst_AddFiles::probeTextInPiecesIsReadWhole()
                                                 "printf '%s\\n' \"$text\" | tail -c +121 >&2\n")));
 
     int pieces = 0;
-    for (QProcess *probe : window->probePool.findChildren<QProcess *>())
+    for (QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         connect(probe, &QProcess::readyReadStandardError, this, [&pieces] { ++pieces; });
     window->addPickedFiles({media("av.avi")});
     QVERIFY2(pieces >= 2, "the text did not come in pieces");
@@ -327,10 +328,10 @@ void tst_AddFiles::dropAddsLocalFilesAndReportsTheRest()
                           QStringLiteral("(an empty address)")}));
     QCOMPARE(answerer.addedLine, QStringLiteral("Total 2 file(s) be added in filelist."));
     // The add finished: dialogs closed, the name let go, the last row current.
-    QVERIFY(!window->addProgressDialog.isVisible());
-    QVERIFY(window->options().inputName.isEmpty());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
+    QVERIFY(fixture.addLeftNoFileBehind());
     QCOMPARE(list()->currentItem(), row(1));
-    QVERIFY(window->openTimer.isActive());
+    QVERIFY(fixture.timerActive("openTimer"));
     // Drops do not move the add dialog's folder.
     QVERIFY(!SettingsFile::contains(SettingsFile::kFolder));
 }
@@ -608,7 +609,20 @@ void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
     window->addPickedFiles({clip});
     const QString folder = QFileInfo(clip).absolutePath();
     QCOMPARE(SettingsFile::value(SettingsFile::kFolder).toString(), folder);
-    QCOMPARE(window->lastAddFolder, folder);
+    // The open dialog starts there next time.
+    QString shownFolder;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        shownFolder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    poll.start(WindowTest::kPollMs);
+    window->on_actionOpen_triggered();
+    QCOMPARE(shownFolder, folder);
 }
 
 void tst_AddFiles::windowKeepsWorkingWhileProbing()
@@ -655,7 +669,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
                                inFiles("notes.txt"),           copyOf("av.avi", "b/clip.avi"),
                                stuck.at(1),                    copyOf("audio.mp3", "c/clip.mp3"),
                                copyOf("av.mkv", "d/clip.mkv")};
-    window->probePool.setTimeoutMs(kLimitMs);
+    window->addFlow().probePool().setTimeoutMs(kLimitMs);
 
     struct Outcome {
         QStringList outputs;
@@ -664,7 +678,7 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     };
     const auto add = [&](int workers) {
         window->clean();
-        window->probePool.setWorkerCount(workers);
+        window->addFlow().probePool().setWorkerCount(workers);
         WindowTest::ModalAnswerer answerer;
         QElapsedTimer clock;
         clock.start();
@@ -689,13 +703,13 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
     QCOMPARE(sideBySide.outputs, serial.outputs);
     QCOMPARE(sideBySide.failed, serial.failed);
     QCOMPARE(list()->currentItem(), row(3));
-    QVERIFY(!window->addProgressDialog.isVisible());
+    QVERIFY(!fixture.dialog<openProgress>()->isVisible());
     // Both hung probes were ended by the limit, together (one after the
     // other would take twice as long), and none of them is left. The limit
     // is a coarse timer, which may fire up to a twentieth early.
     QVERIFY2(sideBySide.ms >= kLimitMs * 19 / 20 && sideBySide.ms < 2 * kLimitMs,
              qPrintable(QString::number(sideBySide.ms)));
-    for (const QProcess *probe : window->probePool.findChildren<QProcess *>())
+    for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         QCOMPARE(probe->state(), QProcess::NotRunning);
 }
 

@@ -1,6 +1,8 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -8,6 +10,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "conversion/editorsession.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
@@ -61,9 +64,9 @@ void tst_ListOperations::init()
 
 void tst_ListOperations::cleanup()
 {
-    if (window->editorProcess.state() != QProcess::NotRunning) {
-        window->editorProcess.kill();
-        window->editorProcess.waitForFinished();
+    if (window->editorSession().isOpen()) {
+        window->editorSession().close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(), WindowTest::kEventTimeoutMs);
     }
     if (window->conversionRun.isActive())
         window->on_StopConvertePushButton_clicked();
@@ -213,7 +216,7 @@ void tst_ListOperations::deleteKeyRemovesOneRow()
 void tst_ListOperations::checkAllBoxAndSelectAll()
 {
     addThree();
-    QCheckBox *box = window->checkAllBox;
+    QCheckBox *box = list()->header()->findChild<QCheckBox *>();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     QCOMPARE(box->checkState(), Qt::Unchecked);
     for (int index = 0; index < 3; ++index)
@@ -233,17 +236,17 @@ void tst_ListOperations::pollFollowsTheRows()
 {
     // Empty list.
     window->checkTimer();
-    QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
+    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
     QVERIFY(ui()->frameBackPic->isVisible());
     QVERIFY(!ui()->DelFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
-    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
 
     addThree();
     row(1)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     row(2)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     window->checkTimer();
-    QCOMPARE(window->checkAllBox->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::PartiallyChecked);
     QVERIFY(ui()->ConvertePushButton->isEnabled());
     QVERIFY(!ui()->frameBackPic->isVisible());
     // The last row is current after adding: Next cannot go further.
@@ -253,7 +256,7 @@ void tst_ListOperations::pollFollowsTheRows()
     ui()->lab_OutputFormat->setText(QStringLiteral("AVI"));
     row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     // The box follows the rows without touching them.
-    QTRY_COMPARE(window->checkAllBox->checkState(), Qt::Unchecked);
+    QTRY_COMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Unchecked);
     QCOMPARE(row(0)->checkState(FileRow::CheckColumn), Qt::Unchecked);
     QVERIFY(!ui()->ConvertePushButton->isEnabled());
     QVERIFY(ui()->DelFile->isEnabled());
@@ -263,18 +266,28 @@ void tst_ListOperations::pollFollowsTheRows()
 
     window->changeTreeChecked(true);
     window->checkTimer();
-    QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
+    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
 }
 
 void tst_ListOperations::contextMenuOffersWhatFits()
 {
+    // The menu the list shows for a request at pos, read while it is open.
     const auto enabled = [this](const QPoint &pos) {
-        QScopedPointer<QMenu> menu(window->buildListMenu(pos));
         QStringList on;
-        for (QAction *action : menu->actions()) {
-            if (!action->isSeparator() && action->isEnabled())
-                on << action->text();
-        }
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll.stop();
+            for (QAction *action : menu->actions()) {
+                if (!action->isSeparator() && action->isEnabled())
+                    on << action->text();
+            }
+            menu->close();
+        });
+        poll.start(WindowTest::kPollMs);
+        window->on_treeWidget_customContextMenuRequested(pos);
         return on;
     };
     // An empty list: nothing to convert yet, so nothing at all.
@@ -353,7 +366,7 @@ void tst_ListOperations::selectionShowsTheRowsOwnChoices()
     QVERIFY(ui()->Vcodec->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
     QVERIFY(!ui()->editVideo_Trim->isEnabled());
-    QVERIFY(window->previewPollTimer.isActive());
+    QVERIFY(fixture.timerActive("previewPollTimer"));
 
     // A long name is shortened in its middle, as the list shortens it.
     const QString longName = QString(60, QLatin1Char('a')) + QStringLiteral("-middle-")
@@ -410,7 +423,7 @@ void tst_ListOperations::convertMarksCheckedRowsWaiting()
     QCOMPARE(window->totalSeconds, 2);
     QVERIFY(window->conversionRun.isActive());
     QVERIFY(window->jobTimer.isActive());
-    QVERIFY(!window->uiPollTimer.isActive());
+    QVERIFY(!fixture.timerActive("uiPollTimer"));
     QVERIFY(!ui()->AddFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
     QVERIFY(!ui()->DeleteButton->isEnabled());
@@ -434,7 +447,7 @@ void tst_ListOperations::convertWithoutCheckedRowsRollsBack()
     QVERIFY(!window->conversionRun.isActive());
     QCOMPARE(window->runMode, modeBefore);
     QVERIFY(!window->jobTimer.isActive());
-    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QVERIFY(!ui()->PausePushButton->isEnabled());
     QVERIFY(ui()->AddFile->isEnabled());
@@ -483,8 +496,11 @@ void tst_ListOperations::rowsStayWhileRunning()
     QVERIFY(!fixture.dragEnter(data));
     // Refused at the door; and were it to come anyway, nothing is added.
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    window->dropEvent(&drop);
-    QTest::qWait(50);
+    drop.setAccepted(false);
+    QCoreApplication::sendEvent(window, &drop);
+    QVERIFY(!drop.isAccepted());
+    // An add the drop had asked for would start from the window's queue.
+    QCoreApplication::sendPostedEvents(window);
     QCOMPARE(list()->topLevelItemCount(), 3);
 }
 
@@ -507,15 +523,15 @@ void tst_ListOperations::editorGetsTheRowsState()
     list()->setCurrentItem(row(0));
     QVERIFY(ui()->editVideo_Trim->isEnabled());
     QTest::mouseClick(ui()->editVideo_Trim, Qt::LeftButton);
-    QVERIFY(window->editorProcess.waitForStarted());
-    QCOMPARE(window->editorProcess.arguments(),
+    QVERIFY(window->editorSession().waitForStarted());
+    QCOMPARE(window->editorSession().arguments(),
              QStringList({"-fileNa", media("av.mp4"), "0", "6", "0", "0", "100",
                           "0", "0", "5", "15", "20", "1", effects.at(FileRow::LogoPathEntry), "-1",
                           "-watermark /x/logo.png 10 10"}));
-    QCOMPARE(window->editorRowIndex.row(), 0);
+    QCOMPARE(window->editorSession().row(), 0);
     QVERIFY(!ui()->AddFile->isEnabled());
     QVERIFY(!list()->isEnabled());
-    QVERIFY(!window->uiPollTimer.isActive());
+    QVERIFY(!fixture.timerActive("uiPollTimer"));
     QVERIFY(ui()->textEdit->toPlainText().contains(QLatin1String("-fileNa")));
 
     // Rows stay while the editor works on one.
@@ -524,10 +540,10 @@ void tst_ListOperations::editorGetsTheRowsState()
     QCOMPARE(list()->topLevelItemCount(), 3);
 
     // Closed without an answer: the controls come back.
-    window->editorProcess.kill();
+    window->editorSession().close();
     QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
-    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
     QCOMPARE(FileRow::arguments(row(0)), arguments);
 }
 
@@ -541,7 +557,7 @@ void tst_ListOperations::editorThatDoesNotStartGivesControlsBack()
     QTRY_VERIFY_WITH_TIMEOUT(ui()->AddFile->isEnabled(), WindowTest::kEventTimeoutMs);
     QVERIFY(list()->isEnabled());
     QVERIFY(ui()->editVideo->isEnabled());
-    QVERIFY(window->uiPollTimer.isActive());
+    QVERIFY(fixture.timerActive("uiPollTimer"));
     QMessageBox *box = window->findChild<QMessageBox *>();
     QVERIFY(box);
     QVERIFY(box->text().contains(QLatin1String("editor")));

@@ -21,6 +21,8 @@
 #include "conversion/argumentlist.h"
 #include "filelist/filerow.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/errfiledialog.h"
+#include "mainwindow/openprogress.h"
 #include "platform/platform.h"
 #include "ui_mainwindow.h"
 
@@ -29,6 +31,8 @@ namespace WindowTest {
 // A wait for what the probe or the editor does: it ends as soon as that
 // happens, and a busy machine may take many seconds to get there.
 constexpr int kEventTimeoutMs = 30000;
+// How often a test looks for a dialog or menu that opens in a nested loop.
+constexpr int kPollMs = 20;
 
 inline QString media(const QString &name)
 {
@@ -103,6 +107,47 @@ public:
         if (!QFile::copy(media(clip), path))
             qWarning("cannot copy %s", qPrintable(clip));
         return path;
+    }
+
+    // Whether the window's timer of that name runs.
+    bool timerActive(const char *name) const
+    {
+        const auto *timer = window->findChild<QTimer *>(QLatin1String(name));
+        return timer && timer->isActive();
+    }
+
+    // The window's own dialog of that type (created with it, without parent).
+    template <class Dialog>
+    Dialog *dialog() const
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *found = qobject_cast<Dialog *>(widget))
+                return found;
+        }
+        return nullptr;
+    }
+
+    // Whether rows built again from the option boxes keep their own source
+    // (one has none yet): false while the file of an add that has ended
+    // still stands in for them.
+    bool addLeftNoFileBehind() const
+    {
+        const QString own = files->filePath(QStringLiteral("own/source.mp4"));
+        const QString output = files->filePath(QStringLiteral("out/own.avi"));
+        const QList<ArgumentList> rows = {
+            {QStringLiteral("-i"), own, QStringLiteral("-y"), output},
+            {QStringLiteral("-y"), output},
+        };
+        bool kept = true;
+        for (const ArgumentList &arguments : rows) {
+            auto *scratch = new QTreeWidgetItem(list());
+            FileRow::setArguments(scratch, arguments);
+            window->buildItemArguments(list()->indexOfTopLevelItem(scratch));
+            const QString source = Arguments::inputPath(FileRow::arguments(scratch));
+            kept = kept && source == Arguments::inputPath(arguments);
+            delete scratch;
+        }
+        return kept;
     }
 
     // A drag that enters the window; whether the window wants it.

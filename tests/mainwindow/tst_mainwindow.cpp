@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "filelist/addflow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
 #include "ui_mainwindow.h"
@@ -110,7 +111,7 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
     QVERIFY(!window->previewStepped);
-    QVERIFY(window->hasVideo && window->audioOnly);
+    QVERIFY(window->addFlow().probe().hasVideo && window->addFlow().probe().audioOnly);
     QCOMPARE(window->jobNumber, 0);
 
     // The list keeps its two data columns out of sight.

@@ -27,6 +27,7 @@
 
 #include "app/version.h"
 #include "conversion/argumentlist.h"
+#include "conversion/editorsession.h"
 #include "conversion/transcoderjob.h"
 #include "filelist/filerow.h"
 #include "filelist/folderwork.h"
@@ -304,7 +305,7 @@ void tst_RunConversions::editRow(int index, const QStringList &chunks) {
     window->on_editVideo_clicked();
     Platform::setInstallDir(m_stage);
     QVERIFY(!ui()->treeWidget->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(window->editorProcess.state() == QProcess::NotRunning,
+    QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(),
                              kEventTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(ui()->treeWidget->isEnabled(), kEventTimeoutMs);
 }

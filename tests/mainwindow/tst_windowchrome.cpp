@@ -27,6 +27,7 @@
 #include "app/version.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/exitdialog.h"
+#include "conversion/editorsession.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/preferencedialog.h"
 #include "filelist/filerow.h"
@@ -86,6 +87,7 @@ private Q_SLOTS:
 
 private:
     void makeFakeUpdateTool();
+    void openSleepingEditor();
     QStringList updateToolRun(int waitMs);
     void fillTemporaryFolder();
     static QString otherCopyScript();
@@ -113,6 +115,22 @@ void tst_WindowChrome::makeFakeUpdateTool()
                "printf '%s\\n' \"$@\" > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
     file.close();
     QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+}
+
+void tst_WindowChrome::openSleepingEditor()
+{
+    // Stands in for the editor: it stays open until it is ended.
+    QFile file(install->filePath(QStringLiteral("parlane")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\nexec sleep 30\n");
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+    QTreeWidget *list = ui()->treeWidget;
+    if (list->topLevelItemCount() == 0)
+        new QTreeWidgetItem(list, QStringList({QString(), QStringLiteral("a.mp4")}));
+    list->setCurrentItem(list->topLevelItem(0));
+    window->on_editVideo_clicked();
+    QVERIFY(window->editorSession().waitForStarted());
 }
 
 QStringList tst_WindowChrome::updateToolRun(int waitMs)
@@ -650,12 +668,10 @@ void tst_WindowChrome::closeWithRowsAsks()
 
 void tst_WindowChrome::closeEndsEditorTool()
 {
-    window->editorProcess.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    QVERIFY(window->editorProcess.waitForStarted());
+    openSleepingEditor();
     window->show();
     window->close();
-    QTRY_COMPARE_WITH_TIMEOUT(window->editorProcess.state(), QProcess::NotRunning,
-                              kProcessTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(), kProcessTimeoutMs);
 }
 
 void tst_WindowChrome::closeShutsThePreviewDown()
@@ -679,8 +695,7 @@ void tst_WindowChrome::exitActionTidiesNothing()
     fillTemporaryFolder();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
-    window->editorProcess.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    QVERIFY(window->editorProcess.waitForStarted());
+    openSleepingEditor();
 
     // A transcoder with a child of its own, in a group of its own.
     const QString childPidFile = install->filePath(QStringLiteral("child.pid"));
@@ -710,13 +725,13 @@ void tst_WindowChrome::exitActionTidiesNothing()
     // No close handling: the window was never closed, nothing was emptied.
     QVERIFY(window->isVisible());
     QVERIFY(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")));
-    QCOMPARE(window->editorProcess.state(), QProcess::Running);
+    QVERIFY(window->editorSession().isOpen());
     // The transcoder and its child were asked to finish.
     QTRY_COMPARE_WITH_TIMEOUT(window->transcoderProcess.state(), QProcess::NotRunning,
                               kProcessTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(childProc), kProcessTimeoutMs);
-    window->editorProcess.kill();
-    window->editorProcess.waitForFinished();
+    window->editorSession().close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(), kProcessTimeoutMs);
 }
 
 QTEST_MAIN(tst_WindowChrome)

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include "conversion/editoranswer.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// One round trip through the editor tool: it is opened on a row of the list,
+// its answer is read whole once it has ended and goes into that row and its
+// script. Whatever the tool does (answers, is cancelled, crashes, never
+// starts), the controls the window locked for it are handed back.
+class EditorSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the row's answer is applied to; the window knows the row's audio
+    // choices and the script's plugin paths.
+    using RowFacts = std::function<EditorRow(const QTreeWidgetItem *row)>;
+
+    explicit EditorSession(QTreeWidget *list, QObject *parent = nullptr);
+    ~EditorSession() override;
+
+    void setRowFacts(RowFacts facts);
+
+    // Opens the editor on the list's row `row`; mode "0" edits, "1" trims,
+    // "2" sets the effects. An editor still open from before is given time
+    // to end first.
+    void open(int row, const QString &mode);
+    // The tool is starting or running.
+    bool isOpen() const;
+    // The row the open tool works on; -1 when none.
+    int row() const;
+    // The tool's command line of the last start.
+    QStringList arguments() const;
+    bool waitForStarted();
+    // The window closes: the tool goes without an answer.
+    void close();
+
+    // The tool's answer, once it has ended: stored into its row (the row
+    // stays as it was when the answer is incomplete or cannot be saved).
+    void readAnswer();
+
+Q_SIGNALS:
+    // Just before the tool starts: the window locks what must not change
+    // under the edit.
+    void opening();
+    void controlsFreed();
+    void failedToStart(const QString &reason);
+    void logText(const QString &text);
+    // The answer could not be stored; the row and its old script agree.
+    void problem(const QString &text);
+
+private:
+    void toolFinished();
+    void toolFailed(QProcess::ProcessError error);
+    void storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+
+    QTreeWidget *m_list;
+    QProcess m_process;
+    QPersistentModelIndex m_row;
+    RowFacts m_rowFacts;
+};

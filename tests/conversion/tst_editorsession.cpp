@@ -1,0 +1,127 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "conversion/editorsession.h"
+#include "filelist/filerow.h"
+#include "platform/platform.h"
+
+// The editor's round trip on a list of its own, with a stand-in for the tool.
+class tst_EditorSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void answerReachesTheRowItWasOpenedFor();
+    void toolThatCannotStartFreesTheControls();
+
+private:
+    void useTool(const QByteArray &script);
+
+    QTemporaryDir *install = nullptr;
+    QTreeWidget *list = nullptr;
+};
+
+namespace {
+
+constexpr int kToolTimeoutMs = 30000;
+const QByteArray kAnswer = "-ss 10 -t 30 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 "
+                           "-saturation 0 -brightness 0 -contrast 0 -drop 0";
+
+EditorRow factsOf(const QTreeWidgetItem *row) {
+    EditorRow facts;
+    facts.arguments = FileRow::arguments(row);
+    facts.effects = FileRow::effects(row);
+    facts.sourceSize = QStringLiteral("320x240");
+    facts.displayRatio = QStringLiteral("1.333");
+    facts.trimDuration = QStringLiteral("83.4");
+    facts.sourceDurationText = QStringLiteral("00:01:23");
+    facts.channels = QStringLiteral("2");
+    facts.sampleRate = QStringLiteral("44100");
+    return facts;
+}
+
+} // namespace
+
+void tst_EditorSession::init() {
+    install = new QTemporaryDir;
+    QVERIFY(install->isValid());
+    Platform::setInstallDir(install->path());
+    list = new QTreeWidget;
+    for (const QString &name : {QStringLiteral("a.mp4"), QStringLiteral("b.mp4")}) {
+        auto *row = new QTreeWidgetItem(list, QStringList({QString(), name}));
+        const QString source = install->filePath(name);
+        FileRow::setArguments(row, {QStringLiteral("-i"), source, QStringLiteral("-y"),
+                                    install->filePath(name + QStringLiteral(".avi"))});
+        FileRow::setEffects(row, {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1"),
+                                  source, install->filePath(name + QStringLiteral(".avs")),
+                                  install->filePath(name + QStringLiteral(".png"))});
+    }
+}
+
+void tst_EditorSession::cleanup() {
+    delete list;
+    list = nullptr;
+    Platform::setInstallDir(QString());
+    delete install;
+    install = nullptr;
+}
+
+void tst_EditorSession::useTool(const QByteArray &script) {
+    QFile tool(install->filePath(QStringLiteral("parlane")));
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\n" + script);
+    tool.close();
+    QVERIFY(tool.setPermissions(tool.permissions() | QFile::ExeOwner));
+}
+
+void tst_EditorSession::answerReachesTheRowItWasOpenedFor() {
+    // The answer comes in two pieces, the second once the first was read.
+    constexpr int kFirstPiece = 20;
+    useTool("printf '%s' 'edited " + kAnswer.left(kFirstPiece) +
+            "' >&2\nsleep 0.2\n"
+            "printf '%s' '" +
+            kAnswer.mid(kFirstPiece) + "' >&2\n");
+    EditorSession session(list);
+    session.setRowFacts(factsOf);
+    QSignalSpy opening(&session, &EditorSession::opening);
+    QSignalSpy freed(&session, &EditorSession::controlsFreed);
+    QSignalSpy problems(&session, &EditorSession::problem);
+    const ArgumentList untouched = FileRow::arguments(list->topLevelItem(0));
+
+    session.open(1, QStringLiteral("1"));
+    QCOMPARE(opening.count(), 1);
+    QCOMPARE(session.row(), 1);
+    QCOMPARE(session.arguments().mid(0, 2),
+             QStringList({QStringLiteral("-fileNa"), install->filePath(QStringLiteral("b.mp4"))}));
+    list->setCurrentItem(list->topLevelItem(0));
+    QVERIFY(freed.wait(kToolTimeoutMs));
+
+    QCOMPARE(freed.count(), 1);
+    QCOMPARE(problems.count(), 0);
+    QVERIFY(!session.isOpen());
+    QCOMPARE(session.row(), -1);
+    const ArgumentList edited = FileRow::arguments(list->topLevelItem(1));
+    QCOMPARE(edited.mid(0, 4), QStringList({"-ss", "10", "-t", "30"}));
+    QVERIFY(QFile::exists(install->filePath(QStringLiteral("b.mp4.avs"))));
+    QCOMPARE(FileRow::arguments(list->topLevelItem(0)), untouched);
+}
+
+void tst_EditorSession::toolThatCannotStartFreesTheControls() {
+    EditorSession session(list);
+    session.setRowFacts(factsOf);
+    QSignalSpy freed(&session, &EditorSession::controlsFreed);
+    QSignalSpy failed(&session, &EditorSession::failedToStart);
+    session.open(0, QStringLiteral("0"));
+    QTRY_COMPARE_WITH_TIMEOUT(freed.count(), 1, kToolTimeoutMs);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!failed.first().first().toString().isEmpty());
+    QVERIFY(!session.isOpen());
+    QCOMPARE(session.row(), -1);
+}
+
+QTEST_MAIN(tst_EditorSession)
+#include "tst_editorsession.moc"
