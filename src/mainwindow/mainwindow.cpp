@@ -67,13 +67,6 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    connect(&transcoderProcess, &QProcess::readyReadStandardOutput, this,
-            &MainWindow::outputCommand);
-    connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
-            &MainWindow::outputCommand);
-    connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
-    connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
-    connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
     connect(&probePool, &ProbePool::progressed, this, &MainWindow::showProbeProgress);
@@ -86,6 +79,10 @@ MainWindow::MainWindow(QWidget *parent)
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
+    connectConversion();
+    // The countdown a run's end may arm is found by its name, as the run's tick is.
+    shutdownTimer.setParent(this);
+    shutdownTimer.setObjectName(QStringLiteral("shutdownTimer"));
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -129,10 +126,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->PathLine->setText(SettingsFile::defaultOutputFolder());
     makeFolder(SettingsFile::defaultSnapshotFolder());
     snapshotFolder = SettingsFile::defaultSnapshotFolder();
-    jobNumber = 0;
-    totalSeconds = 0;
-    currentFileSeconds = 0;
-    doneSeconds = 0;
 
     buildSystemMenu();
 

@@ -114,7 +114,7 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
     // is refused at the door, and nothing else may start a second one. The
     // probe shares its process with the conversion run: no adding while a
     // run converts.
-    if (addingFiles || conversionRun.isActive())
+    if (addingFiles || conversionController.isActive())
         return;
     addingFiles = true;
     QTreeWidget *list = ui->treeWidget;
@@ -128,7 +128,6 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
         FileRow::addPaths(taken, list->topLevelItem(index));
 
     addProgressDialog.show();
-    runMode = 1;
     // Every file that will be probed is handed to the pool now; the rows are
     // still made in the list's order, each as soon as its probe is done.
     QStringList probed;
@@ -260,7 +259,6 @@ void MainWindow::probeInputFile(const QString &path, int poolIndex)
     if (FileListRules::isRejectedExtension(inputExtension))
         return;
 
-    runMode = 1;
     if (poolIndex < 0) {
         probePool.start(Platform::toolPath(kProbeToolName), {path});
         poolIndex = 0;
@@ -537,7 +535,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 bool MainWindow::rowsLocked() const
 {
-    return addingFiles || conversionRun.isActive()
+    return addingFiles || conversionController.isActive()
            || editorProcess.state() != QProcess::NotRunning;
 }
 

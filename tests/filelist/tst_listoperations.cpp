@@ -48,6 +48,9 @@ private:
     QTreeWidgetItem *row(int index) { return fixture.row(index); }
     QStringList names() { return fixture.names(); }
     void addThree();
+    // Clicks Convert and waits for the folders' answer, which starts the run.
+    bool convert();
+    QTimer *jobTick() { return window->conversion().findChild<QTimer *>("jobTimer"); }
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -65,10 +68,17 @@ void tst_ListOperations::cleanup()
         window->editorProcess.kill();
         window->editorProcess.waitForFinished();
     }
-    if (window->conversionRun.isActive())
+    if (window->conversion().isActive())
         window->on_StopConvertePushButton_clicked();
     fixture.close();
     window = nullptr;
+}
+
+bool tst_ListOperations::convert()
+{
+    QSignalSpy ready(&window->conversion(), &ConversionController::outputFoldersReady);
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    return !ready.isEmpty() || ready.wait();
 }
 
 void tst_ListOperations::addThree()
@@ -374,8 +384,8 @@ void tst_ListOperations::runEndShowsTheCurrentRow()
 {
     addThree();
     list()->setCurrentItem(row(0));
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(convert());
+    QVERIFY(window->conversion().isActive());
     QVERIFY(!ui()->editVideo->isEnabled());
     window->on_StopConvertePushButton_clicked();
     QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
@@ -401,15 +411,14 @@ void tst_ListOperations::convertMarksCheckedRowsWaiting()
     window->checkTimer();
     QVERIFY(ui()->ConvertePushButton->isEnabled());
 
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(convert());
     QCOMPARE(row(0)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
     QCOMPARE(row(1)->text(FileRow::StatusColumn), FileRow::kStatusReady);
     QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusReady);
-    QCOMPARE(window->runMode, 2);
-    QCOMPARE(window->jobNumber, 0);
-    QCOMPARE(window->totalSeconds, 2);
-    QVERIFY(window->conversionRun.isActive());
-    QVERIFY(window->jobTimer.isActive());
+    QCOMPARE(window->conversion().run().jobNumber(), 0);
+    QCOMPARE(window->conversion().run().totalSeconds(), 2);
+    QVERIFY(window->conversion().isActive());
+    QVERIFY(jobTick()->isActive());
     QVERIFY(!window->uiPollTimer.isActive());
     QVERIFY(!ui()->AddFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
@@ -428,12 +437,10 @@ void tst_ListOperations::convertWithoutCheckedRowsRollsBack()
 {
     addThree();
     window->changeTreeChecked(false);
-    const int modeBefore = window->runMode;
     ui()->ConvertePushButton->setEnabled(true);
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(!window->conversionRun.isActive());
-    QCOMPARE(window->runMode, modeBefore);
-    QVERIFY(!window->jobTimer.isActive());
+    QVERIFY(convert());
+    QVERIFY(!window->conversion().isActive());
+    QVERIFY(!jobTick()->isActive());
     QVERIFY(window->uiPollTimer.isActive());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QVERIFY(!ui()->PausePushButton->isEnabled());
@@ -452,19 +459,19 @@ void tst_ListOperations::convertRunsRowsOfUnknownLength()
     addThree();
     for (int index = 0; index < 3; ++index)
         row(index)->setText(FileRow::SourceDurationColumn, QStringLiteral("N/A, start"));
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QCOMPARE(window->totalSeconds, 0);
+    QVERIFY(convert());
+    QCOMPARE(window->conversion().run().totalSeconds(), 0);
     // Not a run that cannot start: the rows convert with busy bars.
-    QVERIFY(window->conversionRun.isActive());
-    QVERIFY(window->jobTimer.isActive());
+    QVERIFY(window->conversion().isActive());
+    QVERIFY(jobTick()->isActive());
     QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
 }
 
 void tst_ListOperations::rowsStayWhileRunning()
 {
     addThree();
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(convert());
+    QVERIFY(window->conversion().isActive());
     list()->setCurrentItem(row(0));
     QTest::keyClick(list(), Qt::Key_Delete);
     window->on_actionRemove_del_triggered();
@@ -475,7 +482,7 @@ void tst_ListOperations::rowsStayWhileRunning()
     // The probe would take the run's own process: no adding meanwhile.
     window->addPickedFiles({media("av.mkv")});
     QCOMPARE(list()->topLevelItemCount(), 3);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(window->conversion().isActive());
 
     WindowTest::ModalAnswerer answerer;
     QMimeData data;
