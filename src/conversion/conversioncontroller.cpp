@@ -41,8 +41,7 @@ ConversionController::ConversionController(QObject *parent) : QObject(parent) {
     connect(&m_transcoder, &QProcess::readyReadStandardError, this,
             &ConversionController::readTranscoderOutput);
     connect(&m_transcoder, &QProcess::finished, this, &ConversionController::transcoderFinished);
-    connect(&m_transcoder, &QProcess::errorOccurred, this,
-            &ConversionController::transcoderFailed);
+    connect(&m_transcoder, &QProcess::errorOccurred, this, &ConversionController::transcoderFailed);
 }
 
 ConversionController::~ConversionController() {
@@ -120,8 +119,7 @@ void ConversionController::checkFolders(const QStringList &folders, int from, bo
                     return;
             }
         },
-        this,
-        [this, check, folders] { foldersChecked(folders, *check); });
+        this, [this, check, folders] { foldersChecked(folders, *check); });
 }
 
 void ConversionController::foldersChecked(const QStringList &folders, const FolderCheck &check) {
