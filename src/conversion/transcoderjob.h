@@ -37,6 +37,8 @@ public:
     bool isRunning() const;   // starting, running or suspended
     qint64 processId() const; // 0 when no process runs
     bool isPaused() const;
+    // How the last job ended is the process's to tell.
+    const QProcess &process() const { return m_process; }
 
     // Suspends the job's process group with the suspender tool
     // ("suspender PID"). False when no job runs or the tool fails.

@@ -77,13 +77,6 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    connect(&transcoderProcess, &QProcess::readyReadStandardOutput, this,
-            &MainWindow::outputCommand);
-    connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
-            &MainWindow::outputCommand);
-    connect(&jobTimer, &QTimer::timeout, this, &MainWindow::slotTimer);
-    connect(&transcoderProcess, &QProcess::finished, this, &MainWindow::transcoderFinished);
-    connect(&transcoderProcess, &QProcess::errorOccurred, this, &MainWindow::transcoderFailed);
     // The list's timers are named children, so that whether they run can be
     // seen from outside the window.
     nameTimer(this, uiPollTimer, "uiPollTimer");
@@ -111,6 +104,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
     connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
     connect(adder, &AddFlow::problem, this, &MainWindow::showProblem);
+    connectConversion();
+    // The countdown a run's end may arm is found by its name, as the run's tick is.
+    shutdownTimer.setParent(this);
+    shutdownTimer.setObjectName(QStringLiteral("shutdownTimer"));
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -157,10 +154,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->PathLine->setText(SettingsFile::defaultOutputFolder());
     makeFolder(SettingsFile::defaultSnapshotFolder());
     snapshotFolder = SettingsFile::defaultSnapshotFolder();
-    jobNumber = 0;
-    totalSeconds = 0;
-    currentFileSeconds = 0;
-    doneSeconds = 0;
 
     buildSystemMenu();
 

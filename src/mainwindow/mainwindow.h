@@ -9,12 +9,10 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "conversion/conversionrun.h"
+#include "conversion/conversioncontroller.h"
 #include "conversion/editoranswer.h"
-#include "conversion/transcoderjob.h"
 #include "conversion/proberesult.h"
 #include "filelist/addflow.h"
-#include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
@@ -64,6 +62,7 @@ public:
     Ui::MainWindow *form() const { return ui; }
     EditorSession &editorSession() { return *editor; }
     AddFlow &addFlow() { return *adder; }
+    ConversionController &conversion();
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -145,49 +144,25 @@ public Q_SLOTS:
     void output();
 
 private:
-    // The running-conversions side of the transcoder's text (progress mode).
-    void followJobOutput(const QByteArray &text);
-    // A run's jobs: their launch, their end, and the end of the run.
-    QVector<RunRow> runRows() const;
-    // A job's start: its folder is looked at away from this thread (it may
-    // be on a share that hangs), and the job starts from the answer.
-    void launchJob(const TickDecision &decision);
-    void takeJobCounters(const TickDecision &decision);
-    void checkJobFolder(int row, bool mayMake);
-    struct JobStartFacts {
-        OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
-        QString problem;
-        QString freeOutput;  // empty: every numbered name is taken
-        SourceStamp sourceNow;
-    };
-    void jobFolderChecked(int row, const JobStartFacts &facts);
-    void startJob(int row, const JobStartFacts &facts);
-    void refuseJobFolder(const QString &problem);
+    // The run is the controller's; the window starts it from the Convert
+    // click once the folders are there, and shows what it tells.
+    void connectConversion();
+    void beginRun();
+    void rollBackRunStart();
     // Folders the user chose: asked about before one that has gone is made
     // again; the default folders are made without a word.
     bool mayMakeUnasked(const QString &folder) const;
     bool askToMakeFolderAgain(const QString &folder);
-    bool readyOutputFolders(const QStringList &outputPaths);
-    // The ended job's part file, removed in the background.
-    void settleJobPartFile(bool jobFailed);
-    void transcoderFinished(int exitCode, QProcess::ExitStatus status);
-    void transcoderFailed(QProcess::ProcessError error);
     void showJobEnd(const JobEnd &end);
     void showRunProgress(const ProgressUpdate &update);
-    void followSavedOutput(int row, const QString &fileName);
-    void checkOutputDriveInBackground();
-    void stopRun(ConversionRun::StopReason reason);
-    void finishRun(const TickDecision &decision);
+    void showRunStopped(bool transcoderEnding);
+    void finishRun(const QList<int> &rowsToUncheck);
     void armShutdown();
-    // Pause: the suspender's process listing, read by pauseCommand.
-    void listProcessesForPause();
-    void stopPauseListing();
     // What the editor's answer is applied to: the row's own choices.
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
     // A job that reads its row's script finds it (written again when it is
     // missing or its source changed), or the reason it cannot.
     QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
-    void rollBackRunStart(int previousRunMode);
     void launchEditor(const QString &mode);
     void connectEditorSession();
     void giveControlsBackFromEditor();
@@ -405,7 +380,6 @@ private:
     bool previewStepped = false;
     QString snapshotFolder;
     QString lastAddFolder;
-    QElapsedTimer conversionClock;
     QMenu *fileFormatMenu = nullptr;
     QTimer repaintTimer;
 
@@ -416,34 +390,12 @@ private:
     bool autoUpdateEnabled = false;
     QTimer shutdownTimer;
 
-    QProcess transcoderProcess;
-    QProcess pauseToolProcess;
-    QString transcoderPid;
-
-    // Conversion run state.
-    int runMode = 0;
-    int jobNumber = 0;
-    int totalSeconds = 0;
-    int currentFileSeconds = 0;
-    int doneSeconds = 0;
-
     // The files being added, probed and handed over one at a time.
     AddFlow *adder = nullptr;
-    // The Convert button's run, shared with the job tick and the stop.
-    ConversionRun conversionRun;
-    // The running job's transcoder: started, paused and stopped as a group.
-    TranscoderJob transcoderJob{transcoderProcess};
-    // File work on the output folders, off this thread.
-    FolderWork folderWork;
-    // A job's folder is being looked at; the tick waits for it as for a job.
-    bool jobStarting = false;
-    // Answers from the folder work that a stop has made stale are dropped.
-    quint64 runGeneration = 0;
-    // The suspender's listing as it arrives; looked through for our transcoder.
-    QByteArray pauseListing;
+    // The Convert button's run: its jobs, their transcoder and folder work.
+    ConversionController conversionController;
     // The editor tool's round trip on one row.
     EditorSession *editor = nullptr;
-    QTimer jobTimer;
     QTimer uiPollTimer;
     QString snapshotSuffix;
     // Settings that cannot be saved are told once, not at every change.

@@ -75,13 +75,9 @@ void MainWindow::on_actionExit_X_triggered()
 {
     // Nothing is tidied up on this way out. A running transcoder is the one
     // exception: left alone it would lose its output pipe with us and die at
-    // its next line, leaving a broken file; asked to stop, it finishes the
-    // file properly.
-    if (transcoderProcess.state() != QProcess::NotRunning) {
-        Platform::signalProcessGroup(transcoderProcess.processId(),
-                                     Platform::GroupSignal::Terminate);
-        transcoderProcess.terminate();
-    }
+    // its next line, leaving a broken file; asked to stop, it ends its ffmpeg
+    // and removes the unfinished part file, so that no half output is left.
+    conversionController.askTranscoderToEnd();
     QCoreApplication::exit(0);
 }
 

@@ -110,11 +110,10 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 {
     // One operation at a time. The probe shares its tool with the
     // conversion run: no adding while a run converts.
-    if (adder->isAdding() || conversionRun.isActive())
+    if (adder->isAdding() || conversionController.isActive())
         return;
     const bool windowWasShown = isVisible();
     addProgressDialog.show();
-    runMode = 1;
     // The window goes on working while files are probed: closing it ends
     // the adding.
     adder->add(paths, shownNames, source, [&] { return !windowWasShown || isVisible(); });
@@ -390,7 +389,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 bool MainWindow::rowsLocked() const
 {
-    return adder->isAdding() || conversionRun.isActive()
+    return adder->isAdding() || conversionController.isActive()
            || editor->isOpen();
 }
 

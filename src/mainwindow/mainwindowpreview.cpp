@@ -139,9 +139,6 @@ void MainWindow::on_StopButton_clicked()
         togglePlayerPause(currentPlayerState);
         delay = kStopDelayPausedMs;
     }
-    // The job timer drives a conversion run: a preview stop must never halt it.
-    if (!conversionRun.isActive())
-        jobTimer.stop();
     requestSeek(currentPlayerState, 0);
     stopSeekWaitsLeft = kStopSeekWaits;
     stopDelayTimer.start(delay);

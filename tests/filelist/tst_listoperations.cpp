@@ -51,6 +51,9 @@ private:
     QTreeWidgetItem *row(int index) { return fixture.row(index); }
     QStringList names() { return fixture.names(); }
     void addThree();
+    // Clicks Convert and waits for the folders' answer, which starts the run.
+    bool convert();
+    QTimer *jobTick() { return window->conversion().findChild<QTimer *>("jobTimer"); }
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -68,10 +71,17 @@ void tst_ListOperations::cleanup()
         window->editorSession().close();
         QTRY_VERIFY_WITH_TIMEOUT(!window->editorSession().isOpen(), WindowTest::kEventTimeoutMs);
     }
-    if (window->conversionRun.isActive())
+    if (window->conversion().isActive())
         window->on_StopConvertePushButton_clicked();
     fixture.close();
     window = nullptr;
+}
+
+bool tst_ListOperations::convert()
+{
+    QSignalSpy ready(&window->conversion(), &ConversionController::outputFoldersReady);
+    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    return !ready.isEmpty() || ready.wait();
 }
 
 void tst_ListOperations::addThree()
@@ -387,8 +397,8 @@ void tst_ListOperations::runEndShowsTheCurrentRow()
 {
     addThree();
     list()->setCurrentItem(row(0));
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(convert());
+    QVERIFY(window->conversion().isActive());
     QVERIFY(!ui()->editVideo->isEnabled());
     window->on_StopConvertePushButton_clicked();
     QTRY_VERIFY(ui()->ProfileDevice->isEnabled());
@@ -414,15 +424,14 @@ void tst_ListOperations::convertMarksCheckedRowsWaiting()
     window->checkTimer();
     QVERIFY(ui()->ConvertePushButton->isEnabled());
 
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+    QVERIFY(convert());
     QCOMPARE(row(0)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
     QCOMPARE(row(1)->text(FileRow::StatusColumn), FileRow::kStatusReady);
     QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusReady);
-    QCOMPARE(window->runMode, 2);
-    QCOMPARE(window->jobNumber, 0);
-    QCOMPARE(window->totalSeconds, 2);
-    QVERIFY(window->conversionRun.isActive());
-    QVERIFY(window->jobTimer.isActive());
+    QCOMPARE(window->conversion().run().jobNumber(), 0);
+    QCOMPARE(window->conversion().run().totalSeconds(), 2);
+    QVERIFY(window->conversion().isActive());
+    QVERIFY(jobTick()->isActive());
     QVERIFY(!fixture.timerActive("uiPollTimer"));
     QVERIFY(!ui()->AddFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
@@ -441,12 +450,10 @@ void tst_ListOperations::convertWithoutCheckedRowsRollsBack()
 {
     addThree();
     window->changeTreeChecked(false);
-    const int modeBefore = window->runMode;
     ui()->ConvertePushButton->setEnabled(true);
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(!window->conversionRun.isActive());
-    QCOMPARE(window->runMode, modeBefore);
-    QVERIFY(!window->jobTimer.isActive());
+    QVERIFY(convert());
+    QVERIFY(!window->conversion().isActive());
+    QVERIFY(!jobTick()->isActive());
     QVERIFY(fixture.timerActive("uiPollTimer"));
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QVERIFY(!ui()->PausePushButton->isEnabled());
@@ -465,19 +472,19 @@ void tst_ListOperations::convertRunsRowsOfUnknownLength()
     addThree();
     for (int index = 0; index < 3; ++index)
         row(index)->setText(FileRow::SourceDurationColumn, QStringLiteral("N/A, start"));
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QCOMPARE(window->totalSeconds, 0);
+    QVERIFY(convert());
+    QCOMPARE(window->conversion().run().totalSeconds(), 0);
     // Not a run that cannot start: the rows convert with busy bars.
-    QVERIFY(window->conversionRun.isActive());
-    QVERIFY(window->jobTimer.isActive());
+    QVERIFY(window->conversion().isActive());
+    QVERIFY(jobTick()->isActive());
     QCOMPARE(row(2)->text(FileRow::StatusColumn), FileRow::kStatusWaiting);
 }
 
 void tst_ListOperations::rowsStayWhileRunning()
 {
     addThree();
-    QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(convert());
+    QVERIFY(window->conversion().isActive());
     list()->setCurrentItem(row(0));
     QTest::keyClick(list(), Qt::Key_Delete);
     window->on_actionRemove_del_triggered();
@@ -488,7 +495,7 @@ void tst_ListOperations::rowsStayWhileRunning()
     // The probe would take the run's own process: no adding meanwhile.
     window->addPickedFiles({media("av.mkv")});
     QCOMPARE(list()->topLevelItemCount(), 3);
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(window->conversion().isActive());
 
     WindowTest::ModalAnswerer answerer;
     QMimeData data;

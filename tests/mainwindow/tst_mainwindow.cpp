@@ -82,10 +82,11 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     // Only the update check is waiting; nothing runs.
     QVERIFY(window->updateCheckTimer.isActive());
     for (QTimer *timer : {&window->previewPollTimer, &window->stopDelayTimer, &window->openTimer,
-                          &window->repaintTimer, &window->shutdownTimer, &window->jobTimer,
+                          &window->repaintTimer, &window->shutdownTimer,
                           &window->uiPollTimer})
         QVERIFY(!timer->isActive());
-    QCOMPARE(window->transcoderProcess.state(), QProcess::NotRunning);
+    QVERIFY(!window->conversion().findChild<QTimer *>(QStringLiteral("jobTimer"))->isActive());
+    QVERIFY(!window->conversion().job().isRunning());
 
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -112,7 +113,7 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
     QVERIFY(!window->previewStepped);
     QVERIFY(window->addFlow().probe().hasVideo && window->addFlow().probe().audioOnly);
-    QCOMPARE(window->jobNumber, 0);
+    QCOMPARE(window->conversion().run().jobNumber(), 0);
 
     // The list keeps its two data columns out of sight.
     QTreeWidget *list = ui()->treeWidget;

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void outputNeverReplacesAFileOnDisk();
     void fileSavedUnderTheNameDuringTheJobIsKept();
     void missingOutputFolderIsMadeAgain();
+    void convertNeverWaitsOnTheFolder();
     void outputFolderGoneAtAJobsStart();
     void stopNeverWaitsOnTheFolder();
     void partFilesLeftInTheFolderGo();
@@ -93,6 +94,9 @@ private:
     };
 
     Ui::MainWindow *ui() { return window->form(); }
+    ConversionController &run() { return window->conversion(); }
+    QTimer *jobTick() { return run().findChild<QTimer *>(QStringLiteral("jobTimer")); }
+    QTimer *shutdownTimer() { return window->findChild<QTimer *>(QStringLiteral("shutdownTimer")); }
     static QString media(const QString &name) { return clip(name); }
     QTreeWidgetItem *row(int index) { return ui()->treeWidget->topLevelItem(index); }
     QString statusOf(int index) { return row(index)->data(2, FileRow::StatusWordRole).toString(); }
@@ -118,7 +122,7 @@ constexpr int kRunTimeoutMs = 120000;
 // A wait for something the transcoder or the editor does: it ends as soon as
 // that happens, and a busy machine may take many seconds to get there.
 constexpr int kEventTimeoutMs = 30000;
-// Long enough for text already in a pipe to reach the window.
+// The pipe is taken for quiet once no text has come for this long.
 constexpr int kSettleMs = 300;
 
 // Profiles by their catalogue key (category × 100 + profile).
@@ -212,16 +216,21 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// Answers the next question box with the button of that text.
-void answerQuestion(const QString &button) {
+// Answers the next question box with the button of that text; the flag
+// tells once it has been answered.
+std::shared_ptr<bool> answerQuestion(const QString &button) {
+    const auto answered = std::make_shared<bool>(false);
     whenModalOpens<QMessageBox>(
-        [button](QMessageBox *box) {
+        [button, answered](QMessageBox *box) {
             for (QAbstractButton *choice : box->buttons()) {
-                if (choice->text() == button)
+                if (choice->text() == button) {
+                    *answered = true;
                     choice->click();
+                }
             }
         },
         kEventTimeoutMs);
+    return answered;
 }
 
 } // namespace
@@ -242,8 +251,8 @@ void tst_RunConversions::init() {
 }
 
 void tst_RunConversions::cleanup() {
-    if (window && window->transcoderJob.isRunning())
-        window->transcoderJob.stop();
+    if (window && run().job().isRunning())
+        run().job().stop();
     delete window;
     window = nullptr;
     leaveInstallation();
@@ -310,34 +319,30 @@ void tst_RunConversions::editRow(int index, const QStringList &chunks) {
     QTRY_VERIFY_WITH_TIMEOUT(ui()->treeWidget->isEnabled(), kEventTimeoutMs);
 }
 
+// Convert, and the run started once its folders have answered.
 void tst_RunConversions::startRun() {
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
     window->on_ConvertePushButton_clicked();
-    QVERIFY(window->conversionRun.isActive());
+    QVERIFY(!ready.isEmpty() || ready.wait(kEventTimeoutMs));
+    QVERIFY(run().isActive());
 }
 
 bool tst_RunConversions::waitForRunEnd(int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        if (!window->conversionRun.isActive() && !window->transcoderJob.isRunning())
-            return true;
-        QTest::qWait(20);
-    }
-    return false;
+    return QTest::qWaitFor([this] { return !run().isActive() && !run().job().isRunning(); },
+                           timeoutMs);
 }
 
 bool tst_RunConversions::waitForProgress(int index) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kRunTimeoutMs) {
-        const QProgressBar *bar = StatusCell::progressBar(row(index));
-        if (bar && bar->value() > 0 && !childrenOf(window->transcoderJob.processId()).isEmpty())
-            return true;
-        if (!window->conversionRun.isActive())
-            return false;
-        QTest::qWait(20);
-    }
-    return false;
+    bool running = true;
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            const QProgressBar *bar = StatusCell::progressBar(row(index));
+            running = run().isActive();
+            return !running ||
+                   (bar && bar->value() > 0 && !childrenOf(run().job().processId()).isEmpty());
+        },
+        kRunTimeoutMs);
+    return shown && running;
 }
 
 tst_RunConversions::Facts tst_RunConversions::facts(const QString &path) {
@@ -394,7 +399,7 @@ void tst_RunConversions::convertsEveryCheckedRow() {
     sampler.start(5);
     startRun();
     // The trimmed row counts its three seconds, not the source's twelve.
-    QCOMPARE(window->conversionRun.totalSeconds(), 2 + 2 + 2 + 2 + 2 + 3);
+    QCOMPARE(run().run().totalSeconds(), 2 + 2 + 2 + 2 + 2 + 3);
     QVERIFY(waitForRunEnd());
     sampler.stop();
 
@@ -459,10 +464,10 @@ void tst_RunConversions::convertsEveryCheckedRow() {
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
     QVERIFY(ui()->AddFile->isEnabled());
-    QCOMPARE(window->jobNumber, 0);
-    QCOMPARE(window->runMode, 1);
-    QVERIFY(!window->jobTimer.isActive());
-    QVERIFY(!window->shutdownTimer.isActive());
+    QCOMPARE(run().run().jobNumber(), 0);
+    QVERIFY(!run().isActive());
+    QVERIFY(!jobTick()->isActive());
+    QVERIFY(!shutdownTimer()->isActive());
 }
 
 void tst_RunConversions::failedJobsDoNotStopTheRun() {
@@ -592,9 +597,9 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QVERIFY(!ui()->labelShowState->text().isEmpty());
 
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
-    QVERIFY(!window->conversionRun.isActive());
+    QVERIFY(!run().isActive());
     // The stop does not wait for the transcoder; it ends on its own soon after.
-    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!run().job().isRunning(), kEventTimeoutMs);
     QCOMPARE(ui()->labelShowState->text(), QString());
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QVERIFY(statusPicture(row(0)));
@@ -605,12 +610,12 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
     QVERIFY(!ui()->treeWidget->itemWidget(row(1), 2));
     QCOMPARE(ui()->progressAll->value(), 0);
-    QCOMPARE(window->runMode, 0);
+    QVERIFY(!run().isActive());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QVERIFY(!ui()->PausePushButton->isEnabled());
-    QVERIFY(!window->jobTimer.isActive());
-    QTest::qWait(300);
-    QVERIFY(!window->transcoderJob.isRunning());
+    // No tick is left to start another job.
+    QVERIFY(!jobTick()->isActive());
+    QVERIFY(!run().job().isRunning());
 }
 
 void tst_RunConversions::rowUncheckedDuringTheRunIsSkipped() {
@@ -647,7 +652,7 @@ void tst_RunConversions::killedTranscoderLeavesNoPartFile() {
     QVERIFY2(filesIn(out->path()).filter(QStringLiteral(".korvex-")).size() == 1,
              qPrintable(filesIn(out->path()).join(QLatin1Char(' '))));
 
-    QVERIFY(::kill(pid_t(window->transcoderJob.processId()), SIGKILL) == 0);
+    QVERIFY(::kill(pid_t(run().job().processId()), SIGKILL) == 0);
     QVERIFY(waitForRunEnd());
     QCOMPARE(statusOf(0), QStringLiteral("error"));
     QCOMPARE(filesIn(out->path()), QStringList());
@@ -662,7 +667,10 @@ void tst_RunConversions::outputNeverReplacesAListedSource() {
     QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), mp4));
     QVERIFY(QFile::copy(media(QStringLiteral("av.avi")), avi));
     const QByteArray original = contentOf(avi);
-    window->applyOutputFolder(sources.path());
+    // Typed into the field, as a user does.
+    ui()->PathLine->selectAll();
+    QTest::keyClicks(ui()->PathLine, sources.path());
+    QTest::keyClick(ui()->PathLine, Qt::Key_Return);
     window->addPickedFiles({mp4, avi});
     QCOMPARE(ui()->treeWidget->topLevelItemCount(), 2);
 
@@ -736,9 +744,10 @@ void tst_RunConversions::missingOutputFolderIsMadeAgain() {
     ui()->PathLine->setText(folder);
     addClip(media(QStringLiteral("av.mp4")), kMp4);
     QVERIFY(QDir(out->filePath(QStringLiteral("gone"))).removeRecursively());
-    answerQuestion(QStringLiteral("Stop"));
+    const std::shared_ptr<bool> stopped = answerQuestion(QStringLiteral("Stop"));
     window->on_ConvertePushButton_clicked();
-    QVERIFY(!window->conversionRun.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(*stopped, kEventTimeoutMs);
+    QVERIFY(!run().isActive());
     QVERIFY(!QFileInfo::exists(out->filePath(QStringLiteral("gone"))));
     QCOMPARE(row(0)->text(2), QStringLiteral("Ready"));
 
@@ -753,13 +762,50 @@ void tst_RunConversions::missingOutputFolderIsMadeAgain() {
     ui()->PathLine->setText(out->filePath(QStringLiteral("blocker/sub")));
     addClip(media(QStringLiteral("av.avi")), kMp4);
     window->on_ConvertePushButton_clicked();
-    QVERIFY(!window->conversionRun.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChildren<QMessageBox *>().isEmpty(), kEventTimeoutMs);
+    QVERIFY(!run().isActive());
     QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
     const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first()->text().contains(out->filePath(QStringLiteral("blocker"))),
              qPrintable(told.first()->text()));
     told.first()->close();
+}
+
+// The typed Destination has gone, and its share stops answering when Convert
+// is clicked: the click gives the window back at once, and the question
+// comes once the folder answers.
+void tst_RunConversions::convertNeverWaitsOnTheFolder() {
+    const QString folder = out->filePath(QStringLiteral("share"));
+    QVERIFY(QDir().mkpath(folder));
+    ui()->PathLine->setText(folder);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QVERIFY(QDir(folder).removeRecursively());
+    const std::shared_ptr<bool> asked = answerQuestion(QStringLiteral("Make It Again"));
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
+    {
+        FolderGate gate;
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+        constexpr int kAtOnceMs = 2000;
+        QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+        bool ticked = false;
+        QTimer::singleShot(50, window, [&] { ticked = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(ticked, kEventTimeoutMs);
+        QVERIFY(!*asked);
+        QVERIFY(!run().isActive());
+        QCOMPARE(row(0)->text(2), QStringLiteral("Ready"));
+        // A second click while the first is answered starts nothing more.
+        window->on_ConvertePushButton_clicked();
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(*asked, kEventTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, kEventTimeoutMs);
+    }
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(ready.size(), 1);
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
+    QVERIFY(facts(outputOf(0)).seconds > 1.5);
 }
 
 // The folder goes between Convert and the job's start (the share went away
@@ -772,8 +818,10 @@ void tst_RunConversions::outputFolderGoneAtAJobsStart() {
     addClip(media(QStringLiteral("av.mp4")), kMp4);
     bool asked = false;
     {
-        FolderGate gate;
+        // The Convert click's own look found the folder; the job's start
+        // waits for the share.
         startRun();
+        FolderGate gate;
         QVERIFY(QDir(folder).removeRecursively());
         whenModalOpens<QMessageBox>(
             [&](QMessageBox *box) {
@@ -794,16 +842,16 @@ void tst_RunConversions::outputFolderGoneAtAJobsStart() {
     addClip(media(QStringLiteral("av.avi")), kMp4);
     row(0)->setCheckState(0, Qt::Checked);
     {
-        FolderGate gate;
         startRun();
+        FolderGate gate;
         QVERIFY(QDir(folder).removeRecursively());
         QVERIFY(writeFile(folder, "a file where the folder was"));
         gate.open();
-        QTRY_VERIFY_WITH_TIMEOUT(!window->conversionRun.isActive(), kEventTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!run().isActive(), kEventTimeoutMs);
     }
     QCOMPARE(statusOf(0), QStringLiteral("error"));
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
-    QVERIFY(!window->transcoderJob.isRunning());
+    QVERIFY(!run().job().isRunning());
     const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first()->text().contains(folder), qPrintable(told.first()->text()));
@@ -818,7 +866,7 @@ void tst_RunConversions::stopNeverWaitsOnTheFolder() {
     makeSlow(0);
     startRun();
     QVERIFY(waitForProgress(0));
-    const qint64 pid = window->transcoderJob.processId();
+    const qint64 pid = run().job().processId();
     const QString part = TranscoderJob::partFilePath(outputOf(0), pid);
     QVERIFY2(QFile::exists(part), qPrintable(part));
     // Held by a tracer, the transcoder takes no signal but a kill, like one
@@ -832,7 +880,7 @@ void tst_RunConversions::stopNeverWaitsOnTheFolder() {
     constexpr int kAtOnceMs = 2000;
     QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
-    QCOMPARE(window->runMode, 0);
+    QVERIFY(!run().isActive());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
     bool ticked = false;
@@ -841,8 +889,8 @@ void tst_RunConversions::stopNeverWaitsOnTheFolder() {
 
     // Ended for good: what it left goes once the folder answers again.
     QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
-    QTest::qWait(kSettleMs);
+    // Its end has been seen to by now; the removal waits for the folder.
+    QTRY_VERIFY_WITH_TIMEOUT(!run().job().isRunning(), kEventTimeoutMs);
     QVERIFY(QFile::exists(part));
     gate.open();
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(part), kEventTimeoutMs);
@@ -879,11 +927,15 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     startRun();
     QVERIFY(waitForProgress(0));
 
-    const qint64 pid = window->transcoderJob.processId();
+    const qint64 pid = run().job().processId();
     const QList<qint64> children = childrenOf(pid);
     QVERIFY(!children.isEmpty());
+    QSignalSpy progressed(&run(), &ConversionController::progressed);
     QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
-    QCOMPARE(window->transcoderPid, QString::number(pid));
+    // Held: the transcoder the listing showed is ours.
+    QVERIFY(run().isPaused());
+    QVERIFY(run().job().isPaused());
+    QCOMPARE(run().job().processId(), pid);
     QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
@@ -891,18 +943,22 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     QVERIFY(!ui()->ConvertePushButton->isVisibleTo(window));
     QVERIFY(!ui()->PausePushButton->isEnabled());
 
-    // Progress written just before the stop is still on its way: let it land.
-    QTest::qWait(kSettleMs);
-    const qint64 elapsedAtPause = window->conversionRun.elapsedMs();
+    // Progress written just before the stop is still on its way: it lands
+    // until the pipe is quiet.
+    while (progressed.wait(kSettleMs)) {
+    }
+    const qint64 elapsedAtPause = run().run().elapsedMs();
     const int barAtPause = StatusCell::progressBar(row(0))->value();
     constexpr int kPauseMs = 2000;
-    QTest::qWait(kPauseMs);
-    QVERIFY(window->conversionRun.elapsedMs() - elapsedAtPause < 100);
+    // No progress at all while it is held.
+    QVERIFY(!progressed.wait(kPauseMs));
+    QVERIFY(run().run().elapsedMs() - elapsedAtPause < 100);
     QCOMPARE(StatusCell::progressBar(row(0))->value(), barAtPause);
-    QVERIFY(window->transcoderJob.isRunning());
+    QVERIFY(run().job().isRunning());
 
     QTest::mouseClick(ui()->PauseContinue, Qt::LeftButton);
-    QVERIFY(window->transcoderPid.isEmpty());
+    QVERIFY(!run().isPaused());
+    QVERIFY(!run().job().isPaused());
     QTRY_VERIFY_WITH_TIMEOUT(processState(pid) != 'T', kEventTimeoutMs);
     for (const qint64 child : children)
         QTRY_VERIFY_WITH_TIMEOUT(processState(child) != 'T', kEventTimeoutMs);
@@ -914,10 +970,10 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
     // The run's clock left the pause out.
-    QVERIFY2(wall.elapsed() - window->conversionRun.elapsedMs() >= kPauseMs - 200,
+    QVERIFY2(wall.elapsed() - run().run().elapsedMs() >= kPauseMs - 200,
              qPrintable(QStringLiteral("%1 ms wall, %2 ms counted")
                             .arg(wall.elapsed())
-                            .arg(window->conversionRun.elapsedMs())));
+                            .arg(run().run().elapsedMs())));
 }
 
 void tst_RunConversions::stopWhilePaused() {
@@ -925,7 +981,7 @@ void tst_RunConversions::stopWhilePaused() {
     makeSlow(0);
     startRun();
     QVERIFY(waitForProgress(0));
-    const qint64 pid = window->transcoderJob.processId();
+    const qint64 pid = run().job().processId();
     const QList<qint64> children = childrenOf(pid);
     QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
@@ -934,15 +990,15 @@ void tst_RunConversions::stopWhilePaused() {
     clock.start();
     QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
     // Continued and ended by its own stop, not killed after the grace time.
-    QTRY_VERIFY_WITH_TIMEOUT(!window->transcoderJob.isRunning(), kEventTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!run().job().isRunning(), kEventTimeoutMs);
     QVERIFY(clock.elapsed() < TranscoderJob::kStopGraceMs);
-    QCOMPARE(window->transcoderProcess.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run().job().process().exitStatus(), QProcess::NormalExit);
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), char(0), kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
     QCOMPARE(filesIn(out->path()), QStringList());
     QCOMPARE(ui()->labelShowState->text(), QString());
-    QVERIFY(window->transcoderPid.isEmpty());
+    QVERIFY(!run().isPaused());
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
 }
@@ -952,12 +1008,15 @@ void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {
     makeSlow(0);
     startRun();
     QVERIFY(waitForProgress(0));
-    const qint64 pid = window->transcoderJob.processId();
+    const qint64 pid = run().job().processId();
+    QSignalSpy ticks(&run(), &ConversionController::jobAtWork);
     StatusCell::progressBar(row(0))->setValue(100);
-    QTest::qWait(500);
-    QCOMPARE(window->transcoderJob.processId(), pid);
+    // The tick has looked at the full bar a few times.
+    constexpr int kTicks = 5;
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= kTicks, kEventTimeoutMs);
+    QCOMPARE(run().job().processId(), pid);
     QVERIFY(waitForRunEnd());
-    QCOMPARE(window->transcoderProcess.exitCode(), 0);
+    QCOMPARE(run().job().process().exitCode(), 0);
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
 }
@@ -967,11 +1026,11 @@ void tst_RunConversions::unknownLengthShowsABusyBar() {
     makeSlow(0);
     row(0)->setText(FileRow::SourceDurationColumn, QString()); // the probe found no length
     startRun();
-    QTRY_VERIFY_WITH_TIMEOUT(StatusCell::progressBar(row(0)) && window->transcoderJob.isRunning(),
+    QTRY_VERIFY_WITH_TIMEOUT(StatusCell::progressBar(row(0)) && run().job().isRunning(),
                              kEventTimeoutMs);
     QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(ui()->progressAll->maximum(), 0, kEventTimeoutMs);
-    QVERIFY(window->transcoderJob.isRunning());
+    QVERIFY(run().job().isRunning());
     QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
     QVERIFY(waitForRunEnd());
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
@@ -999,7 +1058,7 @@ void tst_RunConversions::fullDiskStopsTheRun() {
         [&](maxDriverDialog *notice) {
             noticeShown = true;
             // However it is closed, the run stays stopped.
-            QVERIFY(!window->conversionRun.isActive());
+            QVERIFY(!run().isActive());
             notice->close();
         },
         kRunTimeoutMs);
@@ -1008,11 +1067,11 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QTRY_VERIFY_WITH_TIMEOUT(noticeShown, kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("error"));
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
-    QVERIFY(!window->transcoderJob.isRunning());
+    QVERIFY(!run().job().isRunning());
     QCOMPARE(filesIn(small.path()), QStringList());
     QCOMPARE(ui()->labelShowState->text(), QString());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
-    QCOMPARE(window->runMode, 0);
+    QVERIFY(!run().isActive());
     ::umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH);
 }
 
@@ -1118,8 +1177,8 @@ void tst_RunConversions::shutdownAfterTheRun() {
         kRunTimeoutMs);
     startRun();
     QVERIFY(waitForRunEnd());
-    QVERIFY(window->shutdownTimer.isActive());
-    QCOMPARE(window->shutdownTimer.interval(), 500);
+    QVERIFY(shutdownTimer()->isActive());
+    QCOMPARE(shutdownTimer()->interval(), 500);
     QTRY_VERIFY_WITH_TIMEOUT(countdownShown, kEventTimeoutMs);
     QCOMPARE(requests, 1);
     const auto refusal = [this] {
@@ -1149,8 +1208,10 @@ void tst_RunConversions::shutdownAfterTheRun() {
         row(0)->setCheckState(0, Qt::Checked);
         startRun();
         QVERIFY(waitForRunEnd());
+        // Seen only once the countdown's timeout is over, a second
+        // countdown of the same timeout included; and none is left to come.
         QTRY_COMPARE_WITH_TIMEOUT(countdowns, run, kEventTimeoutMs);
-        QTest::qWait(1000);
+        QVERIFY(!shutdownTimer()->isActive());
         QCOMPARE(countdowns, run);
     }
     canceller.stop();
@@ -1161,7 +1222,7 @@ void tst_RunConversions::shutdownAfterTheRun() {
     row(0)->setCheckState(0, Qt::Checked);
     startRun();
     QVERIFY(waitForRunEnd());
-    QVERIFY(!window->shutdownTimer.isActive());
+    QVERIFY(!shutdownTimer()->isActive());
 }
 
 QTEST_MAIN(tst_RunConversions)

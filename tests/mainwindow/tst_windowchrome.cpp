@@ -699,11 +699,11 @@ void tst_WindowChrome::exitActionTidiesNothing()
 
     // A transcoder with a child of its own, in a group of its own.
     const QString childPidFile = install->filePath(QStringLiteral("child.pid"));
-    Platform::useOwnProcessGroup(window->transcoderProcess);
-    window->transcoderProcess.start(
+    window->conversion().job().start(
         QStringLiteral("sh"),
         {QStringLiteral("-c"), QStringLiteral("sleep 30 & echo $! > '%1'; wait").arg(childPidFile)});
-    QVERIFY(window->transcoderProcess.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(window->conversion().job().process().state(), QProcess::Running,
+                              kProcessTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(QFile(childPidFile).size() > 0, kProcessTimeoutMs);
     QFile pidFile(childPidFile);
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
@@ -727,7 +727,7 @@ void tst_WindowChrome::exitActionTidiesNothing()
     QVERIFY(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")));
     QVERIFY(window->editorSession().isOpen());
     // The transcoder and its child were asked to finish.
-    QTRY_COMPARE_WITH_TIMEOUT(window->transcoderProcess.state(), QProcess::NotRunning,
+    QTRY_COMPARE_WITH_TIMEOUT(window->conversion().job().process().state(), QProcess::NotRunning,
                               kProcessTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(childProc), kProcessTimeoutMs);
     window->editorSession().close();

@@ -1,0 +1,506 @@
+#include "conversioncontroller.h"
+
+#include <memory>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTreeWidget>
+
+#include "conversion/argumentlist.h"
+#include "conversion/jobpreparation.h"
+#include "conversion/partfilename.h"
+#include "conversion/suspenderlisting.h"
+#include "conversion/tooltext.h"
+#include "filelist/filerow.h"
+#include "filelist/processwait.h"
+#include "platform/platform.h"
+#include "profiles/profileloader.h"
+
+namespace {
+
+constexpr int kJobTickMs = 100;
+// Below this many free bytes on the output drive a write failure means a full disk.
+constexpr qint64 kDiskFullBytes = 5 * 1024;
+// What a transcoder still running when its controller goes gets to end by itself.
+constexpr int kEndAtCloseMs = 3000;
+const QString kTranscoderName = QStringLiteral("korvex");
+const QString kSuspenderName = QStringLiteral("haltwick");
+
+QString outputFolderOf(const QTreeWidgetItem *row) {
+    return QFileInfo(Arguments::outputPath(FileRow::arguments(row))).absolutePath();
+}
+
+} // namespace
+
+ConversionController::ConversionController(QObject *parent) : QObject(parent) {
+    m_jobTimer.setObjectName(QStringLiteral("jobTimer"));
+    connect(&m_jobTimer, &QTimer::timeout, this, &ConversionController::tick);
+    connect(&m_transcoder, &QProcess::readyReadStandardOutput, this,
+            &ConversionController::readTranscoderOutput);
+    connect(&m_transcoder, &QProcess::readyReadStandardError, this,
+            &ConversionController::readTranscoderOutput);
+    connect(&m_transcoder, &QProcess::finished, this, &ConversionController::transcoderFinished);
+    connect(&m_transcoder, &QProcess::errorOccurred, this, &ConversionController::transcoderFailed);
+}
+
+ConversionController::~ConversionController() {
+    // Nothing of a half-destroyed controller may hear the end.
+    m_transcoder.disconnect(this);
+    m_pauseTool.disconnect(this);
+    if (m_job.isRunning())
+        m_job.stop(kEndAtCloseMs);
+}
+
+void ConversionController::attach(QTreeWidget *list, WindowHooks hooks) {
+    m_list = list;
+    m_hooks = std::move(hooks);
+}
+
+QTreeWidgetItem *ConversionController::rowAt(int index) const {
+    return m_list && index >= 0 ? m_list->topLevelItem(index) : nullptr;
+}
+
+const ConversionRun &ConversionController::run() const {
+    return m_run;
+}
+
+TranscoderJob &ConversionController::job() {
+    return m_job;
+}
+
+const TranscoderJob &ConversionController::job() const {
+    return m_job;
+}
+
+bool ConversionController::isActive() const {
+    return m_run.isActive();
+}
+
+bool ConversionController::isPaused() const {
+    return !m_pausedPid.isEmpty();
+}
+
+bool ConversionController::isCheckingFolders() const {
+    return m_checkingFolders;
+}
+
+void ConversionController::checkOutputFolders(const QStringList &outputPaths) {
+    QStringList folders;
+    QSet<QString> seen;
+    for (const QString &path : outputPaths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
+            folders << folder;
+        }
+    }
+    if (folders.isEmpty()) {
+        Q_EMIT outputFoldersReady();
+        return;
+    }
+    checkFolders(folders, 0, false);
+}
+
+void ConversionController::checkFolders(const QStringList &folders, int from, bool makeFirst) {
+    // Whether a folder may be made unasked is the window's to say, here.
+    QList<bool> mayMake;
+    for (int index = 0; index < folders.size(); ++index)
+        mayMake << ((makeFirst && index == from) || m_hooks.mayMakeUnasked(folders.at(index)));
+    m_checkingFolders = true;
+    const auto check = std::make_shared<FolderCheck>();
+    m_folderWork.run(
+        [check, folders, from, mayMake] {
+            for (check->next = from; check->next < folders.size(); ++check->next) {
+                check->folder = folders.at(check->next);
+                check->state = OutputPaths::prepareFolder(check->folder, mayMake.at(check->next),
+                                                          &check->problem);
+                if (check->state != OutputPaths::FolderState::Ready)
+                    return;
+            }
+        },
+        this, [this, check, folders] { foldersChecked(folders, *check); });
+}
+
+void ConversionController::foldersChecked(const QStringList &folders, const FolderCheck &check) {
+    switch (check.state) {
+    case OutputPaths::FolderState::Ready:
+        m_checkingFolders = false;
+        Q_EMIT outputFoldersReady();
+        return;
+    case OutputPaths::FolderState::Missing:
+        m_question = Question::RunStart;
+        m_questionFolders = folders.mid(check.next);
+        Q_EMIT folderGone(check.folder);
+        return;
+    case OutputPaths::FolderState::Unusable:
+        m_checkingFolders = false;
+        Q_EMIT problem(check.problem);
+        return;
+    }
+}
+
+void ConversionController::answerFolderGone(bool makeAgain) {
+    const Question question = m_question;
+    m_question = Question::None;
+    const bool stale = m_questionGeneration != m_generation;
+    switch (question) {
+    case Question::None:
+        return;
+    case Question::RunStart:
+        if (!makeAgain) {
+            m_checkingFolders = false;
+            return;
+        }
+        checkFolders(m_questionFolders, 0, true);
+        return;
+    case Question::JobStart:
+        if (!makeAgain) {
+            m_jobStarting = false;
+            if (!stale)
+                stop(ConversionRun::StopReason::User);
+            return;
+        }
+        if (!stale)
+            checkJobFolder(m_questionRow, true);
+        return;
+    }
+}
+
+QVector<RunRow> ConversionController::runRows() const {
+    QVector<RunRow> rows;
+    if (!m_list)
+        return rows;
+    rows.reserve(m_list->topLevelItemCount());
+    for (int index = 0; index < m_list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem *item = m_list->topLevelItem(index);
+        RunRow row;
+        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+        // A trimmed row is measured by what it will output.
+        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                    item->text(FileRow::SourceDurationColumn));
+        rows << row;
+    }
+    return rows;
+}
+
+bool ConversionController::start(const QString &destination) {
+    // A stopped job still on its way out: ended now, and the tick waits for
+    // its end rather than this click.
+    if (m_job.isRunning())
+        m_job.requestStop(0);
+    m_destination = destination;
+    // Rows of unknown length still convert (their bars are busy bars); only a
+    // run without any checked row has nothing to do.
+    if (!m_run.start(runRows()))
+        return false;
+    m_jobTimer.start(kJobTickMs);
+    return true;
+}
+
+void ConversionController::tick() {
+    m_jobTimer.stop();
+    const TickDecision decision = m_run.tick(m_job.isRunning() || m_jobStarting, runRows());
+    endJob(decision.vanishedJob);
+    switch (decision.action) {
+    case TickDecision::Action::Idle:
+        return;
+    case TickDecision::Action::Wait:
+        // A job at work is left alone, whatever its bar shows: only its exit
+        // tells how it went.
+        Q_EMIT jobAtWork();
+        m_jobTimer.start(kJobTickMs);
+        return;
+    case TickDecision::Action::Launch:
+        launchJob(decision);
+        return;
+    case TickDecision::Action::Finish:
+        finish(decision);
+        return;
+    }
+}
+
+void ConversionController::launchJob(const TickDecision &decision) {
+    Q_EMIT jobStarted(decision.row, decision.indeterminate);
+    m_jobTimer.start(kJobTickMs);
+    const QTreeWidgetItem *row = rowAt(decision.row);
+    if (!row)
+        return;
+    checkJobFolder(decision.row, m_hooks.mayMakeUnasked(outputFolderOf(row)));
+}
+
+void ConversionController::checkJobFolder(int row, bool mayMake) {
+    const QTreeWidgetItem *item = rowAt(row);
+    if (!item)
+        return;
+    const QString folder = outputFolderOf(item);
+    const ArgumentList arguments = FileRow::arguments(item);
+    const QString source = Arguments::inputPath(arguments);
+    const QString wanted = Arguments::outputPath(arguments);
+    const QStringList listed = m_hooks.listedPathsBesides(item);
+    const auto freeOutputPath = m_hooks.freeOutputPath;
+    const auto answer = std::make_shared<JobStartFacts>();
+    const quint64 generation = m_generation;
+    m_jobStarting = true;
+    m_folderWork.run(
+        [answer, folder, mayMake, source, wanted, listed, freeOutputPath] {
+            answer->state = OutputPaths::prepareFolder(folder, mayMake, &answer->problem);
+            if (answer->state != OutputPaths::FolderState::Ready)
+                return;
+            // What this machine's ended jobs left there: a job that lost
+            // its share could not take its part file along.
+            PartFileName::sweep(folder);
+            // A file may have come under the row's output name since the
+            // name was chosen: the row takes the next free name rather than
+            // replace it.
+            answer->freeOutput = freeOutputPath(listed, source, wanted);
+            answer->sourceNow = SourceStamp::of(source);
+        },
+        this,
+        [this, answer, generation, row] {
+            if (generation == m_generation)
+                jobFolderChecked(row, *answer);
+        });
+}
+
+void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts) {
+    const QTreeWidgetItem *item = rowAt(row);
+    if (!item || m_run.runningRow() != row) {
+        m_jobStarting = false;
+        return;
+    }
+    switch (facts.state) {
+    case OutputPaths::FolderState::Ready: {
+        // A changed source is probed again with the window at work: until
+        // the transcoder runs, the tick must not take the job for ended.
+        const quint64 generation = m_generation;
+        startJob(row, facts);
+        if (generation == m_generation)
+            m_jobStarting = false;
+        return;
+    }
+    case OutputPaths::FolderState::Missing:
+        m_question = Question::JobStart;
+        m_questionRow = row;
+        m_questionGeneration = m_generation;
+        Q_EMIT folderGone(outputFolderOf(item));
+        return;
+    case OutputPaths::FolderState::Unusable:
+        m_jobStarting = false;
+        refuseJobFolder(facts.problem);
+        return;
+    }
+}
+
+void ConversionController::refuseJobFolder(const QString &text) {
+    // Every later row would fail the same way: the run ends here, told once,
+    // as a full disk ends it.
+    Q_EMIT logged(text);
+    stop(ConversionRun::StopReason::DiskFull);
+    Q_EMIT problem(text);
+}
+
+void ConversionController::startJob(int rowIndex, const JobStartFacts &facts) {
+    QTreeWidgetItem *row = rowAt(rowIndex);
+    const quint64 generation = m_generation;
+    const bool sourceChanged = m_hooks.reprobeChangedSource(row, facts.sourceNow);
+    // A Stop while the source was probed again ends the job here.
+    row = rowAt(rowIndex);
+    if (generation != m_generation || m_run.runningRow() != rowIndex || !row)
+        return;
+    // With every numbered name taken the row fails and keeps the name it had.
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    if (!facts.freeOutput.isEmpty())
+        m_hooks.setRowOutputPath(row, facts.freeOutput);
+
+    const QString scriptProblem = m_hooks.restoreEditScript(row, sourceChanged);
+    JobPreparation::LaunchPlan plan =
+        JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
+                                FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    if (plan.problem.isEmpty())
+        plan.problem = scriptProblem;
+    if (facts.freeOutput.isEmpty())
+        plan.problem = m_hooks.noFreeNameText(output);
+    // Without its profile the row's options are not what any profile gives:
+    // the job would make a file the user never asked for.
+    const SettingsIndexList indexes = FileRow::settingsIndexes(row);
+    const QString unreadable = ProfileLoader::unreadableFile(
+        Platform::installDir(), indexes.value(FileRow::DeviceIndex, QStringLiteral("-1")).toInt(),
+        indexes.value(FileRow::ProfileIndex, QStringLiteral("-1")).toInt());
+    if (!unreadable.isEmpty())
+        plan.problem = ProfileLoader::unreadableMessage(unreadable);
+    if (!plan.problem.isEmpty()) {
+        Q_EMIT logged(plan.problem);
+        JobEnd end = m_run.jobFailedToStart();
+        end.reason = plan.problem;
+        endJob(end);
+        m_jobTimer.start(0);
+        return;
+    }
+    for (const QString &argument : plan.arguments)
+        Q_EMIT logged(argument);
+    m_job.start(Platform::toolPath(kTranscoderName), plan.arguments);
+}
+
+void ConversionController::transcoderFinished(int exitCode, QProcess::ExitStatus status) {
+    endJob(m_run.jobFinished(exitCode, status == QProcess::CrashExit));
+    // A stopped job ends after its run: what it left is no output.
+    settlePartFile(true);
+    // The next job starts now rather than at the next tick.
+    if (m_run.isActive())
+        m_jobTimer.start(0);
+}
+
+void ConversionController::transcoderFailed(QProcess::ProcessError error) {
+    // A crash ends through finished(); a transcoder that never ran does not.
+    if (error != QProcess::FailedToStart)
+        return;
+    JobEnd end = m_run.jobFailedToStart();
+    if (end.row < 0)
+        return;
+    end.reason = m_transcoder.errorString();
+    Q_EMIT logged(end.reason);
+    endJob(end);
+    m_jobTimer.start(0);
+}
+
+void ConversionController::endJob(const JobEnd &end) {
+    if (end.row < 0)
+        return;
+    settlePartFile(end.statusWord != FileRow::kStatusFinished);
+    Q_EMIT jobEnded(end);
+}
+
+void ConversionController::settlePartFile(bool jobFailed) {
+    const QString stale = m_job.takeStalePartFile(jobFailed);
+    if (!stale.isEmpty())
+        m_folderWork.run([stale] { QFile::remove(stale); });
+}
+
+void ConversionController::readTranscoderOutput() {
+    // Standard output carries nothing we read; it is taken so the pipe never fills.
+    m_transcoder.readAllStandardOutput();
+    const QByteArray text = m_transcoder.readAllStandardError();
+    Q_EMIT logged(decodeToolText(text));
+    if (m_run.isActive())
+        followJobOutput(text);
+}
+
+void ConversionController::followJobOutput(const QByteArray &text) {
+    const ProgressUpdate update = m_run.feed(text);
+    for (const QString &line : update.logLines)
+        Q_EMIT logged(line);
+    Q_EMIT progressed(update);
+    if (!update.savedAs.isEmpty())
+        followSavedOutput(update.row, update.savedAs);
+    if (update.diskFull) {
+        stop(ConversionRun::StopReason::DiskFull);
+        Q_EMIT diskFull();
+    } else if (update.writeFailed) {
+        checkOutputDriveInBackground();
+    }
+}
+
+void ConversionController::followSavedOutput(int index, const QString &fileName) {
+    // A file came under the row's output name while it converted, and the
+    // transcoder saved the output beside it: the row names what was written,
+    // so that showing the folder and the next names go by it.
+    QTreeWidgetItem *row = rowAt(index);
+    if (!row)
+        return;
+    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    m_hooks.setRowOutputPath(row, output.left(output.lastIndexOf(QLatin1Char('/')) + 1) + fileName);
+}
+
+void ConversionController::checkOutputDriveInBackground() {
+    // A write that failed for want of space stops the run like a full disk;
+    // asking the drive may hang as long as its share does.
+    const QTreeWidgetItem *row = rowAt(m_run.runningRow());
+    const QString output = row ? Arguments::outputPath(FileRow::arguments(row)) : QString();
+    const QString folder = output.isEmpty() ? m_destination : QFileInfo(output).absolutePath();
+    const auto free = std::make_shared<qint64>(-1);
+    const quint64 generation = m_generation;
+    m_folderWork.run([free, folder] { *free = Platform::freeBytes(folder); }, this,
+                     [this, free, generation] {
+                         if (generation != m_generation || !m_run.isActive() || *free < 0 ||
+                             *free >= kDiskFullBytes)
+                             return;
+                         stop(ConversionRun::StopReason::DiskFull);
+                         Q_EMIT diskFull();
+                     });
+}
+
+void ConversionController::stop(ConversionRun::StopReason reason) {
+    // A job start whose folder is still being looked at never starts.
+    ++m_generation;
+    m_jobStarting = false;
+    const JobEnd end = m_run.stop(reason);
+    const bool ending = m_job.isRunning();
+    if (ending) {
+        // Our own transcoder and its ffmpeg, paused or not; nothing else of
+        // that name. Not waited for: a transcoder whose folder hangs would
+        // hold the window; its end and its part file are seen to later.
+        m_job.requestStop();
+    }
+    m_jobTimer.stop();
+    endJob(end);
+    stopPauseListing();
+    m_pausedPid.clear();
+    Q_EMIT runStopped(ending);
+}
+
+void ConversionController::finish(const TickDecision &decision) {
+    m_jobTimer.stop();
+    stopPauseListing();
+    m_pausedPid.clear();
+    Q_EMIT runFinished(decision.rowsToUncheck);
+}
+
+void ConversionController::pause() {
+    connect(&m_pauseTool, &QProcess::readyReadStandardOutput, this,
+            &ConversionController::readPauseListing, Qt::UniqueConnection);
+    connect(&m_pauseTool, &QProcess::readyReadStandardError, this,
+            &ConversionController::readPauseListing, Qt::UniqueConnection);
+    m_pauseListing.clear();
+    // The listing's output is read during this wait.
+    ProcessWait::run(m_pauseTool, Platform::toolPath(kSuspenderName), QStringList(),
+                     TranscoderJob::kToolTimeoutMs, ProcessWait::Waiting::Blocking);
+}
+
+void ConversionController::readPauseListing() {
+    m_pauseListing += m_pauseTool.readAllStandardOutput();
+    m_pauseTool.readAllStandardError();
+    // Only the transcoder this program started is ever suspended: the listing
+    // confirms that it still runs under its name.
+    const QString ours = QString::number(m_job.processId());
+    if (m_pausedPid.isEmpty() && m_job.processId() > 0 &&
+        Suspender::findPids(decodeToolText(m_pauseListing), kTranscoderName).contains(ours))
+        m_pausedPid = ours;
+    if (m_pausedPid != ours || m_job.isPaused())
+        return;
+    if (m_job.pause(Platform::toolPath(kSuspenderName)))
+        m_run.pause();
+}
+
+void ConversionController::resume() {
+    stopPauseListing();
+    m_job.resume(Platform::toolPath(kSuspenderName));
+    if (!m_job.isPaused())
+        m_run.resume();
+    m_pausedPid.clear();
+}
+
+void ConversionController::stopPauseListing() {
+    disconnect(&m_pauseTool, &QProcess::readyReadStandardOutput, this,
+               &ConversionController::readPauseListing);
+    disconnect(&m_pauseTool, &QProcess::readyReadStandardError, this,
+               &ConversionController::readPauseListing);
+    m_pauseListing.clear();
+}
+
+void ConversionController::askTranscoderToEnd() {
+    if (!m_job.isRunning())
+        return;
+    Platform::signalProcessGroup(m_transcoder.processId(), Platform::GroupSignal::Terminate);
+    m_transcoder.terminate();
+}

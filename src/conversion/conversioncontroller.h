@@ -1,0 +1,170 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include "conversion/conversionrun.h"
+#include "conversion/transcoderjob.h"
+#include "filelist/folderwork.h"
+#include "filelist/outputpaths.h"
+#include "filelist/sourcestamp.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The Convert button's run over the file list: the folder checks before it,
+// the job tick, each job's start, its transcoder and its end, pause and
+// continue through the suspender, the stop and the end of the run. The rows'
+// data are read from the list; everything the user sees is told through the
+// signals, and what only the window knows is asked through its hooks.
+//
+// Work on the output folders (a share may stop answering) never runs on this
+// thread: it goes through the folder work, and answers that a stop has made
+// stale are dropped.
+class ConversionController : public QObject {
+    Q_OBJECT
+
+public:
+    // What a job's start needs of the window, asked on this thread unless
+    // said otherwise.
+    struct WindowHooks {
+        // A folder that has gone may be made again without asking.
+        std::function<bool(const QString &folder)> mayMakeUnasked;
+        // The sources and outputs of every row but this one.
+        std::function<QStringList(const QTreeWidgetItem *row)> listedPathsBesides;
+        // Runs on the folder work's thread: `wanted`, or the next free name
+        // that names nothing listed and no file on disk; empty when none is left.
+        std::function<QString(const QStringList &listed, const QString &source,
+                              const QString &wanted)>
+            freeOutputPath;
+        std::function<QString(const QString &path)> noFreeNameText;
+        // True when the source had changed and its row now shows the new probe.
+        std::function<bool(QTreeWidgetItem *row, const SourceStamp &now)> reprobeChangedSource;
+        // Empty when the row's script is there (or needs none); else why not.
+        std::function<QString(const QTreeWidgetItem *row, bool sourceChanged)> restoreEditScript;
+        std::function<void(QTreeWidgetItem *row, const QString &path)> setRowOutputPath;
+    };
+
+    explicit ConversionController(QObject *parent = nullptr);
+    // Whatever runs is ended, its whole group, before the process goes.
+    ~ConversionController() override;
+
+    void attach(QTreeWidget *list, WindowHooks hooks);
+
+    // Convert: the folders of these outputs are looked at away from this
+    // thread; outputFoldersReady(), folderGone() or problem() answers.
+    void checkOutputFolders(const QStringList &outputPaths);
+    bool isCheckingFolders() const;
+    // The answer to folderGone().
+    void answerFolderGone(bool makeAgain);
+
+    // Starts the run over the list's checked rows; false (nothing started)
+    // when none is checked. destination: the folder the run writes into,
+    // asked for free space when a write fails without a row to go by.
+    bool start(const QString &destination);
+    void stop(ConversionRun::StopReason reason = ConversionRun::StopReason::User);
+    // The suspender's listing is read for our transcoder, which is then held.
+    void pause();
+    void resume();
+    // A pause holds our transcoder.
+    bool isPaused() const;
+    bool isActive() const;
+
+    // What the window's slots of the same meaning hand on.
+    void tick();
+    void readTranscoderOutput();
+    void readPauseListing();
+
+    // The program goes: the transcoder is asked to end (it ends its ffmpeg
+    // and removes its part file), not waited for.
+    void askTranscoderToEnd();
+
+    const ConversionRun &run() const;
+    TranscoderJob &job();
+    const TranscoderJob &job() const;
+
+Q_SIGNALS:
+    void outputFoldersReady();
+    // A folder the user chose has gone: answerFolderGone() says whether it
+    // is made again.
+    void folderGone(const QString &folder);
+    // A problem for the user that ends what met it.
+    void problem(const QString &text);
+    void logged(const QString &text);
+    void jobStarted(int row, bool indeterminate);
+    void jobAtWork();
+    void jobEnded(const JobEnd &end);
+    void progressed(const ProgressUpdate &update);
+    // transcoderEnding: a stopped transcoder is still on its way out.
+    void runStopped(bool transcoderEnding);
+    void runFinished(const QList<int> &rowsToUncheck);
+    void diskFull();
+
+private:
+    enum class Question {
+        None,
+        RunStart,
+        JobStart,
+    };
+    struct JobStartFacts {
+        OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
+        QString problem;
+        QString freeOutput; // empty: every numbered name is taken
+        SourceStamp sourceNow;
+    };
+    struct FolderCheck {
+        OutputPaths::FolderState state = OutputPaths::FolderState::Ready;
+        QString folder;
+        QString problem;
+        int next = 0; // the first folder not yet looked at
+    };
+
+    QVector<RunRow> runRows() const;
+    QTreeWidgetItem *rowAt(int index) const;
+    void checkFolders(const QStringList &folders, int from, bool makeFirst);
+    void foldersChecked(const QStringList &folders, const FolderCheck &check);
+    void launchJob(const TickDecision &decision);
+    void checkJobFolder(int row, bool mayMake);
+    void jobFolderChecked(int row, const JobStartFacts &facts);
+    void startJob(int row, const JobStartFacts &facts);
+    void refuseJobFolder(const QString &problem);
+    void endJob(const JobEnd &end);
+    void settlePartFile(bool jobFailed);
+    void transcoderFinished(int exitCode, QProcess::ExitStatus status);
+    void transcoderFailed(QProcess::ProcessError error);
+    void followJobOutput(const QByteArray &text);
+    void followSavedOutput(int row, const QString &fileName);
+    void checkOutputDriveInBackground();
+    void finish(const TickDecision &decision);
+    void stopPauseListing();
+
+    QTreeWidget *m_list = nullptr;
+    WindowHooks m_hooks;
+    QProcess m_transcoder;
+    QProcess m_pauseTool;
+    TranscoderJob m_job{m_transcoder};
+    ConversionRun m_run;
+    QTimer m_jobTimer{this};
+    FolderWork m_folderWork;
+    QString m_destination;
+    // A job's folder is being looked at; the tick waits for it as for a job.
+    bool m_jobStarting = false;
+    bool m_checkingFolders = false;
+    Question m_question = Question::None;
+    QStringList m_questionFolders; // RunStart: the folders, the gone one first
+    int m_questionRow = -1;        // JobStart
+    quint64 m_questionGeneration = 0;
+    // Answers from the folder work that a stop has made stale are dropped.
+    quint64 m_generation = 0;
+    // The suspender's listing as it arrives; looked through for our transcoder.
+    QByteArray m_pauseListing;
+    // Our transcoder's id once the listing showed it: the pause holds it.
+    QString m_pausedPid;
+};
