@@ -5,6 +5,8 @@
 
 #include "ui_mainwindow.h"
 
+#include <utility>
+
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,6 +69,21 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // The window's timers are its children under their own names, so that
+    // what the window waits for can be looked at from outside.
+    const std::pair<QTimer *, const char *> timers[] = {
+        {&previewPollTimer, "previewPollTimer"},
+        {&stopDelayTimer, "stopDelayTimer"},
+        {&openTimer, "openTimer"},
+        {&repaintTimer, "repaintTimer"},
+        {&updateCheckTimer, "updateCheckTimer"},
+        {&shutdownTimer, "shutdownTimer"},
+        {&uiPollTimer, "uiPollTimer"},
+    };
+    for (const auto &[timer, name] : timers) {
+        timer->setParent(this);
+        timer->setObjectName(QLatin1String(name));
+    }
     connect(&transcoderProcess, &QProcess::readyReadStandardOutput, this,
             &MainWindow::outputCommand);
     connect(&transcoderProcess, &QProcess::readyReadStandardError, this,
@@ -128,7 +145,7 @@ MainWindow::MainWindow(QWidget *parent)
     makeFolder(SettingsFile::defaultOutputFolder());
     ui->PathLine->setText(SettingsFile::defaultOutputFolder());
     makeFolder(SettingsFile::defaultSnapshotFolder());
-    snapshotFolder = SettingsFile::defaultSnapshotFolder();
+    snapshots.setFolder(SettingsFile::defaultSnapshotFolder());
     jobNumber = 0;
     totalSeconds = 0;
     currentFileSeconds = 0;
@@ -155,9 +172,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->PathLine->setText(
         SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
-    snapshotFolder =
+    snapshots.setFolder(
         SettingsFile::value(SettingsFile::kSnapshot, SettingsFile::defaultSnapshotFolder())
-            .toString();
+            .toString());
 
     updateDevicePicture(0);
     ui->DelFile->setVisible(false);
@@ -267,10 +284,8 @@ void MainWindow::buildSnapshotMenu()
         group->addAction(action);
 
     // Every start begins with BMP at the writer's own quality.
-    snapshotQuality = -1;
-    actions.at(1)->activate(QAction::Trigger);
-    snapshotSuffix = QStringLiteral(".bmp");
-    snapshotFormatIndex = 1;
+    snapshotQuality = SnapshotChoices::kNoQuality;
+    actions.at(SnapshotChoices::Bmp)->activate(QAction::Trigger);
     // The default format chosen in the preferences, when there is one.
     bool isIndex = false;
     const int stored = SettingsFile::value(SettingsFile::kSnapshotFormat).toInt(&isIndex);
@@ -316,6 +331,7 @@ void MainWindow::setUpFileList()
     QHeaderView *header = list->header();
     QWidget *holder = header->childAt(0, 0);
     checkAllBox = new QCheckBox(holder ? holder : header->viewport());
+    checkAllBox->setObjectName(QStringLiteral("checkAll"));
     checkAllBox->setStyleSheet(QLatin1String(kCheckAllStyle));
     list->setColumnHidden(7, true);
     list->setColumnHidden(8, true);

@@ -22,6 +22,7 @@
 #include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
+#include "mainwindow/snapshotchoices.h"
 #include "settingsdialog/settingdialog.h"
 
 class QCheckBox;
@@ -62,6 +63,7 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow *form() const { return ui; }
+    SnapshotChoices &snapshotChoices() { return snapshots; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -437,7 +439,7 @@ private:
 
     QPoint dragOrigin;
     bool previewStepped = false;
-    QString snapshotFolder;
+    SnapshotChoices snapshots;
     QString lastAddFolder;
     QElapsedTimer conversionClock;
     QMenu *fileFormatMenu = nullptr;
@@ -447,7 +449,6 @@ private:
     QCheckBox *checkAllBox = nullptr;
 
     QTimer updateCheckTimer;
-    bool autoUpdateEnabled = false;
     QTimer shutdownTimer;
 
     QProcess transcoderProcess;
@@ -504,13 +505,11 @@ private:
     // every output path made from now on.
     QString profileFile;
     QString formatLabel;
-    QString snapshotSuffix;
     // The output-folder field's text as the program last set it, for taking
     // back a typed folder that cannot be used.
     QString outputFolderInUse;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;
-    int snapshotFormatIndex = 1;
     // The codec entries whose lists the option boxes show.
     int shownVideoCodec = -1;
     int shownAudioCodec = -1;

@@ -127,7 +127,7 @@ void MainWindow::aboutFun()
 
 void MainWindow::openSnapshotFolder()
 {
-    Platform::openFolder(snapshotFolder);
+    Platform::openFolder(snapshots.folder());
 }
 
 void MainWindow::preferenceFun()
@@ -135,9 +135,9 @@ void MainWindow::preferenceFun()
     const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
     preferenceDialog dialog;
     dialog.setShutdownAction(action);
-    dialog.setSnapshotFolder(snapshotFolder);
+    dialog.setSnapshotFolder(snapshots.folder());
     dialog.setOutputFolder(ui->PathLine->text());
-    dialog.setSnapFormat(snapshotFormatIndex);
+    dialog.setSnapFormat(snapshots.format());
     if (dialog.exec() != QDialog::Accepted)
         return;
 
@@ -146,9 +146,9 @@ void MainWindow::preferenceFun()
     // when it is taken.
     if (dialog.outputFolder() != ui->PathLine->text())
         applyOutputFolder(dialog.outputFolder());
-    if (dialog.snapshotFolder() != snapshotFolder) {
-        snapshotFolder = dialog.snapshotFolder();
-        SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    if (dialog.snapshotFolder() != snapshots.folder()) {
+        snapshots.setFolder(dialog.snapshotFolder());
+        SettingsFile::setValue(SettingsFile::kSnapshot, snapshots.folder());
     }
     const QList<QAction *> formats = fileFormatMenu->actions();
     const int format = dialog.snapFormat();
@@ -181,8 +181,7 @@ void MainWindow::checkupFun()
 void MainWindow::updateTimer()
 {
     updateCheckTimer.stop();
-    autoUpdateEnabled = SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool();
-    if (autoUpdateEnabled) {
+    if (SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool()) {
         const QDate today = QDate::currentDate();
 
         int cycle = SettingsFile::value(SettingsFile::kUpdateCycle, -1).toInt();
