@@ -226,6 +226,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // A process still running is ended by its own destructor, after this
+    // body: the end it reports then must not reach the half-gone window.
+    for (QProcess *process : {&transcoderProcess, &pauseToolProcess, &editorProcess})
+        process->disconnect(this);
     SettingsFile::setWriteFailureHandler({});
     ui->PathLine->removeEventFilter(this);
     delete ui;
