@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -15,7 +17,6 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -362,7 +363,7 @@ void tst_PreviewControls::stopResetsTheWindow() {
     PlayerState *is = currentPlayerState;
     const QDeadlineTimer deadline(kEventTimeoutMs);
     while (is->seek_pending && !deadline.hasExpired())
-        QThread::msleep(1);
+        std::this_thread::yield();
     QVERIFY(!is->seek_pending);
     window->NowStop();
     // Back to the start, then paused there.
