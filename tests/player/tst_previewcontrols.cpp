@@ -528,6 +528,7 @@ void tst_PreviewControls::muteAndVolume() {
 }
 
 void tst_PreviewControls::playToTheEndStopsTheWindow() {
+    // A fresh window: nothing has stepped its preview, so its poll takes the end.
     add({QStringLiteral("av.mp4")});
     // The end flag lives until the next poll: watch it closely.
     bool endSeen = false;
