@@ -449,6 +449,7 @@ private:
     QCheckBox *checkAllBox = nullptr;
 
     QTimer updateCheckTimer;
+    bool autoUpdateEnabled = false;
     QTimer shutdownTimer;
 
     QProcess transcoderProcess;

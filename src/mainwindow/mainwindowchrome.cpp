@@ -181,7 +181,8 @@ void MainWindow::checkupFun()
 void MainWindow::updateTimer()
 {
     updateCheckTimer.stop();
-    if (SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool()) {
+    autoUpdateEnabled = SettingsFile::value(SettingsFile::kUpdateEnabled, true).toBool();
+    if (autoUpdateEnabled) {
         const QDate today = QDate::currentDate();
 
         int cycle = SettingsFile::value(SettingsFile::kUpdateCycle, -1).toInt();
