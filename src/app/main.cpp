@@ -27,9 +27,11 @@ int main(int argc, char *argv[])
 
     setSkin(&app, QStringLiteral("skin.qss"));
 
-    auto *window = new MainWindow;
-    QObject::connect(&app, &SingleApplication::messageAvailable, window,
+    // Ends before the application does, so that whatever the window still
+    // runs (an editor, the probes of files being added) ends with it.
+    MainWindow window;
+    QObject::connect(&app, &SingleApplication::messageAvailable, &window,
                      &MainWindow::receiveMessage);
-    window->show();
+    window.show();
     return app.exec();
 }

@@ -5,6 +5,8 @@
 
 #include "ui_mainwindow.h"
 
+#include <utility>
+
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -64,24 +66,27 @@ void makeFolder(const QString &path)
         dir.mkpath(path);
 }
 
-// A member timer becomes a child (it leaves its parent as the member goes).
-void nameTimer(QObject *window, QTimer &timer, const char *name)
-{
-    timer.setParent(window);
-    timer.setObjectName(QLatin1String(name));
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    // The list's timers are named children, so that whether they run can be
-    // seen from outside the window.
-    nameTimer(this, uiPollTimer, "uiPollTimer");
-    nameTimer(this, openTimer, "openTimer");
-    nameTimer(this, previewPollTimer, "previewPollTimer");
+    // The window's timers are its children under their own names, so that
+    // what the window waits for can be looked at from outside.
+    const std::pair<QTimer *, const char *> timers[] = {
+        {&previewPollTimer, "previewPollTimer"},
+        {&stopDelayTimer, "stopDelayTimer"},
+        {&openTimer, "openTimer"},
+        {&repaintTimer, "repaintTimer"},
+        {&updateCheckTimer, "updateCheckTimer"},
+        {&shutdownTimer, "shutdownTimer"},
+        {&uiPollTimer, "uiPollTimer"},
+    };
+    for (const auto &[timer, name] : timers) {
+        timer->setParent(this);
+        timer->setObjectName(QLatin1String(name));
+    }
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
     SettingsFile::setWriteFailureHandler([this](const QString &path) {
@@ -105,9 +110,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
     connect(adder, &AddFlow::problem, this, &MainWindow::showProblem);
     connectConversion();
-    // The countdown a run's end may arm is found by its name, as the run's tick is.
-    shutdownTimer.setParent(this);
-    shutdownTimer.setObjectName(QStringLiteral("shutdownTimer"));
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -153,7 +155,7 @@ MainWindow::MainWindow(QWidget *parent)
     makeFolder(SettingsFile::defaultOutputFolder());
     ui->PathLine->setText(SettingsFile::defaultOutputFolder());
     makeFolder(SettingsFile::defaultSnapshotFolder());
-    snapshotFolder = SettingsFile::defaultSnapshotFolder();
+    snapshots.setFolder(SettingsFile::defaultSnapshotFolder());
 
     buildSystemMenu();
 
@@ -174,9 +176,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->PathLine->setText(
         SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
-    snapshotFolder =
+    snapshots.setFolder(
         SettingsFile::value(SettingsFile::kSnapshot, SettingsFile::defaultSnapshotFolder())
-            .toString();
+            .toString());
 
     updateDevicePicture(0);
     ui->DelFile->setVisible(false);
@@ -228,6 +230,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // What still runs is ended by its owner's destructor, after this body:
+    // what the owner reports then must not reach the half-gone window.
+    for (QObject *engine : std::initializer_list<QObject *>{&conversionController, editor, adder})
+        QObject::disconnect(engine, nullptr, nullptr, nullptr);
     SettingsFile::setWriteFailureHandler({});
     ui->PathLine->removeEventFilter(this);
     delete ui;
@@ -286,10 +292,8 @@ void MainWindow::buildSnapshotMenu()
         group->addAction(action);
 
     // Every start begins with BMP at the writer's own quality.
-    snapshotQuality = -1;
-    actions.at(1)->activate(QAction::Trigger);
-    snapshotSuffix = QStringLiteral(".bmp");
-    snapshotFormatIndex = 1;
+    snapshotQuality = SnapshotChoices::kNoQuality;
+    actions.at(SnapshotChoices::Bmp)->activate(QAction::Trigger);
     // The default format chosen in the preferences, when there is one.
     bool isIndex = false;
     const int stored = SettingsFile::value(SettingsFile::kSnapshotFormat).toInt(&isIndex);
@@ -335,6 +339,7 @@ void MainWindow::setUpFileList()
     QHeaderView *header = list->header();
     QWidget *holder = header->childAt(0, 0);
     checkAllBox = new QCheckBox(holder ? holder : header->viewport());
+    checkAllBox->setObjectName(QStringLiteral("checkAll"));
     checkAllBox->setStyleSheet(QLatin1String(kCheckAllStyle));
     list->setColumnHidden(7, true);
     list->setColumnHidden(8, true);

@@ -20,6 +20,7 @@
 #include "filelist/sourcestamp.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/about.h"
+#include "mainwindow/snapshotchoices.h"
 #include "settingsdialog/settingdialog.h"
 
 class QCheckBox;
@@ -43,14 +44,6 @@ struct SlotEffect;
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
-    friend class tst_MainWindow;
-    friend class tst_AddFiles;
-    friend class tst_ListOperations;
-    friend class tst_PreviewControls;
-    friend class tst_ProfileSlots;
-    friend class tst_RunConversions;
-    friend class tst_WindowChrome;
-    friend class AddFilesBench;
 
     // -----------------------------------------------------------------------
     // Construction and destruction, connections, timers, menus and the control
@@ -63,6 +56,7 @@ public:
     EditorSession &editorSession() { return *editor; }
     AddFlow &addFlow() { return *adder; }
     ConversionController &conversion();
+    SnapshotChoices &snapshotChoices() { return snapshots; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
@@ -378,7 +372,7 @@ private:
 
     QPoint dragOrigin;
     bool previewStepped = false;
-    QString snapshotFolder;
+    SnapshotChoices snapshots;
     QString lastAddFolder;
     QMenu *fileFormatMenu = nullptr;
     QTimer repaintTimer;
@@ -397,9 +391,7 @@ private:
     // The editor tool's round trip on one row.
     EditorSession *editor = nullptr;
     QTimer uiPollTimer;
-    QString snapshotSuffix;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;
     OptionState optionState;
-    int snapshotFormatIndex = 1;
 };

@@ -124,7 +124,7 @@ void MainWindow::aboutFun()
 
 void MainWindow::openSnapshotFolder()
 {
-    Platform::openFolder(snapshotFolder);
+    Platform::openFolder(snapshots.folder());
 }
 
 void MainWindow::preferenceFun()
@@ -132,9 +132,9 @@ void MainWindow::preferenceFun()
     const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
     preferenceDialog dialog;
     dialog.setShutdownAction(action);
-    dialog.setSnapshotFolder(snapshotFolder);
+    dialog.setSnapshotFolder(snapshots.folder());
     dialog.setOutputFolder(ui->PathLine->text());
-    dialog.setSnapFormat(snapshotFormatIndex);
+    dialog.setSnapFormat(snapshots.format());
     if (dialog.exec() != QDialog::Accepted)
         return;
 
@@ -143,9 +143,9 @@ void MainWindow::preferenceFun()
     // when it is taken.
     if (dialog.outputFolder() != ui->PathLine->text())
         applyOutputFolder(dialog.outputFolder());
-    if (dialog.snapshotFolder() != snapshotFolder) {
-        snapshotFolder = dialog.snapshotFolder();
-        SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    if (dialog.snapshotFolder() != snapshots.folder()) {
+        snapshots.setFolder(dialog.snapshotFolder());
+        SettingsFile::setValue(SettingsFile::kSnapshot, snapshots.folder());
     }
     const QList<QAction *> formats = fileFormatMenu->actions();
     const int format = dialog.snapFormat();

@@ -38,10 +38,6 @@ constexpr int kRepaintMs = 30;
 const QRectF kPreviewBox(542, 139, 297, 237);
 const QString kNoTimeText = QStringLiteral("00:00:00 / 00:00:00");
 constexpr int kLastSliderPercent = 99;
-// Qualities of the three JPEG formats.
-constexpr int kJpegHigh = 100;
-constexpr int kJpegStandard = 90;
-constexpr int kJpegLow = 60;
 
 void showPlayingLook(Ui::MainWindow *ui)
 {
@@ -364,12 +360,12 @@ void MainWindow::showPlayerMessage(const QString &text)
 void MainWindow::setSnapshotFolder()
 {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Open Directory"), snapshotFolder,
+        this, tr("Open Directory"), snapshots.folder(),
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (chosen.isEmpty())
         return;
-    snapshotFolder = FolderPath::withTrailingSeparator(QDir::toNativeSeparators(chosen));
-    SettingsFile::setValue(SettingsFile::kSnapshot, snapshotFolder);
+    snapshots.setFolder(FolderPath::withTrailingSeparator(QDir::toNativeSeparators(chosen)));
+    SettingsFile::setValue(SettingsFile::kSnapshot, snapshots.folder());
 }
 
 void MainWindow::on_captureButton_clicked()
@@ -378,17 +374,18 @@ void MainWindow::on_captureButton_clicked()
         return;
     // The folder may have gone since it was chosen (a share not mounted
     // now): one the user chose is asked about before it is made again.
-    const bool gone = !mayMakeUnasked(snapshotFolder) && OutputPaths::isGone(snapshotFolder);
-    if (gone && !askToMakeFolderAgain(snapshotFolder))
+    const QString folder = snapshots.folder();
+    const bool gone = !mayMakeUnasked(folder) && OutputPaths::isGone(folder);
+    if (gone && !askToMakeFolderAgain(folder))
         return;
     QString problem;
-    if (!makeSnapshotFolder(snapshotFolder, &problem)) {
+    if (!makeSnapshotFolder(folder, &problem)) {
         showProblem(problem);
         return;
     }
     // The video thread saves the next picture it converts; requests queue up,
     // and names promised to waiting requests are not handed out twice.
-    requestSnapshot(snapshotFileName(snapshotFolder, snapshotSuffix));
+    requestSnapshot(snapshotFileName(folder, snapshots.suffix()));
     const QImage frame = previewFrame.image();
     if (!frame.isNull()) {
         ui->textEdit->append(QString::number(frame.sizeInBytes()));
@@ -398,39 +395,33 @@ void MainWindow::on_captureButton_clicked()
 
 void MainWindow::settiff()
 {
-    snapshotSuffix = QStringLiteral(".tiff");
-    snapshotFormatIndex = 0;
+    snapshots.setFormat(SnapshotChoices::Tiff);
 }
 
 void MainWindow::setbmp()
 {
-    snapshotSuffix = QStringLiteral(".bmp");
-    snapshotFormatIndex = 1;
+    snapshots.setFormat(SnapshotChoices::Bmp);
 }
 
 void MainWindow::setpng()
 {
-    snapshotSuffix = QStringLiteral(".png");
-    snapshotFormatIndex = 2;
+    snapshots.setFormat(SnapshotChoices::Png);
 }
 
 void MainWindow::setjpgH()
 {
-    snapshotSuffix = QStringLiteral(".jpg");
-    snapshotFormatIndex = 3;
-    snapshotQuality = kJpegHigh;
+    snapshots.setFormat(SnapshotChoices::JpegHigh);
+    snapshotQuality = snapshots.quality();
 }
 
 void MainWindow::setjpgS()
 {
-    snapshotSuffix = QStringLiteral(".jpg");
-    snapshotFormatIndex = 4;
-    snapshotQuality = kJpegStandard;
+    snapshots.setFormat(SnapshotChoices::JpegStandard);
+    snapshotQuality = snapshots.quality();
 }
 
 void MainWindow::setjpgL()
 {
-    snapshotSuffix = QStringLiteral(".jpg");
-    snapshotFormatIndex = 5;
-    snapshotQuality = kJpegLow;
+    snapshots.setFormat(SnapshotChoices::JpegLow);
+    snapshotQuality = snapshots.quality();
 }

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -40,6 +41,7 @@ constexpr int kShownOutputBytes = 4000;
 
 const QSize kMainWindowSize(860, 600);
 const QPoint kAddFile(64, 66);
+const QPoint kEditVideo(271, 66);
 const QPoint kFirstRow(150, 133);
 const QPoint kConvert(690, 558);
 const QPoint kPauseContinue(690, 558); // Convert's place, shown while paused
@@ -67,14 +69,7 @@ QString xdotool(const QStringList &arguments) {
 }
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(kPollMs);
-    }
-    return true;
+    return QTest::qWaitFor(condition, timeoutMs);
 }
 
 struct ProcessEntry {
@@ -183,6 +178,8 @@ private Q_SLOTS:
     void convertsTheAddedFiles();
     void pausesContinuesAndStopsLongJob();
     void previewPlaysAndTakesSnapshot();
+    // Ends the program: keep it last.
+    void exitLeavesNoProcessBehind();
 
 private:
     // A shown window of the program with that title (and size, when given).
@@ -532,6 +529,49 @@ void tst_EndToEnd::previewPlaysAndTakesSnapshot() {
     QVERIFY(!isPlain(saved));
 
     click(kStopPreview);
+}
+
+void tst_EndToEnd::exitLeavesNoProcessBehind() {
+    // The editor, left open on the current row.
+    click(kFirstRow);
+    click(kEditVideo);
+    qint64 editor = 0;
+    QVERIFY2(waitFor(
+                 [&] {
+                     for (const ProcessEntry &entry : processTable()) {
+                         if (entry.parent == program.processId() && entry.name == "parlane")
+                             editor = entry.pid;
+                     }
+                     return editor != 0;
+                 },
+                 kWindowTimeoutMs),
+             "the editor did not start");
+    const QString editorProc = QStringLiteral("/proc/%1").arg(editor);
+    const auto noLeftover = qScopeGuard([&editorProc, editor] {
+        if (QFileInfo::exists(editorProc))
+            ::kill(pid_t(editor), SIGKILL);
+    });
+
+    // Its window takes the focus as it comes up: the key is for ours.
+    QVERIFY2(waitFor(
+                 [editor] {
+                     return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--pid"), QString::number(editor),
+                                      QStringLiteral("--name"), QStringLiteral("^Edit - ")})
+                                 .isEmpty();
+                 },
+                 kWindowTimeoutMs),
+             "the editor shows no window");
+
+    // The exit key leaves the close path out; what the window still runs
+    // ends with the window all the same.
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+x")});
+    QVERIFY2(program.waitForFinished(kWindowTimeoutMs), "the program did not end");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(waitFor([&] { return !QFileInfo::exists(editorProc); }, kWindowTimeoutMs),
+             "the editor outlived the program");
 }
 
 int main(int argc, char *argv[]) {

@@ -70,20 +70,19 @@ void tst_ProgramStart::start(QProcess &process)
 
 bool tst_ProgramStart::waitForWindow(QProcess &process, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        if (process.state() == QProcess::NotRunning)
-            return false;
-        if (QFile::exists(recordPath())) {
-            QSettings record(recordPath(), QSettings::NativeFormat);
-            return record.value(QStringLiteral("ver")).toString() == QLatin1String("2.1.2.367")
-                   && record.value(QStringLiteral("product")).toString()
-                          == QLatin1String("Quillora");
-        }
-        QTest::qWait(50);
-    }
-    return false;
+    // The window writes the product record as it is made.
+    bool ended = false;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            ended = process.state() == QProcess::NotRunning;
+            return ended || QFile::exists(recordPath());
+        },
+        timeoutMs);
+    if (!settled || ended)
+        return false;
+    QSettings record(recordPath(), QSettings::NativeFormat);
+    return record.value(QStringLiteral("ver")).toString() == QLatin1String("2.1.2.367")
+           && record.value(QStringLiteral("product")).toString() == QLatin1String("Quillora");
 }
 
 void tst_ProgramStart::startsFromAnotherFolder()

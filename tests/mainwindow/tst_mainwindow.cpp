@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -46,6 +47,10 @@ private Q_SLOTS:
 
 private:
     Ui::MainWindow *ui() { return window->form(); }
+    // Where the open dialog starts, as it shows it.
+    QString openDialogFolder();
+    // Types into Destination as a user does, and ends the typing with Return.
+    void typeOutputFolder(const QString &folder);
 
     QTemporaryDir *install = nullptr;
     MainWindow *window = nullptr;
@@ -73,6 +78,25 @@ void tst_MainWindow::cleanup()
     install = nullptr;
 }
 
+QString tst_MainWindow::openDialogFolder()
+{
+    QString shown;
+    whenModalOpens<QFileDialog>([&shown](QFileDialog *dialog) {
+        shown = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    window->on_actionOpen_triggered();
+    return shown;
+}
+
+void tst_MainWindow::typeOutputFolder(const QString &folder)
+{
+    QLineEdit *field = ui()->PathLine;
+    field->selectAll();
+    QTest::keyClicks(field, folder);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
 void tst_MainWindow::constructionLeavesTheWindowIdle()
 {
     window = new MainWindow;
@@ -80,11 +104,10 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     QCOMPARE(window->windowTitle(), QStringLiteral("Quillora"));
     QVERIFY(window->acceptDrops());
     // Only the update check is waiting; nothing runs.
-    QVERIFY(window->updateCheckTimer.isActive());
-    for (QTimer *timer : {&window->previewPollTimer, &window->stopDelayTimer, &window->openTimer,
-                          &window->repaintTimer, &window->shutdownTimer,
-                          &window->uiPollTimer})
-        QVERIFY(!timer->isActive());
+    QVERIFY(windowTimer(window, "updateCheckTimer")->isActive());
+    for (const char *idle : {"previewPollTimer", "stopDelayTimer", "openTimer", "repaintTimer",
+                             "shutdownTimer", "uiPollTimer"})
+        QVERIFY2(!windowTimer(window, idle)->isActive(), idle);
     QVERIFY(!window->conversion().findChild<QTimer *>(QStringLiteral("jobTimer"))->isActive());
     QVERIFY(!window->conversion().job().isRunning());
 
@@ -111,7 +134,6 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     window->checkTimer();
     QVERIFY(ui()->PathLine->isEnabled() && ui()->browsePushButton->isEnabled());
     QCOMPARE(ui()->labelTime->text(), QStringLiteral("00:00:00 / 00:00:00"));
-    QVERIFY(!window->previewStepped);
     QVERIFY(window->addFlow().probe().hasVideo && window->addFlow().probe().audioOnly);
     QCOMPARE(window->conversion().run().jobNumber(), 0);
 
@@ -120,16 +142,16 @@ void tst_MainWindow::constructionLeavesTheWindowIdle()
     QCOMPARE(list->columnCount(), 9);
     QVERIFY(list->isColumnHidden(7) && list->isColumnHidden(8));
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(window->checkAllBox->checkState(), Qt::Checked);
+    QCOMPARE(window->findChild<QCheckBox *>(QStringLiteral("checkAll"))->checkState(), Qt::Checked);
 
     // The snapshot format starts at BMP, as the preferences do.
     QStringList checked;
-    for (QAction *action : window->fileFormatMenu->actions())
+    for (QAction *action : snapshotFormatActions(ui()->setCaptureButton))
         if (action->isChecked())
             checked << action->text();
     QCOMPARE(checked, QStringList({"BMP"}));
-    QCOMPARE(window->snapshotSuffix, QStringLiteral(".bmp"));
-    QCOMPARE(window->snapshotFormatIndex, 1);
+    QCOMPARE(window->snapshotChoices().suffix(), QStringLiteral(".bmp"));
+    QCOMPARE(window->snapshotChoices().format(), SnapshotChoices::Bmp);
 }
 
 void tst_MainWindow::productRecordAndFolders()
@@ -145,19 +167,22 @@ void tst_MainWindow::productRecordAndFolders()
     QVERIFY(QDir(SettingsFile::defaultOutputFolder()).exists());
     QVERIFY(QDir(SettingsFile::defaultSnapshotFolder()).exists());
     QCOMPARE(ui()->PathLine->text(), SettingsFile::defaultOutputFolder());
-    QCOMPARE(window->snapshotFolder, SettingsFile::defaultSnapshotFolder());
-    QCOMPARE(window->lastAddFolder, Platform::desktopDir());
+    QCOMPARE(window->snapshotChoices().folder(), SettingsFile::defaultSnapshotFolder());
+    QVERIFY(QDir().mkpath(Platform::desktopDir()));
+    QCOMPARE(openDialogFolder(), Platform::desktopDir());
 }
 
 void tst_MainWindow::settingsFoldersWinOverDefaults()
 {
     SettingsFile::setValue(SettingsFile::kOutput, QStringLiteral("/srv/films"));
     SettingsFile::setValue(SettingsFile::kSnapshot, QStringLiteral("/srv/pictures/"));
-    SettingsFile::setValue(SettingsFile::kFolder, QStringLiteral("/srv/incoming"));
+    const QString incoming = install->filePath(QStringLiteral("incoming"));
+    QVERIFY(QDir().mkpath(incoming));
+    SettingsFile::setValue(SettingsFile::kFolder, incoming);
     window = new MainWindow;
     QCOMPARE(ui()->PathLine->text(), QStringLiteral("/srv/films"));
-    QCOMPARE(window->snapshotFolder, QStringLiteral("/srv/pictures/"));
-    QCOMPARE(window->lastAddFolder, QStringLiteral("/srv/incoming"));
+    QCOMPARE(window->snapshotChoices().folder(), QStringLiteral("/srv/pictures/"));
+    QCOMPARE(openDialogFolder(), incoming);
     // The default folders are made all the same.
     QVERIFY(QDir(SettingsFile::defaultOutputFolder()).exists());
 }
@@ -171,7 +196,7 @@ void tst_MainWindow::garbageSettingsReadAsDefaults()
     file.close();
     window = new MainWindow;
     QCOMPARE(ui()->PathLine->text(), SettingsFile::defaultOutputFolder());
-    QCOMPARE(window->snapshotFolder, SettingsFile::defaultSnapshotFolder());
+    QCOMPARE(window->snapshotChoices().folder(), SettingsFile::defaultSnapshotFolder());
 }
 
 void tst_MainWindow::damagedSettingsKeepEveryValidKey()
@@ -183,7 +208,7 @@ void tst_MainWindow::damagedSettingsKeepEveryValidKey()
     file.close();
     window = new MainWindow;
     QCOMPARE(ui()->PathLine->text(), QStringLiteral("/srv/films"));
-    QCOMPARE(window->snapshotFolder, QStringLiteral("/srv/pictures/"));
+    QCOMPARE(window->snapshotChoices().folder(), QStringLiteral("/srv/pictures/"));
 }
 
 void tst_MainWindow::unsavableSettingsAreToldOnce()
@@ -193,7 +218,7 @@ void tst_MainWindow::unsavableSettingsAreToldOnce()
     const auto restore = qScopeGuard([] { QDir(Platform::settingsFile()).removeRecursively(); });
     window = new MainWindow;
     QTemporaryDir out;
-    window->applyOutputFolder(out.path());
+    typeOutputFolder(out.path());
     QVERIFY(!SettingsFile::setValue(SettingsFile::kFolder, out.path()));
     const auto told = [this] {
         int boxes = 0;
@@ -202,8 +227,9 @@ void tst_MainWindow::unsavableSettingsAreToldOnce()
         return boxes;
     };
     QTRY_COMPARE(told(), 1);
-    window->applyOutputFolder(out.path());
-    QTest::qWait(50);
+    typeOutputFolder(out.path());
+    // The window says it at its next turn: every turn due has come.
+    QCoreApplication::processEvents();
     QCOMPARE(told(), 1);
 }
 

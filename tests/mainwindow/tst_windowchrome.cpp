@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -26,6 +27,7 @@
 #include "app/focusmark.h"
 #include "app/version.h"
 #include "filelist/outputpaths.h"
+#include "mainwindow/about.h"
 #include "mainwindow/exitdialog.h"
 #include "conversion/editorsession.h"
 #include "mainwindow/mainwindow.h"
@@ -136,10 +138,7 @@ void tst_WindowChrome::openSleepingEditor()
 QStringList tst_WindowChrome::updateToolRun(int waitMs)
 {
     QFile file(argumentsFile);
-    QElapsedTimer clock;
-    clock.start();
-    while (!file.exists() && clock.elapsed() < waitMs)
-        QTest::qWait(20);
+    (void)QTest::qWaitFor([&file] { return file.exists(); }, waitMs);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -209,9 +208,14 @@ void tst_WindowChrome::dragsWithinTheStripLimits()
     QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(420, 40));
     QCOMPARE(window->pos(), moved);
 
-    // A right press keeps the last left press's origin.
+    // A right press keeps the last left press's origin: with the left button
+    // still down, the window goes on following that press.
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(400, 10));
     QTest::mousePress(window, Qt::RightButton, {}, QPoint(400, 200));
-    QCOMPARE(window->dragOrigin, QPoint(400, 26));
+    QTest::mouseMove(window, QPoint(430, 40));
+    QTRY_COMPARE(window->pos(), moved + QPoint(30, 30));
+    QTest::mouseRelease(window, Qt::RightButton, {}, QPoint(430, 40));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(430, 40));
 }
 
 void tst_WindowChrome::movesWithoutAButtonDoNotDrag()
@@ -289,9 +293,7 @@ void tst_WindowChrome::keyboardReachesEveryControl()
           "PlayButton", "PauseButton", "StopButton", "PreviousButton", "NextButton",
           "captureButton", "setCaptureButton", "MuteButton", "unMuteButton", "volumeHSlider",
           "sysInfo", "minimaziAll", "closeAll"}) {
-        QWidget *control = qstrcmp(name, "checkAll") == 0
-                               ? static_cast<QWidget *>(window->checkAllBox)
-                               : window->findChild<QWidget *>(QLatin1String(name));
+        QWidget *control = window->findChild<QWidget *>(QLatin1String(name));
         QVERIFY2(control, name);
         if (control->isVisible() && control->isEnabled())
             expected << QLatin1String(name);
@@ -304,8 +306,7 @@ void tst_WindowChrome::keyboardReachesEveryControl()
     do {
         focused = QApplication::focusWidget();
         QVERIFY(focused);
-        visited << (focused == window->checkAllBox ? QStringLiteral("checkAll")
-                                                    : focused->objectName());
+        visited << focused->objectName();
         QVERIFY2(window->rect().contains(QRect(focused->mapTo(window, QPoint()), focused->size())),
                  qPrintable(visited.last()));
         if (visited.size() > 1)
@@ -339,13 +340,20 @@ void tst_WindowChrome::linksOpenTheHomePage()
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
     window->supportFun();
     window->homepage();
-    for (const char *label : {"labelSupport", "labelHomePage"}) {
-        auto *link = window->aboutDialog.findChild<QLabel *>(QLatin1String(label));
-        QVERIFY(link);
-        // The address is ours, whatever text the label reports.
-        emit link->linkActivated(QStringLiteral("https://elsewhere.example/"));
-    }
+    int links = 0;
+    whenModalOpens<about>([&links](about *dialog) {
+        for (const char *label : {"labelSupport", "labelHomePage"}) {
+            if (auto *link = dialog->findChild<QLabel *>(QLatin1String(label))) {
+                ++links;
+                // The address is ours, whatever text the label reports.
+                emit link->linkActivated(QStringLiteral("https://elsewhere.example/"));
+            }
+        }
+        dialog->reject();
+    });
+    window->aboutFun();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(links, 2);
 
     QCOMPARE(recorder.opened.size(), 4);
     for (const QUrl &url : recorder.opened)
@@ -360,7 +368,7 @@ void tst_WindowChrome::foldersOpenThroughTheDesktop()
     DesktopRecorder recorder;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
     ui()->PathLine->setText(QStringLiteral("/srv/my films"));
-    window->snapshotFolder = QStringLiteral("/srv/snap/");
+    window->snapshotChoices().setFolder(QStringLiteral("/srv/snap/"));
     window->on_openPushButton_clicked();
     window->openSnapshotFolder();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
@@ -375,24 +383,31 @@ void tst_WindowChrome::foldersOpenThroughTheDesktop()
 
 void tst_WindowChrome::aboutBox()
 {
-    auto *version = window->aboutDialog.findChild<QLabel *>(QStringLiteral("labelVersion"));
-    QCOMPARE(version->text(), QStringLiteral("Version: 2.1.2.367"));
-    window->aboutDialog.setVersion(QStringLiteral("3.0"));
-    QCOMPARE(version->text(), QStringLiteral("Version: 3.0"));
-    window->aboutDialog.setVersion(QString());
-    QCOMPARE(version->text(), QStringLiteral("Version: 2.1.2.367"));
-    QCOMPARE(window->aboutDialog.findChild<QLabel *>(QStringLiteral("labelProductName"))->text(),
-             QStringLiteral("Quillora"));
-
     bool ran = false;
-    whenModalOpens<QDialog>([&ran](QDialog *dialog) {
+    QStringList versions;
+    QString product;
+    QPointer<about> shown;
+    whenModalOpens<QDialog>([&](QDialog *dialog) {
         ran = dialog->windowTitle() == QStringLiteral("About");
+        shown = qobject_cast<about *>(dialog);
+        if (shown) {
+            auto *version = shown->findChild<QLabel *>(QStringLiteral("labelVersion"));
+            versions << version->text();
+            shown->setVersion(QStringLiteral("3.0"));
+            versions << version->text();
+            shown->setVersion(QString());
+            versions << version->text();
+            product = shown->findChild<QLabel *>(QStringLiteral("labelProductName"))->text();
+        }
         QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("closeBun")),
                           Qt::LeftButton);
     });
     window->aboutFun();
     QVERIFY(ran);
-    QVERIFY(!window->aboutDialog.isVisible());
+    QCOMPARE(versions, QStringList({"Version: 2.1.2.367", "Version: 3.0", "Version: 2.1.2.367"}));
+    QCOMPARE(product, QStringLiteral("Quillora"));
+    QVERIFY(shown);
+    QVERIFY(!shown->isVisible());
 }
 
 void tst_WindowChrome::preferencesShowTheWindowsState()
@@ -408,8 +423,8 @@ void tst_WindowChrome::preferencesShowTheWindowsState()
         dialog->reject();
     });
     window->preferenceFun();
-    QCOMPARE(seen, QStringList({ui()->PathLine->text(), window->snapshotFolder, "1", "0",
-                                "Every Week"}));
+    QCOMPARE(seen, QStringList({ui()->PathLine->text(), window->snapshotChoices().folder(), "1",
+                                "0", "Every Week"}));
     QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
 }
 
@@ -418,8 +433,9 @@ void tst_WindowChrome::preferencesOkAppliesFormatFoldersAndAction()
     const QString films = install->filePath(QStringLiteral("films"));
     QVERIFY(QDir().mkpath(films));
     // A shutdown armed by the end of a run, not yet begun.
-    connect(&window->shutdownTimer, &QTimer::timeout, window, &MainWindow::shutTimer);
-    window->shutdownTimer.start(60000);
+    QTimer *shutdown = windowTimer(window, "shutdownTimer");
+    connect(shutdown, &QTimer::timeout, window, &MainWindow::shutTimer);
+    shutdown->start(60000);
 
     whenModalOpens<preferenceDialog>([films](preferenceDialog *dialog) {
         dialog->findChild<QComboBox *>(QStringLiteral("SnapFormatComboBox"))->setCurrentIndex(5);
@@ -435,13 +451,13 @@ void tst_WindowChrome::preferencesOkAppliesFormatFoldersAndAction()
     window->preferenceFun();
 
     QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 0);
-    QCOMPARE(window->snapshotFolder, films + QLatin1Char('/'));
+    QCOMPARE(window->snapshotChoices().folder(), films + QLatin1Char('/'));
     QStringList checked;
-    for (QAction *format : window->fileFormatMenu->actions())
+    for (QAction *format : snapshotFormatActions(ui()->setCaptureButton))
         if (format->isChecked())
             checked << format->text();
     QCOMPARE(checked, QStringList({"JPG(Low Quality)"}));
-    QVERIFY(!window->shutdownTimer.isActive());
+    QVERIFY(!shutdown->isActive());
 
     // "Shut Down" is stored; with no finished run it arms nothing.
     whenModalOpens<preferenceDialog>([](preferenceDialog *dialog) {
@@ -451,7 +467,7 @@ void tst_WindowChrome::preferencesOkAppliesFormatFoldersAndAction()
     });
     window->preferenceFun();
     QCOMPARE(SettingsFile::value(SettingsFile::kDown).toInt(), 1);
-    QVERIFY(!window->shutdownTimer.isActive());
+    QVERIFY(!shutdown->isActive());
 
     // The next opening starts from the stored action and the chosen format.
     int shownAction = -1;
@@ -463,7 +479,7 @@ void tst_WindowChrome::preferencesOkAppliesFormatFoldersAndAction()
     });
     window->preferenceFun();
     QCOMPARE(shownAction, 1);
-    QCOMPARE(shownFormat, window->snapshotFormatIndex);
+    QCOMPARE(shownFormat, window->snapshotChoices().format());
 }
 
 void tst_WindowChrome::preferencesCancelKeepsWindowState()
@@ -487,8 +503,8 @@ void tst_WindowChrome::preferencesCancelKeepsWindowState()
     // Nothing chosen is kept: the settings and the window stay as they were.
     QVERIFY(!SettingsFile::contains(SettingsFile::kOutput));
     QCOMPARE(ui()->PathLine->text(), before);
-    QCOMPARE(window->snapshotFormatIndex, 1);
-    QVERIFY(window->fileFormatMenu->actions().at(1)->isChecked());
+    QCOMPARE(window->snapshotChoices().format(), SnapshotChoices::Bmp);
+    QVERIFY(snapshotFormatActions(ui()->setCaptureButton).at(1)->isChecked());
     QVERIFY(!SettingsFile::contains(SettingsFile::kDown));
 }
 
@@ -510,14 +526,14 @@ void tst_WindowChrome::preferencesTypedFolderAndFormatLast()
     QCOMPARE(ui()->PathLine->text(), typed);
     QVERIFY(QDir(typed).exists());
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
-    QCOMPARE(window->snapshotFolder, typed + "/shots/");
+    QCOMPARE(window->snapshotChoices().folder(), typed + "/shots/");
     QCOMPARE(SettingsFile::value(SettingsFile::kSnapshot).toString(), typed + "/shots/");
 
     // The next start begins with the chosen format.
     delete window;
     window = new MainWindow;
-    QCOMPARE(window->snapshotFormatIndex, 2);
-    QCOMPARE(window->snapshotSuffix, QStringLiteral(".png"));
+    QCOMPARE(window->snapshotChoices().format(), SnapshotChoices::Png);
+    QCOMPARE(window->snapshotChoices().suffix(), QStringLiteral(".png"));
 
     // Refused as in Destination, with its message; the folder stays.
     const QString blocked = install->filePath(QStringLiteral("skelbrin/films"));
@@ -558,7 +574,7 @@ void tst_WindowChrome::firstUpdateCheckIsNotDue()
 {
     const QDate today = QDate::currentDate();
     window->updateTimer();
-    QVERIFY(!window->updateCheckTimer.isActive());
+    QVERIFY(!windowTimer(window, "updateCheckTimer")->isActive());
     QCOMPARE(SettingsFile::value(SettingsFile::kUpdateCycle).toInt(), 0);
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), today.dayOfYear());
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheckDate).toString(),
@@ -607,7 +623,8 @@ void tst_WindowChrome::updateCheckSwitchedOff()
     SettingsFile::setValue(SettingsFile::kUpdateEnabled, false);
     SettingsFile::setValue(SettingsFile::kLastCheck, 1);
     window->updateTimer();
-    QVERIFY(!window->autoUpdateEnabled);
+    // The schedule is not looked at: nothing of it is written.
+    QVERIFY(!SettingsFile::contains(SettingsFile::kLastCheckDate));
     QVERIFY(!SettingsFile::contains(SettingsFile::kUpdateCycle));
     QCOMPARE(SettingsFile::value(SettingsFile::kLastCheck).toInt(), 1);
     QVERIFY(updateToolRun(500).isEmpty());
@@ -618,13 +635,18 @@ void tst_WindowChrome::closeWithEmptyListDoesNotAsk()
     fillTemporaryFolder();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    // The question would be asked, modal, before the click returns.
     bool asked = false;
-    whenModalOpens<exitDialog>([&asked](exitDialog *dialog) {
-        asked = true;
-        dialog->reject();
-    }, 300);
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, &answerer, [&asked] {
+        if (auto *dialog = qobject_cast<exitDialog *>(QApplication::activeModalWidget())) {
+            asked = true;
+            dialog->reject();
+        }
+    });
+    answerer.start(20);
     window->on_closeAll_clicked();
-    QTest::qWait(400);
+    answerer.stop();
     QVERIFY(!asked);
     QVERIFY(!window->isVisible());
 
@@ -681,12 +703,13 @@ void tst_WindowChrome::closeShutsThePreviewDown()
     window->show();
     QCOMPARE(playFile(path, QSize(297, 237)), 0);
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerOpen(), kProcessTimeoutMs);
-    window->previewPollTimer.start(300);
+    QTimer *poll = windowTimer(window, "previewPollTimer");
+    poll->start(300);
     window->close();
     // The player is gone and the close went on: no exit from inside it.
     QVERIFY(!isPlayerOpen());
     QVERIFY(!isPlayerRunning());
-    QVERIFY(!window->previewPollTimer.isActive());
+    QVERIFY(!poll->isActive());
     QVERIFY(!window->isVisible());
 }
 

@@ -6,14 +6,17 @@
 
 #include <functional>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include "app/version.h"
@@ -98,6 +101,22 @@ inline void typeFolder(QFileDialog *dialog, const QString &folder)
     if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
         name->setText(folder);
     static_cast<QDialog *>(dialog)->accept();
+}
+
+// One of the window's timers, by its name; null when it has none of that name.
+inline QTimer *windowTimer(const QObject *window, const char *name)
+{
+    return window->findChild<QTimer *>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
+
+// The actions of the snapshot menu's format list, in the menu's order.
+inline QList<QAction *> snapshotFormatActions(const QToolButton *snapshotButton)
+{
+    for (QAction *entry : snapshotButton->menu()->actions()) {
+        if (QMenu *formats = entry->menu())
+            return formats->actions();
+    }
+    return {};
 }
 
 // What a combo box emits when the user picks an entry.

@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -15,7 +17,6 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -123,6 +124,11 @@ private:
     // The camera is offered for a file with a picture only.
     bool showsPlayingLook(bool withPicture = true);
     bool showsStoppedLook();
+    QTimer *timer(const char *name) {
+        return window->findChild<QTimer *>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    }
+    // The format list of the snapshot menu, in its order.
+    QList<QAction *> snapshotFormats();
 
     MainWindow *window = nullptr;
     QTemporaryDir *snapshots = nullptr;
@@ -144,7 +150,7 @@ void tst_PreviewControls::init() {
     window = new MainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
-    window->snapshotFolder = snapshots->path();
+    window->snapshotChoices().setFolder(snapshots->path());
 }
 
 void tst_PreviewControls::cleanup() {
@@ -184,6 +190,14 @@ bool tst_PreviewControls::showsPlayingLook(bool withPicture) {
            ui()->MovieWidget->isVisible() && ui()->widgetTryMovie->isEnabled();
 }
 
+QList<QAction *> tst_PreviewControls::snapshotFormats() {
+    for (QAction *entry : ui()->setCaptureButton->menu()->actions()) {
+        if (QMenu *formats = entry->menu())
+            return formats->actions();
+    }
+    return {};
+}
+
 bool tst_PreviewControls::showsStoppedLook() {
     return ui()->PlayButton->isVisible() && !ui()->PauseButton->isVisible() &&
            !ui()->StopButton->isEnabled() && !ui()->captureButton->isEnabled() &&
@@ -209,7 +223,7 @@ void tst_PreviewControls::previewAreaPaintsTheFrameLetterboxed() {
 
     // The window repaints the preview about every 30 ms by itself, with no
     // preview open.
-    QCOMPARE(window->repaintTimer.interval(), 30);
+    QCOMPARE(timer("repaintTimer")->interval(), 30);
     PaintCounter counter;
     window->installEventFilter(&counter);
     QTRY_VERIFY_WITH_TIMEOUT(counter.paints >= 5, kEventTimeoutMs);
@@ -234,7 +248,7 @@ void tst_PreviewControls::playShowsPicturesAndTime() {
     add({file});
     play(0);
     QVERIFY(showsPlayingLook());
-    QVERIFY(window->previewPollTimer.isActive());
+    QVERIFY(timer("previewPollTimer")->isActive());
     QVERIFY(waitForPicture());
     // Every clip lasts two seconds.
     QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:02"),
@@ -280,7 +294,7 @@ void tst_PreviewControls::pauseThenPlayStartsAgain() {
     runFor(600);
     QVERIFY(qAbs(playPosition - heldAt) < 0.1);
     // The poll goes on while paused, and a second pause keeps it paused.
-    QVERIFY(window->previewPollTimer.isActive());
+    QVERIFY(timer("previewPollTimer")->isActive());
     window->on_PauseButton_clicked();
     QVERIFY(isPlayerPaused());
 
@@ -349,7 +363,7 @@ void tst_PreviewControls::stopResetsTheWindow() {
     PlayerState *is = currentPlayerState;
     const QDeadlineTimer deadline(kEventTimeoutMs);
     while (is->seek_pending && !deadline.hasExpired())
-        QThread::msleep(1);
+        std::this_thread::yield();
     QVERIFY(!is->seek_pending);
     window->NowStop();
     // Back to the start, then paused there.
@@ -367,7 +381,7 @@ void tst_PreviewControls::stopResetsTheWindow() {
     QTest::mouseClick(ui()->PauseButton, Qt::LeftButton);
     window->on_StopButton_clicked();
     QVERIFY(!isPlayerPaused());
-    QVERIFY(window->stopDelayTimer.isActive());
+    QVERIFY(timer("stopDelayTimer")->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(isPlayerPaused(), kEventTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(playPosition < 0.5, kEventTimeoutMs);
     QVERIFY(showsStoppedLook());
@@ -474,7 +488,9 @@ void tst_PreviewControls::nextAndPreviousPlayTheNeighbour() {
 }
 
 void tst_PreviewControls::prevNextButtonsAtTheEnds() {
-    window->updatePrevNextButtons();
+    // An empty list offers no Next, whatever was on before the poll.
+    ui()->NextButton->setEnabled(true);
+    window->checkTimer();
     QVERIFY(!ui()->NextButton->isEnabled());
 
     add({QStringLiteral("av.mp4"), QStringLiteral("audio.wav")});
@@ -512,6 +528,7 @@ void tst_PreviewControls::muteAndVolume() {
 }
 
 void tst_PreviewControls::playToTheEndStopsTheWindow() {
+    // A fresh window: nothing has stepped its preview, so its poll takes the end.
     add({QStringLiteral("av.mp4")});
     // The end flag lives until the next poll: watch it closely.
     bool endSeen = false;
@@ -546,11 +563,11 @@ void tst_PreviewControls::endSeenDuringStopRestsAtTheStart() {
     QVERIFY(waitForPicture());
     // The poll's own stop at the slider's end leaves the poll off; the end of
     // the media then comes while that stop is on its way.
-    window->previewPollTimer.stop();
+    timer("previewPollTimer")->stop();
     QTRY_VERIFY_WITH_TIMEOUT(playEndFlag == 1 && !PlayerController::instance()->isLoopRunning(),
                              kEventTimeoutMs);
     window->on_StopButton_clicked();
-    QTRY_VERIFY_WITH_TIMEOUT(!window->stopDelayTimer.isActive(), kEventTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!timer("stopDelayTimer")->isActive(), kEventTimeoutMs);
     QVERIFY(isPlayerPaused());
     QVERIFY(currentPlayerState.load()->shown_pts < 0.5);
     QVERIFY(pictureIsCurrent(currentPlayerState));
@@ -562,7 +579,7 @@ void tst_PreviewControls::snapshotsInEveryFormat() {
     QVERIFY(waitForPicture());
 
     QTemporaryDir scratch;
-    const QList<QAction *> formats = window->fileFormatMenu->actions();
+    const QList<QAction *> formats = snapshotFormats();
     QCOMPARE(formats.size(), 6);
     QVERIFY(formats.at(1)->isChecked());
     QCOMPARE(snapshotQuality.load(), -1);
@@ -579,7 +596,7 @@ void tst_PreviewControls::snapshotsInEveryFormat() {
     };
     for (int index = 0; index < formats.size(); ++index) {
         formats.at(index)->trigger();
-        QCOMPARE(window->snapshotFormatIndex, index);
+        QCOMPARE(window->snapshotChoices().format(), index);
         if (expected.at(index).quality != -1)
             QCOMPARE(snapshotQuality.load(), expected.at(index).quality);
         QTest::mouseClick(ui()->captureButton, Qt::LeftButton);
@@ -603,14 +620,14 @@ void tst_PreviewControls::snapshotsInEveryFormat() {
     // "JPG(Low Quality)" then "PNG" keeps 60, which PNG does not use.
     formats.at(2)->trigger();
     QCOMPARE(snapshotQuality.load(), 60);
-    QCOMPARE(window->snapshotSuffix, QStringLiteral(".png"));
+    QCOMPARE(window->snapshotChoices().suffix(), QStringLiteral(".png"));
 }
 
 void tst_PreviewControls::secondSnapshotIsNotLost() {
     add({QStringLiteral("long.mp4")});
     play(0);
     QVERIFY(waitForPicture());
-    window->fileFormatMenu->actions().at(2)->trigger();
+    snapshotFormats().at(2)->trigger();
     window->on_captureButton_clicked();
     window->on_captureButton_clicked();
     window->on_captureButton_clicked();
@@ -633,13 +650,13 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
     QVERIFY(QDir().mkpath(folder));
 
     // Cancelled: nothing changes.
-    const QString before = window->snapshotFolder;
+    const QString before = window->snapshotChoices().folder();
     QTimer::singleShot(100, this, [] {
         if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
             dialog->reject();
     });
     window->setSnapshotFolder();
-    QCOMPARE(window->snapshotFolder, before);
+    QCOMPARE(window->snapshotChoices().folder(), before);
     QVERIFY(!SettingsFile::contains(SettingsFile::kSnapshot));
 
     QTimer::singleShot(100, this, [folder] {
@@ -649,7 +666,7 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
         static_cast<QDialog *>(dialog)->accept();
     });
     window->setSnapshotFolder();
-    QCOMPARE(window->snapshotFolder, folder + QLatin1Char('/'));
+    QCOMPARE(window->snapshotChoices().folder(), folder + QLatin1Char('/'));
     QCOMPARE(SettingsFile::value(SettingsFile::kSnapshot).toString(), folder + QLatin1Char('/'));
 
     // The snapshot lands in it, with no doubled separator.
@@ -666,7 +683,7 @@ void tst_PreviewControls::snapshotFolderThatIsGone() {
     play(0);
     QVERIFY(waitForPicture());
     const QDir base(snapshots->path());
-    window->snapshotFolder = base.filePath(QStringLiteral("gone/deeper"));
+    window->snapshotChoices().setFolder(base.filePath(QStringLiteral("gone/deeper")));
     // A chosen folder that has gone (a share not mounted) is asked about:
     // first kept gone, then made again.
     for (const QString &button : {QStringLiteral("Stop"), QStringLiteral("Make It Again")}) {
@@ -692,7 +709,7 @@ void tst_PreviewControls::snapshotFolderThatIsGone() {
     QFile blocker(base.filePath(QStringLiteral("blocker")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    window->snapshotFolder = base.filePath(QStringLiteral("blocker/shots"));
+    window->snapshotChoices().setFolder(base.filePath(QStringLiteral("blocker/shots")));
     window->on_captureButton_clicked();
     QCOMPARE(pendingSnapshotCount(), 0);
     auto *box = window->findChild<QMessageBox *>();

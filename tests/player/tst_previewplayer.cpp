@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QScopeGuard>
@@ -324,7 +326,7 @@ void TestPreviewPlayer::failureOfAReplacedPlayerIsNotShown() {
     QElapsedTimer timer;
     timer.start();
     while (livePlayerThreads(leftId) != 0 && timer.elapsed() < kEventTimeoutMs)
-        QThread::msleep(1);
+        std::this_thread::yield();
     QCOMPARE(livePlayerThreads(leftId), 0);
 
     playFile(mediaPath("empty.mp4"), kPreviewSize);

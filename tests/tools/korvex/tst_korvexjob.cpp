@@ -78,6 +78,25 @@ QByteArray digest(const QString &path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
 }
 
+// The state letter of a running process ("T": stopped); 0 once it is gone.
+char processState(pid_t pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (name) state ...": the name may hold blanks.
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close < 0 || close + 2 >= text.size() ? 0 : text.at(close + 2);
+}
+
+// The first child of a running process; 0 when it has none.
+pid_t firstChild(pid_t pid) {
+    QFile children(QString("/proc/%1/task/%1/children").arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    return pid_t(children.readAll().trimmed().split(' ').value(0).toInt());
+}
+
 // Starts a 720p job of the twelve-second clip and waits for its first
 // progress line; returns what it wrote until then.
 QByteArray startBigJob(QProcess &p, const QString &out, const QStringList &x264Options = {},
@@ -519,21 +538,12 @@ void TestKorvexJob::killTakesFfmpegAlong() {
     const QString out = folder + "/killed.mp4";
     QProcess p;
     QVERIFY(startBigJob(p, out, {"-vpre", "veryslow"}).contains("time="));
-    QFile children(QString("/proc/%1/task/%1/children").arg(p.processId()));
-    QVERIFY(children.open(QIODevice::ReadOnly));
-    const pid_t ffmpeg = children.readAll().trimmed().toInt();
+    const pid_t ffmpeg = firstChild(pid_t(p.processId()));
     QVERIFY(ffmpeg > 0);
     p.kill();
     QVERIFY(p.waitForFinished(kEventTimeoutMs));
     // Gone, or dead and waiting for its new parent to collect it.
-    QTRY_VERIFY_WITH_TIMEOUT(::kill(ffmpeg, 0) != 0 ||
-                                 QString::fromLatin1([&] {
-                                     QFile stat(QString("/proc/%1/stat").arg(ffmpeg));
-                                     return stat.open(QIODevice::ReadOnly) ? stat.readAll()
-                                                                           : QByteArray();
-                                 }())
-                                     .section(") ", 1, 1)
-                                     .startsWith('Z'),
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(ffmpeg, 0) != 0 || processState(ffmpeg) == 'Z',
                              kEventTimeoutMs);
     QVERIFY(!QFileInfo::exists(out));
     // The hidden file of the killed job is no output; the next job clears it away.
@@ -580,8 +590,12 @@ void TestKorvexJob::survivesPauseAndResume() {
     const pid_t group = pid_t(p.processId());
     QVERIFY(group > 0); // kill(-0) would stop this test's own group
     QVERIFY2(p.state() == QProcess::Running, "the job ended before it could be paused");
+    const pid_t ffmpeg = firstChild(group);
+    QVERIFY(ffmpeg > 0);
     QCOMPARE(::kill(-group, SIGSTOP), 0);
-    QTest::qWait(400);
+    // Continued once the whole job, its ffmpeg too, has come to a halt.
+    QTRY_COMPARE_WITH_TIMEOUT(processState(group), 'T', kEventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(processState(ffmpeg), 'T', kEventTimeoutMs);
     QCOMPARE(::kill(-group, SIGCONT), 0);
     QVERIFY(p.waitForFinished(kJobTimeoutMs));
     QCOMPARE(p.exitCode(), 0);

@@ -106,9 +106,10 @@ void TestParlaneWindow::titleStripDragsTheWindow() {
 
     xdotool({"mousemove", "--window", id, "80", "12"});
     xdotool({"mousedown", "1"});
+    // A hand's drag, step by step: the window follows each one.
     for (int step = 1; step <= 5; ++step) {
         xdotool({"mousemove_relative", "--", "8", "6"});
-        QTest::qWait(30);
+        QTRY_COMPARE_WITH_TIMEOUT(windowPosition(id), before + step * QPoint(8, 6), kTimeoutMs);
     }
     xdotool({"mouseup", "1"});
     QTRY_COMPARE_WITH_TIMEOUT(windowPosition(id), before + QPoint(40, 30), kTimeoutMs);
