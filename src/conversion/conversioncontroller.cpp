@@ -13,6 +13,7 @@
 #include "conversion/suspenderlisting.h"
 #include "conversion/tooltext.h"
 #include "filelist/filerow.h"
+#include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
 #include "platform/platform.h"
 #include "profiles/profileloader.h"
@@ -237,13 +238,12 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
     const ArgumentList arguments = FileRow::arguments(item);
     const QString source = Arguments::inputPath(arguments);
     const QString wanted = Arguments::outputPath(arguments);
-    const QStringList listed = m_hooks.listedPathsBesides(item);
-    const auto freeOutputPath = m_hooks.freeOutputPath;
+    const QStringList listed = FileRow::otherRowsPaths(item);
     const auto answer = std::make_shared<JobStartFacts>();
     const quint64 generation = m_generation;
     m_jobStarting = true;
     m_folderWork.run(
-        [answer, folder, mayMake, source, wanted, listed, freeOutputPath] {
+        [answer, folder, mayMake, source, wanted, listed] {
             answer->state = OutputPaths::prepareFolder(folder, mayMake, &answer->problem);
             if (answer->state != OutputPaths::FolderState::Ready)
                 return;
@@ -253,7 +253,7 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
             // A file may have come under the row's output name since the
             // name was chosen: the row takes the next free name rather than
             // replace it.
-            answer->freeOutput = freeOutputPath(listed, source, wanted);
+            answer->freeOutput = OutputPaths::freeAmong(listed, source, wanted);
             answer->sourceNow = SourceStamp::of(source);
         },
         this,
@@ -320,7 +320,7 @@ void ConversionController::startJob(int rowIndex, const JobStartFacts &facts) {
     if (plan.problem.isEmpty())
         plan.problem = scriptProblem;
     if (facts.freeOutput.isEmpty())
-        plan.problem = m_hooks.noFreeNameText(output);
+        plan.problem = OutputPaths::noFreeNameText(output);
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
     const SettingsIndexList indexes = FileRow::settingsIndexes(row);

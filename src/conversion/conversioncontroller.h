@@ -37,14 +37,6 @@ public:
     struct WindowHooks {
         // A folder that has gone may be made again without asking.
         std::function<bool(const QString &folder)> mayMakeUnasked;
-        // The sources and outputs of every row but this one.
-        std::function<QStringList(const QTreeWidgetItem *row)> listedPathsBesides;
-        // Runs on the folder work's thread: `wanted`, or the next free name
-        // that names nothing listed and no file on disk; empty when none is left.
-        std::function<QString(const QStringList &listed, const QString &source,
-                              const QString &wanted)>
-            freeOutputPath;
-        std::function<QString(const QString &path)> noFreeNameText;
         // True when the source had changed and its row now shows the new probe.
         std::function<bool(QTreeWidgetItem *row, const SourceStamp &now)> reprobeChangedSource;
         // Empty when the row's script is there (or needs none); else why not.

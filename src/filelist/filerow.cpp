@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <QVariant>
 
@@ -157,6 +158,19 @@ SourceStamp sourceStamp(const QTreeWidgetItem *item) {
 void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp) {
     item->setData(SourceDurationColumn, SourceStampRole,
                   QVariantList{stamp.size, stamp.modifiedMs});
+}
+
+QStringList otherRowsPaths(const QTreeWidgetItem *item) {
+    QStringList paths;
+    const QTreeWidget *list = item ? item->treeWidget() : nullptr;
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *other = list->topLevelItem(i);
+        if (other == item)
+            continue;
+        const ArgumentList arguments = FileRow::arguments(other);
+        paths << Arguments::outputPath(arguments) << Arguments::inputPath(arguments);
+    }
+    return paths;
 }
 
 } // namespace FileRow

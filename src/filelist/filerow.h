@@ -184,5 +184,7 @@ void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp);
 // Adds the row's output and source to `taken`: a new output path must name
 // neither.
 void addPaths(TakenPaths &taken, const QTreeWidgetItem *item);
+// The sources and outputs of every other row of the item's list.
+QStringList otherRowsPaths(const QTreeWidgetItem *item);
 
 } // namespace FileRow

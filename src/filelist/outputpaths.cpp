@@ -1,11 +1,13 @@
 #include "outputpaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
 
 #include "filelist/outputname.h"
+#include "filelist/takenpaths.h"
 
 namespace OutputPaths {
 
@@ -114,6 +116,22 @@ QString unique(const QString &wanted, const QString &sourcePath, const QStringLi
     return OutputName::firstFree(wanted, firstNumber, [&taken](const QString &path) {
         return !taken.contains(resolved(path));
     });
+}
+
+QString freeAmong(const QStringList &listed, const QString &source, const QString &wanted) {
+    TakenPaths taken;
+    for (const QString &path : listed)
+        taken.add(path);
+    taken.add(source);
+    return taken.free(wanted, 1, plainName(source, wanted));
+}
+
+QString noFreeNameText(const QString &path) {
+    return QCoreApplication::translate("MainWindow",
+                                       "No output name is left for %1: the name and every "
+                                       "numbered name after it are taken, and no file is "
+                                       "written over.")
+        .arg(path);
 }
 
 } // namespace OutputPaths

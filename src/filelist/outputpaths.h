@@ -65,4 +65,13 @@ QString resolved(const QString &path);
 QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
                int firstNumber);
 
+// wanted, or the next free name with the inserted number, so that it names
+// neither source nor one of the listed paths (the other rows' sources and
+// outputs) nor a file that exists; every name is looked at on disk, so that
+// this can run away from the window's thread. Empty when no name is left.
+QString freeAmong(const QStringList &listed, const QString &source, const QString &wanted);
+
+// What the user is told when every name an output may take is in use.
+QString noFreeNameText(const QString &path);
+
 } // namespace OutputPaths

@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QList>
 #include <QMainWindow>
 #include <QPoint>
-#include <QProcess>
-#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -13,41 +9,31 @@
 #include "conversion/editoranswer.h"
 #include "conversion/proberesult.h"
 #include "filelist/addflow.h"
-#include "filelist/outputpaths.h"
+#include "filelist/sourcestamp.h"
+#include "mainwindow/about.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
 #include "mainwindow/optionstate.h"
-#include "filelist/sourcestamp.h"
-#include "mainwindow/videoinfo.h"
-#include "mainwindow/about.h"
 #include "mainwindow/snapshotchoices.h"
+#include "mainwindow/videoinfo.h"
 #include "settingsdialog/settingdialog.h"
 
+class EditorSession;
 class QCheckBox;
 class QComboBox;
 class QMenu;
-class EditorSession;
 class QTreeWidgetItem;
 
-namespace Ui {
-class MainWindow;
-}
+namespace Ui { class MainWindow; }
+namespace OptionRules { struct RowState; struct SlotEffect; }
 
-namespace OptionRules {
-struct RowState;
-struct SlotEffect;
-}
-
-// The program's one top-level window and the owner of nearly all of its
-// run-time state. Its slots are thin: they read the widgets, call the
-// subsystems' own classes and write the result back.
+// The program's one top-level window. Its slots are thin: they read the
+// widgets, hand the work to the engine's classes (conversion controller,
+// editor session, add flow) and show what those tell.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
-    // -----------------------------------------------------------------------
-    // Construction and destruction, connections, timers, menus and the control
-    // switches every part uses: mainwindow.cpp.
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -57,11 +43,11 @@ public:
     AddFlow &addFlow() { return *adder; }
     ConversionController &conversion();
     SnapshotChoices &snapshotChoices() { return snapshots; }
+    OptionState &options() { return optionState; }
 
     // Time text: hours (at least two digits), minutes and seconds.
     static QString formatDuration(int seconds);
-
-    // Effect value scales between the editor's percent and the script's units.
+    // The editor's percent to and from the script's units.
     static QString levelToPercent(const QString &value);
     static QString gainToPercent(const QString &value);
     static QString percentToLevel(const QString &value);
@@ -72,24 +58,40 @@ public:
     void setJobControlsEnabled(bool enabled);
     void resetFileTreeFlags();
 
+    // The open dialog's picked paths and a drop's URLs: every file is probed,
+    // the media listed and the rest reported in the add-result dialog.
+    void addPickedFiles(const QStringList &paths);
+    void addDroppedUrls(const QList<QUrl> &urls);
+    // The last checked row (0 when none is), and the checked rows' seconds.
+    int lastCheckedRow() const;
+    int totalCheckedDuration() const;
+
+    void fillDeviceCombo();
+    void updateDevicePicture(int category);
+    // Fills the eight codec option boxes from a profile file of the catalogue.
+    void loadProfileFile(const QString &fileName);
+    // The row's job from the option boxes; its first build adds effects and script.
+    void buildItemArguments(int row);
+    void showOutputInfo();
+    // Media information entries 0..16 of the current row (all empty without one).
+    QStringList currentMediaInfo() const;
+    // Browse's or the typed folder (relative: in home) for new and listed rows;
+    // a missing folder is made, one that cannot be made or written refused.
+    void applyOutputFolder(const QString &folder);
+    // Qt 6 tells the chosen text through textActivated, connected by the constructor.
+    void on_ProfileDevice_activated(const QString &category);
+    void on_VBitrate_activated(const QString &text);
+    void on_Vaspect_activated(const QString &text);
+
+    QString avsPluginPath;
+    QString avsImportPath;
+    QString avsHeaderPath;
+
 public Q_SLOTS:
     // A later start of the program handed us its message.
     void receiveMessage(const QString &message);
     void opentime();
 
-private:
-    void buildSystemMenu();
-    void buildSnapshotMenu();
-    void setUpFileList();
-    void loadAvsPlugins();
-
-    // -----------------------------------------------------------------------
-    // Window chrome, system menu and close path: mainwindowchrome.cpp.
-Q_SIGNALS:
-    // Declared for the old table widget; nothing emits it.
-    void setMove();
-
-public Q_SLOTS:
     // Window chrome, system menu and folders.
     void on_actionExit_X_triggered();
     void on_sysInfo_clicked();
@@ -112,18 +114,6 @@ public Q_SLOTS:
     void updateTimer();
     void shutTimer();
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    // Empties a folder tree; false when `path` is not an existing folder.
-    bool purgeDirectory(const QString &path);
-
-    // -----------------------------------------------------------------------
-    // Conversion runs and the editor tool: mainwindowrun.cpp.
-public Q_SLOTS:
     // Conversion runs and the editor tool.
     void on_ConvertePushButton_clicked();
     void on_StopConvertePushButton_clicked();
@@ -137,46 +127,6 @@ public Q_SLOTS:
     void pauseCommand();
     void output();
 
-private:
-    // The run is the controller's; the window starts it from the Convert
-    // click once the folders are there, and shows what it tells.
-    void connectConversion();
-    void beginRun();
-    void rollBackRunStart();
-    // Folders the user chose: asked about before one that has gone is made
-    // again; the default folders are made without a word.
-    bool mayMakeUnasked(const QString &folder) const;
-    bool askToMakeFolderAgain(const QString &folder);
-    void showJobEnd(const JobEnd &end);
-    void showRunProgress(const ProgressUpdate &update);
-    void showRunStopped(bool transcoderEnding);
-    void finishRun(const QList<int> &rowsToUncheck);
-    void armShutdown();
-    // What the editor's answer is applied to: the row's own choices.
-    EditorRow editorRowFor(const QTreeWidgetItem *row) const;
-    // A job that reads its row's script finds it (written again when it is
-    // missing or its source changed), or the reason it cannot.
-    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
-    void launchEditor(const QString &mode);
-    void connectEditorSession();
-    void giveControlsBackFromEditor();
-
-    // -----------------------------------------------------------------------
-    // The file list: mainwindowlist.cpp.
-public:
-    // Adding files: what the open dialog does with the paths the user picked,
-    // and what a drop does with its URLs. Both probe every file, list the
-    // media and report the rest in the add-result dialog.
-    void addPickedFiles(const QStringList &paths);
-    void addDroppedUrls(const QList<QUrl> &urls);
-
-    // The checked rows, as a run plans and ends itself: the index of the last
-    // checked row (0 when none is checked), and the sum of the checked rows'
-    // source durations in seconds.
-    int lastCheckedRow() const;
-    int totalCheckedDuration() const;
-
-public Q_SLOTS:
     // The file list.
     void on_actionOpen_triggered();
     void on_actionRemove_del_triggered();
@@ -194,84 +144,6 @@ public Q_SLOTS:
     void checkTimer();
     void fileInfo();
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    // Drops on the output-folder field: see dropOnOutputFolder.
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    // A folder dropped on the output-folder field becomes the output folder
-    // as if chosen with Browse; files are added as anywhere in the window.
-    // The address's text never enters the field.
-    void dropOnOutputFolder(QDropEvent *event);
-    // The addresses of a drop the window takes (and accepts); none while
-    // the rows are locked.
-    QList<QUrl> takeDrop(QDropEvent *event);
-    // Adding files: the add flow probes them, the window makes their rows.
-    // shownNames: what the add-result dialog lists for a path that fails.
-    void addFiles(const QStringList &paths, const QStringList &shownNames,
-                  AddFlow::Source source);
-    // The new row of a file the add flow has probed; false when it has
-    // no free output name left and is not listed.
-    bool listProbedFile(const QString &path);
-    void showProbeProgress(int done, int total, const QString &probing);
-    void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
-    // A source that changed since its probe is probed again and its row shows
-    // the new length; true when that happened.
-    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
-    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
-    // What the user is told when every name an output may take is in use.
-    static QString noFreeNameText(const QString &path);
-    void finishAdding(int addedCount);
-    void connectSelectionHandler();
-    void disconnectSelectionHandler();
-    // The option boxes, the output folder and labels show the row's own
-    // choices, and its profile becomes the one new files get.
-    void showRowChoices(const QTreeWidgetItem *row);
-    // After a row is removed: the row that is current now, or the empty
-    // list's locked controls.
-    void showRowAfterRemoval();
-    // The list is empty: the preview and the output labels show nothing.
-    void showEmptyList();
-    // The current row's choices, output information and edit buttons, as
-    // selecting it shows them.
-    void showCurrentRowControls();
-    // Rows stay while files are added, a run converts them or the editor
-    // works on one.
-    bool rowsLocked() const;
-    // The list's context menu for a request at pos (viewport coordinates).
-    QMenu *buildListMenu(const QPoint &pos);
-    // Previous and Next cannot go past the first and the last row.
-    void updatePrevNextButtons();
-
-    // -----------------------------------------------------------------------
-    // Output profiles and options: mainwindowoptions.cpp.
-public:
-    OptionState &options() { return optionState; }
-    void fillDeviceCombo();
-    void updateDevicePicture(int category);
-    // Fills the eight codec option boxes from a profile file of the catalogue.
-    void loadProfileFile(const QString &fileName);
-    // The whole job of the list's row `row` from the option boxes and the
-    // option state: the first build also gives it its effects and script.
-    void buildItemArguments(int row);
-    // The output labels from the current row's media information.
-    void showOutputInfo();
-    // Media information entries 0..16 of the current row (all empty without one).
-    QStringList currentMediaInfo() const;
-    // Chosen with Browse or typed (relative: in the home folder): new rows and
-    // every listed row go there; a missing folder is made, and one that cannot
-    // be made or written is refused.
-    void applyOutputFolder(const QString &folder);
-
-    // Qt 6 tells the chosen text through textActivated, connected by the constructor.
-    void on_ProfileDevice_activated(const QString &category);
-    void on_VBitrate_activated(const QString &text);
-    void on_Vaspect_activated(const QString &text);
-
-public Q_SLOTS:
     // Output profiles and options.
     void on_ProfileDetails_activated(int index);
     void on_SettingButton_clicked();
@@ -284,34 +156,6 @@ public Q_SLOTS:
     void on_ABitrate_activated(int index);
     void on_AChannels_activated(int index);
 
-private:
-    // The list's current row; null when there is none.
-    QTreeWidgetItem *currentRowItem() const;
-    // An option slot's rule run on the current row with `box`'s text, its
-    // result written back into the row and the widgets.
-    using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
-                                                   const QString &text);
-    void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
-    // `wanted`, or the next free name with the inserted number: no listed
-    // source, no other row's output, no file that exists. Empty, and the user
-    // told, when no such name is left.
-    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
-    // The same from plain paths, so that it can run away from this thread.
-    QStringList listedPathsBesides(const QTreeWidgetItem *item) const;
-    static QString freeOutputPath(const QStringList &listed, const QString &source,
-                                  const QString &wanted);
-    // The row's output path and the name its Output File column shows.
-    void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
-    // Once: the settings file cannot be written.
-    void tellSettingsUnsaved(const QString &path);
-    // A problem told without stopping the flow that met it.
-    void showProblem(const QString &text);
-    // The Advance dialog's choices for `row` through the option boxes and slots.
-    void replaySettings(QTreeWidgetItem *row);
-
-    // -----------------------------------------------------------------------
-    // Preview player and snapshots: mainwindowpreview.cpp.
-public Q_SLOTS:
     // Preview player and snapshots.
     void on_PlayButton_clicked();
     void on_PauseButton_clicked();
@@ -339,25 +183,88 @@ public Q_SLOTS:
     // A message of the preview player for the user, on the GUI thread.
     void showPlayerMessage(const QString &text);
 
+Q_SIGNALS:
+    // Declared for the old table widget; nothing emits it.
+    void setMove();
+
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // The preview: opens `file` in the preview area, from its beginning.
+    void buildSystemMenu();
+    void buildSnapshotMenu();
+    void setUpFileList();
+    void loadAvsPlugins();
+    // Empties a folder tree; false when `path` is not an existing folder.
+    bool purgeDirectory(const QString &path);
+    // The run is the controller's; the window starts it and shows what it tells.
+    void connectConversion();
+    void beginRun();
+    void rollBackRunStart();
+    void showJobEnd(const JobEnd &end);
+    void showRunProgress(const ProgressUpdate &update);
+    void showRunStopped(bool transcoderEnding);
+    void finishRun(const QList<int> &rowsToUncheck);
+    void armShutdown();
+    EditorRow editorRowFor(const QTreeWidgetItem *row) const;
+    // Empty when the row's script is there (written again if need be); else why not.
+    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
+    void launchEditor(const QString &mode);
+    void connectEditorSession();
+    void giveControlsBackFromEditor();
+
+    // A folder dropped on the output-folder field is taken as Browse takes it.
+    void dropOnOutputFolder(QDropEvent *event);
+    // The addresses of a drop the window takes; none while rows are locked.
+    QList<QUrl> takeDrop(QDropEvent *event);
+    // shownNames: what the add-result dialog lists for a path that fails.
+    void addFiles(const QStringList &paths, const QStringList &shownNames,
+                  AddFlow::Source source);
+    // The row of a probed file; false when no free output name is left.
+    bool listProbedFile(const QString &path);
+    void showProbeProgress(int done, int total, const QString &probing);
+    void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
+    // A source changed since its probe is probed again; true when it was.
+    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
+    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
+    void finishAdding(int addedCount);
+    void connectSelectionHandler();
+    void disconnectSelectionHandler();
+    // The row's choices in the boxes; its profile becomes the one new files get.
+    void showRowChoices(const QTreeWidgetItem *row);
+    void showRowAfterRemoval();
+    void showEmptyList();
+    void showCurrentRowControls();
+    // While files are added, a run converts or the editor works on a row.
+    bool rowsLocked() const;
+    QMenu *buildListMenu(const QPoint &pos);
+    void updatePrevNextButtons();
+    QTreeWidgetItem *currentRowItem() const;
+    // An option slot's rule on the current row with `box`'s text, written back.
+    using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
+                                                   const QString &text);
+    void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
+    // OutputPaths::freeAmong for the row; empty, and the user told, when none is left.
+    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
+    void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
+    void tellSettingsUnsaved(const QString &path);
+    // A problem told without stopping the flow that met it.
+    void showProblem(const QString &text);
+    // The Advance dialog's choices for `row` through the option boxes and slots.
+    void replaySettings(QTreeWidgetItem *row);
+
     int playFile(const QString &file);
-    // The position and the current row's duration in the time label.
     void updatePlayTimeLabel(double position);
-    // Next (forward) and Previous: stop, move to the neighbouring row, play it.
     void stepPreview(bool forward);
 
-    // -----------------------------------------------------------------------
-    // The window's state.
-public:
-    QString avsPluginPath;
-    QString avsImportPath;
-    QString avsHeaderPath;
-
-private:
+    Ui::MainWindow *ui;
     // Member dialogs: created with the window, without parent, never re-created.
     videoInfo mediaInfoDialog;
     settingDialog settingsDialog;
@@ -369,29 +276,25 @@ private:
     QTimer stopDelayTimer;
     int stopSeekWaitsLeft = 0;
     QTimer openTimer;
+    QTimer repaintTimer;
+    QTimer updateCheckTimer;
+    QTimer shutdownTimer;
+    QTimer uiPollTimer;
 
     QPoint dragOrigin;
     bool previewStepped = false;
     SnapshotChoices snapshots;
     QString lastAddFolder;
     QMenu *fileFormatMenu = nullptr;
-    QTimer repaintTimer;
-
-    Ui::MainWindow *ui;
     QCheckBox *checkAllBox = nullptr;
-
-    QTimer updateCheckTimer;
     bool autoUpdateEnabled = false;
-    QTimer shutdownTimer;
-
-    // The files being added, probed and handed over one at a time.
-    AddFlow *adder = nullptr;
-    // The Convert button's run: its jobs, their transcoder and folder work.
-    ConversionController conversionController;
-    // The editor tool's round trip on one row.
-    EditorSession *editor = nullptr;
-    QTimer uiPollTimer;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;
     OptionState optionState;
+
+    // The engine: the files being added, the Convert button's run, the
+    // editor tool's round trip on one row.
+    AddFlow *adder = nullptr;
+    ConversionController conversionController;
+    EditorSession *editor = nullptr;
 };

@@ -136,7 +136,8 @@ bool MainWindow::listProbedFile(const QString &path)
 
     optionState.outputName = adder->outputNameFor(optionState.inputFolder + optionState.inputName, optionState.outputFolder, optionState.outputName);
     if (optionState.outputName.isEmpty()) {
-        ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
+        ui->textEdit->append(
+            OutputPaths::noFreeNameText(optionState.inputFolder + optionState.inputName));
         return false;
     }
     ui->ConvertePushButton->setEnabled(true);
@@ -145,7 +146,8 @@ bool MainWindow::listProbedFile(const QString &path)
     const int row = list->topLevelItemCount() - 1;
     buildItemArguments(row);
     if (!adder->makeOutputUnique(list->topLevelItem(row), &optionState.outputName)) {
-        ui->textEdit->append(noFreeNameText(optionState.inputFolder + optionState.inputName));
+        ui->textEdit->append(
+            OutputPaths::noFreeNameText(optionState.inputFolder + optionState.inputName));
         delete list->takeTopLevelItem(row);
         return false;
     }

@@ -156,45 +156,14 @@ void MainWindow::showProblem(const QString &text)
     box->open();
 }
 
-QString MainWindow::noFreeNameText(const QString &path)
-{
-    return tr("No output name is left for %1: the name and every numbered name after it are "
-              "taken, and no file is written over.")
-        .arg(path);
-}
-
 QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted)
 {
-    const QString free = freeOutputPath(listedPathsBesides(item),
-                                        Arguments::inputPath(FileRow::arguments(item)), wanted);
+    const QString free = OutputPaths::freeAmong(FileRow::otherRowsPaths(item),
+                                                Arguments::inputPath(FileRow::arguments(item)),
+                                                wanted);
     if (free.isEmpty())
-        showProblem(noFreeNameText(wanted));
+        showProblem(OutputPaths::noFreeNameText(wanted));
     return free;
-}
-
-QStringList MainWindow::listedPathsBesides(const QTreeWidgetItem *item) const
-{
-    QStringList paths;
-    const QTreeWidget *list = ui->treeWidget;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *other = list->topLevelItem(i);
-        if (other == item)
-            continue;
-        const ArgumentList arguments = FileRow::arguments(other);
-        paths << Arguments::outputPath(arguments) << Arguments::inputPath(arguments);
-    }
-    return paths;
-}
-
-QString MainWindow::freeOutputPath(const QStringList &listed, const QString &source,
-                                   const QString &wanted)
-{
-    // Not another row's output, no listed source, no file on disk.
-    TakenPaths taken;
-    for (const QString &path : listed)
-        taken.add(path);
-    taken.add(source);
-    return taken.free(wanted, 1, OutputPaths::plainName(source, wanted));
 }
 
 void MainWindow::buildItemArguments(int row)

@@ -16,6 +16,7 @@
 #include "conversion/timetext.h"
 #include "filelist/filerow.h"
 #include "mainwindow/folderpath.h"
+#include "mainwindow/foldergonequestion.h"
 #include "mainwindow/settingsfile.h"
 #include "player/playercontroller.h"
 #include "player/previewplayer.h"
@@ -375,8 +376,8 @@ void MainWindow::on_captureButton_clicked()
     // The folder may have gone since it was chosen (a share not mounted
     // now): one the user chose is asked about before it is made again.
     const QString folder = snapshots.folder();
-    const bool gone = !mayMakeUnasked(folder) && OutputPaths::isGone(folder);
-    if (gone && !askToMakeFolderAgain(folder))
+    const bool gone = !SettingsFile::isInDefaultHome(folder) && OutputPaths::isGone(folder);
+    if (gone && !FolderGoneQuestion::ask(this, folder))
         return;
     QString problem;
     if (!makeSnapshotFolder(folder, &problem)) {

@@ -27,6 +27,7 @@
 #include "filelist/filerow.h"
 #include "filelist/processwait.h"
 #include "filelist/statuscell.h"
+#include "mainwindow/foldergonequestion.h"
 #include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -45,15 +46,7 @@ constexpr int kShutDownAfterRun = 1;
 void MainWindow::connectConversion()
 {
     ConversionController::WindowHooks hooks;
-    hooks.mayMakeUnasked = [this](const QString &folder) { return mayMakeUnasked(folder); };
-    hooks.listedPathsBesides = [this](const QTreeWidgetItem *row) {
-        return listedPathsBesides(row);
-    };
-    hooks.freeOutputPath = [](const QStringList &listed, const QString &source,
-                              const QString &wanted) {
-        return freeOutputPath(listed, source, wanted);
-    };
-    hooks.noFreeNameText = [](const QString &path) { return noFreeNameText(path); };
+    hooks.mayMakeUnasked = &SettingsFile::isInDefaultHome;
     hooks.reprobeChangedSource = [this](QTreeWidgetItem *row, const SourceStamp &now) {
         return reprobeChangedSource(row, now);
     };
@@ -67,7 +60,7 @@ void MainWindow::connectConversion()
     run->attach(ui->treeWidget, std::move(hooks));
     connect(run, &ConversionController::outputFoldersReady, this, &MainWindow::beginRun);
     connect(run, &ConversionController::folderGone, this, [this](const QString &folder) {
-        conversionController.answerFolderGone(askToMakeFolderAgain(folder));
+        conversionController.answerFolderGone(FolderGoneQuestion::ask(this, folder));
     });
     connect(run, &ConversionController::problem, this, &MainWindow::showProblem);
     connect(run, &ConversionController::logged, ui->textEdit, &QTextEdit::append);
@@ -144,29 +137,6 @@ void MainWindow::beginRun()
     uiPollTimer.stop();
     if (!conversionController.start(ui->PathLine->text()))
         rollBackRunStart();
-}
-
-bool MainWindow::mayMakeUnasked(const QString &folder) const
-{
-    const QString home = QDir::cleanPath(SettingsFile::defaultHomeFolder());
-    const QString path = QDir::cleanPath(folder);
-    return path == home || path.startsWith(home + QLatin1Char('/'));
-}
-
-bool MainWindow::askToMakeFolderAgain(const QString &folder)
-{
-    QMessageBox box(QMessageBox::Question, QLatin1String(kProductName),
-                    tr("The folder %1 is not there any more. It may be on a drive or a network "
-                       "share that is not connected now.\n\nMake the folder again, or stop with "
-                       "nothing written?")
-                        .arg(QDir::toNativeSeparators(QDir::cleanPath(folder))),
-                    QMessageBox::NoButton, this);
-    QPushButton *make = box.addButton(tr("Make It Again"), QMessageBox::AcceptRole);
-    QPushButton *stop = box.addButton(tr("Stop"), QMessageBox::RejectRole);
-    box.setDefaultButton(stop);
-    box.setEscapeButton(stop);
-    box.exec();
-    return box.clickedButton() == make;
 }
 
 void MainWindow::rollBackRunStart()

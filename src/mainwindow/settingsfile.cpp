@@ -1,5 +1,6 @@
 #include "settingsfile.h"
 
+#include <QDir>
 #include <QSettings>
 
 #include "app/version.h"
@@ -65,4 +66,11 @@ QString SettingsFile::defaultOutputFolder()
 QString SettingsFile::defaultSnapshotFolder()
 {
     return FolderPath::join(defaultHomeFolder(), QStringLiteral("snap"));
+}
+
+bool SettingsFile::isInDefaultHome(const QString &folder)
+{
+    const QString home = QDir::cleanPath(defaultHomeFolder());
+    const QString path = QDir::cleanPath(folder);
+    return path == home || path.startsWith(home + QLatin1Char('/'));
 }

@@ -39,6 +39,8 @@ public:
     // The documents folder's "Quillora" folder and its output and snapshot
     // folders: the defaults before the user picks others.
     static QString defaultHomeFolder();
+    // Folders under it are the program's own: made again without asking.
+    static bool isInDefaultHome(const QString &folder);
     static QString defaultOutputFolder();
     static QString defaultSnapshotFolder();
 };
