@@ -1,5 +1,3 @@
-#include <thread>
-
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -17,6 +15,7 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -363,7 +362,7 @@ void tst_PreviewControls::stopResetsTheWindow() {
     PlayerState *is = currentPlayerState;
     const QDeadlineTimer deadline(kEventTimeoutMs);
     while (is->seek_pending && !deadline.hasExpired())
-        std::this_thread::yield();
+        QThread::msleep(1);
     QVERIFY(!is->seek_pending);
     window->NowStop();
     // Back to the start, then paused there.

@@ -1,5 +1,3 @@
-#include <thread>
-
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QScopeGuard>
@@ -326,7 +324,7 @@ void TestPreviewPlayer::failureOfAReplacedPlayerIsNotShown() {
     QElapsedTimer timer;
     timer.start();
     while (livePlayerThreads(leftId) != 0 && timer.elapsed() < kEventTimeoutMs)
-        std::this_thread::yield();
+        QThread::msleep(1);
     QCOMPARE(livePlayerThreads(leftId), 0);
 
     playFile(mediaPath("empty.mp4"), kPreviewSize);
