@@ -462,9 +462,11 @@ void ConversionController::pause() {
     connect(&m_pauseTool, &QProcess::readyReadStandardError, this,
             &ConversionController::readPauseListing, Qt::UniqueConnection);
     m_pauseListing.clear();
-    // The listing's output is read during this wait.
+    // The listing's output is read during this wait, and what came with
+    // the tool's end is read after it.
     ProcessWait::run(m_pauseTool, Platform::toolPath(kSuspenderName), QStringList(),
                      TranscoderJob::kToolTimeoutMs, ProcessWait::Waiting::Blocking);
+    readPauseListing();
 }
 
 void ConversionController::readPauseListing() {

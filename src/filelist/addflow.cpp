@@ -190,7 +190,6 @@ void AddFlow::probeFile(const QString &path, int poolIndex)
 {
     // Nothing of an earlier file may stand for this one.
     m_probe = ProbeResult();
-    m_parser.reset();
     if (path.isEmpty() || FileListRules::isRejectedExtension(QFileInfo(path).suffix()))
         return;
 
@@ -205,7 +204,8 @@ void AddFlow::probeFile(const QString &path, int poolIndex)
     m_probedStamp = answer.stamp;
     if (!answer.startError.isEmpty())
         Q_EMIT toolText(answer.startError);
-    Q_EMIT toolText(decodeToolText(answer.standardError));
-    m_parser.append(answer.standardError);
-    m_probe = m_parser.result();
+    // The pool hands the text over whole: it is decoded and read at once.
+    const QString text = decodeToolText(answer.standardError);
+    Q_EMIT toolText(text);
+    m_probe = ProbeParser::parse(text);
 }

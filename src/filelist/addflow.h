@@ -87,9 +87,6 @@ private:
 
     QTreeWidget *m_list;
     ProbePool m_pool;
-    // The probe's text is collected whole and read once the transcoder has
-    // finished.
-    ProbeParser m_parser;
     ProbeResult m_probe;
     SourceStamp m_probedStamp;
     bool m_adding = false;

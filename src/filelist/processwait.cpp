@@ -40,10 +40,9 @@ ProcessWait::Ended ProcessWait::run(QProcess &process, const QString &program,
 {
     process.start(program, arguments, QIODevice::ReadWrite);
     Ended ended;
-    ended.finished = endWithin(process, timeoutMs, waiting);
-    ended.ok = ended.finished && process.exitStatus() == QProcess::NormalExit
+    const bool finished = endWithin(process, timeoutMs, waiting);
+    ended.ok = finished && process.exitStatus() == QProcess::NormalExit
                && process.exitCode() == 0 && process.error() != QProcess::FailedToStart;
-    ended.standardOutput = process.readAllStandardOutput();
     ended.standardError = process.readAllStandardError();
     return ended;
 }

@@ -23,11 +23,8 @@ public:
     };
 
     struct Ended {
-        // Exited by itself with status 0.
+        // Exited by itself, within the time, with status 0.
         bool ok = false;
-        // Ended by itself within the time (with any status).
-        bool finished = false;
-        QByteArray standardOutput;
         QByteArray standardError;
     };
 
@@ -40,7 +37,8 @@ public:
     static bool endWithin(QProcess &process, int timeoutMs, Waiting waiting);
 
     // Starts program and waits for its end as endWithin does; what it wrote
-    // and signals have not taken already comes back with the result.
+    // to standard error that signals have not taken already comes back with
+    // the result. Its standard output stays in the process for the caller.
     static Ended run(QProcess &process, const QString &program, const QStringList &arguments,
                      int timeoutMs, Waiting waiting);
 };
