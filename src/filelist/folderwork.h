@@ -10,8 +10,10 @@ class QThread;
 // File work on folders that the user chose (a network share may stop
 // answering for minutes) done away from the window's thread, so that a folder
 // that hangs holds up this work and never the window. The pieces run one
-// after another in the order given; a piece's continuation then runs on the
-// thread this object lives on, unless its context object has gone by then.
+// after another in the order given. A piece's continuation belongs to its
+// context object, the one it acts on: it runs on the thread this object
+// lives on once the piece is done, and only while that context is still
+// there; without a context it never runs.
 class FolderWork : public QObject {
     Q_OBJECT
 
