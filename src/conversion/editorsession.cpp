@@ -67,6 +67,7 @@ void EditorSession::open(int row, const QString &mode)
 
     // Locked before the start, so that a start that fails at once finds
     // them locked and gives them back.
+    m_answerAwaited = true;
     Q_EMIT opening();
     m_process.start(Platform::toolPath(kEditorToolName), command, QIODevice::ReadWrite);
 }
@@ -107,6 +108,7 @@ void EditorSession::toolFailed(QProcess::ProcessError error)
     // A crash also ends through finished(); a tool that never ran does not.
     if (error != QProcess::FailedToStart)
         return;
+    m_answerAwaited = false;
     m_row = QPersistentModelIndex();
     Q_EMIT failedToStart(m_process.errorString());
     Q_EMIT controlsFreed();
@@ -115,9 +117,12 @@ void EditorSession::toolFailed(QProcess::ProcessError error)
 void EditorSession::readAnswer()
 {
     // The answer is read whole once the tool has ended: until then it may
-    // have arrived only in part, and it waits in the process's buffers.
-    if (m_process.state() != QProcess::NotRunning)
+    // have arrived only in part, and it waits in the process's buffers. Read
+    // once it is, it frees the controls once; with no tool opened since,
+    // they are not the editor's to give back.
+    if (m_process.state() != QProcess::NotRunning || !m_answerAwaited)
         return;
+    m_answerAwaited = false;
     m_process.readAllStandardOutput();
     const QByteArray answerText = m_process.readAllStandardError();
     // The row the tool was opened for, whichever row is current now.

@@ -47,6 +47,7 @@ public:
 
     // The tool's answer, once it has ended: stored into its row (the row
     // stays as it was when the answer is incomplete or cannot be saved).
+    // Nothing once the answer of the last opening has been read.
     void readAnswer();
 
 Q_SIGNALS:
@@ -67,5 +68,7 @@ private:
     QTreeWidget *m_list;
     QProcess m_process;
     QPersistentModelIndex m_row;
+    // Opened, and neither answered nor failed to start yet.
+    bool m_answerAwaited = false;
     RowFacts m_rowFacts;
 };

@@ -122,6 +122,13 @@ public Q_SLOTS:
     void on_editVideo_clicked();
     void on_editVideo_Trim_clicked();
     void on_editVideo_Effect_clicked();
+    // The window's names for the readers of the transcoder's output, the job
+    // tick, the suspender's listing and the editor's answer. The controller
+    // and the editor session connect their own processes and timer to their
+    // own handlers, so nothing connects these. Each hands over to that
+    // handler, which is safe to run at any time: the readers take only what
+    // is pending, the tick does only what the run's state calls for, and the
+    // editor's answer frees the controls only for a tool opened and ended.
     void outputCommand();
     void slotTimer();
     void pauseCommand();

@@ -17,6 +17,7 @@ private slots:
     void cleanup();
     void answerReachesTheRowItWasOpenedFor();
     void toolThatCannotStartFreesTheControls();
+    void controlsAreFreedOnlyForAnOpenedTool();
 
 private:
     void useTool(const QByteArray &script);
@@ -121,6 +122,23 @@ void tst_EditorSession::toolThatCannotStartFreesTheControls() {
     QVERIFY(!failed.first().first().toString().isEmpty());
     QVERIFY(!session.isOpen());
     QCOMPARE(session.row(), -1);
+}
+
+// The controls the window locked for a tool are given back once; with no
+// tool opened (or its answer read already) another read leaves them alone,
+// as they may be locked for a run.
+void tst_EditorSession::controlsAreFreedOnlyForAnOpenedTool() {
+    useTool("printf '%s' '" + kAnswer + "' >&2\n");
+    EditorSession session(list);
+    session.setRowFacts(factsOf);
+    QSignalSpy freed(&session, &EditorSession::controlsFreed);
+    session.readAnswer();
+    QCOMPARE(freed.count(), 0);
+
+    session.open(0, QStringLiteral("0"));
+    QVERIFY(freed.wait(kToolTimeoutMs));
+    session.readAnswer();
+    QCOMPARE(freed.count(), 1);
 }
 
 QTEST_MAIN(tst_EditorSession)
