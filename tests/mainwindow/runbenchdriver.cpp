@@ -16,7 +16,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/version.h"
@@ -40,25 +39,6 @@ struct Clip {
 const Clip kClips[] = {
     {"av.mp4", 2}, {"av.avi", 0}, {"av.mkv", 711},   {"av.flv", 2},   {"av.wmv", 608},
     {"av.mpg", 0}, {"av.mov", 2}, {"wide.mp4", 711}, {"long.mp4", 2}, {"audio.mp3", 108},
-};
-
-class RunEndWatch : public QObject {
-public:
-    RunEndWatch(QWidget *stopButton, QEventLoop *loop) : m_button(stopButton), m_loop(loop) {
-        m_button->installEventFilter(this);
-    }
-    ~RunEndWatch() override { m_button->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == m_button && event->type() == QEvent::EnabledChange && !m_button->isEnabled())
-            m_loop->quit();
-        return false;
-    }
-
-private:
-    QWidget *m_button;
-    QEventLoop *m_loop;
 };
 
 void chooseProfile(MainWindow &window, int key) {
@@ -86,24 +66,46 @@ bool writeJobs(QTreeWidget *list, const QString &path) {
     return true;
 }
 
+// The wall time of one whole run: from the click, through the check of its
+// folders and the run's start, to its end; -1 when it did not start or did
+// not finish. The end is told, not polled, so that the driver costs the
+// machine nothing while the jobs run.
 qint64 runOnce(MainWindow &window) {
-    Ui::MainWindow *ui = window.form();
-    QTreeWidget *list = ui->treeWidget;
+    QTreeWidget *list = window.form()->treeWidget;
     for (int index = 0; index < list->topLevelItemCount(); ++index) {
         QTreeWidgetItem *row = list->topLevelItem(index);
         row->setCheckState(FileRow::CheckColumn, Qt::Checked);
         QFile::remove(Arguments::outputPath(FileRow::arguments(row)));
     }
 
-    // The run is over when its Stop button goes off; watched, not polled,
-    // so that the driver costs the machine nothing while the jobs run.
+    ConversionController &run = window.conversion();
     QEventLoop loop;
-    RunEndWatch watch(ui->StopConvertePushButton, &loop);
+    QObject round;
+    bool over = false;
+    QString failure;
+    const auto end = [&](const QString &why) {
+        over = true;
+        failure = why;
+        loop.quit();
+    };
+    // The window begins the run on the same signal, connected first.
+    QObject::connect(&run, &ConversionController::outputFoldersReady, &round, [&] {
+        if (!run.isActive())
+            end(QStringLiteral("the run did not start"));
+    });
+    QObject::connect(&run, &ConversionController::problem, &round, end);
+    QObject::connect(&run, &ConversionController::runStopped, &round,
+                     [&] { end(QStringLiteral("the run stopped")); });
+    QObject::connect(&run, &ConversionController::runFinished, &round, [&] { end(QString()); });
     QElapsedTimer clock;
     clock.start();
     window.on_ConvertePushButton_clicked();
-    if (ui->StopConvertePushButton->isEnabled())
+    if (!over)
         loop.exec();
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "run-bench-driver: %s\n", qPrintable(failure));
+        return -1;
+    }
     return clock.elapsed();
 }
 
@@ -142,6 +144,8 @@ int main(int argc, char *argv[]) {
     qint64 best = -1;
     for (int round = 0; round < rounds; ++round) {
         const qint64 took = runOnce(window);
+        if (took < 0)
+            return 1;
         best = best < 0 ? took : qMin(best, took);
     }
     for (int index = 0; index < list->topLevelItemCount(); ++index) {
