@@ -8,6 +8,8 @@
 # name other counts to try instead, one add each.
 # Usage: bench/add-files-bench.sh [BUILD_FOLDER] [COUNT] [WORKERS...]
 #        (default: build, 200, one per core)
+# QUILLORA_BENCH_BUILT=1 takes BUILD_FOLDER as it stands, building nothing (the
+# test suite's one-round runs, beside tests that read the staged files).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$here/build}" && pwd)
@@ -21,7 +23,8 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake --build "$build" --target add-files-bench-driver quillora_stage >/dev/null
+[ -n "${QUILLORA_BENCH_BUILT:-}" ] ||
+    cmake --build "$build" --target add-files-bench-driver quillora_stage >/dev/null
 driver=$(find "$build" -name add-files-bench-driver -type f -perm -u+x | head -n 1)
 [ -n "$driver" ] || { echo "add-files-bench-driver not built" >&2; exit 1; }
 stage="$build/stage"

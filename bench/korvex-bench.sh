@@ -4,7 +4,8 @@
 #  2. a conversion job through korvex against the same job on bare ffmpeg,
 #     and korvex's own time around its ffmpeg (start-up, checks, renaming),
 #     which a busy machine blurs far less than the whole job's time.
-# Prints the times and their ratios. Not run by CI.
+# Prints the times and their ratios. CI runs it once, one round, with the
+# test suite (CTest label "bench").
 #
 # Usage: bench/korvex-bench.sh [BUILD_DIR] [ROUNDS]
 #   BUILD_DIR  a configured and built tree (default: build); its stage/korvex

@@ -1,12 +1,14 @@
 #!/bin/sh
 # CPU time of the preview player against ffplay, both playing the same 720p
-# clip for 10 s under Xvfb with SDL's dummy sound driver; prints the CPU ratio
+# clip for SECONDS under Xvfb with SDL's dummy sound driver; prints the CPU ratio
 # (ours / ffplay) and the audio-video drift each of them saw.
-# Usage: bench/player-bench.sh [BUILD_FOLDER]   (default: build)
+# Usage: bench/player-bench.sh [BUILD_FOLDER] [SECONDS]   (defaults: build, 10)
+# QUILLORA_BENCH_BUILT=1 takes BUILD_FOLDER as it stands, building nothing (the
+# test suite's one-round runs, beside tests that read the staged files).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$here/build}" && pwd)
-seconds=10
+seconds=${2:-10}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -14,7 +16,7 @@ for tool in ffmpeg ffplay xvfb-run /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
-cmake --build "$build" --target player-bench-driver >/dev/null
+[ -n "${QUILLORA_BENCH_BUILT:-}" ] || cmake --build "$build" --target player-bench-driver >/dev/null
 driver=$(find "$build" -name player-bench-driver -type f -perm -u+x | head -n 1)
 [ -n "$driver" ] || { echo "player-bench-driver not built" >&2; exit 1; }
 

@@ -4,9 +4,11 @@
 # shell loop of korvex. Prints the best wall time of each and their ratio
 # (program / loop), the rounds alternating between the two; the job tick must
 # add no idle time between jobs.
-# Not run by CI.
+# CI runs it once, one round, with the test suite (CTest label "bench").
 #
 # Usage: bench/run-bench.sh [BUILD_DIR] [ROUNDS]   (defaults: build, 5)
+# QUILLORA_BENCH_BUILT=1 takes BUILD_DIR as it stands, building nothing (the
+# test suite's one-round runs, beside tests that read the staged files).
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +18,8 @@ stage="$build/stage"
 media="$build/testmedia"
 korvex="$stage/korvex"
 
-cmake --build "$build" --target quillora_stage run-bench-driver >/dev/null
+[ -n "${QUILLORA_BENCH_BUILT:-}" ] ||
+    cmake --build "$build" --target quillora_stage run-bench-driver >/dev/null
 driver=$(find "$build" -name run-bench-driver -type f -perm -u+x | head -n 1)
 [ -n "$driver" ] || { echo "run-bench-driver not built" >&2; exit 1; }
 if [ ! -f "$media/.complete" ]; then

@@ -93,5 +93,9 @@ int main(int argc, char **argv) {
     const double mean = drift.empty() ? 0.0 : sum / drift.size();
     std::printf("samples=%zu mean_abs_drift_ms=%.1f max_abs_drift_ms=%.1f position=%.2f\n",
                 drift.size(), mean * 1000.0, worst * 1000.0, playPosition.load());
+    if (drift.empty()) {
+        std::fprintf(stderr, "%s: the clip did not play with sound and picture\n", argv[0]);
+        return 1;
+    }
     return result;
 }
