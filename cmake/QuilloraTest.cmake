@@ -11,11 +11,11 @@
 # Every test sees the staged installation folder in QUILLORA_STAGE_DIR, and
 # gets private XDG folders and HOME so that nothing touches the user's files.
 #
-# With QUILLORA_ASAN every process of a test, the test itself and each program
-# or tool it starts, writes its sanitizer reports into a folder of the test's
-# own; tests/sanitizer/run-sanitized.sh shows them and fails the test. A
-# report of a child process would otherwise end in a pipe the test reads, or
-# go unseen behind an exit code the test expects anyway.
+# With QUILLORA_ASAN or QUILLORA_TSAN every process of a test, the test itself
+# and each program or tool it starts, writes its sanitizer reports into a
+# folder of the test's own; tests/sanitizer/run-sanitized.sh shows them and
+# fails the test. A report of a child process would otherwise end in a pipe
+# the test reads, or go unseen behind an exit code the test expects anyway.
 
 # quillora_sanitized_run(<prefix> <test name> <command...>)
 #
@@ -26,11 +26,21 @@ function(quillora_sanitized_run prefix name)
     set(log "log_path=${reports}/report:log_exe_name=1")
     set(${prefix}_command sh "${PROJECT_SOURCE_DIR}/tests/sanitizer/run-sanitized.sh" "${reports}"
         ${ARGN} PARENT_SCOPE)
+    set(suppressions "${PROJECT_SOURCE_DIR}/tests/sanitizer")
+    if(QUILLORA_TSAN)
+        # Qt starts a tool through a clone that shares the parent's memory
+        # until the tool runs; ThreadSanitizer takes that for a fork of a
+        # threaded process and would end the test at its next thread start.
+        set(${prefix}_env
+            "TSAN_OPTIONS=exitcode=66:second_deadlock_stack=1:die_after_fork=0:suppressions=${suppressions}/tsan.supp:print_suppressions=0:${log}"
+            PARENT_SCOPE)
+        return()
+    endif()
     # Leaks are looked for at every exit; what is left out, and why, is in
     # the suppression file.
     set(${prefix}_env
         "ASAN_OPTIONS=detect_leaks=1:exitcode=86:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:${log}"
-        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizer/lsan.supp:print_suppressions=0"
+        "LSAN_OPTIONS=suppressions=${suppressions}/lsan.supp:print_suppressions=0"
         "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86:${log}"
         PARENT_SCOPE)
 endfunction()
@@ -48,7 +58,7 @@ function(quillora_add_test)
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     endif()
     set(command ${executable})
-    if(QUILLORA_ASAN)
+    if(QUILLORA_ASAN OR QUILLORA_TSAN)
         quillora_sanitized_run(sanitized ${T_NAME} $<TARGET_FILE:${executable}>)
         set(command ${sanitized_command})
     endif()
@@ -76,7 +86,7 @@ function(quillora_add_test)
     if(T_TIMEOUT)
         set(timeout ${T_TIMEOUT})
     endif()
-    if(QUILLORA_ASAN)
+    if(QUILLORA_ASAN OR QUILLORA_TSAN)
         list(APPEND env ${sanitized_env})
         # Instrumented code runs two to three times slower; Qt Test's own
         # limit for one test function gets nearly as much, so that its stack

@@ -1,15 +1,17 @@
 // Commits the one fault named on its command line, so that the sanitized
 // build can check that a fault in a process a test starts fails the test.
-//   sanitizer-canary freed|undefined|leak
+//   sanitizer-canary freed|undefined|leak|race
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
 void *volatile g_kept;
+int g_shared;
 
 // Out of line, so that no register of main() still holds the pointer when
 // the leak check runs.
@@ -33,6 +35,10 @@ int main(int argc, char **argv) {
         std::printf("%d\n", big + argc);
     } else if (std::strcmp(argv[1], "leak") == 0) {
         loseMemory();
+    } else if (std::strcmp(argv[1], "race") == 0) {
+        std::thread other([] { ++g_shared; });
+        ++g_shared;
+        other.join();
     } else {
         return 2;
     }
