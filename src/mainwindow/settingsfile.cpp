@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,6 +35,9 @@ SettingsFile::WriteFailureHandler &writeFailureHandler()
 }
 
 using Values = QMap<QString, QVariant>;
+
+// What a write waits for another writer of the same file.
+constexpr int kLockWaitMs = 2000;
 
 // The key as the INI reader lists it: "/config/Output" is "config/Output".
 QString listedKey(const QString &key) {
@@ -90,6 +94,19 @@ std::optional<QByteArray> iniText(const QString &folder, const Values &values) {
     return text.readAll();
 }
 
+// The file's values with the changes in; changed tells whether any was new.
+Values withChanges(Values values, const Values &changes, bool *changed) {
+    *changed = false;
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
+        const QString key = listedKey(change.key());
+        if (!values.contains(key) || !sameValue(values.value(key), change.value())) {
+            values.insert(key, change.value());
+            *changed = true;
+        }
+    }
+    return values;
+}
+
 // Writes changes into the INI file beside what it holds already; the file
 // is replaced whole or not at all. A value it holds already is not written
 // again.
@@ -97,21 +114,20 @@ bool storeValues(const QString &file, const Values &changes) {
     // Read whole, or not at all: what cannot be read would be lost.
     if (QFile::exists(file) && !QFile(file).open(QIODevice::ReadOnly))
         return false;
-    Values values = valuesIn(file);
     bool changed = false;
-    for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
-        const QString key = listedKey(change.key());
-        if (!values.contains(key) || !sameValue(values.value(key), change.value())) {
-            values.insert(key, change.value());
-            changed = true;
-        }
-    }
+    withChanges(valuesIn(file), changes, &changed);
     if (!changed)
         return true;
     const QString folder = QFileInfo(file).absolutePath();
     if (!QDir().mkpath(folder))
         return false;
-    const std::optional<QByteArray> text = iniText(folder, values);
+    // Writers of the file take turns, Qt's own among them, and each one
+    // writes what the one before it left.
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs))
+        return false;
+    const std::optional<QByteArray> text =
+        iniText(folder, withChanges(valuesIn(file), changes, &changed));
     return text && SafeFile::replace(file, *text);
 }
 
