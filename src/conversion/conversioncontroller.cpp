@@ -48,7 +48,8 @@ ConversionController::ConversionController(QObject *parent) : QObject(parent) {
 ConversionController::~ConversionController() {
     // Nothing of a half-destroyed controller may hear the end.
     m_transcoder.disconnect(this);
-    m_pauseTool.disconnect(this);
+    // The listing's end included.
+    m_pauseTool.disconnect();
     if (m_job.isRunning())
         m_job.stop(kEndAtCloseMs);
 }

@@ -17,6 +17,11 @@ const QString kResumeSwitch = QStringLiteral("/r");
 
 TranscoderJob::TranscoderJob(QProcess &process) : m_process(process) {}
 
+TranscoderJob::~TranscoderJob() {
+    // The suspender is ended with its process object: nobody hears of it.
+    m_suspender.disconnect();
+}
+
 void TranscoderJob::start(const QString &program, const QStringList &arguments) {
     m_pausedPid = 0;
     Platform::useOwnProcessGroup(m_process);
@@ -87,10 +92,14 @@ void TranscoderJob::pause(const QString &suspender, Answer answer) {
     }
     runSuspender(suspender, {QString::number(pid)},
                  [this, pid, answer](bool ok, const QString &problem, int) {
-                     // The job may have ended while the tool ran.
+                     // The job may have ended while the tool ran. A tool
+                     // that stopped the group and then failed or hung must
+                     // not leave it held while it is shown going on.
                      const bool held = ok && processId() == pid;
                      if (held)
                          m_pausedPid = pid;
+                     else if (processId() == pid)
+                         Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
                      answer(held, held || !ok ? problem : QStringLiteral("The conversion ended."));
                  });
 }

@@ -23,6 +23,7 @@ public:
     static constexpr int kMaxResumeRuns = 16;
 
     explicit TranscoderJob(QProcess &process);
+    ~TranscoderJob();
 
     // Starts program with arguments, read-write, without waiting for it.
     void start(const QString &program, const QStringList &arguments);
