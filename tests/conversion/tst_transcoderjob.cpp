@@ -155,7 +155,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
     // It stays held: no progress is written while paused. Text written just
-    // before the stop is still on its way: it is read until the pipe is quiet.
+    // before the stop is still on its way: it is read until the pipe is quiet,
+    // after what came while the suspender's answer was awaited.
+    process.readAllStandardError();
     for (int chunk = 0; chunk < kMaxLateChunks && process.waitForReadyRead(kSettleMs); ++chunk)
         process.readAllStandardError();
     QVERIFY(!process.waitForReadyRead(kHeldMs));
