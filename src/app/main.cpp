@@ -4,6 +4,9 @@
 #include "app/startup.h"
 #include "app/version.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/temppurge.h"
+#include "platform/endsignals.h"
+#include "platform/filelock.h"
 #include "platform/platform.h"
 
 int main(int argc, char *argv[])
@@ -16,7 +19,14 @@ int main(int argc, char *argv[])
         app.sendMessage(QStringLiteral("message from other instance."));
         return 0;
     }
+    // A logout's SIGTERM or SIGHUP that comes during the start is kept for
+    // the window.
+    EndSignals ending;
 
+    // This copy's folder of edit scripts is its own while it runs; those of
+    // copies that ended without their close path go now.
+    const std::unique_ptr<FileLock> claim = TempPurge::claimFolder(Platform::tempDir());
+    TempPurge::removeLeftovers(Platform::tempDir());
     removeUpdateLeftovers();
 
     // Every relative path of the program (skins, profiles, tools) is meant
@@ -32,6 +42,15 @@ int main(int argc, char *argv[])
     MainWindow window;
     QObject::connect(&app, &SingleApplication::messageAvailable, &window,
                      &MainWindow::receiveMessage);
+    const auto endSession = [&window] {
+        // As the session ends: the window's close path runs, and no question
+        // waits for an answer, nor does any dialog that is open.
+        window.close();
+        QCoreApplication::exit(0);
+    };
+    QObject::connect(&ending, &EndSignals::endRequested, &window, endSession);
+    if (ending.isRequested())
+        QMetaObject::invokeMethod(&window, endSession, Qt::QueuedConnection);
     window.show();
     return app.exec();
 }

@@ -1,12 +1,14 @@
 #include "singleapplication.h"
 
+#include <cstring>
+
 #include <QCryptographicHash>
 #include <QDebug>
+#include <QThread>
 #include <QTimer>
 
+#include "platform/filelock.h"
 #include "platform/platform.h"
-
-#include <cstring>
 
 namespace {
 
@@ -27,6 +29,27 @@ void writeToSegment(QSharedMemory &memory, const QByteArray &bytes)
     memory.unlock();
 }
 
+// Long enough for a start that has just made the lock file to fill it in.
+constexpr unsigned long kLockWriteMs = 100;
+
+// A lock file that names nobody (empty, or zeroes after a power cut, when its
+// maker ended between making and writing it) is never taken over by
+// QLockFile, however long ago its maker went. Its maker holds the file's
+// lock from the moment it makes it until it ends, so a lock nobody holds
+// means it has gone; a maker still at work fills the file in meanwhile.
+bool takeOverNamelessLock(const QLockFile &lock, const QString &path) {
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock.getLockInfo(&pid, &host, &application))
+        return false;
+    FileLock held(path, FileLock::Opening::Existing);
+    if (!held.isHeld())
+        return false;
+    QThread::msleep(kLockWriteMs);
+    return !lock.getLockInfo(&pid, &host, &application) && held.removeFile();
+}
+
 } // namespace
 
 SingleApplication::SingleApplication(int &argc, char **argv, const QString &key)
@@ -42,9 +65,13 @@ SingleApplication::SingleApplication(int &argc, char **argv, const QString &key,
     // TMPDIR moves; the user's own folder holds still.
     sharedMemory.setNativeKey(nativeKey(key, userId));
 
-    ownerLock = std::make_unique<QLockFile>(instanceFilePath(ownKey, QStringLiteral("lock")));
+    const QString lockPath = instanceFilePath(ownKey, QStringLiteral("lock"));
+    ownerLock = std::make_unique<QLockFile>(lockPath);
     ownerLock->setStaleLockTime(0);
-    const bool nobodyOwns = ownerLock->tryLock(0);
+    bool nobodyOwns = ownerLock->tryLock(0);
+    if (!nobodyOwns && ownerLock->error() == QLockFile::LockFailedError &&
+        takeOverNamelessLock(*ownerLock, lockPath))
+        nobodyOwns = ownerLock->tryLock(0);
 
     if (!nobodyOwns && ownerLock->error() == QLockFile::LockFailedError) {
         // Another copy of this user runs. Without its segment the message

@@ -48,7 +48,8 @@ ConversionController::ConversionController(QObject *parent) : QObject(parent) {
 ConversionController::~ConversionController() {
     // Nothing of a half-destroyed controller may hear the end.
     m_transcoder.disconnect(this);
-    m_pauseTool.disconnect(this);
+    // The listing's end included.
+    m_pauseTool.disconnect();
     if (m_job.isRunning())
         m_job.stop(kEndAtCloseMs);
 }
@@ -79,7 +80,7 @@ bool ConversionController::isActive() const {
 }
 
 bool ConversionController::isPaused() const {
-    return !m_pausedPid.isEmpty();
+    return m_job.isPaused();
 }
 
 bool ConversionController::isCheckingFolders() const {
@@ -457,16 +458,36 @@ void ConversionController::finish(const TickDecision &decision) {
 }
 
 void ConversionController::pause() {
+    // Nothing is waited for here: a suspender that hangs must not hold the
+    // window. The listing's output is read as it comes, and its end says
+    // whether it named our transcoder.
+    if (m_pauseTool.state() != QProcess::NotRunning || m_job.isSuspending())
+        return;
     connect(&m_pauseTool, &QProcess::readyReadStandardOutput, this,
             &ConversionController::readPauseListing, Qt::UniqueConnection);
     connect(&m_pauseTool, &QProcess::readyReadStandardError, this,
             &ConversionController::readPauseListing, Qt::UniqueConnection);
     m_pauseListing.clear();
-    // The listing's output is read during this wait, and what came with
-    // the tool's end is read after it.
-    ProcessWait::run(m_pauseTool, Platform::toolPath(kSuspenderName), QStringList(),
-                     TranscoderJob::kToolTimeoutMs, ProcessWait::Waiting::Blocking);
+    const quint64 listing = ++m_pauseListingRun;
+    ProcessWait::start(m_pauseTool, Platform::toolPath(kSuspenderName), QStringList(),
+                       TranscoderJob::kToolTimeoutMs, this,
+                       [this, listing](const ProcessWait::Ended &ended) {
+                           if (listing == m_pauseListingRun)
+                               pauseListingEnded(ended.problem);
+                       });
+}
+
+void ConversionController::pauseListingEnded(const QString &why) {
     readPauseListing();
+    stopPauseListing();
+    if (!m_pausedPid.isEmpty())
+        return;
+    // Nothing was held: the buttons stay as the job is, and the user hears why.
+    Q_EMIT pauseAnswered(false);
+    Q_EMIT problem(tr("The conversion could not be paused: the suspender did not list "
+                      "the running transcoder. %1")
+                       .arg(why)
+                       .trimmed());
 }
 
 void ConversionController::readPauseListing() {
@@ -475,21 +496,44 @@ void ConversionController::readPauseListing() {
     // Only the transcoder this program started is ever suspended: the listing
     // confirms that it still runs under its name.
     const QString ours = QString::number(m_job.processId());
-    if (m_pausedPid.isEmpty() && m_job.processId() > 0 &&
-        Suspender::findPids(decodeToolText(m_pauseListing), kTranscoderName).contains(ours))
-        m_pausedPid = ours;
-    if (m_pausedPid != ours || m_job.isPaused())
+    if (!m_pausedPid.isEmpty() || m_job.processId() <= 0 ||
+        !Suspender::findPids(decodeToolText(m_pauseListing), kTranscoderName).contains(ours))
         return;
-    if (m_job.pause(Platform::toolPath(kSuspenderName)))
-        m_run.pause();
+    m_pausedPid = ours;
+    const quint64 generation = m_generation;
+    m_job.pause(
+        Platform::toolPath(kSuspenderName), [this, generation](bool held, const QString &problem) {
+            if (generation != m_generation)
+                return;
+            if (held)
+                m_run.pause();
+            else
+                m_pausedPid.clear();
+            Q_EMIT pauseAnswered(held);
+            if (!held)
+                Q_EMIT this->problem(tr("The conversion could not be paused: %1").arg(problem));
+        });
 }
 
 void ConversionController::resume() {
-    stopPauseListing();
-    m_job.resume(Platform::toolPath(kSuspenderName));
-    if (!m_job.isPaused())
-        m_run.resume();
-    m_pausedPid.clear();
+    if (!m_job.isPaused() || m_job.isSuspending())
+        return;
+    const quint64 generation = m_generation;
+    m_job.resume(Platform::toolPath(kSuspenderName), [this, generation](bool goingOn,
+                                                                        const QString &problem) {
+        if (generation != m_generation)
+            return;
+        if (goingOn) {
+            m_run.resume();
+            m_pausedPid.clear();
+        }
+        // A job still held keeps the paused look, so that the
+        // user can try again.
+        Q_EMIT pauseAnswered(!goingOn);
+        if (!goingOn)
+            Q_EMIT this->problem(
+                tr("The conversion could not be continued and stays paused: %1").arg(problem));
+    });
 }
 
 void ConversionController::stopPauseListing() {
@@ -498,6 +542,10 @@ void ConversionController::stopPauseListing() {
     disconnect(&m_pauseTool, &QProcess::readyReadStandardError, this,
                &ConversionController::readPauseListing);
     m_pauseListing.clear();
+    // A listing still under way is not heard of any more.
+    ++m_pauseListingRun;
+    if (m_pauseTool.state() != QProcess::NotRunning)
+        m_pauseTool.kill();
 }
 
 void ConversionController::askTranscoderToEnd() {

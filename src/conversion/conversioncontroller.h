@@ -62,7 +62,8 @@ public:
     // asked for free space when a write fails without a row to go by.
     bool start(const QString &destination);
     void stop(ConversionRun::StopReason reason = ConversionRun::StopReason::User);
-    // The suspender's listing is read for our transcoder, which is then held.
+    // The suspender's listing is read for our transcoder, which is then held;
+    // neither waits for the suspender: pauseAnswered() tells how it went.
     void pause();
     void resume();
     // A pause holds our transcoder.
@@ -98,6 +99,9 @@ Q_SIGNALS:
     void runStopped(bool transcoderEnding);
     void runFinished(const QList<int> &rowsToUncheck);
     void diskFull();
+    // A pause or resume has been answered: whether the job is held now.
+    // One that failed is told through problem() as well.
+    void pauseAnswered(bool held);
 
 private:
     enum class Question {
@@ -135,6 +139,7 @@ private:
     void followSavedOutput(int row, const QString &fileName);
     void checkOutputDriveInBackground();
     void finish(const TickDecision &decision);
+    void pauseListingEnded(const QString &why);
     void stopPauseListing();
 
     QTreeWidget *m_list = nullptr;
@@ -159,4 +164,6 @@ private:
     QByteArray m_pauseListing;
     // Our transcoder's id once the listing showed it: the pause holds it.
     QString m_pausedPid;
+    // Counts the listings: the end of one that was dropped is not heard.
+    quint64 m_pauseListingRun = 0;
 };

@@ -24,6 +24,9 @@ EditorSession::EditorSession(QTreeWidget *list, QObject *parent)
     : QObject(parent)
     , m_list(list)
 {
+    // An editor left open by a program that has gone would take edits that
+    // nobody reads.
+    Platform::endWithThisProcess(m_process);
     // The answer is read whole once the tool has exited; a tool that never
     // started or ended without an answer gives the controls back the same way.
     connect(&m_process, &QProcess::finished, this, &EditorSession::toolFinished);

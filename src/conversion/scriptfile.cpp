@@ -1,19 +1,11 @@
 #include "scriptfile.h"
 
-#include <QSaveFile>
+#include "platform/safefile.h"
 
 namespace ScriptFile {
 
 bool replace(const QString &path, const QString &text, QString *reason) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text.toUtf8());
-        if (file.commit())
-            return true;
-    }
-    if (reason)
-        *reason = file.errorString();
-    return false;
+    return SafeFile::replace(path, text.toUtf8(), reason);
 }
 
 } // namespace ScriptFile

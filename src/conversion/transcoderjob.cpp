@@ -13,15 +13,14 @@ namespace {
 
 const QString kResumeSwitch = QStringLiteral("/r");
 
-ProcessWait::Ended runTool(const QString &program, const QStringList &arguments) {
-    QProcess tool;
-    return ProcessWait::run(tool, program, arguments, TranscoderJob::kToolTimeoutMs,
-                            ProcessWait::Waiting::Blocking);
-}
-
 } // namespace
 
 TranscoderJob::TranscoderJob(QProcess &process) : m_process(process) {}
+
+TranscoderJob::~TranscoderJob() {
+    // The suspender is ended with its process object: nobody hears of it.
+    m_suspender.disconnect();
+}
 
 void TranscoderJob::start(const QString &program, const QStringList &arguments) {
     m_pausedPid = 0;
@@ -55,40 +54,94 @@ bool TranscoderJob::isPaused() const {
     return m_pausedPid != 0 && m_pausedPid == processId();
 }
 
-bool TranscoderJob::pause(const QString &suspender) {
-    const qint64 pid = processId();
-    if (pid <= 0)
-        return false;
-    if (isPaused())
-        return true;
-    if (!runTool(suspender, {QString::number(pid)}).ok)
-        return false;
-    m_pausedPid = pid;
-    return true;
+bool TranscoderJob::isSuspending() const {
+    return m_suspender.state() != QProcess::NotRunning;
 }
 
-bool TranscoderJob::resume(const QString &suspender) {
-    if (!isPaused()) {
-        m_pausedPid = 0;
-        return false;
+void TranscoderJob::runSuspender(
+    const QString &suspender, const QStringList &arguments,
+    std::function<void(bool ok, const QString &problem, int count)> then) {
+    const quint64 run = ++m_suspenderRun;
+    ProcessWait::start(m_suspender, suspender, arguments, kToolTimeoutMs, &m_suspender,
+                       [this, run, then](const ProcessWait::Ended &ended) {
+                           if (run != m_suspenderRun)
+                               return;
+                           const QString said = decodeToolText(ended.standardError).trimmed();
+                           const QString problem = said.isEmpty() ? ended.problem : said;
+                           then(ended.ok, ended.ok ? QString() : problem,
+                                Suspender::resumeCount(decodeToolText(ended.standardError)));
+                       });
+}
+
+void TranscoderJob::dropSuspender() {
+    ++m_suspenderRun;
+    if (isSuspending())
+        m_suspender.kill();
+}
+
+void TranscoderJob::pause(const QString &suspender, Answer answer) {
+    const qint64 pid = processId();
+    if (pid <= 0 || isSuspending()) {
+        answer(false, pid <= 0 ? QStringLiteral("No conversion runs.")
+                               : QStringLiteral("The suspender is still at work."));
+        return;
+    }
+    if (isPaused()) {
+        answer(true, QString());
+        return;
+    }
+    runSuspender(suspender, {QString::number(pid)},
+                 [this, pid, answer](bool ok, const QString &problem, int) {
+                     // The job may have ended while the tool ran. A tool
+                     // that stopped the group and then failed or hung must
+                     // not leave it held while it is shown going on.
+                     const bool held = ok && processId() == pid;
+                     if (held)
+                         m_pausedPid = pid;
+                     else if (processId() == pid)
+                         Platform::signalProcessGroup(pid, Platform::GroupSignal::Continue);
+                     answer(held, held || !ok ? problem : QStringLiteral("The conversion ended."));
+                 });
+}
+
+void TranscoderJob::resume(const QString &suspender, Answer answer) {
+    if (!isPaused() || isSuspending()) {
+        if (!isPaused())
+            m_pausedPid = 0;
+        answer(false, isSuspending() ? QStringLiteral("The suspender is still at work.")
+                                     : QStringLiteral("No conversion is paused."));
+        return;
     }
     const QStringList arguments = {QString::number(m_pausedPid), kResumeSwitch};
-    const bool resumed = runTool(suspender, arguments).ok;
-    // A process suspended more than once needs as many resumes; the tool
-    // tells how many are still owed.
-    ProcessWait::Ended again = runTool(suspender, arguments);
-    int count = Suspender::resumeCount(decodeToolText(again.standardError));
-    for (int run = 0; count > 1 && run < kMaxResumeRuns; ++run) {
-        again = runTool(suspender, arguments);
-        count = Suspender::resumeCount(decodeToolText(again.standardError));
-    }
-    if (!resumed && !again.ok)
-        return false;
-    m_pausedPid = 0;
-    return true;
+    runSuspender(suspender, arguments, [this, suspender, answer](bool ok, const QString &, int) {
+        // A process suspended more than once needs as many resumes; the tool
+        // tells how many are still owed.
+        resumeAgain(suspender, ok, kMaxResumeRuns, answer);
+    });
+}
+
+void TranscoderJob::resumeAgain(const QString &suspender, bool firstOk, int runsLeft,
+                                Answer answer) {
+    const QStringList arguments = {QString::number(m_pausedPid), kResumeSwitch};
+    runSuspender(
+        suspender, arguments,
+        [this, suspender, firstOk, runsLeft, answer](bool ok, const QString &problem, int count) {
+            if (count > 1 && runsLeft > 0) {
+                resumeAgain(suspender, firstOk, runsLeft - 1, answer);
+                return;
+            }
+            if (!firstOk && !ok) {
+                answer(false, problem);
+                return;
+            }
+            m_pausedPid = 0;
+            answer(true, QString());
+        });
 }
 
 qint64 TranscoderJob::askToEnd() {
+    // A suspend landing after the wake-up below would hold the job again.
+    dropSuspender();
     if (!isRunning()) {
         m_pausedPid = 0;
         return 0;

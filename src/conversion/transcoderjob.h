@@ -1,9 +1,10 @@
 #pragma once
 
+#include <functional>
+
+#include <QProcess>
 #include <QString>
 #include <QStringList>
-
-class QProcess;
 
 // The transcoder process of one conversion job. The job runs in a process
 // group of its own, so that a pause or a stop reaches the ffmpeg process the
@@ -22,6 +23,7 @@ public:
     static constexpr int kMaxResumeRuns = 16;
 
     explicit TranscoderJob(QProcess &process);
+    ~TranscoderJob();
 
     // Starts program with arguments, read-write, without waiting for it.
     void start(const QString &program, const QStringList &arguments);
@@ -40,13 +42,21 @@ public:
     // How the last job ended is the process's to tell.
     const QProcess &process() const { return m_process; }
 
+    // How a pause or a resume went: whether the job is now held (pause) or
+    // going on (resume), and if not, why not in the tool's words.
+    using Answer = std::function<void(bool done, const QString &problem)>;
     // Suspends the job's process group with the suspender tool
-    // ("suspender PID"). False when no job runs or the tool fails.
-    bool pause(const QString &suspender);
+    // ("suspender PID"). Never waits for the tool: answer hears the outcome
+    // once it has ended (at once when no job runs). Not done when the tool
+    // fails or does not end in time.
+    void pause(const QString &suspender, Answer answer);
     // Lets the job go on: "suspender PID /r", repeated while the tool's
-    // resume count on standard error is above 1. False when the job was not
-    // paused by pause() or the tool fails.
-    bool resume(const QString &suspender);
+    // resume count on standard error is above 1; answered as pause() is.
+    // Not done when the job was not paused by pause() or the tool fails:
+    // the job is then still held.
+    void resume(const QString &suspender, Answer answer);
+    // A pause or resume whose answer is awaited.
+    bool isSuspending() const;
     // Ends the job and waits for it: a suspended process ignores SIGTERM, so
     // the group is continued first; then the transcoder is asked to stop
     // (it then ends ffmpeg and removes its unfinished output), and after
@@ -60,8 +70,16 @@ public:
 private:
     // Wakes a paused job and asks it to end; the id asked, 0 when none ran.
     qint64 askToEnd();
+    void runSuspender(const QString &suspender, const QStringList &arguments,
+                      std::function<void(bool ok, const QString &problem, int count)> then);
+    void resumeAgain(const QString &suspender, bool firstOk, int runsLeft, Answer answer);
+    // A suspender run still under way is killed, and its answer never comes.
+    void dropSuspender();
 
     QProcess &m_process;
+    QProcess m_suspender;
+    // Counts the suspender's runs: an answer for an earlier one is stale.
+    quint64 m_suspenderRun = 0;
     qint64 m_pausedPid = 0; // the process pause() suspended; 0: none
     QString m_partFile;     // the started job's part file; empty once settled
 };

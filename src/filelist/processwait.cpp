@@ -1,8 +1,35 @@
 #include "processwait.h"
 
+#include <memory>
+
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
+
+namespace {
+
+ProcessWait::Ended outcomeOf(QProcess &process, bool finished, int timeoutMs) {
+    ProcessWait::Ended ended;
+    ended.ok = finished && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0 && process.error() != QProcess::FailedToStart;
+    ended.standardError = process.readAllStandardError();
+    if (ended.ok)
+        return ended;
+    if (!finished || process.error() == QProcess::Timedout)
+        ended.problem = QStringLiteral("%1 did not end within %2 s.")
+                            .arg(process.program())
+                            .arg(timeoutMs / 1000);
+    else if (process.error() == QProcess::FailedToStart ||
+             process.exitStatus() != QProcess::NormalExit)
+        ended.problem = process.errorString();
+    else
+        ended.problem = QStringLiteral("%1 ended with status %2.")
+                            .arg(process.program())
+                            .arg(process.exitCode());
+    return ended;
+}
+
+} // namespace
 
 bool ProcessWait::forFinished(QProcess &process, int timeoutMs)
 {
@@ -25,13 +52,13 @@ bool ProcessWait::forFinished(QProcess &process, int timeoutMs)
 
 bool ProcessWait::endWithin(QProcess &process, int timeoutMs, Waiting waiting)
 {
-    const bool ended = waiting == Waiting::Painting ? forFinished(process, timeoutMs)
-                                                    : process.state() == QProcess::NotRunning
-                                                          || process.waitForFinished(timeoutMs);
-    if (ended)
+    Q_UNUSED(waiting);
+    if (forFinished(process, timeoutMs))
         return true;
+    // A tool held by a drive that stops answering cannot even die: the
+    // window goes on painting meanwhile, as it did before the kill.
     process.kill();
-    process.waitForFinished(timeoutMs);
+    forFinished(process, timeoutMs);
     return false;
 }
 
@@ -39,10 +66,35 @@ ProcessWait::Ended ProcessWait::run(QProcess &process, const QString &program,
                                     const QStringList &arguments, int timeoutMs, Waiting waiting)
 {
     process.start(program, arguments, QIODevice::ReadWrite);
-    Ended ended;
     const bool finished = endWithin(process, timeoutMs, waiting);
-    ended.ok = finished && process.exitStatus() == QProcess::NormalExit
-               && process.exitCode() == 0 && process.error() != QProcess::FailedToStart;
-    ended.standardError = process.readAllStandardError();
-    return ended;
+    return outcomeOf(process, finished, timeoutMs);
+}
+
+void ProcessWait::start(QProcess &process, const QString &program, const QStringList &arguments,
+                        int timeoutMs, QObject *context, std::function<void(const Ended &)> then) {
+    // One watcher a run: its connections and its time limit go with it.
+    auto *watch = new QObject(context);
+    auto *limit = new QTimer(watch);
+    limit->setSingleShot(true);
+    const auto timedOut = std::make_shared<bool>(false);
+    QProcess *tool = &process;
+    const auto end = [watch, tool, timedOut, timeoutMs, then] {
+        if (tool->state() != QProcess::NotRunning)
+            return;
+        QObject::disconnect(tool, nullptr, watch, nullptr);
+        watch->deleteLater();
+        then(outcomeOf(*tool, !*timedOut, timeoutMs));
+    };
+    QObject::connect(tool, &QProcess::finished, watch, end);
+    QObject::connect(tool, &QProcess::errorOccurred, watch, [end](QProcess::ProcessError error) {
+        // A crash ends through finished() as well; a tool that never ran does not.
+        if (error == QProcess::FailedToStart)
+            end();
+    });
+    QObject::connect(limit, &QTimer::timeout, watch, [tool, timedOut] {
+        *timedOut = true;
+        tool->kill();
+    });
+    limit->start(timeoutMs);
+    process.start(program, arguments, QIODevice::ReadWrite);
 }

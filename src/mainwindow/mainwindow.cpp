@@ -14,7 +14,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSettings>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -143,12 +142,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->MoveDownButton->setVisible(false);
     ui->MoveUpButton->setVisible(false);
 
-    {
-        // The product record that installers and other tools look for.
-        QSettings record{QString::fromLatin1(kOrganizationName), QString::fromLatin1(kProductName)};
-        record.setValue(QStringLiteral("product"), QLatin1String(kProductName));
-        record.setValue(QStringLiteral("ver"), QLatin1String(kProductVersion));
-    }
+    SettingsFile::writeProductRecord();
 
     const QString home = SettingsFile::defaultHomeFolder();
     makeFolder(home);

@@ -219,6 +219,7 @@ private:
     void showRunProgress(const ProgressUpdate &update);
     void showRunStopped(bool transcoderEnding);
     void finishRun(const QList<int> &rowsToUncheck);
+    void showPauseAnswer(bool held);
     void armShutdown();
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
     // Empty when the row's script is there (written again if need be); else why not.

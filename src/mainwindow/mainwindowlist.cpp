@@ -257,12 +257,18 @@ bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &n
     // A file that has gone is the transcoder's to report.
     if (!probed.isKnown() || !now.isKnown() || now == probed)
         return false;
-    QProcess prober;
+    auto *prober = new QProcess(this);
     const QByteArray text =
-        ProcessWait::run(prober, Platform::toolPath(kProbeToolName),
+        ProcessWait::run(*prober, Platform::toolPath(kProbeToolName),
                          {QStringLiteral("-i"), source}, ProbePool::kProbeTimeoutMs,
                          ProcessWait::Waiting::Painting)
             .standardError;
+    // One that a drive which stopped answering holds even through the kill
+    // goes once it can: its end is not waited for here.
+    if (prober->state() == QProcess::NotRunning)
+        delete prober;
+    else
+        connect(prober, &QProcess::finished, prober, &QObject::deleteLater);
     ui->textEdit->append(decodeToolText(text));
     const ProbeResult result = ProbeParser::parse(decodeToolText(text));
     // Unreadable now: the row keeps what it knew, and the job says why.

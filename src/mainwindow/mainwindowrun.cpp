@@ -73,6 +73,7 @@ void MainWindow::connectConversion()
     connect(run, &ConversionController::progressed, this, &MainWindow::showRunProgress);
     connect(run, &ConversionController::runStopped, this, &MainWindow::showRunStopped);
     connect(run, &ConversionController::runFinished, this, &MainWindow::finishRun);
+    connect(run, &ConversionController::pauseAnswered, this, &MainWindow::showPauseAnswer);
     connect(run, &ConversionController::diskFull, this, [] {
         maxDriverDialog notice;
         notice.exec();
@@ -155,11 +156,11 @@ void MainWindow::on_StopConvertePushButton_clicked()
 
 void MainWindow::on_PausePushButton_clicked()
 {
+    // The buttons change once the suspender has answered (showPauseAnswer);
+    // until then the job goes on as it was, and the button waits.
+    ui->PausePushButton->setEnabled(false);
     if (!conversionController.isPaused()) {
         conversionController.pause();
-        ui->PauseContinue->setVisible(true);
-        ui->ConvertePushButton->setVisible(false);
-        ui->PausePushButton->setEnabled(false);
         return;
     }
     // A transcoder held from an earlier pause: let it go on.
@@ -168,15 +169,23 @@ void MainWindow::on_PausePushButton_clicked()
 
 void MainWindow::on_PauseContinue_clicked()
 {
+    ui->PauseContinue->setEnabled(false);
     if (!conversionController.isPaused()) {
         // Nothing was suspended: look for the transcoder again.
         conversionController.pause();
         return;
     }
     conversionController.resume();
-    ui->PauseContinue->setVisible(false);
-    ui->ConvertePushButton->setVisible(true);
-    ui->PausePushButton->setEnabled(true);
+}
+
+void MainWindow::showPauseAnswer(bool held) {
+    // A stop may have come first: its look stands.
+    if (!conversionController.isActive())
+        return;
+    ui->PauseContinue->setVisible(held);
+    ui->PauseContinue->setEnabled(true);
+    ui->ConvertePushButton->setVisible(!held);
+    ui->PausePushButton->setEnabled(!held);
 }
 void MainWindow::on_editVideo_clicked()
 {

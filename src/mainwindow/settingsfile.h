@@ -7,7 +7,8 @@
 
 // The program's own settings, kept in "nowfolder.ini" in the user's
 // configuration folder. Every access opens the file afresh and lets it go, so
-// that a value written is seen by every later read.
+// that a value written is seen by every later read. A write replaces the file
+// whole, checked, or leaves it alone.
 class SettingsFile
 {
 public:
@@ -26,13 +27,17 @@ public:
     static inline const QString kSnapshotFormat = QStringLiteral("/config/snapformat");
 
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
-    // False when the value did not reach the file (a read-only home, a file
-    // that cannot be replaced); the write-failure handler hears of it too.
+    // False when the value did not reach the file (a read-only home, a full
+    // disk, a file that cannot be replaced); the file then stays as it was,
+    // and the write-failure handler hears of it too.
     static bool setValue(const QString &key, const QVariant &value);
+    // The product record that installers and other tools look for, in the
+    // product's native settings file; failures are told as above.
+    static bool writeProductRecord();
     static bool contains(const QString &key);
 
-    // Called with the settings file's path whenever a write fails, so that
-    // the window can tell the user instead of forgetting the change quietly.
+    // Called with the file's path whenever a write fails, so that the window
+    // can tell the user instead of forgetting the change quietly.
     using WriteFailureHandler = std::function<void(const QString &path)>;
     static void setWriteFailureHandler(WriteFailureHandler handler);
 

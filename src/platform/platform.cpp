@@ -1,6 +1,9 @@
 #include "platform.h"
 
+#include <cstdlib>
+
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -192,6 +195,18 @@ void Platform::setPowerOffOverride(PowerOffFunction request)
 void Platform::useOwnProcessGroup(QProcess &process)
 {
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
+}
+
+void Platform::endWithThisProcess(QProcess &process) {
+    // Sent when the thread that starts the process ends: tools are started
+    // from the main thread, which lasts as long as the program.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // Gone before the request was made: nobody would send it now.
+        if (::getppid() != parent)
+            ::_exit(EXIT_FAILURE);
+    });
 }
 
 bool Platform::signalProcessGroup(qint64 pid, GroupSignal signal)

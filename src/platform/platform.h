@@ -57,6 +57,9 @@ public:
     // Starts the process in a process group of its own, so that pausing or
     // ending it reaches its children too.
     static void useOwnProcessGroup(QProcess &process);
+    // The process is ended by the system (SIGTERM) when this program ends,
+    // however it ends: for a tool whose work means nothing without us.
+    static void endWithThisProcess(QProcess &process);
     // What signalProcessGroup can ask of a group; named here so that callers
     // need no system header for the signal numbers.
     enum class GroupSignal {

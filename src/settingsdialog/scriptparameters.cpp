@@ -2,9 +2,9 @@
 
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 #include "conversion/avsscript.h"
+#include "platform/safefile.h"
 
 namespace {
 
@@ -128,12 +128,11 @@ Report patchFile(const QString &path, const ScriptParameterValues &values) {
     if (*patched == text)
         return report;
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(*patched) != patched->size() ||
-        !out.commit()) {
+    QString reason;
+    if (!SafeFile::replace(path, *patched, &reason)) {
         report.outcome = Outcome::WriteFailed;
-        report.message = untouchedMessage(
-            path, QStringLiteral("could not be written (%1).").arg(out.errorString()));
+        report.message =
+            untouchedMessage(path, QStringLiteral("could not be written (%1).").arg(reason));
         return report;
     }
     return report;

@@ -4,8 +4,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QSharedMemory>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "app/singleapplication.h"
+#include "platform/filelock.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -29,9 +35,14 @@ private Q_SLOTS:
     void secondStartExitsAndFirstHears();
     void otherTempFolderStillFindsTheFirst();
     void killedInstanceDoesNotBlockNextStart();
+    void endOfSessionRunsTheClosePath_data();
+    void endOfSessionRunsTheClosePath();
+    void nextStartRemovesWhatKilledCopiesLeft();
 
 private:
     QString recordPath() const;
+    // The folder of edit scripts of the copy with that process id.
+    QString scriptFolderOf(const QProcess &process) const;
     // True once the main window has been built (it writes the product record).
     bool waitForWindow(QProcess &process, int timeoutMs = kEventTimeoutMs);
     void start(QProcess &process);
@@ -58,6 +69,12 @@ void tst_ProgramStart::cleanup()
 QString tst_ProgramStart::recordPath() const
 {
     return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/FennVideo/Quillora.conf");
+}
+
+QString tst_ProgramStart::scriptFolderOf(const QProcess &process) const {
+    return qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/FennVideo/Quillora/tmp/%1-%2")
+                                                        .arg(QSysInfo::machineHostName())
+                                                        .arg(process.processId());
 }
 
 void tst_ProgramStart::start(QProcess &process)
@@ -143,6 +160,54 @@ void tst_ProgramStart::killedInstanceDoesNotBlockNextStart()
 
     start(first);
     QVERIFY2(waitForWindow(first), "the next start must build its window again");
+}
+
+void tst_ProgramStart::endOfSessionRunsTheClosePath_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+// As at a logout: the program ends as its window closes, and takes its
+// folder and its shared memory along.
+void tst_ProgramStart::endOfSessionRunsTheClosePath() {
+    QFETCH(int, signal);
+    start(first);
+    QVERIFY(waitForWindow(first));
+    const QString folder = scriptFolderOf(first);
+    ::kill(static_cast<pid_t>(first.processId()), signal);
+    QVERIFY(first.waitForFinished(kEventTimeoutMs));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY2(!QFileInfo::exists(folder), qPrintable(folder));
+    QSharedMemory segment;
+    segment.setNativeKey(
+        SingleApplication::nativeKey(QStringLiteral("some unique key string"), Platform::userId()));
+    QVERIFY(!segment.attach());
+}
+
+void tst_ProgramStart::nextStartRemovesWhatKilledCopiesLeft() {
+    start(first);
+    QVERIFY(waitForWindow(first));
+    const QString killed = scriptFolderOf(first);
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished());
+    QVERIFY(QDir().mkpath(killed));
+    QFile script(killed + QStringLiteral("/avsifile0.avs"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.close();
+    // A copy that runs on another machine sharing the folder, or in another
+    // process namespace: its process cannot be seen, but it holds its claim.
+    const QString alive = QFileInfo(killed).absolutePath() + QStringLiteral("/elsewhere-4242");
+    QVERIFY(QDir().mkpath(alive));
+    const FileLock claim(alive + QStringLiteral("/.claim"), FileLock::Opening::MayCreate);
+    QVERIFY(claim.isHeld());
+
+    start(first);
+    QVERIFY(waitForWindow(first));
+    QVERIFY2(!QFileInfo::exists(killed), qPrintable(killed));
+    QVERIFY(QFileInfo::exists(alive + QStringLiteral("/.claim")));
+    QVERIFY(QFileInfo::exists(scriptFolderOf(first)));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramStart)

@@ -28,6 +28,8 @@ private Q_SLOTS:
     void longMessageArrivesWhole();
     void laterMessageWins();
     void killedOwnerDoesNotBlock();
+    void namelessLockIsTakenOverOnceItsOwnerHasGone_data();
+    void namelessLockIsTakenOverOnceItsOwnerHasGone();
     void otherUserHasAGuardOfItsOwn();
     void lockAloneKeepsSecondCopyOut();
 
@@ -166,6 +168,41 @@ void tst_SingleApplication::killedOwnerDoesNotBlock()
     QCOMPARE(readMessage(next), QStringLiteral("hello"));
     next.kill();
     next.waitForFinished();
+}
+
+void tst_SingleApplication::namelessLockIsTakenOverOnceItsOwnerHasGone_data() {
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<bool>("ownerRuns");
+    // Cut short between its making and its writing, or zeroes after a power cut.
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("zeroes") << QByteArray(4096, '\0') << false;
+    QTest::newRow("emptied under a running owner") << QByteArray() << true;
+}
+
+void tst_SingleApplication::namelessLockIsTakenOverOnceItsOwnerHasGone() {
+    QFETCH(QByteArray, contents);
+    QFETCH(bool, ownerRuns);
+    if (ownerRuns)
+        QVERIFY(startOwner(owner));
+    QString lockPath = nativeKeyOf();
+    QVERIFY(lockPath.endsWith(QStringLiteral(".key")));
+    lockPath.replace(lockPath.size() - 3, 3, QStringLiteral("lock"));
+    plantedKeyFile = lockPath;
+    QFile lock(lockPath);
+    QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(contents);
+    lock.close();
+
+    QProcess next;
+    if (!ownerRuns) {
+        QVERIFY2(startOwner(next), "a lock that names nobody must not keep every start out");
+        next.kill();
+        next.waitForFinished();
+        return;
+    }
+    // The owner still holds its lock: the file's words are not needed.
+    QCOMPARE(send(QStringLiteral("hello")), 0);
+    QCOMPARE(readMessage(owner), QStringLiteral("hello"));
 }
 
 void tst_SingleApplication::otherUserHasAGuardOfItsOwn()

@@ -2,6 +2,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../support/smalldisk.h"
 #include "conversion/avsscript.h"
 
 namespace {
@@ -62,6 +63,7 @@ private slots:
     void unquotablePathIsRefused();
     void numbering();
     void writingIsAtomic();
+    void fullDiskKeepsTheOldScript();
 };
 
 void TestAvsScript::goldenFirstScript() {
@@ -247,6 +249,24 @@ void TestAvsScript::writingIsAtomic() {
     blocker.close();
     QVERIFY(!AvsScript::write(dir.path() + "/blocker/avsifile0.avs", script, &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TestAvsScript::fullDiskKeepsTheOldScript() {
+    QTemporaryDir dir;
+    SmallDisk disk;
+    if (!disk.mount(dir.path()))
+        QSKIP("A size-limited folder needs root and a private mount namespace.");
+    const QString path = dir.path() + "/avsifile0.avs";
+    QVERIFY(AvsScript::write(path, "return clip\n"));
+    QVERIFY(disk.fillUpTo(0));
+    QString error;
+    QVERIFY(!AvsScript::write(path, *AvsScript::text(firstInput()), &error));
+    QVERIFY2(error.contains("No space left"), qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("return clip\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"avsifile0.avs", "filler"}));
 }
 
 QTEST_APPLESS_MAIN(TestAvsScript)

@@ -1,4 +1,9 @@
+#include <cstdio>
+
+#include <signal.h>
+
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -18,6 +23,7 @@ private slots:
     void answerReachesTheRowItWasOpenedFor();
     void toolThatCannotStartFreesTheControls();
     void controlsAreFreedOnlyForAnOpenedTool();
+    void editorEndsWithTheProgram();
 
 private:
     void useTool(const QByteArray &script);
@@ -31,6 +37,19 @@ namespace {
 constexpr int kToolTimeoutMs = 30000;
 const QByteArray kAnswer = "-ss 10 -t 30 -cropleft 0 -croptop 0 -cropright 0 -cropbottom 0 "
                            "-saturation 0 -brightness 0 -contrast 0 -drop 0";
+
+// The test's own program, started with this and an installation folder,
+// opens the editor on a row as the window does and waits.
+const char *const kOpenEditorSwitch = "--open-editor";
+
+char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const qsizetype end = text.lastIndexOf(')');
+    return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
+}
 
 EditorRow factsOf(const QTreeWidgetItem *row) {
     EditorRow facts;
@@ -141,5 +160,52 @@ void tst_EditorSession::controlsAreFreedOnlyForAnOpenedTool() {
     QCOMPARE(freed.count(), 1);
 }
 
-QTEST_MAIN(tst_EditorSession)
+
+void tst_EditorSession::editorEndsWithTheProgram() {
+    // The stand-in names its process, which then becomes the editor's sleep.
+    useTool("echo $$ > \"$0.pid\"\nexec sleep 600\n");
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(),
+                  {QLatin1String(kOpenEditorSwitch), install->path()});
+    QVERIFY(program.waitForReadyRead(kToolTimeoutMs));
+    QFile named(install->filePath(QStringLiteral("parlane.pid")));
+    QTRY_VERIFY_WITH_TIMEOUT(named.size() > 0, kToolTimeoutMs);
+    QVERIFY(named.open(QIODevice::ReadOnly));
+    const qint64 editor = named.readAll().trimmed().toLongLong();
+    QVERIFY(editor > 0);
+    const auto noLeftover = qScopeGuard([editor] { ::kill(pid_t(editor), SIGKILL); });
+
+    // Killed outright: nothing of the program's own runs at its end.
+    ::kill(pid_t(program.processId()), SIGKILL);
+    QVERIFY(program.waitForFinished(kToolTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(processState(editor) == 0 || processState(editor) == 'Z',
+                             kToolTimeoutMs);
+}
+
+namespace {
+
+int openEditorAndWait(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    Platform::setInstallDir(QString::fromLocal8Bit(argv[2]));
+    QTreeWidget list;
+    auto *row = new QTreeWidgetItem(&list, QStringList({QString(), QStringLiteral("a.mp4")}));
+    FileRow::setArguments(row, {QStringLiteral("-i"), QStringLiteral("/nonexistent/a.mp4")});
+    EditorSession session(&list);
+    session.open(0, QStringLiteral("0"));
+    if (!session.waitForStarted())
+        return 1;
+    std::puts("open");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    if (argc == 3 && qstrcmp(argv[1], kOpenEditorSwitch) == 0)
+        return openEditorAndWait(argc, argv);
+    QApplication app(argc, argv);
+    tst_EditorSession test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editorsession.moc"

@@ -1,3 +1,6 @@
+#include <memory>
+#include <optional>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,6 +79,22 @@ QStringList filesIn(const QString &folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
+// A pause or resume, and the suspender's answer: whether it did.
+enum class Ask {
+    Pause,
+    Resume,
+};
+
+bool answer(TranscoderJob &job, Ask ask, const QString &suspender) {
+    const auto done = std::make_shared<std::optional<bool>>();
+    const TranscoderJob::Answer hear = [done](bool ok, const QString &) { *done = ok; };
+    if (ask == Ask::Pause)
+        job.pause(suspender, hear);
+    else
+        job.resume(suspender, hear);
+    return QTest::qWaitFor([&done] { return done->has_value(); }, kEventTimeoutMs) && **done;
+}
+
 } // namespace
 
 void TestTranscoderJob::initTestCase() {
@@ -118,7 +137,7 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     const QString output = out.filePath(QStringLiteral("paused.mp4"));
     QProcess process;
     TranscoderJob job(process);
-    QVERIFY(!job.pause(m_haltwick)); // nothing runs yet
+    QVERIFY(!answer(job, Ask::Pause, m_haltwick)); // nothing runs yet
 
     job.start(m_korvex, slowJob(output));
     QByteArray text;
@@ -127,16 +146,18 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     const QList<qint64> children = childrenOf(pid);
     QVERIFY(!children.isEmpty());
 
-    QVERIFY(!job.pause(QStringLiteral("/nonexistent/haltwick")));
+    QVERIFY(!answer(job, Ask::Pause, QStringLiteral("/nonexistent/haltwick")));
     QVERIFY(!job.isPaused());
 
-    QVERIFY(job.pause(m_haltwick));
+    QVERIFY(answer(job, Ask::Pause, m_haltwick));
     QVERIFY(job.isPaused());
     QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
     for (const qint64 child : children)
         QTRY_COMPARE_WITH_TIMEOUT(processState(child), 'T', kEventTimeoutMs);
     // It stays held: no progress is written while paused. Text written just
-    // before the stop is still on its way: it is read until the pipe is quiet.
+    // before the stop is still on its way: it is read until the pipe is quiet,
+    // after what came while the suspender's answer was awaited.
+    process.readAllStandardError();
     for (int chunk = 0; chunk < kMaxLateChunks && process.waitForReadyRead(kSettleMs); ++chunk)
         process.readAllStandardError();
     QVERIFY(!process.waitForReadyRead(kHeldMs));
@@ -145,7 +166,7 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     QCOMPARE(process.state(), QProcess::Running);
     QCOMPARE(processState(pid), 'T');
 
-    QVERIFY(job.resume(m_haltwick));
+    QVERIFY(answer(job, Ask::Resume, m_haltwick));
     QVERIFY(!job.isPaused());
     QTRY_VERIFY_WITH_TIMEOUT(processState(pid) != 'T', kEventTimeoutMs);
     for (const qint64 child : children)
@@ -153,7 +174,7 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     // And it goes on from where it was held.
     QByteArray after;
     QVERIFY2(waitForProgress(process, &after), after.constData());
-    QVERIFY(!job.resume(m_haltwick)); // nothing left to resume
+    QVERIFY(!answer(job, Ask::Resume, m_haltwick)); // nothing left to resume
 
     QVERIFY(process.waitForFinished(kJobTimeoutMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -204,7 +225,7 @@ void TestTranscoderJob::stopWhilePausedEndsIt() {
     QByteArray text;
     QVERIFY2(waitForProgress(process, &text), text.constData());
     const QList<qint64> children = childrenOf(job.processId());
-    QVERIFY(job.pause(m_haltwick));
+    QVERIFY(answer(job, Ask::Pause, m_haltwick));
     QTRY_COMPARE_WITH_TIMEOUT(processState(job.processId()), 'T', kEventTimeoutMs);
 
     QElapsedTimer clock;

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "../support/smalldisk.h"
 #include "filelist/addflow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void garbageSettingsReadAsDefaults();
     void damagedSettingsKeepEveryValidKey();
     void unsavableSettingsAreToldOnce();
+    void fullDiskKeepsTheOldSettings();
     void brokenSkinPictureDoesNotCrash();
     void pluginDiscoveryOrder();
     void controlSwitchesTouchExactSets();
@@ -231,6 +233,28 @@ void tst_MainWindow::unsavableSettingsAreToldOnce()
     // The window says it at its next turn: every turn due has come.
     QCoreApplication::processEvents();
     QCOMPARE(told(), 1);
+}
+
+void tst_MainWindow::fullDiskKeepsTheOldSettings() {
+    SmallDisk disk;
+    if (!disk.mount(Platform::configDir()))
+        QSKIP("A size-limited folder needs root and a private mount namespace.");
+    QVERIFY(SettingsFile::setValue(SettingsFile::kOutput, QStringLiteral("/srv/films")));
+    QFile file(Platform::settingsFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    file.close();
+    // One block left: the first file made on the way takes it.
+    QVERIFY(disk.fillUpTo(1));
+    window = new MainWindow;
+    QCOMPARE(ui()->PathLine->text(), QStringLiteral("/srv/films"));
+    QTemporaryDir out;
+    typeOutputFolder(out.path());
+    QTRY_VERIFY(!window->findChildren<QMessageBox *>().isEmpty());
+    QVERIFY(window->findChildren<QMessageBox *>().first()->text().contains(
+        QStringLiteral("settings cannot be saved")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), stored);
 }
 
 void tst_MainWindow::brokenSkinPictureDoesNotCrash()

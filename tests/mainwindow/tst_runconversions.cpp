@@ -74,6 +74,8 @@ private Q_SLOTS:
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
+    void hungSuspenderLeavesTheWindowAnswering();
+    void failedContinueIsToldAndTheJobStaysPaused();
     void fullBarDoesNotEndAWorkingJob();
     void unknownLengthShowsABusyBar();
     void fullDiskStopsTheRun();
@@ -182,6 +184,12 @@ QByteArray contentOf(const QString &path) {
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A stand-in for one of the installation's tools.
+bool writeTool(const QString &path, const QByteArray &script) {
+    return writeFile(path, "#!/bin/sh\n" + script) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // Stands in for a network share that stops answering: while it is closed,
@@ -934,7 +942,7 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     QSignalSpy progressed(&run(), &ConversionController::progressed);
     QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
     // Held: the transcoder the listing showed is ours.
-    QVERIFY(run().isPaused());
+    QTRY_VERIFY_WITH_TIMEOUT(run().isPaused(), kEventTimeoutMs);
     QVERIFY(run().job().isPaused());
     QCOMPARE(run().job().processId(), pid);
     QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
@@ -958,7 +966,7 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     QVERIFY(run().job().isRunning());
 
     QTest::mouseClick(ui()->PauseContinue, Qt::LeftButton);
-    QVERIFY(!run().isPaused());
+    QTRY_VERIFY_WITH_TIMEOUT(!run().isPaused(), kEventTimeoutMs);
     QVERIFY(!run().job().isPaused());
     QTRY_VERIFY_WITH_TIMEOUT(processState(pid) != 'T', kEventTimeoutMs);
     for (const qint64 child : children)
@@ -1002,6 +1010,59 @@ void tst_RunConversions::stopWhilePaused() {
     QVERIFY(!run().isPaused());
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+}
+
+void tst_RunConversions::hungSuspenderLeavesTheWindowAnswering() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    QTemporaryDir tools;
+    QVERIFY(writeTool(tools.filePath(QStringLiteral("haltwick")), "exec sleep 600\n"));
+    Platform::setInstallDir(tools.path());
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
+    Platform::setInstallDir(m_stage);
+    QVERIFY2(clock.elapsed() < TranscoderJob::kToolTimeoutMs / 3,
+             qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    // The job goes on meanwhile, and the window shows it going on.
+    QSignalSpy progressed(&run(), &ConversionController::progressed);
+    QVERIFY(progressed.wait(kEventTimeoutMs));
+    QVERIFY(!run().isPaused());
+    QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+}
+
+void tst_RunConversions::failedContinueIsToldAndTheJobStaysPaused() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    const qint64 pid = run().job().processId();
+    QTest::mouseClick(ui()->PausePushButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(run().isPaused(), kEventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', kEventTimeoutMs);
+
+    QTemporaryDir tools;
+    QVERIFY(writeTool(tools.filePath(QStringLiteral("haltwick")),
+                      "echo 'haltwick: refused.' >&2\nexit 4\n"));
+    Platform::setInstallDir(tools.path());
+    QTest::mouseClick(ui()->PauseContinue, Qt::LeftButton);
+    const auto told = [this] {
+        for (const QMessageBox *box : window->findChildren<QMessageBox *>()) {
+            if (box->text().contains(QStringLiteral("refused")))
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(told(), kEventTimeoutMs);
+    Platform::setInstallDir(m_stage);
+    QCOMPARE(processState(pid), 'T');
+    QVERIFY(run().isPaused());
+    QVERIFY(ui()->PauseContinue->isVisibleTo(window));
+    QVERIFY(ui()->PauseContinue->isEnabled());
+    QVERIFY(!ui()->ConvertePushButton->isVisibleTo(window));
 }
 
 void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {

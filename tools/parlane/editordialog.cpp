@@ -1,5 +1,6 @@
 #include "editordialog.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -23,6 +23,7 @@
 #include "durationspinbox.h"
 #include "framepreview.h"
 #include "limitspinbox.h"
+#include "platform/safefile.h"
 
 namespace parlane {
 
@@ -442,12 +443,15 @@ bool EditorDialog::writeLogo(QString *error) {
     }
     if (!m_logoChanged && QFileInfo::exists(m_request.logoTarget))
         return true;
-    QSaveFile file(m_request.logoTarget);
-    if (!file.open(QIODevice::WriteOnly) || !m_logoImage.save(&file, "PNG") || !file.commit()) {
-        *error = file.errorString();
+    // Made whole in memory first: the picture reaches its file checked, or
+    // the old one stays.
+    QBuffer picture;
+    picture.open(QIODevice::WriteOnly);
+    if (!m_logoImage.save(&picture, "PNG")) {
+        *error = picture.errorString();
         return false;
     }
-    return true;
+    return SafeFile::replace(m_request.logoTarget, picture.data(), error);
 }
 
 EditAnswer EditorDialog::answer() const {

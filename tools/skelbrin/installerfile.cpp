@@ -80,6 +80,12 @@ bool InstallerFile::commit(const QString &name, QString *error) {
         discard();
         return false;
     }
+    // On the disk before it gets the name: the disk may refuse only now.
+    if (::fsync(m_file->handle()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        discard();
+        return false;
+    }
     m_file->close();
     const QString target = QDir(m_folder).filePath(name);
     // rename() replaces whatever stands under the target name, a symbolic

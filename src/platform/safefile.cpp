@@ -1,0 +1,123 @@
+#include "safefile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace {
+
+constexpr int kMaxLinkDepth = 32;
+constexpr int kNameAttempts = 64;
+constexpr long kNanosecondsPerMillisecond = 1000 * 1000;
+
+bool fail(QString *reason, int error) {
+    if (reason)
+        *reason = QString::fromLocal8Bit(std::strerror(error));
+    return false;
+}
+
+QString resolvedPath(const QString &path) {
+    QFileInfo info(path);
+    for (int depth = 0; depth < kMaxLinkDepth && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.absoluteFilePath();
+}
+
+// 0, or the error of the write that failed; a write that takes nothing
+// counts as a full disk.
+int writeAll(int fd, const QByteArray &bytes) {
+    const char *next = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return ENOSPC;
+        next += written;
+        left -= written;
+    }
+    return 0;
+}
+
+qint64 milliseconds(const timespec &time) {
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / kNanosecondsPerMillisecond;
+}
+
+// Readers that tell a changed file by its size and modification time (Qt's
+// settings cache compares them to the millisecond) must see the new file as
+// new, even when it is written within the millisecond of the old one or the
+// clock has gone back.
+void dateAfter(int fd, const struct stat &old) {
+    struct stat now;
+    if (::fstat(fd, &now) != 0 || milliseconds(now.st_mtim) > milliseconds(old.st_mtim))
+        return;
+    const qint64 later = milliseconds(old.st_mtim) + 1;
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(later / 1000);
+    times[1].tv_nsec = long(later % 1000) * kNanosecondsPerMillisecond;
+    ::futimens(fd, times);
+}
+
+} // namespace
+
+bool SafeFile::replace(const QString &path, const QByteArray &bytes, QString *reason) {
+    const QString target = resolvedPath(path);
+    const QFileInfo info(target);
+    const QByteArray finalName = QFile::encodeName(target);
+
+    // Hidden, beside the file, so that the rename stays on its drive.
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
+        temporary = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                      QStringLiteral(".new-") +
+                                      QString::number(QRandomGenerator::global()->generate(), 36));
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return fail(reason, errno);
+    }
+    if (fd < 0)
+        return fail(reason, EEXIST);
+
+    struct stat old;
+    const bool replacing = ::stat(finalName.constData(), &old) == 0;
+    if (replacing)
+        ::fchmod(fd, old.st_mode & 07777);
+
+    int error = writeAll(fd, bytes);
+    if (error == 0 && replacing)
+        dateAfter(fd, old);
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    // A network drive may tell of a failed write only now.
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.constData(), finalName.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        return fail(reason, error);
+    }
+
+    // Only whether the rename outlives a power cut depends on this: either
+    // file, old or new, is whole.
+    const int folder = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
