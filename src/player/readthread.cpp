@@ -12,6 +12,7 @@ extern "C" {
 #include <QString>
 
 #include "conversion/contentlength.h"
+#include "platform/playerplatform.h"
 #include "player/audiooutput.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
@@ -336,25 +337,38 @@ void readThread(PlayerState *is) {
     interruptPlayerState = is;
 
     bool failed = false;
-    AVFormatContext *ic = avformat_alloc_context();
-    if (ic) {
-        ic->interrupt_callback.callback = decodeInterruptCallback;
-        ic->interrupt_callback.opaque = is;
-    }
-    const int opened = ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
-                          : AVERROR(ENOMEM);
-    if (opened < 0) {
-        // avformat_open_input frees the context when it fails.
-        ic = nullptr;
+    AVFormatContext *ic = nullptr;
+    // A listed file may have been replaced by a named pipe or a device since:
+    // their open would wait for a writer, where no interrupt reaches it.
+    const QString problem = PlayerPlatform::regularFileProblem(is->display_name);
+    if (!problem.isEmpty()) {
         failed = true;
         if (!is->abort_requested)
             postPlayerMessage(is->player_id,
-                              QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
-    } else if (avformat_find_stream_info(ic, nullptr) < 0) {
-        failed = true;
-        postPlayerMessage(
-            is->player_id,
-            QStringLiteral("%1: could not find codec parameters\n").arg(is->display_name));
+                              QStringLiteral("%1: %2\n").arg(is->display_name, problem));
+    } else {
+        ic = avformat_alloc_context();
+        if (ic) {
+            ic->interrupt_callback.callback = decodeInterruptCallback;
+            ic->interrupt_callback.opaque = is;
+        }
+        const int opened =
+            ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
+               : AVERROR(ENOMEM);
+        if (opened < 0) {
+            // avformat_open_input frees the context when it fails.
+            ic = nullptr;
+            failed = true;
+            if (!is->abort_requested)
+                postPlayerMessage(
+                    is->player_id,
+                    QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+        } else if (avformat_find_stream_info(ic, nullptr) < 0) {
+            failed = true;
+            postPlayerMessage(
+                is->player_id,
+                QStringLiteral("%1: could not find codec parameters\n").arg(is->display_name));
+        }
     }
 
     if (!failed) {
