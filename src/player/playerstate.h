@@ -30,6 +30,8 @@ constexpr int kSampleRingSize = 131072;
 constexpr int kAudioSilenceBytes = 1024;
 constexpr int kAudioDisplaySpectrum = 2;
 
+// Where a preview starts: one microsecond into the stream, its very start.
+constexpr int64_t kStartSeekTarget = 1;
 // One decoded picture waiting for its due time, already converted to the
 // preview's size so that showing it costs the GUI thread nothing.
 struct PreviewPicture {
@@ -76,6 +78,7 @@ struct PlayerState {
     std::atomic<int> read_pause_result{0};
 
     std::atomic<AVFormatContext *> format_context{nullptr};
+    bool seek_failure_told = false; // read thread
     // Copied from the format context once it is open, for the GUI thread.
     std::atomic<int64_t> media_start_time{AV_NOPTS_VALUE};
     std::atomic<int64_t> media_duration{AV_NOPTS_VALUE};
@@ -168,6 +171,9 @@ struct PlayerState {
     // False until the first picture has been shown: the pause toggle then has
     // no pinned picture time to measure the pause against.
     std::atomic<bool> shown_pts_pinned{false};
+    // Where the last seek went (seconds), for pictures without time stamps:
+    // the time that they are counted from after the flush that follows it.
+    std::atomic<double> seek_landing{0.0};
     int shown_serial = 0; // GUI thread; the serial of the picture on show
     std::atomic<double> pause_started_at{0.0};
     PreviewPicture pictures[kPictureQueueSize];

@@ -103,15 +103,37 @@ bool queuesFull(PlayerState *is) {
            (!video || is->video_queue.packet_count > kQueueEnoughPackets) &&
            (!subtitle || is->subtitle_queue.packet_count > kQueueEnoughPackets);
 }
+int64_t streamStart(const AVFormatContext *ic) {
+    return ic->start_time == AV_NOPTS_VALUE ? 0 : ic->start_time;
+}
+
 
 void performSeek(PlayerState *is, AVFormatContext *ic) {
     const int64_t target = is->seek_target;
     const int flags = is->seek_flags;
-    const int result = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags);
-    if (result < 0) {
-        postPlayerMessage(is->player_id, QStringLiteral("%1: error while seeking.\n")
-                                             .arg(QString::fromUtf8(ic->url ? ic->url : "")));
-    } else {
+    const int64_t start = streamStart(ic);
+    const bool toStart = target <= start + kStartSeekTarget;
+    const int64_t readAt = ic->pb ? avio_tell(ic->pb) : -1;
+    bool served = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags) >= 0;
+    if (!served) {
+        // A seek by time that fails has read on in search of its target,
+        // often to the end. A stream that cannot seek by time (a raw H.264 or
+        // HEVC stream) still goes back by bytes: to its start for a seek to
+        // the start, which is then served, else to where reading was.
+        const int64_t back = toStart ? 0 : readAt;
+        served = back >= 0 &&
+                 avformat_seek_file(ic, -1, INT64_MIN, back, INT64_MAX, AVSEEK_FLAG_BYTE) >= 0 &&
+                 toStart;
+        // Said once: such a stream fails every seek alike.
+        if (!served && !is->seek_failure_told) {
+            is->seek_failure_told = true;
+            postPlayerMessage(is->player_id,
+                              QStringLiteral("%1: error while seeking.\n").arg(is->display_name));
+        }
+    }
+    if (served) {
+        // Pictures without time stamps (a raw stream's) count from here.
+        is->seek_landing = (toStart ? start : target) / double(AV_TIME_BASE);
         PacketQueue *queues[] = {is->audio_stream ? &is->audio_queue : nullptr,
                                  is->subtitle_stream ? &is->subtitle_queue : nullptr,
                                  is->video_stream ? &is->video_queue : nullptr};
