@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 extern "C" {
 #include <SDL2/SDL.h>
@@ -15,6 +18,7 @@ extern "C" {
 #include "player/playerclock.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
+#include "player/playerthreads.h"
 #include "player/playervalues.h"
 
 namespace {
@@ -29,6 +33,18 @@ constexpr double kLongestCatchUp = 120.0;
 // most for a packet before it plays silence.
 constexpr auto kPacketWait = std::chrono::milliseconds(5);
 
+// Ending or restarting SDL's sound waits this long at most for devices that
+// are being closed and players that are ending; past it SDL's sound is left
+// as it is, since ending it would wait for them.
+constexpr auto kAudioIdleWait = std::chrono::milliseconds(1000);
+// A device being opened for an earlier player holds the next one this long
+// at most (SDL opens one device at a time safely).
+constexpr auto kOpenWait = std::chrono::milliseconds(2000);
+// Some of SDL's drivers (the dummy and disk ones) have one device only: an
+// open waits this long at most for an earlier player's device to close.
+// Other drivers open a second device beside one that does not close.
+constexpr auto kCloseBeforeOpenWait = std::chrono::milliseconds(500);
+
 std::atomic<bool> audioInitialised{false};
 std::atomic<bool> deviceMessageShown{false};
 // SDL chose its sound driver when it started; after a failed open or a lost
@@ -37,6 +53,65 @@ std::atomic<bool> deviceMessageShown{false};
 std::atomic<bool> audioRestartWanted{false};
 std::mutex initErrorMutex;
 QString initError; // initErrorMutex; why SDL's audio did not start
+
+// SDL's closing of a device waits for the device's own thread, which a
+// suspended sink holds for as long as it stays suspended: devices are closed
+// on threads of their own. Never destroyed, as such a thread may outlive the
+// program's static objects.
+struct DeviceCloses {
+    std::mutex mutex;
+    std::condition_variable done;
+    int inFlight = 0; // mutex
+};
+
+DeviceCloses &deviceCloses() {
+    static auto *closes = new DeviceCloses;
+    return *closes;
+}
+
+std::timed_mutex &deviceOpenMutex() {
+    static auto *mutex = new std::timed_mutex;
+    return *mutex;
+}
+
+void closeDeviceAside(SDL_AudioDeviceID device) {
+    DeviceCloses &closes = deviceCloses();
+    {
+        std::lock_guard<std::mutex> lock(closes.mutex);
+        ++closes.inFlight;
+    }
+    const auto close = [device, &closes] {
+        SDL_CloseAudioDevice(device);
+        std::lock_guard<std::mutex> lock(closes.mutex);
+        --closes.inFlight;
+        closes.done.notify_all();
+    };
+    try {
+        std::thread(close).detach();
+    } catch (const std::system_error &) {
+        close();
+    }
+}
+
+bool waitForDeviceCloses(std::chrono::steady_clock::time_point deadline) {
+    DeviceCloses &closes = deviceCloses();
+    std::unique_lock<std::mutex> lock(closes.mutex);
+    return closes.done.wait_until(lock, deadline, [&closes] { return closes.inFlight == 0; });
+}
+
+// No device is being closed and no player thread runs that could open one:
+// SDL's sound can be ended without waiting on anything.
+bool waitForAudioIdle(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (!waitForDeviceCloses(deadline))
+        return false;
+    while (livePlayerThreads() != 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 void messageOnce(PlayerState *is, const QString &text) {
     if (!is->audio_convert_message_shown.exchange(1))
@@ -103,6 +178,13 @@ bool initPreviewAudio() {
 }
 
 void quitPreviewAudio() {
+    if (!audioInitialised)
+        return;
+    // SDL would close the devices still closing and wait for them again.
+    if (!waitForAudioIdle(kAudioIdleWait)) {
+        qWarning("preview: a sound device does not close; SDL's sound is left running");
+        return;
+    }
     if (audioInitialised.exchange(false))
         SDL_QuitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS);
 }
@@ -110,6 +192,11 @@ void quitPreviewAudio() {
 void restartPreviewAudioIfWanted() {
     if (!audioRestartWanted.exchange(false))
         return;
+    // Tried again at the next preview.
+    if (audioInitialised && !waitForAudioIdle(kAudioIdleWait)) {
+        audioRestartWanted = true;
+        return;
+    }
     quitPreviewAudio();
     startSdlAudio();
 }
@@ -148,8 +235,15 @@ int openAudioDevice(PlayerState *is) {
     // is asked for on this thread: SDL keeps the error text of a thread that
     // it did not start until the process ends.
     SDL_AudioDeviceID device = 0;
-    if (audioInitialised && wanted.freq > 0)
-        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    bool openBusy = false;
+    if (audioInitialised && wanted.freq > 0) {
+        std::unique_lock<std::timed_mutex> opening(deviceOpenMutex(), std::defer_lock);
+        openBusy = !opening.try_lock_for(kOpenWait);
+        if (!openBusy) {
+            waitForDeviceCloses(std::chrono::steady_clock::now() + kCloseBeforeOpenWait);
+            device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        }
+    }
     if (device == 0) {
         // A player being closed may have had its probe cut short; its failure
         // is nobody's concern, and the one message stays for a real one.
@@ -160,6 +254,8 @@ int openAudioDevice(PlayerState *is) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
             reason = initError.isEmpty() ? QStringLiteral("Audio subsystem is not initialized")
                                          : initError;
+        } else if (openBusy) {
+            reason = QStringLiteral("the sound device does not answer");
         } else {
             reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
                                      : QStringLiteral("no sample rate");
@@ -177,14 +273,31 @@ int openAudioDevice(PlayerState *is) {
     is->audio_out_channels = wanted.channels;
     is->audio_out_rate = wanted.freq;
     is->audio_bytes_per_second = wanted.freq * wanted.channels * kBytesPerSample;
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
+    // A player closed while its device opened (a server slow to answer).
+    if (is->abort_requested) {
+        closeDeviceAside(device);
+        return -1;
+    }
     is->audio_device = device;
     return 0;
 }
 
+void startAudioDevice(PlayerState *is) {
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
+    if (const SDL_AudioDeviceID device = is->audio_device)
+        SDL_PauseAudioDevice(device, 0);
+}
+
 void closeAudioDevice(PlayerState *is) {
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
     const SDL_AudioDeviceID device = is->audio_device.exchange(0);
-    if (device != 0)
-        SDL_CloseAudioDevice(device);
+    if (device == 0)
+        return;
+    // Waits only for a callback that runs; SDL calls a paused device's
+    // callback no more, so the state may go before the device has closed.
+    SDL_PauseAudioDevice(device, 1);
+    closeDeviceAside(device);
 }
 
 void audioCallback(void *opaque, uint8_t *stream, int len) {

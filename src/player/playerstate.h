@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -29,9 +30,9 @@ constexpr int kSubpictureQueueSize = 4;
 constexpr int kSampleRingSize = 131072;
 constexpr int kAudioSilenceBytes = 1024;
 constexpr int kAudioDisplaySpectrum = 2;
-
 // Where a preview starts: one microsecond into the stream, its very start.
 constexpr int64_t kStartSeekTarget = 1;
+
 // One decoded picture waiting for its due time, already converted to the
 // preview's size so that showing it costs the GUI thread nothing.
 struct PreviewPicture {
@@ -52,8 +53,9 @@ struct SubtitlePicture {
 
 // The preview of one opened file. Fields written by one thread and read by
 // another are atomics or are guarded by the mutex named beside them; the
-// others belong to the thread named beside them.
-struct PlayerState {
+// others belong to the thread named beside them. Owned by shared pointers:
+// the GUI thread's while the player is open, and each thread's of its own.
+struct PlayerState : std::enable_shared_from_this<PlayerState> {
     PlayerState();
     ~PlayerState();
     PlayerState(const PlayerState &) = delete;
@@ -76,9 +78,9 @@ struct PlayerState {
     std::atomic<int64_t> seek_target{0};
     std::atomic<int64_t> seek_offset{0};
     std::atomic<int> read_pause_result{0};
+    bool seek_failure_told = false; // read thread
 
     std::atomic<AVFormatContext *> format_context{nullptr};
-    bool seek_failure_told = false; // read thread
     // Copied from the format context once it is open, for the GUI thread.
     std::atomic<int64_t> media_start_time{AV_NOPTS_VALUE};
     std::atomic<int64_t> media_duration{AV_NOPTS_VALUE};
@@ -95,6 +97,10 @@ struct PlayerState {
     std::atomic<AVStream *> audio_stream{nullptr};
     AVCodecContext *audio_codec = nullptr;
     std::atomic<uint32_t> audio_device{0};
+    // Held while the device is started or stopped: the GUI thread and the
+    // read thread both stop it, and neither may go on while the callback
+    // may still run.
+    std::mutex audio_device_mutex;
     // The device went away during play (its sound server ended): the preview
     // goes on as a file without sound.
     std::atomic<bool> audio_lost{false};
@@ -165,15 +171,15 @@ struct PlayerState {
     PlayerTiming::FrameSchedule schedule;
     double video_frame_rate = 0.0; // set before the video thread starts
     std::atomic<double> video_pts{0.0};
+    // Where the last seek went (seconds), for pictures without time stamps:
+    // the time that they are counted from after the flush that follows it.
+    std::atomic<double> seek_landing{0.0};
     std::atomic<double> shown_pts{0.0};
     std::atomic<double> shown_pts_drift{0.0};
     std::atomic<int64_t> shown_position{0};
     // False until the first picture has been shown: the pause toggle then has
     // no pinned picture time to measure the pause against.
     std::atomic<bool> shown_pts_pinned{false};
-    // Where the last seek went (seconds), for pictures without time stamps:
-    // the time that they are counted from after the flush that follows it.
-    std::atomic<double> seek_landing{0.0};
     int shown_serial = 0; // GUI thread; the serial of the picture on show
     std::atomic<double> pause_started_at{0.0};
     PreviewPicture pictures[kPictureQueueSize];

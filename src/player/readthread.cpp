@@ -5,7 +5,6 @@
 #include <thread>
 
 extern "C" {
-#include <SDL2/SDL.h>
 #include <libavutil/error.h>
 }
 
@@ -103,10 +102,10 @@ bool queuesFull(PlayerState *is) {
            (!video || is->video_queue.packet_count > kQueueEnoughPackets) &&
            (!subtitle || is->subtitle_queue.packet_count > kQueueEnoughPackets);
 }
+
 int64_t streamStart(const AVFormatContext *ic) {
     return ic->start_time == AV_NOPTS_VALUE ? 0 : ic->start_time;
 }
-
 
 void performSeek(PlayerState *is, AVFormatContext *ic) {
     const int64_t target = is->seek_target;
@@ -273,7 +272,7 @@ int openStreamComponent(PlayerState *is, int streamIndex) {
         packetQueueInit(&is->audio_queue);
         is->audio_stream_index = streamIndex;
         is->audio_stream = stream;
-        SDL_PauseAudioDevice(is->audio_device, 0);
+        startAudioDevice(is);
         break;
     case AVMEDIA_TYPE_VIDEO:
         is->video_codec = codec;
@@ -385,6 +384,8 @@ void readThread(PlayerState *is) {
                 postPlayerMessage(
                     is->player_id,
                     QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+        } else if (is->abort_requested) {
+            // Closed while the open waited: nothing more is started for it.
         } else if (avformat_find_stream_info(ic, nullptr) < 0) {
             failed = true;
             postPlayerMessage(
@@ -393,7 +394,7 @@ void readThread(PlayerState *is) {
         }
     }
 
-    if (!failed) {
+    if (!failed && !is->abort_requested) {
         is->format_context = ic;
         is->media_start_time = ic->start_time;
         is->media_duration = ic->duration;
@@ -431,7 +432,9 @@ void readThread(PlayerState *is) {
         }
     }
 
-    interruptPlayerState = nullptr;
+    // A later player's read thread may have taken the place meanwhile.
+    PlayerState *running = is;
+    interruptPlayerState.compare_exchange_strong(running, nullptr);
     if (ic) {
         closeStreamComponent(is, is->audio_stream_index);
         closeStreamComponent(is, is->video_stream_index);
@@ -439,8 +442,12 @@ void readThread(PlayerState *is) {
         is->format_context = nullptr;
         avformat_close_input(&ic);
     }
-    if (failed)
+    if (failed && !is->abort_requested)
         PlayerController::instance()->postQuit(is->player_id);
+    // The last of the player's other threads ends with the abort, which the
+    // close of a player that failed brings too.
+    if (is->refresh_thread_handle.joinable())
+        is->refresh_thread_handle.join();
 }
 
 bool mediaFinished(PlayerState *is) {
