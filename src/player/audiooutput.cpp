@@ -24,10 +24,11 @@ extern "C" {
 namespace {
 
 constexpr int kBytesPerSample = 2;
-// After a stall the sound catches up with the pictures; closer than this it
-// is in step, and further behind than the longest stall worth catching up the
-// pictures are not where the sound was.
-constexpr double kCatchUpTolerance = 0.04;
+// After a stall the sound catches up with the pictures, to the sample: the
+// pictures are corrected against the sound only when they are a whole frame
+// apart, so that what the catch-up left would stay for the rest of the play.
+// Further behind than the longest stall worth catching up the pictures are
+// not where the sound was.
 constexpr double kLongestCatchUp = 120.0;
 // A callback must come back within its buffer period: it waits this long at
 // most for a packet before it plays silence.
@@ -135,8 +136,8 @@ void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
 }
 
 // Bytes of the sound at the read position that lie behind the picture on
-// show, in whole sample frames; 0 when the sound is in step (or the picture
-// tells nothing).
+// show, in whole sample frames; 0 when the sound is in step to a sample frame
+// (or the picture tells nothing).
 int bytesBehindPicture(PlayerState *is, double now) {
     const int bytesPerSecond = is->audio_bytes_per_second;
     if (bytesPerSecond <= 0 || !is->shown_pts_pinned || !soundClockIsCurrent(is))
@@ -145,7 +146,7 @@ int bytesBehindPicture(PlayerState *is, double now) {
     const int size = is->audio_data_size;
     const double sound = PlayerTiming::audioClockAt(is->audio_pts, size, index, bytesPerSecond);
     const double behind = is->shown_pts_drift + now - sound;
-    if (behind < kCatchUpTolerance || behind > kLongestCatchUp)
+    if (behind <= 0.0 || behind > kLongestCatchUp)
         return 0;
     const int frameBytes = std::max(1, is->audio_out_channels) * kBytesPerSample;
     const double wanted = std::min(double(size - index), behind * bytesPerSecond);
