@@ -11,4 +11,9 @@ public:
     // it is a named pipe, a device or a folder). Never opens the file: the
     // open of a named pipe waits for a writer for ever.
     static QString regularFileProblem(const QString &path);
+
+    // The sound server behind SDL's `driver` has gone: its socket is there
+    // no more, or nobody listens on it. False when it answers, when it cannot
+    // be told, and for drivers that say so themselves. Never blocks.
+    static bool soundServerGone(const QString &driver);
 };

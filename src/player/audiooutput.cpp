@@ -15,6 +15,7 @@ extern "C" {
 
 #include <QString>
 
+#include "platform/playerplatform.h"
 #include "player/playerclock.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
@@ -45,6 +46,8 @@ constexpr auto kOpenWait = std::chrono::milliseconds(2000);
 // open waits this long at most for an earlier player's device to close.
 // Other drivers open a second device beside one that does not close.
 constexpr auto kCloseBeforeOpenWait = std::chrono::milliseconds(500);
+// How often a stalled device's sound server is looked at.
+constexpr int64_t kServerCheckIntervalUs = 100000;
 
 std::atomic<bool> audioInitialised{false};
 std::atomic<bool> deviceMessageShown{false};
@@ -202,7 +205,8 @@ void restartPreviewAudioIfWanted() {
     startSdlAudio();
 }
 
-bool takeLostAudioDevice(uint32_t device) {
+bool takeLostAudioDevice(PlayerState *is, int64_t nowUs) {
+    const uint32_t device = is->audio_device;
     if (!audioInitialised || device == 0)
         return false;
     bool lost = false;
@@ -215,6 +219,13 @@ bool takeLostAudioDevice(uint32_t device) {
     // Nothing else of SDL's events is read here.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_AUDIODEVICEREMOVED - 1);
     SDL_FlushEvents(SDL_AUDIODEVICEREMOVED + 1, SDL_LASTEVENT);
+    // Some of SDL's drivers (PipeWire's) say nothing when their server goes:
+    // the device merely stops asking for sound, as a suspended one does.
+    // Such a device is lost once its server no longer answers.
+    if (!lost && soundIsStalled(is) && nowUs - is->last_server_check >= kServerCheckIntervalUs) {
+        is->last_server_check = nowUs;
+        lost = PlayerPlatform::soundServerGone(QString::fromUtf8(SDL_GetCurrentAudioDriver()));
+    }
     if (lost)
         audioRestartWanted = true;
     return lost;

@@ -16,8 +16,10 @@ void quitPreviewAudio();
 // so that a sound server started since is used. Only with no player open;
 // put off to the next call while a device of an earlier player still closes.
 void restartPreviewAudioIfWanted();
-// SDL said that `device` is gone (GUI thread).
-bool takeLostAudioDevice(uint32_t device);
+// The state's sound device has gone (GUI thread, at `nowUs` microseconds of
+// wall time): SDL said so, or the device stopped asking for sound and its
+// sound server no longer answers.
+bool takeLostAudioDevice(PlayerState *is, int64_t nowUs);
 
 // Opens the sound device for the state's audio decoder. Returns 0, or -1
 // after handing the reason to the GUI thread (once until a device opens

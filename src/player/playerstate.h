@@ -206,4 +206,7 @@ struct PlayerState : std::enable_shared_from_this<PlayerState> {
     std::atomic<int> refresh_pending{0};
     // Time of the last position update, in microseconds (GUI thread).
     int64_t last_position_update = 0;
+    // When the sound server of a stalled device was last looked at (GUI
+    // thread, microseconds).
+    int64_t last_server_check = 0;
 };

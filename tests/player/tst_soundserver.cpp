@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -41,10 +42,17 @@ constexpr int kAnswersMs = 1000;
 constexpr int kClosesMs = 3000;
 constexpr auto kHeldRelease = std::chrono::milliseconds(8000);
 
-// A PulseAudio server of the test's own, in a folder of its own, with one
-// null sink ("nul") that takes the sound like a real device.
+// A sound server of the test's own, in a folder of its own, with one sink
+// that takes the sound like a real device: PulseAudio with a null sink
+// ("nul"), or a PipeWire session (its own bus, WirePlumber, and its
+// PulseAudio service, whose stand-in sink takes the sound).
 class SoundServer {
 public:
+    enum class Kind {
+        PulseAudio,
+        PipeWire,
+    };
+
     SoundServer() {
         const QString run = m_dir.filePath(QStringLiteral("run"));
         m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
@@ -53,10 +61,16 @@ public:
         m_env.insert(QStringLiteral("PULSE_STATE_PATH"), m_dir.filePath(QStringLiteral("state")));
         m_env.insert(QStringLiteral("PULSE_SERVER"),
                      QStringLiteral("unix:") + run + QStringLiteral("/pulse/native"));
+        m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                     QStringLiteral("unix:path=") + run + QStringLiteral("/bus"));
+        // PipeWire's clients of this process look for its socket here.
+        m_env.insert(QStringLiteral("PIPEWIRE_RUNTIME_DIR"), run);
         QDir().mkpath(run);
+        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(m_dir.filePath(QStringLiteral("home")));
         // SDL's sound reaches the server through these.
-        for (const char *name : {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+        for (const char *name :
+             {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PIPEWIRE_RUNTIME_DIR"})
             qputenv(name, m_env.value(QLatin1String(name)).toLocal8Bit());
         QFile config(m_dir.filePath(QStringLiteral("server.pa")));
         if (config.open(QIODevice::WriteOnly))
@@ -67,14 +81,57 @@ public:
     ~SoundServer() { stop(); }
 
     // Empty when the server answers, else why it does not.
-    QString start() {
-        for (const QString &program : {QStringLiteral("pulseaudio"), QStringLiteral("pactl")}) {
+    QString start(Kind kind = Kind::PulseAudio) {
+        QStringList programs{QStringLiteral("pactl")};
+        if (kind == Kind::PulseAudio)
+            programs << QStringLiteral("pulseaudio");
+        else
+            programs << QStringLiteral("dbus-daemon") << QStringLiteral("pipewire")
+                     << QStringLiteral("wireplumber") << QStringLiteral("pipewire-pulse");
+        for (const QString &program : programs) {
             if (QStandardPaths::findExecutable(program).isEmpty())
                 return program + QStringLiteral(" is not installed");
         }
-        run(QStringLiteral("pulseaudio"),
-            {QStringLiteral("-n"), QStringLiteral("-F"), m_dir.filePath(QStringLiteral("server.pa")),
-             QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no")});
+        if (kind == Kind::PulseAudio) {
+            run(QStringLiteral("pulseaudio"),
+                {QStringLiteral("-n"), QStringLiteral("-F"),
+                 m_dir.filePath(QStringLiteral("server.pa")), QStringLiteral("--exit-idle-time=-1"),
+                 QStringLiteral("--daemonize=no")});
+        } else {
+            // The bus first: WirePlumber ends when it finds none. A killed
+            // bus leaves its socket behind, and a listening one prints its
+            // address.
+            QFile::remove(m_dir.filePath(QStringLiteral("run/bus")));
+            QProcess *bus = run(QStringLiteral("dbus-daemon"),
+                                {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                 QStringLiteral("--print-address"),
+                                 QStringLiteral("--address=") +
+                                     m_env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"))});
+            const bool listens =
+                bus->waitForStarted() &&
+                QTest::qWaitFor(
+                    [bus] { return bus->canReadLine() || bus->state() != QProcess::Running; },
+                    kEventTimeoutMs) &&
+                bus->canReadLine();
+            if (!listens)
+                return QStringLiteral("dbus-daemon does not listen: ") +
+                       QString::fromLocal8Bit(bus->readAll());
+            // Then PipeWire itself, which the others connect to at once.
+            const QString socket = m_dir.filePath(QStringLiteral("run/pipewire-0"));
+            QFile::remove(socket);
+            run(QStringLiteral("pipewire"), {});
+            const bool up = QTest::qWaitFor(
+                [&socket] {
+                    QLocalSocket probe;
+                    probe.connectToServer(socket);
+                    return probe.waitForConnected(100);
+                },
+                kEventTimeoutMs);
+            if (!up)
+                return QStringLiteral("pipewire does not listen");
+            run(QStringLiteral("wireplumber"), {});
+            run(QStringLiteral("pipewire-pulse"), {});
+        }
         for (QProcess *process : m_processes) {
             if (!process->waitForStarted())
                 return process->program() + QStringLiteral(" does not start: ") +
@@ -214,6 +271,8 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(SoundServer::Kind)
+
 // The preview through a real sound server: the stream reaches its sink, a
 // server that comes late, goes away or stops answering is dealt with, and a
 // sink that stops taking sound holds neither the pictures nor the window.
@@ -229,6 +288,7 @@ private Q_SLOTS:
     void suspendedSinkKeepsTheWallClockPace();
     void suspendedSinkHoldsNoClickNorTheClose();
     void frozenServerHoldsNoClick();
+    void lostServerIsToldAndFoundAgain_data();
     void lostServerIsToldAndFoundAgain();
 
 private:
@@ -247,7 +307,6 @@ void tst_SoundServer::initTestCase() {
     const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
     Platform::setInstallDir(stage);
     QDir::setCurrent(stage);
-    qputenv("SDL_AUDIODRIVER", "pulseaudio");
     server = new SoundServer;
     // Whether a server can run here at all.
     const QString why = server->start();
@@ -263,9 +322,21 @@ void tst_SoundServer::cleanupTestCase() {
 
 void tst_SoundServer::init() {
     QFile::remove(Platform::settingsFile());
+    const bool pipeWire = qstrcmp(QTest::currentDataTag(), "PipeWire") == 0;
+    // SDL takes its driver when its sound starts.
+    const QByteArray driver = pipeWire ? "pipewire" : "pulseaudio";
+    if (qgetenv("SDL_AUDIODRIVER") != driver) {
+        quitPreviewAudio();
+        qputenv("SDL_AUDIODRIVER", driver);
+    }
     // One test starts its server only after the window.
-    if (qstrcmp(QTest::currentTestFunction(), "serverStartedLaterIsUsed") != 0)
-        QCOMPARE(server->start(), QString());
+    if (qstrcmp(QTest::currentTestFunction(), "serverStartedLaterIsUsed") != 0) {
+        const QString why =
+            server->start(pipeWire ? SoundServer::Kind::PipeWire : SoundServer::Kind::PulseAudio);
+        if (pipeWire && !why.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no PipeWire session can start here: ") + why));
+        QCOMPARE(why, QString());
+    }
     answerer = new MessageAnswerer;
     window = new MainWindow;
     window->show();
@@ -385,7 +456,15 @@ void tst_SoundServer::frozenServerHoldsNoClick() {
     QVERIFY(answerer->messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
 }
 
+void tst_SoundServer::lostServerIsToldAndFoundAgain_data() {
+    QTest::addColumn<SoundServer::Kind>("kind");
+    QTest::newRow("PulseAudio") << SoundServer::Kind::PulseAudio;
+    // SDL's own driver for it does not tell that its server went away.
+    QTest::newRow("PipeWire") << SoundServer::Kind::PipeWire;
+}
+
 void tst_SoundServer::lostServerIsToldAndFoundAgain() {
+    QFETCH(SoundServer::Kind, kind);
     play();
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
@@ -399,7 +478,7 @@ void tst_SoundServer::lostServerIsToldAndFoundAgain() {
     QCOMPARE(answerer->messages.size(), 1);
 
     // A server that is back is used by the next Play.
-    QCOMPARE(server->start(), QString());
+    QCOMPARE(server->start(kind), QString());
     play();
     QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
