@@ -102,8 +102,10 @@ ff -f lavfi -i "$video:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
 # A 16:9 DVD picture: 720x576 pixels that are wider than high.
 ff -f lavfi -i "testsrc2=size=720x576:rate=25:duration=2" -f lavfi -i "$tone:duration=2" -ac 2 \
    -vf setsar=64/45 -c:v mpeg2video -c:a mp2 dvd-wide.mpg
-# A bare stream, which does not tell its length.
+# Bare streams, which do not tell their length and cannot seek by time.
 ff -f lavfi -i "$video:duration=2" -c:v libx264 -preset ultrafast -pix_fmt yuv420p raw.h264
+ff -f lavfi -i "$video:duration=2" -c:v libx265 -preset ultrafast -x265-params log-level=error \
+   -pix_fmt yuv420p raw.hevc
 # Sound that ends three seconds before the picture.
 ff -f lavfi -i "$video:duration=4" -f lavfi -i "$tone:duration=1" -ac 2 \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac short-sound.mp4

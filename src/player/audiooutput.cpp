@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 extern "C" {
 #include <SDL2/SDL.h>
@@ -12,22 +15,39 @@ extern "C" {
 
 #include <QString>
 
+#include "platform/playerplatform.h"
 #include "player/playerclock.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
+#include "player/playerthreads.h"
 #include "player/playervalues.h"
 
 namespace {
 
 constexpr int kBytesPerSample = 2;
-// After a stall the sound catches up with the pictures; closer than this it
-// is in step, and further behind than the longest stall worth catching up the
-// pictures are not where the sound was.
-constexpr double kCatchUpTolerance = 0.04;
+// After a stall the sound catches up with the pictures, to the sample: the
+// pictures are corrected against the sound only when they are a whole frame
+// apart, so that what the catch-up left would stay for the rest of the play.
+// Further behind than the longest stall worth catching up the pictures are
+// not where the sound was.
 constexpr double kLongestCatchUp = 120.0;
 // A callback must come back within its buffer period: it waits this long at
 // most for a packet before it plays silence.
 constexpr auto kPacketWait = std::chrono::milliseconds(5);
+
+// Ending or restarting SDL's sound waits this long at most for devices that
+// are being closed and players that are ending; past it SDL's sound is left
+// as it is, since ending it would wait for them.
+constexpr auto kAudioIdleWait = std::chrono::milliseconds(1000);
+// A device being opened for an earlier player holds the next one this long
+// at most (SDL opens one device at a time safely).
+constexpr auto kOpenWait = std::chrono::milliseconds(2000);
+// Some of SDL's drivers (the dummy and disk ones) have one device only: an
+// open waits this long at most for an earlier player's device to close.
+// Other drivers open a second device beside one that does not close.
+constexpr auto kCloseBeforeOpenWait = std::chrono::milliseconds(500);
+// How often a stalled device's sound server is looked at.
+constexpr int64_t kServerCheckIntervalUs = 100000;
 
 std::atomic<bool> audioInitialised{false};
 std::atomic<bool> deviceMessageShown{false};
@@ -37,6 +57,65 @@ std::atomic<bool> deviceMessageShown{false};
 std::atomic<bool> audioRestartWanted{false};
 std::mutex initErrorMutex;
 QString initError; // initErrorMutex; why SDL's audio did not start
+
+// SDL's closing of a device waits for the device's own thread, which a
+// suspended sink holds for as long as it stays suspended: devices are closed
+// on threads of their own. Never destroyed, as such a thread may outlive the
+// program's static objects.
+struct DeviceCloses {
+    std::mutex mutex;
+    std::condition_variable done;
+    int inFlight = 0; // mutex
+};
+
+DeviceCloses &deviceCloses() {
+    static auto *closes = new DeviceCloses;
+    return *closes;
+}
+
+std::timed_mutex &deviceOpenMutex() {
+    static auto *mutex = new std::timed_mutex;
+    return *mutex;
+}
+
+void closeDeviceAside(SDL_AudioDeviceID device) {
+    DeviceCloses &closes = deviceCloses();
+    {
+        std::lock_guard<std::mutex> lock(closes.mutex);
+        ++closes.inFlight;
+    }
+    const auto close = [device, &closes] {
+        SDL_CloseAudioDevice(device);
+        std::lock_guard<std::mutex> lock(closes.mutex);
+        --closes.inFlight;
+        closes.done.notify_all();
+    };
+    try {
+        std::thread(close).detach();
+    } catch (const std::system_error &) {
+        close();
+    }
+}
+
+bool waitForDeviceCloses(std::chrono::steady_clock::time_point deadline) {
+    DeviceCloses &closes = deviceCloses();
+    std::unique_lock<std::mutex> lock(closes.mutex);
+    return closes.done.wait_until(lock, deadline, [&closes] { return closes.inFlight == 0; });
+}
+
+// No device is being closed and no player thread runs that could open one:
+// SDL's sound can be ended without waiting on anything.
+bool waitForAudioIdle(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (!waitForDeviceCloses(deadline))
+        return false;
+    while (livePlayerThreads() != 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 void messageOnce(PlayerState *is, const QString &text) {
     if (!is->audio_convert_message_shown.exchange(1))
@@ -60,8 +139,8 @@ void putIntoSampleRing(PlayerState *is, const uint8_t *data, int bytes) {
 }
 
 // Bytes of the sound at the read position that lie behind the picture on
-// show, in whole sample frames; 0 when the sound is in step (or the picture
-// tells nothing).
+// show, in whole sample frames; 0 when the sound is in step to a sample frame
+// (or the picture tells nothing).
 int bytesBehindPicture(PlayerState *is, double now) {
     const int bytesPerSecond = is->audio_bytes_per_second;
     if (bytesPerSecond <= 0 || !is->shown_pts_pinned || !soundClockIsCurrent(is))
@@ -70,7 +149,7 @@ int bytesBehindPicture(PlayerState *is, double now) {
     const int size = is->audio_data_size;
     const double sound = PlayerTiming::audioClockAt(is->audio_pts, size, index, bytesPerSecond);
     const double behind = is->shown_pts_drift + now - sound;
-    if (behind < kCatchUpTolerance || behind > kLongestCatchUp)
+    if (behind <= 0.0 || behind > kLongestCatchUp)
         return 0;
     const int frameBytes = std::max(1, is->audio_out_channels) * kBytesPerSample;
     const double wanted = std::min(double(size - index), behind * bytesPerSecond);
@@ -103,6 +182,13 @@ bool initPreviewAudio() {
 }
 
 void quitPreviewAudio() {
+    if (!audioInitialised)
+        return;
+    // SDL would close the devices still closing and wait for them again.
+    if (!waitForAudioIdle(kAudioIdleWait)) {
+        qWarning("preview: a sound device does not close; SDL's sound is left running");
+        return;
+    }
     if (audioInitialised.exchange(false))
         SDL_QuitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS);
 }
@@ -110,11 +196,17 @@ void quitPreviewAudio() {
 void restartPreviewAudioIfWanted() {
     if (!audioRestartWanted.exchange(false))
         return;
+    // Tried again at the next preview.
+    if (audioInitialised && !waitForAudioIdle(kAudioIdleWait)) {
+        audioRestartWanted = true;
+        return;
+    }
     quitPreviewAudio();
     startSdlAudio();
 }
 
-bool takeLostAudioDevice(uint32_t device) {
+bool takeLostAudioDevice(PlayerState *is, int64_t nowUs) {
+    const uint32_t device = is->audio_device;
     if (!audioInitialised || device == 0)
         return false;
     bool lost = false;
@@ -127,6 +219,13 @@ bool takeLostAudioDevice(uint32_t device) {
     // Nothing else of SDL's events is read here.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_AUDIODEVICEREMOVED - 1);
     SDL_FlushEvents(SDL_AUDIODEVICEREMOVED + 1, SDL_LASTEVENT);
+    // Some of SDL's drivers (PipeWire's) say nothing when their server goes:
+    // the device merely stops asking for sound, as a suspended one does.
+    // Such a device is lost once its server no longer answers.
+    if (!lost && soundIsStalled(is) && nowUs - is->last_server_check >= kServerCheckIntervalUs) {
+        is->last_server_check = nowUs;
+        lost = PlayerPlatform::soundServerGone(QString::fromUtf8(SDL_GetCurrentAudioDriver()));
+    }
     if (lost)
         audioRestartWanted = true;
     return lost;
@@ -148,8 +247,15 @@ int openAudioDevice(PlayerState *is) {
     // is asked for on this thread: SDL keeps the error text of a thread that
     // it did not start until the process ends.
     SDL_AudioDeviceID device = 0;
-    if (audioInitialised && wanted.freq > 0)
-        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    bool openBusy = false;
+    if (audioInitialised && wanted.freq > 0) {
+        std::unique_lock<std::timed_mutex> opening(deviceOpenMutex(), std::defer_lock);
+        openBusy = !opening.try_lock_for(kOpenWait);
+        if (!openBusy) {
+            waitForDeviceCloses(std::chrono::steady_clock::now() + kCloseBeforeOpenWait);
+            device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        }
+    }
     if (device == 0) {
         // A player being closed may have had its probe cut short; its failure
         // is nobody's concern, and the one message stays for a real one.
@@ -160,6 +266,8 @@ int openAudioDevice(PlayerState *is) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
             reason = initError.isEmpty() ? QStringLiteral("Audio subsystem is not initialized")
                                          : initError;
+        } else if (openBusy) {
+            reason = QStringLiteral("the sound device does not answer");
         } else {
             reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
                                      : QStringLiteral("no sample rate");
@@ -177,14 +285,31 @@ int openAudioDevice(PlayerState *is) {
     is->audio_out_channels = wanted.channels;
     is->audio_out_rate = wanted.freq;
     is->audio_bytes_per_second = wanted.freq * wanted.channels * kBytesPerSample;
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
+    // A player closed while its device opened (a server slow to answer).
+    if (is->abort_requested) {
+        closeDeviceAside(device);
+        return -1;
+    }
     is->audio_device = device;
     return 0;
 }
 
+void startAudioDevice(PlayerState *is) {
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
+    if (const SDL_AudioDeviceID device = is->audio_device)
+        SDL_PauseAudioDevice(device, 0);
+}
+
 void closeAudioDevice(PlayerState *is) {
+    std::lock_guard<std::mutex> lock(is->audio_device_mutex);
     const SDL_AudioDeviceID device = is->audio_device.exchange(0);
-    if (device != 0)
-        SDL_CloseAudioDevice(device);
+    if (device == 0)
+        return;
+    // Waits only for a callback that runs; SDL calls a paused device's
+    // callback no more, so the state may go before the device has closed.
+    SDL_PauseAudioDevice(device, 1);
+    closeDeviceAside(device);
 }
 
 void audioCallback(void *opaque, uint8_t *stream, int len) {

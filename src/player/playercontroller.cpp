@@ -1,5 +1,9 @@
 #include "player/playercontroller.h"
 
+extern "C" {
+#include <libavutil/time.h>
+}
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QThread>
@@ -90,7 +94,7 @@ void PlayerController::handleRefresh(quint64 playerId) {
         emit loopEnded();
         return;
     }
-    if (!is->audio_lost && takeLostAudioDevice(is->audio_device)) {
+    if (!is->audio_lost && takeLostAudioDevice(is, av_gettime())) {
         is->audio_lost = true;
         closeAudioDevice(is);
         handleMessage(playerId, QStringLiteral("The preview lost its sound device and plays on "

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +30,8 @@ constexpr int kSubpictureQueueSize = 4;
 constexpr int kSampleRingSize = 131072;
 constexpr int kAudioSilenceBytes = 1024;
 constexpr int kAudioDisplaySpectrum = 2;
+// Where a preview starts: one microsecond into the stream, its very start.
+constexpr int64_t kStartSeekTarget = 1;
 
 // One decoded picture waiting for its due time, already converted to the
 // preview's size so that showing it costs the GUI thread nothing.
@@ -50,8 +53,9 @@ struct SubtitlePicture {
 
 // The preview of one opened file. Fields written by one thread and read by
 // another are atomics or are guarded by the mutex named beside them; the
-// others belong to the thread named beside them.
-struct PlayerState {
+// others belong to the thread named beside them. Owned by shared pointers:
+// the GUI thread's while the player is open, and each thread's of its own.
+struct PlayerState : std::enable_shared_from_this<PlayerState> {
     PlayerState();
     ~PlayerState();
     PlayerState(const PlayerState &) = delete;
@@ -74,6 +78,7 @@ struct PlayerState {
     std::atomic<int64_t> seek_target{0};
     std::atomic<int64_t> seek_offset{0};
     std::atomic<int> read_pause_result{0};
+    bool seek_failure_told = false; // read thread
 
     std::atomic<AVFormatContext *> format_context{nullptr};
     // Copied from the format context once it is open, for the GUI thread.
@@ -92,6 +97,10 @@ struct PlayerState {
     std::atomic<AVStream *> audio_stream{nullptr};
     AVCodecContext *audio_codec = nullptr;
     std::atomic<uint32_t> audio_device{0};
+    // Held while the device is started or stopped: the GUI thread and the
+    // read thread both stop it, and neither may go on while the callback
+    // may still run.
+    std::mutex audio_device_mutex;
     // The device went away during play (its sound server ended): the preview
     // goes on as a file without sound.
     std::atomic<bool> audio_lost{false};
@@ -162,6 +171,9 @@ struct PlayerState {
     PlayerTiming::FrameSchedule schedule;
     double video_frame_rate = 0.0; // set before the video thread starts
     std::atomic<double> video_pts{0.0};
+    // Where the last seek went (seconds), for pictures without time stamps:
+    // the time that they are counted from after the flush that follows it.
+    std::atomic<double> seek_landing{0.0};
     std::atomic<double> shown_pts{0.0};
     std::atomic<double> shown_pts_drift{0.0};
     std::atomic<int64_t> shown_position{0};
@@ -194,4 +206,7 @@ struct PlayerState {
     std::atomic<int> refresh_pending{0};
     // Time of the last position update, in microseconds (GUI thread).
     int64_t last_position_update = 0;
+    // When the sound server of a stalled device was last looked at (GUI
+    // thread, microseconds).
+    int64_t last_server_check = 0;
 };

@@ -10,7 +10,8 @@ struct PlayerState;
 
 // The open preview; null when none. Written on the GUI thread only.
 extern std::atomic<PlayerState *> currentPlayerState;
-// The state whose read thread runs; null when none.
+// The state whose read thread runs, the latest started; null when none. A
+// read thread clears it only while it still shows its own state.
 extern std::atomic<PlayerState *> interruptPlayerState;
 // Playback position in stream time (seconds), published by the refresh handler.
 extern std::atomic<double> playPosition;

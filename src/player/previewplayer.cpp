@@ -1,5 +1,8 @@
 #include "player/previewplayer.h"
 
+#include <chrono>
+#include <memory>
+#include <mutex>
 #include <new>
 
 #include <QFile>
@@ -12,11 +15,40 @@
 namespace {
 
 quint64 lastPlayerId = 0; // GUI thread
+// The open player, which currentPlayerState shows (GUI thread). Never
+// destroyed: a player still open when the program ends is not waited for.
+std::shared_ptr<PlayerState> &openPlayer() {
+    static auto *player = new std::shared_ptr<PlayerState>;
+    return *player;
+}
+// A closed player's threads end within a few of their waits. One that is
+// held up longer (a read from a share that does not answer, a sound device
+// that does not close) is not waited for: it ends by itself, whenever.
+constexpr auto kCloseWait = std::chrono::milliseconds(500);
 
 // Local paths go to libavformat through the file protocol, so that a name
 // such as "concat:x.mp4" or "-x.mp4" is read as the file it is.
 QByteArray inputName(const QString &fileName) {
     return QByteArrayLiteral("file:") + QFile::encodeName(QFileInfo(fileName).absoluteFilePath());
+}
+
+// Asks every thread of `is` to end, and ends what the GUI thread can end at
+// once: the decoders stop even while the read thread is held up, and the
+// sound device no longer calls back.
+void stopPlayer(PlayerState *is) {
+    is->abort_requested = 1;
+    packetQueueAbort(&is->video_queue);
+    {
+        std::lock_guard<std::mutex> lock(is->picture_mutex);
+        is->picture_cond.notify_all();
+    }
+    packetQueueAbort(&is->subtitle_queue);
+    {
+        std::lock_guard<std::mutex> lock(is->subpicture_mutex);
+        is->subpicture_cond.notify_all();
+    }
+    packetQueueAbort(&is->audio_queue);
+    closeAudioDevice(is);
 }
 
 void showBlackPicture(const QSize &size) {
@@ -35,7 +67,9 @@ int playFile(const QString &fileName, const QSize &previewSize) {
     // The poll must not show the last file's position for the new one.
     playPosition = 0.0;
 
-    auto *is = new (std::nothrow) PlayerState;
+    std::shared_ptr<PlayerState> is;
+    if (auto *state = new (std::nothrow) PlayerState)
+        is.reset(state);
     if (is) {
         is->player_id = ++lastPlayerId;
         is->display_name = fileName;
@@ -44,25 +78,30 @@ int playFile(const QString &fileName, const QSize &previewSize) {
         is->display_height = std::max(0, previewSize.height());
         // Performed as soon as the streams are open: decoding starts at the
         // very beginning.
-        requestSeek(is, 1);
-        startPlayerThread(is->read_thread_handle, is, readThread);
+        requestSeek(is.get(), kStartSeekTarget);
+        startPlayerThread(is->read_thread_handle, is.get(), readThread);
     }
-    currentPlayerState = is;
+    openPlayer() = is;
+    currentPlayerState = is.get();
     controller->startLoop();
     return 0;
 }
 
 void closePlayer() {
-    PlayerState *is = currentPlayerState;
+    std::shared_ptr<PlayerState> is = std::move(openPlayer());
+    currentPlayerState = nullptr;
     if (!is)
         return;
-    is->abort_requested = 1;
-    if (is->read_thread_handle.joinable())
-        is->read_thread_handle.join();
-    if (is->refresh_thread_handle.joinable())
-        is->refresh_thread_handle.join();
-    currentPlayerState = nullptr;
-    delete is;
+    stopPlayer(is.get());
+    // The read thread joins the player's other threads.
+    if (waitForPlayerThreads(is->player_id, kCloseWait)) {
+        if (is->read_thread_handle.joinable())
+            is->read_thread_handle.join();
+        return;
+    }
+    qWarning("preview: the player of %s does not end yet; it is left to end by itself",
+             qPrintable(is->display_name));
+    is->read_thread_handle.detach();
 }
 
 void shutdownPlayer() {
@@ -76,7 +115,9 @@ void closePlayerAudio() {
 }
 
 bool isPlayerRunning() {
-    return interruptPlayerState != nullptr;
+    // A player left to end by itself may still be reading.
+    PlayerState *running = interruptPlayerState;
+    return running && running == currentPlayerState;
 }
 
 bool isPlayerOpen() {

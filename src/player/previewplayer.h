@@ -13,7 +13,7 @@
 //                 playerFailed() (a file that cannot be opened) to the stop
 //                 command. playStopFlag = 0; snapshotQuality = -1.
 //  Play           playFile(file, ui->MovieWidget->size()): closes the open
-//                 player (its threads joined), shows a black picture and
+//                 player (see closePlayer), shows a black picture and
 //                 starts the file from its beginning. It returns at once; the
 //                 refreshes run on the Qt event loop until playEndFlag or
 //                 playStopFlag is set (then until the next playFile).
@@ -46,9 +46,10 @@
 //                 player left open on another file (!isPlayerOpenOn(file))
 //                 gets playStopFlag = 1, so that its pictures stop.
 //  Remove row     closePlayer().
-//  Close          shutdownPlayer(): joins every player thread, frees
-//                 everything and ends SDL audio; the window then closes
-//                 normally (the process is not ended here).
+//  Close          shutdownPlayer(): closes the player and ends SDL audio,
+//                 within about a second and a half whatever the sound
+//                 device does; the window then closes normally (the
+//                 process is not ended here).
 
 #include <cstdint>
 
@@ -69,14 +70,19 @@ class QPainter;
 // Closes the open player and starts the preview of `fileName`, pictures
 // converted for a preview area of `previewSize`. Returns 0.
 int playFile(const QString &fileName, const QSize &previewSize);
-// Closes the open player: stops its threads (joined) and frees it.
+// Closes the open player: stops its threads and frees it. Its threads are
+// joined when they end within half a second, as they do unless one of them
+// is held up (a read from a share that does not answer, a sound server that
+// does not answer); such a player ends, and is freed, by itself later.
 void closePlayer();
 // Closes the player and ends SDL audio; the program then closes normally.
+// SDL audio is left running when a device does not close within a second.
 void shutdownPlayer();
 // Stops the open player's sound device; the player stays open.
 void closePlayerAudio();
 
-// A read thread runs (interruptPlayerState is set).
+// The open player's read thread runs (interruptPlayerState is the open
+// player's state).
 bool isPlayerRunning();
 // A player is open (currentPlayerState is set).
 bool isPlayerOpen();

@@ -5,13 +5,13 @@
 #include <thread>
 
 extern "C" {
-#include <SDL2/SDL.h>
 #include <libavutil/error.h>
 }
 
 #include <QString>
 
 #include "conversion/contentlength.h"
+#include "platform/playerplatform.h"
 #include "player/audiooutput.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
@@ -103,14 +103,36 @@ bool queuesFull(PlayerState *is) {
            (!subtitle || is->subtitle_queue.packet_count > kQueueEnoughPackets);
 }
 
+int64_t streamStart(const AVFormatContext *ic) {
+    return ic->start_time == AV_NOPTS_VALUE ? 0 : ic->start_time;
+}
+
 void performSeek(PlayerState *is, AVFormatContext *ic) {
     const int64_t target = is->seek_target;
     const int flags = is->seek_flags;
-    const int result = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags);
-    if (result < 0) {
-        postPlayerMessage(is->player_id, QStringLiteral("%1: error while seeking.\n")
-                                             .arg(QString::fromUtf8(ic->url ? ic->url : "")));
-    } else {
+    const int64_t start = streamStart(ic);
+    const bool toStart = target <= start + kStartSeekTarget;
+    const int64_t readAt = ic->pb ? avio_tell(ic->pb) : -1;
+    bool served = avformat_seek_file(ic, -1, INT64_MIN, target, INT64_MAX, flags) >= 0;
+    if (!served) {
+        // A seek by time that fails has read on in search of its target,
+        // often to the end. A stream that cannot seek by time (a raw H.264 or
+        // HEVC stream) still goes back by bytes: to its start for a seek to
+        // the start, which is then served, else to where reading was.
+        const int64_t back = toStart ? 0 : readAt;
+        served = back >= 0 &&
+                 avformat_seek_file(ic, -1, INT64_MIN, back, INT64_MAX, AVSEEK_FLAG_BYTE) >= 0 &&
+                 toStart;
+        // Said once: such a stream fails every seek alike.
+        if (!served && !is->seek_failure_told) {
+            is->seek_failure_told = true;
+            postPlayerMessage(is->player_id,
+                              QStringLiteral("%1: error while seeking.\n").arg(is->display_name));
+        }
+    }
+    if (served) {
+        // Pictures without time stamps (a raw stream's) count from here.
+        is->seek_landing = (toStart ? start : target) / double(AV_TIME_BASE);
         PacketQueue *queues[] = {is->audio_stream ? &is->audio_queue : nullptr,
                                  is->subtitle_stream ? &is->subtitle_queue : nullptr,
                                  is->video_stream ? &is->video_queue : nullptr};
@@ -250,7 +272,7 @@ int openStreamComponent(PlayerState *is, int streamIndex) {
         packetQueueInit(&is->audio_queue);
         is->audio_stream_index = streamIndex;
         is->audio_stream = stream;
-        SDL_PauseAudioDevice(is->audio_device, 0);
+        startAudioDevice(is);
         break;
     case AVMEDIA_TYPE_VIDEO:
         is->video_codec = codec;
@@ -336,28 +358,43 @@ void readThread(PlayerState *is) {
     interruptPlayerState = is;
 
     bool failed = false;
-    AVFormatContext *ic = avformat_alloc_context();
-    if (ic) {
-        ic->interrupt_callback.callback = decodeInterruptCallback;
-        ic->interrupt_callback.opaque = is;
-    }
-    const int opened = ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
-                          : AVERROR(ENOMEM);
-    if (opened < 0) {
-        // avformat_open_input frees the context when it fails.
-        ic = nullptr;
+    AVFormatContext *ic = nullptr;
+    // A listed file may have been replaced by a named pipe or a device since:
+    // their open would wait for a writer, where no interrupt reaches it.
+    const QString problem = PlayerPlatform::regularFileProblem(is->display_name);
+    if (!problem.isEmpty()) {
         failed = true;
         if (!is->abort_requested)
             postPlayerMessage(is->player_id,
-                              QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
-    } else if (avformat_find_stream_info(ic, nullptr) < 0) {
-        failed = true;
-        postPlayerMessage(
-            is->player_id,
-            QStringLiteral("%1: could not find codec parameters\n").arg(is->display_name));
+                              QStringLiteral("%1: %2\n").arg(is->display_name, problem));
+    } else {
+        ic = avformat_alloc_context();
+        if (ic) {
+            ic->interrupt_callback.callback = decodeInterruptCallback;
+            ic->interrupt_callback.opaque = is;
+        }
+        const int opened =
+            ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
+               : AVERROR(ENOMEM);
+        if (opened < 0) {
+            // avformat_open_input frees the context when it fails.
+            ic = nullptr;
+            failed = true;
+            if (!is->abort_requested)
+                postPlayerMessage(
+                    is->player_id,
+                    QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+        } else if (is->abort_requested) {
+            // Closed while the open waited: nothing more is started for it.
+        } else if (avformat_find_stream_info(ic, nullptr) < 0) {
+            failed = true;
+            postPlayerMessage(
+                is->player_id,
+                QStringLiteral("%1: could not find codec parameters\n").arg(is->display_name));
+        }
     }
 
-    if (!failed) {
+    if (!failed && !is->abort_requested) {
         is->format_context = ic;
         is->media_start_time = ic->start_time;
         is->media_duration = ic->duration;
@@ -395,7 +432,9 @@ void readThread(PlayerState *is) {
         }
     }
 
-    interruptPlayerState = nullptr;
+    // A later player's read thread may have taken the place meanwhile.
+    PlayerState *running = is;
+    interruptPlayerState.compare_exchange_strong(running, nullptr);
     if (ic) {
         closeStreamComponent(is, is->audio_stream_index);
         closeStreamComponent(is, is->video_stream_index);
@@ -403,8 +442,12 @@ void readThread(PlayerState *is) {
         is->format_context = nullptr;
         avformat_close_input(&ic);
     }
-    if (failed)
+    if (failed && !is->abort_requested)
         PlayerController::instance()->postQuit(is->player_id);
+    // The last of the player's other threads ends with the abort, which the
+    // close of a player that failed brings too.
+    if (is->refresh_thread_handle.joinable())
+        is->refresh_thread_handle.join();
 }
 
 bool mediaFinished(PlayerState *is) {

@@ -190,6 +190,7 @@ void videoDecodeThread(PlayerState *is) {
             needsFlush = false;
             drainSerial = 0;
             is->video_decoder_serial = info.serial;
+            is->video_pts = is->seek_landing.load();
             running = flushPictures(is) == 0;
             break;
         case QueuedPacketKind::Drain:

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "player/audiooutput.h"
 #include "player/playerclock.h"
 #include "player/playerstate.h"
 #include "player/previewplayer.h"
@@ -75,6 +76,7 @@ private slots:
     void emptyQueueStillPublishesPosition();
     void positionWaitsForAPictureFromAfterTheSeek();
     void endedSoundHandsTheTimeToThePictures();
+    void soundCatchesUpToTheSampleAfterAStall();
     void pauseAndResumeMoveTheFrameTimer();
     void pauseBeforeFirstPictureKeepsTimerNear();
     void inputThatCannotPauseKeepsPictureTime();
@@ -215,6 +217,31 @@ void TestPlayerClock::endedSoundHandsTheTimeToThePictures() {
     av_frame_free(&frame);
     av_packet_free(&packet);
     packetQueueDestroy(&player.state.audio_queue);
+}
+
+void TestPlayerClock::soundCatchesUpToTheSampleAfterAStall() {
+    // The device took nothing for a second, while the pictures went on: they
+    // are 30 ms past the sound held up meanwhile now. The pictures are not
+    // corrected for less than a frame, so that the sound has to drop it all.
+    FakePlayer player(true);
+    PlayerState &is = player.state;
+    is.audio_clock_serial = packetQueueSerial(&is.audio_queue);
+    QByteArray sound(2 * 176400, '\x10'); // two seconds from 0 s
+    is.audio_data = reinterpret_cast<uint8_t *>(sound.data());
+    is.audio_data_size = int(sound.size());
+    is.audio_pts = 2.0;
+    is.audio_out_channels = 2;
+    is.audio_buffer_seconds = 1024 / 44100.0;
+    const double now = playerNow();
+    is.audio_callback_time = int64_t((now - 1.0) * 1000000.0);
+    is.shown_pts_pinned = true;
+    is.shown_pts_drift = 0.03 - now;
+
+    uint8_t buffer[4096];
+    audioCallback(&is, buffer, int(sizeof buffer));
+    const double dropped = double(is.audio_data_index - int(sizeof buffer)) / 176400;
+    QVERIFY2(dropped > 0.0299 && dropped < 0.1, qPrintable(QString::number(dropped)));
+    is.audio_data = nullptr;
 }
 
 void TestPlayerClock::pauseAndResumeMoveTheFrameTimer() {

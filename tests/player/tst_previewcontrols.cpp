@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
@@ -20,6 +21,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/version.h"
 #include "conversion/argumentlist.h"
@@ -111,6 +115,7 @@ private Q_SLOTS:
     void snapshotFolderThatIsGone();
     void snapshotMenuPausesAndPlaysAgain();
     void noSoundDevicePlaysSilentlyAfterOneMessage();
+    void unplayableFileIsReportedOnce_data();
     void unplayableFileIsReportedOnce();
     void closeWhilePlayingShutsThePlayerDown();
 
@@ -796,11 +801,30 @@ void tst_PreviewControls::noSoundDevicePlaysSilentlyAfterOneMessage() {
     QVERIFY(answerer.messages.isEmpty());
 }
 
+void tst_PreviewControls::unplayableFileIsReportedOnce_data() {
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("not media") << false;
+    QTest::newRow("named pipe") << true;
+}
+
 void tst_PreviewControls::unplayableFileIsReportedOnce() {
-    add({QStringLiteral("av.mp4")});
-    // The file went bad after it was listed.
+    QFETCH(bool, pipe);
+    add({QStringLiteral("av.mp4"), QStringLiteral("long.mp4")});
+    // The file went bad after it was listed, or was replaced by a named pipe
+    // that nobody writes to.
+    QTemporaryDir dir;
+    const QString bad =
+        pipe ? dir.filePath(QStringLiteral("av.mp4")) : mediaPath(QStringLiteral("notmedia.mp4"));
+    if (pipe)
+        QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {bad}), 0);
+    // Lets a reader that waits in the pipe's open go.
+    const auto release = qScopeGuard([&] {
+        const int writer =
+            pipe ? ::open(QFile::encodeName(bad).constData(), O_WRONLY | O_NONBLOCK) : -1;
+        if (writer >= 0)
+            ::close(writer);
+    });
     ArgumentList arguments = FileRow::arguments(row(0));
-    const QString bad = mediaPath(QStringLiteral("notmedia.mp4"));
     arguments[Arguments::find(arguments, Arguments::kInput) + 1] = bad;
     FileRow::setArguments(row(0), arguments);
 
@@ -811,6 +835,12 @@ void tst_PreviewControls::unplayableFileIsReportedOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(showsStoppedLook(), kEventTimeoutMs);
     QVERIFY(!isPlayerOpen());
     runFor(500);
+    QCOMPARE(answerer.messages.size(), 1);
+
+    // The next row plays.
+    play(1);
+    QVERIFY(waitForPicture());
+    QVERIFY(waitForPosition(0.5));
     QCOMPARE(answerer.messages.size(), 1);
 }
 

@@ -33,6 +33,8 @@ private slots:
     void playToEndSetsEndFlagOnce();
     void soundEndingFirstLeavesTheTimeToPictures();
     void truncatedFilePlaysItsPartAndEnds();
+    void rawStreamPlaysFromItsStart_data();
+    void rawStreamPlaysFromItsStart();
     void sliderSeekOnOffsetStream_data();
     void sliderSeekOnOffsetStream();
     void secondFileJoinsFirstPlayersThreads();
@@ -255,6 +257,40 @@ void TestPreviewPlayer::truncatedFilePlaysItsPartAndEnds() {
     QVERIFY(waitForPicture());
     QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
     QVERIFY(playPosition > 1.0);
+}
+
+void TestPreviewPlayer::rawStreamPlaysFromItsStart_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("H.264") << "raw.h264";
+    QTest::newRow("HEVC") << "raw.hevc";
+}
+
+void TestPreviewPlayer::rawStreamPlaysFromItsStart() {
+    // A bare stream cannot seek by time, not even to its start.
+    QFETCH(QString, file);
+    playFile(mediaPath(file), kPreviewSize);
+    PlayerState *is = currentPlayerState;
+    QVERIFY(waitForPicture());
+    QVERIFY(waitForPosition(1.0));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
+    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(' ')));
+
+    // The stop's seek to the start plays it again.
+    playEndFlag = 0;
+    is->paused = 0;
+    resumePlayerRefreshes();
+    QVERIFY(requestSeek(is, 0));
+    QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending && isSeekShown(); }, kEventTimeoutMs));
+    QVERIFY(QTest::qWaitFor([is] { return is->shown_pts < 0.5; }, kEventTimeoutMs));
+    QVERIFY(m_messages.isEmpty());
+
+    // A seek elsewhere is told to fail once, by the file's name.
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(QTest::qWaitFor([is] { return requestSeek(is, 1000000); }, kEventTimeoutMs));
+        QVERIFY(QTest::qWaitFor([is] { return !is->seek_pending; }, kEventTimeoutMs));
+    }
+    runFor(100);
+    QCOMPARE(m_messages, QStringList{mediaPath(file) + ": error while seeking.\n"});
 }
 
 void TestPreviewPlayer::sliderSeekOnOffsetStream_data() {

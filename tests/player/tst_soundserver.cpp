@@ -1,6 +1,15 @@
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include <signal.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -26,11 +35,24 @@ constexpr int kSuspendMs = 1500;
 constexpr double kWallPaceShare = 0.5;
 // Picture and sound in step once the sink plays again.
 constexpr double kInStep = 0.1;
+// The window answers a click within this, and closes within this, while the
+// sound server does not answer; a fault that holds them is released after
+// the longer time.
+constexpr int kAnswersMs = 1000;
+constexpr int kClosesMs = 3000;
+constexpr auto kHeldRelease = std::chrono::milliseconds(8000);
 
-// A PulseAudio server of the test's own, in a folder of its own, with one
-// null sink ("nul") that takes the sound like a real device.
+// A sound server of the test's own, in a folder of its own, with one sink
+// that takes the sound like a real device: PulseAudio with a null sink
+// ("nul"), or a PipeWire session (its own bus, WirePlumber, and its
+// PulseAudio service, whose stand-in sink takes the sound).
 class SoundServer {
 public:
+    enum class Kind {
+        PulseAudio,
+        PipeWire,
+    };
+
     SoundServer() {
         const QString run = m_dir.filePath(QStringLiteral("run"));
         m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run);
@@ -39,10 +61,16 @@ public:
         m_env.insert(QStringLiteral("PULSE_STATE_PATH"), m_dir.filePath(QStringLiteral("state")));
         m_env.insert(QStringLiteral("PULSE_SERVER"),
                      QStringLiteral("unix:") + run + QStringLiteral("/pulse/native"));
+        m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                     QStringLiteral("unix:path=") + run + QStringLiteral("/bus"));
+        // PipeWire's clients of this process look for its socket here.
+        m_env.insert(QStringLiteral("PIPEWIRE_RUNTIME_DIR"), run);
         QDir().mkpath(run);
+        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(m_dir.filePath(QStringLiteral("home")));
         // SDL's sound reaches the server through these.
-        for (const char *name : {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+        for (const char *name :
+             {"PULSE_SERVER", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "PIPEWIRE_RUNTIME_DIR"})
             qputenv(name, m_env.value(QLatin1String(name)).toLocal8Bit());
         QFile config(m_dir.filePath(QStringLiteral("server.pa")));
         if (config.open(QIODevice::WriteOnly))
@@ -53,37 +81,99 @@ public:
     ~SoundServer() { stop(); }
 
     // Empty when the server answers, else why it does not.
-    QString start() {
-        if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
-            return QStringLiteral("pulseaudio and pactl are not installed");
-        m_server.setProcessEnvironment(m_env);
-        m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start(QStringLiteral("pulseaudio"),
-                       {QStringLiteral("-n"), QStringLiteral("-F"),
-                        m_dir.filePath(QStringLiteral("server.pa")),
-                        QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--daemonize=no")});
-        if (!m_server.waitForStarted())
-            return QStringLiteral("pulseaudio does not start: ") + m_server.errorString();
+    QString start(Kind kind = Kind::PulseAudio) {
+        QStringList programs{QStringLiteral("pactl")};
+        if (kind == Kind::PulseAudio)
+            programs << QStringLiteral("pulseaudio");
+        else
+            programs << QStringLiteral("dbus-daemon") << QStringLiteral("pipewire")
+                     << QStringLiteral("wireplumber") << QStringLiteral("pipewire-pulse");
+        for (const QString &program : programs) {
+            if (QStandardPaths::findExecutable(program).isEmpty())
+                return program + QStringLiteral(" is not installed");
+        }
+        if (kind == Kind::PulseAudio) {
+            run(QStringLiteral("pulseaudio"),
+                {QStringLiteral("-n"), QStringLiteral("-F"),
+                 m_dir.filePath(QStringLiteral("server.pa")), QStringLiteral("--exit-idle-time=-1"),
+                 QStringLiteral("--daemonize=no")});
+        } else {
+            // The bus first: WirePlumber ends when it finds none. A killed
+            // bus leaves its socket behind, and a listening one prints its
+            // address.
+            QFile::remove(m_dir.filePath(QStringLiteral("run/bus")));
+            QProcess *bus = run(QStringLiteral("dbus-daemon"),
+                                {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                 QStringLiteral("--print-address"),
+                                 QStringLiteral("--address=") +
+                                     m_env.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"))});
+            const bool listens =
+                bus->waitForStarted() &&
+                QTest::qWaitFor(
+                    [bus] { return bus->canReadLine() || bus->state() != QProcess::Running; },
+                    kEventTimeoutMs) &&
+                bus->canReadLine();
+            if (!listens)
+                return QStringLiteral("dbus-daemon does not listen: ") +
+                       QString::fromLocal8Bit(bus->readAll());
+            // Then PipeWire itself, which the others connect to at once.
+            const QString socket = m_dir.filePath(QStringLiteral("run/pipewire-0"));
+            QFile::remove(socket);
+            run(QStringLiteral("pipewire"), {});
+            const bool up = QTest::qWaitFor(
+                [&socket] {
+                    QLocalSocket probe;
+                    probe.connectToServer(socket);
+                    return probe.waitForConnected(100);
+                },
+                kEventTimeoutMs);
+            if (!up)
+                return QStringLiteral("pipewire does not listen");
+            run(QStringLiteral("wireplumber"), {});
+            run(QStringLiteral("pipewire-pulse"), {});
+        }
+        for (QProcess *process : m_processes) {
+            if (!process->waitForStarted())
+                return process->program() + QStringLiteral(" does not start: ") +
+                       process->errorString();
+        }
+        // Up once a sink takes sound.
         const bool answers = QTest::qWaitFor(
             [this] {
-                return m_server.state() != QProcess::Running || pactl({QStringLiteral("info")});
+                QByteArray sinks;
+                return !running() || (pactl({QStringLiteral("list"), QStringLiteral("short"),
+                                             QStringLiteral("sinks")},
+                                            &sinks) &&
+                                      !sinks.trimmed().isEmpty());
             },
             kEventTimeoutMs);
-        if (!answers || m_server.state() != QProcess::Running) {
-            const QString log = QString::fromLocal8Bit(m_server.readAll());
+        if (!answers || !running()) {
+            QString log;
+            for (QProcess *process : m_processes)
+                log += QString::fromLocal8Bit(process->readAll());
             stop();
-            return QStringLiteral("pulseaudio does not answer: ") + log;
+            return QStringLiteral("the server does not answer: ") + log;
         }
         return QString();
     }
 
     // The server ends at once, as if it had crashed.
     void stop() {
-        if (m_server.state() == QProcess::NotRunning)
-            return;
-        m_server.kill();
-        m_server.waitForFinished();
+        freeze(false);
+        while (!m_processes.isEmpty()) {
+            QProcess *process = m_processes.takeLast();
+            process->kill();
+            process->waitForFinished();
+            delete process;
+        }
+    }
+
+    // The server stops answering (its process is stopped), or answers again.
+    void freeze(bool on) {
+        for (QProcess *process : m_processes) {
+            if (process->state() == QProcess::Running)
+                ::kill(pid_t(process->processId()), on ? SIGSTOP : SIGCONT);
+        }
     }
 
     bool pactl(const QStringList &arguments, QByteArray *output = nullptr) {
@@ -111,9 +201,54 @@ public:
     }
 
 private:
+    QProcess *run(const QString &program, const QStringList &arguments) {
+        auto *process = new QProcess;
+        process->setProcessEnvironment(m_env);
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start(program, arguments);
+        m_processes << process;
+        return process;
+    }
+
+    bool running() const {
+        for (const QProcess *process : m_processes) {
+            if (process->state() != QProcess::Running)
+                return false;
+        }
+        return !m_processes.isEmpty();
+    }
+
     QTemporaryDir m_dir{QStringLiteral("/tmp/quillora-pulse-XXXXXX")};
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
-    QProcess m_server;
+    QList<QProcess *> m_processes;
+};
+
+// Does `action` on a thread of its own after `delay`, or at the end of its
+// scope if that comes first: a fault that holds the GUI thread until the
+// server answers again still ends.
+class Deadline {
+public:
+    Deadline(std::chrono::milliseconds delay, std::function<void()> action)
+        : m_action(std::move(action)), m_thread([this, delay] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cond.wait_for(lock, delay, [this] { return m_ended; });
+            m_action();
+        }) {}
+    ~Deadline() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ended = true;
+        }
+        m_cond.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::function<void()> m_action;
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_ended = false;
+    std::thread m_thread;
 };
 
 // Keeps and closes every message box, so that no test waits on one.
@@ -136,9 +271,11 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(SoundServer::Kind)
+
 // The preview through a real sound server: the stream reaches its sink, a
-// server that comes late or goes away is dealt with, and a sink that stops
-// taking sound does not hold the pictures.
+// server that comes late, goes away or stops answering is dealt with, and a
+// sink that stops taking sound holds neither the pictures nor the window.
 class tst_SoundServer : public QObject {
     Q_OBJECT
 
@@ -149,10 +286,14 @@ private Q_SLOTS:
     void cleanup();
     void serverStartedLaterIsUsed();
     void suspendedSinkKeepsTheWallClockPace();
+    void suspendedSinkHoldsNoClickNorTheClose();
+    void frozenServerHoldsNoClick();
+    void lostServerIsToldAndFoundAgain_data();
     void lostServerIsToldAndFoundAgain();
 
 private:
-    void play();
+    void select(int row);
+    void play(int row = 0);
 
     SoundServer *server = nullptr;
     MainWindow *window = nullptr;
@@ -166,7 +307,6 @@ void tst_SoundServer::initTestCase() {
     const QString stage = qEnvironmentVariable("QUILLORA_STAGE_DIR");
     Platform::setInstallDir(stage);
     QDir::setCurrent(stage);
-    qputenv("SDL_AUDIODRIVER", "pulseaudio");
     server = new SoundServer;
     // Whether a server can run here at all.
     const QString why = server->start();
@@ -182,15 +322,28 @@ void tst_SoundServer::cleanupTestCase() {
 
 void tst_SoundServer::init() {
     QFile::remove(Platform::settingsFile());
+    const bool pipeWire = qstrcmp(QTest::currentDataTag(), "PipeWire") == 0;
+    // SDL takes its driver when its sound starts.
+    const QByteArray driver = pipeWire ? "pipewire" : "pulseaudio";
+    if (qgetenv("SDL_AUDIODRIVER") != driver) {
+        quitPreviewAudio();
+        qputenv("SDL_AUDIODRIVER", driver);
+    }
     // One test starts its server only after the window.
-    if (qstrcmp(QTest::currentTestFunction(), "serverStartedLaterIsUsed") != 0)
-        QCOMPARE(server->start(), QString());
+    if (qstrcmp(QTest::currentTestFunction(), "serverStartedLaterIsUsed") != 0) {
+        const QString why =
+            server->start(pipeWire ? SoundServer::Kind::PipeWire : SoundServer::Kind::PulseAudio);
+        if (pipeWire && !why.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no PipeWire session can start here: ") + why));
+        QCOMPARE(why, QString());
+    }
     answerer = new MessageAnswerer;
     window = new MainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
-    window->addPickedFiles({mediaPath(QStringLiteral("long.mp4"))});
-    QCOMPARE(window->form()->treeWidget->topLevelItemCount(), 1);
+    window->addPickedFiles(
+        {mediaPath(QStringLiteral("long.mp4")), mediaPath(QStringLiteral("av.mp4"))});
+    QCOMPARE(window->form()->treeWidget->topLevelItemCount(), 2);
 }
 
 void tst_SoundServer::cleanup() {
@@ -199,31 +352,38 @@ void tst_SoundServer::cleanup() {
     delete window;
     window = nullptr;
     closePlayer();
-    QCOMPARE(livePlayerThreads(), 0);
+    // A player that was left to end by itself ends once the server answers.
+    QTRY_COMPARE_WITH_TIMEOUT(livePlayerThreads(), 0, kEventTimeoutMs);
     previewFrame.clear();
     delete answerer;
     answerer = nullptr;
     server->stop();
 }
 
-void tst_SoundServer::play() {
+void tst_SoundServer::select(int row) {
     Ui::MainWindow *ui = window->form();
-    ui->treeWidget->setCurrentItem(ui->treeWidget->topLevelItem(0));
+    ui->treeWidget->setCurrentItem(ui->treeWidget->topLevelItem(row));
+}
+
+void tst_SoundServer::play(int row) {
+    Ui::MainWindow *ui = window->form();
+    select(row);
     QTRY_VERIFY_WITH_TIMEOUT(ui->PlayButton->isEnabled(), kEventTimeoutMs);
     QTest::mouseClick(ui->PlayButton, Qt::LeftButton);
     QVERIFY(isPlayerOpen());
-    QVERIFY(waitForPicture());
 }
 
 void tst_SoundServer::serverStartedLaterIsUsed() {
     // The window came up before any server: the first Play is silent and
     // says so once.
     play();
+    QVERIFY(waitForPicture());
     QTRY_COMPARE_WITH_TIMEOUT(answerer->messages.size(), 1, kEventTimeoutMs);
     QVERIFY(answerer->messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
 
     QCOMPARE(server->start(), QString());
     play();
+    QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
     QVERIFY(waitForPosition(1.0));
     QCOMPARE(answerer->messages.size(), 1);
@@ -231,6 +391,7 @@ void tst_SoundServer::serverStartedLaterIsUsed() {
 
 void tst_SoundServer::suspendedSinkKeepsTheWallClockPace() {
     play();
+    QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
     QVERIFY(waitForPosition(1.0));
 
@@ -251,8 +412,61 @@ void tst_SoundServer::suspendedSinkKeepsTheWallClockPace() {
     QVERIFY(answerer->messages.isEmpty());
 }
 
-void tst_SoundServer::lostServerIsToldAndFoundAgain() {
+void tst_SoundServer::suspendedSinkHoldsNoClickNorTheClose() {
     play();
+    QVERIFY(waitForPicture());
+    QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
+    QVERIFY(waitForPosition(1.0));
+    QVERIFY(server->suspend(true));
+    const Deadline release(kHeldRelease, [this] { server->suspend(false); });
+
+    // Choosing the other row stops the sound of the first; playing it closes
+    // the first player.
+    QElapsedTimer clock;
+    clock.start();
+    select(1);
+    QVERIFY2(clock.elapsed() < kAnswersMs, qPrintable(QString::number(clock.elapsed())));
+    clock.restart();
+    play(1);
+    QVERIFY2(clock.elapsed() < kAnswersMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(waitForPicture());
+
+    clock.restart();
+    QVERIFY(window->close());
+    QVERIFY2(clock.elapsed() < kClosesMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!isPlayerOpen());
+    QVERIFY(answerer->messages.isEmpty());
+}
+
+void tst_SoundServer::frozenServerHoldsNoClick() {
+    // A server that stops answering holds the player that opens its sound.
+    server->freeze(true);
+    const Deadline release(kHeldRelease, [this] { server->freeze(false); });
+    play();
+    QTest::qWait(300);
+
+    // Another Play does not wait for that player; the other row plays,
+    // without sound, and says so once.
+    QElapsedTimer clock;
+    clock.start();
+    play(1);
+    QVERIFY2(clock.elapsed() < kAnswersMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(waitForPicture());
+    QTRY_COMPARE_WITH_TIMEOUT(answerer->messages.size(), 1, kEventTimeoutMs);
+    QVERIFY(answerer->messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
+}
+
+void tst_SoundServer::lostServerIsToldAndFoundAgain_data() {
+    QTest::addColumn<SoundServer::Kind>("kind");
+    QTest::newRow("PulseAudio") << SoundServer::Kind::PulseAudio;
+    // SDL's own driver for it does not tell that its server went away.
+    QTest::newRow("PipeWire") << SoundServer::Kind::PipeWire;
+}
+
+void tst_SoundServer::lostServerIsToldAndFoundAgain() {
+    QFETCH(SoundServer::Kind, kind);
+    play();
+    QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
 
     server->stop();
@@ -264,8 +478,9 @@ void tst_SoundServer::lostServerIsToldAndFoundAgain() {
     QCOMPARE(answerer->messages.size(), 1);
 
     // A server that is back is used by the next Play.
-    QCOMPARE(server->start(), QString());
+    QCOMPARE(server->start(kind), QString());
     play();
+    QVERIFY(waitForPicture());
     QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
     QCOMPARE(answerer->messages.size(), 1);
 }
