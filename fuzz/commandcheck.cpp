@@ -16,12 +16,34 @@ namespace {
 const QString kFile = QStringLiteral("file:");
 
 const QSet<QString> &valueOptions() {
-    static const QSet<QString> options = {"-loglevel",  "-ss",      "-i",   "-filter_complex",
-                                          "-map",       "-vf",      "-c:v", "-preset",
-                                          "-profile:v", "-b:v",     "-r",   "-aspect",
-                                          "-pix_fmt",   "-threads", "-c:a", "-b:a",
-                                          "-ar",        "-ac",      "-t",   "-f",
-                                          "-af"};
+    static const QSet<QString> options = {"-loglevel",
+                                          "-ss",
+                                          "-i",
+                                          "-filter_complex",
+                                          "-map",
+                                          "-vf",
+                                          "-c:v",
+                                          "-preset",
+                                          "-profile:v",
+                                          "-b:v",
+                                          "-r",
+                                          "-aspect",
+                                          "-pix_fmt",
+                                          "-threads",
+                                          "-c:a",
+                                          "-b:a",
+                                          "-ar",
+                                          "-ac",
+                                          "-t",
+                                          "-f",
+                                          "-af",
+                                          "-ch_layout",
+                                          "-disposition:v:0",
+                                          "-disposition:a:0",
+                                          "-color_primaries",
+                                          "-color_trc",
+                                          "-colorspace",
+                                          "-color_range"};
     return options;
 }
 
@@ -31,9 +53,10 @@ const QSet<QString> &flagOptions() {
 }
 
 const QSet<QString> &knownFilters() {
-    static const QSet<QString> filters = {"setpts",  "fps",    "trim",   "crop",    "eq",
-                                          "hue",     "scale",  "setsar", "pad",     "overlay",
-                                          "asetpts", "adelay", "atrim",  "aformat", "pan"};
+    static const QSet<QString> filters = {
+        "setpts", "fps",      "trim",    "crop",    "eq",     "hue",     "scale",
+        "setsar", "pad",      "overlay", "asetpts", "adelay", "atrim",   "aformat",
+        "pan",    "alimiter", "bwdif",   "zscale",  "format", "tonemap", "setfield"};
     return filters;
 }
 

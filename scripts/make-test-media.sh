@@ -109,6 +109,9 @@ ff -f lavfi -i "$video:duration=2" -c:v libx265 -preset ultrafast -x265-params l
 # Sound that ends three seconds before the picture.
 ff -f lavfi -i "$video:duration=4" -f lavfi -i "$tone:duration=1" -ac 2 \
    -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac short-sound.mp4
+# A picture wider than MPEG-4 Part 2 can code (8191 pixels at most).
+ff -f lavfi -i "color=c=gray:size=16384x16:rate=25:duration=1" -f lavfi -i "$tone:duration=1" \
+   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac too-wide.mp4
 
 # Names with blanks, quotes and non-Latin letters.
 cp av.mp4 "with space.mp4"

@@ -26,9 +26,22 @@ namespace {
 // Woven fields are made into whole frames, one frame for each frame, before
 // anything scales or drops them: scaled, the two fields smear into each other.
 // Frames that say they are whole (film in an interlaced stream) stay sharp.
-const QString kDeinterlace = QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+const QString kDeinterlaceFlagged = QStringLiteral("bwdif=mode=send_frame:deint=interlaced");
+// Frames that do not say (DV among them) are all woven, in the order found.
+const QString kDeinterlaceAll = QStringLiteral("bwdif=mode=send_frame:parity=%1:deint=all");
+// HDR pictures are made SDR in linear light: the transfer undone at 100 nits
+// for 1.0, the BT.2020 primaries brought into BT.709, the highlights bent
+// down below white. Mobius leaves what lies within SDR's range nearly as it
+// was graded.
+const QString kLinearLight = QStringLiteral("zscale=t=linear:npl=100:tin=%1");
+const QString kToneMap = QStringLiteral("tonemap=tonemap=mobius:desat=0");
+// The names that both the library and zscale know.
+const QSet<QString> kZscalePrimaries = {"bt709", "bt2020", "smpte431", "smpte432"};
+const QSet<QString> kZscaleMatrices = {"bt709", "bt2020nc", "bt2020c", "bt470bg", "smpte170m"};
 // Offsets below half a millisecond are rounding, not a late start.
 constexpr double kShiftSeconds = 0.0005;
+// How near a rate must lie to N × 1000/1001 to be taken for it.
+constexpr double kNtscTolerance = 0.002;
 
 // Numbers for ffmpeg in the C locale, without needless zeros.
 QString num(double value) {
@@ -83,23 +96,34 @@ void appendSizeFix(QStringList *chain, QSize current, QSize legal) {
 constexpr double kMinus3dB = M_SQRT1_2;
 // Gains this large are never normalised away: one level for every encoder.
 constexpr double kNoNormalising = 1e9;
+// A look-ahead limiter 3 dB below full scale, which leaves lossy encoders
+// room for their overshoot (AAC's reaches 2 dB); without its own make-up
+// gain, and with its look-ahead taken back so that the sound stays with the
+// picture.
+const QString kDownmixLimiter = QStringLiteral("alimiter=limit=0.708:level=0:latency=1");
 // The library works on a square matrix of its largest channel count,
 // whatever the layouts: a smaller one is written past its end.
 constexpr int kMatrixSide = 64;
 
-// The rows of the standard downmix from `from` to `to` channels (a mono
-// output gets the mean of the stereo pair, so that both carry the same
-// level); empty when the library has no matrix for these layouts.
-QVector<QVector<double>> downmixMatrix(const QString &layoutName, int from, int to) {
-    AVChannelLayout in = {};
-    if (layoutName.isEmpty() ||
-        av_channel_layout_from_string(&in, layoutName.toLatin1().constData()) < 0 ||
-        in.nb_channels != from) {
-        av_channel_layout_uninit(&in);
-        av_channel_layout_default(&in, from);
+// A layout by its name, or the usual one of that many channels.
+void layoutOf(const QString &name, int channels, AVChannelLayout *layout) {
+    if (name.isEmpty() || av_channel_layout_from_string(layout, name.toLatin1().constData()) < 0 ||
+        layout->nb_channels != channels) {
+        av_channel_layout_uninit(layout);
+        av_channel_layout_default(layout, channels);
     }
+}
+
+// The rows of the standard downmix from `from` channels into the layout
+// named `to` (a mono output gets the mean of the stereo pair, so that both
+// carry the same level); empty when the library has no matrix for these
+// layouts.
+QVector<QVector<double>> downmixMatrix(const QString &layoutName, int from, const QString &toName,
+                                       int to) {
+    AVChannelLayout in = {};
+    layoutOf(layoutName, from, &in);
     AVChannelLayout out = {};
-    av_channel_layout_default(&out, to == 1 ? 2 : to);
+    layoutOf(to == 1 ? QString() : toName, to == 1 ? 2 : to, &out);
     QVector<double> matrix(kMatrixSide * kMatrixSide, 0.0);
     const int built =
         from <= kMatrixSide
@@ -140,6 +164,8 @@ struct ArgumentTranslator::AudioPlan {
 };
 
 SourceFacts SourceFacts::from(const Probe::Media &media) {
+    using Scan = SourceFacts::Scan;
+    using Weave = SourceFacts::Weave;
     SourceFacts facts;
     const Probe::Stream *video = nullptr;
     const Probe::Stream *audio = nullptr;
@@ -161,7 +187,18 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
             facts.sarDen = video->sarDen;
         }
         facts.videoDuration = video->duration;
-        facts.interlaced = video->interlaced;
+        facts.frameRate = video->frameRate;
+        facts.statedScan = video->interlaced    ? Scan::Interlaced
+                           : video->progressive ? Scan::Progressive
+                                                : Scan::Unknown;
+        // Until the pictures are looked at, the stream is taken at its word.
+        facts.weave = facts.statedScan == Scan::Interlaced ? Weave::Flagged : Weave::None;
+        if (video->colorTransfer == QLatin1String("smpte2084") ||
+            video->colorTransfer == QLatin1String("arib-std-b67")) {
+            facts.hdrTransfer = video->colorTransfer;
+            facts.colorPrimaries = video->colorPrimaries;
+            facts.colorMatrix = video->colorMatrix;
+        }
     }
     if (audio) {
         facts.hasAudio = true;
@@ -179,6 +216,8 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
     };
     facts.videoOffset = offset(video);
     facts.audioOffset = offset(audio);
+    facts.inputOptions = media.inputOptions;
+    facts.inputUrl = media.inputUrl;
     return facts;
 }
 
@@ -389,10 +428,11 @@ QStringList ArgumentTranslator::audioFilters() const {
     qint64 first = 0;
     qint64 last = -1;
     m_script.keptFrames(&first, &last);
-    const double start = first / m_script.frameRate;
+    const double fps = av_q2d(scriptRate());
+    const double start = first / fps;
     QString trim = QStringLiteral("atrim=start=%1").arg(num(start));
     if (last >= 0)
-        trim += QStringLiteral(":end=%1").arg(num((last + 1) / m_script.frameRate));
+        trim += QStringLiteral(":end=%1").arg(num((last + 1) / fps));
     chain << trim;
     chain << (start > 0 ? QStringLiteral("asetpts=PTS-%1/TB").arg(num(start))
                         : QStringLiteral("asetpts=PTS"));
@@ -408,15 +448,13 @@ QStringList ArgumentTranslator::downmixFilters(const AudioPlan &plan) const {
     const int to = plan.channels;
     if (to <= 0 || from <= to)
         return {};
-    const QVector<QVector<double>> gains = downmixMatrix(m_source.channelLayout, from, to);
+    // Mixed for the speakers the encoder writes, not for the library's
+    // default of that count: AC-3's 5.1 has side speakers, not back ones.
+    const QString layout = EncoderCaps::writtenLayout(plan.encoder, to);
+    const QVector<QVector<double>> gains = downmixMatrix(m_source.channelLayout, from, layout, to);
     if (gains.isEmpty())
         return {};
-    AVChannelLayout out = {};
-    av_channel_layout_default(&out, to);
-    char name[64] = {};
-    av_channel_layout_describe(&out, name, sizeof name);
-    av_channel_layout_uninit(&out);
-    QString pan = QStringLiteral("pan=%1").arg(QString::fromLatin1(name));
+    QString pan = QStringLiteral("pan=%1").arg(layout);
     for (int o = 0; o < gains.size(); ++o) {
         QStringList terms;
         for (int i = 0; i < from; ++i) {
@@ -427,7 +465,9 @@ QStringList ArgumentTranslator::downmixFilters(const AudioPlan &plan) const {
             terms << QStringLiteral("0*c0");
         pan += QStringLiteral("|c%1=%2").arg(o).arg(terms.join(QLatin1Char('+')));
     }
-    return {QStringLiteral("aformat=sample_fmts=fltp"), pan};
+    // The standard levels add up to more than full scale where the source's
+    // channels are loud together; only those moments are held down.
+    return {QStringLiteral("aformat=sample_fmts=fltp"), pan, kDownmixLimiter};
 }
 
 // The picture steps of the job: for a script its crop, colour, letterbox and
@@ -440,15 +480,33 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
     AVRational sar{m_source.sarNum, m_source.sarDen};
     const bool known = size.width() > 0 && size.height() > 0;
     // Every output is written progressive.
-    if (m_source.interlaced)
-        chain << kDeinterlace;
+    switch (m_source.weave) {
+    case SourceFacts::Weave::None:
+        // Whole frames that say they hold fields would be written so.
+        if (m_source.statedScan == SourceFacts::Scan::Interlaced)
+            chain << QStringLiteral("setfield=prog");
+        break;
+    case SourceFacts::Weave::Flagged:
+        chain << kDeinterlaceFlagged;
+        break;
+    case SourceFacts::Weave::TopFirst:
+        chain << kDeinterlaceAll.arg(QLatin1String("tff"));
+        break;
+    case SourceFacts::Weave::BottomFirst:
+        chain << kDeinterlaceAll.arg(QLatin1String("bff"));
+        break;
+    }
+    // Before any step that works on the picture's levels.
+    chain << toneMapFilters(plan.encoder);
 
     if (m_hasScript) {
         const WrapperScript &s = m_script;
         const double origin = scriptOrigin();
         if (origin > 1e-6)
             chain << QStringLiteral("setpts=PTS-%1/TB").arg(num(origin));
-        chain << QStringLiteral("fps=%1").arg(num(s.frameRate));
+        const AVRational rate = scriptRate();
+        chain << (rate.den == 1 ? QStringLiteral("fps=%1").arg(rate.num)
+                                : QStringLiteral("fps=%1/%2").arg(rate.num).arg(rate.den));
         qint64 first = 0;
         qint64 last = -1;
         s.keptFrames(&first, &last);
@@ -550,9 +608,50 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
     }
     if (size.width() > 0 && size.height() > 0 && !EncoderCaps::carriesPixelAspect(plan.encoder))
         appendSquarePixels(&chain, &size, sar);
-    if (size.width() > 0 && size.height() > 0)
-        appendSizeFix(&chain, size, EncoderCaps::legalFrameSize(plan.encoder, size));
+    if (size.width() > 0 && size.height() > 0) {
+        const QSize legal = EncoderCaps::legalFrameSize(plan.encoder, size);
+        appendSizeFix(&chain, size, legal);
+        const QSize largest = EncoderCaps::largestPicture(plan.encoder);
+        if (largest.isValid() &&
+            (legal.width() > largest.width() || legal.height() > largest.height())) {
+            *error = QStringLiteral("the picture of %1x%2 is too large for the %3 encoder, "
+                                    "which makes pictures of at most %4x%5")
+                         .arg(legal.width())
+                         .arg(legal.height())
+                         .arg(plan.encoder)
+                         .arg(largest.width())
+                         .arg(largest.height());
+            return {};
+        }
+    }
     return chain;
+}
+
+// An HDR picture into an encoder that writes 8 bits a sample: the PQ or HLG
+// signal, cut to 8 bits and shown as SDR (and many containers keep no colour
+// tags at all), looks grey and washed out.
+bool ArgumentTranslator::writesHdrAsSdr(const QString &encoder) const {
+    return !m_source.hdrTransfer.isEmpty() && EncoderCaps::writesEightBits(encoder);
+}
+
+QStringList ArgumentTranslator::toneMapFilters(const QString &encoder) const {
+    if (!writesHdrAsSdr(encoder))
+        return {};
+    QString linear = kLinearLight.arg(m_source.hdrTransfer);
+    if (kZscalePrimaries.contains(m_source.colorPrimaries))
+        linear += QStringLiteral(":pin=") + m_source.colorPrimaries;
+    if (kZscaleMatrices.contains(m_source.colorMatrix))
+        linear += QStringLiteral(":min=") + m_source.colorMatrix;
+    const bool jpeg = EncoderCaps::writesJpegRange(encoder);
+    const QString pixels = EncoderCaps::pixelFormat(encoder);
+    return {linear,
+            QStringLiteral("format=gbrpf32le"),
+            QStringLiteral("zscale=p=bt709"),
+            kToneMap,
+            QStringLiteral("zscale=t=bt709:m=%1:r=%2")
+                .arg(jpeg ? QLatin1String("bt470bg") : QLatin1String("bt709"),
+                     jpeg ? QLatin1String("pc") : QLatin1String("tv")),
+            QStringLiteral("format=") + (pixels.isEmpty() ? QStringLiteral("yuv420p") : pixels)};
 }
 
 // A picture whose pixels are not square, in an output that cannot say so: the
@@ -578,9 +677,28 @@ void ArgumentTranslator::appendSquarePixels(QStringList *chain, QSize *size, AVR
 }
 
 bool ArgumentTranslator::requestedRate(AVRational *rate) const {
-    return !isUnset(m_request.frameRate) &&
-           av_parse_video_rate(rate, m_request.frameRate.trimmed().toLatin1().constData()) >= 0 &&
-           rate->num > 0 && av_q2d(*rate) <= 1000;
+    if (isUnset(m_request.frameRate) ||
+        av_parse_video_rate(rate, m_request.frameRate.trimmed().toLatin1().constData()) < 0 ||
+        rate->num <= 0 || av_q2d(*rate) > 1000)
+        return false;
+    *rate = exactRate(*rate);
+    return true;
+}
+
+// "29.97", "23.976", "59.94" are the NTSC rates N × 1000/1001 in short. Taken
+// as written (2997/100), the output's frame times miss the source's: from
+// 59.94, two pictures in three showed the next source picture, 1/60 s early.
+AVRational ArgumentTranslator::exactRate(AVRational rate) {
+    const double value = av_q2d(rate);
+    const double whole = std::round(value * 1.001);
+    if (whole >= 1 && whole <= 1000 && std::abs(value * 1.001 - whole) < kNtscTolerance &&
+        std::abs(value - std::round(value)) > kNtscTolerance)
+        return AVRational{int(whole) * 1000, 1001};
+    return rate;
+}
+
+AVRational ArgumentTranslator::scriptRate() const {
+    return exactRate(av_d2q(m_script.frameRate, 1000000));
 }
 
 bool ArgumentTranslator::requestedAspect(AVRational *aspect) const {
@@ -591,26 +709,35 @@ bool ArgumentTranslator::requestedAspect(AVRational *aspect) const {
 }
 
 double ArgumentTranslator::expectedDuration(bool video, bool audio) const {
-    double base = -1;
+    // Where the written streams end on the clock of ffmpeg's input, which
+    // starts at the file's start; a stream of unknown length ends with the
+    // file.
+    const auto end = [this](double offset, double length) {
+        return length > 0 ? offset + length : m_source.duration;
+    };
+    double streamsEnd = -1;
     if (video)
-        base = std::max(base, m_source.videoDuration);
+        streamsEnd = std::max(streamsEnd, end(m_source.videoOffset, m_source.videoDuration));
     if (audio)
-        base = std::max(base, m_source.audioDuration);
-    if (base <= 0)
-        base = m_source.duration;
+        streamsEnd = std::max(streamsEnd, end(m_source.audioOffset, m_source.audioDuration));
+    // The output starts with the first picture; sound from before it is left
+    // out (see the sound's steps).
+    const double outputStart = video ? m_source.videoOffset : m_source.audioOffset;
+    double base = streamsEnd - outputStart;
     if (base <= 0)
         return -1;
     if (m_hasScript) {
         qint64 first = 0;
         qint64 last = -1;
         m_script.keptFrames(&first, &last);
-        const double start = first / m_script.frameRate;
-        const double end = last >= 0 ? std::min(base, (last + 1) / m_script.frameRate) : base;
+        const double fps = av_q2d(scriptRate());
+        const double start = first / fps;
+        const double end = last >= 0 ? std::min(base, (last + 1) / fps) : base;
         return std::max(0.0, end - start);
     }
     const double seek = parseTime(m_request.seek);
     if (seek > 0)
-        base -= seek;
+        base = streamsEnd - std::max(outputStart, seek);
     const double length = parseTime(m_request.length);
     if (length > 0)
         base = std::min(base, length);
@@ -675,7 +802,9 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
     const double seek = parseTime(m_request.seek);
     if (!m_hasScript && seek > 0)
         args << "-ss" << num(seek);
-    args << "-i" << QStringLiteral("file:") + sourcePath;
+    args << m_source.inputOptions << "-i"
+         << (m_source.inputUrl.isEmpty() ? QStringLiteral("file:") + sourcePath
+                                         : m_source.inputUrl);
     const bool logo = m_hasScript && command->writesVideo && !m_script.logoPath.isEmpty();
     if (logo)
         args << "-i" << QStringLiteral("file:") + m_script.logoPath;
@@ -754,6 +883,16 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
         const QString pixels = EncoderCaps::pixelFormat(video.encoder);
         if (!pixels.isEmpty())
             args << "-pix_fmt" << pixels;
+        if (writesHdrAsSdr(video.encoder)) {
+            // JPEG pictures are BT.601 and full range by their own rule.
+            const bool jpeg = EncoderCaps::writesJpegRange(video.encoder);
+            args << "-color_primaries"
+                 << "bt709"
+                 << "-color_trc"
+                 << "bt709"
+                 << "-colorspace" << (jpeg ? "bt470bg" : "bt709") << "-color_range"
+                 << (jpeg ? "pc" : "tv");
+        }
     }
     bool threadsOk = false;
     const int threads = m_request.threads.trimmed().toInt(&threadsOk);
@@ -768,7 +907,18 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
             args << "-ar" << QString::number(audio.sampleRate);
         if (audio.channels > 0)
             args << "-ac" << QString::number(audio.channels);
+        // Named, so that the speakers written are those mixed for.
+        if (audio.channels > 0 && m_source.channels > audio.channels)
+            args << "-ch_layout" << EncoderCaps::writtenLayout(audio.encoder, audio.channels);
     }
+    // Players (and Matroska's reader) take the tracks marked default; a
+    // source that marks none passes that on.
+    if (command->writesVideo)
+        args << "-disposition:v:0"
+             << "default";
+    if (command->writesAudio)
+        args << "-disposition:a:0"
+             << "default";
     const double length = parseTime(m_request.length);
     if (!m_hasScript && length > 0)
         args << "-t" << num(length);

@@ -36,7 +36,23 @@ struct SourceFacts {
     // is where the stream begins on the clock the filters see.
     double videoOffset = 0;
     double audioOffset = 0;
-    bool interlaced = false; // the picture's frames hold two fields
+    double frameRate = 0;
+    // What the picture's stream says of its fields.
+    enum class Scan { Unknown, Progressive, Interlaced };
+    Scan statedScan = Scan::Unknown;
+    // Which frames the job deinterlaces: none; those that say they hold two
+    // fields; or every frame, whose fields lie in the order named.
+    enum class Weave { None, Flagged, TopFirst, BottomFirst };
+    Weave weave = Weave::None;
+    // An HDR picture: its transfer ("smpte2084", "arib-std-b67"), primaries
+    // and matrix; the transfer is empty for any other picture.
+    QString hdrTransfer;
+    QString colorPrimaries;
+    QString colorMatrix;
+    // How ffmpeg must read the source, where it cannot find out by itself:
+    // options before "-i" and the address after it (empty: the plain file).
+    QStringList inputOptions;
+    QString inputUrl;
 
     static SourceFacts from(const Probe::Media &media);
 };
@@ -90,6 +106,10 @@ private:
     double plainPictureStart() const;
     double plainSoundStart() const;
     bool requestedRate(AVRational *rate) const;
+    static AVRational exactRate(AVRational rate);
+    AVRational scriptRate() const;
+    QStringList toneMapFilters(const QString &encoder) const;
+    bool writesHdrAsSdr(const QString &encoder) const;
     bool requestedAspect(AVRational *aspect) const;
     void appendSquarePixels(QStringList *chain, QSize *size, AVRational sar) const;
     double expectedDuration(bool video, bool audio) const;

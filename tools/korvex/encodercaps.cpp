@@ -6,6 +6,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <QFileInfo>
@@ -215,6 +216,25 @@ int maxChannels(const QString &encoder, const QString &muxer) {
     return most;
 }
 
+QString writtenLayout(const QString &encoder, int channels) {
+    // An encoder that lists its layouts gets the first of them with that
+    // many channels, as ffmpeg chooses it; any other the usual layout.
+    AVChannelLayout usual = {};
+    av_channel_layout_default(&usual, channels);
+    const AVChannelLayout *chosen = &usual;
+    const AVCodec *codec = findEncoder(encoder);
+    for (const AVChannelLayout *l = codec ? codec->ch_layouts : nullptr; l && l->nb_channels; ++l) {
+        if (l->nb_channels == channels) {
+            chosen = l;
+            break;
+        }
+    }
+    char name[64] = {};
+    av_channel_layout_describe(chosen, name, sizeof name);
+    av_channel_layout_uninit(&usual);
+    return QString::fromLatin1(name);
+}
+
 bool takesAudioBitrate(const QString &encoder) {
     return !(encoder.startsWith(QLatin1String("pcm_")) ||
              encoder.startsWith(QLatin1String("adpcm_")) || encoder == QLatin1String("flac") ||
@@ -257,8 +277,35 @@ QString pixelFormat(const QString &encoder) {
     return planar420.contains(encoder) ? QStringLiteral("yuv420p") : QString();
 }
 
+bool writesEightBits(const QString &encoder) {
+    if (!pixelFormat(encoder).isEmpty())
+        return true; // every format named there is of 8 bits
+    const AVCodec *codec = findEncoder(encoder);
+    if (!codec || !codec->pix_fmts)
+        return false;
+    for (const AVPixelFormat *f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
+        const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(*f);
+        if (d && d->comp[0].depth > 8)
+            return false;
+    }
+    return true;
+}
+
+bool writesJpegRange(const QString &encoder) {
+    return encoder == QLatin1String("mjpeg");
+}
+
 QSize legalFrameSize(const QString &encoder, QSize wanted) {
     return EncoderFrameSize::legal(encoder, wanted);
+}
+
+QSize largestPicture(const QString &encoder) {
+    // Sizes are coded in 13 and 14 bits; the encoders refuse anything more.
+    if (encoder == QLatin1String("mpeg4"))
+        return {8191, 8191};
+    if (encoder == QLatin1String("libvpx"))
+        return {16383, 16383};
+    return {};
 }
 
 bool takesPreset(const QString &encoder) {

@@ -39,6 +39,10 @@ QString defaultEncoder(const QString &muxer, Kind kind);
 QVector<int> sampleRates(const QString &encoder, const QString &muxer);
 int nearest(const QVector<int> &allowed, int wanted);
 
+// The name of the speaker layout that the encoder writes for that many
+// channels ("5.1", or AC-3's "5.1(side)").
+QString writtenLayout(const QString &encoder, int channels);
+
 // Most channels the encoder takes; 0 means no limit known.
 int maxChannels(const QString &encoder, const QString &muxer);
 
@@ -49,9 +53,17 @@ bool takesAudioBitrate(const QString &encoder);
 
 // Pixel format the devices expect from the encoder; empty to leave ffmpeg's.
 QString pixelFormat(const QString &encoder);
+// The encoder writes no more than 8 bits a sample, whatever the source has.
+bool writesEightBits(const QString &encoder);
+// Its pictures are full range, BT.601, as JPEG's are.
+bool writesJpegRange(const QString &encoder);
 
 // A frame size the encoder accepts, close to the wish.
 QSize legalFrameSize(const QString &encoder, QSize wanted);
+
+// The largest picture the encoder makes; invalid when it sets no limit of its
+// own below what the libraries can hold.
+QSize largestPicture(const QString &encoder);
 
 bool takesPreset(const QString &encoder);
 

@@ -19,6 +19,7 @@
 #include <QStringDecoder>
 
 #include "conversion/partfilename.h"
+#include "fielddetector.h"
 #include "filelist/outputname.h"
 #include "probe.h"
 #include "wrapperscript.h"
@@ -239,7 +240,9 @@ bool Job::prepare(int *exitCode) {
         return false;
     }
 
-    ArgumentTranslator translator(m_request, SourceFacts::from(media));
+    SourceFacts facts = SourceFacts::from(media);
+    FieldDetector::settle(m_source, m_request, &facts);
+    ArgumentTranslator translator(m_request, facts);
     if (usesScript)
         translator.setScript(script);
     m_temporary = temporaryPath(m_output, getpid());

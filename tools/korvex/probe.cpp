@@ -16,6 +16,7 @@ extern "C" {
 #include <QFile>
 
 #include "conversion/contentlength.h"
+#include "wavheader.h"
 
 namespace Probe {
 
@@ -24,6 +25,8 @@ namespace {
 // The reader in the main program takes everything it needs from one chunk of
 // text; a single write below the pipe's atomic size arrives as one chunk.
 constexpr int kMaxStreamLines = 24;
+// Enough packets to meet the first of every stream of an interleaved file.
+constexpr int kFirstPacketsRead = 500;
 
 QString errorText(int code) {
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -107,6 +110,18 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
         s.frameRate = chooseFrameRate(st);
         s.interlaced = par->field_order == AV_FIELD_TT || par->field_order == AV_FIELD_BB ||
                        par->field_order == AV_FIELD_TB || par->field_order == AV_FIELD_BT;
+        // DV's frames are woven by its own rule, whatever a container says.
+        s.progressive =
+            par->field_order == AV_FIELD_PROGRESSIVE && par->codec_id != AV_CODEC_ID_DVVIDEO;
+        auto named = [](const char *name, bool given) {
+            return given && name ? QString::fromLatin1(name) : QString();
+        };
+        s.colorPrimaries = named(av_color_primaries_name(par->color_primaries),
+                                 par->color_primaries != AVCOL_PRI_UNSPECIFIED);
+        s.colorTransfer =
+            named(av_color_transfer_name(par->color_trc), par->color_trc != AVCOL_TRC_UNSPECIFIED);
+        s.colorMatrix =
+            named(av_color_space_name(par->color_space), par->color_space != AVCOL_SPC_UNSPECIFIED);
         s.timeBaseDen = st->time_base.num ? st->time_base.den / st->time_base.num : 0;
         // ffmpeg turns such pictures upright when converting, so describe
         // them the way they come out.
@@ -140,24 +155,47 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
     return s;
 }
 
+// Reads the file's packets from its start: the first of each stream, and with
+// measure all of them.
+//
+// A stream whose first packets carry no timestamp (Matroska writes none for
+// pictures before 0) gets a start time from the first one that does, far
+// into the stream. ffmpeg counts such packets from the file's start, so the
+// stream is said to start there: nothing tells otherwise.
+//
 // Durations guessed from the bitrate can be far off for variable-rate
-// streams; reading the packets gives the true end.
-void measureDurations(AVFormatContext *ctx, Media &media) {
+// streams; reading all the packets gives the true end.
+void readPackets(AVFormatContext *ctx, Media &media, bool measure) {
+    QVector<bool> seen(int(ctx->nb_streams), false);
     QVector<double> ends(int(ctx->nb_streams), -1);
+    int waiting = 0;
+    for (const Stream &s : media.streams)
+        waiting += s.kind != Stream::Other;
     AVPacket *pkt = av_packet_alloc();
     if (!pkt)
         return;
-    while (av_read_frame(ctx, pkt) >= 0) {
-        const AVStream *st = ctx->streams[pkt->stream_index];
-        int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    // The packets that finding the streams read are handed out again first.
+    for (int n = 0;
+         (measure || (waiting > 0 && n < kFirstPacketsRead)) && av_read_frame(ctx, pkt) >= 0; ++n) {
+        const int index = pkt->stream_index;
+        const AVStream *st = ctx->streams[index];
+        const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (!seen[index] && media.streams[index].kind != Stream::Other) {
+            seen[index] = true;
+            --waiting;
+            if (ts == AV_NOPTS_VALUE)
+                media.streams[index].startTime = std::numeric_limits<double>::quiet_NaN();
+        }
         if (ts != AV_NOPTS_VALUE) {
             const double end =
                 double(ts + std::max<int64_t>(pkt->duration, 0)) * av_q2d(st->time_base);
-            ends[pkt->stream_index] = std::max(ends[pkt->stream_index], end);
+            ends[index] = std::max(ends[index], end);
         }
         av_packet_unref(pkt);
     }
     av_packet_free(&pkt);
+    if (!measure)
+        return;
     double longest = -1;
     for (Stream &s : media.streams) {
         if (ends[s.index] >= 0) {
@@ -253,11 +291,27 @@ Media read(const QString &path, bool exactDuration) {
     }
     media.fileSize = info.st_size;
 
+    const WavHeader wav = WavHeader::read(path);
+    if (!wav.problem().isEmpty()) {
+        media.error = wav.problem();
+        return media;
+    }
     AVFormatContext *ctx = nullptr;
     // The "file:" prefix keeps names such as "concat:x.mp4" from being read
     // as a protocol.
-    const QByteArray url = "file:" + native;
-    const int ret = avformat_open_input(&ctx, url.constData(), nullptr, nullptr);
+    QByteArray url = "file:" + native;
+    const AVInputFormat *format = nullptr;
+    AVDictionary *options = nullptr;
+    if (wav.needsRawReading()) {
+        media.inputOptions = wav.ffmpegInputOptions();
+        media.inputUrl = wav.url(path);
+        url = QFile::encodeName(media.inputUrl);
+        format = av_find_input_format(wav.rawFormat().toLatin1().constData());
+        av_dict_set_int(&options, "sample_rate", wav.sampleRate(), 0);
+        av_dict_set(&options, "ch_layout", wav.layout().toLatin1().constData(), 0);
+    }
+    const int ret = avformat_open_input(&ctx, url.constData(), format, &options);
+    av_dict_free(&options);
     if (ret < 0) {
         media.error = errorText(ret);
         return media;
@@ -265,7 +319,8 @@ Media read(const QString &path, bool exactDuration) {
     avformat_find_stream_info(ctx, nullptr);
 
     media.opened = true;
-    media.formatName = QString::fromLatin1(ctx->iformat->name);
+    media.formatName =
+        wav.needsRawReading() ? QStringLiteral("wav") : QString::fromLatin1(ctx->iformat->name);
     media.duration = ctx->duration == AV_NOPTS_VALUE ? -1 : double(ctx->duration) / AV_TIME_BASE;
     media.startTime =
         ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;
@@ -274,9 +329,10 @@ Media read(const QString &path, bool exactDuration) {
     for (unsigned i = 0; i < ctx->nb_streams; ++i)
         media.streams.append(describeStream(ctx, ctx->streams[i]));
 
-    if (exactDuration && ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
-        measureDurations(ctx, media);
-    else
+    const bool measure =
+        exactDuration && ctx->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    readPackets(ctx, media, measure);
+    if (!measure)
         keepToContent(ctx, media);
 
     avformat_close_input(&ctx);

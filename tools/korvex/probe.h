@@ -3,6 +3,7 @@
 #include <limits>
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // What korvex learns of a media file by opening it in-process with libavformat.
@@ -31,8 +32,14 @@ struct Stream {
     int sarDen = 0;
     double frameRate = 0; // the "tbr" rate
     int timeBaseDen = 0;
-    int rotation = 0;        // degrees the picture is turned for display
-    bool interlaced = false; // the stream says its frames hold two fields
+    int rotation = 0;         // degrees the picture is turned for display
+    bool interlaced = false;  // the stream says its frames hold two fields
+    bool progressive = false; // ... or that they are whole; most say neither
+    // The colours as the library names them ("bt2020", "smpte2084"...);
+    // empty when the file does not say.
+    QString colorPrimaries;
+    QString colorTransfer;
+    QString colorMatrix;
 
     // Audio
     int sampleRate = 0;
@@ -54,6 +61,11 @@ struct Media {
     // (an interrupted download or copy).
     bool truncated = false;
     QVector<Stream> streams;
+    // How ffmpeg must be told to read the file, where its own look at it
+    // would go wrong: the options before "-i" and the address after it.
+    // Empty for the plain file.
+    QStringList inputOptions;
+    QString inputUrl;
 
     const Stream *firstVideo() const;
     const Stream *firstAudio() const;

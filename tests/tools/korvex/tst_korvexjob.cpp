@@ -464,6 +464,8 @@ void TestKorvexJob::failsWithoutLeavingAFile_data() {
     QTest::newRow("truncated")       << "broken.mp4"       << usual   << failed  << "Error while decoding stream";
     QTest::newRow("missing")         << "no such clip.mp4" << usual   << failed  << "No such file or directory";
     QTest::newRow("unknown encoder") << "av.mp4"           << unknown << refused << "no video encoder 'nosuchencoder'";
+    QTest::newRow("too wide")        << "too-wide.mp4"     << "-vcodec mpeg4 -acodec libmp3lame" << refused
+                                     << "the picture of 16384x16 is too large for the mpeg4 encoder";
     // clang-format on
 }
 

@@ -1,3 +1,6 @@
+#include <cmath>
+
+#include <QtEndian>
 #include <QtTest>
 
 #include "conversion/probeparser.h"
@@ -17,7 +20,59 @@ private slots:
     void readsAHundredHoursAndMore();
     void turnsAwayWhatIsNotMedia_data();
     void turnsAwayWhatIsNotMedia();
+    void readsWavsThatCannotTellTheirLength_data();
+    void readsWavsThatCannotTellTheirLength();
+
+private:
+    QTemporaryDir m_dir;
 };
+
+namespace {
+
+constexpr qint64 kFourGigabytes = qint64(1) << 32;
+constexpr int kWavRate = 48000;
+constexpr int kWavBlock = 4; // 16-bit stereo
+
+// A WAV of dataBytes of sound whose header says sizeField for it, holding a
+// 1 kHz tone in its last toneSeconds; the rest is a hole (the file is
+// sparse, so it costs no disk however long it is).
+bool writeWav(const QString &path, quint16 format, qint64 dataBytes, quint32 sizeField,
+              double toneSeconds) {
+    QByteArray header = "RIFF____WAVEfmt ";
+    auto le32 = [&header](quint32 v) {
+        header.append(reinterpret_cast<const char *>(&(v = qToLittleEndian(v))), 4);
+    };
+    auto le16 = [&header](quint16 v) {
+        header.append(reinterpret_cast<const char *>(&(v = qToLittleEndian(v))), 2);
+    };
+    le32(16);
+    le16(format);
+    le16(2);
+    le32(kWavRate);
+    le32(kWavRate * kWavBlock);
+    le16(kWavBlock);
+    le16(16);
+    header += "data";
+    le32(sizeField);
+    const quint32 riff = sizeField == 0xFFFFFFFF ? sizeField : quint32(sizeField + 36);
+    qToLittleEndian(riff, header.data() + 4);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size() ||
+        !file.resize(header.size() + dataBytes))
+        return false;
+    const qint64 samples = qint64(toneSeconds * kWavRate);
+    QByteArray tone(samples * kWavBlock, Qt::Uninitialized);
+    for (qint64 i = 0; i < samples; ++i) {
+        const qint16 v = qint16(8000 * std::sin(2 * M_PI * 1000 * i / kWavRate));
+        qToLittleEndian(v, tone.data() + i * kWavBlock);
+        qToLittleEndian(v, tone.data() + i * kWavBlock + 2);
+    }
+    // Whole samples up to the end: a cut-off one stays behind them.
+    return file.seek(header.size() + dataBytes / kWavBlock * kWavBlock - tone.size()) &&
+           file.write(tone) == tone.size();
+}
+
+} // namespace
 
 void TestKorvexProbe::initTestCase() {
     QVERIFY(QFileInfo(korvex()).isExecutable());
@@ -119,6 +174,52 @@ void TestKorvexProbe::turnsAwayWhatIsNotMedia() {
     QVERIFY2(probe.text.contains(path + ": " + message), qPrintable(probe.text));
     QVERIFY(!probe.text.contains("Duration:"));
     QVERIFY(!ProbeParser::parse(probe.text).isMedia());
+}
+
+// RIFF counts in 32 bits: past 4 GB a WAV's sizes wrap, and a recorder that
+// stopped without closing its file leaves them unknown (0xFFFFFFFF), often
+// after a cut-off last sample. Such files are read whole, at once; what
+// cannot be read whole is refused with the reason.
+void TestKorvexProbe::readsWavsThatCannotTellTheirLength_data() {
+    QTest::addColumn<quint16>("format");
+    QTest::addColumn<qint64>("dataBytes");
+    QTest::addColumn<bool>("unknownSize");
+    QTest::addColumn<QString>("refusal");
+    const qint64 past = kFourGigabytes + 4 * kWavRate * kWavBlock;
+    QTest::newRow("over 4 GB") << quint16(1) << past << false << QString();
+    QTest::newRow("size unknown") << quint16(1) << qint64(2 * kWavRate * kWavBlock + 2) << true
+                                  << QString();
+    QTest::newRow("over 4 GB, not PCM")
+        << quint16(2) << past << false << "length that wrapped past 4 GB";
+}
+
+void TestKorvexProbe::readsWavsThatCannotTellTheirLength() {
+    QFETCH(quint16, format);
+    QFETCH(qint64, dataBytes);
+    QFETCH(bool, unknownSize);
+    QFETCH(QString, refusal);
+    QVERIFY(m_dir.isValid());
+    const QString wav = m_dir.filePath(QTest::currentDataTag() + QString(".wav"));
+    QVERIFY(writeWav(wav, format, dataBytes, unknownSize ? 0xFFFFFFFF : quint32(dataBytes), 2));
+    const Run probe = runKorvex({"-i", wav}, 10000);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(probe.exitCode, 1);
+        QVERIFY2(probe.text.contains(wav + ": ") && probe.text.contains(refusal),
+                 qPrintable(probe.text));
+        return;
+    }
+    QCOMPARE(probe.exitCode, 0);
+    const double seconds = double(dataBytes / kWavBlock) / kWavRate;
+    QVERIFY2(qAbs(ProbeParser::parse(probe.text).probedSecondsExact.toDouble() - seconds) <= 0.1,
+             qPrintable(probe.text));
+
+    // The last two seconds, the tone, wherever they lie.
+    const QString out = m_dir.filePath(QTest::currentDataTag() + QString(".mp3"));
+    const Run run = runKorvex(QStringList{"-ss", QString::number(seconds - 2, 'f', 3)} +
+                              job(wav, {"-acodec", "libmp3lame"}, out));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    const ProbeResult result = ProbeParser::parse(runKorvex({"-i", out}).text);
+    QVERIFY2(qAbs(result.probedSecondsExact.toDouble() - 2) <= 0.1, qPrintable(run.text));
 }
 
 QTEST_GUILESS_MAIN(TestKorvexProbe)

@@ -1,0 +1,167 @@
+#include "fielddetector.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include "encodercaps.h"
+
+namespace {
+
+constexpr int kSampleFrames = 120;
+// Fewer woven frames than this, or than one in kWovenShareOf of those judged,
+// are idet's odd mistakes, or motion too slight to show the fields apart.
+constexpr int kMinWovenFrames = 4;
+constexpr int kWovenShareOf = 20;
+// Woven frames hold one field order; this many times the other at least.
+constexpr int kOrderDominance = 4;
+constexpr int kMeasureTimeoutMs = 30000;
+
+qint64 nowMs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Runs ffmpeg with the arguments and gives its standard error; false when it
+// could not run, failed or took too long.
+bool runFfmpeg(const QStringList &arguments, QByteArray *standardError) {
+    QList<QByteArray> storage;
+    storage << QByteArrayLiteral("ffmpeg");
+    for (const QString &argument : arguments)
+        storage << QFile::encodeName(argument);
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int errPipe[2];
+    if (pipe2(errPipe, O_CLOEXEC) != 0)
+        return false;
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        // Ends with a korvex that is stopped or killed meanwhile.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+        }
+        dup2(errPipe[1], STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    ::close(errPipe[1]);
+    if (child < 0) {
+        ::close(errPipe[0]);
+        return false;
+    }
+    const qint64 deadline = nowMs() + kMeasureTimeoutMs;
+    bool timedOut = false;
+    char buffer[4096];
+    for (;;) {
+        const qint64 left = deadline - nowMs();
+        pollfd fd = {errPipe[0], POLLIN, 0};
+        const int ready = left > 0 ? poll(&fd, 1, int(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0) {
+            timedOut = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        const ssize_t n = ::read(errPipe[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        standardError->append(buffer, n);
+    }
+    ::close(errPipe[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return !timedOut && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+SourceFacts::Weave FieldDetector::judge(const Counts &counts) {
+    const int woven = std::max(counts.topFirst, counts.bottomFirst);
+    const int other = std::min(counts.topFirst, counts.bottomFirst);
+    const int judged = counts.topFirst + counts.bottomFirst + counts.progressive;
+    if (woven < kMinWovenFrames || woven * kWovenShareOf < judged ||
+        other * kOrderDominance > woven)
+        return SourceFacts::Weave::None;
+    return counts.topFirst >= counts.bottomFirst ? SourceFacts::Weave::TopFirst
+                                                 : SourceFacts::Weave::BottomFirst;
+}
+
+bool FieldDetector::measure(const QString &sourcePath, const SourceFacts &facts, Counts *counts) {
+    QStringList arguments = {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "info"};
+    // From the middle: a film's first seconds are often black or still.
+    if (facts.duration > 0 && facts.frameRate > 0) {
+        const double start = (facts.duration - kSampleFrames / facts.frameRate) / 2;
+        if (start > 0)
+            // From the key frame there: the frames up to an exact point
+            // would be decoded for nothing.
+            arguments << "-noaccurate_seek"
+                      << "-ss" << QString::number(start, 'f', 3);
+    }
+    arguments << facts.inputOptions << "-i"
+              << (facts.inputUrl.isEmpty() ? QStringLiteral("file:") + sourcePath : facts.inputUrl)
+              << "-map" << QStringLiteral("0:%1").arg(facts.videoIndex) << "-an"
+              << "-sn"
+              << "-dn"
+              << "-vf"
+              << "idet"
+              << "-frames:v" << QString::number(kSampleFrames) << "-f"
+              << "null"
+              << "-";
+    QByteArray text;
+    if (!runFfmpeg(arguments, &text))
+        return false;
+    static const QRegularExpression multi(
+        QStringLiteral("Multi frame detection: TFF: *(\\d+) BFF: *(\\d+) Progressive: *(\\d+) "
+                       "Undetermined: *(\\d+)"));
+    const QRegularExpressionMatch m = multi.match(QString::fromUtf8(text));
+    if (!m.hasMatch())
+        return false;
+    counts->topFirst = m.captured(1).toInt();
+    counts->bottomFirst = m.captured(2).toInt();
+    counts->progressive = m.captured(3).toInt();
+    counts->undetermined = m.captured(4).toInt();
+    return true;
+}
+
+void FieldDetector::settle(const QString &sourcePath, const JobRequest &request,
+                           SourceFacts *facts) {
+    if (!facts->hasVideo || facts->statedScan == SourceFacts::Scan::Progressive ||
+        request.noVideo || EncoderCaps::isAudioOnlyOutput(request.output))
+        return;
+    Counts counts;
+    if (!measure(sourcePath, *facts, &counts))
+        return;
+    const SourceFacts::Weave found = judge(counts);
+    if (found == SourceFacts::Weave::None)
+        facts->weave = found;
+    else if (facts->statedScan == SourceFacts::Scan::Interlaced)
+        facts->weave = SourceFacts::Weave::Flagged;
+    else
+        facts->weave = found;
+}
