@@ -8,7 +8,8 @@ packages="cmake g++ pkg-config
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libavcodec-extra fonts-dejavu-core
   xvfb xauth imagemagick x11-apps xdotool
-  pulseaudio pulseaudio-utils"
+  pulseaudio pulseaudio-utils
+  fuse3 libfuse3-dev"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
