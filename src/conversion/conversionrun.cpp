@@ -196,6 +196,16 @@ JobEnd ConversionRun::stop(StopReason reason) {
     return end;
 }
 
+JobEnd ConversionRun::outputMissing(const JobEnd &finished, const QString &reason) {
+    JobEnd end = finished;
+    end.statusWord = FileRow::kStatusError;
+    end.picture = FileRow::statusPicture(end.statusWord);
+    end.reason = reason;
+    if (m_active && end.row >= 0 && end.row < m_endedAs.size())
+        m_endedAs[end.row] = end.statusWord;
+    return end;
+}
+
 void ConversionRun::pause() {
     m_clock.pause();
 }

@@ -84,6 +84,9 @@ public:
     JobEnd jobFinished(int exitCode, bool crashed);
     JobEnd jobFailedToStart();
     JobEnd stop(StopReason reason = StopReason::User);
+    // A job that ended well by its exit whose output then was not found at
+    // its name: its row failed after all, for reason.
+    JobEnd outputMissing(const JobEnd &finished, const QString &reason);
 
     void pause();
     void resume();

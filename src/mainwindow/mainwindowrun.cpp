@@ -70,6 +70,11 @@ void MainWindow::connectConversion()
     connect(run, &ConversionController::jobAtWork, this,
             [this] { ui->ConvertePushButton->setEnabled(false); });
     connect(run, &ConversionController::jobEnded, this, &MainWindow::showJobEnd);
+    connect(run, &ConversionController::stoppedJobFinished, this, [this](const JobEnd &end) {
+        showJobEnd(end);
+        if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
+            row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    });
     connect(run, &ConversionController::progressed, this, &MainWindow::showRunProgress);
     connect(run, &ConversionController::runStopped, this, &MainWindow::showRunStopped);
     connect(run, &ConversionController::runFinished, this, &MainWindow::finishRun);
