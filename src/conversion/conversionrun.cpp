@@ -180,6 +180,7 @@ JobEnd ConversionRun::jobFailedToStart() {
 JobEnd ConversionRun::stop(StopReason reason) {
     if (!m_active)
         return {};
+    m_stopReason = reason;
     JobEnd end;
     if (m_running >= 0) {
         end.row = m_running;
@@ -204,6 +205,10 @@ JobEnd ConversionRun::outputMissing(const JobEnd &finished, const QString &reaso
     if (m_active && end.row >= 0 && end.row < m_endedAs.size())
         m_endedAs[end.row] = end.statusWord;
     return end;
+}
+
+ConversionRun::StopReason ConversionRun::stopReason() const {
+    return m_stopReason;
 }
 
 void ConversionRun::pause() {

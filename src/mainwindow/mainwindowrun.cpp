@@ -276,7 +276,10 @@ void MainWindow::showRunStopped(bool transcoderEnding)
 {
     if (transcoderEnding)
         uiPollTimer.start(kPollAfterStopMs);
-    StatusCell::showSkippedAsBefore(ui->treeWidget, true);
+    // Rows still queued wait for the next Convert after a stop of the user's;
+    // a run that a full or unusable drive ended shows them as they were.
+    StatusCell::showSkippedAsBefore(ui->treeWidget, conversionController.run().stopReason() ==
+                                                        ConversionRun::StopReason::User);
     ui->labelShowState->setText(QString());
 
     ui->progressAll->setRange(0, kPercentMax);
