@@ -4,12 +4,16 @@
 #include <deque>
 #include <mutex>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QStringList>
 
 #include "filelist/outputpaths.h"
 #include "mainwindow/folderpath.h"
+#include "platform/filepublish.h"
 
 std::atomic<int> captureRequested{0};
 std::atomic<int> snapshotQuality{-1};
@@ -65,9 +69,14 @@ bool takeSnapshotRequest(SnapshotRequest *request) {
 }
 
 bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
-    const bool saved =
-        !image.isNull() &&
-        image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
+    // Made whole in memory, then written beside its name and named: a full
+    // drive leaves no cut picture under the name.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, QFileInfo(request.path).suffix().toLower().toLatin1());
+    writer.setQuality(snapshotSaveQuality(request.path, request.quality));
+    const bool saved = !image.isNull() && buffer.open(QIODevice::WriteOnly) &&
+                       writer.write(image) && FilePublish::writeNew(request.path, bytes) == 0;
     captureSaved = saved;
     finishInFlight(request.path);
     return saved;
