@@ -22,8 +22,8 @@ extern std::atomic<int> snapshotQuality;
 extern std::atomic<bool> captureSaved;
 
 // Queues a snapshot of the next picture into `path`, with the quality that
-// snapshotQuality holds now.
-void requestSnapshot(const QString &path);
+// snapshotQuality holds now unless another is given.
+void requestSnapshot(const QString &path, int quality = snapshotQuality.load());
 // The path of the last request raised.
 QString capturePath();
 int pendingSnapshotCount();
