@@ -23,13 +23,24 @@ namespace {
 constexpr int kJobTickMs = 100;
 // Below this many free bytes on the output drive a write failure means a full disk.
 constexpr qint64 kDiskFullBytes = 5 * 1024;
-// What a transcoder still running when its controller goes gets to end by itself.
+// What a transcoder still running when its controller goes is waited for.
 constexpr int kEndAtCloseMs = 3000;
 const QString kTranscoderName = QStringLiteral("korvex");
 const QString kSuspenderName = QStringLiteral("haltwick");
 
 QString outputFolderOf(const QTreeWidgetItem *row) {
     return QFileInfo(Arguments::outputPath(FileRow::arguments(row))).absolutePath();
+}
+
+// Empty when a finished job's output is at its name with something in it;
+// else why the job failed after all.
+QString outputProblem(const QString &output) {
+    const QFileInfo written(output);
+    if (!written.isFile())
+        return QStringLiteral("The transcoder ended without writing %1.").arg(output);
+    if (written.size() == 0)
+        return QStringLiteral("The transcoder ended with %1 empty.").arg(output);
+    return QString();
 }
 
 } // namespace
@@ -50,8 +61,10 @@ ConversionController::~ConversionController() {
     m_transcoder.disconnect(this);
     // The listing's end included.
     m_pauseTool.disconnect();
-    if (m_job.isRunning())
-        m_job.stop(kEndAtCloseMs);
+    // Asked to end, it ends its ffmpeg and removes its part file; one that
+    // cannot yet, as its share does not answer, does so once it answers.
+    if (m_job.isRunning() && !m_job.askToEndWithin(kEndAtCloseMs))
+        m_transcoder.letGo();
 }
 
 void ConversionController::attach(QTreeWidget *list, WindowHooks hooks) {
@@ -202,7 +215,8 @@ bool ConversionController::start(const QString &destination) {
 
 void ConversionController::tick() {
     m_jobTimer.stop();
-    const TickDecision decision = m_run.tick(m_job.isRunning() || m_jobStarting, runRows());
+    const TickDecision decision =
+        m_run.tick(m_job.isRunning() || m_jobStarting || m_checkingOutput, runRows());
     endJob(decision.vanishedJob);
     switch (decision.action) {
     case TickDecision::Action::Idle:
@@ -344,10 +358,77 @@ void ConversionController::startJob(int rowIndex, const JobStartFacts &facts) {
 }
 
 void ConversionController::transcoderFinished(int exitCode, QProcess::ExitStatus status) {
-    endJob(m_run.jobFinished(exitCode, status == QProcess::CrashExit));
+    const bool succeeded = exitCode == 0 && status == QProcess::NormalExit;
+    if (m_stopped.row >= 0) {
+        // The row a stop marked: a transcoder that still ended well had
+        // begun its publish before the stop reached it, and its row is done
+        // after all once the file is found.
+        StoppedJob stopped = std::move(m_stopped);
+        m_stopped = StoppedJob();
+        stopped.said.merge(stopped.text.flush());
+        if (succeeded) {
+            QString output = stopped.output;
+            if (!stopped.said.savedAs.isEmpty())
+                output = QFileInfo(output).absolutePath() + QLatin1Char('/') + stopped.said.savedAs;
+            JobEnd end;
+            end.row = stopped.row;
+            end.statusWord = FileRow::kStatusFinished;
+            end.picture = FileRow::statusPicture(end.statusWord);
+            settlePartFile(false);
+            confirmOutput(end, output, stopped.output);
+        }
+    } else {
+        const JobEnd end = m_run.jobFinished(exitCode, status == QProcess::CrashExit);
+        const QTreeWidgetItem *row = rowAt(end.row);
+        if (end.statusWord == FileRow::kStatusFinished && row) {
+            settlePartFile(false);
+            confirmOutput(end, Arguments::outputPath(FileRow::arguments(row)), QString());
+        } else {
+            endJob(end);
+        }
+    }
     // A stopped job ends after its run: what it left is no output.
     settlePartFile(true);
     // The next job starts now rather than at the next tick.
+    if (m_run.isActive())
+        m_jobTimer.start(0);
+}
+
+void ConversionController::confirmOutput(const JobEnd &end, const QString &output,
+                                         const QString &stoppedRowOutput) {
+    // Only a file at its name with something in it is finished; the drive
+    // may hang as long as its share does.
+    m_checkingOutput = true;
+    const auto problem = std::make_shared<QString>();
+    const quint64 generation = m_generation;
+    m_folderWork.run([problem, output] { *problem = outputProblem(output); }, this,
+                     [this, end, output, stoppedRowOutput, problem, generation] {
+                         outputConfirmed(end, output, stoppedRowOutput, *problem, generation);
+                     });
+}
+
+void ConversionController::outputConfirmed(JobEnd end, const QString &output,
+                                           const QString &stoppedRowOutput, const QString &problem,
+                                           quint64 generation) {
+    m_checkingOutput = false;
+    // A new run has the rows now: what an earlier run's job left is not shown.
+    if (generation != m_generation && m_run.isActive())
+        return;
+    if (!stoppedRowOutput.isEmpty()) {
+        QTreeWidgetItem *row = rowAt(end.row);
+        if (!problem.isEmpty() || !row || m_run.isActive() ||
+            Arguments::outputPath(FileRow::arguments(row)) != stoppedRowOutput)
+            return;
+        if (output != stoppedRowOutput)
+            m_hooks.setRowOutputPath(row, output);
+        Q_EMIT stoppedJobFinished(end);
+        return;
+    }
+    if (!problem.isEmpty()) {
+        Q_EMIT logged(problem);
+        end = m_run.outputMissing(end, problem);
+    }
+    endJob(end);
     if (m_run.isActive())
         m_jobTimer.start(0);
 }
@@ -383,7 +464,9 @@ void ConversionController::readTranscoderOutput() {
     m_transcoder.readAllStandardOutput();
     const QByteArray text = m_transcoder.readAllStandardError();
     Q_EMIT logged(decodeToolText(text));
-    if (m_run.isActive())
+    if (m_stopped.row >= 0)
+        m_stopped.said.merge(m_stopped.text.feed(text));
+    else if (m_run.isActive())
         followJobOutput(text);
 }
 
@@ -437,6 +520,11 @@ void ConversionController::stop(ConversionRun::StopReason reason) {
     m_jobStarting = false;
     const JobEnd end = m_run.stop(reason);
     const bool ending = m_job.isRunning();
+    if (ending && end.row >= 0 && rowAt(end.row)) {
+        m_stopped = StoppedJob();
+        m_stopped.row = end.row;
+        m_stopped.output = Arguments::outputPath(FileRow::arguments(rowAt(end.row)));
+    }
     if (ending) {
         // Our own transcoder and its ffmpeg, paused or not; nothing else of
         // that name. Not waited for: a transcoder whose folder hangs would

@@ -11,7 +11,9 @@
 #include <QTimer>
 
 #include "conversion/conversionrun.h"
+#include "conversion/progressparser.h"
 #include "conversion/transcoderjob.h"
+#include "conversion/transcoderprocess.h"
 #include "filelist/folderwork.h"
 #include "filelist/outputpaths.h"
 #include "filelist/sourcestamp.h"
@@ -94,6 +96,9 @@ Q_SIGNALS:
     void jobStarted(int row, bool indeterminate);
     void jobAtWork();
     void jobEnded(const JobEnd &end);
+    // A job stopped once its publish had begun ended with its output there:
+    // its row is done after all.
+    void stoppedJobFinished(const JobEnd &end);
     void progressed(const ProgressUpdate &update);
     // transcoderEnding: a stopped transcoder is still on its way out.
     void runStopped(bool transcoderEnding);
@@ -134,6 +139,11 @@ private:
     void endJob(const JobEnd &end);
     void settlePartFile(bool jobFailed);
     void transcoderFinished(int exitCode, QProcess::ExitStatus status);
+    // stoppedRowOutput: the stopped row's output as the stop found it; empty
+    // for a job of the run.
+    void confirmOutput(const JobEnd &end, const QString &output, const QString &stoppedRowOutput);
+    void outputConfirmed(JobEnd end, const QString &output, const QString &stoppedRowOutput,
+                         const QString &problem, quint64 generation);
     void transcoderFailed(QProcess::ProcessError error);
     void followJobOutput(const QByteArray &text);
     void followSavedOutput(int row, const QString &fileName);
@@ -144,7 +154,7 @@ private:
 
     QTreeWidget *m_list = nullptr;
     WindowHooks m_hooks;
-    QProcess m_transcoder;
+    TranscoderProcess m_transcoder;
     QProcess m_pauseTool;
     TranscoderJob m_job{m_transcoder};
     ConversionRun m_run;
@@ -153,6 +163,17 @@ private:
     QString m_destination;
     // A job's folder is being looked at; the tick waits for it as for a job.
     bool m_jobStarting = false;
+    // An ended job's output is being looked for; the tick waits for it too.
+    bool m_checkingOutput = false;
+    // The row a stop marked while its transcoder still ran, until the
+    // transcoder's end tells whether its publish had already begun.
+    struct StoppedJob {
+        int row = -1;
+        QString output;
+        ProgressParser text;
+        ProgressReport said;
+    };
+    StoppedJob m_stopped;
     bool m_checkingFolders = false;
     Question m_question = Question::None;
     QStringList m_questionFolders; // RunStart: the folders, the gone one first

@@ -180,6 +180,7 @@ JobEnd ConversionRun::jobFailedToStart() {
 JobEnd ConversionRun::stop(StopReason reason) {
     if (!m_active)
         return {};
+    m_stopReason = reason;
     JobEnd end;
     if (m_running >= 0) {
         end.row = m_running;
@@ -194,6 +195,20 @@ JobEnd ConversionRun::stop(StopReason reason) {
     m_parser.reset();
     m_clock.stop();
     return end;
+}
+
+JobEnd ConversionRun::outputMissing(const JobEnd &finished, const QString &reason) {
+    JobEnd end = finished;
+    end.statusWord = FileRow::kStatusError;
+    end.picture = FileRow::statusPicture(end.statusWord);
+    end.reason = reason;
+    if (m_active && end.row >= 0 && end.row < m_endedAs.size())
+        m_endedAs[end.row] = end.statusWord;
+    return end;
+}
+
+ConversionRun::StopReason ConversionRun::stopReason() const {
+    return m_stopReason;
 }
 
 void ConversionRun::pause() {

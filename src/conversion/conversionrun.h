@@ -84,6 +84,11 @@ public:
     JobEnd jobFinished(int exitCode, bool crashed);
     JobEnd jobFailedToStart();
     JobEnd stop(StopReason reason = StopReason::User);
+    // A job that ended well by its exit whose output then was not found at
+    // its name: its row failed after all, for reason.
+    JobEnd outputMissing(const JobEnd &finished, const QString &reason);
+    // Why the last run was stopped.
+    StopReason stopReason() const;
 
     void pause();
     void resume();
@@ -107,6 +112,7 @@ private:
     QVector<RunRow> m_rows;
     QVector<QString> m_endedAs; // per row: the status word its job ended with
     bool m_active = false;
+    StopReason m_stopReason = StopReason::User;
     int m_jobNumber = 0;
     int m_running = -1;
     qint64 m_doneSeconds = 0;

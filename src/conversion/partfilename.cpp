@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include "platform/writerlock.h"
+
 namespace PartFileName {
 
 namespace {
@@ -13,6 +15,8 @@ namespace {
 constexpr int kNameChars = 48;
 const QString kTool = QStringLiteral(".korvex-");
 const QString kSuffix = QStringLiteral(".part");
+// The machine's id is shortened to this many characters in the name.
+constexpr int kMachineChars = 12;
 
 QString prefixFor(const QString &outputName) {
     return QStringLiteral(".") + outputName.left(kNameChars) + kTool;
@@ -35,10 +39,23 @@ QString thisHost() {
     return host.isEmpty() ? QStringLiteral("localhost") : host;
 }
 
+QString thisMachine() {
+    static const QString machine =
+        QString::fromLatin1(QSysInfo::machineUniqueId().left(kMachineChars)).toLower();
+    return machine;
+}
+
 QString forOutput(const QString &outputPath, qint64 pid) {
     const QFileInfo output(outputPath);
+    const QString machine = thisMachine();
     return output.absolutePath() + QLatin1Char('/') + prefixFor(output.fileName()) + thisHost() +
-           QStringLiteral("-%1").arg(pid) + kSuffix;
+           QStringLiteral("-%1").arg(pid) +
+           (machine.isEmpty() ? QString() : QLatin1Char('.') + machine) + kSuffix;
+}
+
+QString probeFor(const QString &outputPath, qint64 pid) {
+    const QFileInfo output(outputPath);
+    return forOutput(output.absolutePath() + QStringLiteral("/~") + output.fileName(), pid);
 }
 
 Writer writerOf(const QString &fileName) {
@@ -50,18 +67,29 @@ Writer writerOf(const QString &fileName) {
     const int dash = stem.lastIndexOf(QLatin1Char('-'));
     if (tool < 0 || dash <= tool + kTool.size())
         return writer;
+    // "PID" in older names, "PID.MACHINE" in newer ones.
+    const QString tail = stem.mid(dash + 1);
+    const int dot = tail.indexOf(QLatin1Char('.'));
     bool ok = false;
-    const qint64 pid = stem.mid(dash + 1).toLongLong(&ok);
+    const qint64 pid = tail.left(dot).toLongLong(&ok);
     if (!ok || pid <= 0)
         return writer;
     writer.host = stem.mid(tool + kTool.size(), dash - tool - kTool.size());
     writer.pid = pid;
+    writer.machine = dot < 0 ? QString() : tail.mid(dot + 1);
     return writer;
 }
 
-bool isLeftBehind(const QString &fileName) {
-    const Writer writer = writerOf(fileName);
-    return writer.pid > 0 && writer.host == thisHost() && !runsHere(writer.pid);
+bool isLeftBehind(const QString &path) {
+    const Writer writer = writerOf(QFileInfo(path).fileName());
+    if (writer.pid <= 0 || writer.host != thisHost() ||
+        (!writer.machine.isEmpty() && writer.machine != thisMachine()))
+        return false;
+    if (WriterLock::of(path) != WriterLock::State::Free)
+        return false;
+    // Older transcoders held no lock: for their names the process id is all
+    // there is to go by.
+    return !writer.machine.isEmpty() || !runsHere(writer.pid);
 }
 
 int sweep(const QString &folder, const QString &outputName) {
@@ -71,7 +99,8 @@ int sweep(const QString &folder, const QString &outputName) {
     const QStringList names =
         dir.entryList({QStringLiteral(".*") + kSuffix}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
-        if (name.startsWith(prefix) && isLeftBehind(name) && QFile::remove(dir.filePath(name)))
+        if (name.startsWith(prefix) && isLeftBehind(dir.filePath(name)) &&
+            QFile::remove(dir.filePath(name)))
             ++removed;
     }
     return removed;

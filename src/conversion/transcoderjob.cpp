@@ -163,6 +163,10 @@ void TranscoderJob::stop(int graceMs) {
     m_process.waitForFinished(graceMs);
 }
 
+bool TranscoderJob::askToEndWithin(int waitMs) {
+    return askToEnd() == 0 || m_process.waitForFinished(waitMs);
+}
+
 void TranscoderJob::requestStop(int graceMs) {
     const qint64 pid = askToEnd();
     if (pid == 0)

@@ -66,6 +66,9 @@ public:
     // on a share that stopped answering) is killed with its group once
     // graceMs have passed, and the process's finished() tells the end.
     void requestStop(int graceMs = kStopGraceMs);
+    // Asks the job to end and waits up to waitMs, killing nothing: false when
+    // it is still on its way out.
+    bool askToEndWithin(int waitMs);
 
 private:
     // Wakes a paused job and asks it to end; the id asked, 0 when none ran.

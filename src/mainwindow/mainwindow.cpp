@@ -295,6 +295,7 @@ void MainWindow::buildSnapshotMenu()
         actions.at(stored)->activate(QAction::Trigger);
     fileFormatMenu->addActions(group->actions());
     clearSnapshotRequests();
+    connectSnapshotCapture();
 
     ui->labelShowState->setText(QString());
     ui->setCaptureButton->setMenu(menu);

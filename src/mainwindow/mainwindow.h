@@ -16,6 +16,7 @@
 #include "mainwindow/optionstate.h"
 #include "mainwindow/snapshotchoices.h"
 #include "mainwindow/videoinfo.h"
+#include "player/snapshotcapture.h"
 #include "settingsdialog/settingdialog.h"
 
 class EditorSession;
@@ -207,6 +208,7 @@ protected:
 private:
     void buildSystemMenu();
     void buildSnapshotMenu();
+    void connectSnapshotCapture();
     void setUpFileList();
     void loadAvsPlugins();
     // Empties a folder tree; false when `path` is not an existing folder.
@@ -292,6 +294,7 @@ private:
     QPoint dragOrigin;
     bool previewStepped = false;
     SnapshotChoices snapshots;
+    SnapshotCapture snapshotCapture;
     QString lastAddFolder;
     QMenu *fileFormatMenu = nullptr;
     QCheckBox *checkAllBox = nullptr;

@@ -374,24 +374,29 @@ void MainWindow::on_captureButton_clicked()
     if (!currentRowItem())
         return;
     // The folder may have gone since it was chosen (a share not mounted
-    // now): one the user chose is asked about before it is made again.
+    // now), or hang: it is looked at away from this thread, and one the user
+    // chose is asked about before it is made again. The video thread saves
+    // the next picture it converts; requests queue up, and names promised to
+    // waiting requests are not handed out twice.
     const QString folder = snapshots.folder();
-    const bool gone = !SettingsFile::isInDefaultHome(folder) && OutputPaths::isGone(folder);
-    if (gone && !FolderGoneQuestion::ask(this, folder))
-        return;
-    QString problem;
-    if (!makeSnapshotFolder(folder, &problem)) {
-        showProblem(problem);
-        return;
-    }
-    // The video thread saves the next picture it converts; requests queue up,
-    // and names promised to waiting requests are not handed out twice.
-    requestSnapshot(snapshotFileName(folder, snapshots.suffix()));
-    const QImage frame = previewFrame.image();
-    if (!frame.isNull()) {
-        ui->textEdit->append(QString::number(frame.sizeInBytes()));
-        ui->textEdit->append(captureSaved ? QStringLiteral("true") : QStringLiteral("false"));
-    }
+    snapshotCapture.capture(folder, snapshots.suffix(), SettingsFile::isInDefaultHome(folder));
+}
+
+void MainWindow::connectSnapshotCapture()
+{
+    connect(&snapshotCapture, &SnapshotCapture::folderGone, this,
+            [this](const QString &folder, const QString &suffix) {
+                if (FolderGoneQuestion::ask(this, folder))
+                    snapshotCapture.capture(folder, suffix, true);
+            });
+    connect(&snapshotCapture, &SnapshotCapture::problem, this, &MainWindow::showProblem);
+    connect(&snapshotCapture, &SnapshotCapture::requested, this, [this] {
+        const QImage frame = previewFrame.image();
+        if (!frame.isNull()) {
+            ui->textEdit->append(QString::number(frame.sizeInBytes()));
+            ui->textEdit->append(captureSaved ? QStringLiteral("true") : QStringLiteral("false"));
+        }
+    });
 }
 
 void MainWindow::settiff()

@@ -70,6 +70,11 @@ void MainWindow::connectConversion()
     connect(run, &ConversionController::jobAtWork, this,
             [this] { ui->ConvertePushButton->setEnabled(false); });
     connect(run, &ConversionController::jobEnded, this, &MainWindow::showJobEnd);
+    connect(run, &ConversionController::stoppedJobFinished, this, [this](const JobEnd &end) {
+        showJobEnd(end);
+        if (QTreeWidgetItem *row = ui->treeWidget->topLevelItem(end.row))
+            row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    });
     connect(run, &ConversionController::progressed, this, &MainWindow::showRunProgress);
     connect(run, &ConversionController::runStopped, this, &MainWindow::showRunStopped);
     connect(run, &ConversionController::runFinished, this, &MainWindow::finishRun);
@@ -280,7 +285,10 @@ void MainWindow::showRunStopped(bool transcoderEnding)
 {
     if (transcoderEnding)
         uiPollTimer.start(kPollAfterStopMs);
-    StatusCell::showSkippedAsBefore(ui->treeWidget, true);
+    // Rows still queued wait for the next Convert after a stop of the user's;
+    // a run that a full or unusable drive ended shows them as they were.
+    StatusCell::showSkippedAsBefore(ui->treeWidget, conversionController.run().stopReason() ==
+                                                        ConversionRun::StopReason::User);
     ui->labelShowState->setText(QString());
 
     ui->progressAll->setRange(0, kPercentMax);

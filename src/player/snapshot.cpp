@@ -1,15 +1,18 @@
 #include "player/snapshot.h"
 
-#include <algorithm>
 #include <deque>
 #include <mutex>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QStringList>
 
 #include "filelist/outputpaths.h"
 #include "mainwindow/folderpath.h"
+#include "platform/filepublish.h"
 
 std::atomic<int> captureRequested{0};
 std::atomic<int> snapshotQuality{-1};
@@ -30,9 +33,9 @@ void finishInFlight(const QString &path) {
 
 } // namespace
 
-void requestSnapshot(const QString &path) {
+void requestSnapshot(const QString &path, int quality) {
     std::lock_guard<std::mutex> lock(requestMutex);
-    requests.push_back({path, snapshotQuality.load()});
+    requests.push_back({path, quality});
     lastPath = path;
     captureRequested = 1;
 }
@@ -65,9 +68,14 @@ bool takeSnapshotRequest(SnapshotRequest *request) {
 }
 
 bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
-    const bool saved =
-        !image.isNull() &&
-        image.save(request.path, nullptr, snapshotSaveQuality(request.path, request.quality));
+    // Made whole in memory, then written beside its name and named: a full
+    // drive leaves no cut picture under the name.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, QFileInfo(request.path).suffix().toLower().toLatin1());
+    writer.setQuality(snapshotSaveQuality(request.path, request.quality));
+    const bool saved = !image.isNull() && buffer.open(QIODevice::WriteOnly) &&
+                       writer.write(image) && FilePublish::writeNew(request.path, bytes) == 0;
     captureSaved = saved;
     finishInFlight(request.path);
     return saved;
@@ -92,15 +100,18 @@ QString snapshotFileName(const QString &folder, const QString &suffix) {
 
     // A name already promised to a request that is not saved yet, queued or
     // being written, is taken too, or two quick snapshots would land in one
-    // file.
-    std::lock_guard<std::mutex> lock(requestMutex);
+    // file. The folder is looked at without the lock, which the video thread
+    // takes: a folder that hangs holds up no picture.
+    QStringList promised;
+    {
+        std::lock_guard<std::mutex> lock(requestMutex);
+        promised = inFlight;
+        for (const SnapshotRequest &request : requests)
+            promised << request.path;
+    }
     for (qint64 n = 0;; ++n) {
         const QString candidate = base + QStringLiteral("pic%1").arg(n) + suffix;
-        const bool promised =
-            inFlight.contains(candidate) ||
-            std::any_of(requests.begin(), requests.end(),
-                        [&](const SnapshotRequest &request) { return request.path == candidate; });
-        if (!promised && !QFile::exists(candidate))
+        if (!promised.contains(candidate) && !QFile::exists(candidate))
             return candidate;
     }
 }

@@ -22,8 +22,8 @@ extern std::atomic<int> snapshotQuality;
 extern std::atomic<bool> captureSaved;
 
 // Queues a snapshot of the next picture into `path`, with the quality that
-// snapshotQuality holds now.
-void requestSnapshot(const QString &path);
+// snapshotQuality holds now unless another is given.
+void requestSnapshot(const QString &path, int quality = snapshotQuality.load());
 // The path of the last request raised.
 QString capturePath();
 int pendingSnapshotCount();
@@ -31,7 +31,9 @@ void clearSnapshotRequests();
 
 // The video thread's side: takes the oldest request, if any.
 bool takeSnapshotRequest(SnapshotRequest *request);
-// Saves `image` for `request` and records the outcome in captureSaved.
+// Saves `image` for `request`, whole under its name or not at all and never
+// over a file that has come under the name, and records the outcome in
+// captureSaved.
 bool saveSnapshot(const QImage &image, const SnapshotRequest &request);
 
 // The quality handed to the writer: `quality` for names ending in "jpg"

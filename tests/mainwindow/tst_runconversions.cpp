@@ -38,6 +38,7 @@
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "profiles/profilecatalogue.h"
+#include "testfsmount.h"
 #include "ui_mainwindow.h"
 #include "windowtestsupport.h"
 
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void convertsEveryCheckedRow();
     void failedJobsDoNotStopTheRun();
     void failedRowSaysWhy();
+    void finishedOnlyWithItsOutput();
     void sourceThatChangedIsProbedAgain();
     void transcoderThatCannotStart();
     void unreadableProfileConvertsNothing();
@@ -71,6 +73,8 @@ private Q_SLOTS:
     void convertNeverWaitsOnTheFolder();
     void outputFolderGoneAtAJobsStart();
     void stopNeverWaitsOnTheFolder();
+    void stopDuringThePublishIsNotLost();
+    void closingOnAFrozenShareLeavesNoPartFile();
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
     void stopWhilePaused();
@@ -531,6 +535,41 @@ void tst_RunConversions::failedRowSaysWhy() {
     }
 }
 
+// A transcoder that says it is done and exits 0, but left nothing at the
+// output's name, or an empty file: the row failed, and says why.
+void tst_RunConversions::finishedOnlyWithItsOutput() {
+    QTemporaryDir tools;
+    for (const QString &entry : QDir(m_stage).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (entry != QStringLiteral("korvex"))
+            QVERIFY(QFile::link(m_stage + QLatin1Char('/') + entry, tools.filePath(entry)));
+    }
+    QVERIFY(writeFile(tools.filePath(QStringLiteral("korvex")),
+                      "#!/bin/sh\n"
+                      "for output; do :; done\n"
+                      "case \"$output\" in *empty*) : > \"$output\";; esac\n"
+                      "echo 'frame=   50 fps=0.0 q=3.5 Lsize=     162kB time=00:00:02.00' >&2\n"
+                      "echo 'video:116kB audio:32kB subtitle:0kB global headers:0kB muxing "
+                      "overhead 8.6%' >&2\n"));
+    QVERIFY(QFile::setPermissions(tools.filePath(QStringLiteral("korvex")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    addClip(media(QStringLiteral("av.avi")), kMp4);
+    ArgumentList arguments = FileRow::arguments(row(1));
+    Arguments::setOutputPath(arguments, out->filePath(QStringLiteral("empty.mp4")));
+    FileRow::setArguments(row(1), arguments);
+    Platform::setInstallDir(tools.path());
+
+    startRun();
+    QVERIFY(waitForRunEnd());
+    const QStringList reasons = {QStringLiteral("without writing"), QStringLiteral("empty")};
+    for (int index = 0; index < reasons.size(); ++index) {
+        QCOMPARE(statusOf(index), QStringLiteral("error"));
+        QCOMPARE(row(index)->checkState(0), Qt::Checked);
+        const QString tip = row(index)->toolTip(FileRow::StatusColumn);
+        QVERIFY2(tip.contains(reasons.at(index)) && tip.contains(outputOf(index)), qPrintable(tip));
+    }
+}
+
 void tst_RunConversions::sourceThatChangedIsProbedAgain() {
     // Listed while it was still being written: two seconds then, twelve now.
     // The second row's edit (an effect) converts through its script.
@@ -859,7 +898,7 @@ void tst_RunConversions::outputFolderGoneAtAJobsStart() {
         QTRY_VERIFY_WITH_TIMEOUT(!run().isActive(), kEventTimeoutMs);
     }
     QCOMPARE(statusOf(0), QStringLiteral("error"));
-    QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
     QVERIFY(!run().job().isRunning());
     const QList<QMessageBox *> told = window->findChildren<QMessageBox *>();
     QCOMPARE(told.size(), 1);
@@ -903,6 +942,55 @@ void tst_RunConversions::stopNeverWaitsOnTheFolder() {
     QVERIFY(QFile::exists(part));
     gate.open();
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(part), kEventTimeoutMs);
+}
+
+// The stop reaches the transcoder once it has begun to give the file its
+// name: the file is there, and the row says finished, not stopped.
+void tst_RunConversions::stopDuringThePublishIsNotLost() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {QStringLiteral("--gated=rename")}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    ui()->PathLine->setText(share.path());
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    share.closeGate();
+    QTRY_VERIFY_WITH_TIMEOUT(share.callsHeld(), kRunTimeoutMs);
+
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    QCOMPARE(statusOf(0), QStringLiteral("stopped"));
+    share.openGate();
+    QTRY_VERIFY_WITH_TIMEOUT(!run().job().isRunning(), kEventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(statusOf(0), QStringLiteral("finished"), kEventTimeoutMs);
+    QCOMPARE(row(0)->checkState(0), Qt::Unchecked);
+    QVERIFY(qAbs(facts(outputOf(0)).seconds - 12.0) < 0.5);
+}
+
+// The window closes while its job writes onto a share that does not answer:
+// the transcoder cannot end at once, and what it wrote goes once the share
+// answers again.
+void tst_RunConversions::closingOnAFrozenShareLeavesNoPartFile() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    ui()->PathLine->setText(share.path());
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    startRun();
+    QVERIFY(waitForProgress(0));
+    QCOMPARE(filesIn(share.backing()).size(), 1);
+    share.closeGate();
+    QTRY_VERIFY_WITH_TIMEOUT(share.callsHeld(), kEventTimeoutMs);
+
+    window->close();
+    delete window;
+    window = nullptr;
+    QCOMPARE(filesIn(share.backing()).size(), 1);
+    share.openGate();
+    QTRY_COMPARE_WITH_TIMEOUT(filesIn(share.backing()), QStringList(), kEventTimeoutMs);
 }
 
 // Left by jobs that lost their share, under other names: the next run into
@@ -1128,7 +1216,8 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QVERIFY(waitForRunEnd());
     QTRY_VERIFY_WITH_TIMEOUT(noticeShown, kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("error"));
-    QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
+    // The run is over: the row it never reached shows what it showed before.
+    QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
     QVERIFY(!run().job().isRunning());
     QTRY_COMPARE(filesIn(small.path()), QStringList());
     QCOMPARE(ui()->labelShowState->text(), QString());

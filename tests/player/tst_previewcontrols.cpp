@@ -1,8 +1,12 @@
+#include <chrono>
+#include <thread>
+
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
@@ -33,6 +37,7 @@
 #include "platform/platform.h"
 #include "player/playerthreads.h"
 #include "playertestutil.h"
+#include "testfsmount.h"
 #include "ui_mainwindow.h"
 
 using namespace PlayerTest;
@@ -113,6 +118,7 @@ private Q_SLOTS:
     void snapshotNeedsACurrentRow();
     void snapshotFolderFromTheDialog();
     void snapshotFolderThatIsGone();
+    void snapshotNeverWaitsOnTheFolder();
     void snapshotMenuPausesAndPlaysAgain();
     void noSoundDevicePlaysSilentlyAfterOneMessage();
     void unplayableFileIsReportedOnce_data();
@@ -605,6 +611,7 @@ void tst_PreviewControls::snapshotsInEveryFormat() {
             QCOMPARE(snapshotQuality.load(), expected.at(index).quality);
         QTest::mouseClick(ui()->captureButton, Qt::LeftButton);
         const QString path = QDir(snapshots->path()).filePath(expected.at(index).name);
+        QTRY_COMPARE_WITH_TIMEOUT(capturePath(), path, kEventTimeoutMs);
         QVERIFY(waitForSnapshotsSaved(scratch.path()));
         QVERIFY2(QFile::exists(path), qPrintable(path));
         QImageReader reader(path);
@@ -678,7 +685,7 @@ void tst_PreviewControls::snapshotFolderFromTheDialog() {
     play(0);
     QVERIFY(waitForPicture());
     window->on_captureButton_clicked();
-    QCOMPARE(capturePath(), folder + QStringLiteral("/pic0.bmp"));
+    QTRY_COMPARE_WITH_TIMEOUT(capturePath(), folder + QStringLiteral("/pic0.bmp"), kEventTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/pic0.bmp")), kEventTimeoutMs);
 }
 
@@ -692,15 +699,19 @@ void tst_PreviewControls::snapshotFolderThatIsGone() {
     // first kept gone, then made again.
     for (const QString &button : {QStringLiteral("Stop"), QStringLiteral("Make It Again")}) {
         QTimer poll;
+        bool answered = false;
         QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             for (QAbstractButton *choice : box ? box->buttons() : QList<QAbstractButton *>()) {
-                if (choice->text() == button)
+                if (choice->text() == button) {
+                    answered = true;
                     choice->click();
+                }
             }
         });
         poll.start(20);
         window->on_captureButton_clicked();
+        QTRY_VERIFY_WITH_TIMEOUT(answered, kEventTimeoutMs);
         if (button == QStringLiteral("Stop")) {
             QCOMPARE(pendingSnapshotCount(), 0);
             QVERIFY(!base.exists(QStringLiteral("gone")));
@@ -715,11 +726,40 @@ void tst_PreviewControls::snapshotFolderThatIsGone() {
     blocker.close();
     window->snapshotChoices().setFolder(base.filePath(QStringLiteral("blocker/shots")));
     window->on_captureButton_clicked();
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((box = window->findChild<QMessageBox *>()) && box->isVisible(),
+                             kEventTimeoutMs);
     QCOMPARE(pendingSnapshotCount(), 0);
-    auto *box = window->findChild<QMessageBox *>();
-    QVERIFY(box && box->isVisible());
     QVERIFY2(box->text().contains(QStringLiteral("blocker/shots")), qPrintable(box->text()));
     box->close();
+}
+
+// The snapshot folder is on a share that does not answer: the camera gives
+// the window back at once, and the picture is saved once the share answers.
+void tst_PreviewControls::snapshotNeverWaitsOnTheFolder() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    add({QStringLiteral("long.mp4")});
+    play(0);
+    QVERIFY(waitForPicture());
+    window->snapshotChoices().setFolder(share.path());
+    share.closeGate();
+    // A window that waits for the share gets it back after a while.
+    constexpr auto kShareHangs = std::chrono::seconds(3);
+    std::thread answerLater([&share, kShareHangs] {
+        std::this_thread::sleep_for(kShareHangs);
+        share.openGate();
+    });
+    const auto joinAnswer = qScopeGuard([&answerLater] { answerLater.join(); });
+    QElapsedTimer clock;
+    clock.start();
+    window->on_captureButton_clicked();
+    constexpr int kAtOnceMs = 2000;
+    QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(share.backing() + QStringLiteral("/pic0.bmp")),
+                             kEventTimeoutMs);
 }
 
 void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {

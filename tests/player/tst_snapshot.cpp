@@ -1,3 +1,7 @@
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <QImageReader>
 #include <QtTest>
 
@@ -17,6 +21,7 @@ private slots:
     void savesEveryFormat_data();
     void savesEveryFormat();
     void failedSaveIsRecorded();
+    void fullDriveLeavesNoCutPicture();
 };
 
 void TestSnapshot::init() {
@@ -141,6 +146,23 @@ void TestSnapshot::failedSaveIsRecorded() {
     image.fill(Qt::white);
     QVERIFY(!saveSnapshot(image, {"/nonexistent/folder/pic0.bmp", -1}));
     QVERIFY(!captureSaved);
+}
+
+// A picture larger than the room left on the drive: nothing of it stays,
+// under its name or beside it.
+void TestSnapshot::fullDriveLeavesNoCutPicture() {
+    QTemporaryDir small;
+    const QByteArray folder = QFile::encodeName(small.path());
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("A size-limited folder needs root and a private mount namespace.");
+    const auto unmount = qScopeGuard([&folder] { ::umount2(folder.constData(), MNT_DETACH); });
+    QImage image(1280, 720, QImage::Format_RGB32);
+    image.fill(qRgb(20, 200, 90));
+    QVERIFY(!saveSnapshot(image, {small.filePath("pic0.bmp"), -1}));
+    QVERIFY(!captureSaved);
+    QCOMPARE(QDir(small.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestSnapshot)

@@ -21,6 +21,8 @@
 #include "conversion/partfilename.h"
 #include "fielddetector.h"
 #include "filelist/outputname.h"
+#include "platform/filepublish.h"
+#include "platform/writerlock.h"
 #include "probe.h"
 #include "wrapperscript.h"
 
@@ -93,18 +95,14 @@ QByteArray writeFailureText(const QString &output, const QString &reason) {
     return text.toUtf8();
 }
 
-// Gives the finished file its name unless a file is there by now: 0, or the
-// reason (EEXIST when the name is taken).
-int publishWithoutReplacing(const QByteArray &from, const QByteArray &to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without it: a new link never replaces a file either.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    ::unlink(from.constData());
-    return 0;
+// The signals that stop a job.
+sigset_t stopSignals() {
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGTERM);
+    sigaddset(&stopping, SIGINT);
+    sigaddset(&stopping, SIGHUP);
+    return stopping;
 }
 
 } // namespace
@@ -263,6 +261,54 @@ void Job::sweepStaleTemporaries() const {
     PartFileName::sweep(info.absolutePath(), info.fileName());
 }
 
+int Job::makePartFile() {
+    const QByteArray temporary = native(m_temporary);
+    constexpr int kTries = 3;
+    int error = 0;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = errno;
+            // A namesake of an earlier process with this id, which has gone;
+            // one that is still written (a job in another PID namespace) is
+            // left alone.
+            if (error == EEXIST && WriterLock::of(m_temporary) != WriterLock::State::Held &&
+                ::unlink(temporary.constData()) == 0)
+                continue;
+            return error;
+        }
+        WriterLock::hold(fd);
+        // A sweep that came between the file's start and its lock took it.
+        struct stat mine;
+        struct stat named;
+        if (::fstat(fd, &mine) == 0 && ::stat(temporary.constData(), &named) == 0 &&
+            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino) {
+            m_partFd = fd;
+            return 0;
+        }
+        ::close(fd);
+        error = ENOENT;
+    }
+    return error;
+}
+
+int Job::tryPublishing() const {
+    // The empty part file goes to a second name of ours and back, the way
+    // the output will get its name.
+    const QString probe = PartFileName::probeFor(m_output, getpid());
+    if (probe == m_temporary)
+        return 0;
+    if (WriterLock::of(probe) != WriterLock::State::Held)
+        ::unlink(native(probe).constData());
+    int error = FilePublish::withoutReplacing(m_temporary, probe);
+    if (error != 0)
+        return error;
+    error = FilePublish::withoutReplacing(probe, m_temporary);
+    if (error != 0)
+        ::unlink(native(probe).constData());
+    return error;
+}
+
 int Job::execute() {
     sweepStaleTemporaries();
     g_cleanupArmed = 1;
@@ -270,16 +316,22 @@ int Job::execute() {
         return Stopped;
 
     const QByteArray temporary = native(m_temporary);
-    int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        ::unlink(temporary.constData());
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    }
-    if (fd < 0) {
-        say(writeFailureText(m_output, systemError(errno)) + '\n');
+    const int made = makePartFile();
+    if (made != 0) {
+        say(writeFailureText(m_output, systemError(made)) + '\n');
         return Failed;
     }
-    ::close(fd);
+    // Found out now rather than after the whole conversion.
+    const int unusable = tryPublishing();
+    if (unusable != 0) {
+        ::unlink(temporary.constData());
+        say(writeFailureText(m_output, QStringLiteral("the drive cannot give a finished file its "
+                                                      "name without the risk of replacing "
+                                                      "another (%1)")
+                                           .arg(systemError(unusable))) +
+            '\n');
+        return Refused;
+    }
 
     int wake[2];
     int errPipe[2];
@@ -300,13 +352,9 @@ int Job::execute() {
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    sigset_t stopSignals;
+    const sigset_t stopping = stopSignals();
     sigset_t previous;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stopSignals, &previous);
+    sigprocmask(SIG_BLOCK, &stopping, &previous);
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
@@ -411,14 +459,13 @@ int Job::publish(QString *published) {
     // Another program, or another job, may have saved a file under the name
     // while this one converted: it stays, and the output takes the next free
     // name by the rule the main program names its outputs by.
-    const QByteArray temporary = native(m_temporary);
     *published = m_output;
-    int error = publishWithoutReplacing(temporary, native(m_output));
+    int error = FilePublish::withoutReplacing(m_temporary, m_output);
     const QString folder = QFileInfo(m_output).absolutePath() + QLatin1Char('/');
     const QString plain = OutputName::plainName(m_source, m_output);
     for (int number = 1; error == EEXIST && number <= OutputName::kMaxNumber; ++number) {
         *published = folder + OutputName::numbered(plain, number);
-        error = publishWithoutReplacing(temporary, native(*published));
+        error = FilePublish::withoutReplacing(m_temporary, *published);
     }
     return error;
 }
@@ -475,10 +522,23 @@ int Job::verifyAndPublish(int status) {
         return fail((text + QStringLiteral("; ") + notWritten).toUtf8());
     }
 
+    // On the drive before it has its name: a stick pulled after "finished"
+    // holds the whole file.
+    const int unsynced = FilePublish::syncData(m_partFd);
+    if (unsynced != 0)
+        return fail(writeFailureText(m_output, systemError(unsynced)));
+    // A stop from here on comes too late: the file is published and the job
+    // ends as done, which the caller learns from the exit code. A stop seen
+    // before publishes nothing.
+    const sigset_t stopping = stopSignals();
+    sigprocmask(SIG_BLOCK, &stopping, nullptr);
+    if (g_signal || m_callerGone)
+        return finishAfterStop();
     QString published;
     const int error = publish(&published);
     if (error != 0)
         return fail(writeFailureText(m_output, systemError(error)));
+    FilePublish::syncFolder(QFileInfo(published).absolutePath());
     if (published != m_output)
         say(OutputName::savedAsLine(QFileInfo(published).fileName()).toUtf8() + '\n');
 

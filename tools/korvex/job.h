@@ -12,9 +12,10 @@
 // the output, passes its text on, checks the result and only then gives it the
 // output's name, never replacing a file that has come under it meanwhile.
 // Stopping korvex (SIGTERM, SIGINT, SIGHUP or a closed standard error) ends
-// ffmpeg and removes the temporary file; if korvex is killed outright, ffmpeg
-// dies with it and the hidden ".part" file is swept away by the next job on
-// the same output.
+// ffmpeg and removes the temporary file, unless the publish has begun: then
+// the job ends as done. If korvex is killed outright, ffmpeg dies with it and
+// the hidden ".part" file, whose lock went with korvex, is swept away by the
+// next job on the same output.
 //
 // A job that does not succeed says why in one line of its own, the last it
 // writes: "korvex: REASON". Notes ("korvex: note: ...") never end a job.
@@ -36,6 +37,11 @@ public:
 private:
     bool prepare(int *exitCode);
     bool refuseSameFile(const QStringList &sources);
+    // 0 once the part file is there and held; else the reason.
+    int makePartFile();
+    // 0 when the output's drive can give it its name without replacing a
+    // file; else the reason.
+    int tryPublishing() const;
     int execute();
     int finishAfterStop();
     int verifyAndPublish(int status);
@@ -52,6 +58,7 @@ private:
     QString m_source; // absolute: the media file itself
     QString m_output; // absolute
     QString m_temporary;
+    int m_partFd = -1; // open while the job lasts: it holds the part file's lock
     FfmpegCommand m_command;
     qint64 m_lastProgressMs = -1;
     bool m_callerGone = false;

@@ -10,6 +10,7 @@
 #include "job.h"
 #include "korvextestsupport.h"
 #include "probe.h"
+#include "testfsmount.h"
 
 using namespace KorvexTest;
 
@@ -137,11 +138,14 @@ private slots:
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
     void sweepsOnlyThisMachinesParts();
+    void keepsThePartOfAJobOutOfSight();
     void survivesPauseAndResume();
     void keepsAFileThatComesUnderTheName_data();
     void keepsAFileThatComesUnderTheName();
     void twoJobsIntoOneNameKeepBoth();
     void anotherUsersFileInASharedFolder();
+    void publishesOnADriveWithoutLinks();
+    void outputIsOnTheDriveBeforeItsName();
 
 private:
     QTemporaryDir m_dir;
@@ -582,6 +586,36 @@ void TestKorvexJob::sweepsOnlyThisMachinesParts() {
     QCOMPARE(left, kept);
 }
 
+// A job in another PID namespace (a container, a sandbox) writes into the
+// folder: its process cannot be seen from there, and its part file stays all
+// the same while it works.
+void TestKorvexJob::keepsThePartOfAJobOutOfSight() {
+    if (::geteuid() != 0)
+        QSKIP("a PID namespace of its own needs root");
+    const QString folder = m_dir.filePath("unseen");
+    QDir().mkpath(folder);
+    const QString out = folder + "/clip.avi";
+    QProcess unseen;
+    QVERIFY(startBigJob(unseen, out).contains("time="));
+
+    // The second job's /proc shows only its own namespace.
+    QProcess inside;
+    inside.start("unshare", QStringList{"--pid", "--fork", "--mount-proc", korvex()} +
+                                job(media("av.mp4"), {"-vcodec", "mpeg4"}, out));
+    QVERIFY(inside.waitForFinished(kJobTimeoutMs));
+    if (inside.exitCode() != 0 && !inside.readAllStandardError().contains("time="))
+        QSKIP("no PID namespace can be made here");
+    QCOMPARE(inside.exitCode(), 0);
+
+    QVERIFY(unseen.waitForFinished(kJobTimeoutMs));
+    QVERIFY2(unseen.exitCode() == 0, unseen.readAllStandardError().constData());
+    QList<int> seconds;
+    for (const QString &name : QDir(folder).entryList({"*.avi"}, QDir::Files))
+        seconds << qRound(Probe::read(folder + "/" + name).duration);
+    std::sort(seconds.begin(), seconds.end());
+    QCOMPARE(seconds, (QList<int>{2, 12}));
+}
+
 void TestKorvexJob::survivesPauseAndResume() {
     const QString out = m_dir.filePath("paused.mp4");
     QProcess p;
@@ -691,6 +725,60 @@ void TestKorvexJob::anotherUsersFileInASharedFolder() {
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("mine"));
     QVERIFY(Probe::read(folder + "/av1.avi").hasVideo());
+}
+
+// FAT and exFAT through FUSE and many desktop mounts have neither a rename
+// that never replaces nor hard links: the output gets its name, or the next
+// free one, all the same. A drive that cannot even rename onto a name that
+// is ours is refused before anything is converted.
+void TestKorvexJob::publishesOnADriveWithoutLinks() {
+    QTemporaryDir dir;
+    TestFsMount stick(dir.path(), {"--refuse=link,rename-flags"});
+    if (!stick.isMounted())
+        QSKIP(qPrintable(stick.whyNot()));
+    const QString out = stick.path() + "/av.avi";
+    const QStringList options = {"-vcodec", "mpeg4", "-acodec", "libmp3lame"};
+    for (int run = 0; run < 2; ++run) {
+        const Run done = runKorvex(job(media("av.mp4"), options, out));
+        QVERIFY2(done.exitCode == 0, qPrintable(done.text));
+    }
+    QCOMPARE(QDir(stick.backing()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"av.avi", "av1.avi"}));
+    QVERIFY(Probe::read(out).hasVideo());
+    QVERIFY(Probe::read(stick.path() + "/av1.avi").hasVideo());
+
+    QTemporaryDir other;
+    TestFsMount phone(other.path(), {"--refuse=link,rename-flags,rename-over"});
+    QVERIFY2(phone.isMounted(), qPrintable(phone.whyNot()));
+    const Run refused = runKorvex(job(media("long.mp4"), options, phone.path() + "/long.avi"));
+    QCOMPARE(refused.exitCode, int(Job::Refused));
+    QVERIFY2(refused.text.contains("cannot write '" + phone.path() + "/long.avi'") &&
+                 refused.text.contains("Operation not permitted") &&
+                 !refused.text.contains("time="),
+             qPrintable(refused.text));
+    QCOMPARE(QDir(phone.backing()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// A stick pulled, or the power lost, after the job has ended finds the whole
+// file under its name: its data reach the drive before the name does, and
+// the folder's new entry right after.
+void TestKorvexJob::outputIsOnTheDriveBeforeItsName() {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("calls");
+    TestFsMount drive(dir.path(), {"--log=" + log});
+    if (!drive.isMounted())
+        QSKIP(qPrintable(drive.whyNot()));
+    const Run run = runKorvex(job(media("av.mp4"), {"-vcodec", "mpeg4"}, drive.path() + "/av.avi"));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList calls = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const qsizetype named =
+        calls.indexOf(QRegularExpression("^rename /\\.av\\.avi\\..* /av\\.avi$"));
+    QVERIFY2(named > 0, qPrintable(calls.join('\n')));
+    QVERIFY2(calls.at(named - 1).startsWith("fsync /.av.avi.korvex-"),
+             qPrintable(calls.join('\n')));
+    QVERIFY2(calls.mid(named + 1).contains("fsyncdir /"), qPrintable(calls.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(TestKorvexJob)

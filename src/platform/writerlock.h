@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Tells whether the writer of a file is still at it, where a process id
+// cannot: a writer in another PID namespace (a container, a sandbox), another
+// user's under a /proc that hides other users' processes, or another machine
+// on a share that keeps locks. The writer holds a lock on its open file for
+// as long as it writes; the lock goes with the writer, however it ends.
+namespace WriterLock {
+
+// Marks the file open for writing on fd as being written, for as long as the
+// descriptor stays open. False when the drive keeps no locks.
+bool hold(int fd);
+
+enum class State {
+    Held,    // a writer is at it
+    Free,    // nobody holds it: its writer has gone
+    Unknown, // the drive keeps no locks, or the file cannot be looked at
+};
+State of(const QString &path);
+
+} // namespace WriterLock

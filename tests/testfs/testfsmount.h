@@ -1,0 +1,117 @@
+#pragma once
+
+// A drive that behaves otherwise, for a test: quillora-testfs (testfs.c)
+// mounted over a folder of the test's own, ended and unmounted with the
+// object. Link the test with quillora_testfs.
+//
+//   TestFsMount drive(dir.path(), {"--refuse=link,rename-flags"});
+//   if (!drive.isMounted())
+//       QSKIP(qPrintable(drive.whyNot()));
+//   ... drive.path() is the drive; drive.backing() the same files, directly
+//
+//   TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+//   share.closeGate();  // every call on the drive now waits
+//   share.openGate();   // and goes on
+//
+// Options of testfs.c: "--refuse=link,rename-flags,rename-over,rename",
+// "--gated=rename,..." (only those calls wait at the gate), "--log=FILE"
+// (the calls that change something or sync, in order).
+
+#include <sys/vfs.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+class TestFsMount {
+public:
+    enum Gate {
+        NoGate,
+        WithGate,
+    };
+
+    // Mounts the drive at folder/drive over folder/backing (both made here).
+    TestFsMount(const QString &folder, const QStringList &options, Gate gate = NoGate)
+        : m_backing(folder + QStringLiteral("/backing"))
+        , m_path(folder + QStringLiteral("/drive"))
+        , m_gate(gate == WithGate ? folder + QStringLiteral("/gate") : QString()) {
+        if (!QFileInfo::exists(QStringLiteral("/dev/fuse"))) {
+            m_whyNot = QStringLiteral("no /dev/fuse on this machine");
+            return;
+        }
+        QDir().mkpath(m_backing);
+        QDir().mkpath(m_path);
+        QStringList arguments = options;
+        if (!m_gate.isEmpty())
+            arguments << QStringLiteral("--gate=") + m_gate;
+        arguments << m_backing << m_path << QStringLiteral("-f") << QStringLiteral("-o")
+                  << QStringLiteral("max_idle_threads=10");
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.start(QStringLiteral(QUILLORA_TESTFS), arguments);
+        if (!m_process.waitForStarted()) {
+            m_whyNot = m_process.errorString();
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (!isMounted() && m_process.state() == QProcess::Running && clock.elapsed() < 10000)
+            QThread::msleep(10);
+        if (!isMounted())
+            m_whyNot = QStringLiteral("quillora-testfs did not mount %1").arg(m_path);
+    }
+
+    ~TestFsMount() {
+        openGate();
+        if (m_process.state() == QProcess::Running) {
+            QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), m_path});
+            if (!m_process.waitForFinished(10000)) {
+                QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), m_path});
+                m_process.kill();
+                m_process.waitForFinished();
+            }
+        }
+    }
+
+    TestFsMount(const TestFsMount &) = delete;
+    TestFsMount &operator=(const TestFsMount &) = delete;
+
+    bool isMounted() const {
+        constexpr long kFuseMagic = 0x65735546;
+        struct statfs info;
+        return m_process.state() == QProcess::Running &&
+               ::statfs(QFile::encodeName(m_path).constData(), &info) == 0 &&
+               long(info.f_type) == kFuseMagic;
+    }
+    QString whyNot() const { return m_whyNot; }
+
+    QString path() const { return m_path; }
+    QString backing() const { return m_backing; }
+
+    // While the gate is closed every call on the drive waits, as on a share
+    // that does not answer. Calls already waiting go on once it opens.
+    void closeGate() {
+        if (m_gate.isEmpty())
+            return;
+        QFile::remove(m_gate + QStringLiteral(".held"));
+        QFile gate(m_gate);
+        gate.open(QIODevice::WriteOnly);
+    }
+    void openGate() {
+        if (!m_gate.isEmpty())
+            QFile::remove(m_gate);
+    }
+    // True once a call has come to the closed gate.
+    bool callsHeld() const { return QFileInfo::exists(m_gate + QStringLiteral(".held")); }
+
+private:
+    QString m_backing;
+    QString m_path;
+    QString m_gate;
+    QString m_whyNot;
+    QProcess m_process;
+};
