@@ -12,6 +12,7 @@
 #include "conversion/editorsession.h"
 #include "filelist/filerow.h"
 #include "platform/platform.h"
+#include "../support/processstate.h"
 
 // The editor's round trip on a list of its own, with a stand-in for the tool.
 class tst_EditorSession : public QObject {
@@ -41,15 +42,6 @@ const QByteArray kAnswer = "-ss 10 -t 30 -cropleft 0 -croptop 0 -cropright 0 -cr
 // The test's own program, started with this and an installation folder,
 // opens the editor on a row as the window does and waits.
 const char *const kOpenEditorSwitch = "--open-editor";
-
-char processState(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const qsizetype end = text.lastIndexOf(')');
-    return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
-}
 
 EditorRow factsOf(const QTreeWidgetItem *row) {
     EditorRow facts;

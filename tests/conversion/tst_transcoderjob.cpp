@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "conversion/transcoderjob.h"
+#include "../support/processstate.h"
 
 // The running job with the real transcoder and suspender: a pause holds the
 // transcoder and its ffmpeg, a stop ends them and nothing else.
@@ -43,16 +44,6 @@ constexpr int kSettleMs = 300;
 constexpr int kMaxLateChunks = 20;
 // How long a held job is watched for progress.
 constexpr int kHeldMs = 700;
-
-// The state letter of /proc/<pid>/stat: R, S, T (stopped), Z ...; 0 when gone.
-char processState(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const qsizetype end = text.lastIndexOf(')');
-    return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
-}
 
 qint64 parentOf(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));

@@ -41,6 +41,7 @@
 #include "testfsmount.h"
 #include "ui_mainwindow.h"
 #include "windowtestsupport.h"
+#include "../support/processstate.h"
 
 using namespace WindowTestSupport;
 
@@ -147,15 +148,6 @@ QString answerFor(int start, int length) {
                           "-cropbottom 0 -saturation 0 -brightness 0 -contrast 0 -drop 0")
         .arg(start)
         .arg(length);
-}
-
-char processState(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const qsizetype end = text.lastIndexOf(')');
-    return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : 0;
 }
 
 QList<qint64> childrenOf(qint64 pid) {

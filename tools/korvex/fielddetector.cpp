@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include <QStringList>
 
 #include "encodercaps.h"
+#include "ffmpegchild.h"
 
 namespace {
 
@@ -38,34 +38,10 @@ qint64 nowMs() {
 // Runs ffmpeg with the arguments and gives its standard error; false when it
 // could not run, failed or took too long.
 bool runFfmpeg(const QStringList &arguments, QByteArray *standardError) {
-    QList<QByteArray> storage;
-    storage << QByteArrayLiteral("ffmpeg");
-    for (const QString &argument : arguments)
-        storage << QFile::encodeName(argument);
-    std::vector<char *> argv;
-    for (QByteArray &a : storage)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
     int errPipe[2];
     if (pipe2(errPipe, O_CLOEXEC) != 0)
         return false;
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child == 0) {
-        // Ends with a korvex that is stopped or killed meanwhile.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent)
-            _exit(127);
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-        }
-        dup2(errPipe[1], STDERR_FILENO);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t child = FfmpegChild::start(arguments, errPipe[1]);
     ::close(errPipe[1]);
     if (child < 0) {
         ::close(errPipe[0]);

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include <QStringDecoder>
 
 #include "conversion/partfilename.h"
+#include "ffmpegchild.h"
 #include "fielddetector.h"
 #include "filelist/outputname.h"
 #include "platform/filepublish.h"
@@ -342,48 +342,7 @@ int Job::execute() {
     }
     g_wakeWrite = wake[1];
 
-    // Everything the child needs is made before fork().
-    QList<QByteArray> storage;
-    storage << QByteArrayLiteral("ffmpeg");
-    for (const QString &argument : m_command.arguments)
-        storage << QFile::encodeName(argument);
-    std::vector<char *> argv;
-    for (QByteArray &a : storage)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const sigset_t stopping = stopSignals();
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &stopping, &previous);
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child == 0) {
-        signal(SIGTERM, SIG_DFL);
-        signal(SIGINT, SIG_DFL);
-        signal(SIGHUP, SIG_DFL);
-        signal(SIGPIPE, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        // ffmpeg must not outlive a korvex that is killed outright.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent)
-            _exit(127);
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-        }
-        dup2(errPipe[1], STDERR_FILENO);
-        execvp(argv[0], argv.data());
-        const char *why = std::strerror(errno);
-        const char prefix[] = "korvex: cannot start ffmpeg: ";
-        writeAll(STDERR_FILENO, prefix, sizeof prefix - 1);
-        writeAll(STDERR_FILENO, why, std::strlen(why));
-        writeAll(STDERR_FILENO, "\n", 1);
-        _exit(127);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    const pid_t child = FfmpegChild::start(m_command.arguments, errPipe[1]);
     ::close(errPipe[1]);
     if (child < 0) {
         ::close(errPipe[0]);

@@ -11,6 +11,7 @@
 #include "korvextestsupport.h"
 #include "probe.h"
 #include "testfsmount.h"
+#include "../../support/processstate.h"
 
 using namespace KorvexTest;
 
@@ -77,17 +78,6 @@ QByteArray digest(const QString &path) {
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
-}
-
-// The state letter of a running process ("T": stopped); 0 once it is gone.
-char processState(pid_t pid) {
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // "pid (name) state ...": the name may hold blanks.
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close < 0 || close + 2 >= text.size() ? 0 : text.at(close + 2);
 }
 
 // The first child of a running process; 0 when it has none.

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+#include <sys/types.h>
+
+// Starts Debian's ffmpeg for korvex: its standard input and output go to
+// /dev/null, its standard error into errorWrite (the write end of a pipe
+// that korvex reads), and it dies with a korvex that is killed outright.
+// The stop signals that korvex catches are the defaults again in ffmpeg.
+namespace FfmpegChild {
+
+// The child's process id, or -1 with errno set when it could not be made.
+// A child that cannot run ffmpeg says so on errorWrite and exits 127.
+pid_t start(const QStringList &arguments, int errorWrite);
+
+} // namespace FfmpegChild
