@@ -20,7 +20,7 @@ const QStringList kRejectedExtensions = {
 };
 
 const QStringList kOpenDialogFilters = {
-    QStringLiteral("All Files (*.*)"),
+    QStringLiteral("All Files (*)"),
     QStringLiteral("Videos (*.asf *.avi *.mov *.mp4 *.wmv *.flv *.mpg *.ts *.rmvb *.rm *.dat "
                    "*.vob *.3gp)"),
     QStringLiteral("Audios (*.mp3 *.mp2 *.ac3 *.wma *.wav *.m4a *.flac)"),

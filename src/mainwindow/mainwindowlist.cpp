@@ -65,7 +65,7 @@ QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 
 void MainWindow::on_actionOpen_triggered()
 {
-    QString selectedFilter = QStringLiteral("All Files (*.*)");
+    QString selectedFilter = QStringLiteral("All Files (*)");
     // A fresh account need not have a desktop folder; start at home then
     // rather than offer the missing folder's name as a file name.
     const QString startFolder =

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QSet>
 #include <QTextEdit>
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void newRowTakesOneProfile();
     void unknownLengthIsShownPlainly();
     void folderRememberedOnlyWhenFilesArePicked();
+    void typedNamesAreAllCounted();
     void windowKeepsWorkingWhileProbing();
     void probesSideBySideChangeNothingButTime();
 
@@ -623,6 +625,47 @@ void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
     poll.start(WindowTest::kPollMs);
     window->on_actionOpen_triggered();
     QCOMPARE(shownFolder, folder);
+}
+
+// Names typed into the open dialog, one of them without an extension: the
+// dialog hands on the names its view shows, so a filter that shows only
+// names with a dot would drop that one unseen.
+void tst_AddFiles::typedNamesAreAllCounted() {
+    QString folder;
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+        folder = QFileInfo(copyOf("av.mp4", QStringLiteral("typed/") + QLatin1String(name)))
+                     .absolutePath();
+    const QString bare = copyOf("av.mp4", "typed/clip");
+    QString addedLine;
+    QStringList failedFiles;
+    bool read = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            // The names are typed once the dialog's view of the folder is whole.
+            if (dialog->directory().absolutePath() != folder) {
+                connect(dialog->findChild<QFileSystemModel *>(), &QFileSystemModel::directoryLoaded,
+                        this, [&](const QString &loaded) { read = read || loaded == folder; });
+                dialog->setDirectory(folder);
+            }
+            if (!read)
+                return;
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")),
+                             QStringLiteral("\"a.mp4\" \"clip\""));
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (modal && modal->objectName() == QLatin1String("errFiledialog")) {
+            addedLine = modal->findChild<QLabel *>(QStringLiteral("successLabel"))->text();
+            failedFiles =
+                modal->findChild<QTextBrowser *>()->toPlainText().split(QLatin1Char('\n'));
+            static_cast<QDialog *>(modal)->reject();
+        }
+    });
+    poll.start(WindowTest::kPollMs);
+    window->on_actionOpen_triggered();
+    QCOMPARE(fixture.names(), QStringList{QStringLiteral("a.mp4")});
+    QCOMPARE(addedLine, QStringLiteral("Total 1 file(s) be added in filelist."));
+    QCOMPARE(failedFiles, QStringList{bare});
 }
 
 void tst_AddFiles::windowKeepsWorkingWhileProbing()
