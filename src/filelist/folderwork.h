@@ -12,13 +12,17 @@ class QThread;
 // that hangs holds up this work and never the window. The pieces run one
 // after another in the order given; a piece's continuation then runs on the
 // thread this object lives on, unless its context object has gone by then.
+//
+// A piece may wait in the kernel for as long as its share does, and nothing
+// can end it there: nobody ever waits for such a piece, not this object's
+// end and not the process's.
 class FolderWork : public QObject {
     Q_OBJECT
 
 public:
     explicit FolderWork(QObject *parent = nullptr);
-    // Waits a little for the piece at work; one that hangs is left to end
-    // with the process.
+    // Waits a little for the piece at work; one that has stopped answering
+    // is left, with those after it, to end with the process.
     ~FolderWork() override;
 
     void run(std::function<void()> work, QObject *context = nullptr,

@@ -57,6 +57,13 @@ public:
     // Starts the process in a process group of its own, so that pausing or
     // ending it reaches its children too.
     static void useOwnProcessGroup(QProcess &process);
+    // The process, started to probe path, runs below the window's priority
+    // and first tells on its standard output how it found the file: one line
+    // "SIZE MS" (bytes, and the modification time in milliseconds since the
+    // epoch; "-1 -1" for anything but a file), looked at by the child itself
+    // just before its program starts, so that a file on a share that does
+    // not answer holds up that probe and never the caller.
+    static void prepareProbe(QProcess &process, const QString &path);
     // What signalProcessGroup can ask of a group; named here so that callers
     // need no system header for the signal numbers.
     enum class GroupSignal {

@@ -7,7 +7,10 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include "filelist/addflow.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "profiles/profilecatalogue.h"
@@ -49,6 +52,10 @@ private Q_SLOTS:
     void typedNamesAreAllCounted();
     void windowKeepsWorkingWhileProbing();
     void probesSideBySideChangeNothingButTime();
+    void userEndsTheAddAtOnce_data();
+    void userEndsTheAddAtOnce();
+    void costPerRowStaysFlat_data();
+    void costPerRowStaysFlat();
 
 private:
     Ui::MainWindow *ui() { return fixture.ui(); }
@@ -63,6 +70,9 @@ private:
     // Makes a shell script the korvex that the window runs; "%1" in `body`
     // stands for the folder of the real one.
     bool useToolScript(const QTemporaryDir &tools, const QString &body);
+    // Rows as a list of that many files has them, made without probing;
+    // their outputs in outputFolder.
+    void listRows(int count, const QString &outputFolder);
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -481,6 +491,8 @@ void tst_AddFiles::profileChangeKeepsPathsApart()
         window->on_ProfileDetails_activated(mp4);
         QCOMPARE(QFileInfo(outputPath(index)).suffix(), QStringLiteral("mp4"));
     }
+    // Each row asked for its name; the folder's answers keep them apart.
+    QVERIFY(QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(outputPath(1)));
 }
@@ -754,6 +766,137 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
              qPrintable(QString::number(sideBySide.ms)));
     for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         QCOMPARE(probe->state(), QProcess::NotRunning);
+}
+
+void tst_AddFiles::userEndsTheAddAtOnce_data()
+{
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("the window's close box") << true;
+}
+
+// The second file's probe never ends by itself. The add's Cancel ends the
+// add at once with the rows listed so far; the window's close box closes
+// the window at once.
+void tst_AddFiles::userEndsTheAddAtOnce()
+{
+    QFETCH(bool, closing);
+    QTemporaryDir tools;
+    QVERIFY(useToolScript(tools, QStringLiteral("case \"$2\" in */stuck/*) exec sleep 60 ;; esac\n"
+                                                "exec \"%1/korvex\" \"$@\"\n")));
+    const QStringList paths = {copyOf("av.mp4", "first.mp4"), copyOf("av.mp4", "stuck/second.mp4"),
+                               copyOf("av.mp4", "third.mp4")};
+    openProgress *progress = fixture.dialog<openProgress>();
+    QWidget *target = closing ? static_cast<QWidget *>(ui()->closeAll)
+                              : progress->findChild<QPushButton *>(QStringLiteral("pushButtonCancel"));
+    QElapsedTimer sinceClick;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *question = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            question->accept(); // "Exit?"
+        if (sinceClick.isValid() || list()->topLevelItemCount() < 1 || !progress->isVisible())
+            return;
+        sinceClick.start();
+        // Clicked on a turn of its own: the "Exit?" question it may open
+        // is answered by this poll.
+        QTimer::singleShot(0, target, [target] { QTest::mouseClick(target, Qt::LeftButton); });
+    });
+    poll.start(WindowTest::kPollMs);
+    window->addPickedFiles(paths);
+    QVERIFY(sinceClick.isValid());
+    constexpr int kAtOnceMs = 5000; // the stuck probe would take 30 s
+    QVERIFY2(sinceClick.elapsed() < kAtOnceMs, qPrintable(QString::number(sinceClick.elapsed())));
+    QCOMPARE(fixture.names(), QStringList{QStringLiteral("first.mp4")});
+    QCOMPARE(window->isVisible(), !closing);
+    QVERIFY(!progress->isVisible());
+    for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
+        QCOMPARE(probe->state(), QProcess::NotRunning);
+}
+
+void tst_AddFiles::listRows(int count, const QString &outputFolder)
+{
+    for (int index = 0; index < count; ++index) {
+        const QString name = QStringLiteral("listed%1").arg(index);
+        auto *row = new QTreeWidgetItem(QStringList{QString(), name + ".mp4",
+                                                    FileRow::kStatusReady, "00:00:02", "00:00:02",
+                                                    QString(), name + ".avi"});
+        row->setCheckState(FileRow::CheckColumn, Qt::Checked);
+        list()->addTopLevelItem(row);
+        FileRow::setArguments(row, {"-i", inFiles("listed/" + name + ".mp4"), "-y",
+                                    outputFolder + '/' + name + ".avi"});
+    }
+}
+
+void tst_AddFiles::costPerRowStaysFlat_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<int>("shortList");
+    QTest::addColumn<int>("longList");
+    // Starting each probe costs the same at any length and outweighs what
+    // the list once cost each file: the long list is the longer here.
+    QTest::newRow("adding files") << true << 300 << 3000;
+    QTest::newRow("typing a Destination") << false << 200 << 2000;
+}
+
+// What one file added, or one row moved to a new Destination, costs the
+// program stays the same however long the list is: nothing goes through
+// every other row again for each one. Measured in the window thread's
+// processor time, which a busy machine does not stretch the way it
+// stretches the clock.
+void tst_AddFiles::costPerRowStaysFlat()
+{
+    QFETCH(bool, adding);
+    QFETCH(int, shortList);
+    QFETCH(int, longList);
+    const auto cpuSeconds = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+               + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const auto settled = [this] {
+        return QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }, 120000);
+    };
+    constexpr int kAdded = 10;
+    QStringList clips;
+    for (int index = 0; index < kAdded; ++index)
+        clips << copyOf("av.mp4", QStringLiteral("added/clip%1.mp4").arg(index));
+    const auto costPerRow = [&](int rows) {
+        window->clean();
+        listRows(rows, fixture.outFolder());
+        // The rows listed are looked at before the clock starts.
+        window->applyOutputFolder(fixture.outFolder());
+        if (!settled())
+            return -1.0;
+        const double before = cpuSeconds();
+        if (adding)
+            window->addPickedFiles(clips);
+        else
+            window->applyOutputFolder(fixture.files->filePath(QStringLiteral("elsewhere")));
+        if (!settled())
+            return -1.0;
+        return (cpuSeconds() - before) / (adding ? kAdded : rows);
+    };
+    // The least of a few rounds: a busy machine adds to what a round costs,
+    // never takes from it.
+    double shortCost = -1;
+    double longCost = -1;
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const auto &[rows, least] : {std::pair{shortList, &shortCost}, {longList, &longCost}}) {
+            const double cost = costPerRow(rows);
+            QVERIFY(cost > 0);
+            if (*least < 0 || cost < *least)
+                *least = cost;
+        }
+    }
+    QCOMPARE(list()->topLevelItemCount(), longList + (adding ? kAdded : 0));
+    QVERIFY2(longCost < 1.5 * shortCost,
+             qPrintable(QStringLiteral("%1 ms a row at %2 rows, %3 ms at %4")
+                            .arg(shortCost * 1000)
+                            .arg(shortList)
+                            .arg(longCost * 1000)
+                            .arg(longList)));
 }
 
 QTEST_MAIN(tst_AddFiles)
