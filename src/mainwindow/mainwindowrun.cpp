@@ -25,6 +25,7 @@
 #include "conversion/editorsession.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/tooltext.h"
+#include "filelist/addflow.h"
 #include "filelist/filerow.h"
 #include "filelist/outputnaming.h"
 #include "filelist/statuscell.h"
@@ -95,6 +96,18 @@ void MainWindow::on_ConvertePushButton_clicked()
 {
     if (conversionController.isCheckingFolders() || convertWhenNamed)
         return;
+    // Files being added become rows once probed: Convert follows the add.
+    if (adder->isAdding()) {
+        convertWhenNamed = connect(
+            adder, &AddFlow::finished, this,
+            [this] {
+                disconnect(convertWhenNamed);
+                convertWhenNamed = {};
+                on_ConvertePushButton_clicked();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     // A Destination just given, or files just added, may still wait for
     // their folder to answer: the rows' outputs are known once it has.
     if (!naming->isSettled()) {
