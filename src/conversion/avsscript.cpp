@@ -139,8 +139,8 @@ QString AvsScript::logoPath(const QString &folder, int n) {
 }
 
 int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPaths) {
-    // Every row added asks this, so the folder is listed once rather than
-    // looked up once per number already in use.
+    // The folder is listed once rather than looked up once per number
+    // already in use.
     QSet<QString> taken(takenPaths.cbegin(), takenPaths.cend());
     const QStringList present =
         QDir(folder).entryList({kScriptStem + QStringLiteral("*.avs")},

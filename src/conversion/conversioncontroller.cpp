@@ -14,6 +14,7 @@
 #include "conversion/tooltext.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
+#include "filelist/probepool.h"
 #include "filelist/processwait.h"
 #include "platform/platform.h"
 #include "profiles/profileloader.h"
@@ -117,13 +118,22 @@ void ConversionController::checkOutputFolders(const QStringList &outputPaths) {
     checkFolders(folders, 0, false);
 }
 
+void ConversionController::setCheckingFolders(bool checking) {
+    if (checking == m_checkingFolders)
+        return;
+    m_checkingFolders = checking;
+    Q_EMIT checkingFolders(checking);
+}
+
 void ConversionController::checkFolders(const QStringList &folders, int from, bool makeFirst) {
     // Whether a folder may be made unasked is the window's to say, here.
     QList<bool> mayMake;
     for (int index = 0; index < folders.size(); ++index)
         mayMake << ((makeFirst && index == from) || m_hooks.mayMakeUnasked(folders.at(index)));
-    m_checkingFolders = true;
+    setCheckingFolders(true);
     const auto check = std::make_shared<FolderCheck>();
+    // Stop ends the wait: an answer after it is no longer asked for.
+    const quint64 generation = m_generation;
     m_folderWork.run(
         [check, folders, from, mayMake] {
             for (check->next = from; check->next < folders.size(); ++check->next) {
@@ -134,13 +144,17 @@ void ConversionController::checkFolders(const QStringList &folders, int from, bo
                     return;
             }
         },
-        this, [this, check, folders] { foldersChecked(folders, *check); });
+        this,
+        [this, check, folders, generation] {
+            if (generation == m_generation)
+                foldersChecked(folders, *check);
+        });
 }
 
 void ConversionController::foldersChecked(const QStringList &folders, const FolderCheck &check) {
     switch (check.state) {
     case OutputPaths::FolderState::Ready:
-        m_checkingFolders = false;
+        setCheckingFolders(false);
         Q_EMIT outputFoldersReady();
         return;
     case OutputPaths::FolderState::Missing:
@@ -149,7 +163,7 @@ void ConversionController::foldersChecked(const QStringList &folders, const Fold
         Q_EMIT folderGone(check.folder);
         return;
     case OutputPaths::FolderState::Unusable:
-        m_checkingFolders = false;
+        setCheckingFolders(false);
         Q_EMIT problem(check.problem);
         return;
     }
@@ -164,7 +178,7 @@ void ConversionController::answerFolderGone(bool makeAgain) {
         return;
     case Question::RunStart:
         if (!makeAgain) {
-            m_checkingFolders = false;
+            setCheckingFolders(false);
             return;
         }
         checkFolders(m_questionFolders, 0, true);
@@ -253,12 +267,14 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
     const ArgumentList arguments = FileRow::arguments(item);
     const QString source = Arguments::inputPath(arguments);
     const QString wanted = Arguments::outputPath(arguments);
-    const QStringList listed = FileRow::otherRowsPaths(item);
+    const auto freeName = m_hooks.freeOutputCheck(item);
+    const SourceStamp probed = FileRow::sourceStamp(item);
+    const QString prober = Platform::toolPath(kTranscoderName);
     const auto answer = std::make_shared<JobStartFacts>();
     const quint64 generation = m_generation;
     m_jobStarting = true;
     m_folderWork.run(
-        [answer, folder, mayMake, source, wanted, listed] {
+        [answer, folder, mayMake, source, wanted, freeName, probed, prober] {
             answer->state = OutputPaths::prepareFolder(folder, mayMake, &answer->problem);
             if (answer->state != OutputPaths::FolderState::Ready)
                 return;
@@ -268,8 +284,19 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
             // A file may have come under the row's output name since the
             // name was chosen: the row takes the next free name rather than
             // replace it.
-            answer->freeOutput = OutputPaths::freeAmong(listed, source, wanted);
+            answer->freeOutput = freeName(wanted, OutputPaths::plainName(source, wanted));
             answer->sourceNow = SourceStamp::of(source);
+            // A source that changed since its probe is probed again here,
+            // where a share that hangs holds up this job and not the window.
+            answer->sourceChanged =
+                probed.isKnown() && answer->sourceNow.isKnown() && answer->sourceNow != probed;
+            if (answer->sourceChanged) {
+                QProcess probe;
+                answer->probeText =
+                    ProcessWait::run(probe, prober, {QStringLiteral("-i"), source},
+                                     ProbePool::kProbeTimeoutMs, ProcessWait::Waiting::Blocking)
+                        .standardError;
+            }
         },
         this,
         [this, answer, generation, row] {
@@ -317,12 +344,10 @@ void ConversionController::refuseJobFolder(const QString &text) {
 
 void ConversionController::startJob(int rowIndex, const JobStartFacts &facts) {
     QTreeWidgetItem *row = rowAt(rowIndex);
-    const quint64 generation = m_generation;
-    const bool sourceChanged = m_hooks.reprobeChangedSource(row, facts.sourceNow);
-    // A Stop while the source was probed again ends the job here.
-    row = rowAt(rowIndex);
-    if (generation != m_generation || m_run.runningRow() != rowIndex || !row)
+    if (!row)
         return;
+    const bool sourceChanged =
+        facts.sourceChanged && m_hooks.reprobeChangedSource(row, facts.sourceNow, facts.probeText);
     // With every numbered name taken the row fails and keeps the name it had.
     const QString output = Arguments::outputPath(FileRow::arguments(row));
     if (!facts.freeOutput.isEmpty())
@@ -515,9 +540,12 @@ void ConversionController::checkOutputDriveInBackground() {
 }
 
 void ConversionController::stop(ConversionRun::StopReason reason) {
-    // A job start whose folder is still being looked at never starts.
+    // A job start whose folder is still being looked at never starts, nor
+    // a run whose folders are.
     ++m_generation;
     m_jobStarting = false;
+    if (m_question == Question::None)
+        setCheckingFolders(false);
     const JobEnd end = m_run.stop(reason);
     const bool ending = m_job.isRunning();
     if (ending && end.row >= 0 && rowAt(end.row)) {

@@ -39,8 +39,17 @@ public:
     struct WindowHooks {
         // A folder that has gone may be made again without asking.
         std::function<bool(const QString &folder)> mayMakeUnasked;
-        // True when the source had changed and its row now shows the new probe.
-        std::function<bool(QTreeWidgetItem *row, const SourceStamp &now)> reprobeChangedSource;
+        // The source has changed since its probe, and was probed again
+        // (probeText: the transcoder's text); true when its row now shows
+        // the new probe.
+        std::function<bool(QTreeWidgetItem *row, const SourceStamp &now,
+                           const QByteArray &probeText)>
+            reprobeChangedSource;
+        // The first free name for the row's output, by the list's taken
+        // paths; the check it hands back may run on any thread.
+        std::function<std::function<QString(const QString &wanted, const QString &plainName)>(
+            const QTreeWidgetItem *row)>
+            freeOutputCheck;
         // Empty when the row's script is there (or needs none); else why not.
         std::function<QString(const QTreeWidgetItem *row, bool sourceChanged)> restoreEditScript;
         std::function<void(QTreeWidgetItem *row, const QString &path)> setRowOutputPath;
@@ -86,6 +95,8 @@ public:
     const TranscoderJob &job() const;
 
 Q_SIGNALS:
+    // Convert's folders are being looked at (true), or no longer.
+    void checkingFolders(bool checking);
     void outputFoldersReady();
     // A folder the user chose has gone: answerFolderGone() says whether it
     // is made again.
@@ -119,6 +130,8 @@ private:
         QString problem;
         QString freeOutput; // empty: every numbered name is taken
         SourceStamp sourceNow;
+        bool sourceChanged = false; // since its probe: probed again
+        QByteArray probeText;
     };
     struct FolderCheck {
         OutputPaths::FolderState state = OutputPaths::FolderState::Ready;
@@ -129,6 +142,7 @@ private:
 
     QVector<RunRow> runRows() const;
     QTreeWidgetItem *rowAt(int index) const;
+    void setCheckingFolders(bool checking);
     void checkFolders(const QStringList &folders, int from, bool makeFirst);
     void foldersChecked(const QStringList &folders, const FolderCheck &check);
     void launchJob(const TickDecision &decision);

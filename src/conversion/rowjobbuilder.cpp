@@ -89,7 +89,8 @@ RowJob RowJobBuilder::build(const RowJobInput &input) {
         return job;
     }
     job.seedsEffects = true;
-    const int number = AvsScript::nextFreeNumber(input.scriptFolder, input.takenScriptPaths);
+    const int number = input.scriptNumber >= 0 ? input.scriptNumber
+                                               : AvsScript::nextFreeNumber(input.scriptFolder);
     job.scriptPath = AvsScript::scriptPath(input.scriptFolder, number);
     const QString inputOfList = Arguments::inputPath(job.arguments);
     job.effects = FileRow::kNeutralEffects;

@@ -35,9 +35,10 @@ struct RowJobInput {
     QString outputPath;             // absolute: the output folder and the output name
 
     QString scriptFolder; // where the row's wrapper script goes (the per-user "tmp")
-    // The other rows' script paths: their numbers stay theirs even when the
-    // file was never written.
-    QStringList takenScriptPaths;
+    // The number the row's script takes, counted by the caller from one row
+    // to the next (a row keeps its number whether or not its script could be
+    // written); -1: the first number whose script is not in the folder.
+    int scriptNumber = -1;
     QString avsPluginPath;
     QString avsImportPath;
     QString avsHeaderPath;

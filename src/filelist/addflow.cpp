@@ -2,13 +2,16 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "conversion/argumentlist.h"
 #include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "platform/platform.h"
 
@@ -18,12 +21,15 @@ const QString kProbeToolName = QStringLiteral("korvex");
 // Files whose probes are already done are handed on back to back; the
 // window gets its turn at least this often meanwhile.
 constexpr int kAddEventGapMs = 20;
+// How often a wait asks whether the add should go on.
+constexpr int kGoOnPollMs = 50;
 
 } // namespace
 
-AddFlow::AddFlow(QTreeWidget *list, QObject *parent)
+AddFlow::AddFlow(QTreeWidget *list, OutputNaming *naming, QObject *parent)
     : QObject(parent)
     , m_list(list)
+    , m_naming(naming)
 {
     // Until a first probe, nothing speaks against a file.
     m_probe.hasVideo = true;
@@ -39,6 +45,14 @@ ProbePool &AddFlow::probePool()
 bool AddFlow::isAdding() const
 {
     return m_adding;
+}
+
+void AddFlow::cancel()
+{
+    if (!m_adding)
+        return;
+    m_cancelled = true;
+    m_waiting.clear();
 }
 
 void AddFlow::turnAway(const QString &shownName)
@@ -65,15 +79,36 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Sourc
                   const std::function<bool()> &goOn)
 {
     // One operation at a time: a drop that arrives while files are probed
-    // is refused at the door, and nothing else may start a second one.
-    if (m_adding)
+    // is refused at the door, and files picked meanwhile wait their turn.
+    if (m_adding) {
+        if (source == Source::OpenDialog)
+            m_waiting.append({paths, shownNames, source, goOn});
         return;
+    }
+    addNow({paths, shownNames, source, goOn});
+    while (!m_waiting.isEmpty()) {
+        const Request next = m_waiting.takeFirst();
+        if (next.goOn())
+            addNow(next);
+    }
+}
+
+void AddFlow::addNow(const Request &request)
+{
+    const QStringList &paths = request.paths;
+    const QStringList &shownNames = request.shownNames;
+    const Source source = request.source;
+    const std::function<bool()> &goOn = request.goOn;
     m_adding = true;
+    Q_EMIT started();
+    m_cancelled = false;
     m_source = source;
     m_rowsBefore = m_list->topLevelItemCount();
-    m_taken = TakenPaths();
+    // The names this add keeps apart from: once, not once a file.
+    m_names.clear();
     for (int index = 0; index < m_rowsBefore; ++index)
-        FileRow::addPaths(m_taken, m_list->topLevelItem(index));
+        m_names.insert(m_list->topLevelItem(index)->text(FileRow::OutputFileColumn));
+    const auto goingOn = [this, &goOn] { return !m_cancelled && goOn(); };
     // Every file that will be probed is handed to the pool now; the files
     // are still handed on in the list's order, each as soon as its probe is
     // done.
@@ -84,15 +119,14 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Sourc
     }
     m_pool.start(Platform::toolPath(kProbeToolName), probed);
     showProgress();
-    int added = 0;
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     for (int index = 0; index < paths.size(); ++index) {
         if (sinceEvents.elapsed() >= kAddEventGapMs) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            QCoreApplication::processEvents();
             sinceEvents.restart();
         }
-        if (!goOn())
+        if (!goingOn())
             break;
         const QString &path = paths.at(index);
         if (path.isEmpty()) {
@@ -100,7 +134,9 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Sourc
             continue;
         }
 
-        probeFile(path, index);
+        // Left while the file was probed: it is neither added nor blamed.
+        if (!probeFile(path, index, goingOn))
+            break;
         if (!m_probe.isMedia()) {
             // A transcoder that cannot be started says nothing of the files:
             // none of them is blamed, and none after it is tried.
@@ -113,71 +149,63 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Sourc
             turnAway(path);
             continue;
         }
-        const qsizetype failedBefore = m_failed.size();
         Q_EMIT fileProbed(path);
-        if (m_failed.size() == failedBefore)
-            ++added;
     }
     // Left early (the window closed): no probe outlives the add.
     m_pool.stop();
-    Q_EMIT finished(added);
+    waitForNames(goingOn);
+    // A row that no name was left for has gone again.
+    Q_EMIT finished(m_list->topLevelItemCount() - m_rowsBefore);
     m_failed.clear();
     m_adding = false;
 }
 
-QString AddFlow::outputNameFor(const QString &sourcePath, const QString &outputFolder,
-                              const QString &outputName) const
+QString AddFlow::outputNameFor(const QString &outputName) const
 {
-    QStringList names;
     const int counted =
         m_source == Source::OpenDialog ? m_rowsBefore : m_list->topLevelItemCount();
-    for (int index = 0; index < counted; ++index)
-        names << m_list->topLevelItem(index)->text(FileRow::OutputFileColumn);
-    const QString named = m_source == Source::OpenDialog
-                              ? FileListRules::dialogOutputName(outputName, names)
-                              : FileListRules::dropOutputName(outputName, names);
+    return FileListRules::outputNameAmong(outputName, m_names, counted);
+}
 
+void AddFlow::nameRow(QTreeWidgetItem *row, const QString &outputFolder,
+                      const QString &outputName)
+{
     // The names above are told apart by the rows' names alone; the paths
     // themselves must not meet either: not this file, not another row's
-    // output or source.
-    TakenPaths takenHere = m_taken;
-    takenHere.add(sourcePath);
-    const QString wanted = outputFolder + named;
-    if (takenHere.isFree(wanted))
-        return named;
-    const QString free = takenHere.free(outputFolder + outputName,
-                                        qMax(1, m_list->topLevelItemCount()),
-                                        OutputPaths::plainName(sourcePath, outputName));
-    return free.isEmpty() ? QString() : OutputPaths::fileName(free);
-}
-
-bool AddFlow::makeOutputUnique(QTreeWidgetItem *row, QString *newName) const
-{
-    if (!row)
-        return false;
-    ArgumentList arguments = FileRow::arguments(row);
-    const QString output = Arguments::outputPath(arguments);
-    if (output.isEmpty())
-        return true;
+    // output or source, not a file on disk.
+    const ArgumentList arguments = FileRow::arguments(row);
     const QString source = Arguments::inputPath(arguments);
-    TakenPaths taken = m_taken;
-    taken.add(source);
-    const QString free = taken.free(output, m_list->topLevelItemCount(),
-                                    OutputPaths::plainName(source, output));
-    if (free.isEmpty())
-        return false;
-    if (free == output)
-        return true;
-    Arguments::setOutputPath(arguments, free);
-    FileRow::setArguments(row, arguments);
-    row->setText(FileRow::OutputFileColumn, OutputPaths::fileName(free));
-    *newName = OutputPaths::fileName(free);
-    return true;
+    OutputNaming::Wish wish;
+    wish.wanted = Arguments::outputPath(arguments);
+    wish.numberedFrom = outputFolder + outputName;
+    wish.firstNumber = qMax(1, m_list->topLevelItemCount() - 1);
+    wish.plainName = OutputPaths::plainName(source, outputName);
+    if (m_source == Source::Drop)
+        m_names.insert(row->text(FileRow::OutputFileColumn));
+    m_naming->name(row, wish, [this, source](QTreeWidgetItem *refused, const QString &) {
+        Q_EMIT toolText(OutputPaths::noFreeNameText(source));
+        // The add's own rows while it lasts; after it, the row stays and its
+        // job refuses the name.
+        if (!m_adding)
+            return;
+        turnAway(source);
+        delete refused;
+    });
 }
 
-void AddFlow::listed(const QTreeWidgetItem *row)
+void AddFlow::waitForNames(const std::function<bool()> &goOn)
 {
-    FileRow::addPaths(m_taken, row);
+    if (m_naming->isSettled())
+        return;
+    QEventLoop loop;
+    connect(m_naming, &OutputNaming::settled, &loop, &QEventLoop::quit);
+    QTimer asking;
+    connect(&asking, &QTimer::timeout, &loop, [&goOn, &loop] {
+        if (!goOn())
+            loop.quit();
+    });
+    asking.start(kGoOnPollMs);
+    loop.exec();
 }
 
 void AddFlow::showProgress()
@@ -186,12 +214,12 @@ void AddFlow::showProgress()
         Q_EMIT probeProgress(m_pool.doneCount(), m_pool.count(), m_pool.probingPath());
 }
 
-void AddFlow::probeFile(const QString &path, int poolIndex)
+bool AddFlow::probeFile(const QString &path, int poolIndex, const std::function<bool()> &goOn)
 {
     // Nothing of an earlier file may stand for this one.
     m_probe = ProbeResult();
     if (path.isEmpty() || FileListRules::isRejectedExtension(QFileInfo(path).suffix()))
-        return;
+        return true;
 
     if (poolIndex < 0) {
         m_pool.start(Platform::toolPath(kProbeToolName), {path});
@@ -199,7 +227,8 @@ void AddFlow::probeFile(const QString &path, int poolIndex)
     }
     // The pool ends a probe that runs past its limit; the text then judged
     // is whatever came before.
-    m_pool.waitFor(poolIndex);
+    if (!m_pool.waitFor(poolIndex, goOn))
+        return false;
     const ProbePool::Result answer = m_pool.takeResult(poolIndex);
     m_probedStamp = answer.stamp;
     if (!answer.startError.isEmpty())
@@ -208,4 +237,5 @@ void AddFlow::probeFile(const QString &path, int poolIndex)
     const QString text = decodeToolText(answer.standardError);
     Q_EMIT toolText(text);
     m_probe = ProbeParser::parse(text);
+    return true;
 }

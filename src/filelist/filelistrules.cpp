@@ -20,7 +20,7 @@ const QStringList kRejectedExtensions = {
 };
 
 const QStringList kOpenDialogFilters = {
-    QStringLiteral("All Files (*.*)"),
+    QStringLiteral("All Files (*)"),
     QStringLiteral("Videos (*.asf *.avi *.mov *.mp4 *.wmv *.flv *.mpg *.ts *.rmvb *.rm *.dat "
                    "*.vob *.3gp)"),
     QStringLiteral("Audios (*.mp3 *.mp2 *.ac3 *.wma *.wav *.m4a *.flac)"),
@@ -48,17 +48,6 @@ int decimal(const QString &text) {
     return ok ? value : 0;
 }
 
-QString renamedOnClash(const QString &outputName, const QStringList &names, int number) {
-    QString candidate = outputName;
-    // One pass, no restart: a name matched once takes the number, and the
-    // rows after it are compared with the numbered name.
-    for (const QString &name : names) {
-        if (name == candidate)
-            candidate = withNumberBeforeDot(outputName, number);
-    }
-    return candidate;
-}
-
 } // namespace
 
 bool isRejectedExtension(const QString &extension) {
@@ -83,16 +72,10 @@ QString withNumberBeforeDot(const QString &name, int number) {
     return OutputName::numbered(name, number);
 }
 
-QString dialogOutputName(const QString &outputName, const QStringList &namesBefore) {
-    if (namesBefore.isEmpty())
-        return outputName;
-    return renamedOnClash(outputName, namesBefore, int(namesBefore.size()));
-}
-
-QString dropOutputName(const QString &outputName, const QStringList &names) {
-    if (names.isEmpty())
-        return outputName;
-    return renamedOnClash(outputName, names, int(names.size()));
+QString outputNameAmong(const QString &outputName, const QSet<QString> &names, int number) {
+    // A name matched once takes the number; whatever rows come after it,
+    // the name stays numbered once.
+    return names.contains(outputName) ? withNumberBeforeDot(outputName, number) : outputName;
 }
 
 int lastCheckedRow(const QVector<CheckedRow> &rows) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Qt>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -27,12 +28,12 @@ QString textBefore(const QString &text, QChar stop);
 // for the file system is shortened in front of the number.
 QString withNumberBeforeDot(const QString &name, int number);
 
-// The open dialog's rule against repeating an output name: only the rows that
-// were in the list before the operation count (their output names, in list
-// order), and the number used is their count.
-QString dialogOutputName(const QString &outputName, const QStringList &namesBefore);
-// The drop's rule: every row counts, and the number used is the row count.
-QString dropOutputName(const QString &outputName, const QStringList &names);
+// The rule against repeating an output name: outputName, or outputName
+// with number in front of its last "." when one of names is outputName. The
+// open dialog counts the output names of the rows listed before it and takes
+// their count as the number; a drop counts every row's, its own rows' too,
+// and takes the row count.
+QString outputNameAmong(const QString &outputName, const QSet<QString> &names, int number);
 
 // One row as the checked-row queries see it.
 struct CheckedRow {

@@ -7,7 +7,6 @@
 #include <QVariant>
 
 #include "conversion/argumentlist.h"
-#include "filelist/takenpaths.h"
 
 namespace FileRow {
 
@@ -139,10 +138,13 @@ void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info) {
         item->setData(SourceDurationColumn, MediaInfoRole + k, info[k]);
 }
 
-void addPaths(TakenPaths &taken, const QTreeWidgetItem *item) {
-    const ArgumentList list = arguments(item);
-    taken.add(Arguments::outputPath(list));
-    taken.add(Arguments::inputPath(list));
+void setOutputPath(QTreeWidgetItem *item, const QString &path) {
+    ArgumentList list = arguments(item);
+    if (list.isEmpty() || Arguments::outputPath(list) == path)
+        return;
+    Arguments::setOutputPath(list, path);
+    setArguments(item, list);
+    item->setText(OutputFileColumn, path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 SourceStamp sourceStamp(const QTreeWidgetItem *item) {
@@ -158,19 +160,6 @@ SourceStamp sourceStamp(const QTreeWidgetItem *item) {
 void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp) {
     item->setData(SourceDurationColumn, SourceStampRole,
                   QVariantList{stamp.size, stamp.modifiedMs});
-}
-
-QStringList otherRowsPaths(const QTreeWidgetItem *item) {
-    QStringList paths;
-    const QTreeWidget *list = item ? item->treeWidget() : nullptr;
-    for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *other = list->topLevelItem(i);
-        if (other == item)
-            continue;
-        const ArgumentList arguments = FileRow::arguments(other);
-        paths << Arguments::outputPath(arguments) << Arguments::inputPath(arguments);
-    }
-    return paths;
 }
 
 } // namespace FileRow

@@ -7,7 +7,6 @@
 #include "filelist/sourcestamp.h"
 
 class QTreeWidgetItem;
-class TakenPaths;
 
 // Per-file job data as the file list keeps it: string lists with fixed
 // lengths, stored as item data of one top-level row.
@@ -181,10 +180,8 @@ void setMediaInfo(QTreeWidgetItem *item, const MediaInfo &info);
 SourceStamp sourceStamp(const QTreeWidgetItem *item);
 void setSourceStamp(QTreeWidgetItem *item, const SourceStamp &stamp);
 
-// Adds the row's output and source to `taken`: a new output path must name
-// neither.
-void addPaths(TakenPaths &taken, const QTreeWidgetItem *item);
-// The sources and outputs of every other row of the item's list.
-QStringList otherRowsPaths(const QTreeWidgetItem *item);
+// The output path in the row's arguments, and its file name in the output
+// file column.
+void setOutputPath(QTreeWidgetItem *item, const QString &path);
 
 } // namespace FileRow

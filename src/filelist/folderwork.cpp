@@ -1,5 +1,6 @@
 #include "folderwork.h"
 
+#include <chrono>
 #include <mutex>
 
 #include <QPointer>
@@ -7,11 +8,25 @@
 
 namespace {
 
-// What closing the window waits for a piece at work before leaving it.
-constexpr unsigned long kCloseWaitMs = 2000;
+using Clock = std::chrono::steady_clock;
 
-std::mutex hookMutex;
-std::function<void()> beforeEachHook; // hookMutex
+// What the end waits for the piece at work, counted from its start: longer
+// than a folder that answers takes, and a piece that took longer has
+// stopped answering and is not waited for at all.
+constexpr auto kCloseWait = std::chrono::milliseconds(1000);
+constexpr unsigned long kCloseStepMs = 10;
+
+struct Hook {
+    std::mutex mutex;
+    std::function<void()> beforeEach; // mutex
+};
+
+// Never destroyed: a worker left behind may still reach it while the
+// process ends.
+Hook &hook() {
+    static Hook *const shared = new Hook;
+    return *shared;
+}
 
 } // namespace
 
@@ -19,7 +34,9 @@ std::function<void()> beforeEachHook; // hookMutex
 // to an object that may be gone.
 struct FolderWork::Shared {
     std::mutex mutex;
-    bool closing = false; // mutex
+    bool closing = false;  // mutex
+    bool working = false;  // mutex: a piece is at work
+    Clock::time_point since; // mutex: when the piece at work began
 };
 
 FolderWork::FolderWork(QObject *parent)
@@ -38,8 +55,12 @@ FolderWork::~FolderWork() {
         m_shared->closing = true;
     }
     m_thread->quit();
-    if (!m_thread->wait(kCloseWaitMs))
-        return;
+    while (!m_thread->wait(kCloseStepMs)) {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        // A thread still running is never destroyed: it is left behind.
+        if (m_shared->working && Clock::now() - m_shared->since >= kCloseWait)
+            return;
+    }
     delete m_worker;
     delete m_thread;
 }
@@ -51,16 +72,24 @@ void FolderWork::run(std::function<void()> work, QObject *context, std::function
     QMetaObject::invokeMethod(
         m_worker,
         [shared, work = std::move(work), then = std::move(then), target, owner]() {
-            std::function<void()> hook;
             {
-                std::lock_guard<std::mutex> lock(hookMutex);
-                hook = beforeEachHook;
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                if (shared->closing)
+                    return;
+                shared->working = true;
+                shared->since = Clock::now();
             }
-            if (hook)
-                hook();
+            std::function<void()> before;
+            {
+                std::lock_guard<std::mutex> lock(hook().mutex);
+                before = hook().beforeEach;
+            }
+            if (before)
+                before();
             if (work)
                 work();
             std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->working = false;
             // Not closing: the owner is still there and stays until this is posted.
             if (shared->closing || !then)
                 return;
@@ -76,6 +105,6 @@ void FolderWork::run(std::function<void()> work, QObject *context, std::function
 }
 
 void FolderWork::setBeforeEachHook(std::function<void()> hook) {
-    std::lock_guard<std::mutex> lock(hookMutex);
-    beforeEachHook = std::move(hook);
+    std::lock_guard<std::mutex> lock(::hook().mutex);
+    ::hook().beforeEach = std::move(hook);
 }

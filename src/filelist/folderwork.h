@@ -14,13 +14,17 @@ class QThread;
 // context object, the one it acts on: it runs on the thread this object
 // lives on once the piece is done, and only while that context is still
 // there; without a context it never runs.
+//
+// A piece may wait in the kernel for as long as its share does, and nothing
+// can end it there: nobody ever waits for such a piece, not this object's
+// end and not the process's.
 class FolderWork : public QObject {
     Q_OBJECT
 
 public:
     explicit FolderWork(QObject *parent = nullptr);
-    // Waits a little for the piece at work; one that hangs is left to end
-    // with the process.
+    // Waits a little for the piece at work; one that has stopped answering
+    // is left, with those after it, to end with the process.
     ~FolderWork() override;
 
     void run(std::function<void()> work, QObject *context = nullptr,

@@ -3,11 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 #include <QTemporaryFile>
 
 #include "filelist/outputname.h"
-#include "filelist/takenpaths.h"
 
 namespace OutputPaths {
 
@@ -105,25 +103,6 @@ QString resolved(const QString &path) {
     if (!folder.isEmpty())
         return folder + QLatin1Char('/') + info.fileName();
     return QDir::cleanPath(info.absoluteFilePath());
-}
-
-QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
-               int firstNumber) {
-    QSet<QString> taken;
-    taken.insert(resolved(sourcePath));
-    for (const QString &path : takenPaths)
-        taken.insert(resolved(path));
-    return OutputName::firstFree(wanted, firstNumber, [&taken](const QString &path) {
-        return !taken.contains(resolved(path));
-    });
-}
-
-QString freeAmong(const QStringList &listed, const QString &source, const QString &wanted) {
-    TakenPaths taken;
-    for (const QString &path : listed)
-        taken.add(path);
-    taken.add(source);
-    return taken.free(wanted, 1, plainName(source, wanted));
 }
 
 QString noFreeNameText(const QString &path) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // Where a row's converted file goes. Output paths are absolute, so that the
 // transcoder never reads a name like "-out.mp4" as an option, and they never
@@ -57,19 +56,6 @@ QString fileName(const QString &path);
 // A path as the file system resolves it: symbolic links and ".." followed as
 // far as the path exists.
 QString resolved(const QString &path);
-
-// wanted, or, when it resolves to the source itself or to one of the taken
-// paths, the same name with a number in front of its last "." (counting up
-// from firstNumber until the name is free); empty when no number up to
-// OutputName::kMaxNumber frees it.
-QString unique(const QString &wanted, const QString &sourcePath, const QStringList &takenPaths,
-               int firstNumber);
-
-// wanted, or the next free name with the inserted number, so that it names
-// neither source nor one of the listed paths (the other rows' sources and
-// outputs) nor a file that exists; every name is looked at on disk, so that
-// this can run away from the window's thread. Empty when no name is left.
-QString freeAmong(const QStringList &listed, const QString &source, const QString &wanted);
 
 // What the user is told when every name an output may take is in use.
 QString noFreeNameText(const QString &path);

@@ -3,21 +3,21 @@
 #include <algorithm>
 #include <utility>
 
-#include <unistd.h>
-
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 
+#include "platform/platform.h"
+
 namespace {
 
-// A killed process is reaped at once; this only bounds a wait that cannot
-// otherwise end.
-constexpr int kReapMs = 5000;
-// Probes are background work for the window: with one per core they would
-// otherwise take the processor from the thread that paints it.
-constexpr int kProbeNiceness = 10;
+// A killed process is reaped at once, unless it waits in the kernel on a
+// share that does not answer: stopping waits this long for all of them.
+constexpr int kReapMs = 500;
+// How often a wait asks whether it should go on.
+constexpr int kGoOnPollMs = 50;
 
 } // namespace
 
@@ -54,27 +54,29 @@ void ProbePool::createWorkers(int count)
         delete worker.process;
     m_workers.clear();
     m_workers.resize(size_t(std::max(1, count)));
-    for (size_t slot = 0; slot < m_workers.size(); ++slot) {
-        Worker &worker = m_workers[slot];
-        worker.process = new QProcess(this);
-        worker.process->setChildProcessModifier([] { (void)::nice(kProbeNiceness); });
-        worker.limit = new QTimer(worker.process);
-        worker.limit->setSingleShot(true);
-        QProcess *process = worker.process;
-        // Standard output carries nothing we read; it is taken so the pipe never fills.
-        connect(process, &QProcess::readyReadStandardOutput, this,
-                [process] { process->readAllStandardOutput(); });
-        connect(process, &QProcess::readyReadStandardError, this,
-                [this, slot] { drainOutput(m_workers[slot]); });
-        connect(process, &QProcess::finished, this, [this, slot] { probeEnded(slot); });
-        connect(process, &QProcess::errorOccurred, this,
-                [this, slot](QProcess::ProcessError error) {
-                    // Every other error is followed by finished().
-                    if (error == QProcess::FailedToStart)
-                        probeFailedToStart(slot);
-                });
-        connect(worker.limit, &QTimer::timeout, process, &QProcess::kill);
-    }
+    for (size_t slot = 0; slot < m_workers.size(); ++slot)
+        createProcess(slot);
+}
+
+void ProbePool::createProcess(size_t slot)
+{
+    Worker &worker = m_workers[slot];
+    worker.process = new QProcess(this);
+    worker.limit = new QTimer(worker.process);
+    worker.limit->setSingleShot(true);
+    QProcess *process = worker.process;
+    connect(process, &QProcess::readyReadStandardOutput, this,
+            [this, slot] { readStamp(m_workers[slot]); });
+    connect(process, &QProcess::readyReadStandardError, this,
+            [this, slot] { drainOutput(m_workers[slot]); });
+    connect(process, &QProcess::finished, this, [this, slot] { probeEnded(slot); });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, slot](QProcess::ProcessError error) {
+                // Every other error is followed by finished().
+                if (error == QProcess::FailedToStart)
+                    probeFailedToStart(slot);
+            });
+    connect(worker.limit, &QTimer::timeout, process, &QProcess::kill);
 }
 
 void ProbePool::probeEnded(size_t slot)
@@ -110,6 +112,7 @@ void ProbePool::start(const QString &program, const QStringList &paths)
     m_results = QVector<Result>(paths.size());
     m_nextIndex = 0;
     m_doneCount = 0;
+    m_firstUndone = 0;
     m_startError.clear();
     for (int index = 0; index < m_paths.size(); ++index) {
         if (m_paths.at(index).isEmpty()) {
@@ -133,7 +136,7 @@ void ProbePool::launchNext(Worker &worker)
     m_states[worker.index] = State::Running;
     // Taken before the probe reads it: a file that grows meanwhile differs
     // from its stamp later rather than pass for the length the probe saw.
-    m_results[worker.index].stamp = SourceStamp::of(m_paths.at(worker.index));
+    Platform::prepareProbe(*worker.process, m_paths.at(worker.index));
     worker.limit->start(m_timeoutMs);
     worker.process->start(m_program, {QStringLiteral("-i"), m_paths.at(worker.index)},
                           QIODevice::ReadWrite);
@@ -146,11 +149,30 @@ void ProbePool::drainOutput(Worker &worker)
         m_results[worker.index].standardError += text;
 }
 
+void ProbePool::readStamp(Worker &worker)
+{
+    // The stamp's line comes first; the rest of standard output carries
+    // nothing we read, and is taken so that the pipe never fills.
+    const QByteArray text = worker.process->readAllStandardOutput();
+    if (worker.index < 0)
+        return;
+    Result &result = m_results[worker.index];
+    if (result.stampTold)
+        return;
+    result.stampText += text;
+    const qsizetype end = result.stampText.indexOf('\n');
+    if (end < 0)
+        return;
+    result.stamp = SourceStamp::fromLine(result.stampText.left(end));
+    result.stampTold = true;
+    result.stampText.clear();
+}
+
 bool ProbePool::finishProbe(Worker &worker)
 {
     worker.limit->stop();
     drainOutput(worker);
-    worker.process->readAllStandardOutput();
+    readStamp(worker);
     if (worker.index < 0)
         return false;
     m_states[worker.index] = State::Done;
@@ -167,10 +189,21 @@ void ProbePool::stop()
         // Idle first: the finished() that the wait below delivers belongs to
         // no path any more.
         worker.index = -1;
-        if (worker.process->state() != QProcess::NotRunning) {
+        if (worker.process->state() != QProcess::NotRunning)
             worker.process->kill();
-            worker.process->waitForFinished(kReapMs);
-        }
+    }
+    const QDeadlineTimer reaped(kReapMs);
+    for (size_t slot = 0; slot < m_workers.size(); ++slot) {
+        QProcess *process = m_workers[slot].process;
+        if (process->state() == QProcess::NotRunning
+            || process->waitForFinished(int(reaped.remainingTime())))
+            continue;
+        // Held in the kernel by its file's share: it goes on its own once
+        // the share answers, and a new process takes its place.
+        process->disconnect(this);
+        process->setParent(nullptr);
+        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        createProcess(slot);
     }
     // Nothing is left to wait for.
     std::fill(m_states.begin(), m_states.end(), State::Done);
@@ -194,14 +227,15 @@ bool ProbePool::isDone(int index) const
 
 QString ProbePool::probingPath() const
 {
-    for (int index = 0; index < m_states.size(); ++index) {
-        if (m_states.at(index) == State::Running)
-            return m_paths.at(index);
-    }
+    // Probes start in list order: the first path not done is the one.
+    while (m_firstUndone < m_states.size() && m_states.at(m_firstUndone) == State::Done)
+        ++m_firstUndone;
+    if (m_firstUndone < m_states.size() && m_states.at(m_firstUndone) == State::Running)
+        return m_paths.at(m_firstUndone);
     return QString();
 }
 
-bool ProbePool::waitFor(int index)
+bool ProbePool::waitFor(int index, const std::function<bool()> &goOn)
 {
     if (isDone(index))
         return true;
@@ -210,7 +244,13 @@ bool ProbePool::waitFor(int index)
         if (isDone(index))
             loop.quit();
     });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QTimer asking;
+    connect(&asking, &QTimer::timeout, &loop, [&goOn, &loop] {
+        if (goOn && !goOn())
+            loop.quit();
+    });
+    asking.start(kGoOnPollMs);
+    loop.exec();
     return isDone(index);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QByteArray>
@@ -37,6 +38,8 @@ public:
         QString startError;
         // The file as it was just before its probe started.
         SourceStamp stamp;
+        bool stampTold = false;
+        QByteArray stampText; // until its line is whole
     };
 
     explicit ProbePool(QObject *parent = nullptr);
@@ -52,8 +55,9 @@ public:
     // `program` for every i whose path is not empty; the empty ones count
     // as done at once, with no result.
     void start(const QString &program, const QStringList &paths);
-    // Kills every probe still running and waits for it: no process outlives
-    // this call.
+    // Kills every probe still running and waits a moment for it; one that
+    // cannot end yet (its file on a share that does not answer) is left to
+    // go when it can, never waited for.
     void stop();
 
     int count() const;
@@ -62,10 +66,10 @@ public:
     // The first path of the list still being probed; empty when none is.
     QString probingPath() const;
 
-    // Runs the event loop, without the user's input, until the probe of
-    // paths[index] is done. False when the loop was ended from outside (the
-    // application quits) before that.
-    bool waitFor(int index);
+    // Runs the event loop, the user's input too, until the probe of
+    // paths[index] is done. False when goOn said no first, or the loop was
+    // ended from outside (the application quits).
+    bool waitFor(int index, const std::function<bool()> &goOn = {});
     // The probe's answer; empty for a path that was never probed. Taking it
     // frees the memory it held.
     Result takeResult(int index);
@@ -90,6 +94,8 @@ private:
     };
 
     void createWorkers(int count);
+    void createProcess(size_t slot);
+    void readStamp(Worker &worker);
     void probeEnded(size_t slot);
     void probeFailedToStart(size_t slot);
     void launchNext(Worker &worker);
@@ -104,6 +110,8 @@ private:
     QVector<Result> m_results;
     int m_nextIndex = 0;
     int m_doneCount = 0;
+    // No path before it is still being probed: where probingPath() looks first.
+    mutable int m_firstUndone = 0;
     QString m_startError;
     int m_timeoutMs = kProbeTimeoutMs;
 };

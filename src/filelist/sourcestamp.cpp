@@ -24,3 +24,17 @@ SourceStamp SourceStamp::of(const QString &path) {
     stamp.modifiedMs = file.lastModified().toMSecsSinceEpoch();
     return stamp;
 }
+
+SourceStamp SourceStamp::fromLine(const QByteArray &line) {
+    const QList<QByteArray> fields = line.trimmed().split(' ');
+    SourceStamp stamp;
+    bool sizeOk = false;
+    bool timeOk = false;
+    if (fields.size() == 2) {
+        stamp.size = fields.at(0).toLongLong(&sizeOk);
+        stamp.modifiedMs = fields.at(1).toLongLong(&timeOk);
+    }
+    if (!sizeOk || !timeOk)
+        return SourceStamp();
+    return stamp;
+}

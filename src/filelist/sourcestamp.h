@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -16,4 +17,6 @@ struct SourceStamp {
 
     // One look at the file; unknown when it cannot be read.
     static SourceStamp of(const QString &path);
+    // The stamp a probe's process tells: "SIZE MS" (Platform::prepareProbe).
+    static SourceStamp fromLine(const QByteArray &line);
 };

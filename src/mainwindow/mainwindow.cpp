@@ -26,7 +26,9 @@
 #include "conversion/editorsession.h"
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
+#include "conversion/avsscript.h"
 #include "filelist/addflow.h"
+#include "filelist/outputnaming.h"
 #include "filelist/rowcheckkey.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
@@ -99,11 +101,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     editor = new EditorSession(ui->treeWidget, this);
     connectEditorSession();
-    adder = new AddFlow(ui->treeWidget, this);
-    connect(adder, &AddFlow::fileProbed, this, [this](const QString &path) {
-        if (!listProbedFile(path))
-            adder->turnAway(path);
-    });
+    naming = new OutputNaming(ui->treeWidget, this);
+    adder = new AddFlow(ui->treeWidget, naming, this);
+    connect(adder, &AddFlow::fileProbed, this, &MainWindow::listProbedFile);
+    connect(adder, &AddFlow::started, &addProgressDialog, &openProgress::showAdding);
+    connect(&addProgressDialog, &openProgress::cancelled, adder, &AddFlow::cancel);
     connect(adder, &AddFlow::probeProgress, this, &MainWindow::showProbeProgress);
     connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
     connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
@@ -215,6 +217,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     setUpFileList();
     loadAvsPlugins();
+    // The folder is this copy's own: what a crashed copy of the same number
+    // left there is counted past once, not looked for at every row.
+    nextScriptNumber = AvsScript::nextFreeNumber(Platform::tempDir());
 
     lastAddFolder =
         SettingsFile::value(SettingsFile::kFolder, Platform::desktopDir()).toString();
@@ -226,7 +231,8 @@ MainWindow::~MainWindow()
 {
     // What still runs is ended by its owner's destructor, after this body:
     // what the owner reports then must not reach the half-gone window.
-    for (QObject *engine : std::initializer_list<QObject *>{&conversionController, editor, adder})
+    for (QObject *engine :
+         std::initializer_list<QObject *>{&conversionController, editor, adder, naming})
         QObject::disconnect(engine, nullptr, nullptr, nullptr);
     SettingsFile::setWriteFailureHandler({});
     ui->PathLine->removeEventFilter(this);
@@ -318,6 +324,9 @@ void MainWindow::setUpFileList()
     list->setColumnCount(9);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     list->setTextElideMode(Qt::ElideMiddle);
+    // Every row is one line high: the view need not ask each row its height
+    // whenever the list changes, which costs the length of the list.
+    list->setUniformRowHeights(true);
 
     const int widths[] = {40, 100, 70, 60, 60, 60};
     for (int column = 0; column < 6; ++column)

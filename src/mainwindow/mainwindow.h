@@ -20,6 +20,7 @@
 #include "settingsdialog/settingdialog.h"
 
 class EditorSession;
+class OutputNaming;
 class QCheckBox;
 class QComboBox;
 class QMenu;
@@ -42,6 +43,7 @@ public:
     Ui::MainWindow *form() const { return ui; }
     EditorSession &editorSession() { return *editor; }
     AddFlow &addFlow() { return *adder; }
+    OutputNaming &outputNaming() { return *naming; }
     ConversionController &conversion();
     SnapshotChoices &snapshotChoices() { return snapshots; }
     OptionState &options() { return optionState; }
@@ -237,12 +239,14 @@ private:
     // shownNames: what the add-result dialog lists for a path that fails.
     void addFiles(const QStringList &paths, const QStringList &shownNames,
                   AddFlow::Source source);
-    // The row of a probed file; false when no free output name is left.
-    bool listProbedFile(const QString &path);
+    // The row of a probed file; its free output name follows from the folder.
+    void listProbedFile(const QString &path);
     void showProbeProgress(int done, int total, const QString &probing);
     void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
-    // A source changed since its probe is probed again; true when it was.
-    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now);
+    // A source changed since its probe, probed again: true when its row now
+    // shows the new probe.
+    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now,
+                              const QByteArray &probeText);
     void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
     void finishAdding(int addedCount);
     void connectSelectionHandler();
@@ -261,9 +265,10 @@ private:
     using OptionRule = OptionRules::SlotEffect (*)(OptionRules::RowState &row, int index,
                                                    const QString &text);
     void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
-    // OutputPaths::freeAmong for the row; empty, and the user told, when none is left.
-    QString uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted);
     void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
+    // Convert waits while the rows' names or its folders are looked at: told,
+    // and Stop ends the wait.
+    void showFolderCheck(bool checking);
     void tellSettingsUnsaved(const QString &path);
     // A problem told without stopping the flow that met it.
     void showProblem(const QString &text);
@@ -303,9 +308,14 @@ private:
     bool toldSettingsUnsaved = false;
     OptionState optionState;
 
-    // The engine: the files being added, the Convert button's run, the
-    // editor tool's round trip on one row.
+    // The engine: the rows' output names, the files being added, the Convert
+    // button's run, the editor tool's round trip on one row.
+    OutputNaming *naming = nullptr;
     AddFlow *adder = nullptr;
+    // A Convert that waits for the rows' names.
+    QMetaObject::Connection convertWhenNamed;
+    // The number the next row's wrapper script takes.
+    int nextScriptNumber = 0;
     ConversionController conversionController;
     EditorSession *editor = nullptr;
 };

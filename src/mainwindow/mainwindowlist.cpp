@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QProcess>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -28,8 +27,8 @@
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
+#include "filelist/folderlook.h"
 #include "filelist/outputpaths.h"
-#include "filelist/processwait.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -38,7 +37,6 @@
 
 namespace {
 
-const QString kProbeToolName = QStringLiteral("korvex");
 // The interface poll: its first tick soon after a change, then its pace.
 constexpr int kFirstPollMs = 100;
 constexpr int kUiPollMs = 200;
@@ -65,11 +63,13 @@ QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 
 void MainWindow::on_actionOpen_triggered()
 {
-    QString selectedFilter = QStringLiteral("All Files (*.*)");
-    // A fresh account need not have a desktop folder; start at home then
-    // rather than offer the missing folder's name as a file name.
-    const QString startFolder =
-        QFileInfo(lastAddFolder).isDir() ? lastAddFolder : QDir::homePath();
+    QString selectedFilter = QStringLiteral("All Files (*)");
+    // A fresh account need not have a desktop folder, and a share need not
+    // answer; start at home then rather than offer the missing folder's
+    // name as a file name, or wait for the share.
+    const QString startFolder = FolderLook::kindOf(lastAddFolder) == FolderLook::Kind::Folder
+                                    ? lastAddFolder
+                                    : QDir::homePath();
     const QStringList paths =
         QFileDialog::getOpenFileNames(this, tr("open files dialog"), startFolder,
                                       FileListRules::openDialogFilter(), &selectedFilter);
@@ -108,18 +108,18 @@ void MainWindow::addDroppedUrls(const QList<QUrl> &urls)
 void MainWindow::addFiles(const QStringList &paths, const QStringList &shownNames,
                           AddFlow::Source source)
 {
-    // One operation at a time. The probe shares its tool with the
-    // conversion run: no adding while a run converts.
-    if (adder->isAdding() || conversionController.isActive())
+    // The probe shares its tool with the conversion run: no adding while a
+    // run converts. The add flow takes one add at a time.
+    if (conversionController.isActive())
         return;
     const bool windowWasShown = isVisible();
-    addProgressDialog.show();
     // The window goes on working while files are probed: closing it ends
     // the adding.
-    adder->add(paths, shownNames, source, [&] { return !windowWasShown || isVisible(); });
+    adder->add(paths, shownNames, source,
+               [this, windowWasShown] { return !windowWasShown || isVisible(); });
 }
 
-bool MainWindow::listProbedFile(const QString &path)
+void MainWindow::listProbedFile(const QString &path)
 {
     const QFileInfo file(path);
     optionState.inputName = file.fileName();
@@ -134,31 +134,22 @@ bool MainWindow::listProbedFile(const QString &path)
     if (optionState.outputName == optionState.inputName)
         optionState.outputName = FileListRules::withNumberBeforeDot(optionState.outputName, list->topLevelItemCount());
 
-    optionState.outputName = adder->outputNameFor(optionState.inputFolder + optionState.inputName, optionState.outputFolder, optionState.outputName);
-    if (optionState.outputName.isEmpty()) {
-        ui->textEdit->append(
-            OutputPaths::noFreeNameText(optionState.inputFolder + optionState.inputName));
-        return false;
-    }
+    const QString plainOutputName = optionState.outputName;
+    optionState.outputName = adder->outputNameFor(optionState.outputName);
     ui->ConvertePushButton->setEnabled(true);
     optionState.outputAudioBitrate = FileListRules::textBefore(ui->ABitrate->currentText(), QLatin1Char('K'));
     addProbedFileRow(adder->probe(), adder->probedStamp());
     const int row = list->topLevelItemCount() - 1;
     buildItemArguments(row);
-    if (!adder->makeOutputUnique(list->topLevelItem(row), &optionState.outputName)) {
-        ui->textEdit->append(
-            OutputPaths::noFreeNameText(optionState.inputFolder + optionState.inputName));
-        delete list->takeTopLevelItem(row);
-        return false;
-    }
-    adder->listed(list->topLevelItem(row));
-    return true;
+    adder->nameRow(list->topLevelItem(row), optionState.outputFolder, plainOutputName);
 }
 
 void MainWindow::showProbeProgress(int done, int total, const QString &probing)
 {
+    // The dialog stays while the new rows' names wait for their folder.
     if (done >= total) {
-        addProgressDialog.close();
+        addProgressDialog.setValue(total);
+        addProgressDialog.setText(tr("Waiting for the output folder..."));
         return;
     }
     addProgressDialog.setRange(0, total);
@@ -173,7 +164,8 @@ void MainWindow::finishAdding(int addedCount)
     // Whatever happened on the way, the progress is over.
     addProgressDialog.close();
     const QStringList failedFiles = adder->failedFiles();
-    if (!failedFiles.isEmpty()) {
+    // A window closed meanwhile has nobody to tell.
+    if (!failedFiles.isEmpty() && isVisible()) {
         addResultDialog.setAddedCount(addedCount);
         addResultDialog.setFailedFiles(failedFiles);
         addResultDialog.exec();
@@ -202,12 +194,12 @@ void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &p
     for (int column = 0; column <= FileRow::OutputFileColumn; ++column)
         row->setTextAlignment(column, Qt::AlignCenter);
     row->setCheckState(FileRow::CheckColumn, Qt::Checked);
-    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsUserCheckable
-                  | Qt::ItemIsEnabled);
+    // Never edited in place; every row listed before has these flags already.
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
     uiPollTimer.start(kFirstPollMs);
-    resetFileTreeFlags();
 
-    const qint64 bytes = QFileInfo(optionState.inputFolder + optionState.inputName).size();
+    // As the probe found it: the file is not looked at again here.
+    const qint64 bytes = probedStamp.size;
     const QString megabytes =
         bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
 
@@ -248,29 +240,14 @@ void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &p
     FileRow::setSourceStamp(row, probedStamp);
 }
 
-bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now)
+bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now,
+                                      const QByteArray &probeText)
 {
     if (!row)
         return false;
-    const QString source = Arguments::inputPath(FileRow::arguments(row));
-    const SourceStamp probed = FileRow::sourceStamp(row);
-    // A file that has gone is the transcoder's to report.
-    if (!probed.isKnown() || !now.isKnown() || now == probed)
-        return false;
-    auto *prober = new QProcess(this);
-    const QByteArray text =
-        ProcessWait::run(*prober, Platform::toolPath(kProbeToolName),
-                         {QStringLiteral("-i"), source}, ProbePool::kProbeTimeoutMs,
-                         ProcessWait::Waiting::Painting)
-            .standardError;
-    // One that a drive which stopped answering holds even through the kill
-    // goes once it can: its end is not waited for here.
-    if (prober->state() == QProcess::NotRunning)
-        delete prober;
-    else
-        connect(prober, &QProcess::finished, prober, &QObject::deleteLater);
-    ui->textEdit->append(decodeToolText(text));
-    const ProbeResult result = ProbeParser::parse(decodeToolText(text));
+    const QString text = decodeToolText(probeText);
+    ui->textEdit->append(text);
+    const ProbeResult result = ProbeParser::parse(text);
     // Unreadable now: the row keeps what it knew, and the job says why.
     if (!result.isMedia())
         return false;
@@ -509,13 +486,17 @@ void MainWindow::dropOnOutputFolder(QDropEvent *event)
     if (urls.isEmpty())
         return;
     const QString path = urls.size() == 1 ? DroppedUrls::localPath(urls.first()) : QString();
-    // As in dropEvent, the drag's source is let go first.
-    if (!path.isEmpty() && QFileInfo(path).isDir())
-        QMetaObject::invokeMethod(this, [this, path] { applyOutputFolder(path); },
-                                  Qt::QueuedConnection);
-    else
-        QMetaObject::invokeMethod(this, [this, urls] { addDroppedUrls(urls); },
-                                  Qt::QueuedConnection);
+    // As in dropEvent, the drag's source is let go first; then the path is
+    // looked at, which a share that does not answer must not hold up.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, urls] {
+            if (FolderLook::kindOf(path) == FolderLook::Kind::Folder)
+                applyOutputFolder(path);
+            else
+                addDroppedUrls(urls);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::on_pushButton_2_clicked()

@@ -17,8 +17,10 @@
 #include "conversion/argumentlist.h"
 #include "conversion/rowjobbuilder.h"
 #include "filelist/filerow.h"
+#include "filelist/folderlook.h"
+#include "filelist/outputname.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
-#include "filelist/takenpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -156,16 +158,6 @@ void MainWindow::showProblem(const QString &text)
     box->open();
 }
 
-QString MainWindow::uniqueOutputPath(const QTreeWidgetItem *item, const QString &wanted)
-{
-    const QString free = OutputPaths::freeAmong(FileRow::otherRowsPaths(item),
-                                                Arguments::inputPath(FileRow::arguments(item)),
-                                                wanted);
-    if (free.isEmpty())
-        showProblem(OutputPaths::noFreeNameText(wanted));
-    return free;
-}
-
 void MainWindow::buildItemArguments(int row)
 {
     QTreeWidgetItem *item = ui->treeWidget->topLevelItem(row);
@@ -211,16 +203,15 @@ void MainWindow::buildItemArguments(int row)
     }
     const QString source = input.newInputPath.isEmpty() ? previousInput : input.newInputPath;
     // Whatever the name, the job never writes over its own source (with no
-    // name left the path is empty, and the transcoder refuses the job).
-    input.outputPath = OutputPaths::unique(output, source, {}, 1);
+    // name left the path is empty, and the transcoder refuses the job). The
+    // name as the file system resolves it is the output naming's to check,
+    // away from this thread.
+    input.outputPath = OutputName::firstFree(output, 1, [&source](const QString &path) {
+        return QDir::cleanPath(path) != QDir::cleanPath(source);
+    });
 
     input.scriptFolder = Platform::tempDir();
-    for (int other = 0; other < ui->treeWidget->topLevelItemCount(); ++other) {
-        if (other != row) {
-            input.takenScriptPaths << FileRow::effects(ui->treeWidget->topLevelItem(other))
-                                          .value(FileRow::ScriptPathEntry);
-        }
-    }
+    input.scriptNumber = nextScriptNumber;
     input.avsPluginPath = avsPluginPath;
     input.avsImportPath = avsImportPath;
     input.avsHeaderPath = avsHeaderPath;
@@ -228,6 +219,9 @@ void MainWindow::buildItemArguments(int row)
     const RowJob job = RowJobBuilder::buildAndWrite(input);
     if (!job.valid)
         return;
+    // A row keeps its number whether or not its script could be written.
+    if (job.seedsEffects)
+        ++nextScriptNumber;
     RowJobBuilder::store(item, job);
     if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
         && !item->text(FileRow::OutputFileColumn).isEmpty())
@@ -338,18 +332,20 @@ void MainWindow::on_ProfileDetails_activated(int index)
             indexes[FileRow::ProfileIndex] = QString::number(index);
             FileRow::setSettingsIndexes(item, indexes);
 
-            ArgumentList arguments = FileRow::arguments(item);
+            const ArgumentList arguments = FileRow::arguments(item);
             const QString oldOutput = Arguments::outputPath(arguments);
             if (!oldOutput.isEmpty()) {
                 const QString wanted =
                     OutputPaths::withExtension(oldOutput, optionState.formatLabel);
-                QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
-                if (output.isEmpty())
-                    output = oldOutput; // refused and told: the row keeps its file
-                Arguments::setOutputPath(arguments, output);
-                FileRow::setArguments(item, arguments);
-                optionState.outputName = OutputPaths::fileName(output);
-                item->setText(FileRow::OutputFileColumn, optionState.outputName);
+                // Refused and told when no name is left: the row keeps its file.
+                if (wanted != oldOutput)
+                    naming->name(item,
+                                 {wanted, QString(), 1,
+                                  OutputPaths::plainName(Arguments::inputPath(arguments), wanted)},
+                                 [this](QTreeWidgetItem *, const QString &refused) {
+                                     showProblem(OutputPaths::noFreeNameText(refused));
+                                 });
+                optionState.outputName = item->text(FileRow::OutputFileColumn);
             }
             buildItemArguments(row);
 
@@ -458,8 +454,13 @@ void MainWindow::replaySettings(QTreeWidgetItem *row)
 
 void MainWindow::on_browsePushButton_clicked()
 {
+    // A typed folder on a share that does not answer is not where the
+    // dialog starts: it would wait for the share.
+    const QString typed = ui->PathLine->text();
+    const QString start =
+        FolderLook::kindOf(typed) == FolderLook::Kind::NoAnswer ? QDir::homePath() : typed;
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Open Directory"), ui->PathLine->text(),
+        this, tr("Open Directory"), start,
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (!chosen.isEmpty())
         applyOutputFolder(chosen);
@@ -467,33 +468,26 @@ void MainWindow::on_browsePushButton_clicked()
 
 void MainWindow::applyOutputFolder(const QString &text)
 {
-    // Chosen or typed alike: the folder shown is where every row goes.
-    QLineEdit *field = ui->PathLine;
+    // Chosen or typed alike: the folder shown is where every row goes. It is
+    // made and tried away from this thread, in turn with the rows' names.
     const QString folder = OutputPaths::folderFromField(text);
-    QString problem;
-    if (!OutputPaths::makeWritableFolder(folder, &problem)) {
-        field->setText(optionState.outputFolderInUse);
-        showProblem(problem);
-        return;
-    }
-    // The text may stay as typed, which tells no change to the tracker.
-    field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
-    optionState.outputFolderInUse = field->text();
-    SettingsFile::setValue(SettingsFile::kOutput, field->text());
-    // The field names where the files go: every row follows it.
-    QTreeWidget *list = ui->treeWidget;
-    for (int index = 0; index < list->topLevelItemCount(); ++index) {
-        QTreeWidgetItem *item = list->topLevelItem(index);
-        const QString oldOutput = Arguments::outputPath(FileRow::arguments(item));
-        if (oldOutput.isEmpty())
-            continue;
-        const QString wanted = OutputPaths::withFolder(oldOutput, folder);
-        // The name changes only when the new folder already has that name in
-        // use; with no free name left the row stays where it was.
-        const QString output = wanted == oldOutput ? oldOutput : uniqueOutputPath(item, wanted);
-        if (!output.isEmpty())
-            setRowOutputPath(item, output);
-    }
+    naming->prepareFolder(folder, this, [this, folder](const QString &problem) {
+        QLineEdit *field = ui->PathLine;
+        if (!problem.isEmpty()) {
+            field->setText(optionState.outputFolderInUse);
+            showProblem(problem);
+            return;
+        }
+        // The text may stay as typed, which tells no change to the tracker.
+        field->setText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+        optionState.outputFolderInUse = field->text();
+        SettingsFile::setValue(SettingsFile::kOutput, field->text());
+        // The field names where the files go: every row follows it, and with
+        // no free name left a row stays where it was.
+        naming->moveAllTo(folder, [this](QTreeWidgetItem *, const QString &wanted) {
+            showProblem(OutputPaths::noFreeNameText(wanted));
+        });
+    });
 }
 
 void MainWindow::tellSettingsUnsaved(const QString &path)
@@ -508,12 +502,7 @@ void MainWindow::tellSettingsUnsaved(const QString &path)
 
 void MainWindow::setRowOutputPath(QTreeWidgetItem *item, const QString &path)
 {
-    ArgumentList arguments = FileRow::arguments(item);
-    if (Arguments::outputPath(arguments) == path)
-        return;
-    Arguments::setOutputPath(arguments, path);
-    FileRow::setArguments(item, arguments);
-    item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(path));
+    FileRow::setOutputPath(item, path);
 }
 
 void MainWindow::on_Vcodec_activated(int index)

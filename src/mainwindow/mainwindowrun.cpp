@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/version.h"
@@ -24,8 +25,9 @@
 #include "conversion/editorsession.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/tooltext.h"
+#include "filelist/addflow.h"
 #include "filelist/filerow.h"
-#include "filelist/processwait.h"
+#include "filelist/outputnaming.h"
 #include "filelist/statuscell.h"
 #include "mainwindow/foldergonequestion.h"
 #include "mainwindow/maxdriverdialog.h"
@@ -40,6 +42,7 @@ constexpr int kPollAfterStopMs = 500;
 constexpr int kShutdownDelayMs = 500;
 constexpr int kPercentMax = 100;
 constexpr int kShutDownAfterRun = 1;
+constexpr int kCheckToldAfterMs = 300;
 
 } // namespace
 
@@ -47,8 +50,12 @@ void MainWindow::connectConversion()
 {
     ConversionController::WindowHooks hooks;
     hooks.mayMakeUnasked = &SettingsFile::isInDefaultHome;
-    hooks.reprobeChangedSource = [this](QTreeWidgetItem *row, const SourceStamp &now) {
-        return reprobeChangedSource(row, now);
+    hooks.reprobeChangedSource = [this](QTreeWidgetItem *row, const SourceStamp &now,
+                                        const QByteArray &probeText) {
+        return reprobeChangedSource(row, now, probeText);
+    };
+    hooks.freeOutputCheck = [this](const QTreeWidgetItem *row) {
+        return naming->freeNameCheck(row);
     };
     hooks.restoreEditScript = [this](const QTreeWidgetItem *row, bool sourceChanged) {
         return restoreEditScript(row, sourceChanged);
@@ -58,6 +65,7 @@ void MainWindow::connectConversion()
     };
     ConversionController *run = &conversionController;
     run->attach(ui->treeWidget, std::move(hooks));
+    connect(run, &ConversionController::checkingFolders, this, &MainWindow::showFolderCheck);
     connect(run, &ConversionController::outputFoldersReady, this, &MainWindow::beginRun);
     connect(run, &ConversionController::folderGone, this, [this](const QString &folder) {
         conversionController.answerFolderGone(FolderGoneQuestion::ask(this, folder));
@@ -92,8 +100,32 @@ ConversionController &MainWindow::conversion()
 
 void MainWindow::on_ConvertePushButton_clicked()
 {
-    if (conversionController.isCheckingFolders())
+    if (conversionController.isCheckingFolders() || convertWhenNamed)
         return;
+    // Files being added become rows once probed: Convert follows the add.
+    if (adder->isAdding()) {
+        convertWhenNamed = connect(
+            adder, &AddFlow::finished, this,
+            [this] {
+                disconnect(convertWhenNamed);
+                convertWhenNamed = {};
+                on_ConvertePushButton_clicked();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // A Destination just given, or files just added, may still wait for
+    // their folder to answer: the rows' outputs are known once it has.
+    if (!naming->isSettled()) {
+        showFolderCheck(true);
+        convertWhenNamed = connect(naming, &OutputNaming::settled, this, [this] {
+            disconnect(convertWhenNamed);
+            convertWhenNamed = {};
+            showFolderCheck(false);
+            on_ConvertePushButton_clicked();
+        });
+        return;
+    }
     QTreeWidget *list = ui->treeWidget;
     // A remembered folder may have gone since the rows were made: asked
     // about and made again, or the user hears once why nothing starts. It
@@ -156,7 +188,30 @@ void MainWindow::rollBackRunStart()
 
 void MainWindow::on_StopConvertePushButton_clicked()
 {
+    if (convertWhenNamed) {
+        disconnect(convertWhenNamed);
+        convertWhenNamed = {};
+        showFolderCheck(false);
+        return;
+    }
     conversionController.stop(ConversionRun::StopReason::User);
+}
+
+void MainWindow::showFolderCheck(bool checking)
+{
+    // A run that has begun shows itself.
+    if (conversionController.isActive())
+        return;
+    ui->StopConvertePushButton->setEnabled(checking);
+    if (!checking) {
+        ui->labelShowState->clear();
+        return;
+    }
+    // A folder that answers at once is not worth a word.
+    QTimer::singleShot(kCheckToldAfterMs, this, [this] {
+        if (conversionController.isCheckingFolders() || convertWhenNamed)
+            ui->labelShowState->setText(tr("Checking the output folder..."));
+    });
 }
 
 void MainWindow::on_PausePushButton_clicked()

@@ -2,6 +2,8 @@
 
 #include "ui_openprogress.h"
 
+#include <QKeyEvent>
+
 #include "app/skin.h"
 
 namespace {
@@ -11,6 +13,8 @@ constexpr int kCountdownSeconds = 30;
 constexpr int kTickMs = 1000;
 const QPoint kCountdownLabelPlace{30, 60};
 const QPoint kProgressLabelPlace{10, 90};
+// Beside Cancel, which an add shows at the label's right end.
+constexpr int kAddingLabelWidth = 295;
 
 QString countdownText(int seconds)
 {
@@ -36,6 +40,14 @@ openProgress::~openProgress()
     delete ui;
 }
 
+void openProgress::showAdding()
+{
+    adding = true;
+    ui->labelFileNum->resize(kAddingLabelWidth, ui->labelFileNum->height());
+    ui->pushButtonCancel->show();
+    show();
+}
+
 int openProgress::value() const
 {
     return ui->progressBarFileNum->value();
@@ -54,6 +66,11 @@ void openProgress::setRange(int minimum, int maximum)
 void openProgress::setFileName(const QString &name)
 {
     ui->labelFileNum->setText(tr("Add file: ") + name);
+}
+
+void openProgress::setText(const QString &text)
+{
+    ui->labelFileNum->setText(text);
 }
 
 void openProgress::startShutdownCountdown()
@@ -102,13 +119,33 @@ void openProgress::on_pushButtonShutDown_clicked()
 
 void openProgress::on_pushButtonCancel_clicked()
 {
+    if (adding) {
+        Q_EMIT cancelled();
+        return;
+    }
     endCountdown();
     reject();
 }
 
 void openProgress::on_closeButton_clicked()
 {
+    if (adding)
+        Q_EMIT cancelled();
     close();
+}
+
+void openProgress::keyPressEvent(QKeyEvent *event)
+{
+    if (adding && event->key() == Qt::Key_Escape)
+        Q_EMIT cancelled();
+    QDialog::keyPressEvent(event);
+}
+
+void openProgress::hideEvent(QHideEvent *event)
+{
+    adding = false;
+    ui->pushButtonCancel->hide();
+    QDialog::hideEvent(event);
 }
 
 void openProgress::paintEvent(QPaintEvent *)

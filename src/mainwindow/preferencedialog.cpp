@@ -6,6 +6,7 @@
 #include <QFileDialog>
 
 #include "app/windowdrag.h"
+#include "filelist/folderlook.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
@@ -149,7 +150,12 @@ void preferenceDialog::on_BrowseOutputButton_clicked()
 
 QString preferenceDialog::askForFolder(const QString &startFolder)
 {
+    // A folder on a share that does not answer is not where the dialog
+    // starts: it would wait for the share.
+    const QString start = FolderLook::kindOf(startFolder) == FolderLook::Kind::NoAnswer
+                              ? QDir::homePath()
+                              : startFolder;
     return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(
-        this, tr("Open Directory"), startFolder,
+        this, tr("Open Directory"), start,
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
 }

@@ -425,8 +425,22 @@ void tst_EndToEnd::convertsTheAddedFiles() {
 }
 
 void tst_EndToEnd::pausesContinuesAndStopsLongJob() {
-    QVERIFY2(pickFile(clip(QStringLiteral("slow.mp4"))), "the open dialog did not take the name");
-    // Clicks wait while the file is probed, so this one starts the run.
+    const QString source = clip(QStringLiteral("slow.mp4"));
+    QVERIFY2(pickFile(source), "the open dialog did not take the name");
+    // The window takes clicks while the file is probed, and Convert has
+    // nothing to start until its row is listed: the click follows the probe.
+    const auto probing = [&] {
+        for (const ProcessEntry &entry : transcoders()) {
+            const QStringList words = commandLine(entry.pid);
+            if (words.contains(QStringLiteral("-i")) && words.contains(source))
+                return true;
+        }
+        return false;
+    };
+    waitFor(probing, kWindowTimeoutMs);
+    QVERIFY2(waitFor([&] { return !probing(); }, kConversionTimeoutMs), "the probe did not end");
+    constexpr int kRowListedMs = 1000;
+    QTest::qWait(kRowListedMs);
     click(kConvert);
 
     const QString output = outputFolder() + QStringLiteral("/slow.avi");

@@ -1,12 +1,16 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QSet>
 #include <QTextEdit>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include "filelist/addflow.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "profiles/profilecatalogue.h"
@@ -45,8 +49,13 @@ private Q_SLOTS:
     void newRowTakesOneProfile();
     void unknownLengthIsShownPlainly();
     void folderRememberedOnlyWhenFilesArePicked();
+    void typedNamesAreAllCounted();
     void windowKeepsWorkingWhileProbing();
     void probesSideBySideChangeNothingButTime();
+    void userEndsTheAddAtOnce_data();
+    void userEndsTheAddAtOnce();
+    void costPerRowStaysFlat_data();
+    void costPerRowStaysFlat();
 
 private:
     Ui::MainWindow *ui() { return fixture.ui(); }
@@ -61,6 +70,9 @@ private:
     // Makes a shell script the korvex that the window runs; "%1" in `body`
     // stands for the folder of the real one.
     bool useToolScript(const QTemporaryDir &tools, const QString &body);
+    // Rows as a list of that many files has them, made without probing;
+    // their outputs in outputFolder.
+    void listRows(int count, const QString &outputFolder);
 
     WindowTest::MainWindowFixture fixture;
     MainWindow *window = nullptr;
@@ -479,6 +491,8 @@ void tst_AddFiles::profileChangeKeepsPathsApart()
         window->on_ProfileDetails_activated(mp4);
         QCOMPARE(QFileInfo(outputPath(index)).suffix(), QStringLiteral("mp4"));
     }
+    // Each row asked for its name; the folder's answers keep them apart.
+    QVERIFY(QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(source));
     QVERIFY(OutputPaths::resolved(outputPath(0)) != OutputPaths::resolved(outputPath(1)));
 }
@@ -625,6 +639,47 @@ void tst_AddFiles::folderRememberedOnlyWhenFilesArePicked()
     QCOMPARE(shownFolder, folder);
 }
 
+// Names typed into the open dialog, one of them without an extension: the
+// dialog hands on the names its view shows, so a filter that shows only
+// names with a dot would drop that one unseen.
+void tst_AddFiles::typedNamesAreAllCounted() {
+    QString folder;
+    for (const char *name : {"a.mp4", "b.mp4", "c.mp4"})
+        folder = QFileInfo(copyOf("av.mp4", QStringLiteral("typed/") + QLatin1String(name)))
+                     .absolutePath();
+    const QString bare = copyOf("av.mp4", "typed/clip");
+    QString addedLine;
+    QStringList failedFiles;
+    bool read = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            // The names are typed once the dialog's view of the folder is whole.
+            if (dialog->directory().absolutePath() != folder) {
+                connect(dialog->findChild<QFileSystemModel *>(), &QFileSystemModel::directoryLoaded,
+                        this, [&](const QString &loaded) { read = read || loaded == folder; });
+                dialog->setDirectory(folder);
+            }
+            if (!read)
+                return;
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")),
+                             QStringLiteral("\"a.mp4\" \"clip\""));
+            static_cast<QDialog *>(dialog)->accept();
+        } else if (modal && modal->objectName() == QLatin1String("errFiledialog")) {
+            addedLine = modal->findChild<QLabel *>(QStringLiteral("successLabel"))->text();
+            failedFiles =
+                modal->findChild<QTextBrowser *>()->toPlainText().split(QLatin1Char('\n'));
+            static_cast<QDialog *>(modal)->reject();
+        }
+    });
+    poll.start(WindowTest::kPollMs);
+    window->on_actionOpen_triggered();
+    QCOMPARE(fixture.names(), QStringList{QStringLiteral("a.mp4")});
+    QCOMPARE(addedLine, QStringLiteral("Total 1 file(s) be added in filelist."));
+    QCOMPARE(failedFiles, QStringList{bare});
+}
+
 void tst_AddFiles::windowKeepsWorkingWhileProbing()
 {
     // Timers and painting go on while files are probed.
@@ -711,6 +766,137 @@ void tst_AddFiles::probesSideBySideChangeNothingButTime()
              qPrintable(QString::number(sideBySide.ms)));
     for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
         QCOMPARE(probe->state(), QProcess::NotRunning);
+}
+
+void tst_AddFiles::userEndsTheAddAtOnce_data()
+{
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("the window's close box") << true;
+}
+
+// The second file's probe never ends by itself. The add's Cancel ends the
+// add at once with the rows listed so far; the window's close box closes
+// the window at once.
+void tst_AddFiles::userEndsTheAddAtOnce()
+{
+    QFETCH(bool, closing);
+    QTemporaryDir tools;
+    QVERIFY(useToolScript(tools, QStringLiteral("case \"$2\" in */stuck/*) exec sleep 60 ;; esac\n"
+                                                "exec \"%1/korvex\" \"$@\"\n")));
+    const QStringList paths = {copyOf("av.mp4", "first.mp4"), copyOf("av.mp4", "stuck/second.mp4"),
+                               copyOf("av.mp4", "third.mp4")};
+    openProgress *progress = fixture.dialog<openProgress>();
+    QWidget *target = closing ? static_cast<QWidget *>(ui()->closeAll)
+                              : progress->findChild<QPushButton *>(QStringLiteral("pushButtonCancel"));
+    QElapsedTimer sinceClick;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *question = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            question->accept(); // "Exit?"
+        if (sinceClick.isValid() || list()->topLevelItemCount() < 1 || !progress->isVisible())
+            return;
+        sinceClick.start();
+        // Clicked on a turn of its own: the "Exit?" question it may open
+        // is answered by this poll.
+        QTimer::singleShot(0, target, [target] { QTest::mouseClick(target, Qt::LeftButton); });
+    });
+    poll.start(WindowTest::kPollMs);
+    window->addPickedFiles(paths);
+    QVERIFY(sinceClick.isValid());
+    constexpr int kAtOnceMs = 5000; // the stuck probe would take 30 s
+    QVERIFY2(sinceClick.elapsed() < kAtOnceMs, qPrintable(QString::number(sinceClick.elapsed())));
+    QCOMPARE(fixture.names(), QStringList{QStringLiteral("first.mp4")});
+    QCOMPARE(window->isVisible(), !closing);
+    QVERIFY(!progress->isVisible());
+    for (const QProcess *probe : window->addFlow().probePool().findChildren<QProcess *>())
+        QCOMPARE(probe->state(), QProcess::NotRunning);
+}
+
+void tst_AddFiles::listRows(int count, const QString &outputFolder)
+{
+    for (int index = 0; index < count; ++index) {
+        const QString name = QStringLiteral("listed%1").arg(index);
+        auto *row = new QTreeWidgetItem(QStringList{QString(), name + ".mp4",
+                                                    FileRow::kStatusReady, "00:00:02", "00:00:02",
+                                                    QString(), name + ".avi"});
+        row->setCheckState(FileRow::CheckColumn, Qt::Checked);
+        list()->addTopLevelItem(row);
+        FileRow::setArguments(row, {"-i", inFiles("listed/" + name + ".mp4"), "-y",
+                                    outputFolder + '/' + name + ".avi"});
+    }
+}
+
+void tst_AddFiles::costPerRowStaysFlat_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<int>("shortList");
+    QTest::addColumn<int>("longList");
+    // Starting each probe costs the same at any length and outweighs what
+    // the list once cost each file: the long list is the longer here.
+    QTest::newRow("adding files") << true << 300 << 3000;
+    QTest::newRow("typing a Destination") << false << 200 << 2000;
+}
+
+// What one file added, or one row moved to a new Destination, costs the
+// program stays the same however long the list is: nothing goes through
+// every other row again for each one. Measured in the window thread's
+// processor time, which a busy machine does not stretch the way it
+// stretches the clock.
+void tst_AddFiles::costPerRowStaysFlat()
+{
+    QFETCH(bool, adding);
+    QFETCH(int, shortList);
+    QFETCH(int, longList);
+    const auto cpuSeconds = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+               + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const auto settled = [this] {
+        return QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }, 120000);
+    };
+    constexpr int kAdded = 10;
+    QStringList clips;
+    for (int index = 0; index < kAdded; ++index)
+        clips << copyOf("av.mp4", QStringLiteral("added/clip%1.mp4").arg(index));
+    const auto costPerRow = [&](int rows) {
+        window->clean();
+        listRows(rows, fixture.outFolder());
+        // The rows listed are looked at before the clock starts.
+        window->applyOutputFolder(fixture.outFolder());
+        if (!settled())
+            return -1.0;
+        const double before = cpuSeconds();
+        if (adding)
+            window->addPickedFiles(clips);
+        else
+            window->applyOutputFolder(fixture.files->filePath(QStringLiteral("elsewhere")));
+        if (!settled())
+            return -1.0;
+        return (cpuSeconds() - before) / (adding ? kAdded : rows);
+    };
+    // The least of a few rounds: a busy machine adds to what a round costs,
+    // never takes from it.
+    double shortCost = -1;
+    double longCost = -1;
+    constexpr int kRounds = 2;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const auto &[rows, least] : {std::pair{shortList, &shortCost}, {longList, &longCost}}) {
+            const double cost = costPerRow(rows);
+            QVERIFY(cost > 0);
+            if (*least < 0 || cost < *least)
+                *least = cost;
+        }
+    }
+    QCOMPARE(list()->topLevelItemCount(), longList + (adding ? kAdded : 0));
+    QVERIFY2(longCost < 1.5 * shortCost,
+             qPrintable(QStringLiteral("%1 ms a row at %2 rows, %3 ms at %4")
+                            .arg(shortCost * 1000)
+                            .arg(shortList)
+                            .arg(longCost * 1000)
+                            .arg(longList)));
 }
 
 QTEST_MAIN(tst_AddFiles)

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "filelist/outputpaths.h"
+#include "filelist/takenpaths.h"
 
 class TestOutputPaths : public QObject {
     Q_OBJECT
@@ -55,31 +56,30 @@ void TestOutputPaths::folders() {
 void TestOutputPaths::neverTheSourceNorAnotherRow() {
     QTemporaryDir dir;
     const QString source = dir.path() + "/clip.avi";
-    QFile file(source);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-
-    QCOMPARE(OutputPaths::unique(dir.path() + "/clip.mp4", source, {}, 3),
-             dir.path() + "/clip.mp4");
-    QCOMPARE(OutputPaths::unique(source, source, {}, 3), dir.path() + "/clip3.avi");
-    QCOMPARE(OutputPaths::unique(source, source, {dir.path() + "/clip3.avi"}, 3),
-             dir.path() + "/clip4.avi");
+    // The row being named has its source listed; its own output is no other's.
+    TakenPaths taken;
+    taken.setRow(1, source, dir.path() + "/clip.mp4");
+    QCOMPARE(taken.free(dir.path() + "/clip.mp4", 3, QString(), 1), dir.path() + "/clip.mp4");
+    QCOMPARE(taken.free(source, 3, QString(), 1), dir.path() + "/clip3.avi");
+    taken.setRow(2, dir.path() + "/other.mp4", dir.path() + "/clip3.avi");
+    QCOMPARE(taken.free(source, 3, QString(), 1), dir.path() + "/clip4.avi");
     // Another row's output, written another way, is taken too.
-    QCOMPARE(
-        OutputPaths::unique(dir.path() + "/clip.mp4", source, {dir.path() + "/sub/../clip.mp4"}, 0),
-        dir.path() + "/clip0.mp4");
+    taken.setRow(3, QString(), dir.path() + "/sub/../clip.mp4");
+    QCOMPARE(taken.free(dir.path() + "/clip.mp4", 0, QString(), 1), dir.path() + "/clip0.mp4");
+    // A row that goes takes its paths along.
+    taken.removeRow(3);
+    QCOMPARE(taken.free(dir.path() + "/clip.mp4", 0, QString(), 1), dir.path() + "/clip.mp4");
 }
 
 void TestOutputPaths::sourceReachedThroughALink() {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("real"));
     const QString source = dir.path() + "/real/clip.avi";
-    QFile file(source);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
     QVERIFY(QFile::link(dir.path() + "/real", dir.path() + "/link"));
     // The output folder is a link to the source's folder: same file.
-    QCOMPARE(OutputPaths::unique(dir.path() + "/link/clip.avi", source, {}, 1),
+    TakenPaths taken;
+    taken.setRow(1, source, QString());
+    QCOMPARE(taken.free(dir.path() + "/link/clip.avi", 1, QString(), 1),
              dir.path() + "/link/clip1.avi");
 }
 

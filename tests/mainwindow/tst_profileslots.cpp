@@ -17,6 +17,7 @@
 #include "conversion/argumentlist.h"
 #include "conversion/probeparser.h"
 #include "filelist/filerow.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/videoinfo.h"
 #include "mainwindow/mainwindow.h"
@@ -143,6 +144,9 @@ private:
     QTreeWidgetItem *row(int index) { return ui()->treeWidget->topLevelItem(index); }
     int addRow(const QString &sourcePath, const Facts &facts = Facts());
     void makeCurrent(int index) { ui()->treeWidget->setCurrentItem(row(index)); }
+    // Folders and names are looked at away from the window: true once
+    // every answer has come.
+    bool namesAnswered();
     void chooseProfile(int category, int detail);
     void trimAndCrop(int index);
 
@@ -181,6 +185,11 @@ void tst_ProfileSlots::cleanup()
 
 // A row as the add flow leaves it: the columns and media information of a new
 // row from the probe facts and the option boxes, then the row's job.
+bool tst_ProfileSlots::namesAnswered()
+{
+    return QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }, 30000);
+}
+
 int tst_ProfileSlots::addRow(const QString &sourcePath, const Facts &facts)
 {
     const QFileInfo source(sourcePath);
@@ -595,6 +604,7 @@ void tst_ProfileSlots::noCurrentRowChangesNothing()
     ui()->AChannels->setCurrentIndex(0);
     window->on_AChannels_activated(0);
     window->applyOutputFolder(work->path() + QStringLiteral("/src"));
+    QVERIFY(namesAnswered());
     // The profile choice reloads the boxes, but no row.
     ui()->ProfileDetails->setCurrentIndex(2);
     window->on_ProfileDetails_activated(2);
@@ -704,16 +714,19 @@ void tst_ProfileSlots::profileChoiceKeepsOutputsApart()
 
     makeCurrent(first);
     window->on_ProfileDetails_activated(2);
+    QVERIFY(namesAnswered());
     QCOMPARE(FileRow::arguments(row(first)).last(), work->path() + "/out/clip1.mp4");
     QCOMPARE(row(first)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.mp4"));
 
     // The source's own folder: back to AVI would name the source itself.
     window->applyOutputFolder(work->path() + QStringLiteral("/src/a"));
+    QVERIFY(namesAnswered());
     QCOMPARE(FileRow::arguments(row(first)).last(), work->path() + "/src/a/clip1.mp4");
     ArgumentList list = FileRow::arguments(row(first));
     list.last() = work->path() + QStringLiteral("/src/a/clip.mp4");
     FileRow::setArguments(row(first), list);
     window->on_ProfileDetails_activated(0);
+    QVERIFY(namesAnswered());
     QCOMPARE(FileRow::arguments(row(first)).last(), work->path() + "/src/a/clip1.avi");
     QCOMPARE(row(first)->text(FileRow::OutputFileColumn), QStringLiteral("clip1.avi"));
 }
@@ -847,6 +860,7 @@ void tst_ProfileSlots::chosenOutputFolderMovesEveryRow()
     QDir().mkpath(chosen);
 
     window->applyOutputFolder(chosen);
+    QVERIFY(namesAnswered());
     QCOMPARE(ui()->PathLine->text(), chosen);
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), chosen);
     QCOMPARE(FileRow::arguments(row(first)).last(), chosen + QStringLiteral("/one.avi"));
@@ -857,6 +871,7 @@ void tst_ProfileSlots::chosenOutputFolderMovesEveryRow()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     window->applyOutputFolder(blocker.fileName() + QStringLiteral("/sub"));
+    QVERIFY(namesAnswered());
     QCOMPARE(ui()->PathLine->text(), chosen);
     QCOMPARE(FileRow::arguments(row(second)).last(), chosen + QStringLiteral("/two.avi"));
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), chosen);
@@ -868,6 +883,7 @@ void tst_ProfileSlots::chosenOutputFolderMovesEveryRow()
     // The file system's root keeps a single separator.
     if (QFileInfo(QStringLiteral("/")).isWritable()) {
         window->applyOutputFolder(QStringLiteral("/"));
+        QVERIFY(namesAnswered());
         QCOMPARE(FileRow::arguments(row(first)).last(), QStringLiteral("/one.avi"));
     }
 }
@@ -879,15 +895,16 @@ void tst_ProfileSlots::typedOutputFolderMovesEveryRow()
     makeCurrent(first);
     window->checkTimer(); // checked rows: the field takes typing
     QLineEdit *field = ui()->PathLine;
-    const auto type = [field](const QString &text) {
+    const auto type = [this, field](const QString &text) {
         field->selectAll();
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
+        return namesAnswered();
     };
 
     // A folder that is not there yet is made.
     const QString typed = work->path() + QStringLiteral("/typed/deeper");
-    type(typed);
+    QVERIFY(type(typed));
     QVERIFY(QFileInfo(typed).isDir());
     QCOMPARE(field->text(), typed);
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);
@@ -898,7 +915,7 @@ void tst_ProfileSlots::typedOutputFolderMovesEveryRow()
     QFile blocker(work->path() + QStringLiteral("/blocker"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    type(blocker.fileName() + QStringLiteral("/sub"));
+    QVERIFY(type(blocker.fileName() + QStringLiteral("/sub")));
     QCOMPARE(field->text(), typed);
     QCOMPARE(FileRow::arguments(row(second)).last(), typed + QStringLiteral("/two.avi"));
     QCOMPARE(SettingsFile::value(SettingsFile::kOutput).toString(), typed);

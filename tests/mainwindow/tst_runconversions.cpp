@@ -72,6 +72,7 @@ private Q_SLOTS:
     void fileSavedUnderTheNameDuringTheJobIsKept();
     void missingOutputFolderIsMadeAgain();
     void convertNeverWaitsOnTheFolder();
+    void stopEndsTheFolderCheck();
     void outputFolderGoneAtAJobsStart();
     void stopNeverWaitsOnTheFolder();
     void stopDuringThePublishIsNotLost();
@@ -846,6 +847,28 @@ void tst_RunConversions::convertNeverWaitsOnTheFolder() {
     QCOMPARE(ready.size(), 1);
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QVERIFY(facts(outputOf(0)).seconds > 1.5);
+}
+
+// Convert on a Destination that does not answer says that the folder is
+// being checked, and Stop ends the wait: the answer that comes later
+// starts nothing.
+void tst_RunConversions::stopEndsTheFolderCheck() {
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
+    {
+        FolderGate gate;
+        QTest::mouseClick(ui()->ConvertePushButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui()->labelShowState->text().isEmpty(), kEventTimeoutMs);
+        QVERIFY(ui()->StopConvertePushButton->isEnabled());
+        QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+        QVERIFY(ui()->labelShowState->text().isEmpty());
+        QVERIFY(!ui()->StopConvertePushButton->isEnabled());
+    }
+    // The stale answer has come by the time the next Convert's does.
+    startRun();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(ready.size(), 1);
+    QCOMPARE(statusOf(0), QStringLiteral("finished"));
 }
 
 // The folder goes between Convert and the job's start (the share went away

@@ -26,6 +26,7 @@
 
 #include "app/focusmark.h"
 #include "app/version.h"
+#include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/about.h"
 #include "mainwindow/exitdialog.h"
@@ -520,6 +521,8 @@ void tst_WindowChrome::preferencesTypedFolderAndFormatLast()
                               Qt::LeftButton);
         });
         window->preferenceFun();
+        // The folder is looked at away from the window.
+        QVERIFY(QTest::qWaitFor([this] { return window->outputNaming().isSettled(); }));
     };
     const QString typed = install->filePath(QStringLiteral("typed/films"));
     okWith(typed, 2);
