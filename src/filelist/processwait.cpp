@@ -52,13 +52,17 @@ bool ProcessWait::forFinished(QProcess &process, int timeoutMs)
 
 bool ProcessWait::endWithin(QProcess &process, int timeoutMs, Waiting waiting)
 {
-    Q_UNUSED(waiting);
-    if (forFinished(process, timeoutMs))
+    const auto ended = [&process, waiting](int ms) {
+        return waiting == Waiting::Painting ? forFinished(process, ms)
+                                            : process.state() == QProcess::NotRunning ||
+                                                  process.waitForFinished(ms);
+    };
+    if (ended(timeoutMs))
         return true;
     // A tool held by a drive that stops answering cannot even die: the
     // window goes on painting meanwhile, as it did before the kill.
     process.kill();
-    forFinished(process, timeoutMs);
+    ended(timeoutMs);
     return false;
 }
 

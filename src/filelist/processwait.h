@@ -19,11 +19,14 @@ class QProcess;
 class ProcessWait
 {
 public:
-    // No wait holds the thread: a tool that should answer at once (the
-    // suspender) may hang as well, and is started and heard instead.
+    // No wait holds the window's thread: a tool that should answer at once
+    // (the suspender) may hang as well, and is started and heard instead.
     enum class Waiting {
         // For tools that may take seconds: the window goes on painting.
         Painting,
+        // Only on a thread of the folder work, whose next piece must not
+        // run inside this one: nothing else runs on it meanwhile.
+        Blocking,
     };
 
     struct Ended {
