@@ -16,6 +16,7 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include "app/focushandover.h"
 #include "app/version.h"
 #include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
@@ -158,6 +159,7 @@ void MainWindow::on_PausePushButton_clicked()
     if (!conversionController.isPaused()) {
         conversionController.pause();
         ui->PauseContinue->setVisible(true);
+        FocusHandOver::pass(ui->PausePushButton, ui->PauseContinue);
         ui->ConvertePushButton->setVisible(false);
         ui->PausePushButton->setEnabled(false);
         return;
@@ -174,10 +176,12 @@ void MainWindow::on_PauseContinue_clicked()
         return;
     }
     conversionController.resume();
+    ui->PausePushButton->setEnabled(true);
+    FocusHandOver::pass(ui->PauseContinue, ui->PausePushButton);
     ui->PauseContinue->setVisible(false);
     ui->ConvertePushButton->setVisible(true);
-    ui->PausePushButton->setEnabled(true);
 }
+
 void MainWindow::on_editVideo_clicked()
 {
     launchEditor(QStringLiteral("0"));

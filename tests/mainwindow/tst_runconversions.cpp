@@ -73,6 +73,7 @@ private Q_SLOTS:
     void stopNeverWaitsOnTheFolder();
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
+    void spaceNeverStopsTheJob();
     void stopWhilePaused();
     void fullBarDoesNotEndAWorkingJob();
     void unknownLengthShowsABusyBar();
@@ -1002,6 +1003,30 @@ void tst_RunConversions::stopWhilePaused() {
     QVERIFY(!run().isPaused());
     QVERIFY(!ui()->PauseContinue->isVisibleTo(window));
     QVERIFY(ui()->ConvertePushButton->isVisibleTo(window));
+}
+
+// Space on Convert, then again and again on whatever has the focus: Pause
+// and Continue take turns, and the job is never stopped.
+void tst_RunConversions::spaceNeverStopsTheJob() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTRY_VERIFY(ui()->ConvertePushButton->isEnabled());
+    ui()->ConvertePushButton->setFocus(Qt::TabFocusReason);
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
+    QTest::keyClick(ui()->ConvertePushButton, Qt::Key_Space);
+    QVERIFY(!ready.isEmpty() || ready.wait(kEventTimeoutMs));
+    QVERIFY(waitForProgress(0));
+    for (int press = 0; press < 4; ++press) {
+        QWidget *focused = window->focusWidget();
+        QTest::keyClick(focused, Qt::Key_Space);
+        QVERIFY2(run().isActive(), qPrintable(focused->objectName()));
+        QCOMPARE(run().isPaused(), press % 2 == 0);
+    }
+    QVERIFY(run().job().isRunning());
+    QCOMPARE(statusOf(0), QString());
 }
 
 void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {
