@@ -28,7 +28,9 @@
 #include "conversion/effectscale.h"
 #include "conversion/timetext.h"
 #include "filelist/addflow.h"
+#include "filelist/checkedrows.h"
 #include "filelist/rowcheckkey.h"
+#include "filelist/statuscell.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -350,6 +352,8 @@ void MainWindow::setUpFileList()
     // The list's own controls follow it in the focus chain.
     setTabOrder(list, checkAllBox);
     new RowCheckKey(list);
+    StatusCell::install(list);
+    checkedCount = new CheckedRows(list);
 }
 
 void MainWindow::loadAvsPlugins()

@@ -18,6 +18,7 @@
 #include "mainwindow/videoinfo.h"
 #include "settingsdialog/settingdialog.h"
 
+class CheckedRows;
 class EditorSession;
 class QCheckBox;
 class QComboBox;
@@ -287,6 +288,7 @@ private:
     QString lastAddFolder;
     QMenu *fileFormatMenu = nullptr;
     QCheckBox *checkAllBox = nullptr;
+    CheckedRows *checkedCount = nullptr;
     bool autoUpdateEnabled = false;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;

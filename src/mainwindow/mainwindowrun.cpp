@@ -258,8 +258,7 @@ void MainWindow::showJobEnd(const JobEnd &end)
 void MainWindow::showRunProgress(const ProgressUpdate &update)
 {
     if (update.row >= 0) {
-        StatusCell::setProgress(StatusCell::progressBar(ui->treeWidget->topLevelItem(update.row)),
-                                update.rowPercent);
+        StatusCell::setProgress(ui->treeWidget->topLevelItem(update.row), update.rowPercent);
     }
     if (update.totalPercent >= 0) {
         ui->progressAll->setRange(0, kPercentMax);

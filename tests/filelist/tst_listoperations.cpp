@@ -10,10 +10,24 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <ctime>
+
 #include "conversion/editorsession.h"
+#include "filelist/statuscell.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
+
+namespace {
+
+// The main thread's own work, whatever else the machine is busy with.
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+} // namespace
 
 // What the user does with the rows once they are listed: removing, clearing,
 // checking, the context menu, the interface poll, the Convert button and the
@@ -30,6 +44,8 @@ private Q_SLOTS:
     void removalShowsTheRowNowCurrent_data();
     void removalShowsTheRowNowCurrent();
     void removeButtonsAndClean();
+    void cleanAfterALongRunTakesLittle();
+    void longListCostsTheTickAndPollNothing();
     void deleteKeyRemovesOneRow();
     void checkAllBoxAndSelectAll();
     void pollFollowsTheRows();
@@ -201,6 +217,66 @@ void tst_ListOperations::removeButtonsAndClean()
     QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
 }
 
+// A long run leaves every row showing how its job ended; the list still goes
+// at once, however long it is.
+void tst_ListOperations::cleanAfterALongRunTakesLittle() {
+    constexpr int kRows = 600;
+    // Far above what the clean needs, far below the seconds it took while
+    // every row held a picture of its own.
+    constexpr double kMostSeconds = 1.0;
+    addThree();
+    const int widgetsBefore = list()->viewport()->findChildren<QWidget *>().size();
+    QList<QTreeWidgetItem *> copies;
+    for (int index = list()->topLevelItemCount(); index < kRows; ++index)
+        copies << row(index % 3)->clone();
+    list()->addTopLevelItems(copies);
+    for (int index = 0; index < kRows; ++index)
+        StatusCell::showStatus(row(index), FileRow::kStatusFinished, FileRow::kPictureFinished);
+    // What a row shows is its data: nothing in the list grows with the rows.
+    QCOMPARE(list()->viewport()->findChildren<QWidget *>().size(), widgetsBefore);
+    // As adding leaves it.
+    list()->setCurrentItem(row(kRows - 1));
+    // Laid out and painted, as the window shows them, the buttons given.
+    QTRY_VERIFY(ui()->DeleteAllButton->isEnabled());
+    QTest::qWait(WindowTest::kPollMs);
+
+    const double started = threadCpuSeconds();
+    QTest::mouseClick(ui()->DeleteAllButton, Qt::LeftButton);
+    // With what the click left for the window to do.
+    QTest::qWait(WindowTest::kPollMs);
+    const double spent = threadCpuSeconds() - started;
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QVERIFY2(spent < kMostSeconds, qPrintable(QStringLiteral("%1 s").arg(spent)));
+}
+
+// The run's tick (ten times a second while a job works) and the interface
+// poll (five times a second while idle) cost the same for a long list.
+void tst_ListOperations::longListCostsTheTickAndPollNothing() {
+    constexpr int kRows = 5000;
+    constexpr int kRounds = 1000;
+    // A few milliseconds for the rounds now, where reading every row took
+    // some hundreds.
+    constexpr double kMostSeconds = 0.05;
+    addThree();
+    QList<QTreeWidgetItem *> copies;
+    for (int index = list()->topLevelItemCount(); index < kRows; ++index)
+        copies << row(index % 3)->clone();
+    list()->addTopLevelItems(copies);
+    window->conversion().tick();
+    window->checkTimer();
+
+    double started = threadCpuSeconds();
+    for (int round = 0; round < kRounds; ++round)
+        window->conversion().tick();
+    const double ticks = threadCpuSeconds() - started;
+    started = threadCpuSeconds();
+    for (int round = 0; round < kRounds; ++round)
+        window->checkTimer();
+    const double polls = threadCpuSeconds() - started;
+    QVERIFY2(ticks < kMostSeconds && polls < kMostSeconds,
+             qPrintable(QStringLiteral("ticks %1 s, polls %2 s").arg(ticks).arg(polls)));
+}
+
 void tst_ListOperations::deleteKeyRemovesOneRow()
 {
     addThree();
@@ -269,8 +345,12 @@ void tst_ListOperations::pollFollowsTheRows()
     QTRY_COMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Unchecked);
     QCOMPARE(row(0)->checkState(FileRow::CheckColumn), Qt::Unchecked);
     QVERIFY(!ui()->ConvertePushButton->isEnabled());
-    QVERIFY(ui()->DelFile->isEnabled());
-    QVERIFY(ui()->CleanFile->isEnabled());
+    // The buttons on show remove rows as the Delete key does, checked or not.
+    for (QWidget *removal :
+         {static_cast<QWidget *>(ui()->DelFile), static_cast<QWidget *>(ui()->CleanFile),
+          static_cast<QWidget *>(ui()->DeleteButton),
+          static_cast<QWidget *>(ui()->DeleteAllButton)})
+        QVERIFY2(removal->isEnabled(), qPrintable(removal->objectName()));
     QVERIFY(!ui()->editVideo->isEnabled());
     QCOMPARE(ui()->lab_OutputFormat->text(), QString());
 
@@ -308,8 +388,10 @@ void tst_ListOperations::contextMenuOffersWhatFits()
     QCOMPARE(enabled(QPoint(5, 65)),
              QStringList({"&Add Files...", "&Del", "C&lean", "Selec&t All", "File In&formation"}));
     QCOMPARE(enabled(QPoint(5, 66)), QStringList{"&Add Files..."});
+    // No row checked: removing goes by the Delete key's rule, the rest waits
+    // for a row to convert.
     ui()->ConvertePushButton->setEnabled(false);
-    QCOMPARE(enabled(QPoint(5, 5)), QStringList{"File In&formation"});
+    QCOMPARE(enabled(QPoint(5, 5)), QStringList({"&Del", "C&lean", "File In&formation"}));
 }
 
 void tst_ListOperations::contextMenuRunsTheChosenEntry()
