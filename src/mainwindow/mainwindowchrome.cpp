@@ -94,7 +94,7 @@ void MainWindow::on_closeAll_clicked()
         close();
         return;
     }
-    exitDialog question;
+    exitDialog question(this);
     if (question.exec() == QDialog::Accepted)
         close();
 }
@@ -127,7 +127,7 @@ void MainWindow::openSnapshotFolder()
 void MainWindow::preferenceFun()
 {
     const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
-    preferenceDialog dialog;
+    preferenceDialog dialog(this);
     dialog.setShutdownAction(action);
     dialog.setSnapshotFolder(snapshots.folder());
     dialog.setOutputFolder(ui->PathLine->text());
@@ -208,7 +208,7 @@ void MainWindow::updateTimer()
 void MainWindow::shutTimer()
 {
     shutdownTimer.stop();
-    openProgress countdown;
+    openProgress countdown(this);
     countdown.startShutdownCountdown();
     const int answer = countdown.exec();
     disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -448,7 +449,9 @@ QMenu *MainWindow::buildListMenu(const QPoint &pos)
 void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &pos)
 {
     QMenu *menu = buildListMenu(pos);
-    menu->exec(QCursor::pos());
+    // Where it was asked for: under the pointer for a click, at the row for
+    // the Menu key (see eventFilter).
+    menu->exec(ui->treeWidget->viewport()->mapToGlobal(pos));
     menu->deleteLater();
 }
 
@@ -482,6 +485,13 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->treeWidget && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key: the menu of the current row, at that row.
+        const QRect row = ui->treeWidget->visualRect(ui->treeWidget->currentIndex());
+        on_treeWidget_customContextMenuRequested(row.isValid() ? row.center() : QPoint());
+        return true;
+    }
     if (watched != ui->PathLine)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {

@@ -74,8 +74,8 @@ void MainWindow::connectConversion()
     connect(run, &ConversionController::progressed, this, &MainWindow::showRunProgress);
     connect(run, &ConversionController::runStopped, this, &MainWindow::showRunStopped);
     connect(run, &ConversionController::runFinished, this, &MainWindow::finishRun);
-    connect(run, &ConversionController::diskFull, this, [] {
-        maxDriverDialog notice;
+    connect(run, &ConversionController::diskFull, this, [this] {
+        maxDriverDialog notice(this);
         notice.exec();
     });
 }

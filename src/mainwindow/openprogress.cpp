@@ -2,7 +2,9 @@
 
 #include "ui_openprogress.h"
 
+#include "app/focusmark.h"
 #include "app/skin.h"
+#include "app/skinneddialog.h"
 
 namespace {
 
@@ -24,7 +26,8 @@ openProgress::openProgress(QWidget *parent)
     , ui(new Ui::openProgress)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    new FocusMark(this);
     ui->pushButtonCancel->hide();
     ui->pushButtonShutDown->hide();
     setWindowTitle(tr("Open"));
@@ -109,6 +112,13 @@ void openProgress::on_pushButtonCancel_clicked()
 void openProgress::on_closeButton_clicked()
 {
     close();
+}
+
+void openProgress::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    SkinnedDialog::centreOnParent(this);
+    if (QWidget *first = SkinnedDialog::firstField(this))
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 void openProgress::paintEvent(QPaintEvent *)

@@ -28,6 +28,7 @@ public:
     void startShutdownCountdown();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private Q_SLOTS:

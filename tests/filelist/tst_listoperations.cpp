@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void pollFollowsTheRows();
     void contextMenuOffersWhatFits();
     void contextMenuRunsTheChosenEntry();
+    void menuKeyOpensTheMenuAtTheRow();
     void checkedRowQueriesReadTheList();
     void selectionShowsTheRowsOwnChoices();
     void runEndShowsTheCurrentRow();
@@ -66,6 +69,7 @@ private:
     QTreeWidget *list() { return fixture.list(); }
     QTreeWidgetItem *row(int index) { return fixture.row(index); }
     QStringList names() { return fixture.names(); }
+    QCheckBox *checkAll() { return window->findChild<QCheckBox *>(QStringLiteral("checkAll")); }
     void addThree();
     // Clicks Convert and waits for the folders' answer, which starts the run.
     bool convert();
@@ -302,7 +306,7 @@ void tst_ListOperations::deleteKeyRemovesOneRow()
 void tst_ListOperations::checkAllBoxAndSelectAll()
 {
     addThree();
-    QCheckBox *box = list()->header()->findChild<QCheckBox *>();
+    QCheckBox *box = checkAll();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     QCOMPARE(box->checkState(), Qt::Unchecked);
     for (int index = 0; index < 3; ++index)
@@ -322,7 +326,7 @@ void tst_ListOperations::pollFollowsTheRows()
 {
     // Empty list.
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
+    QCOMPARE(checkAll()->checkState(), Qt::Checked);
     QVERIFY(ui()->frameBackPic->isVisible());
     QVERIFY(!ui()->DelFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
@@ -332,7 +336,7 @@ void tst_ListOperations::pollFollowsTheRows()
     row(1)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     row(2)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(checkAll()->checkState(), Qt::PartiallyChecked);
     QVERIFY(ui()->ConvertePushButton->isEnabled());
     QVERIFY(!ui()->frameBackPic->isVisible());
     // The last row is current after adding: Next cannot go further.
@@ -342,7 +346,7 @@ void tst_ListOperations::pollFollowsTheRows()
     ui()->lab_OutputFormat->setText(QStringLiteral("AVI"));
     row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     // The box follows the rows without touching them.
-    QTRY_COMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Unchecked);
+    QTRY_COMPARE(checkAll()->checkState(), Qt::Unchecked);
     QCOMPARE(row(0)->checkState(FileRow::CheckColumn), Qt::Unchecked);
     QVERIFY(!ui()->ConvertePushButton->isEnabled());
     // The buttons on show remove rows as the Delete key does, checked or not.
@@ -356,7 +360,7 @@ void tst_ListOperations::pollFollowsTheRows()
 
     window->changeTreeChecked(true);
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
+    QCOMPARE(checkAll()->checkState(), Qt::Checked);
 }
 
 void tst_ListOperations::contextMenuOffersWhatFits()
@@ -410,6 +414,41 @@ void tst_ListOperations::contextMenuRunsTheChosenEntry()
     window->on_treeWidget_customContextMenuRequested(QPoint(5, 5));
     for (int index = 0; index < 3; ++index)
         QCOMPARE(row(index)->checkState(FileRow::CheckColumn), Qt::Checked);
+}
+
+void tst_ListOperations::menuKeyOpensTheMenuAtTheRow() {
+    addThree();
+    list()->setCurrentItem(row(1), FileRow::NameColumn);
+    list()->setFocus();
+    // The pointer rests far from the list.
+    QCursor::setPos(window->mapToGlobal(QPoint(800, 580)));
+    QRect shownAt;
+    QStringList entries;
+    QTimer::singleShot(100, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        shownAt = menu->geometry();
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                entries << action->text();
+        }
+        menu->close();
+    });
+    // What the Menu key sends to the focused list.
+    const QPoint at = list()->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, at, list()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list(), &key);
+
+    const QRect rowOnScreen(
+        list()->viewport()->mapToGlobal(list()->visualItemRect(row(1)).topLeft()),
+        list()->visualItemRect(row(1)).size());
+    QVERIFY(shownAt.isValid());
+    QVERIFY2(
+        shownAt.top() >= rowOnScreen.top() && shownAt.top() <= rowOnScreen.bottom(),
+        qPrintable(
+            QStringLiteral("menu at %1, row at %2").arg(shownAt.top()).arg(rowOnScreen.top())));
+    QVERIFY(entries.contains(QStringLiteral("&Del")));
 }
 
 void tst_ListOperations::checkedRowQueriesReadTheList()
