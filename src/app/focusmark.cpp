@@ -4,6 +4,13 @@
 #include <QFocusEvent>
 #include <QFocusFrame>
 
+namespace {
+
+// Whether the keyboard moved the focus last, in any window.
+bool keyboardMovesFocus = false;
+
+} // namespace
+
 FocusMark::FocusMark(QWidget *window) : QObject(window), window(window) {
     // Focus events go to the control itself; the application sees them all.
     qApp->installEventFilter(this);
@@ -23,16 +30,17 @@ bool FocusMark::eventFilter(QObject *watched, QEvent *event) {
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
     case Qt::ShortcutFocusReason:
-        shown = true;
+        keyboardMovesFocus = true;
         break;
     case Qt::MouseFocusReason:
-        shown = false;
+        keyboardMovesFocus = false;
         break;
     default:
-        // Focus that the program moves, or that comes back with the window
-        // or from a popup, keeps the frame as it was.
+        // Focus that the program moves, or that comes with a window or back
+        // from a popup, keeps the frame as it was.
         break;
     }
+    shown = keyboardMovesFocus;
     mark(shown ? widget : nullptr);
     return false;
 }

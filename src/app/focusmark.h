@@ -9,7 +9,9 @@ class QWidget;
 // Draws a frame around the control of one window that has the keyboard
 // focus, once the keyboard has moved the focus there: the skinned controls
 // draw no focus of their own, and a user who works with Tab has to see where
-// they are. A click hides the frame again. Its look is the skin's
+// they are. A click hides the frame again. Whether the keyboard or the mouse
+// was used last is the program's, not the window's: a dialog opened from the
+// keyboard marks its first field at once. Its look is the skin's
 // ("QFocusFrame" rules). Lives as long as its window.
 class FocusMark : public QObject {
     Q_OBJECT

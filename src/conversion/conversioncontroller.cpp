@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QFile>
+#include <QAbstractItemModel>
 #include <QFileInfo>
 #include <QSet>
 #include <QTreeWidget>
@@ -71,6 +72,22 @@ ConversionController::~ConversionController() {
 void ConversionController::attach(QTreeWidget *list, WindowHooks hooks) {
     m_list = list;
     m_hooks = std::move(hooks);
+    // The tick reads the rows ten times a second: it keeps them as they
+    // change rather than reading the whole list each time.
+    const QAbstractItemModel *model = list->model();
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &from, const QModelIndex &to) {
+                if (from.parent().isValid())
+                    return;
+                for (int index = from.row(); index <= to.row() && index < m_runRows.size(); ++index)
+                    m_runRows[index] = runRowAt(index);
+            });
+    const auto forget = [this] { m_runRowsKnown = false; };
+    connect(model, &QAbstractItemModel::rowsInserted, this, forget);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(model, &QAbstractItemModel::rowsMoved, this, forget);
+    connect(model, &QAbstractItemModel::modelReset, this, forget);
+    connect(model, &QAbstractItemModel::layoutChanged, this, forget);
 }
 
 QTreeWidgetItem *ConversionController::rowAt(int index) const {
@@ -196,21 +213,28 @@ void ConversionController::answerFolderGone(bool makeAgain) {
     }
 }
 
-QVector<RunRow> ConversionController::runRows() const {
-    QVector<RunRow> rows;
+RunRow ConversionController::runRowAt(int index) const {
+    const QTreeWidgetItem *item = rowAt(index);
+    RunRow row;
+    if (!item)
+        return row;
+    row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
+    // A trimmed row is measured by what it will output.
+    row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
+                                                item->text(FileRow::SourceDurationColumn));
+    return row;
+}
+
+QVector<RunRow> ConversionController::runRows() {
     if (!m_list)
-        return rows;
-    rows.reserve(m_list->topLevelItemCount());
-    for (int index = 0; index < m_list->topLevelItemCount(); ++index) {
-        const QTreeWidgetItem *item = m_list->topLevelItem(index);
-        RunRow row;
-        row.checked = item->checkState(FileRow::CheckColumn) == Qt::Checked;
-        // A trimmed row is measured by what it will output.
-        row.seconds = JobPreparation::outputSeconds(FileRow::arguments(item),
-                                                    item->text(FileRow::SourceDurationColumn));
-        rows << row;
+        return {};
+    if (!m_runRowsKnown || m_runRows.size() != m_list->topLevelItemCount()) {
+        m_runRows.resize(m_list->topLevelItemCount());
+        for (int index = 0; index < m_runRows.size(); ++index)
+            m_runRows[index] = runRowAt(index);
+        m_runRowsKnown = true;
     }
-    return rows;
+    return m_runRows;
 }
 
 bool ConversionController::start(const QString &destination) {

@@ -140,7 +140,9 @@ private:
         int next = 0; // the first folder not yet looked at
     };
 
-    QVector<RunRow> runRows() const;
+    // The rows as the run sees them, kept in step with the list.
+    QVector<RunRow> runRows();
+    RunRow runRowAt(int index) const;
     QTreeWidgetItem *rowAt(int index) const;
     void setCheckingFolders(bool checking);
     void checkFolders(const QStringList &folders, int from, bool makeFirst);
@@ -168,6 +170,8 @@ private:
 
     QTreeWidget *m_list = nullptr;
     WindowHooks m_hooks;
+    QVector<RunRow> m_runRows;
+    bool m_runRowsKnown = false;
     TranscoderProcess m_transcoder;
     QProcess m_pauseTool;
     TranscoderJob m_job{m_transcoder};

@@ -1,87 +1,78 @@
 #include "statuscell.h"
 
-#include <QLabel>
-#include <QPixmap>
-#include <QProgressBar>
 #include <QTreeWidget>
 #include <QVariant>
 
-#include "filelist/filerow.h"
+#include "filelist/statuscelldelegate.h"
 
 namespace {
 
 constexpr int kPercentMax = 100;
 
-QTreeWidget *listOf(const QTreeWidgetItem *row) {
-    return row ? row->treeWidget() : nullptr;
+void clearOverText(QTreeWidgetItem *row) {
+    row->setData(FileRow::StatusColumn, StatusCell::ProgressRole, QVariant());
+    row->setData(FileRow::StatusColumn, StatusCell::PictureRole, QVariant());
 }
 
 } // namespace
 
 namespace StatusCell {
 
-QProgressBar *showProgress(QTreeWidgetItem *row, bool busy) {
-    QTreeWidget *list = listOf(row);
-    if (!list)
-        return nullptr;
+void install(QTreeWidget *list) {
+    list->setItemDelegateForColumn(FileRow::StatusColumn, new StatusCellDelegate(list));
+}
+
+void showProgress(QTreeWidgetItem *row, bool busy) {
+    if (!row)
+        return;
     row->setText(FileRow::StatusColumn, QString());
     row->setToolTip(FileRow::StatusColumn, QString());
-    auto *bar = new QProgressBar;
-    bar->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    bar->setFixedHeight(kBarHeight);
-    bar->setRange(0, kPercentMax);
-    bar->setValue(0);
-    setProgress(bar, busy ? -1 : 0);
-    list->setItemWidget(row, FileRow::StatusColumn, bar);
-    return bar;
+    row->setData(FileRow::StatusColumn, PictureRole, QVariant());
+    row->setData(FileRow::StatusColumn, ProgressRole, busy ? kBusy : 0);
 }
 
-QProgressBar *progressBar(const QTreeWidgetItem *row) {
-    QTreeWidget *list = listOf(row);
-    if (!list)
-        return nullptr;
-    return qobject_cast<QProgressBar *>(
-        list->itemWidget(const_cast<QTreeWidgetItem *>(row), FileRow::StatusColumn));
+int progress(const QTreeWidgetItem *row) {
+    const QVariant value = row ? row->data(FileRow::StatusColumn, ProgressRole) : QVariant();
+    return value.isValid() ? value.toInt() : kNoBar;
 }
 
-void setProgress(QProgressBar *bar, int percent) {
-    if (!bar)
+void setProgress(QTreeWidgetItem *row, int percent) {
+    const int shown = progress(row);
+    if (shown == kNoBar)
         return;
-    if (percent < 0) {
-        bar->setRange(0, 0);
-        return;
-    }
-    if (bar->maximum() != kPercentMax)
-        bar->setRange(0, kPercentMax);
-    if (percent <= kPercentMax)
-        bar->setValue(percent);
+    int next = shown;
+    if (percent < 0)
+        next = kBusy;
+    else if (percent <= kPercentMax)
+        next = percent;
+    else if (shown == kBusy)
+        next = 0; // a length came, but no sense of how far
+    row->setData(FileRow::StatusColumn, ProgressRole, next);
 }
 
 void showStatus(QTreeWidgetItem *row, const QString &statusWord, const QString &picture,
                 const QString &reason) {
-    QTreeWidget *list = listOf(row);
-    if (!list)
+    if (!row)
         return;
-    auto *label = new QLabel;
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setPixmap(QPixmap(picture));
-    label->setToolTip(reason);
     row->setToolTip(FileRow::StatusColumn, reason);
-    list->setItemWidget(row, FileRow::StatusColumn, label);
+    row->setData(FileRow::StatusColumn, ProgressRole, QVariant());
+    row->setData(FileRow::StatusColumn, PictureRole, picture);
     row->setData(FileRow::StatusColumn, FileRow::StatusWordRole, statusWord);
 }
 
+QString picture(const QTreeWidgetItem *row) {
+    return row ? row->data(FileRow::StatusColumn, PictureRole).toString() : QString();
+}
+
 void showWaiting(QTreeWidgetItem *row) {
-    QTreeWidget *list = listOf(row);
-    if (!list)
+    if (!row)
         return;
-    const bool pictureShown = qobject_cast<QLabel *>(list->itemWidget(row, FileRow::StatusColumn));
-    const QString word = pictureShown
-                             ? row->data(FileRow::StatusColumn, FileRow::StatusWordRole).toString()
-                             : QString();
+    const QString word = picture(row).isEmpty()
+                             ? QString()
+                             : row->data(FileRow::StatusColumn, FileRow::StatusWordRole).toString();
     row->setData(FileRow::StatusColumn, FileRow::PreRunStatusRole,
                  QStringList{row->text(FileRow::StatusColumn), word});
-    list->removeItemWidget(row, FileRow::StatusColumn);
+    clearOverText(row);
     row->setText(FileRow::StatusColumn, FileRow::kStatusWaiting);
     row->setToolTip(FileRow::StatusColumn, QString());
 }
@@ -92,7 +83,7 @@ void showSkippedAsBefore(QTreeWidget *list, bool keepChecked) {
         const QStringList before =
             row->data(FileRow::StatusColumn, FileRow::PreRunStatusRole).toStringList();
         const bool skipped = row->text(FileRow::StatusColumn) == FileRow::kStatusWaiting &&
-                             !list->itemWidget(row, FileRow::StatusColumn);
+                             progress(row) == kNoBar && picture(row).isEmpty();
         if (!skipped || before.size() != 2 ||
             (keepChecked && row->checkState(FileRow::CheckColumn) == Qt::Checked))
             continue;

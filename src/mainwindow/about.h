@@ -17,6 +17,10 @@ public:
 
     void setVersion(const QString &version);
 
+protected:
+    // Enter or Space on a focused link follows it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private Q_SLOTS:
     void on_labelHomePage_linkActivated(const QString &link);
     void on_labelSupport_linkActivated(const QString &link);

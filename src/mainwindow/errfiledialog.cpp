@@ -10,7 +10,6 @@ errFiledialog::errFiledialog(QWidget *parent)
     , ui(new Ui::errFiledialog)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBox->hide();
     // Enter closes the report as OK does; the hidden box's buttons would
     // otherwise take it and do nothing.

@@ -7,7 +7,6 @@ exitDialog::exitDialog(QWidget *parent)
     , ui(new Ui::exitDialog)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
     applySkin();
 }
 

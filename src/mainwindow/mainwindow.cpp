@@ -18,6 +18,8 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include "app/accessiblecontrols.h"
+#include "app/comboenterkey.h"
 #include "app/focusmark.h"
 #include "app/skin.h"
 #include "app/version.h"
@@ -28,8 +30,11 @@
 #include "conversion/timetext.h"
 #include "conversion/avsscript.h"
 #include "filelist/addflow.h"
+#include "filelist/checkedrows.h"
+#include "filelist/headercheckbox.h"
 #include "filelist/outputnaming.h"
 #include "filelist/rowcheckkey.h"
+#include "filelist/statuscell.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -73,6 +78,8 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // Before a screen reader first asks about a control.
+    AccessibleControls::install();
     // The window's timers are its children under their own names, so that
     // what the window waits for can be looked at from outside.
     const std::pair<QTimer *, const char *> timers[] = {
@@ -99,6 +106,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     setWindowFlags(Qt::FramelessWindowHint);
     ui->setupUi(this);
+    // The window's own dialogs are its dialogs to the desktop: above it and
+    // over its middle. Taken in after the form, whose widgets come first.
+    for (QDialog *dialog : std::initializer_list<QDialog *>{
+             &mediaInfoDialog, &settingsDialog, &addProgressDialog, &addResultDialog, &aboutDialog})
+        dialog->setParent(this, dialog->windowFlags());
     editor = new EditorSession(ui->treeWidget, this);
     connectEditorSession();
     naming = new OutputNaming(ui->treeWidget, this);
@@ -131,11 +143,15 @@ MainWindow::MainWindow(QWidget *parent)
             applyOutputFolder(ui->PathLine->text());
     });
     ui->PathLine->installEventFilter(this);
+    ui->treeWidget->installEventFilter(this);
     // The menu bar that shows these shortcuts is hidden, and a hidden menu's
     // shortcuts do nothing: the window itself carries them. Del stays with
     // the window's own key handling.
     addActions({ui->actionOpen, ui->actionExit_X});
     new FocusMark(this);
+    new ComboEnterKey(this);
+    // Told as a share of full volume, not in the sound's own 0..128.
+    AccessibleControls::readAsPercent(ui->volumeHSlider);
     ui->textEdit->setVisible(false);
     // The hidden log takes the transcoder's text for every file added or
     // converted: in a long session it keeps the latest lines only.
@@ -236,6 +252,7 @@ MainWindow::~MainWindow()
         QObject::disconnect(engine, nullptr, nullptr, nullptr);
     SettingsFile::setWriteFailureHandler({});
     ui->PathLine->removeEventFilter(this);
+    ui->treeWidget->removeEventFilter(this);
     delete ui;
 }
 
@@ -252,6 +269,10 @@ void MainWindow::buildSystemMenu()
     menu->addSeparator();
     connect(menu->addAction(tr("&About")), &QAction::triggered, this, &MainWindow::aboutFun);
     ui->sysInfo->setMenu(menu);
+    // Opened while the button is held, as the snapshot menu is: a Wayland
+    // compositor grants a menu's grab to a press only, so one opened at the
+    // release closes again before it is seen.
+    ui->sysInfo->setPopupMode(QToolButton::InstantPopup);
 }
 
 void MainWindow::buildSnapshotMenu()
@@ -340,20 +361,24 @@ void MainWindow::setUpFileList()
                            QString::fromLatin1("\xD2\xD2")});
     list->header()->setDefaultAlignment(Qt::AlignCenter);
 
-    QHeaderView *header = list->header();
-    QWidget *holder = header->childAt(0, 0);
-    checkAllBox = new QCheckBox(holder ? holder : header->viewport());
+    // Over the header's first section, yet beside the list: in it, a screen
+    // reader would never find it. Under the empty list's cover, as the list is.
+    checkAllBox = new QCheckBox(list->parentWidget());
     checkAllBox->setObjectName(QStringLiteral("checkAll"));
+    checkAllBox->setAccessibleName(tr("Check All"));
     checkAllBox->setStyleSheet(QLatin1String(kCheckAllStyle));
+    checkAllBox->stackUnder(ui->frameBackPic);
     list->setColumnHidden(7, true);
     list->setColumnHidden(8, true);
-    checkAllBox->move(10, -4);
+    new HeaderCheckBox(list, checkAllBox, QPoint(10, -4));
     checkAllBox->setChecked(true);
     checkAllBox->setCheckState(Qt::Checked);
     connect(checkAllBox, &QCheckBox::clicked, this, &MainWindow::changeTreeChecked);
     // The list's own controls follow it in the focus chain.
     setTabOrder(list, checkAllBox);
     new RowCheckKey(list);
+    StatusCell::install(list);
+    checkedCount = new CheckedRows(list);
 }
 
 void MainWindow::loadAvsPlugins()

@@ -19,6 +19,7 @@
 #include "player/snapshotcapture.h"
 #include "settingsdialog/settingdialog.h"
 
+class CheckedRows;
 class EditorSession;
 class OutputNaming;
 class QCheckBox;
@@ -303,6 +304,7 @@ private:
     QString lastAddFolder;
     QMenu *fileFormatMenu = nullptr;
     QCheckBox *checkAllBox = nullptr;
+    CheckedRows *checkedCount = nullptr;
     bool autoUpdateEnabled = false;
     // Settings that cannot be saved are told once, not at every change.
     bool toldSettingsUnsaved = false;

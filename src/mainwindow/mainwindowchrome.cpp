@@ -73,12 +73,9 @@ bool MainWindow::purgeDirectory(const QString &path)
 
 void MainWindow::on_actionExit_X_triggered()
 {
-    // Nothing is tidied up on this way out. A running transcoder is the one
-    // exception: left alone it would lose its output pipe with us and die at
-    // its next line, leaving a broken file; asked to stop, it ends its ffmpeg
-    // and removes the unfinished part file, so that no half output is left.
-    conversionController.askTranscoderToEnd();
-    QCoreApplication::exit(0);
+    // The key that elsewhere cuts text must never end a conversion and lose
+    // the list unasked: it is the title strip's close button.
+    on_closeAll_clicked();
 }
 
 void MainWindow::on_sysInfo_clicked()
@@ -97,7 +94,7 @@ void MainWindow::on_closeAll_clicked()
         close();
         return;
     }
-    exitDialog question;
+    exitDialog question(this);
     if (question.exec() == QDialog::Accepted)
         close();
 }
@@ -130,7 +127,7 @@ void MainWindow::openSnapshotFolder()
 void MainWindow::preferenceFun()
 {
     const int action = SettingsFile::value(SettingsFile::kDown, 0).toInt();
-    preferenceDialog dialog;
+    preferenceDialog dialog(this);
     dialog.setShutdownAction(action);
     dialog.setSnapshotFolder(snapshots.folder());
     dialog.setOutputFolder(ui->PathLine->text());
@@ -211,7 +208,7 @@ void MainWindow::updateTimer()
 void MainWindow::shutTimer()
 {
     shutdownTimer.stop();
-    openProgress countdown;
+    openProgress countdown(this);
     countdown.startShutdownCountdown();
     const int answer = countdown.exec();
     disconnect(&shutdownTimer, &QTimer::timeout, this, &MainWindow::shutTimer);

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,6 +25,7 @@
 #include "conversion/editorsession.h"
 #include "conversion/tooltext.h"
 #include "filelist/addflow.h"
+#include "filelist/checkedrows.h"
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
@@ -300,6 +302,10 @@ void MainWindow::clean()
     playStopFlag = 1;
     playEndFlag = 1;
     disconnectSelectionHandler();
+    // A current row would move up with every removal, and the list lay
+    // itself out again to show it: the whole list once per row.
+    list->clearSelection();
+    list->setCurrentItem(nullptr);
     for (int index = list->topLevelItemCount() - 1; index >= 0; --index)
         delete list->takeTopLevelItem(index);
     list->clear();
@@ -397,8 +403,15 @@ void MainWindow::menuSelectAll()
 
 QMenu *MainWindow::buildListMenu(const QPoint &pos)
 {
-    const FileListRules::ListMenuState state = FileListRules::listMenuState(
-        ui->treeWidget->topLevelItemCount(), pos.y(), ui->ConvertePushButton->isEnabled());
+    const int rows = ui->treeWidget->topLevelItemCount();
+    FileListRules::ListMenuState state =
+        FileListRules::listMenuState(rows, pos.y(), ui->ConvertePushButton->isEnabled());
+    // Removing takes the Delete key's rule: whenever the rows are not locked,
+    // checked or not.
+    const FileListRules::ListMenuState unlocked =
+        FileListRules::listMenuState(rows, pos.y(), !rowsLocked());
+    state.remove = unlocked.remove;
+    state.clean = unlocked.clean;
     auto *menu = new QMenu(this);
     const auto entry = [&](const QString &text, bool enabled, void (MainWindow::*slot)()) {
         QAction *action = menu->addAction(text);
@@ -419,7 +432,9 @@ QMenu *MainWindow::buildListMenu(const QPoint &pos)
 void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &pos)
 {
     QMenu *menu = buildListMenu(pos);
-    menu->exec(QCursor::pos());
+    // Where it was asked for: under the pointer for a click, at the row for
+    // the Menu key (see eventFilter).
+    menu->exec(ui->treeWidget->viewport()->mapToGlobal(pos));
     menu->deleteLater();
 }
 
@@ -453,6 +468,13 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->treeWidget && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key: the menu of the current row, at that row.
+        const QRect row = ui->treeWidget->visualRect(ui->treeWidget->currentIndex());
+        on_treeWidget_customContextMenuRequested(row.isValid() ? row.center() : QPoint());
+        return true;
+    }
     if (watched != ui->PathLine)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {
@@ -689,13 +711,8 @@ void MainWindow::checkTimer()
         && !ui->horizontalSlider->isSliderDown())
         on_StopButton_clicked();
 
-    const QTreeWidget *list = ui->treeWidget;
-    const int rows = list->topLevelItemCount();
-    int checked = 0;
-    for (int index = 0; index < rows; ++index) {
-        if (list->topLevelItem(index)->checkState(FileRow::CheckColumn) == Qt::Checked)
-            ++checked;
-    }
+    const int rows = ui->treeWidget->topLevelItemCount();
+    const int checked = checkedCount->count();
     checkAllBox->setCheckState(FileListRules::checkAllState(rows, checked));
 
     QLabel *const outputLabels[] = {ui->lab_OutputFormat, ui->lab_AudioCodec, ui->lab_FrameRate,
@@ -716,8 +733,10 @@ void MainWindow::checkTimer()
         ui->editVideo->setEnabled(false);
         ui->editVideo_Trim->setEnabled(false);
         ui->editVideo_Effect->setEnabled(false);
-        ui->DelFile->setEnabled(true);
-        ui->CleanFile->setEnabled(true);
+        // Rows go by the buttons as they go by the Delete key, checked or not.
+        for (QAbstractButton *removal : std::initializer_list<QAbstractButton *>{
+                 ui->DelFile, ui->CleanFile, ui->DeleteButton, ui->DeleteAllButton})
+            removal->setEnabled(true);
         for (QLabel *label : outputLabels)
             label->clear();
         ui->frameBackPic->hide();

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QTreeWidget>
 
+#include "app/focushandover.h"
 #include "app/version.h"
 #include "conversion/argumentlist.h"
 #include "conversion/timetext.h"
@@ -42,16 +43,15 @@ constexpr int kLastSliderPercent = 99;
 
 void showPlayingLook(Ui::MainWindow *ui)
 {
-    ui->PlayButton->setVisible(false);
-    ui->PauseButton->setVisible(true);
+    FocusHandOver::replace(ui->PlayButton, ui->PauseButton);
     ui->StopButton->setEnabled(true);
     ui->captureButton->setEnabled(true);
 }
 
 void showPausedLook(Ui::MainWindow *ui)
 {
-    ui->PlayButton->setVisible(true);
-    ui->PauseButton->setVisible(false);
+    FocusHandOver::replace(ui->PauseButton, ui->PlayButton);
+    FocusHandOver::pass(ui->StopButton, ui->PlayButton);
     ui->StopButton->setEnabled(false);
     ui->captureButton->setEnabled(false);
 }
@@ -106,8 +106,7 @@ void MainWindow::on_PlayButton_clicked()
 
 void MainWindow::on_PauseButton_clicked()
 {
-    ui->PlayButton->setVisible(true);
-    ui->PauseButton->setVisible(false);
+    FocusHandOver::replace(ui->PauseButton, ui->PlayButton);
     previewPollTimer.stop();
     if (isPlayerRunning() && isPlayerOpen()) {
         // The button is offered only while the preview plays; other callers
@@ -307,16 +306,14 @@ void MainWindow::on_volumeHSlider_valueChanged(int value)
 
 void MainWindow::on_MuteButton_clicked()
 {
-    ui->MuteButton->setVisible(false);
-    ui->unMuteButton->setVisible(true);
+    FocusHandOver::replace(ui->MuteButton, ui->unMuteButton);
     ui->volumeHSlider->setEnabled(false);
     playVolume = 0;
 }
 
 void MainWindow::on_unMuteButton_clicked()
 {
-    ui->MuteButton->setVisible(true);
-    ui->unMuteButton->setVisible(false);
+    FocusHandOver::replace(ui->unMuteButton, ui->MuteButton);
     ui->volumeHSlider->setEnabled(true);
     playVolume = ui->volumeHSlider->value();
 }

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/focushandover.h"
 #include "app/version.h"
 #include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
@@ -87,8 +88,8 @@ void MainWindow::connectConversion()
     connect(run, &ConversionController::runStopped, this, &MainWindow::showRunStopped);
     connect(run, &ConversionController::runFinished, this, &MainWindow::finishRun);
     connect(run, &ConversionController::pauseAnswered, this, &MainWindow::showPauseAnswer);
-    connect(run, &ConversionController::diskFull, this, [] {
-        maxDriverDialog notice;
+    connect(run, &ConversionController::diskFull, this, [this] {
+        maxDriverDialog notice(this);
         notice.exec();
     });
 }
@@ -217,8 +218,9 @@ void MainWindow::showFolderCheck(bool checking)
 void MainWindow::on_PausePushButton_clicked()
 {
     // The buttons change once the suspender has answered (showPauseAnswer);
-    // until then the job goes on as it was, and the button waits.
-    ui->PausePushButton->setEnabled(false);
+    // until then the job goes on as it was. The button stays as it is, with
+    // the focus on it: a disabled one would pass the focus on along the
+    // chain, to Stop. The controller takes one pause at a time.
     if (!conversionController.isPaused()) {
         conversionController.pause();
         return;
@@ -229,7 +231,6 @@ void MainWindow::on_PausePushButton_clicked()
 
 void MainWindow::on_PauseContinue_clicked()
 {
-    ui->PauseContinue->setEnabled(false);
     if (!conversionController.isPaused()) {
         // Nothing was suspended: look for the transcoder again.
         conversionController.pause();
@@ -238,15 +239,24 @@ void MainWindow::on_PauseContinue_clicked()
     conversionController.resume();
 }
 
-void MainWindow::showPauseAnswer(bool held) {
+void MainWindow::showPauseAnswer(bool held)
+{
     // A stop may have come first: its look stands.
     if (!conversionController.isActive())
         return;
-    ui->PauseContinue->setVisible(held);
     ui->PauseContinue->setEnabled(true);
+    ui->PausePushButton->setEnabled(true);
+    if (held) {
+        ui->PauseContinue->setVisible(true);
+        FocusHandOver::pass(ui->PausePushButton, ui->PauseContinue);
+    } else {
+        FocusHandOver::pass(ui->PauseContinue, ui->PausePushButton);
+        ui->PauseContinue->setVisible(false);
+    }
     ui->ConvertePushButton->setVisible(!held);
     ui->PausePushButton->setEnabled(!held);
 }
+
 void MainWindow::on_editVideo_clicked()
 {
     launchEditor(QStringLiteral("0"));
@@ -323,8 +333,7 @@ void MainWindow::showJobEnd(const JobEnd &end)
 void MainWindow::showRunProgress(const ProgressUpdate &update)
 {
     if (update.row >= 0) {
-        StatusCell::setProgress(StatusCell::progressBar(ui->treeWidget->topLevelItem(update.row)),
-                                update.rowPercent);
+        StatusCell::setProgress(ui->treeWidget->topLevelItem(update.row), update.rowPercent);
     }
     if (update.totalPercent >= 0) {
         ui->progressAll->setRange(0, kPercentMax);

@@ -7,7 +7,6 @@ maxDriverDialog::maxDriverDialog(QWidget *parent)
     , ui(new Ui::maxDriverDialog)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
     applySkin();
 }
 

@@ -4,7 +4,9 @@
 
 #include <QKeyEvent>
 
+#include "app/focusmark.h"
 #include "app/skin.h"
+#include "app/skinneddialog.h"
 
 namespace {
 
@@ -28,7 +30,8 @@ openProgress::openProgress(QWidget *parent)
     , ui(new Ui::openProgress)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    new FocusMark(this);
     ui->pushButtonCancel->hide();
     ui->pushButtonShutDown->hide();
     setWindowTitle(tr("Open"));
@@ -146,6 +149,13 @@ void openProgress::hideEvent(QHideEvent *event)
     adding = false;
     ui->pushButtonCancel->hide();
     QDialog::hideEvent(event);
+}
+
+void openProgress::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    SkinnedDialog::centreOnParent(this);
+    if (QWidget *first = SkinnedDialog::firstField(this))
+        first->setFocus(Qt::OtherFocusReason);
 }
 
 void openProgress::paintEvent(QPaintEvent *)

@@ -24,7 +24,6 @@ preferenceDialog::preferenceDialog(QWidget *parent)
     , ui(new Ui::preferenceDialog)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
 
     ui->OutputPath->setText(
         SettingsFile::value(SettingsFile::kOutput, SettingsFile::defaultOutputFolder()).toString());
@@ -36,7 +35,6 @@ preferenceDialog::preferenceDialog(QWidget *parent)
     // A stored index that names no cycle leaves the box without a choice.
     ui->CycleComboBox->setCurrentIndex(
         SettingsFile::value(SettingsFile::kUpdateCycle, kDefaultCycle).toInt());
-    ui->closeButton->setFocus();
     // Enter confirms: without a default, the first Browse button would take
     // it and open a folder dialog.
     ui->pushButtonOK->setDefault(true);

@@ -34,7 +34,6 @@ videoInfo::videoInfo(QWidget *parent)
     , ui(new Ui::videoInfo)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint);
     applySkin();
 }
 

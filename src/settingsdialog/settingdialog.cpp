@@ -27,7 +27,6 @@ settingDialog::settingDialog(QWidget *parent)
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &settingDialog::on_ProfileDevice_activated);
     setWindowTitle(QStringLiteral("Settings"));
-    setWindowFlags(Qt::FramelessWindowHint);
     ui->buttonBoxOKCANCEL->hide();
     sizeGuard = new TypedOptionGuard(ui->VSize, [this](const QString &typed) {
         return OptionRules::typedVideoSize(typed, ui->Vcodec->currentText());

@@ -51,6 +51,8 @@ const QRect kPlayButton(545, 467, 44, 31);
 const QPoint kStopPreview(604, 482);
 const QPoint kCapture(718, 481);
 const QPoint kResultOk(367, 283); // in the add-result dialog
+const QSize kExitQuestionSize(280, 150);
+const QPoint kExitOk(143, 135); // in the exit question
 const QRect kPreviewArea(542, 139, 297, 237);
 const QRect kTimeLabel(553, 400, 291, 20);
 
@@ -577,10 +579,21 @@ void tst_EndToEnd::exitLeavesNoProcessBehind() {
                  kWindowTimeoutMs),
              "the editor shows no window");
 
-    // The exit key leaves the close path out; what the window still runs
-    // ends with the window all the same.
+    // The exit key asks first while files are listed, as the close button
+    // does; the close path then ends what the window still runs.
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+x")});
+    QString question;
+    QVERIFY2(waitFor(
+                 [&] {
+                     return !(question = findWindow(QStringLiteral("Dialog"), kExitQuestionSize))
+                                 .isEmpty();
+                 },
+                 kWindowTimeoutMs),
+             "no exit question");
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), question,
+             QString::number(kExitOk.x()), QString::number(kExitOk.y()), QStringLiteral("click"),
+             QStringLiteral("1")});
     QVERIFY2(program.waitForFinished(kWindowTimeoutMs), "the program did not end");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -10,10 +12,24 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <ctime>
+
 #include "conversion/editorsession.h"
+#include "filelist/statuscell.h"
 #include "windowtestutil.h"
 
 using WindowTest::media;
+
+namespace {
+
+// The main thread's own work, whatever else the machine is busy with.
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+} // namespace
 
 // What the user does with the rows once they are listed: removing, clearing,
 // checking, the context menu, the interface poll, the Convert button and the
@@ -30,11 +46,14 @@ private Q_SLOTS:
     void removalShowsTheRowNowCurrent_data();
     void removalShowsTheRowNowCurrent();
     void removeButtonsAndClean();
+    void cleanAfterALongRunTakesLittle();
+    void longListCostsTheTickAndPollNothing();
     void deleteKeyRemovesOneRow();
     void checkAllBoxAndSelectAll();
     void pollFollowsTheRows();
     void contextMenuOffersWhatFits();
     void contextMenuRunsTheChosenEntry();
+    void menuKeyOpensTheMenuAtTheRow();
     void checkedRowQueriesReadTheList();
     void selectionShowsTheRowsOwnChoices();
     void runEndShowsTheCurrentRow();
@@ -50,6 +69,7 @@ private:
     QTreeWidget *list() { return fixture.list(); }
     QTreeWidgetItem *row(int index) { return fixture.row(index); }
     QStringList names() { return fixture.names(); }
+    QCheckBox *checkAll() { return window->findChild<QCheckBox *>(QStringLiteral("checkAll")); }
     void addThree();
     // Clicks Convert and waits for the folders' answer, which starts the run.
     bool convert();
@@ -201,6 +221,66 @@ void tst_ListOperations::removeButtonsAndClean()
     QCOMPARE(ui()->labelFileName->text(), QStringLiteral("av.mp4"));
 }
 
+// A long run leaves every row showing how its job ended; the list still goes
+// at once, however long it is.
+void tst_ListOperations::cleanAfterALongRunTakesLittle() {
+    constexpr int kRows = 600;
+    // Far above what the clean needs, far below the seconds it took while
+    // every row held a picture of its own.
+    constexpr double kMostSeconds = 1.0;
+    addThree();
+    const int widgetsBefore = list()->viewport()->findChildren<QWidget *>().size();
+    QList<QTreeWidgetItem *> copies;
+    for (int index = list()->topLevelItemCount(); index < kRows; ++index)
+        copies << row(index % 3)->clone();
+    list()->addTopLevelItems(copies);
+    for (int index = 0; index < kRows; ++index)
+        StatusCell::showStatus(row(index), FileRow::kStatusFinished, FileRow::kPictureFinished);
+    // What a row shows is its data: nothing in the list grows with the rows.
+    QCOMPARE(list()->viewport()->findChildren<QWidget *>().size(), widgetsBefore);
+    // As adding leaves it.
+    list()->setCurrentItem(row(kRows - 1));
+    // Laid out and painted, as the window shows them, the buttons given.
+    QTRY_VERIFY(ui()->DeleteAllButton->isEnabled());
+    QTest::qWait(WindowTest::kPollMs);
+
+    const double started = threadCpuSeconds();
+    QTest::mouseClick(ui()->DeleteAllButton, Qt::LeftButton);
+    // With what the click left for the window to do.
+    QTest::qWait(WindowTest::kPollMs);
+    const double spent = threadCpuSeconds() - started;
+    QCOMPARE(list()->topLevelItemCount(), 0);
+    QVERIFY2(spent < kMostSeconds, qPrintable(QStringLiteral("%1 s").arg(spent)));
+}
+
+// The run's tick (ten times a second while a job works) and the interface
+// poll (five times a second while idle) cost the same for a long list.
+void tst_ListOperations::longListCostsTheTickAndPollNothing() {
+    constexpr int kRows = 5000;
+    constexpr int kRounds = 1000;
+    // A few milliseconds for the rounds now, where reading every row took
+    // some hundreds.
+    constexpr double kMostSeconds = 0.05;
+    addThree();
+    QList<QTreeWidgetItem *> copies;
+    for (int index = list()->topLevelItemCount(); index < kRows; ++index)
+        copies << row(index % 3)->clone();
+    list()->addTopLevelItems(copies);
+    window->conversion().tick();
+    window->checkTimer();
+
+    double started = threadCpuSeconds();
+    for (int round = 0; round < kRounds; ++round)
+        window->conversion().tick();
+    const double ticks = threadCpuSeconds() - started;
+    started = threadCpuSeconds();
+    for (int round = 0; round < kRounds; ++round)
+        window->checkTimer();
+    const double polls = threadCpuSeconds() - started;
+    QVERIFY2(ticks < kMostSeconds && polls < kMostSeconds,
+             qPrintable(QStringLiteral("ticks %1 s, polls %2 s").arg(ticks).arg(polls)));
+}
+
 void tst_ListOperations::deleteKeyRemovesOneRow()
 {
     addThree();
@@ -226,7 +306,7 @@ void tst_ListOperations::deleteKeyRemovesOneRow()
 void tst_ListOperations::checkAllBoxAndSelectAll()
 {
     addThree();
-    QCheckBox *box = list()->header()->findChild<QCheckBox *>();
+    QCheckBox *box = checkAll();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     QCOMPARE(box->checkState(), Qt::Unchecked);
     for (int index = 0; index < 3; ++index)
@@ -246,7 +326,7 @@ void tst_ListOperations::pollFollowsTheRows()
 {
     // Empty list.
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
+    QCOMPARE(checkAll()->checkState(), Qt::Checked);
     QVERIFY(ui()->frameBackPic->isVisible());
     QVERIFY(!ui()->DelFile->isEnabled());
     QVERIFY(!ui()->editVideo->isEnabled());
@@ -256,7 +336,7 @@ void tst_ListOperations::pollFollowsTheRows()
     row(1)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     row(2)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(checkAll()->checkState(), Qt::PartiallyChecked);
     QVERIFY(ui()->ConvertePushButton->isEnabled());
     QVERIFY(!ui()->frameBackPic->isVisible());
     // The last row is current after adding: Next cannot go further.
@@ -266,17 +346,21 @@ void tst_ListOperations::pollFollowsTheRows()
     ui()->lab_OutputFormat->setText(QStringLiteral("AVI"));
     row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     // The box follows the rows without touching them.
-    QTRY_COMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Unchecked);
+    QTRY_COMPARE(checkAll()->checkState(), Qt::Unchecked);
     QCOMPARE(row(0)->checkState(FileRow::CheckColumn), Qt::Unchecked);
     QVERIFY(!ui()->ConvertePushButton->isEnabled());
-    QVERIFY(ui()->DelFile->isEnabled());
-    QVERIFY(ui()->CleanFile->isEnabled());
+    // The buttons on show remove rows as the Delete key does, checked or not.
+    for (QWidget *removal :
+         {static_cast<QWidget *>(ui()->DelFile), static_cast<QWidget *>(ui()->CleanFile),
+          static_cast<QWidget *>(ui()->DeleteButton),
+          static_cast<QWidget *>(ui()->DeleteAllButton)})
+        QVERIFY2(removal->isEnabled(), qPrintable(removal->objectName()));
     QVERIFY(!ui()->editVideo->isEnabled());
     QCOMPARE(ui()->lab_OutputFormat->text(), QString());
 
     window->changeTreeChecked(true);
     window->checkTimer();
-    QCOMPARE(list()->header()->findChild<QCheckBox *>()->checkState(), Qt::Checked);
+    QCOMPARE(checkAll()->checkState(), Qt::Checked);
 }
 
 void tst_ListOperations::contextMenuOffersWhatFits()
@@ -308,8 +392,10 @@ void tst_ListOperations::contextMenuOffersWhatFits()
     QCOMPARE(enabled(QPoint(5, 65)),
              QStringList({"&Add Files...", "&Del", "C&lean", "Selec&t All", "File In&formation"}));
     QCOMPARE(enabled(QPoint(5, 66)), QStringList{"&Add Files..."});
+    // No row checked: removing goes by the Delete key's rule, the rest waits
+    // for a row to convert.
     ui()->ConvertePushButton->setEnabled(false);
-    QCOMPARE(enabled(QPoint(5, 5)), QStringList{"File In&formation"});
+    QCOMPARE(enabled(QPoint(5, 5)), QStringList({"&Del", "C&lean", "File In&formation"}));
 }
 
 void tst_ListOperations::contextMenuRunsTheChosenEntry()
@@ -328,6 +414,41 @@ void tst_ListOperations::contextMenuRunsTheChosenEntry()
     window->on_treeWidget_customContextMenuRequested(QPoint(5, 5));
     for (int index = 0; index < 3; ++index)
         QCOMPARE(row(index)->checkState(FileRow::CheckColumn), Qt::Checked);
+}
+
+void tst_ListOperations::menuKeyOpensTheMenuAtTheRow() {
+    addThree();
+    list()->setCurrentItem(row(1), FileRow::NameColumn);
+    list()->setFocus();
+    // The pointer rests far from the list.
+    QCursor::setPos(window->mapToGlobal(QPoint(800, 580)));
+    QRect shownAt;
+    QStringList entries;
+    QTimer::singleShot(100, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        shownAt = menu->geometry();
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                entries << action->text();
+        }
+        menu->close();
+    });
+    // What the Menu key sends to the focused list.
+    const QPoint at = list()->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, at, list()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list(), &key);
+
+    const QRect rowOnScreen(
+        list()->viewport()->mapToGlobal(list()->visualItemRect(row(1)).topLeft()),
+        list()->visualItemRect(row(1)).size());
+    QVERIFY(shownAt.isValid());
+    QVERIFY2(
+        shownAt.top() >= rowOnScreen.top() && shownAt.top() <= rowOnScreen.bottom(),
+        qPrintable(
+            QStringLiteral("menu at %1, row at %2").arg(shownAt.top()).arg(rowOnScreen.top())));
+    QVERIFY(entries.contains(QStringLiteral("&Del")));
 }
 
 void tst_ListOperations::checkedRowQueriesReadTheList()

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void closingOnAFrozenShareLeavesNoPartFile();
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
+    void spaceNeverStopsTheJob();
     void stopWhilePaused();
     void hungSuspenderLeavesTheWindowAnswering();
     void failedContinueIsToldAndTheJobStaysPaused();
@@ -169,8 +170,9 @@ QStringList filesIn(const QString &folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 
-QLabel *statusPicture(QTreeWidgetItem *item) {
-    return qobject_cast<QLabel *>(item->treeWidget()->itemWidget(item, 2));
+// The picture of how the row's job ended; empty while it shows none.
+QString statusPicture(QTreeWidgetItem *item) {
+    return StatusCell::picture(item);
 }
 
 QByteArray contentOf(const QString &path) {
@@ -341,10 +343,9 @@ bool tst_RunConversions::waitForProgress(int index) {
     bool running = true;
     const bool shown = QTest::qWaitFor(
         [&] {
-            const QProgressBar *bar = StatusCell::progressBar(row(index));
             running = run().isActive();
-            return !running ||
-                   (bar && bar->value() > 0 && !childrenOf(run().job().processId()).isEmpty());
+            return !running || (StatusCell::progress(row(index)) > 0 &&
+                                !childrenOf(run().job().processId()).isEmpty());
         },
         kRunTimeoutMs);
     return shown && running;
@@ -427,7 +428,7 @@ void tst_RunConversions::convertsEveryCheckedRow() {
         const QString output = outputOf(index);
         QCOMPARE(statusOf(index), QStringLiteral("finished"));
         QCOMPARE(row(index)->checkState(0), Qt::Unchecked);
-        QVERIFY(statusPicture(row(index)));
+        QVERIFY(!statusPicture(row(index)).isEmpty());
         const Facts got = facts(output);
         QVERIFY2(qAbs(got.seconds - expected[index].seconds) < 0.5,
                  qPrintable(output + QStringLiteral(": %1 s").arg(got.seconds)));
@@ -493,7 +494,7 @@ void tst_RunConversions::failedJobsDoNotStopTheRun() {
     QCOMPARE(row(0)->checkState(0), Qt::Unchecked);
     QCOMPARE(row(1)->checkState(0), Qt::Checked);
     QCOMPARE(row(2)->checkState(0), Qt::Unchecked);
-    QVERIFY(statusPicture(row(1)));
+    QVERIFY(!statusPicture(row(1)).isEmpty());
     QVERIFY(!QFile::exists(outputOf(1)));
     QVERIFY(facts(outputOf(2)).seconds > 1.5);
 
@@ -524,7 +525,7 @@ void tst_RunConversions::failedRowSaysWhy() {
         QCOMPARE(statusOf(index), QStringLiteral("error"));
         const QString tip = row(index)->toolTip(FileRow::StatusColumn);
         QVERIFY2(tip.contains(reasons.at(index)) && !tip.contains('\n'), qPrintable(tip));
-        QCOMPARE(statusPicture(row(index))->toolTip(), tip);
+        QCOMPARE(statusPicture(row(index)), FileRow::kPictureError);
     }
 }
 
@@ -642,13 +643,13 @@ void tst_RunConversions::stopEndsTheRunningJob() {
     QTRY_VERIFY_WITH_TIMEOUT(!run().job().isRunning(), kEventTimeoutMs);
     QCOMPARE(ui()->labelShowState->text(), QString());
     QCOMPARE(statusOf(0), QStringLiteral("stopped"));
-    QVERIFY(statusPicture(row(0)));
+    QVERIFY(!statusPicture(row(0)).isEmpty());
     QCOMPARE(row(0)->checkState(0), Qt::Checked);
     // No half file, under the output's name or beside it.
     QTRY_COMPARE(filesIn(out->path()), QStringList());
     // The next row never started.
     QCOMPARE(row(1)->text(2), QStringLiteral("waiting"));
-    QVERIFY(!ui()->treeWidget->itemWidget(row(1), 2));
+    QCOMPARE(StatusCell::progress(row(1)), StatusCell::kNoBar);
     QCOMPARE(ui()->progressAll->value(), 0);
     QVERIFY(!run().isActive());
     QVERIFY(!ui()->StopConvertePushButton->isEnabled());
@@ -669,7 +670,7 @@ void tst_RunConversions::rowUncheckedDuringTheRunIsSkipped() {
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     // Skipped: as it was before the run, not waiting.
     QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
-    QVERIFY(!statusPicture(row(1)));
+    QVERIFY(statusPicture(row(1)).isEmpty());
     QVERIFY(ui()->browsePushButton->isEnabled());
 
     // A row that showed how an earlier run ended shows that again.
@@ -680,7 +681,7 @@ void tst_RunConversions::rowUncheckedDuringTheRunIsSkipped() {
     QVERIFY(waitForRunEnd());
     QCOMPARE(statusOf(1), QStringLiteral("finished"));
     QCOMPARE(row(0)->text(2), QString());
-    QVERIFY(statusPicture(row(0)));
+    QVERIFY(!statusPicture(row(0)).isEmpty());
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
 }
 
@@ -1060,12 +1061,12 @@ void tst_RunConversions::pauseHoldsTheJobAndItsClock() {
     while (progressed.wait(kSettleMs)) {
     }
     const qint64 elapsedAtPause = run().run().elapsedMs();
-    const int barAtPause = StatusCell::progressBar(row(0))->value();
+    const int barAtPause = StatusCell::progress(row(0));
     constexpr int kPauseMs = 2000;
     // No progress at all while it is held.
     QVERIFY(!progressed.wait(kPauseMs));
     QVERIFY(run().run().elapsedMs() - elapsedAtPause < 100);
-    QCOMPARE(StatusCell::progressBar(row(0))->value(), barAtPause);
+    QCOMPARE(StatusCell::progress(row(0)), barAtPause);
     QVERIFY(run().job().isRunning());
 
     QTest::mouseClick(ui()->PauseContinue, Qt::LeftButton);
@@ -1168,6 +1169,34 @@ void tst_RunConversions::failedContinueIsToldAndTheJobStaysPaused() {
     QVERIFY(!ui()->ConvertePushButton->isVisibleTo(window));
 }
 
+// Space on Convert, then again and again on whatever has the focus: Pause
+// and Continue take turns, and the job is never stopped.
+void tst_RunConversions::spaceNeverStopsTheJob() {
+    addClip(media(QStringLiteral("long.mp4")), kMp4);
+    makeSlow(0);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTRY_VERIFY(ui()->ConvertePushButton->isEnabled());
+    ui()->ConvertePushButton->setFocus(Qt::TabFocusReason);
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
+    QTest::keyClick(ui()->ConvertePushButton, Qt::Key_Space);
+    QVERIFY(!ready.isEmpty() || ready.wait(kEventTimeoutMs));
+    QVERIFY(waitForProgress(0));
+    for (int press = 0; press < 4; ++press) {
+        QWidget *focused = window->focusWidget();
+        QTest::keyClick(focused, Qt::Key_Space);
+        QVERIFY2(run().isActive(), qPrintable(focused->objectName()));
+        // The buttons change once the suspender has answered.
+        const bool held = press % 2 == 0;
+        QTRY_COMPARE_WITH_TIMEOUT(run().isPaused(), held, kEventTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(ui()->PauseContinue->isVisibleTo(window), held,
+                                  kEventTimeoutMs);
+    }
+    QVERIFY(run().job().isRunning());
+    QCOMPARE(statusOf(0), QString());
+}
+
 void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {
     addClip(media(QStringLiteral("long.mp4")), kMp4);
     makeSlow(0);
@@ -1175,7 +1204,7 @@ void tst_RunConversions::fullBarDoesNotEndAWorkingJob() {
     QVERIFY(waitForProgress(0));
     const qint64 pid = run().job().processId();
     QSignalSpy ticks(&run(), &ConversionController::jobAtWork);
-    StatusCell::progressBar(row(0))->setValue(100);
+    StatusCell::setProgress(row(0), 100);
     // The tick has looked at the full bar a few times.
     constexpr int kTicks = 5;
     QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= kTicks, kEventTimeoutMs);
@@ -1191,12 +1220,13 @@ void tst_RunConversions::unknownLengthShowsABusyBar() {
     makeSlow(0);
     row(0)->setText(FileRow::SourceDurationColumn, QString()); // the probe found no length
     startRun();
-    QTRY_VERIFY_WITH_TIMEOUT(StatusCell::progressBar(row(0)) && run().job().isRunning(),
+    QTRY_VERIFY_WITH_TIMEOUT(StatusCell::progress(row(0)) != StatusCell::kNoBar &&
+                                 run().job().isRunning(),
                              kEventTimeoutMs);
-    QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
+    QCOMPARE(StatusCell::progress(row(0)), StatusCell::kBusy);
     QTRY_COMPARE_WITH_TIMEOUT(ui()->progressAll->maximum(), 0, kEventTimeoutMs);
     QVERIFY(run().job().isRunning());
-    QCOMPARE(StatusCell::progressBar(row(0))->maximum(), 0);
+    QCOMPARE(StatusCell::progress(row(0)), StatusCell::kBusy);
     QVERIFY(waitForRunEnd());
     QCOMPARE(statusOf(0), QStringLiteral("finished"));
     QCOMPARE(ui()->progressAll->maximum(), 100);

@@ -111,6 +111,7 @@ private Q_SLOTS:
     void nextAndPreviousPlayTheNeighbour();
     void prevNextButtonsAtTheEnds();
     void muteAndVolume();
+    void spaceKeepsTheFileOnShow();
     void playToTheEndStopsTheWindow();
     void endSeenDuringStopRestsAtTheStart();
     void snapshotsInEveryFormat();
@@ -534,6 +535,32 @@ void tst_PreviewControls::muteAndVolume() {
     QVERIFY(!ui()->unMuteButton->isVisible());
     QVERIFY(volume->isEnabled());
     volume->setValue(128);
+    QCOMPARE(playVolume.load(), 128);
+}
+
+// Space pressed again and again where the focus is: Play and Pause take
+// turns (as Mute and Unmute do), Stop leaves the focus on Play, and the
+// file on show never changes.
+void tst_PreviewControls::spaceKeepsTheFileOnShow() {
+    add({QStringLiteral("long.mp4"), QStringLiteral("av.mp4"), QStringLiteral("audio.mp3")});
+    list()->setCurrentItem(row(1));
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->PlayButton->isEnabled(), kEventTimeoutMs);
+    ui()->PlayButton->setFocus(Qt::TabFocusReason);
+    for (int press = 0; press < 4; ++press) {
+        QTest::keyClick(window->focusWidget(), Qt::Key_Space);
+        QCOMPARE(window->focusWidget(), press % 2 == 0 ? ui()->PauseButton : ui()->PlayButton);
+        QCOMPARE(list()->currentIndex().row(), 1);
+    }
+    QTest::keyClick(window->focusWidget(), Qt::Key_Space);
+    QTest::keyClick(ui()->StopButton, Qt::Key_Space);
+    QCOMPARE(window->focusWidget(), ui()->PlayButton);
+    QCOMPARE(currentPlayerState.load()->display_name, mediaPath(QStringLiteral("av.mp4")));
+
+    ui()->MuteButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(ui()->MuteButton, Qt::Key_Space);
+    QCOMPARE(window->focusWidget(), ui()->unMuteButton);
+    QTest::keyClick(ui()->unMuteButton, Qt::Key_Space);
+    QCOMPARE(window->focusWidget(), ui()->MuteButton);
     QCOMPARE(playVolume.load(), 128);
 }
 

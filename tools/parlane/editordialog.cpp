@@ -64,6 +64,13 @@ QSpinBox *pixelBox(const QString &name, int step) {
     return box;
 }
 
+// A label that names its field to a screen reader too.
+QLabel *labelFor(const QString &text, QWidget *field) {
+    auto *label = new QLabel(text);
+    label->setBuddy(field);
+    return label;
+}
+
 bool sameFile(const QString &a, const QString &b) {
     const QString canonicalA = QFileInfo(a).canonicalFilePath();
     return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
@@ -151,6 +158,7 @@ QWidget *EditorDialog::buildTitleStrip() {
     close->setAutoRaise(true);
     close->setPalette(palette);
     close->setToolTip("Close without changes");
+    close->setAccessibleName("Close");
     connect(close, &QToolButton::clicked, this, &EditorDialog::reject);
 
     auto *layout = new QHBoxLayout(strip);
@@ -171,13 +179,13 @@ QWidget *EditorDialog::buildCropPage() {
     m_cropResult->setObjectName("cropResult");
 
     auto *grid = new QGridLayout(page);
-    grid->addWidget(new QLabel("Left"), 0, 0);
+    grid->addWidget(labelFor("Left", m_cropLeft), 0, 0);
     grid->addWidget(m_cropLeft, 0, 1);
-    grid->addWidget(new QLabel("Right"), 0, 2);
+    grid->addWidget(labelFor("Right", m_cropRight), 0, 2);
     grid->addWidget(m_cropRight, 0, 3);
-    grid->addWidget(new QLabel("Top"), 1, 0);
+    grid->addWidget(labelFor("Top", m_cropTop), 1, 0);
     grid->addWidget(m_cropTop, 1, 1);
-    grid->addWidget(new QLabel("Bottom"), 1, 2);
+    grid->addWidget(labelFor("Bottom", m_cropBottom), 1, 2);
     grid->addWidget(m_cropBottom, 1, 3);
     grid->addWidget(m_cropResult, 2, 0, 1, 4);
     grid->setColumnStretch(4, 1);
@@ -221,9 +229,9 @@ QWidget *EditorDialog::buildTrimPage() {
     connect(m_trimLength, &QSpinBox::valueChanged, this, &EditorDialog::trimChanged);
 
     auto *grid = new QGridLayout(page);
-    grid->addWidget(new QLabel("Start"), 0, 0);
+    grid->addWidget(labelFor("Start", m_trimStart), 0, 0);
     grid->addWidget(m_trimStart, 0, 1);
-    grid->addWidget(new QLabel("Length"), 1, 0);
+    grid->addWidget(labelFor("Length", m_trimLength), 1, 0);
     grid->addWidget(m_trimLength, 1, 1);
     grid->addWidget(m_trimEnd, 2, 0, 1, 2);
     grid->setColumnStretch(2, 1);
@@ -265,7 +273,9 @@ void EditorDialog::addEffectRow(QGridLayout *grid, int row, const QString &label
     });
     connect(slider, &QSlider::valueChanged, spin, &QSpinBox::setValue);
 
-    grid->addWidget(new QLabel(label), row, 0);
+    // The slider and the box set the same value: both are named by the label.
+    slider->setAccessibleName(label);
+    grid->addWidget(labelFor(label, spin), row, 0);
     grid->addWidget(slider, row, 1);
     grid->addWidget(spin, row, 2);
     m_effects[row] = {slider, spin, value};

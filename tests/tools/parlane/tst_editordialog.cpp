@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QImage>
@@ -137,6 +138,7 @@ private slots:
     void removedLogoIsGoneForGood();
     void logoThatCannotBeWrittenKeepsTheDialogOpen();
     void titleStripDragsTheWindow();
+    void screenReaderNamesEveryField();
 };
 
 void TestEditorDialog::opensOnTheModesTab_data() {
@@ -557,6 +559,29 @@ void TestEditorDialog::titleStripDragsTheWindow() {
     QApplication::sendEvent(&dialog, &below);
     QTest::mouseRelease(&dialog, Qt::LeftButton, {}, QPoint(90, 230));
     QCOMPARE(dialog.pos(), after);
+}
+
+// Every field of every page has the name its label shows, and the title
+// strip's × its word.
+void TestEditorDialog::screenReaderNamesEveryField() {
+    EditorDialog dialog(requestFor(media("av.mp4")));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(QAccessible::queryAccessibleInterface(child<QToolButton>(dialog, "closeButton"))
+                 ->text(QAccessible::Name),
+             QStringLiteral("Close"));
+    auto *tabs = child<QTabWidget>(dialog, "tabs");
+    QStringList unnamed;
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        for (QWidget *field : tabs->currentWidget()->findChildren<QWidget *>()) {
+            if (!qobject_cast<QAbstractSpinBox *>(field) && !qobject_cast<QSlider *>(field))
+                continue;
+            if (QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name).isEmpty())
+                unnamed << field->objectName();
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(TestEditorDialog)
