@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
-#include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
+#include "filelist/tooltext.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -20,19 +20,19 @@
 
 #include "app/focusmark.h"
 #include "app/skin.h"
+#include "app/typedoptionguard.h"
 #include "app/version.h"
 #include "conversion/avsplugins.h"
-#include "conversion/argumentlist.h"
 #include "conversion/editorsession.h"
-#include "conversion/effectscale.h"
 #include "conversion/timetext.h"
 #include "filelist/addflow.h"
+#include "filelist/effectscale.h"
+#include "filelist/optionrules.h"
 #include "filelist/rowcheckkey.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
-#include "profiles/optionrules.h"
-#include "profiles/typedoptionguard.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -14,16 +14,16 @@
 #include <QTreeWidget>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/rowjobbuilder.h"
 #include "filelist/filerow.h"
+#include "filelist/optionrules.h"
 #include "filelist/outputpaths.h"
 #include "filelist/takenpaths.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
+#include "profiles/argumentlist.h"
 #include "profiles/optionboxes.h"
-#include "profiles/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 #include "settingsdialog/scriptparameters.h"

@@ -17,20 +17,20 @@
 #include <QTreeWidget>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
 #include "conversion/editoranswer.h"
 #include "conversion/editorsession.h"
 #include "conversion/jobpreparation.h"
-#include "conversion/tooltext.h"
 #include "filelist/filerow.h"
 #include "filelist/processwait.h"
 #include "filelist/statuscell.h"
+#include "filelist/tooltext.h"
 #include "mainwindow/foldergonequestion.h"
 #include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

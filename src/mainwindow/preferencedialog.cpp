@@ -6,8 +6,8 @@
 #include <QFileDialog>
 
 #include "app/windowdrag.h"
+#include "filelist/folderpath.h"
 #include "filelist/outputpaths.h"
-#include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 
