@@ -6,7 +6,7 @@
 
 #include "conversion/editoranswer.h"
 #include "conversion/jobpreparation.h"
-#include "conversion/tooltext.h"
+#include "filelist/tooltext.h"
 #include "fuzzcheck.h"
 #include "jobrequest.h"
 #include "wrapperscript.h"

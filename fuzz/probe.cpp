@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 
 #include "conversion/avsscript.h"
-#include "conversion/probeparser.h"
+#include "filelist/probeparser.h"
 #include "fuzzcheck.h"
 #include "wrapperscript.h"
 

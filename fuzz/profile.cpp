@@ -3,7 +3,7 @@
 
 #include "argumenttranslator.h"
 #include "commandcheck.h"
-#include "conversion/argumentlist.h"
+#include "profiles/argumentlist.h"
 #include "fuzzcheck.h"
 #include "jobrequest.h"
 #include "profiles/profileloader.h"

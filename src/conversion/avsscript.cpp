@@ -7,10 +7,10 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include "conversion/argumentlist.h"
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
 #include "conversion/scriptlines.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

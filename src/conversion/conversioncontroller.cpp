@@ -8,16 +8,16 @@
 #include <QSet>
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
-#include "conversion/tooltext.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 #include "filelist/probepool.h"
 #include "filelist/processwait.h"
+#include "filelist/tooltext.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 #include "profiles/profileloader.h"
 
 namespace {

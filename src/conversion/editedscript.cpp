@@ -1,11 +1,11 @@
 #include "editedscript.h"
 
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
 #include "conversion/scriptlines.h"
 #include "conversion/scriptpicture.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

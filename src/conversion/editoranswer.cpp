@@ -3,11 +3,11 @@
 #include <array>
 #include <cmath>
 
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
-#include "conversion/effectscale.h"
 #include "conversion/timetext.h"
+#include "filelist/effectscale.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

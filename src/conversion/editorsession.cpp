@@ -2,13 +2,13 @@
 
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
 #include "conversion/editedscript.h"
-#include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/processwait.h"
+#include "filelist/tooltext.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

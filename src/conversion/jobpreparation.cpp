@@ -4,7 +4,7 @@
 
 #include <QFileInfo>
 
-#include "conversion/argumentlist.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include "conversion/tooltext.h"
 #include "filelist/outputname.h"
+#include "filelist/tooltext.h"
 
 namespace {
 

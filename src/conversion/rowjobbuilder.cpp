@@ -2,8 +2,8 @@
 
 #include <QTreeWidgetItem>
 
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
+#include "profiles/argumentlist.h"
 #include "profiles/codectables.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
-#include "conversion/tooltext.h"
 #include "filelist/processwait.h"
+#include "filelist/tooltext.h"
 #include "platform/platform.h"
 
 namespace {

@@ -7,13 +7,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
-#include "conversion/tooltext.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
+#include "filelist/tooltext.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "conversion/probeparser.h"
-#include "conversion/proberesult.h"
+#include "filelist/probeparser.h"
 #include "filelist/probepool.h"
+#include "filelist/proberesult.h"
 #include "filelist/sourcestamp.h"
 
 class OutputNaming;

@@ -1,8 +1,8 @@
 #include "filelistrules.h"
 
-#include "conversion/argumentlist.h"
-#include "conversion/effectscale.h"
+#include "filelist/effectscale.h"
 #include "filelist/outputname.h"
+#include "profiles/argumentlist.h"
 
 namespace FileListRules {
 

@@ -6,7 +6,8 @@
 #include <QTreeWidgetItem>
 #include <QVariant>
 
-#include "conversion/argumentlist.h"
+#include "filelist/takenpaths.h"
+#include "profiles/argumentlist.h"
 
 namespace FileRow {
 

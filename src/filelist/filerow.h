@@ -5,12 +5,13 @@
 #include <QStringList>
 
 #include "filelist/sourcestamp.h"
+#include "profiles/argumentlist.h"
 
 class QTreeWidgetItem;
 
 // Per-file job data as the file list keeps it: string lists with fixed
-// lengths, stored as item data of one top-level row.
-using ArgumentList = QStringList;      // transcoder arguments, no program name
+// lengths, stored as item data of one top-level row. ArgumentList, the
+// transcoder arguments, comes with the rules that build it.
 using SettingsIndexList = QStringList; // eleven combo indexes, "-1" = not set
 using EffectList = QStringList;        // six strings, see EffectEntry
 using MediaInfo = QStringList;         // nineteen strings, see MediaInfoEntry

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
+#include "profiles/argumentlist.h"
 #include "filelist/filerow.h"
 #include "filelist/outputpaths.h"
 

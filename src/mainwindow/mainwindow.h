@@ -7,8 +7,8 @@
 
 #include "conversion/conversioncontroller.h"
 #include "conversion/editoranswer.h"
-#include "conversion/proberesult.h"
 #include "filelist/addflow.h"
+#include "filelist/proberesult.h"
 #include "filelist/sourcestamp.h"
 #include "mainwindow/about.h"
 #include "mainwindow/errfiledialog.h"

@@ -14,7 +14,6 @@
 
 #include "app/version.h"
 #include "app/windowdrag.h"
-#include "conversion/argumentlist.h"
 #include "conversion/editorsession.h"
 #include "mainwindow/exitdialog.h"
 #include "mainwindow/preferencedialog.h"
@@ -23,6 +22,7 @@
 #include "mainwindow/updateschedule.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
+#include "profiles/argumentlist.h"
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {

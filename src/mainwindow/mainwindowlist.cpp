@@ -21,20 +21,21 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "conversion/argumentlist.h"
 #include "conversion/editorsession.h"
-#include "conversion/tooltext.h"
 #include "filelist/addflow.h"
 #include "filelist/checkedrows.h"
 #include "filelist/droppedurls.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/folderlook.h"
+#include "filelist/optionrules.h"
 #include "filelist/outputpaths.h"
+#include "filelist/processwait.h"
+#include "filelist/tooltext.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
-#include "profiles/optionrules.h"
+#include "profiles/argumentlist.h"
 #include "profiles/profilecatalogue.h"
 
 namespace {

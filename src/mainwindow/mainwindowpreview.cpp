@@ -13,14 +13,14 @@
 
 #include "app/focushandover.h"
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/timetext.h"
 #include "filelist/filerow.h"
-#include "mainwindow/folderpath.h"
+#include "filelist/folderpath.h"
 #include "mainwindow/foldergonequestion.h"
 #include "mainwindow/settingsfile.h"
 #include "player/playercontroller.h"
 #include "player/previewplayer.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -19,14 +19,13 @@
 
 #include "app/focushandover.h"
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/editedscript.h"
 #include "conversion/editoranswer.h"
 #include "conversion/editorsession.h"
 #include "conversion/jobpreparation.h"
-#include "conversion/tooltext.h"
 #include "filelist/addflow.h"
+#include "filelist/tooltext.h"
 #include "filelist/filerow.h"
 #include "filelist/outputnaming.h"
 #include "filelist/statuscell.h"
@@ -34,6 +33,7 @@
 #include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "app/windowdrag.h"
 #include "filelist/folderlook.h"
+#include "filelist/folderpath.h"
 #include "filelist/outputpaths.h"
-#include "mainwindow/folderpath.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "app/version.h"
-#include "mainwindow/folderpath.h"
+#include "filelist/folderpath.h"
 #include "platform/platform.h"
 #include "platform/safefile.h"
 

@@ -3,7 +3,7 @@
 #include <QUrl>
 
 #include "app/version.h"
-#include "mainwindow/folderpath.h"
+#include "filelist/folderpath.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <QImageWriter>
 #include <QStringList>
 
+#include "filelist/folderpath.h"
 #include "filelist/outputpaths.h"
-#include "mainwindow/folderpath.h"
 #include "platform/filepublish.h"
 
 std::atomic<int> captureRequested{0};

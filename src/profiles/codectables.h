@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "conversion/argumentlist.h"
+#include "profiles/argumentlist.h"
 
 // The profile files name codecs the way users know them ("H.264/MPEG-4 AVC",
 // "Windows Media Audio V8"); the transcoder wants encoder names. These two

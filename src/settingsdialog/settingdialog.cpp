@@ -5,13 +5,13 @@
 #include <QComboBox>
 #include <QTreeWidgetItem>
 
+#include "app/typedoptionguard.h"
 #include "filelist/filerow.h"
 #include "platform/platform.h"
 #include "profiles/codectables.h"
 #include "profiles/optionboxes.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
-#include "profiles/typedoptionguard.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "conversion/probeparser.h"
+#include "filelist/probeparser.h"
 #include "player/playerthreads.h"
 #include "player/previewplayer.h"
 

@@ -3,9 +3,9 @@
 #include <QTreeWidgetItem>
 #include <QtTest>
 
-#include "conversion/argumentlist.h"
 #include "conversion/avsscript.h"
 #include "conversion/rowjobbuilder.h"
+#include "profiles/argumentlist.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "conversion/effectscale.h"
 #include "conversion/timetext.h"
+#include "filelist/effectscale.h"
 
 // Time text and the effect scales between the editor's percent and the
 // script's Tweak units.

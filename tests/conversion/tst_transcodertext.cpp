@@ -3,7 +3,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/editedscript.h"
 #include "conversion/jobpreparation.h"
-#include "conversion/probeparser.h"
+#include "filelist/probeparser.h"
 
 // The readers on the real transcoder's text: probes of real clips in several
 // containers, and real conversions whose text reaches the run in odd pieces.

@@ -18,12 +18,12 @@
 #include <QTreeWidget>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "filelist/filerow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/errfiledialog.h"
 #include "mainwindow/openprogress.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 #include "ui_mainwindow.h"
 
 namespace WindowTest {

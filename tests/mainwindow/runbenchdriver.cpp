@@ -19,11 +19,11 @@
 #include <QTreeWidget>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/jobpreparation.h"
 #include "filelist/filerow.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 #include "profiles/profilecatalogue.h"
 #include "ui_mainwindow.h"
 

@@ -26,7 +26,6 @@
 #include <QtTest>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "conversion/editorsession.h"
 #include "conversion/transcoderjob.h"
 #include "filelist/filerow.h"
@@ -37,6 +36,7 @@
 #include "mainwindow/maxdriverdialog.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "profiles/argumentlist.h"
 #include "profiles/profilecatalogue.h"
 #include "testfsmount.h"
 #include "ui_mainwindow.h"

@@ -30,12 +30,12 @@
 #include <unistd.h>
 
 #include "app/version.h"
-#include "conversion/argumentlist.h"
 #include "filelist/filerow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/playerthreads.h"
+#include "profiles/argumentlist.h"
 #include "playertestutil.h"
 #include "testfsmount.h"
 #include "ui_mainwindow.h"

@@ -13,7 +13,7 @@ extern "C" {
 #include <QHash>
 #include <QSet>
 
-#include "conversion/encoderframesize.h"
+#include "profiles/encoderframesize.h"
 
 namespace EncoderCaps {
 

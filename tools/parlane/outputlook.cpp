@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "conversion/effectscale.h"
 #include "conversion/scriptpicture.h"
+#include "filelist/effectscale.h"
 
 namespace parlane {
 

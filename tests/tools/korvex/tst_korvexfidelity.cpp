@@ -16,11 +16,11 @@ extern "C" {
 #include <QtTest>
 
 #include "conversion/jobpreparation.h"
-#include "conversion/probeparser.h"
 #include "conversion/rowjobbuilder.h"
+#include "filelist/probeparser.h"
 #include "korvextestsupport.h"
 #include "probe.h"
-#include "profiles/optionrules.h"
+#include "filelist/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 

@@ -3,7 +3,7 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include "conversion/probeparser.h"
+#include "filelist/probeparser.h"
 #include "korvextestsupport.h"
 
 using namespace KorvexTest;

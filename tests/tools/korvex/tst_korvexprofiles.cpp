@@ -14,7 +14,7 @@ extern "C" {
 #include "conversion/rowjobbuilder.h"
 #include "korvextestsupport.h"
 #include "probe.h"
-#include "profiles/optionrules.h"
+#include "filelist/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
 

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "conversion/tooltext.h"
+#include "filelist/tooltext.h"
 
 // The reading rules work on fixed-width windows of the old stream-line shapes
 // ("Duration: 00:01:23.45, start: ...", "Stream #0.0: Video: mpeg4, yuv420p,

@@ -3,9 +3,9 @@
 #include <QRegularExpression>
 #include <QSize>
 
-#include "conversion/argumentlist.h"
-#include "conversion/encoderframesize.h"
+#include "profiles/argumentlist.h"
 #include "profiles/codectables.h"
+#include "profiles/encoderframesize.h"
 
 namespace OptionRules {
 

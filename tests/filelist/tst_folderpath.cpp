@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "mainwindow/folderpath.h"
+#include "filelist/folderpath.h"
 
 // Folder names put together with "/" and without stray separators.
 class tst_FolderPath : public QObject

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "filelist/filerow.h"
+// A row's transcoder arguments, without the program name.
+using ArgumentList = QStringList;
 
 // The rules by which a row's transcoder argument list is built, read and
 // edited in place. Layout of a built list:

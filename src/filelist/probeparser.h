@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "conversion/proberesult.h"
+#include "filelist/proberesult.h"
 
 // Reads the transcoder's description of an input file ("korvex -i FILE").
 //

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include "profiles/optionrules.h"
+#include "filelist/optionrules.h"
 
 class QComboBox;
 

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "conversion/probeparser.h"
+#include "filelist/probeparser.h"
 
 // The probe reader on the transcoder's stream-line shapes. The real
 // transcoder's text for real clips is checked in tst_transcodertext.

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "conversion/argumentlist.h"
+#include "profiles/argumentlist.h"
 
 using namespace Arguments;
 

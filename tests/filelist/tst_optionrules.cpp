@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "conversion/argumentlist.h"
-#include "profiles/optionrules.h"
+#include "filelist/optionrules.h"
+#include "profiles/argumentlist.h"
 
 using namespace OptionRules;
 
