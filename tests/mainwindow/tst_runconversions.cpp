@@ -1,6 +1,9 @@
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include <sched.h>
 #include <signal.h>
@@ -77,6 +80,7 @@ private Q_SLOTS:
     void stopNeverWaitsOnTheFolder();
     void stopDuringThePublishIsNotLost();
     void closingOnAFrozenShareLeavesNoPartFile();
+    void windowAnswersWhileTheDestinationHangs();
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
     void spaceNeverStopsTheJob();
@@ -1007,6 +1011,49 @@ void tst_RunConversions::closingOnAFrozenShareLeavesNoPartFile() {
     QCOMPARE(filesIn(share.backing()).size(), 1);
     share.openGate();
     QTRY_COMPARE_WITH_TIMEOUT(filesIn(share.backing()), QStringList(), kEventTimeoutMs);
+}
+
+// With the Destination on a share that stops answering, typing it, a row's
+// check box and adding a local file leave the window's thread free; the rows
+// take their names in that folder once it answers.
+void tst_RunConversions::windowAnswersWhileTheDestinationHangs() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    share.closeGate();
+    // A window that waited on the share would never see the gate open.
+    static constexpr int kHeldForMs = 5000;
+    std::thread opener([&share] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kHeldForMs));
+        share.openGate();
+    });
+    const auto joinOpener = qScopeGuard([&opener] { opener.join(); });
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    qint64 longestGap = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this,
+            [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    tick.start(20);
+
+    ui()->PathLine->selectAll();
+    QTest::keyClicks(ui()->PathLine, share.path());
+    QTest::keyClick(ui()->PathLine, Qt::Key_Return);
+    row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
+    row(0)->setCheckState(FileRow::CheckColumn, Qt::Checked);
+    window->addPickedFiles({media(QStringLiteral("audio.wav"))});
+    // The share was asked, and held the asking: not the window's thread.
+    QVERIFY(share.callsHeld());
+    QTest::qWait(100);
+    longestGap = std::max(longestGap, sinceTick.elapsed());
+    QVERIFY2(longestGap < kHeldForMs / 2, qPrintable(QStringLiteral("%1 ms").arg(longestGap)));
+
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->treeWidget->topLevelItemCount(), 2, kEventTimeoutMs);
+    for (int index = 0; index < 2; ++index)
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(outputOf(index)).absolutePath(), share.path(),
+                                  kEventTimeoutMs);
 }
 
 // Left by jobs that lost their share, under other names: the next run into
