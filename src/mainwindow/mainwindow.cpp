@@ -178,9 +178,7 @@ MainWindow::MainWindow(QWidget *parent)
     on_ProfileDevice_activated(QStringLiteral("General Video"));
     on_ProfileDetails_activated(0);
     setJobControlsEnabled(false);
-    ui->editVideo->setEnabled(false);
-    ui->editVideo_Trim->setEnabled(false);
-    ui->editVideo_Effect->setEnabled(false);
+    lockEditButtons();
     ui->frameBackPic->setEnabled(false);
     ui->frameBackPic->setVisible(true);
     ui->StopConvertePushButton->setEnabled(false);
@@ -448,6 +446,12 @@ void MainWindow::setJobControlsEnabled(bool enabled)
         widget->setEnabled(enabled);
     if (!enabled)
         ui->horizontalSlider->setValue(0);
+}
+
+void MainWindow::lockEditButtons()
+{
+    for (QWidget *button : {ui->editVideo, ui->editVideo_Trim, ui->editVideo_Effect})
+        button->setEnabled(false);
 }
 
 void MainWindow::resetFileTreeFlags()

@@ -60,6 +60,10 @@ public:
     // Control groups that are switched together.
     void setMainControlsEnabled(bool enabled);
     void setJobControlsEnabled(bool enabled);
+    // The editor's three buttons, which only a row that can be edited frees.
+    void lockEditButtons();
+    // The controls a run took, given back when it ends or is stopped.
+    void restoreRunControls();
     void resetFileTreeFlags();
 
     // The open dialog's picked paths and a drop's URLs: every file is probed,

@@ -731,9 +731,7 @@ void MainWindow::checkTimer()
             showCurrentRowControls();
     } else if (rows > 0) {
         setJobControlsEnabled(false);
-        ui->editVideo->setEnabled(false);
-        ui->editVideo_Trim->setEnabled(false);
-        ui->editVideo_Effect->setEnabled(false);
+        lockEditButtons();
         // Rows go by the buttons as they go by the Delete key, checked or not.
         for (QAbstractButton *removal : std::initializer_list<QAbstractButton *>{
                  ui->DelFile, ui->CleanFile, ui->DeleteButton, ui->DeleteAllButton})
@@ -744,9 +742,7 @@ void MainWindow::checkTimer()
         ui->frameBackPic->setEnabled(true);
     } else {
         setJobControlsEnabled(false);
-        ui->editVideo->setEnabled(false);
-        ui->editVideo_Trim->setEnabled(false);
-        ui->editVideo_Effect->setEnabled(false);
+        lockEditButtons();
         ui->frameBackPic->setEnabled(false);
         ui->frameBackPic->show();
     }

@@ -162,9 +162,7 @@ void MainWindow::beginRun()
             continue;
         StatusCell::showWaiting(item);
         setJobControlsEnabled(false);
-        ui->editVideo->setEnabled(false);
-        ui->editVideo_Trim->setEnabled(false);
-        ui->editVideo_Effect->setEnabled(false);
+        lockEditButtons();
         list->setAcceptDrops(false);
         setAcceptDrops(false);
         ui->AddFile->setEnabled(false);
@@ -353,22 +351,26 @@ void MainWindow::showRunStopped(bool transcoderEnding)
     // a run that a full or unusable drive ended shows them as they were.
     StatusCell::showSkippedAsBefore(ui->treeWidget, conversionController.run().stopReason() ==
                                                         ConversionRun::StopReason::User);
-    ui->labelShowState->setText(QString());
+    restoreRunControls();
+    if (!uiPollTimer.isActive())
+        uiPollTimer.start(kPollNowMs);
+    connectSelectionHandler();
+}
 
+void MainWindow::restoreRunControls()
+{
+    ui->labelShowState->setText(QString());
     ui->progressAll->setRange(0, kPercentMax);
     ui->progressAll->setValue(0);
     ui->StopConvertePushButton->setEnabled(false);
     ui->PausePushButton->setEnabled(false);
-    if (!uiPollTimer.isActive())
-        uiPollTimer.start(kPollNowMs);
+    ui->PauseContinue->setVisible(false);
+    ui->ConvertePushButton->setVisible(true);
     ui->treeWidget->setAcceptDrops(true);
     setAcceptDrops(true);
     ui->AddFile->setEnabled(true);
     ui->browsePushButton->setEnabled(true);
     ui->PathLine->setEnabled(true);
-    ui->PauseContinue->setVisible(false);
-    ui->ConvertePushButton->setVisible(true);
-    connectSelectionHandler();
 }
 
 void MainWindow::finishRun(const QList<int> &rowsToUncheck)
@@ -380,23 +382,12 @@ void MainWindow::finishRun(const QList<int> &rowsToUncheck)
             row->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
     }
     StatusCell::showSkippedAsBefore(ui->treeWidget, false);
-    ui->labelShowState->setText(QString());
-    ui->StopConvertePushButton->setEnabled(false);
-    ui->PauseContinue->setVisible(false);
-    ui->PausePushButton->setEnabled(false);
-    ui->ConvertePushButton->setVisible(true);
-    ui->treeWidget->setAcceptDrops(true);
-    setAcceptDrops(true);
-    ui->AddFile->setEnabled(true);
-    ui->browsePushButton->setEnabled(true);
-    ui->PathLine->setEnabled(true);
+    restoreRunControls();
     armShutdown();
 
     checkAllBox->setCheckState(Qt::Unchecked);
     resetFileTreeFlags();
     ui->ConvertePushButton->setEnabled(false);
-    ui->progressAll->setRange(0, kPercentMax);
-    ui->progressAll->setValue(0);
     uiPollTimer.start(kPollNowMs);
     connectSelectionHandler();
 }
