@@ -315,10 +315,8 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
             answer->sourceChanged =
                 probed.isKnown() && answer->sourceNow.isKnown() && answer->sourceNow != probed;
             if (answer->sourceChanged) {
-                QProcess probe;
                 answer->probeText =
-                    ProcessWait::run(probe, prober, {QStringLiteral("-i"), source},
-                                     ProbePool::kProbeTimeoutMs, ProcessWait::Waiting::Blocking)
+                    ProbePool::probeOne(prober, source, ProcessWait::Waiting::Blocking)
                         .standardError;
             }
         },

@@ -221,15 +221,17 @@ bool AddFlow::probeFile(const QString &path, int poolIndex, const std::function<
     if (path.isEmpty() || FileListRules::isRejectedExtension(QFileInfo(path).suffix()))
         return true;
 
+    // A probe that runs past its limit is ended; the text then judged is
+    // whatever came before.
+    ProbePool::Result answer;
     if (poolIndex < 0) {
-        m_pool.start(Platform::toolPath(kProbeToolName), {path});
-        poolIndex = 0;
+        answer = ProbePool::probeOne(Platform::toolPath(kProbeToolName), path,
+                                     ProcessWait::Waiting::Painting);
+    } else {
+        if (!m_pool.waitFor(poolIndex, goOn))
+            return false;
+        answer = m_pool.takeResult(poolIndex);
     }
-    // The pool ends a probe that runs past its limit; the text then judged
-    // is whatever came before.
-    if (!m_pool.waitFor(poolIndex, goOn))
-        return false;
-    const ProbePool::Result answer = m_pool.takeResult(poolIndex);
     m_probedStamp = answer.stamp;
     if (!answer.startError.isEmpty())
         Q_EMIT toolText(answer.startError);

@@ -71,8 +71,8 @@ public:
     void nameRow(QTreeWidgetItem *row, const QString &outputFolder, const QString &outputName);
 
     // Probes one file. poolIndex: its place in the list the probe pool was
-    // started with; without one the file is probed on its own. False when
-    // goOn ended the wait first.
+    // started with; without one the file is probed on its own, and goOn is
+    // not asked. False when goOn ended the wait first.
     bool probeFile(const QString &path, int poolIndex = -1,
                    const std::function<bool()> &goOn = {});
     // The probe of the file being added, and the file as it was just before.

@@ -19,6 +19,11 @@ constexpr int kReapMs = 500;
 // How often a wait asks whether it should go on.
 constexpr int kGoOnPollMs = 50;
 
+QStringList probeArguments(const QString &path)
+{
+    return {QStringLiteral("-i"), path};
+}
+
 } // namespace
 
 ProbePool::ProbePool(QObject *parent)
@@ -138,8 +143,30 @@ void ProbePool::launchNext(Worker &worker)
     // from its stamp later rather than pass for the length the probe saw.
     Platform::prepareProbe(*worker.process, m_paths.at(worker.index));
     worker.limit->start(m_timeoutMs);
-    worker.process->start(m_program, {QStringLiteral("-i"), m_paths.at(worker.index)},
+    worker.process->start(m_program, probeArguments(m_paths.at(worker.index)),
                           QIODevice::ReadWrite);
+}
+
+ProbePool::Result ProbePool::probeOne(const QString &program, const QString &path,
+                                      ProcessWait::Waiting waiting)
+{
+    QProcess process;
+    Platform::prepareProbe(process, path);
+    const ProcessWait::Ended ended =
+        ProcessWait::run(process, program, probeArguments(path), kProbeTimeoutMs, waiting);
+    Result result;
+    result.standardError = ended.standardError;
+    if (process.error() == QProcess::FailedToStart)
+        result.startError = process.errorString();
+    // The stamp's line comes first on standard output; the rest carries
+    // nothing we read.
+    const QByteArray output = process.readAllStandardOutput();
+    const qsizetype end = output.indexOf('\n');
+    if (end >= 0) {
+        result.stamp = SourceStamp::fromLine(output.left(end));
+        result.stampTold = true;
+    }
+    return result;
 }
 
 void ProbePool::drainOutput(Worker &worker)

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include "filelist/processwait.h"
 #include "filelist/sourcestamp.h"
 
 class QProcess;
@@ -44,6 +45,14 @@ public:
 
     explicit ProbePool(QObject *parent = nullptr);
     ~ProbePool() override;
+
+    // The same probe of one file on its own, waited for on the caller's
+    // thread: painting on the window's, blocking on a thread of the folder
+    // work, where a source on a share that hangs holds up only that work.
+    // One that runs past kProbeTimeoutMs is killed, and the text then judged
+    // is whatever came before.
+    static Result probeOne(const QString &program, const QString &path,
+                           ProcessWait::Waiting waiting);
 
     // At most `count` probes at once (at least one); changing it ends the
     // probes under way.
