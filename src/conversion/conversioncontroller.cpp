@@ -1,6 +1,7 @@
 #include "conversioncontroller.h"
 
 #include <memory>
+#include <utility>
 
 #include <QFile>
 #include <QAbstractItemModel>
@@ -128,7 +129,10 @@ void ConversionController::checkOutputFolders(const QStringList &outputPaths) {
             folders << folder;
         }
     }
+    m_runStart.drop();
+    m_runStart = m_answers.issue();
     if (folders.isEmpty()) {
+        setCheckingFolders(false);
         Q_EMIT outputFoldersReady();
         return;
     }
@@ -150,7 +154,7 @@ void ConversionController::checkFolders(const QStringList &folders, int from, bo
     setCheckingFolders(true);
     const auto check = std::make_shared<FolderCheck>();
     // Stop ends the wait: an answer after it is no longer asked for.
-    const quint64 generation = m_generation;
+    const StaleAnswers::Ticket ticket = m_runStart;
     m_folderWork.run(
         [check, folders, from, mayMake] {
             for (check->next = from; check->next < folders.size(); ++check->next) {
@@ -162,13 +166,14 @@ void ConversionController::checkFolders(const QStringList &folders, int from, bo
             }
         },
         this,
-        [this, check, folders, generation] {
-            if (generation == m_generation)
-                foldersChecked(folders, *check);
+        [this, check, folders, ticket] {
+            if (ticket.isCurrent())
+                foldersChecked(folders, *check, ticket);
         });
 }
 
-void ConversionController::foldersChecked(const QStringList &folders, const FolderCheck &check) {
+void ConversionController::foldersChecked(const QStringList &folders, const FolderCheck &check,
+                                          const StaleAnswers::Ticket &ticket) {
     switch (check.state) {
     case OutputPaths::FolderState::Ready:
         setCheckingFolders(false);
@@ -177,6 +182,7 @@ void ConversionController::foldersChecked(const QStringList &folders, const Fold
     case OutputPaths::FolderState::Missing:
         m_question = Question::RunStart;
         m_questionFolders = folders.mid(check.next);
+        m_questionTicket = ticket;
         Q_EMIT folderGone(check.folder);
         return;
     case OutputPaths::FolderState::Unusable:
@@ -187,9 +193,10 @@ void ConversionController::foldersChecked(const QStringList &folders, const Fold
 }
 
 void ConversionController::answerFolderGone(bool makeAgain) {
-    const Question question = m_question;
-    m_question = Question::None;
-    const bool stale = m_questionGeneration != m_generation;
+    const Question question = std::exchange(m_question, Question::None);
+    // A stop or a later Convert has settled what was asked already.
+    if (question == Question::None || !m_questionTicket.isCurrent())
+        return;
     switch (question) {
     case Question::None:
         return;
@@ -203,12 +210,10 @@ void ConversionController::answerFolderGone(bool makeAgain) {
     case Question::JobStart:
         if (!makeAgain) {
             m_jobStarting = false;
-            if (!stale)
-                stop(ConversionRun::StopReason::User);
+            stop(ConversionRun::StopReason::User);
             return;
         }
-        if (!stale)
-            checkJobFolder(m_questionRow, true);
+        checkJobFolder(m_questionRow, true);
         return;
     }
 }
@@ -295,7 +300,7 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
     const SourceStamp probed = FileRow::sourceStamp(item);
     const QString prober = Platform::toolPath(kTranscoderName);
     const auto answer = std::make_shared<JobStartFacts>();
-    const quint64 generation = m_generation;
+    const StaleAnswers::Ticket ticket = m_answers.issue();
     m_jobStarting = true;
     m_folderWork.run(
         [answer, folder, mayMake, source, wanted, freeName, probed, prober] {
@@ -321,13 +326,14 @@ void ConversionController::checkJobFolder(int row, bool mayMake) {
             }
         },
         this,
-        [this, answer, generation, row] {
-            if (generation == m_generation)
-                jobFolderChecked(row, *answer);
+        [this, answer, ticket, row] {
+            if (ticket.isCurrent())
+                jobFolderChecked(row, *answer, ticket);
         });
 }
 
-void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts) {
+void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts,
+                                            const StaleAnswers::Ticket &ticket) {
     const QTreeWidgetItem *item = rowAt(row);
     if (!item || m_run.runningRow() != row) {
         m_jobStarting = false;
@@ -337,16 +343,15 @@ void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts)
     case OutputPaths::FolderState::Ready: {
         // A changed source is probed again with the window at work: until
         // the transcoder runs, the tick must not take the job for ended.
-        const quint64 generation = m_generation;
         startJob(row, facts);
-        if (generation == m_generation)
+        if (ticket.isCurrent())
             m_jobStarting = false;
         return;
     }
     case OutputPaths::FolderState::Missing:
         m_question = Question::JobStart;
         m_questionRow = row;
-        m_questionGeneration = m_generation;
+        m_questionTicket = ticket;
         Q_EMIT folderGone(outputFolderOf(item));
         return;
     case OutputPaths::FolderState::Unusable:
@@ -447,19 +452,19 @@ void ConversionController::confirmOutput(const JobEnd &end, const QString &outpu
     // may hang as long as its share does.
     m_checkingOutput = true;
     const auto problem = std::make_shared<QString>();
-    const quint64 generation = m_generation;
+    const StaleAnswers::Ticket ticket = m_answers.issue();
     m_folderWork.run([problem, output] { *problem = outputProblem(output); }, this,
-                     [this, end, output, stoppedRowOutput, problem, generation] {
-                         outputConfirmed(end, output, stoppedRowOutput, *problem, generation);
+                     [this, end, output, stoppedRowOutput, problem, ticket] {
+                         outputConfirmed(end, output, stoppedRowOutput, *problem, ticket);
                      });
 }
 
 void ConversionController::outputConfirmed(JobEnd end, const QString &output,
                                            const QString &stoppedRowOutput, const QString &problem,
-                                           quint64 generation) {
+                                           const StaleAnswers::Ticket &ticket) {
     m_checkingOutput = false;
     // A new run has the rows now: what an earlier run's job left is not shown.
-    if (generation != m_generation && m_run.isActive())
+    if (!ticket.isCurrent() && m_run.isActive())
         return;
     if (!stoppedRowOutput.isEmpty()) {
         QTreeWidgetItem *row = rowAt(end.row);
@@ -550,10 +555,10 @@ void ConversionController::checkOutputDriveInBackground() {
     const QString output = row ? Arguments::outputPath(FileRow::arguments(row)) : QString();
     const QString folder = output.isEmpty() ? m_destination : QFileInfo(output).absolutePath();
     const auto free = std::make_shared<qint64>(-1);
-    const quint64 generation = m_generation;
+    const StaleAnswers::Ticket ticket = m_answers.issue();
     m_folderWork.run([free, folder] { *free = Platform::freeBytes(folder); }, this,
-                     [this, free, generation] {
-                         if (generation != m_generation || !m_run.isActive() || *free < 0 ||
+                     [this, free, ticket] {
+                         if (!ticket.isCurrent() || !m_run.isActive() || *free < 0 ||
                              *free >= kDiskFullBytes)
                              return;
                          stop(ConversionRun::StopReason::DiskFull);
@@ -563,11 +568,11 @@ void ConversionController::checkOutputDriveInBackground() {
 
 void ConversionController::stop(ConversionRun::StopReason reason) {
     // A job start whose folder is still being looked at never starts, nor
-    // a run whose folders are.
-    ++m_generation;
+    // a run whose folders are, whatever the folder work or the user answers
+    // later.
+    m_answers.makeAllStale();
     m_jobStarting = false;
-    if (m_question == Question::None)
-        setCheckingFolders(false);
+    setCheckingFolders(false);
     const JobEnd end = m_run.stop(reason);
     const bool ending = m_job.isRunning();
     if (ending && end.row >= 0 && rowAt(end.row)) {
@@ -638,10 +643,10 @@ void ConversionController::readPauseListing() {
         !Suspender::findPids(decodeToolText(m_pauseListing), kTranscoderName).contains(ours))
         return;
     m_pausedPid = ours;
-    const quint64 generation = m_generation;
+    const StaleAnswers::Ticket ticket = m_answers.issue();
     m_job.pause(
-        Platform::toolPath(kSuspenderName), [this, generation](bool held, const QString &problem) {
-            if (generation != m_generation)
+        Platform::toolPath(kSuspenderName), [this, ticket](bool held, const QString &problem) {
+            if (!ticket.isCurrent())
                 return;
             if (held)
                 m_run.pause();
@@ -656,22 +661,22 @@ void ConversionController::readPauseListing() {
 void ConversionController::resume() {
     if (!m_job.isPaused() || m_job.isSuspending())
         return;
-    const quint64 generation = m_generation;
-    m_job.resume(Platform::toolPath(kSuspenderName), [this, generation](bool goingOn,
-                                                                        const QString &problem) {
-        if (generation != m_generation)
-            return;
-        if (goingOn) {
-            m_run.resume();
-            m_pausedPid.clear();
-        }
-        // A job still held keeps the paused look, so that the
-        // user can try again.
-        Q_EMIT pauseAnswered(!goingOn);
-        if (!goingOn)
-            Q_EMIT this->problem(
-                tr("The conversion could not be continued and stays paused: %1").arg(problem));
-    });
+    const StaleAnswers::Ticket ticket = m_answers.issue();
+    m_job.resume(
+        Platform::toolPath(kSuspenderName), [this, ticket](bool goingOn, const QString &problem) {
+            if (!ticket.isCurrent())
+                return;
+            if (goingOn) {
+                m_run.resume();
+                m_pausedPid.clear();
+            }
+            // A job still held keeps the paused look, so that the
+            // user can try again.
+            Q_EMIT pauseAnswered(!goingOn);
+            if (!goingOn)
+                Q_EMIT this->problem(
+                    tr("The conversion could not be continued and stays paused: %1").arg(problem));
+        });
 }
 
 void ConversionController::stopPauseListing() {

@@ -12,6 +12,7 @@
 
 #include "conversion/conversionrun.h"
 #include "conversion/progressparser.h"
+#include "conversion/staleanswers.h"
 #include "conversion/transcoderjob.h"
 #include "conversion/transcoderprocess.h"
 #include "filelist/folderwork.h"
@@ -28,8 +29,9 @@ class QTreeWidgetItem;
 // signals, and what only the window knows is asked through its hooks.
 //
 // Work on the output folders (a share may stop answering) never runs on this
-// thread: it goes through the folder work, and answers that a stop has made
-// stale are dropped.
+// thread: it goes through the folder work. What it answers, and what the user
+// answers about a folder that has gone, counts only while its ticket is
+// current: a stop, or the next Convert, makes the earlier answers stale.
 class ConversionController : public QObject {
     Q_OBJECT
 
@@ -62,7 +64,8 @@ public:
     void attach(QTreeWidget *list, WindowHooks hooks);
 
     // Convert: the folders of these outputs are looked at away from this
-    // thread; outputFoldersReady(), folderGone() or problem() answers.
+    // thread; outputFoldersReady(), folderGone() or problem() answers. An
+    // earlier Convert's answers still to come are no longer heard.
     void checkOutputFolders(const QStringList &outputPaths);
     bool isCheckingFolders() const;
     // The answer to folderGone().
@@ -146,10 +149,11 @@ private:
     QTreeWidgetItem *rowAt(int index) const;
     void setCheckingFolders(bool checking);
     void checkFolders(const QStringList &folders, int from, bool makeFirst);
-    void foldersChecked(const QStringList &folders, const FolderCheck &check);
+    void foldersChecked(const QStringList &folders, const FolderCheck &check,
+                        const StaleAnswers::Ticket &ticket);
     void launchJob(const TickDecision &decision);
     void checkJobFolder(int row, bool mayMake);
-    void jobFolderChecked(int row, const JobStartFacts &facts);
+    void jobFolderChecked(int row, const JobStartFacts &facts, const StaleAnswers::Ticket &ticket);
     void startJob(int row, const JobStartFacts &facts);
     void refuseJobFolder(const QString &problem);
     void endJob(const JobEnd &end);
@@ -159,7 +163,7 @@ private:
     // for a job of the run.
     void confirmOutput(const JobEnd &end, const QString &output, const QString &stoppedRowOutput);
     void outputConfirmed(JobEnd end, const QString &output, const QString &stoppedRowOutput,
-                         const QString &problem, quint64 generation);
+                         const QString &problem, const StaleAnswers::Ticket &ticket);
     void transcoderFailed(QProcess::ProcessError error);
     void followJobOutput(const QByteArray &text);
     void followSavedOutput(int row, const QString &fileName);
@@ -193,12 +197,14 @@ private:
     };
     StoppedJob m_stopped;
     bool m_checkingFolders = false;
+    // The folder work's answers and the user's; stop() makes all of them stale.
+    StaleAnswers m_answers;
+    // Convert's look at the folders, with the question it may lead to.
+    StaleAnswers::Ticket m_runStart;
     Question m_question = Question::None;
     QStringList m_questionFolders; // RunStart: the folders, the gone one first
     int m_questionRow = -1;        // JobStart
-    quint64 m_questionGeneration = 0;
-    // Answers from the folder work that a stop has made stale are dropped.
-    quint64 m_generation = 0;
+    StaleAnswers::Ticket m_questionTicket;
     // The suspender's listing as it arrives; looked through for our transcoder.
     QByteArray m_pauseListing;
     // Our transcoder's id once the listing showed it: the pause holds it.
