@@ -1,11 +1,11 @@
 #include "conversioncontroller.h"
 
 #include <memory>
-#include <utility>
 
 #include <QFile>
 #include <QAbstractItemModel>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSet>
 #include <QTreeWidget>
 
@@ -179,12 +179,14 @@ void ConversionController::foldersChecked(const QStringList &folders, const Fold
         setCheckingFolders(false);
         Q_EMIT outputFoldersReady();
         return;
-    case OutputPaths::FolderState::Missing:
-        m_question = Question::RunStart;
-        m_questionFolders = folders.mid(check.next);
-        m_questionTicket = ticket;
-        Q_EMIT folderGone(check.folder);
+    case OutputPaths::FolderState::Missing: {
+        // Made again, the gone folder is looked at again with those after it.
+        const QStringList rest = folders.mid(check.next);
+        Q_EMIT folderGone(check.folder, replyTo([this, rest, ticket](bool makeAgain) {
+                              runStartAnswered(rest, ticket, makeAgain);
+                          }));
         return;
+    }
     case OutputPaths::FolderState::Unusable:
         setCheckingFolders(false);
         Q_EMIT problem(check.problem);
@@ -192,30 +194,39 @@ void ConversionController::foldersChecked(const QStringList &folders, const Fold
     }
 }
 
-void ConversionController::answerFolderGone(bool makeAgain) {
-    const Question question = std::exchange(m_question, Question::None);
-    // A stop or a later Convert has settled what was asked already.
-    if (question == Question::None || !m_questionTicket.isCurrent())
+void ConversionController::runStartAnswered(const QStringList &folders,
+                                            const StaleAnswers::Ticket &ticket, bool makeAgain) {
+    // A stop or a later Convert has settled the check already.
+    if (!ticket.isCurrent())
         return;
-    switch (question) {
-    case Question::None:
-        return;
-    case Question::RunStart:
-        if (!makeAgain) {
-            setCheckingFolders(false);
-            return;
-        }
-        checkFolders(m_questionFolders, 0, true);
-        return;
-    case Question::JobStart:
-        if (!makeAgain) {
-            m_jobStarting = false;
-            stop(ConversionRun::StopReason::User);
-            return;
-        }
-        checkJobFolder(m_questionRow, true);
+    if (!makeAgain) {
+        setCheckingFolders(false);
         return;
     }
+    checkFolders(folders, 0, true);
+}
+
+void ConversionController::jobStartAnswered(int row, const StaleAnswers::Ticket &ticket,
+                                            bool makeAgain) {
+    // A stop has ended the job's start already.
+    if (!ticket.isCurrent())
+        return;
+    if (!makeAgain) {
+        m_jobStarting = false;
+        stop(ConversionRun::StopReason::User);
+        return;
+    }
+    checkJobFolder(row, true);
+}
+
+FolderGoneReply ConversionController::replyTo(std::function<void(bool makeAgain)> answered) {
+    // The last copy of a reply may outlive this controller, in a window's
+    // slot or a queued call.
+    return FolderGoneReply([alive = QPointer<ConversionController>(this),
+                            answered = std::move(answered)](bool makeAgain) {
+        if (alive)
+            answered(makeAgain);
+    });
 }
 
 RunRow ConversionController::runRowAt(int index) const {
@@ -349,10 +360,9 @@ void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts,
         return;
     }
     case OutputPaths::FolderState::Missing:
-        m_question = Question::JobStart;
-        m_questionRow = row;
-        m_questionTicket = ticket;
-        Q_EMIT folderGone(outputFolderOf(item));
+        Q_EMIT folderGone(outputFolderOf(item), replyTo([this, row, ticket](bool makeAgain) {
+                              jobStartAnswered(row, ticket, makeAgain);
+                          }));
         return;
     case OutputPaths::FolderState::Unusable:
         m_jobStarting = false;

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "conversion/conversionrun.h"
+#include "conversion/foldergonereply.h"
 #include "conversion/progressparser.h"
 #include "conversion/staleanswers.h"
 #include "conversion/transcoderjob.h"
@@ -68,8 +69,6 @@ public:
     // earlier Convert's answers still to come are no longer heard.
     void checkOutputFolders(const QStringList &outputPaths);
     bool isCheckingFolders() const;
-    // The answer to folderGone().
-    void answerFolderGone(bool makeAgain);
 
     // Starts the run over the list's checked rows; false (nothing started)
     // when none is checked. destination: the folder the run writes into,
@@ -101,9 +100,10 @@ Q_SIGNALS:
     // Convert's folders are being looked at (true), or no longer.
     void checkingFolders(bool checking);
     void outputFoldersReady();
-    // A folder the user chose has gone: answerFolderGone() says whether it
-    // is made again.
-    void folderGone(const QString &folder);
+    // A folder the user chose has gone: the reply says whether it is made
+    // again. Until it is answered, or its last copy goes, the run's start or
+    // the job's waits.
+    void folderGone(const QString &folder, const FolderGoneReply &reply);
     // A problem for the user that ends what met it.
     void problem(const QString &text);
     void logged(const QString &text);
@@ -123,11 +123,6 @@ Q_SIGNALS:
     void pauseAnswered(bool held);
 
 private:
-    enum class Question {
-        None,
-        RunStart,
-        JobStart,
-    };
     struct JobStartFacts {
         OutputPaths::FolderState state = OutputPaths::FolderState::Unusable;
         QString problem;
@@ -151,9 +146,14 @@ private:
     void checkFolders(const QStringList &folders, int from, bool makeFirst);
     void foldersChecked(const QStringList &folders, const FolderCheck &check,
                         const StaleAnswers::Ticket &ticket);
+    void runStartAnswered(const QStringList &folders, const StaleAnswers::Ticket &ticket,
+                          bool makeAgain);
     void launchJob(const TickDecision &decision);
     void checkJobFolder(int row, bool mayMake);
     void jobFolderChecked(int row, const JobStartFacts &facts, const StaleAnswers::Ticket &ticket);
+    void jobStartAnswered(int row, const StaleAnswers::Ticket &ticket, bool makeAgain);
+    // A reply whose answer reaches this controller while it is there.
+    FolderGoneReply replyTo(std::function<void(bool makeAgain)> answered);
     void startJob(int row, const JobStartFacts &facts);
     void refuseJobFolder(const QString &problem);
     void endJob(const JobEnd &end);
@@ -201,10 +201,6 @@ private:
     StaleAnswers m_answers;
     // Convert's look at the folders, with the question it may lead to.
     StaleAnswers::Ticket m_runStart;
-    Question m_question = Question::None;
-    QStringList m_questionFolders; // RunStart: the folders, the gone one first
-    int m_questionRow = -1;        // JobStart
-    StaleAnswers::Ticket m_questionTicket;
     // The suspender's listing as it arrives; looked through for our transcoder.
     QByteArray m_pauseListing;
     // Our transcoder's id once the listing showed it: the pause holds it.

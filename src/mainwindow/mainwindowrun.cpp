@@ -68,9 +68,10 @@ void MainWindow::connectConversion()
     run->attach(ui->treeWidget, std::move(hooks));
     connect(run, &ConversionController::checkingFolders, this, &MainWindow::showFolderCheck);
     connect(run, &ConversionController::outputFoldersReady, this, &MainWindow::beginRun);
-    connect(run, &ConversionController::folderGone, this, [this](const QString &folder) {
-        conversionController.answerFolderGone(FolderGoneQuestion::ask(this, folder));
-    });
+    connect(run, &ConversionController::folderGone, this,
+            [this](const QString &folder, const FolderGoneReply &reply) {
+                reply.answer(FolderGoneQuestion::ask(this, folder));
+            });
     connect(run, &ConversionController::problem, this, &MainWindow::showProblem);
     connect(run, &ConversionController::logged, ui->textEdit, &QTextEdit::append);
     connect(run, &ConversionController::jobStarted, this, [this](int row, bool indeterminate) {
