@@ -74,6 +74,7 @@ private Q_SLOTS:
     void outputNeverReplacesAFileOnDisk();
     void fileSavedUnderTheNameDuringTheJobIsKept();
     void missingOutputFolderIsMadeAgain();
+    void folderGoneAnswerNeverHoldsConvert();
     void convertNeverWaitsOnTheFolder();
     void stopEndsTheFolderCheck();
     void outputFolderGoneAtAJobsStart();
@@ -816,6 +817,49 @@ void tst_RunConversions::missingOutputFolderIsMadeAgain() {
     QVERIFY2(told.first()->text().contains(out->filePath(QStringLiteral("blocker"))),
              qPrintable(told.first()->text()));
     told.first()->close();
+}
+
+// The question about a gone Destination always settles Convert's start: an
+// answer that a stop has overtaken makes nothing and starts nothing, and a
+// receiver that lets the question go unanswered leaves Convert working.
+void tst_RunConversions::folderGoneAnswerNeverHoldsConvert() {
+    const QString folder = out->filePath(QStringLiteral("gone"));
+    QVERIFY(QDir().mkpath(folder));
+    ui()->PathLine->setText(folder);
+    addClip(media(QStringLiteral("av.mp4")), kMp4);
+    QVERIFY(QDir(folder).removeRecursively());
+    QSignalSpy ready(&run(), &ConversionController::outputFoldersReady);
+
+    bool answered = false;
+    whenModalOpens<QMessageBox>(
+        [&](QMessageBox *box) {
+            window->on_StopConvertePushButton_clicked();
+            QVERIFY(!run().isCheckingFolders());
+            for (QAbstractButton *choice : box->buttons()) {
+                if (choice->text() == QStringLiteral("Make It Again")) {
+                    answered = true;
+                    choice->click();
+                }
+            }
+        },
+        kEventTimeoutMs);
+    window->on_ConvertePushButton_clicked();
+    QTRY_VERIFY_WITH_TIMEOUT(answered, kEventTimeoutMs);
+
+    QVERIFY(disconnect(&run(), &ConversionController::folderGone, window, nullptr));
+    int asked = 0;
+    connect(&run(), &ConversionController::folderGone, this, [&asked] { ++asked; });
+    window->on_ConvertePushButton_clicked();
+    // The folder work answers in turn: a look that the overtaken answer
+    // asked for would have made the folder by now.
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 1, kEventTimeoutMs);
+    QVERIFY(!QFileInfo::exists(folder));
+    QVERIFY(ready.isEmpty());
+    QVERIFY(!run().isActive());
+    QVERIFY(!run().isCheckingFolders());
+    window->on_ConvertePushButton_clicked();
+    QTRY_COMPARE_WITH_TIMEOUT(asked, 2, kEventTimeoutMs);
+    QCOMPARE(row(0)->text(2), QStringLiteral("Ready"));
 }
 
 // The typed Destination has gone, and its share stops answering when Convert
