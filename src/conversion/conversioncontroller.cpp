@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include <QFile>
 #include <QAbstractItemModel>
 #include <QFileInfo>
 #include <QPointer>
@@ -17,6 +16,7 @@
 #include "filelist/probepool.h"
 #include "filelist/processwait.h"
 #include "filelist/tooltext.h"
+#include "platform/filecalls.h"
 #include "platform/platform.h"
 #include "profiles/argumentlist.h"
 #include "profiles/profileloader.h"
@@ -38,10 +38,10 @@ QString outputFolderOf(const QTreeWidgetItem *row) {
 // Empty when a finished job's output is at its name with something in it;
 // else why the job failed after all.
 QString outputProblem(const QString &output) {
-    const QFileInfo written(output);
-    if (!written.isFile())
+    const FileCalls::Look written = FileCalls::look(output);
+    if (!written.isFile)
         return QStringLiteral("The transcoder ended without writing %1.").arg(output);
-    if (written.size() == 0)
+    if (written.size == 0)
         return QStringLiteral("The transcoder ended with %1 empty.").arg(output);
     return QString();
 }
@@ -518,7 +518,7 @@ void ConversionController::endJob(const JobEnd &end) {
 void ConversionController::settlePartFile(bool jobFailed) {
     const QString stale = m_job.takeStalePartFile(jobFailed);
     if (!stale.isEmpty())
-        m_folderWork.run([stale] { QFile::remove(stale); });
+        m_folderWork.run([stale] { FileCalls::remove(stale); });
 }
 
 void ConversionController::readTranscoderOutput() {

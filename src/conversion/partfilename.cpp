@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include "platform/filecalls.h"
 #include "platform/writerlock.h"
 
 namespace PartFileName {
@@ -85,7 +86,7 @@ bool isLeftBehind(const QString &path) {
     if (writer.pid <= 0 || writer.host != thisHost() ||
         (!writer.machine.isEmpty() && writer.machine != thisMachine()))
         return false;
-    if (WriterLock::of(path) != WriterLock::State::Free)
+    if (FileCalls::writerState(path) != WriterLock::State::Free)
         return false;
     // Older transcoders held no lock: for their names the process id is all
     // there is to go by.
@@ -96,11 +97,10 @@ int sweep(const QString &folder, const QString &outputName) {
     const QDir dir(folder);
     const QString prefix = outputName.isEmpty() ? QString() : prefixFor(outputName);
     int removed = 0;
-    const QStringList names =
-        dir.entryList({QStringLiteral(".*") + kSuffix}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = FileCalls::hiddenFilesEndingWith(folder, kSuffix);
     for (const QString &name : names) {
         if (name.startsWith(prefix) && isLeftBehind(dir.filePath(name)) &&
-            QFile::remove(dir.filePath(name)))
+            FileCalls::remove(dir.filePath(name)))
             ++removed;
     }
     return removed;

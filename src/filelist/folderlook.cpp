@@ -3,10 +3,10 @@
 #include <memory>
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 
 #include "filelist/folderwork.h"
+#include "platform/filecalls.h"
 
 namespace FolderLook {
 
@@ -22,8 +22,9 @@ Kind kindOf(const QString &path, int limitMs)
         FolderWork work;
         work.run(
             [path, kind] {
-                const QFileInfo info(path);
-                *kind = info.isDir() ? Kind::Folder : info.exists() ? Kind::Other : Kind::Missing;
+                const FileCalls::Look info = FileCalls::look(path);
+                if (info.answered)
+                    *kind = info.isDir ? Kind::Folder : info.exists ? Kind::Other : Kind::Missing;
             },
             &loop,
             [&] {

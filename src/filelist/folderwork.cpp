@@ -6,6 +6,9 @@
 #include <QPointer>
 #include <QThread>
 
+#include "platform/filecalls.h"
+#include "platform/platform.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,6 +36,8 @@ Hook &hook() {
 // Between the worker and this object: once closing, no continuation is posted
 // to an object that may be gone.
 struct FolderWork::Shared {
+    // Used by the worker only; ended from this object's end.
+    FileCalls::Channel calls{Platform::toolPath(QStringLiteral("foldercalls"))};
     std::mutex mutex;
     bool closing = false;  // mutex
     bool working = false;  // mutex: a piece is at work
@@ -54,6 +59,8 @@ FolderWork::~FolderWork() {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->closing = true;
     }
+    // A piece waiting for a share gives up now, and its thread can end.
+    m_shared->calls.end();
     m_thread->quit();
     while (!m_thread->wait(kCloseStepMs)) {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
@@ -79,6 +86,7 @@ void FolderWork::run(std::function<void()> work, QObject *context, std::function
                 shared->working = true;
                 shared->since = Clock::now();
             }
+            FileCalls::Channel::setForThisThread(&shared->calls);
             std::function<void()> before;
             {
                 std::lock_guard<std::mutex> lock(hook().mutex);

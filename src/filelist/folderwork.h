@@ -15,9 +15,12 @@ class QThread;
 // lives on once the piece is done, and only while that context is still
 // there; without a context it never runs.
 //
-// A piece may wait in the kernel for as long as its share does, and nothing
-// can end it there: nobody ever waits for such a piece, not this object's
-// end and not the process's.
+// A piece makes its calls on files through FileCalls, which this object's
+// worker hands to a helper process: a piece held by a share that does not
+// answer waits where its end can end the wait, and gives up when this object
+// goes, so that neither this object's end nor the process's waits for the
+// share. A piece that waited in the kernel itself (a call made otherwise)
+// could be ended by nothing: nobody waits for such a piece either.
 class FolderWork : public QObject {
     Q_OBJECT
 

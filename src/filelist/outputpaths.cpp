@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include "filelist/outputname.h"
+#include "platform/filecalls.h"
 
 namespace OutputPaths {
 
@@ -41,23 +41,24 @@ bool makeWritableFolder(const QString &folder, QString *error) {
     };
     if (folder.isEmpty())
         return refuse(QStringLiteral("Please give a folder for the converted files."));
-    if (!QDir().mkpath(folder))
+    if (!FileCalls::makePath(folder))
         return refuse(QStringLiteral("The folder %1 cannot be made.").arg(folder));
-    // Permission bits do not tell a read-only mount or an ACL; a real file does.
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quillora-XXXXXX")));
-    if (!probe.open())
+    if (!FileCalls::canWriteInto(folder))
         return refuse(QStringLiteral("Nothing can be written into the folder %1.").arg(folder));
     return true;
 }
 
 bool isGone(const QString &folder) {
-    if (folder.isEmpty() || QFileInfo::exists(folder))
+    if (folder.isEmpty() || FileCalls::look(folder).exists)
         return false;
     // Beneath a file nothing can be made: not a folder that has gone.
     QFileInfo above(QFileInfo(folder).absolutePath());
-    while (!above.exists() && !above.isRoot())
+    FileCalls::Look aboveLook = FileCalls::look(above.filePath());
+    while (!aboveLook.exists && !above.isRoot()) {
         above = QFileInfo(above.absolutePath());
-    return above.isDir();
+        aboveLook = FileCalls::look(above.filePath());
+    }
+    return aboveLook.isDir;
 }
 
 FolderState prepareFolder(const QString &folder, bool mayMake, QString *error) {
@@ -95,11 +96,11 @@ QString resolved(const QString &path) {
     if (path.isEmpty())
         return QString();
     const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
+    const QString canonical = FileCalls::canonicalPath(path);
     if (!canonical.isEmpty())
         return canonical;
     // Not there yet: resolve its folder, which usually exists.
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    const QString folder = FileCalls::canonicalPath(info.absolutePath());
     if (!folder.isEmpty())
         return folder + QLatin1Char('/') + info.fileName();
     return QDir::cleanPath(info.absoluteFilePath());

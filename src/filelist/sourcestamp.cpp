@@ -1,7 +1,6 @@
 #include "sourcestamp.h"
 
-#include <QDateTime>
-#include <QFileInfo>
+#include "platform/filecalls.h"
 
 bool SourceStamp::isKnown() const {
     return size >= 0 && modifiedMs >= 0;
@@ -16,12 +15,14 @@ bool SourceStamp::operator!=(const SourceStamp &other) const {
 }
 
 SourceStamp SourceStamp::of(const QString &path) {
-    const QFileInfo file(path);
     SourceStamp stamp;
-    if (path.isEmpty() || !file.isFile())
+    if (path.isEmpty())
         return stamp;
-    stamp.size = file.size();
-    stamp.modifiedMs = file.lastModified().toMSecsSinceEpoch();
+    const FileCalls::Look file = FileCalls::look(path);
+    if (!file.isFile)
+        return stamp;
+    stamp.size = file.size;
+    stamp.modifiedMs = file.modifiedMs;
     return stamp;
 }
 

@@ -4,6 +4,7 @@
 
 #include "filelist/outputname.h"
 #include "filelist/outputpaths.h"
+#include "platform/filecalls.h"
 
 void TakenPaths::add(const QString &path)
 {
@@ -63,8 +64,9 @@ bool TakenPaths::isFree(const QString &path, RowKey row) const
         if (takenCount(key, row) > 0)
             return false;
     }
-    const QFileInfo onDisk(path);
-    return !onDisk.exists() && !onDisk.isSymLink();
+    // Unanswered, it is not known to be free.
+    const FileCalls::Look onDisk = FileCalls::look(path);
+    return onDisk.answered && !onDisk.exists && !onDisk.isLink;
 }
 
 QString TakenPaths::free(const QString &wanted, int firstNumber, const QString &plainName,

@@ -18,9 +18,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QStorageInfo>
 #include <QSysInfo>
 #include <QUrl>
+
+#include "platform/filecalls.h"
 
 namespace {
 
@@ -185,18 +186,7 @@ qint64 Platform::freeBytes(const QString &path)
 {
     if (freeBytesOverride() != kNoFreeBytesOverride)
         return freeBytesOverride();
-    QFileInfo info(path);
-    // The output folder may not exist yet; ask about the nearest folder that does.
-    while (!info.exists()) {
-        const QString parent = info.absolutePath();
-        if (parent == info.absoluteFilePath())
-            return -1;
-        info.setFile(parent);
-    }
-    QStorageInfo storage(info.absoluteFilePath());
-    if (!storage.isValid() || !storage.isReady())
-        return -1;
-    return storage.bytesAvailable();
+    return FileCalls::freeBytes(path);
 }
 
 void Platform::setFreeBytesOverride(qint64 bytes)

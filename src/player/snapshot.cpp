@@ -5,13 +5,13 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QStringList>
 
 #include "filelist/folderpath.h"
 #include "filelist/outputpaths.h"
+#include "platform/filecalls.h"
 #include "platform/filepublish.h"
 
 std::atomic<int> captureRequested{0};
@@ -111,7 +111,13 @@ QString snapshotFileName(const QString &folder, const QString &suffix) {
     }
     for (qint64 n = 0;; ++n) {
         const QString candidate = base + QStringLiteral("pic%1").arg(n) + suffix;
-        if (!promised.contains(candidate) && !QFile::exists(candidate))
+        if (promised.contains(candidate))
+            continue;
+        const FileCalls::Look onDisk = FileCalls::look(candidate);
+        // No answer: the look was ended, and no name is known to be free.
+        if (!onDisk.answered)
+            return QString();
+        if (!onDisk.exists)
             return candidate;
     }
 }

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "conversion/partfilename.h"
+#include "testfsmount.h"
 
 // The installed program as a user meets it: started from another folder on a
 // real X server, driven only by the mouse and keyboard through the X server,
@@ -44,6 +45,7 @@ const QPoint kAddFile(64, 66);
 const QPoint kEditVideo(271, 66);
 const QPoint kFirstRow(150, 133);
 const QPoint kConvert(690, 558);
+const QPoint kDestination(270, 549);
 const QPoint kPauseContinue(690, 558); // Convert's place, shown while paused
 const QPoint kPauseRun(750, 557);
 const QPoint kStopRun(811, 558);
@@ -548,6 +550,25 @@ void tst_EndToEnd::previewPlaysAndTakesSnapshot() {
 }
 
 void tst_EndToEnd::exitLeavesNoProcessBehind() {
+    // A Destination typed on a share that has stopped answering: the look at
+    // it waits, as long as the share does.
+    QTemporaryDir shareFolder;
+    TestFsMount share(shareFolder.path(), {}, TestFsMount::WithGate);
+    if (share.isMounted()) {
+        share.closeGate();
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                 QString::number(kDestination.x()), QString::number(kDestination.y()),
+                 QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("3"),
+                 QStringLiteral("1")});
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"),
+                 share.path()});
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        QVERIFY2(waitFor([&share] { return share.callsHeld(); }, kWindowTimeoutMs),
+                 "the typed Destination was not looked at");
+    } else {
+        qInfo("without the share: %s", qPrintable(share.whyNot()));
+    }
+
     // The editor, left open on the current row.
     click(kFirstRow);
     click(kEditVideo);
@@ -580,7 +601,8 @@ void tst_EndToEnd::exitLeavesNoProcessBehind() {
              "the editor shows no window");
 
     // The exit key asks first while files are listed, as the close button
-    // does; the close path then ends what the window still runs.
+    // does; the close path then ends what the window still runs, and the
+    // program ends while the share still does not answer.
     xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+x")});
     QString question;

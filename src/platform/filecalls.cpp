@@ -1,0 +1,382 @@
+#include "filecalls.h"
+
+#include <cerrno>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QTemporaryFile>
+
+extern char **environ;
+
+namespace FileCalls {
+
+namespace {
+
+// How often a thread waiting for the helper asks whether to go on waiting.
+constexpr int kEndPollMs = 50;
+// Far above any request or answer: a longer frame means the stream is lost.
+constexpr quint32 kMaxFrameBytes = 64 * 1024 * 1024;
+constexpr auto kStreamVersion = QDataStream::Qt_6_0;
+
+enum class Op : quint8 {
+    Look = 1,
+    CanonicalPath,
+    MakePath,
+    CanWriteInto,
+    Remove,
+    HiddenFiles,
+    WriterState,
+    FreeBytes,
+};
+
+thread_local Channel *t_channel = nullptr;
+
+// The calls themselves, as the helper makes them (or this thread, without one).
+namespace direct {
+
+Look look(const QString &path) {
+    const QFileInfo info(path);
+    Look found;
+    found.isLink = info.isSymLink();
+    found.exists = info.exists();
+    if (!found.exists)
+        return found;
+    found.isDir = info.isDir();
+    found.isFile = info.isFile();
+    found.size = info.size();
+    found.modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    return found;
+}
+
+QString canonicalPath(const QString &path) {
+    return QFileInfo(path).canonicalFilePath();
+}
+
+bool makePath(const QString &folder) {
+    return QDir().mkpath(folder);
+}
+
+bool canWriteInto(const QString &folder) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quillora-XXXXXX")));
+    return probe.open();
+}
+
+bool remove(const QString &path) {
+    return QFile::remove(path);
+}
+
+QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
+    return QDir(folder).entryList({QStringLiteral(".*") + suffix},
+                                  QDir::Files | QDir::Hidden | QDir::System);
+}
+
+qint64 freeBytes(const QString &path) {
+    QFileInfo info(path);
+    // A folder that is not made yet: the nearest one above it that is.
+    while (!info.exists()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath())
+            return -1;
+        info.setFile(parent);
+    }
+    const QStorageInfo storage(info.absoluteFilePath());
+    if (!storage.isValid() || !storage.isReady())
+        return -1;
+    return storage.bytesAvailable();
+}
+
+} // namespace direct
+
+QDataStream &operator<<(QDataStream &out, const Look &look) {
+    return out << look.exists << look.isLink << look.isDir << look.isFile << look.size
+               << look.modifiedMs;
+}
+
+QDataStream &operator>>(QDataStream &in, Look &look) {
+    return in >> look.exists >> look.isLink >> look.isDir >> look.isFile >> look.size >>
+           look.modifiedMs;
+}
+
+QDataStream &operator<<(QDataStream &out, WriterLock::State state) {
+    return out << qint32(state);
+}
+
+QDataStream &operator>>(QDataStream &in, WriterLock::State &state) {
+    qint32 value = 0;
+    in >> value;
+    state = WriterLock::State(value);
+    return in;
+}
+
+QByteArray requestFor(Op op, const QString &path, const QString &extra) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << quint8(op) << path << extra;
+    return bytes;
+}
+
+template <typename T> QByteArray answerWith(const T &value) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << value;
+    return bytes;
+}
+
+// The call through this thread's channel, or made here without one. A call
+// the channel was ended during gets `unanswered`: nothing is then done here,
+// where the share would hold this thread.
+template <typename T, typename Direct>
+T call(Op op, const QString &path, const QString &extra, T unanswered, Direct makeHere) {
+    Channel *channel = t_channel;
+    if (!channel)
+        return makeHere();
+    QByteArray answer;
+    if (channel->ask(requestFor(op, path, extra), &answer)) {
+        QDataStream in(answer);
+        in.setVersion(kStreamVersion);
+        T value{};
+        in >> value;
+        if (in.status() == QDataStream::Ok)
+            return value;
+    }
+    if (channel->isEnded())
+        return unanswered;
+    // No helper to be had (an installation without it): as before there was one.
+    return makeHere();
+}
+
+bool writeAll(int fd, const char *data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+bool writeFrame(int fd, const QByteArray &payload) {
+    const quint32 length = quint32(payload.size());
+    return writeAll(fd, reinterpret_cast<const char *>(&length), sizeof length) &&
+           writeAll(fd, payload.constData(), size_t(payload.size()));
+}
+
+// Reads size bytes; goOn is asked whenever nothing has come for a while.
+template <typename GoOn> bool readAll(int fd, char *data, size_t size, GoOn goOn) {
+    while (size > 0) {
+        struct pollfd ready = {fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kEndPollMs);
+        if (polled < 0 && errno != EINTR)
+            return false;
+        if (polled <= 0) {
+            if (!goOn())
+                return false;
+            continue;
+        }
+        const ssize_t got = ::read(fd, data, size);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got <= 0)
+            return false;
+        data += got;
+        size -= size_t(got);
+    }
+    return true;
+}
+
+template <typename GoOn> bool readFrame(int fd, QByteArray *payload, GoOn goOn) {
+    quint32 length = 0;
+    if (!readAll(fd, reinterpret_cast<char *>(&length), sizeof length, goOn) ||
+        length > kMaxFrameBytes)
+        return false;
+    payload->resize(qsizetype(length));
+    return readAll(fd, payload->data(), length, goOn);
+}
+
+QByteArray answer(const QByteArray &request) {
+    QDataStream in(request);
+    in.setVersion(kStreamVersion);
+    quint8 op = 0;
+    QString path;
+    QString extra;
+    in >> op >> path >> extra;
+    if (in.status() != QDataStream::Ok)
+        return QByteArray();
+    switch (Op(op)) {
+    case Op::Look:
+        return answerWith(direct::look(path));
+    case Op::CanonicalPath:
+        return answerWith(direct::canonicalPath(path));
+    case Op::MakePath:
+        return answerWith(direct::makePath(path));
+    case Op::CanWriteInto:
+        return answerWith(direct::canWriteInto(path));
+    case Op::Remove:
+        return answerWith(direct::remove(path));
+    case Op::HiddenFiles:
+        return answerWith(direct::hiddenFilesEndingWith(path, extra));
+    case Op::WriterState:
+        return answerWith(WriterLock::of(path));
+    case Op::FreeBytes:
+        return answerWith(direct::freeBytes(path));
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+Look look(const QString &path) {
+    Look unanswered;
+    unanswered.answered = false;
+    return call(Op::Look, path, QString(), unanswered, [&] { return direct::look(path); });
+}
+
+QString canonicalPath(const QString &path) {
+    return call(Op::CanonicalPath, path, QString(), QString(),
+                [&] { return direct::canonicalPath(path); });
+}
+
+bool makePath(const QString &folder) {
+    return call(Op::MakePath, folder, QString(), false, [&] { return direct::makePath(folder); });
+}
+
+bool canWriteInto(const QString &folder) {
+    return call(Op::CanWriteInto, folder, QString(), false,
+                [&] { return direct::canWriteInto(folder); });
+}
+
+bool remove(const QString &path) {
+    return call(Op::Remove, path, QString(), false, [&] { return direct::remove(path); });
+}
+
+QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
+    return call(Op::HiddenFiles, folder, suffix, QStringList(),
+                [&] { return direct::hiddenFilesEndingWith(folder, suffix); });
+}
+
+WriterLock::State writerState(const QString &path) {
+    return call(Op::WriterState, path, QString(), WriterLock::State::Unknown,
+                [&] { return WriterLock::of(path); });
+}
+
+qint64 freeBytes(const QString &path) {
+    return call(Op::FreeBytes, path, QString(), qint64(-1),
+                [&] { return direct::freeBytes(path); });
+}
+
+Channel::Channel(const QString &helperPath) : m_helperPath(helperPath) {}
+
+Channel::~Channel() {
+    stopHelper();
+}
+
+void Channel::setForThisThread(Channel *channel) {
+    t_channel = channel;
+}
+
+void Channel::end() {
+    m_ended = true;
+}
+
+bool Channel::isEnded() const {
+    return m_ended;
+}
+
+bool Channel::ask(const QByteArray &request, QByteArray *answer) {
+    // A helper that went (killed, say) is replaced once for the call.
+    for (int attempt = 0; attempt < 2 && !m_ended; ++attempt) {
+        if (m_toHelper < 0 && !start())
+            return false;
+        if (exchange(request, answer))
+            return true;
+        if (m_ended)
+            return false;
+        stopHelper();
+    }
+    return false;
+}
+
+bool Channel::exchange(const QByteArray &request, QByteArray *answer) {
+    return writeFrame(m_toHelper, request) &&
+           readFrame(m_fromHelper, answer, [this] { return !m_ended; });
+}
+
+bool Channel::start() {
+    if (m_failedToStart)
+        return false;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        m_failedToStart = true;
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    // A session of its own: the terminal's Ctrl+C is not for it.
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    const QByteArray program = QFile::encodeName(m_helperPath);
+    char *arguments[] = {const_cast<char *>(program.constData()), nullptr};
+    pid_t pid = 0;
+    const int failed =
+        ::posix_spawn(&pid, program.constData(), &actions, &attributes, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(ends[1]);
+    if (failed != 0) {
+        ::close(ends[0]);
+        m_failedToStart = true;
+        return false;
+    }
+    // The helper leaves a child of its own to do the work and ends at once:
+    // reaped now, nothing of it is ever ours to wait for again.
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    m_toHelper = ends[0];
+    m_fromHelper = ends[0];
+    return true;
+}
+
+void Channel::stopHelper() {
+    // The helper ends when its end of the socket does, or, waiting on a
+    // share, once the share answers.
+    if (m_toHelper >= 0)
+        ::close(m_toHelper);
+    m_toHelper = -1;
+    m_fromHelper = -1;
+}
+
+int serve(int in, int out) {
+    QByteArray request;
+    while (readFrame(in, &request, [] { return true; })) {
+        if (!writeFrame(out, answer(request)))
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace FileCalls

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/writerlock.h"
+
+// The calls the program makes on folders and files the user chose. A share
+// may stop answering for minutes, and a thread that waits for it inside the
+// kernel can be ended by nothing, not even by the end of its process: the
+// process would stay until the share answers. So a thread that works on such
+// folders (the folder work) has a Channel: its calls are made by a helper
+// process of ours ("foldercalls"), and the thread waits for the answer where
+// it can always be ended. On any other thread the calls are made directly.
+namespace FileCalls {
+
+// What a name on disk is.
+struct Look {
+    bool answered = true; // false: the calls were ended before an answer came
+    bool exists = false;  // there, links followed
+    bool isLink = false;  // the name itself is a symbolic link, perhaps dangling
+    bool isDir = false;
+    bool isFile = false;
+    qint64 size = -1;
+    qint64 modifiedMs = -1; // since the epoch
+};
+Look look(const QString &path);
+
+// The path with links and ".." resolved; empty when it does not resolve.
+QString canonicalPath(const QString &path);
+// Makes the folder and those above it; true when it is there.
+bool makePath(const QString &folder);
+// Whether a new file can be made in the folder: a real file is made and
+// removed, as permission bits tell neither a read-only mount nor an ACL.
+bool canWriteInto(const QString &folder);
+bool remove(const QString &path);
+// The names of the hidden files (".name") in folder that end with suffix.
+QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix);
+WriterLock::State writerState(const QString &path);
+// Free bytes on the file system that holds path, or its nearest existing
+// parent; -1 when it cannot be told.
+qint64 freeBytes(const QString &path);
+
+// The helper process that makes the calls of the threads it is set for. It
+// is started at the first call and ends when the channel goes; one that
+// waits on a share by then ends once the share answers.
+class Channel {
+public:
+    explicit Channel(const QString &helperPath);
+    ~Channel();
+    Channel(const Channel &) = delete;
+    Channel &operator=(const Channel &) = delete;
+
+    // The calls of this thread go through channel (none: made directly).
+    static void setForThisThread(Channel *channel);
+
+    // From any thread: the call waiting for an answer, and every call after
+    // it, return at once without one. Nothing is then done directly either.
+    void end();
+    bool isEnded() const;
+
+    // The answer to request, or false without one. Only the thread the
+    // channel is set for calls this.
+    bool ask(const QByteArray &request, QByteArray *answer);
+
+private:
+    bool start();
+    void stopHelper();
+    bool exchange(const QByteArray &request, QByteArray *answer);
+
+    QString m_helperPath;
+    std::atomic<bool> m_ended{false};
+    bool m_failedToStart = false;
+    int m_toHelper = -1;
+    int m_fromHelper = -1;
+};
+
+// The helper's side: answers the requests read from in on out until in
+// ends. Returns the process's exit code.
+int serve(int in, int out);
+
+} // namespace FileCalls
