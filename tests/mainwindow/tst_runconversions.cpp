@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,6 +38,7 @@
 #include "filelist/statuscell.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/maxdriverdialog.h"
+#include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "profiles/argumentlist.h"
@@ -81,6 +83,7 @@ private Q_SLOTS:
     void stopNeverWaitsOnTheFolder();
     void stopDuringThePublishIsNotLost();
     void closingOnAFrozenShareLeavesNoPartFile();
+    void windowAnswersWhileTheDestinationHangs_data();
     void windowAnswersWhileTheDestinationHangs();
     void partFilesLeftInTheFolderGo();
     void pauseHoldsTheJobAndItsClock();
@@ -1057,15 +1060,39 @@ void tst_RunConversions::closingOnAFrozenShareLeavesNoPartFile() {
     QTRY_COMPARE_WITH_TIMEOUT(filesIn(share.backing()), QStringList(), kEventTimeoutMs);
 }
 
-// With the Destination on a share that stops answering, typing it, a row's
-// check box and adding a local file leave the window's thread free; the rows
-// take their names in that folder once it answers.
+void tst_RunConversions::windowAnswersWhileTheDestinationHangs_data() {
+    QTest::addColumn<QString>("action");
+    for (const char *action : {"type", "add", "browse", "preferences", "open"})
+        QTest::newRow(action) << QString::fromLatin1(action);
+}
+
+// With the Destination on a share that stops answering, each of these leaves
+// the window's thread free: typing the share, a file added, and the folder
+// dialogs that would start at the share (Browse, Preferences' Browse, Add
+// File at the folder last added from). The rows take their names in that
+// folder once it answers.
 void tst_RunConversions::windowAnswersWhileTheDestinationHangs() {
+    QFETCH(QString, action);
     QTemporaryDir dir;
     TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
     if (!share.isMounted())
         QSKIP(qPrintable(share.whyNot()));
+    const auto typeDestination = [this, &share] {
+        ui()->PathLine->selectAll();
+        QTest::keyClicks(ui()->PathLine, share.path());
+        QTest::keyClick(ui()->PathLine, Qt::Key_Return);
+    };
     addClip(media(QStringLiteral("av.mp4")), kMp4);
+    if (action != QStringLiteral("type")) {
+        // Set while the share answers: the Destination, and the last folder
+        // a file was added from.
+        const QString onShare = share.path() + QStringLiteral("/audio.wav");
+        QVERIFY(QFile::copy(media(QStringLiteral("audio.wav")), onShare));
+        window->addPickedFiles({onShare});
+        typeDestination();
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(outputOf(0)).absolutePath(), share.path(),
+                                  kEventTimeoutMs);
+    }
     share.closeGate();
     // A window that waited on the share would never see the gate open.
     static constexpr int kHeldForMs = 5000;
@@ -1082,20 +1109,39 @@ void tst_RunConversions::windowAnswersWhileTheDestinationHangs() {
             [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     tick.start(20);
 
-    ui()->PathLine->selectAll();
-    QTest::keyClicks(ui()->PathLine, share.path());
-    QTest::keyClick(ui()->PathLine, Qt::Key_Return);
-    row(0)->setCheckState(FileRow::CheckColumn, Qt::Unchecked);
-    row(0)->setCheckState(FileRow::CheckColumn, Qt::Checked);
-    window->addPickedFiles({media(QStringLiteral("audio.wav"))});
+    const auto cancelFolderDialog = [] {
+        whenModalOpens<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+    };
+    if (action == QStringLiteral("type")) {
+        typeDestination();
+    } else if (action == QStringLiteral("add")) {
+        window->addPickedFiles({media(QStringLiteral("audio.wav"))});
+    } else if (action == QStringLiteral("browse")) {
+        cancelFolderDialog();
+        QTest::mouseClick(ui()->browsePushButton, Qt::LeftButton);
+    } else if (action == QStringLiteral("preferences")) {
+        whenModalOpens<preferenceDialog>([&cancelFolderDialog](preferenceDialog *dialog) {
+            cancelFolderDialog();
+            QTest::mouseClick(
+                dialog->findChild<QPushButton *>(QStringLiteral("BrowseOutputButton")),
+                Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("pushButtonOK")),
+                              Qt::LeftButton);
+        });
+        window->preferenceFun();
+    } else {
+        cancelFolderDialog();
+        QTest::mouseClick(ui()->AddFile, Qt::LeftButton);
+    }
     // The share was asked, and held the asking: not the window's thread.
-    QVERIFY(share.callsHeld());
+    QTRY_VERIFY_WITH_TIMEOUT(share.callsHeld(), kHeldForMs / 2);
     QTest::qWait(100);
     longestGap = std::max(longestGap, sinceTick.elapsed());
     QVERIFY2(longestGap < kHeldForMs / 2, qPrintable(QStringLiteral("%1 ms").arg(longestGap)));
 
-    QTRY_COMPARE_WITH_TIMEOUT(ui()->treeWidget->topLevelItemCount(), 2, kEventTimeoutMs);
-    for (int index = 0; index < 2; ++index)
+    const int rows = action == QStringLiteral("type") ? 1 : action == QStringLiteral("add") ? 3 : 2;
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->treeWidget->topLevelItemCount(), rows, kEventTimeoutMs);
+    for (int index = 0; index < rows; ++index)
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(outputOf(index)).absolutePath(), share.path(),
                                   kEventTimeoutMs);
 }
