@@ -136,6 +136,7 @@ private slots:
     void anotherUsersFileInASharedFolder();
     void publishesOnADriveWithoutLinks();
     void outputIsOnTheDriveBeforeItsName();
+    void stopBeforeTheNameLeavesNothing();
 
 private:
     QTemporaryDir m_dir;
@@ -769,6 +770,26 @@ void TestKorvexJob::outputIsOnTheDriveBeforeItsName() {
     QVERIFY2(calls.at(named - 1).startsWith("fsync /.av.avi.korvex-"),
              qPrintable(calls.join('\n')));
     QVERIFY2(calls.mid(named + 1).contains("fsyncdir /"), qPrintable(calls.join('\n')));
+}
+
+// The stop comes once the conversion has ended, while the file is read back
+// before it gets its name: the stop still wins, and nothing is left.
+void TestKorvexJob::stopBeforeTheNameLeavesNothing() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {"--gated=open"}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    const QString out = share.path() + "/late.mp4";
+    QProcess p;
+    QVERIFY(startBigJob(p, out).contains("time="));
+    // ffmpeg writes on; the next open on the drive is korvex's read-back.
+    share.closeGate();
+    QTRY_VERIFY_WITH_TIMEOUT(share.callsHeld(), kJobTimeoutMs);
+    p.terminate();
+    share.openGate();
+    QVERIFY(p.waitForFinished(kEventTimeoutMs));
+    QVERIFY2(p.exitCode() == int(Job::Stopped), p.readAllStandardError().constData());
+    QCOMPARE(QDir(share.backing()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestKorvexJob)
