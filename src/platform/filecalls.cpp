@@ -1,11 +1,15 @@
 #include "filecalls.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +21,8 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include "platform/filepublish.h"
+
 extern char **environ;
 
 namespace FileCalls {
@@ -25,8 +31,9 @@ namespace {
 
 // How often a thread waiting for the helper asks whether to go on waiting.
 constexpr int kEndPollMs = 50;
-// Far above any request or answer: a longer frame means the stream is lost.
-constexpr quint32 kMaxFrameBytes = 64 * 1024 * 1024;
+// Far above any request or answer (a snapshot's picture is the largest): a
+// longer frame means the stream is lost.
+constexpr quint32 kMaxFrameBytes = 512 * 1024 * 1024;
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
 
 enum class Op : quint8 {
@@ -38,7 +45,41 @@ enum class Op : quint8 {
     HiddenFiles,
     WriterState,
     FreeBytes,
+    OpenForReading,
+    ReadAt,
+    SizeOf,
+    CloseFile,
+    WriteNew,
 };
+
+struct Request {
+    Op op = Op::Look;
+    QString path;
+    QString extra;
+    qint64 handle = -1;
+    qint64 offset = 0;
+    qint64 size = 0;
+    QByteArray data;
+};
+
+Request requestFor(Op op, const QString &path = QString(), const QString &extra = QString()) {
+    Request request;
+    request.op = op;
+    request.path = path;
+    request.extra = extra;
+    return request;
+}
+
+// A read's bytes, and how many (or why none).
+struct ReadAnswer {
+    qint64 result = kEnded;
+    QByteArray data;
+};
+
+// Reads a little more than the player asks at a time; more is refused.
+constexpr qint64 kMaxReadBytes = 16 * 1024 * 1024;
+
+static_assert(kEnded == -ECANCELED, "kEnded is -ECANCELED");
 
 thread_local Channel *t_channel = nullptr;
 
@@ -50,8 +91,11 @@ Look look(const QString &path) {
     Look found;
     found.isLink = info.isSymLink();
     found.exists = info.exists();
-    if (!found.exists)
+    if (!found.exists) {
+        struct stat status {};
+        found.error = ::stat(QFile::encodeName(path).constData(), &status) == 0 ? 0 : errno;
         return found;
+    }
     found.isDir = info.isDir();
     found.isFile = info.isFile();
     found.size = info.size();
@@ -96,16 +140,79 @@ qint64 freeBytes(const QString &path) {
     return storage.bytesAvailable();
 }
 
+qint64 openForReading(const QString &path) {
+    // Non-blocking: a named pipe put under the name is not waited on.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -errno;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -EINVAL;
+    }
+    return fd;
+}
+
+ReadAnswer readAt(qint64 handle, qint64 offset, qint64 size) {
+    ReadAnswer read;
+    if (size < 0 || size > kMaxReadBytes || handle < 0) {
+        read.result = -EINVAL;
+        return read;
+    }
+    read.data.resize(qsizetype(size));
+    ssize_t got = 0;
+    do {
+        got = ::pread(int(handle), read.data.data(), size_t(size), off_t(offset));
+    } while (got < 0 && errno == EINTR);
+    read.result = got < 0 ? -errno : got;
+    read.data.resize(got < 0 ? 0 : qsizetype(got));
+    return read;
+}
+
+qint64 sizeOf(qint64 handle) {
+    struct stat status {};
+    return handle >= 0 && ::fstat(int(handle), &status) == 0 ? qint64(status.st_size) : -errno;
+}
+
+bool closeFile(qint64 handle) {
+    return handle >= 0 && ::close(int(handle)) == 0;
+}
+
 } // namespace direct
 
 QDataStream &operator<<(QDataStream &out, const Look &look) {
     return out << look.exists << look.isLink << look.isDir << look.isFile << look.size
-               << look.modifiedMs;
+               << look.modifiedMs << qint32(look.error);
 }
 
 QDataStream &operator>>(QDataStream &in, Look &look) {
-    return in >> look.exists >> look.isLink >> look.isDir >> look.isFile >> look.size >>
-           look.modifiedMs;
+    qint32 error = 0;
+    in >> look.exists >> look.isLink >> look.isDir >> look.isFile >> look.size >> look.modifiedMs >>
+        error;
+    look.error = error;
+    return in;
+}
+
+QDataStream &operator<<(QDataStream &out, const ReadAnswer &read) {
+    return out << read.result << read.data;
+}
+
+QDataStream &operator>>(QDataStream &in, ReadAnswer &read) {
+    return in >> read.result >> read.data;
+}
+
+QDataStream &operator<<(QDataStream &out, const Request &request) {
+    return out << quint8(request.op) << request.path << request.extra << request.handle
+               << request.offset << request.size << request.data;
+}
+
+QDataStream &operator>>(QDataStream &in, Request &request) {
+    quint8 op = 0;
+    in >> op >> request.path >> request.extra >> request.handle >> request.offset >> request.size >>
+        request.data;
+    request.op = Op(op);
+    return in;
 }
 
 QDataStream &operator<<(QDataStream &out, WriterLock::State state) {
@@ -117,14 +224,6 @@ QDataStream &operator>>(QDataStream &in, WriterLock::State &state) {
     in >> value;
     state = WriterLock::State(value);
     return in;
-}
-
-QByteArray requestFor(Op op, const QString &path, const QString &extra) {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(kStreamVersion);
-    out << quint8(op) << path << extra;
-    return bytes;
 }
 
 template <typename T> QByteArray answerWith(const T &value) {
@@ -139,12 +238,12 @@ template <typename T> QByteArray answerWith(const T &value) {
 // the channel was ended during gets `unanswered`: nothing is then done here,
 // where the share would hold this thread.
 template <typename T, typename Direct>
-T call(Op op, const QString &path, const QString &extra, T unanswered, Direct makeHere) {
+T call(const Request &request, T unanswered, Direct makeHere) {
     Channel *channel = t_channel;
     if (!channel)
         return makeHere();
     QByteArray answer;
-    if (channel->ask(requestFor(op, path, extra), &answer)) {
+    if (channel->ask(answerWith(request), &answer)) {
         QDataStream in(answer);
         in.setVersion(kStreamVersion);
         T value{};
@@ -209,16 +308,16 @@ template <typename GoOn> bool readFrame(int fd, QByteArray *payload, GoOn goOn) 
     return readAll(fd, payload->data(), length, goOn);
 }
 
-QByteArray answer(const QByteArray &request) {
-    QDataStream in(request);
+QByteArray answer(const QByteArray &bytes) {
+    QDataStream in(bytes);
     in.setVersion(kStreamVersion);
-    quint8 op = 0;
-    QString path;
-    QString extra;
-    in >> op >> path >> extra;
+    Request request;
+    in >> request;
     if (in.status() != QDataStream::Ok)
         return QByteArray();
-    switch (Op(op)) {
+    const QString &path = request.path;
+    const QString &extra = request.extra;
+    switch (request.op) {
     case Op::Look:
         return answerWith(direct::look(path));
     case Op::CanonicalPath:
@@ -235,6 +334,16 @@ QByteArray answer(const QByteArray &request) {
         return answerWith(WriterLock::of(path));
     case Op::FreeBytes:
         return answerWith(direct::freeBytes(path));
+    case Op::OpenForReading:
+        return answerWith(direct::openForReading(path));
+    case Op::ReadAt:
+        return answerWith(direct::readAt(request.handle, request.offset, request.size));
+    case Op::SizeOf:
+        return answerWith(direct::sizeOf(request.handle));
+    case Op::CloseFile:
+        return answerWith(direct::closeFile(request.handle));
+    case Op::WriteNew:
+        return answerWith(qint32(FilePublish::writeNew(path, request.data)));
     }
     return QByteArray();
 }
@@ -244,40 +353,76 @@ QByteArray answer(const QByteArray &request) {
 Look look(const QString &path) {
     Look unanswered;
     unanswered.answered = false;
-    return call(Op::Look, path, QString(), unanswered, [&] { return direct::look(path); });
+    return call(requestFor(Op::Look, path), unanswered, [&] { return direct::look(path); });
 }
 
 QString canonicalPath(const QString &path) {
-    return call(Op::CanonicalPath, path, QString(), QString(),
+    return call(requestFor(Op::CanonicalPath, path), QString(),
                 [&] { return direct::canonicalPath(path); });
 }
 
 bool makePath(const QString &folder) {
-    return call(Op::MakePath, folder, QString(), false, [&] { return direct::makePath(folder); });
+    return call(requestFor(Op::MakePath, folder), false, [&] { return direct::makePath(folder); });
 }
 
 bool canWriteInto(const QString &folder) {
-    return call(Op::CanWriteInto, folder, QString(), false,
+    return call(requestFor(Op::CanWriteInto, folder), false,
                 [&] { return direct::canWriteInto(folder); });
 }
 
 bool remove(const QString &path) {
-    return call(Op::Remove, path, QString(), false, [&] { return direct::remove(path); });
+    return call(requestFor(Op::Remove, path), false, [&] { return direct::remove(path); });
 }
 
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
-    return call(Op::HiddenFiles, folder, suffix, QStringList(),
+    return call(requestFor(Op::HiddenFiles, folder, suffix), QStringList(),
                 [&] { return direct::hiddenFilesEndingWith(folder, suffix); });
 }
 
 WriterLock::State writerState(const QString &path) {
-    return call(Op::WriterState, path, QString(), WriterLock::State::Unknown,
+    return call(requestFor(Op::WriterState, path), WriterLock::State::Unknown,
                 [&] { return WriterLock::of(path); });
 }
 
 qint64 freeBytes(const QString &path) {
-    return call(Op::FreeBytes, path, QString(), qint64(-1),
+    return call(requestFor(Op::FreeBytes, path), qint64(-1),
                 [&] { return direct::freeBytes(path); });
+}
+
+qint64 openForReading(const QString &path) {
+    return call(requestFor(Op::OpenForReading, path), kEnded,
+                [&] { return direct::openForReading(path); });
+}
+
+qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size) {
+    Request request = requestFor(Op::ReadAt);
+    request.handle = handle;
+    request.offset = offset;
+    request.size = size;
+    const ReadAnswer read =
+        call(request, ReadAnswer(), [&] { return direct::readAt(handle, offset, size); });
+    if (read.result > 0)
+        std::memcpy(data, read.data.constData(), size_t(std::min<qint64>(read.result, size)));
+    return read.result;
+}
+
+qint64 sizeOf(qint64 handle) {
+    Request request = requestFor(Op::SizeOf);
+    request.handle = handle;
+    return call(request, kEnded, [&] { return direct::sizeOf(handle); });
+}
+
+void closeFile(qint64 handle) {
+    Request request = requestFor(Op::CloseFile);
+    request.handle = handle;
+    call(request, false, [&] { return direct::closeFile(handle); });
+}
+
+int writeNew(const QString &path, const QByteArray &bytes) {
+    Request request = requestFor(Op::WriteNew, path);
+    request.data = bytes;
+    return call(request, qint32(-kEnded),
+                [&] { return qint32(FilePublish::writeNew(path, bytes)); });
 }
 
 Channel::Channel(const QString &helperPath) : m_helperPath(helperPath) {}

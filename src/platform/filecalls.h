@@ -27,6 +27,7 @@ struct Look {
     bool isFile = false;
     qint64 size = -1;
     qint64 modifiedMs = -1; // since the epoch
+    int error = 0;          // why it is not there (an errno)
 };
 Look look(const QString &path);
 
@@ -44,6 +45,24 @@ WriterLock::State writerState(const QString &path);
 // Free bytes on the file system that holds path, or its nearest existing
 // parent; -1 when it cannot be told.
 qint64 freeBytes(const QString &path);
+
+// What a call that was ended before its answer gives where a count or an
+// error number is asked for (as a negative errno).
+constexpr qint64 kEnded = -125; // -ECANCELED
+
+// A regular file opened for reading: a handle (not negative) for the calls
+// below, on the thread that opened it, or a negative errno. Anything but a
+// regular file is refused (-EINVAL), and opening never waits for a writer.
+qint64 openForReading(const QString &path);
+// Up to size bytes from offset into data: how many, 0 at the end, or a
+// negative errno.
+qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size);
+// The file's size now, or a negative errno.
+qint64 sizeOf(qint64 handle);
+void closeFile(qint64 handle);
+// FilePublish::writeNew: bytes as the new file path, whole or not at all,
+// never replacing one. 0, or the reason (an errno).
+int writeNew(const QString &path, const QByteArray &bytes);
 
 // The helper process that makes the calls of the threads it is set for. It
 // is started at the first call and ends when the channel goes; one that

@@ -5,13 +5,13 @@
 #include <system_error>
 
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
+
+#include "platform/filecalls.h"
 
 namespace {
 
@@ -50,11 +50,12 @@ bool nobodyListensOn(const QByteArray &path) {
 } // namespace
 
 QString PlayerPlatform::regularFileProblem(const QString &path) {
-    struct stat info {};
-    const QByteArray name = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    if (::stat(name.constData(), &info) != 0)
-        return QString::fromStdString(std::generic_category().message(errno));
-    if (!S_ISREG(info.st_mode))
+    const FileCalls::Look file = FileCalls::look(QFileInfo(path).absoluteFilePath());
+    if (!file.answered)
+        return QStringLiteral("no answer");
+    if (!file.exists)
+        return QString::fromStdString(std::generic_category().message(file.error));
+    if (!file.isFile)
         return QStringLiteral("not a regular file");
     return QString();
 }

@@ -1,9 +1,12 @@
 #include "player/playerstate.h"
 
+#include "platform/platform.h"
 #include "player/audiovisualisation.h"
 #include "player/subtitledecoder.h"
 
-PlayerState::PlayerState() = default;
+PlayerState::PlayerState()
+    : read_calls(Platform::toolPath(QStringLiteral("foldercalls")))
+    , video_calls(Platform::toolPath(QStringLiteral("foldercalls"))) {}
 
 PlayerState::~PlayerState() {
     for (SubtitlePicture &sp : subpictures)

@@ -20,6 +20,7 @@ extern "C" {
 #include <QSize>
 #include <QString>
 
+#include "platform/filecalls.h"
 #include "player/packetqueue.h"
 #include "player/playertiming.h"
 
@@ -69,6 +70,11 @@ struct PlayerState : std::enable_shared_from_this<PlayerState> {
     std::thread subtitle_thread_handle;
 
     std::atomic<int> abort_requested{0};
+    // The file calls of the read thread (the input) and of the video thread
+    // (snapshots), which the abort ends: a share that stops answering holds
+    // neither thread where the close could not end its wait.
+    FileCalls::Channel read_calls;
+    FileCalls::Channel video_calls;
     std::atomic<int> paused{0};
     int demuxer_paused = 0; // read thread
 

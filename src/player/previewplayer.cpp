@@ -37,6 +37,8 @@ QByteArray inputName(const QString &fileName) {
 // sound device no longer calls back.
 void stopPlayer(PlayerState *is) {
     is->abort_requested = 1;
+    is->read_calls.end();
+    is->video_calls.end();
     packetQueueAbort(&is->video_queue);
     {
         std::lock_guard<std::mutex> lock(is->picture_mutex);

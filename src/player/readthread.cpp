@@ -8,11 +8,13 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <QFileInfo>
 #include <QString>
 
 #include "conversion/contentlength.h"
 #include "platform/playerplatform.h"
 #include "player/audiooutput.h"
+#include "player/fileinput.h"
 #include "player/playercontroller.h"
 #include "player/playerstate.h"
 #include "player/playerthreads.h"
@@ -356,9 +358,11 @@ void readThread(PlayerState *is) {
     is->audio_stream_index = -1;
     is->subtitle_stream_index = -1;
     interruptPlayerState = is;
+    FileCalls::Channel::setForThisThread(&is->read_calls);
 
     bool failed = false;
     AVFormatContext *ic = nullptr;
+    AVIOContext *input = nullptr;
     // A listed file may have been replaced by a named pipe or a device since:
     // their open would wait for a writer, where no interrupt reaches it.
     const QString problem = PlayerPlatform::regularFileProblem(is->display_name);
@@ -368,14 +372,18 @@ void readThread(PlayerState *is) {
             postPlayerMessage(is->player_id,
                               QStringLiteral("%1: %2\n").arg(is->display_name, problem));
     } else {
-        ic = avformat_alloc_context();
-        if (ic) {
-            ic->interrupt_callback.callback = decodeInterruptCallback;
-            ic->interrupt_callback.opaque = is;
+        int opened = 0;
+        input = FileInput::open(QFileInfo(is->display_name).absoluteFilePath(), &opened);
+        if (input) {
+            ic = avformat_alloc_context();
+            if (ic) {
+                ic->pb = input;
+                ic->interrupt_callback.callback = decodeInterruptCallback;
+                ic->interrupt_callback.opaque = is;
+            }
+            opened = ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
+                        : AVERROR(ENOMEM);
         }
-        const int opened =
-            ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
-               : AVERROR(ENOMEM);
         if (opened < 0) {
             // avformat_open_input frees the context when it fails.
             ic = nullptr;
@@ -442,6 +450,8 @@ void readThread(PlayerState *is) {
         is->format_context = nullptr;
         avformat_close_input(&ic);
     }
+    // Not closed with the format context, which the input is no part of.
+    FileInput::close(&input);
     if (failed && !is->abort_requested)
         PlayerController::instance()->postQuit(is->player_id);
     // The last of the player's other threads ends with the abort, which the

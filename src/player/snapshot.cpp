@@ -12,7 +12,6 @@
 #include "filelist/folderpath.h"
 #include "filelist/outputpaths.h"
 #include "platform/filecalls.h"
-#include "platform/filepublish.h"
 
 std::atomic<int> captureRequested{0};
 std::atomic<int> snapshotQuality{-1};
@@ -75,7 +74,7 @@ bool saveSnapshot(const QImage &image, const SnapshotRequest &request) {
     QImageWriter writer(&buffer, QFileInfo(request.path).suffix().toLower().toLatin1());
     writer.setQuality(snapshotSaveQuality(request.path, request.quality));
     const bool saved = !image.isNull() && buffer.open(QIODevice::WriteOnly) &&
-                       writer.write(image) && FilePublish::writeNew(request.path, bytes) == 0;
+                       writer.write(image) && FileCalls::writeNew(request.path, bytes) == 0;
     captureSaved = saved;
     finishInFlight(request.path);
     return saved;

@@ -155,6 +155,7 @@ int queuePicture(PlayerState *is, AVFrame *frame, double pts, int64_t position) 
 }
 
 void videoDecodeThread(PlayerState *is) {
+    FileCalls::Channel::setForThisThread(&is->video_calls);
     AVFrame *frame = av_frame_alloc();
     AVPacket *packet = av_packet_alloc();
     AVCodecContext *codec = is->video_codec;

@@ -530,8 +530,13 @@ void tst_WindowChrome::dialogsMarkTheirFocus() {
             box->hidePopup();
         }
         QTest::keyClick(first, Qt::Key_Tab);
-        auto *frame = dialog->findChild<QFocusFrame *>();
-        if (mark->markedWidget() != dialog->focusWidget() || !frame || !frame->isVisible())
+        // The mark follows the focus as its events come, which a busy
+        // machine may deliver a little later.
+        const auto marked = [&] {
+            auto *frame = dialog->findChild<QFocusFrame *>();
+            return mark->markedWidget() == dialog->focusWidget() && frame && frame->isVisible();
+        };
+        if (!QTest::qWaitFor(marked))
             return QStringLiteral("%1 not marked").arg(dialog->focusWidget()->objectName());
         return QString();
     });

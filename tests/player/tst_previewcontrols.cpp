@@ -120,6 +120,7 @@ private Q_SLOTS:
     void snapshotFolderFromTheDialog();
     void snapshotFolderThatIsGone();
     void snapshotNeverWaitsOnTheFolder();
+    void aPlayerHeldByTheShareEndsWhenLeft();
     void snapshotMenuPausesAndPlaysAgain();
     void noSoundDevicePlaysSilentlyAfterOneMessage();
     void unplayableFileIsReportedOnce_data();
@@ -787,6 +788,29 @@ void tst_PreviewControls::snapshotNeverWaitsOnTheFolder() {
     QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(share.backing() + QStringLiteral("/pic0.bmp")),
                              kEventTimeoutMs);
+}
+
+// The clip is on a share that stops answering while it plays: when the
+// next clip plays, every thread of the first one's player ends all the same,
+// while the share still hangs, rather than wait in the kernel for as long as
+// the share does (and keep the program from ending meanwhile).
+void tst_PreviewControls::aPlayerHeldByTheShareEndsWhenLeft() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    const QString clip = share.path() + QStringLiteral("/long.mp4");
+    QVERIFY(QFile::copy(mediaPath(QStringLiteral("long.mp4")), clip));
+    window->addPickedFiles({clip, mediaPath(QStringLiteral("av.mp4"))});
+    QTRY_COMPARE_WITH_TIMEOUT(list()->topLevelItemCount(), 2, kEventTimeoutMs);
+    play(0);
+    QVERIFY(waitForPicture());
+    const quint64 held = currentPlayerState.load()->player_id;
+    share.closeGate();
+    QTRY_VERIFY_WITH_TIMEOUT(share.callsHeld(), kEventTimeoutMs);
+
+    play(1);
+    QTRY_COMPARE_WITH_TIMEOUT(livePlayerThreads(held), 0, kEventTimeoutMs);
 }
 
 void tst_PreviewControls::snapshotMenuPausesAndPlaysAgain() {
