@@ -68,7 +68,14 @@ public:
     ~TestFsMount() {
         openGate();
         if (m_process.state() == QProcess::Running) {
-            QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), m_path});
+            // Calls let through the gate a moment ago keep the drive busy
+            // for that moment.
+            QElapsedTimer busy;
+            busy.start();
+            while (QProcess::execute(QStringLiteral("fusermount3"),
+                                     {QStringLiteral("-u"), QStringLiteral("-q"), m_path}) != 0 &&
+                   busy.elapsed() < 5000)
+                QThread::msleep(50);
             if (!m_process.waitForFinished(10000)) {
                 QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), m_path});
                 m_process.kill();

@@ -1,0 +1,160 @@
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "platform/filecalls.h"
+#include "testfsmount.h"
+
+// The calls a folder-work thread hands to the helper process answer as the
+// same calls made directly, and a channel that is ended gives its thread
+// back at once, whatever the helper waits on.
+class tst_FileCalls : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void helperAnswersAsTheCallsDo_data();
+    void helperAnswersAsTheCallsDo();
+    void readsAFileThroughTheHelper();
+    void anEndedChannelGivesItsThreadBack();
+
+private:
+    QString helper() const;
+    QTemporaryDir dir;
+};
+
+namespace {
+
+QString describe(const FileCalls::Look &look) {
+    return QStringLiteral("answered=%1 exists=%2 link=%3 dir=%4 file=%5 size=%6 ms=%7 error=%8")
+        .arg(look.answered)
+        .arg(look.exists)
+        .arg(look.isLink)
+        .arg(look.isDir)
+        .arg(look.isFile)
+        .arg(look.size)
+        .arg(look.modifiedMs)
+        .arg(look.error);
+}
+
+// Everything a piece of folder work may ask about path, as one text.
+QString everyAnswer(const QString &path) {
+    return QStringList{describe(FileCalls::look(path)),
+                       FileCalls::canonicalPath(path),
+                       FileCalls::hiddenFilesEndingWith(path, QStringLiteral(".part")).join('|'),
+                       QString::number(int(FileCalls::writerState(path))),
+                       QString::number(FileCalls::freeBytes(path) > 0),
+                       QString::number(FileCalls::canWriteInto(path))}
+        .join('\n');
+}
+
+} // namespace
+
+QString tst_FileCalls::helper() const {
+    return qEnvironmentVariable("QUILLORA_STAGE_DIR") + QStringLiteral("/foldercalls");
+}
+
+void tst_FileCalls::initTestCase() {
+    QVERIFY(dir.isValid());
+    QVERIFY2(QFileInfo(helper()).isExecutable(), qPrintable(helper()));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder")));
+    QFile file(dir.filePath(QStringLiteral("folder/.clip.avi.korvex-x.part")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("part");
+    file.close();
+    QVERIFY(
+        QFile::link(dir.filePath(QStringLiteral("folder")), dir.filePath(QStringLiteral("link"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")),
+                        dir.filePath(QStringLiteral("dangling"))));
+}
+
+void tst_FileCalls::helperAnswersAsTheCallsDo_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("file") << "folder/.clip.avi.korvex-x.part";
+    QTest::newRow("link to a folder") << "link";
+    QTest::newRow("dangling link") << "dangling";
+    QTest::newRow("missing") << "missing/deeper";
+    QTest::newRow("non-Latin, spaces and quotes") << "fold\u00e9r \"\u65e5\u672c\"";
+}
+
+void tst_FileCalls::helperAnswersAsTheCallsDo() {
+    QFETCH(QString, name);
+    const QString path = dir.filePath(name);
+    const QString direct = everyAnswer(path);
+    FileCalls::Channel channel(helper());
+    FileCalls::Channel::setForThisThread(&channel);
+    const QString helped = everyAnswer(path);
+    // Made through the helper, then looked at directly.
+    const QString made = path + QStringLiteral("/made");
+    const bool madeThere = FileCalls::makePath(made);
+    const bool removed = FileCalls::remove(made + QStringLiteral("/none"));
+    FileCalls::Channel::setForThisThread(nullptr);
+    QCOMPARE(helped, direct);
+    QCOMPARE(madeThere, QFileInfo(made).isDir());
+    QVERIFY(!removed);
+    QDir(made).removeRecursively();
+}
+
+void tst_FileCalls::readsAFileThroughTheHelper() {
+    const QString path = dir.filePath(QStringLiteral("bytes.bin"));
+    QByteArray bytes(300 * 1000, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    FileCalls::Channel channel(helper());
+    FileCalls::Channel::setForThisThread(&channel);
+    const auto unset = qScopeGuard([] { FileCalls::Channel::setForThisThread(nullptr); });
+    QCOMPARE(FileCalls::openForReading(dir.path()), qint64(-EINVAL));
+    QCOMPARE(FileCalls::openForReading(path + QStringLiteral(".none")), qint64(-ENOENT));
+    const qint64 handle = FileCalls::openForReading(path);
+    QVERIFY(handle >= 0);
+    QCOMPARE(FileCalls::sizeOf(handle), qint64(bytes.size()));
+    QByteArray read(1000, '\0');
+    QCOMPARE(FileCalls::readAt(handle, 299500, read.data(), read.size()), qint64(500));
+    QCOMPARE(read.left(500), bytes.mid(299500));
+    QCOMPARE(FileCalls::readAt(handle, bytes.size(), read.data(), read.size()), qint64(0));
+    FileCalls::closeFile(handle);
+
+    const QString written = dir.filePath(QStringLiteral("written.bin"));
+    QCOMPARE(FileCalls::writeNew(written, bytes), 0);
+    QCOMPARE(FileCalls::writeNew(written, "other"), EEXIST);
+    QFile back(written);
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), bytes);
+}
+
+void tst_FileCalls::anEndedChannelGivesItsThreadBack() {
+    QTemporaryDir shareFolder;
+    TestFsMount share(shareFolder.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    share.closeGate();
+    FileCalls::Channel channel(helper());
+    std::promise<FileCalls::Look> answer;
+    std::future<FileCalls::Look> looked = answer.get_future();
+    std::thread asking([&] {
+        FileCalls::Channel::setForThisThread(&channel);
+        answer.set_value(FileCalls::look(share.path() + QStringLiteral("/clip.mp4")));
+    });
+    const auto join = qScopeGuard([&asking] { asking.join(); });
+    QTRY_VERIFY(share.callsHeld());
+    QCOMPARE(looked.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+
+    channel.end();
+    QCOMPARE(looked.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QVERIFY(!looked.get().answered);
+}
+
+QTEST_APPLESS_MAIN(tst_FileCalls)
+
+#include "tst_filecalls.moc"
