@@ -1,6 +1,7 @@
 #include "folderwork.h"
 
 #include <chrono>
+#include <deque>
 #include <mutex>
 
 #include <QPointer>
@@ -33,15 +34,27 @@ Hook &hook() {
 
 } // namespace
 
-// Between the worker and this object: once closing, no continuation is posted
-// to an object that may be gone.
+struct FolderWork::Piece {
+    std::function<void()> work;
+    QPointer<QObject> target;
+    std::function<void()> then;
+};
+
+// Between the worker and this object: the pieces and their continuations go
+// from one thread to the other here, under the mutex, and the queued calls
+// that wake either side carry nothing. Qt's queue orders a call after its
+// post through locks inside Qt, which ThreadSanitizer (it sees this program's
+// code only) cannot see: whatever went along with the call would look raced.
+// Once closing, no continuation is posted to an object that may be gone.
 struct FolderWork::Shared {
     // Used by the worker only; ended from this object's end.
     FileCalls::Channel calls{Platform::toolPath(QStringLiteral("foldercalls"))};
     std::mutex mutex;
-    bool closing = false;  // mutex
-    bool working = false;  // mutex: a piece is at work
-    Clock::time_point since; // mutex: when the piece at work began
+    std::deque<Piece> waiting; // mutex: not started yet, oldest first
+    std::deque<Piece> done;    // mutex: continuations due on the owner's thread
+    bool closing = false;      // mutex
+    bool working = false;      // mutex: a piece is at work
+    Clock::time_point since;   // mutex: when the piece at work began
 };
 
 FolderWork::FolderWork(QObject *parent)
@@ -51,6 +64,8 @@ FolderWork::FolderWork(QObject *parent)
     , m_worker(new QObject) {
     m_thread->setObjectName(QStringLiteral("folder work"));
     m_worker->moveToThread(m_thread);
+    connect(this, &FolderWork::pieceWaiting, m_worker,
+            [shared = m_shared, owner = this] { runNext(*shared, owner); });
     m_thread->start();
 }
 
@@ -68,48 +83,63 @@ FolderWork::~FolderWork() {
         if (m_shared->working && Clock::now() - m_shared->since >= kCloseWait)
             return;
     }
+    // Qt's wait orders the worker's end before what follows, through locks
+    // that ThreadSanitizer does not see; the worker let go of this mutex
+    // last, and taking it shows that order.
+    { std::lock_guard<std::mutex> lock(m_shared->mutex); }
     delete m_worker;
     delete m_thread;
 }
 
 void FolderWork::run(std::function<void()> work, QObject *context, std::function<void()> then) {
-    const std::shared_ptr<Shared> shared = m_shared;
-    const QPointer<QObject> target(context);
-    FolderWork *owner = this;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [shared, work = std::move(work), then = std::move(then), target, owner]() {
-            {
-                std::lock_guard<std::mutex> lock(shared->mutex);
-                if (shared->closing)
-                    return;
-                shared->working = true;
-                shared->since = Clock::now();
-            }
-            FileCalls::Channel::setForThisThread(&shared->calls);
-            std::function<void()> before;
-            {
-                std::lock_guard<std::mutex> lock(hook().mutex);
-                before = hook().beforeEach;
-            }
-            if (before)
-                before();
-            if (work)
-                work();
-            std::lock_guard<std::mutex> lock(shared->mutex);
-            shared->working = false;
-            // Not closing: the owner is still there and stays until this is posted.
-            if (shared->closing || !then)
-                return;
-            QMetaObject::invokeMethod(
-                owner,
-                [then, target]() {
-                    if (target)
-                        then();
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->waiting.push_back({std::move(work), context, std::move(then)});
+    }
+    emit pieceWaiting(QPrivateSignal());
+}
+
+void FolderWork::runNext(Shared &shared, FolderWork *owner) {
+    Piece piece;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        if (shared.closing || shared.waiting.empty())
+            return;
+        piece = std::move(shared.waiting.front());
+        shared.waiting.pop_front();
+        shared.working = true;
+        shared.since = Clock::now();
+    }
+    FileCalls::Channel::setForThisThread(&shared.calls);
+    std::function<void()> before;
+    {
+        std::lock_guard<std::mutex> lock(hook().mutex);
+        before = hook().beforeEach;
+    }
+    if (before)
+        before();
+    if (piece.work)
+        piece.work();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.working = false;
+    // Not closing: the owner is still there and stays until this is posted.
+    if (shared.closing || !piece.then)
+        return;
+    shared.done.push_back(std::move(piece));
+    QMetaObject::invokeMethod(owner, "runDone", Qt::QueuedConnection);
+}
+
+void FolderWork::runDone() {
+    Piece piece;
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        if (m_shared->done.empty())
+            return;
+        piece = std::move(m_shared->done.front());
+        m_shared->done.pop_front();
+    }
+    if (piece.target)
+        piece.then();
 }
 
 void FolderWork::setBeforeEachHook(std::function<void()> hook) {

@@ -37,8 +37,19 @@ public:
     // before each piece. An empty hook takes it away again.
     static void setBeforeEachHook(std::function<void()> hook);
 
+signals:
+    // Wakes the worker for the piece that run() has just handed over.
+    void pieceWaiting(QPrivateSignal);
+
 private:
+    struct Piece;
     struct Shared;
+    // On the worker: the oldest waiting piece, then its continuation handed
+    // back to the owner.
+    static void runNext(Shared &shared, FolderWork *owner);
+    // On the owner's thread: the oldest continuation that is due.
+    Q_INVOKABLE void runDone();
+
     std::shared_ptr<Shared> m_shared;
     QThread *m_thread = nullptr;
     QObject *m_worker = nullptr;

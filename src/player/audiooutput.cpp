@@ -73,9 +73,18 @@ DeviceCloses &deviceCloses() {
     return *closes;
 }
 
-std::timed_mutex &deviceOpenMutex() {
-    static auto *mutex = new std::timed_mutex;
-    return *mutex;
+// SDL opens one device at a time safely. Not a timed mutex: its timed lock
+// is pthread_mutex_clocklock, which ThreadSanitizer does not know, so that it
+// would take every unlock for one of a mutex that nobody locked.
+struct DeviceOpens {
+    std::mutex mutex;
+    std::condition_variable free;
+    bool busy = false; // mutex: a device is being opened
+};
+
+DeviceOpens &deviceOpens() {
+    static auto *opens = new DeviceOpens;
+    return *opens;
 }
 
 void closeDeviceAside(SDL_AudioDeviceID device) {
@@ -249,11 +258,17 @@ int openAudioDevice(PlayerState *is) {
     SDL_AudioDeviceID device = 0;
     bool openBusy = false;
     if (audioInitialised && wanted.freq > 0) {
-        std::unique_lock<std::timed_mutex> opening(deviceOpenMutex(), std::defer_lock);
-        openBusy = !opening.try_lock_for(kOpenWait);
+        DeviceOpens &opens = deviceOpens();
+        std::unique_lock<std::mutex> lock(opens.mutex);
+        openBusy = !opens.free.wait_for(lock, kOpenWait, [&opens] { return !opens.busy; });
         if (!openBusy) {
+            opens.busy = true;
+            lock.unlock();
             waitForDeviceCloses(std::chrono::steady_clock::now() + kCloseBeforeOpenWait);
             device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+            lock.lock();
+            opens.busy = false;
+            opens.free.notify_one();
         }
     }
     if (device == 0) {
