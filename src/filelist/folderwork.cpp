@@ -14,10 +14,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the end waits for the piece at work, counted from its start: longer
-// than a folder that answers takes, and a piece that took longer has
-// stopped answering and is not waited for at all.
-constexpr auto kCloseWait = std::chrono::milliseconds(1000);
+// What the end waits for the piece at work. Its calls on files give up as
+// soon as the end asks; a piece still at work after this waits on something
+// else that hangs (a tool that does not end) and is not waited for.
+constexpr auto kCloseWait = std::chrono::milliseconds(500);
 constexpr unsigned long kCloseStepMs = 10;
 
 struct Hook {
@@ -53,8 +53,6 @@ struct FolderWork::Shared {
     std::deque<Piece> waiting; // mutex: not started yet, oldest first
     std::deque<Piece> done;    // mutex: continuations due on the owner's thread
     bool closing = false;      // mutex
-    bool working = false;      // mutex: a piece is at work
-    Clock::time_point since;   // mutex: when the piece at work began
 };
 
 FolderWork::FolderWork(QObject *parent)
@@ -77,10 +75,10 @@ FolderWork::~FolderWork() {
     // A piece waiting for a share gives up now, and its thread can end.
     m_shared->calls.end();
     m_thread->quit();
+    const Clock::time_point asked = Clock::now();
     while (!m_thread->wait(kCloseStepMs)) {
-        std::lock_guard<std::mutex> lock(m_shared->mutex);
         // A thread still running is never destroyed: it is left behind.
-        if (m_shared->working && Clock::now() - m_shared->since >= kCloseWait)
+        if (Clock::now() - asked >= kCloseWait)
             return;
     }
     // Qt's wait orders the worker's end before what follows, through locks
@@ -107,8 +105,6 @@ void FolderWork::runNext(Shared &shared, FolderWork *owner) {
             return;
         piece = std::move(shared.waiting.front());
         shared.waiting.pop_front();
-        shared.working = true;
-        shared.since = Clock::now();
     }
     FileCalls::Channel::setForThisThread(&shared.calls);
     std::function<void()> before;
@@ -121,7 +117,6 @@ void FolderWork::runNext(Shared &shared, FolderWork *owner) {
     if (piece.work)
         piece.work();
     std::lock_guard<std::mutex> lock(shared.mutex);
-    shared.working = false;
     // Not closing: the owner is still there and stays until this is posted.
     if (shared.closing || !piece.then)
         return;

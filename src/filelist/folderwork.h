@@ -26,8 +26,9 @@ class FolderWork : public QObject {
 
 public:
     explicit FolderWork(QObject *parent = nullptr);
-    // Waits a little for the piece at work; one that has stopped answering
-    // is left, with those after it, to end with the process.
+    // Ends the file calls of the piece at work and waits a moment for it; a
+    // piece held by anything else is left, with those after it, to end with
+    // the process.
     ~FolderWork() override;
 
     void run(std::function<void()> work, QObject *context = nullptr,
