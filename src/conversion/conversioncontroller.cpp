@@ -621,11 +621,12 @@ void ConversionController::pause() {
     connect(&m_pauseTool, &QProcess::readyReadStandardError, this,
             &ConversionController::readPauseListing, Qt::UniqueConnection);
     m_pauseListing.clear();
-    const quint64 listing = ++m_pauseListingRun;
+    m_pauseListingTicket = m_answers.issue();
+    const StaleAnswers::Ticket ticket = m_pauseListingTicket;
     ProcessWait::start(m_pauseTool, Platform::toolPath(kSuspenderName), QStringList(),
                        TranscoderJob::kToolTimeoutMs, this,
-                       [this, listing](const ProcessWait::Ended &ended) {
-                           if (listing == m_pauseListingRun)
+                       [this, ticket](const ProcessWait::Ended &ended) {
+                           if (ticket.isCurrent())
                                pauseListingEnded(ended.problem);
                        });
 }
@@ -696,7 +697,7 @@ void ConversionController::stopPauseListing() {
                &ConversionController::readPauseListing);
     m_pauseListing.clear();
     // A listing still under way is not heard of any more.
-    ++m_pauseListingRun;
+    m_pauseListingTicket.drop();
     if (m_pauseTool.state() != QProcess::NotRunning)
         m_pauseTool.kill();
 }

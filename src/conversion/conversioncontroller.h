@@ -205,6 +205,6 @@ private:
     QByteArray m_pauseListing;
     // Our transcoder's id once the listing showed it: the pause holds it.
     QString m_pausedPid;
-    // Counts the listings: the end of one that was dropped is not heard.
-    quint64 m_pauseListingRun = 0;
+    // The listing under way: the end of one that was dropped is not heard.
+    StaleAnswers::Ticket m_pauseListingTicket;
 };
