@@ -226,7 +226,7 @@ QDataStream &operator>>(QDataStream &in, WriterLock::State &state) {
     return in;
 }
 
-template <typename T> QByteArray answerWith(const T &value) {
+template <typename T> QByteArray encoded(const T &value) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(kStreamVersion);
@@ -243,18 +243,22 @@ T call(const Request &request, T unanswered, Direct makeHere) {
     if (!channel)
         return makeHere();
     QByteArray answer;
-    if (channel->ask(answerWith(request), &answer)) {
+    switch (channel->ask(encoded(request), &answer)) {
+    case Channel::Outcome::Answered: {
         QDataStream in(answer);
         in.setVersion(kStreamVersion);
         T value{};
         in >> value;
-        if (in.status() == QDataStream::Ok)
-            return value;
+        return in.status() == QDataStream::Ok ? value : unanswered;
     }
-    if (channel->isEnded())
-        return unanswered;
-    // No helper to be had (an installation without it): as before there was one.
-    return makeHere();
+    case Channel::Outcome::NoHelper:
+        // An installation without the helper: as before there was one.
+        return makeHere();
+    case Channel::Outcome::Ended:
+    case Channel::Outcome::Lost:
+        break;
+    }
+    return unanswered;
 }
 
 bool writeAll(int fd, const char *data, size_t size) {
@@ -319,31 +323,31 @@ QByteArray answer(const QByteArray &bytes) {
     const QString &extra = request.extra;
     switch (request.op) {
     case Op::Look:
-        return answerWith(direct::look(path));
+        return encoded(direct::look(path));
     case Op::CanonicalPath:
-        return answerWith(direct::canonicalPath(path));
+        return encoded(direct::canonicalPath(path));
     case Op::MakePath:
-        return answerWith(direct::makePath(path));
+        return encoded(direct::makePath(path));
     case Op::CanWriteInto:
-        return answerWith(direct::canWriteInto(path));
+        return encoded(direct::canWriteInto(path));
     case Op::Remove:
-        return answerWith(direct::remove(path));
+        return encoded(direct::remove(path));
     case Op::HiddenFiles:
-        return answerWith(direct::hiddenFilesEndingWith(path, extra));
+        return encoded(direct::hiddenFilesEndingWith(path, extra));
     case Op::WriterState:
-        return answerWith(WriterLock::of(path));
+        return encoded(WriterLock::of(path));
     case Op::FreeBytes:
-        return answerWith(direct::freeBytes(path));
+        return encoded(direct::freeBytes(path));
     case Op::OpenForReading:
-        return answerWith(direct::openForReading(path));
+        return encoded(direct::openForReading(path));
     case Op::ReadAt:
-        return answerWith(direct::readAt(request.handle, request.offset, request.size));
+        return encoded(direct::readAt(request.handle, request.offset, request.size));
     case Op::SizeOf:
-        return answerWith(direct::sizeOf(request.handle));
+        return encoded(direct::sizeOf(request.handle));
     case Op::CloseFile:
-        return answerWith(direct::closeFile(request.handle));
+        return encoded(direct::closeFile(request.handle));
     case Op::WriteNew:
-        return answerWith(qint32(FilePublish::writeNew(path, request.data)));
+        return encoded(qint32(FilePublish::writeNew(path, request.data)));
     }
     return QByteArray();
 }
@@ -443,23 +447,28 @@ bool Channel::isEnded() const {
     return m_ended;
 }
 
-bool Channel::ask(const QByteArray &request, QByteArray *answer) {
-    // A helper that went (killed, say) is replaced once for the call.
-    for (int attempt = 0; attempt < 2 && !m_ended; ++attempt) {
-        if (m_toHelper < 0 && !start())
-            return false;
-        if (exchange(request, answer))
-            return true;
-        if (m_ended)
-            return false;
-        stopHelper();
+Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
+    // A helper that went before the request reached it (killed, say) is
+    // replaced once; one that went with it is not asked again, as the
+    // request may have been carried out.
+    bool sent = false;
+    for (int attempt = 0; attempt < 2 && !sent && !m_ended; ++attempt) {
+        if (m_socket < 0 && !start())
+            return Outcome::NoHelper;
+        sent = writeFrame(m_socket, request);
+        if (!sent)
+            stopHelper();
     }
-    return false;
-}
-
-bool Channel::exchange(const QByteArray &request, QByteArray *answer) {
-    return writeFrame(m_toHelper, request) &&
-           readFrame(m_fromHelper, answer, [this] { return !m_ended; });
+    if (m_ended)
+        return Outcome::Ended;
+    if (!sent)
+        return Outcome::NoHelper;
+    if (readFrame(m_socket, answer, [this] { return !m_ended; }))
+        return Outcome::Answered;
+    if (m_ended)
+        return Outcome::Ended;
+    stopHelper();
+    return Outcome::Lost;
 }
 
 bool Channel::start() {
@@ -501,18 +510,16 @@ bool Channel::start() {
     // reaped now, nothing of it is ever ours to wait for again.
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
-    m_toHelper = ends[0];
-    m_fromHelper = ends[0];
+    m_socket = ends[0];
     return true;
 }
 
 void Channel::stopHelper() {
     // The helper ends when its end of the socket does, or, waiting on a
     // share, once the share answers.
-    if (m_toHelper >= 0)
-        ::close(m_toHelper);
-    m_toHelper = -1;
-    m_fromHelper = -1;
+    if (m_socket >= 0)
+        ::close(m_socket);
+    m_socket = -1;
 }
 
 int serve(int in, int out) {

@@ -82,20 +82,24 @@ public:
     void end();
     bool isEnded() const;
 
-    // The answer to request, or false without one. Only the thread the
-    // channel is set for calls this.
-    bool ask(const QByteArray &request, QByteArray *answer);
+    enum class Outcome {
+        Answered,
+        Ended,    // end() came first
+        Lost,     // the helper went with the request: it may have been done
+        NoHelper, // none can be started: the request was never made
+    };
+    // Hands request to the helper and waits for its answer. Only the thread
+    // the channel is set for calls this.
+    Outcome ask(const QByteArray &request, QByteArray *answer);
 
 private:
     bool start();
     void stopHelper();
-    bool exchange(const QByteArray &request, QByteArray *answer);
 
     QString m_helperPath;
     std::atomic<bool> m_ended{false};
     bool m_failedToStart = false;
-    int m_toHelper = -1;
-    int m_fromHelper = -1;
+    int m_socket = -1; // ours of the pair; the helper holds the other
 };
 
 // The helper's side: answers the requests read from in on out until in
