@@ -433,6 +433,7 @@ Channel::Channel(const QString &helperPath) : m_helperPath(helperPath) {}
 
 Channel::~Channel() {
     stopHelper();
+    reapStarter();
 }
 
 void Channel::setForThisThread(Channel *channel) {
@@ -451,6 +452,7 @@ Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
     // A helper that went before the request reached it (killed, say) is
     // replaced once; one that went with it is not asked again, as the
     // request may have been carried out.
+    reapStarter();
     bool sent = false;
     for (int attempt = 0; attempt < 2 && !sent && !m_ended; ++attempt) {
         if (m_socket < 0 && !start())
@@ -506,12 +508,18 @@ bool Channel::start() {
         m_failedToStart = true;
         return false;
     }
-    // The helper leaves a child of its own to do the work and ends at once:
-    // reaped now, nothing of it is ever ours to wait for again.
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    // The helper leaves a child of its own to do the work and ends: not
+    // waited for here, as its start may take a while on a busy machine. The
+    // request waits in the socket meanwhile, and its wait can be ended.
+    reapStarter();
+    m_starter = pid;
     m_socket = ends[0];
     return true;
+}
+
+void Channel::reapStarter() {
+    if (m_starter > 0 && ::waitpid(pid_t(m_starter), nullptr, WNOHANG) != 0)
+        m_starter = -1;
 }
 
 void Channel::stopHelper() {

@@ -95,11 +95,15 @@ public:
 private:
     bool start();
     void stopHelper();
+    void reapStarter();
 
     QString m_helperPath;
     std::atomic<bool> m_ended{false};
     bool m_failedToStart = false;
     int m_socket = -1; // ours of the pair; the helper holds the other
+    // The process started, which hands the work to a child and ends; reaped
+    // once it has ended, never waited for.
+    qint64 m_starter = -1;
 };
 
 // The helper's side: answers the requests read from in on out until in
