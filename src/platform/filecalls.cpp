@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <QDataStream>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -87,19 +86,23 @@ thread_local Channel *t_channel = nullptr;
 namespace direct {
 
 Look look(const QString &path) {
-    const QFileInfo info(path);
+    // The system's own answers: a time in local time would have the C
+    // library read the time zone, which every thread shares.
+    const QByteArray name = QFile::encodeName(path);
     Look found;
-    found.isLink = info.isSymLink();
-    found.exists = info.exists();
-    if (!found.exists) {
-        struct stat status {};
-        found.error = ::stat(QFile::encodeName(path).constData(), &status) == 0 ? 0 : errno;
+    struct stat status {};
+    found.isLink =
+        !name.isEmpty() && ::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode);
+    if (name.isEmpty() || ::stat(name.constData(), &status) != 0) {
+        found.error = name.isEmpty() ? ENOENT : errno;
         return found;
     }
-    found.isDir = info.isDir();
-    found.isFile = info.isFile();
-    found.size = info.size();
-    found.modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    found.exists = true;
+    found.isDir = S_ISDIR(status.st_mode);
+    found.isFile = S_ISREG(status.st_mode);
+    found.size = qint64(status.st_size);
+    found.modifiedMs =
+        qint64(status.st_mtim.tv_sec) * 1000 + qint64(status.st_mtim.tv_nsec) / 1000000;
     return found;
 }
 
