@@ -56,25 +56,40 @@ bool TakenPaths::contains(const QString &path) const
     return takenCount(key, kNoRow) > 0;
 }
 
-bool TakenPaths::isFree(const QString &path, RowKey row) const
+TakenPaths::Freeness TakenPaths::freeness(const QString &path, RowKey row) const
 {
     const QString key = OutputPaths::resolved(path);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (takenCount(key, row) > 0)
-            return false;
+            return Freeness::Taken;
     }
-    // Unanswered, it is not known to be free.
     const FileCalls::Look onDisk = FileCalls::look(path);
-    return onDisk.answered && !onDisk.exists && !onDisk.isLink;
+    if (!onDisk.answered)
+        return Freeness::Unknown;
+    return !onDisk.exists && !onDisk.isLink ? Freeness::Free : Freeness::Taken;
+}
+
+bool TakenPaths::isFree(const QString &path, RowKey row) const
+{
+    return freeness(path, row) == Freeness::Free;
 }
 
 QString TakenPaths::free(const QString &wanted, int firstNumber, const QString &plainName,
                          RowKey row) const
 {
-    return OutputName::firstFree(
-        wanted, firstNumber, [this, row](const QString &path) { return isFree(path, row); },
+    // Once the disk gives no answer no name is known to be free, and the
+    // search ends there rather than go on through every number.
+    bool unknown = false;
+    const QString found = OutputName::firstFree(
+        wanted, firstNumber,
+        [this, row, &unknown](const QString &path) {
+            const Freeness answer = freeness(path, row);
+            unknown = answer == Freeness::Unknown;
+            return answer != Freeness::Taken;
+        },
         plainName);
+    return unknown ? QString() : found;
 }
 
 QString TakenPaths::claim(RowKey row, const QString &wanted, const QString &numberedFrom,

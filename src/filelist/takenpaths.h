@@ -53,6 +53,13 @@ public:
                   const QString &plainName);
 
 private:
+    enum class Freeness {
+        Free,
+        Taken,
+        Unknown, // the disk gave no answer (its look was ended)
+    };
+    Freeness freeness(const QString &path, RowKey row) const;
+
     struct Row {
         QString source;
         QString output;

@@ -245,6 +245,10 @@ T call(const Request &request, T unanswered, Direct makeHere) {
     Channel *channel = t_channel;
     if (!channel)
         return makeHere();
+    // Nothing is made of it: a piece that goes on looking (through every
+    // numbered name) after the end ends at once all the same.
+    if (channel->isEnded())
+        return unanswered;
     QByteArray answer;
     switch (channel->ask(encoded(request), &answer)) {
     case Channel::Outcome::Answered: {
