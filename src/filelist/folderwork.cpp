@@ -48,7 +48,7 @@ struct FolderWork::Piece {
 // Once closing, no continuation is posted to an object that may be gone.
 struct FolderWork::Shared {
     // Used by the worker only; ended from this object's end.
-    FileCalls::Channel calls{Platform::toolPath(QStringLiteral("foldercalls"))};
+    FileCalls::Channel calls{Platform::toolPath(FileCalls::kHelperName)};
     std::mutex mutex;
     std::deque<Piece> waiting; // mutex: not started yet, oldest first
     std::deque<Piece> done;    // mutex: continuations due on the owner's thread

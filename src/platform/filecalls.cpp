@@ -412,9 +412,12 @@ qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size) {
     request.size = size;
     const ReadAnswer read =
         call(request, ReadAnswer(), [&] { return direct::readAt(handle, offset, size); });
-    if (read.result > 0)
-        std::memcpy(data, read.data.constData(), size_t(std::min<qint64>(read.result, size)));
-    return read.result;
+    if (read.result <= 0)
+        return read.result;
+    // No more than came, and no more than there is room for.
+    const qint64 got = std::min({read.result, size, qint64(read.data.size())});
+    std::memcpy(data, read.data.constData(), size_t(got));
+    return got;
 }
 
 qint64 sizeOf(qint64 handle) {

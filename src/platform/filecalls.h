@@ -18,6 +18,9 @@
 // it can always be ended. On any other thread the calls are made directly.
 namespace FileCalls {
 
+// The helper's name among the program's tools.
+inline const QString kHelperName = QStringLiteral("foldercalls");
+
 // What a name on disk is.
 struct Look {
     bool answered = true; // false: the calls were ended before an answer came

@@ -5,8 +5,8 @@
 #include "player/subtitledecoder.h"
 
 PlayerState::PlayerState()
-    : read_calls(Platform::toolPath(QStringLiteral("foldercalls")))
-    , video_calls(Platform::toolPath(QStringLiteral("foldercalls"))) {}
+    : read_calls(Platform::toolPath(FileCalls::kHelperName))
+    , video_calls(Platform::toolPath(FileCalls::kHelperName)) {}
 
 PlayerState::~PlayerState() {
     for (SubtitlePicture &sp : subpictures)
