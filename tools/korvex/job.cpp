@@ -60,6 +60,13 @@ qint64 nowMs() {
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// A file under one of this job's own names that nobody writes: another
+// user's stays, whatever it is called.
+bool isOursAndFree(const QString &path) {
+    const WriterLock::Facts facts = WriterLock::factsOf(path);
+    return facts.ours && facts.lock != WriterLock::State::Held;
+}
+
 bool writeAll(int fd, const char *data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -255,8 +262,8 @@ bool Job::prepare(int *exitCode) {
 }
 
 void Job::sweepStaleTemporaries() const {
-    // Left behind by a korvex of this machine that was killed outright; a
-    // shared folder also holds other machines' unfinished files.
+    // Left behind by a korvex of this computer that was killed outright; a
+    // shared folder also holds other computers' and users' unfinished files.
     const QFileInfo info(m_output);
     PartFileName::sweep(info.absolutePath(), info.fileName());
 }
@@ -269,10 +276,10 @@ int Job::makePartFile() {
         const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             error = errno;
-            // A namesake of an earlier process with this id, which has gone;
-            // one that is still written (a job in another PID namespace) is
-            // left alone.
-            if (error == EEXIST && WriterLock::of(m_temporary) != WriterLock::State::Held &&
+            // A namesake of an earlier process with this id, where the
+            // system tells neither the boot nor the start of a process; one
+            // that is still written, or another user's, is left alone.
+            if (error == EEXIST && isOursAndFree(m_temporary) &&
                 ::unlink(temporary.constData()) == 0)
                 continue;
             return error;
@@ -298,7 +305,7 @@ int Job::tryPublishing() const {
     const QString probe = PartFileName::probeFor(m_output, getpid());
     if (probe == m_temporary)
         return 0;
-    if (WriterLock::of(probe) != WriterLock::State::Held)
+    if (isOursAndFree(probe))
         ::unlink(native(probe).constData());
     int error = FilePublish::withoutReplacing(m_temporary, probe);
     if (error != 0)
