@@ -17,6 +17,12 @@
 // computer, nor through another mount of the folder, and some drives keep
 // none. What cannot be told is left until it is a week old; another user's
 // file is never touched.
+//
+// Before its name is claimed (FilePublish), the whole file is renamed after
+// that name: ".CLAIM.korvex-WRITER.HASH.whole.part", HASH telling the name
+// claimed. A writer ended between the claim and the rename leaves an empty
+// file under the name beside it; the next transcoder into the folder gives
+// it the whole file.
 namespace PartFileName {
 
 // The part file of the transcoder with process id pid on this computer,
@@ -25,6 +31,10 @@ QString forOutput(const QString &outputPath, qint64 pid);
 // A second name of the same writer beside it, for trying out how the drive
 // takes a new name before anything is converted.
 QString probeFor(const QString &outputPath, qint64 pid);
+// The name the whole part file at partPath takes before claimName (a file
+// name in its folder) is claimed for it.
+QString wholeFor(const QString &partPath, const QString &claimName);
+
 // This computer as part file names carry it.
 QString thisHost();
 QString thisMachine();
@@ -38,6 +48,7 @@ struct Writer {
     QString boot;       // empty in older names
     QString pidSpace;   // empty in older names
     qint64 started = 0; // in clock ticks since the boot; 0: not known
+    QString claim;      // a whole part file's: the hash of the name it claims
 };
 Writer writerOf(const QString &fileName);
 // The file name of writer's part file for the output named outputName.
@@ -47,8 +58,15 @@ QString nameFor(const QString &outputName, const Writer &writer);
 // have gone, or cannot be told and the file has not changed for a week.
 bool isLeftBehind(const QString &path);
 
+enum class WholeParts {
+    Leave,  // for the transcoder to finish
+    Finish, // made directly: by the transcoder, where a hang holds up nobody else
+};
 // Removes from folder the part files that isLeftBehind, only those of the
-// output named outputName when it is given; returns how many went.
-int sweep(const QString &folder, const QString &outputName = QString());
+// output named outputName when it is given. Whole ones are left, or given
+// the name they claimed when it is there (an empty file of ours) and else
+// removed, wherever in the folder they were to go. Returns how many went.
+int sweep(const QString &folder, const QString &outputName = QString(),
+          WholeParts whole = WholeParts::Leave);
 
 } // namespace PartFileName

@@ -264,8 +264,10 @@ bool Job::prepare(int *exitCode) {
 void Job::sweepStaleTemporaries() const {
     // Left behind by a korvex of this computer that was killed outright; a
     // shared folder also holds other computers' and users' unfinished files.
+    // A job killed while it gave its file a name may have left it whole
+    // beside an empty claim of that name, under another output's name.
     const QFileInfo info(m_output);
-    PartFileName::sweep(info.absolutePath(), info.fileName());
+    PartFileName::sweep(info.absolutePath(), info.fileName(), PartFileName::WholeParts::Finish);
 }
 
 int Job::makePartFile() {
@@ -426,14 +428,28 @@ int Job::publish(QString *published) {
     // while this one converted: it stays, and the output takes the next free
     // name by the rule the main program names its outputs by.
     *published = m_output;
-    int error = FilePublish::withoutReplacing(m_temporary, m_output);
+    int error = publishAs(m_output);
     const QString folder = QFileInfo(m_output).absolutePath() + QLatin1Char('/');
     const QString plain = OutputName::plainName(m_source, m_output);
     for (int number = 1; error == EEXIST && number <= OutputName::kMaxNumber; ++number) {
         *published = folder + OutputName::numbered(plain, number);
-        error = FilePublish::withoutReplacing(m_temporary, *published);
+        error = publishAs(*published);
     }
     return error;
+}
+
+int Job::publishAs(const QString &path) {
+    // Named whole and after the name it is to take before that name is
+    // claimed: a job ended between the claim and the rename leaves an empty
+    // file under the name, which the next job into the folder then knows
+    // for ours and gives the whole file.
+    const QString whole = PartFileName::wholeFor(m_temporary, QFileInfo(path).fileName());
+    if (whole != m_temporary) {
+        if (::rename(native(m_temporary).constData(), native(whole).constData()) != 0)
+            return errno;
+        m_temporary = whole;
+    }
+    return FilePublish::withoutReplacing(m_temporary, path);
 }
 
 int Job::verifyAndPublish(int status) {

@@ -48,6 +48,7 @@ private:
     // 0 once the output is there, under its own name or the next free one
     // (published); otherwise the reason.
     int publish(QString *published);
+    int publishAs(const QString &path);
     int fail(const QByteArray &message);
     void say(const QByteArray &text);
     void sweepStaleTemporaries() const;
