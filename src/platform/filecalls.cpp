@@ -218,14 +218,14 @@ QDataStream &operator>>(QDataStream &in, Request &request) {
     return in;
 }
 
-QDataStream &operator<<(QDataStream &out, WriterLock::State state) {
-    return out << qint32(state);
+QDataStream &operator<<(QDataStream &out, const WriterLock::Facts &facts) {
+    return out << qint32(facts.lock) << facts.ours << facts.modifiedMs;
 }
 
-QDataStream &operator>>(QDataStream &in, WriterLock::State &state) {
-    qint32 value = 0;
-    in >> value;
-    state = WriterLock::State(value);
+QDataStream &operator>>(QDataStream &in, WriterLock::Facts &facts) {
+    qint32 lock = 0;
+    in >> lock >> facts.ours >> facts.modifiedMs;
+    facts.lock = WriterLock::State(lock);
     return in;
 }
 
@@ -342,7 +342,7 @@ QByteArray answer(const QByteArray &bytes) {
     case Op::HiddenFiles:
         return encoded(direct::hiddenFilesEndingWith(path, extra));
     case Op::WriterState:
-        return encoded(WriterLock::of(path));
+        return encoded(WriterLock::factsOf(path));
     case Op::FreeBytes:
         return encoded(direct::freeBytes(path));
     case Op::OpenForReading:
@@ -390,9 +390,9 @@ QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) 
                 [&] { return direct::hiddenFilesEndingWith(folder, suffix); });
 }
 
-WriterLock::State writerState(const QString &path) {
-    return call(requestFor(Op::WriterState, path), WriterLock::State::Unknown,
-                [&] { return WriterLock::of(path); });
+WriterLock::Facts writerState(const QString &path) {
+    return call(requestFor(Op::WriterState, path), WriterLock::Facts(),
+                [&] { return WriterLock::factsOf(path); });
 }
 
 qint64 freeBytes(const QString &path) {

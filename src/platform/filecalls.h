@@ -44,7 +44,8 @@ bool canWriteInto(const QString &folder);
 bool remove(const QString &path);
 // The names of the hidden files (".name") in folder that end with suffix.
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix);
-WriterLock::State writerState(const QString &path);
+// Whether a writer holds the file's lock, and whose the file is.
+WriterLock::Facts writerState(const QString &path);
 // Free bytes on the file system that holds path, or its nearest existing
 // parent; -1 when it cannot be told.
 qint64 freeBytes(const QString &path);

@@ -82,6 +82,19 @@ int withoutReplacing(const QString &fromPath, const QString &toPath) {
     return claimThenRename(from, to);
 }
 
+int finishClaim(const QString &fromPath, const QString &toPath) {
+    const QByteArray to = native(toPath);
+    struct stat claim;
+    if (::lstat(to.constData(), &claim) != 0)
+        return errno;
+    if (!S_ISREG(claim.st_mode) || claim.st_size != 0 || claim.st_uid != ::geteuid())
+        return EEXIST;
+    if (::rename(native(fromPath).constData(), to.constData()) != 0)
+        return errno;
+    syncFolder(QFileInfo(toPath).absolutePath());
+    return 0;
+}
+
 int syncData(int fd) {
     if (::fdatasync(fd) == 0 || errno == EINVAL)
         return 0;

@@ -17,6 +17,11 @@ namespace FilePublish {
 // then keeps its old name). A claim never stays behind when the rename fails.
 int withoutReplacing(const QString &from, const QString &to);
 
+// Gives the file at from the name to where to is still the claim of a
+// publish that was ended before its rename: an empty file of ours. 0, or the
+// reason (EEXIST when to is anything else: it is then left as it is).
+int finishClaim(const QString &from, const QString &to);
+
 // Puts the data of the open file fd on the drive: 0, or the reason. A file
 // of a kind that cannot be synced counts as synced.
 int syncData(int fd);

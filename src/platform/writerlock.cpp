@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -34,16 +35,26 @@ bool hold(int fd) {
 }
 
 State of(const QString &path) {
+    return factsOf(path).lock;
+}
+
+Facts factsOf(const QString &path) {
+    Facts facts;
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return State::Unknown;
+        return facts;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0) {
+        facts.ours = status.st_uid == ::geteuid();
+        facts.modifiedMs =
+            qint64(status.st_mtim.tv_sec) * 1000 + qint64(status.st_mtim.tv_nsec) / 1000000;
+    }
     struct flock lock = lockOfTheByte(F_WRLCK);
-    const bool asked = ::fcntl(fd, F_OFD_GETLK, &lock) == 0;
+    if (::fcntl(fd, F_OFD_GETLK, &lock) == 0)
+        facts.lock = lock.l_type == F_UNLCK ? State::Free : State::Held;
     ::close(fd);
-    if (!asked)
-        return State::Unknown;
-    return lock.l_type == F_UNLCK ? State::Free : State::Held;
+    return facts;
 }
 
 } // namespace WriterLock

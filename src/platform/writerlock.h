@@ -20,4 +20,12 @@ enum class State {
 };
 State of(const QString &path);
 
+// What a sweep needs to know of a file before it may remove it.
+struct Facts {
+    State lock = State::Unknown;
+    bool ours = false;      // owned by the user who asks: nobody else's is ours to remove
+    qint64 modifiedMs = -1; // its data's last change, since the epoch; -1: not known
+};
+Facts factsOf(const QString &path);
+
 } // namespace WriterLock

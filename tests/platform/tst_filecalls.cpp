@@ -42,12 +42,19 @@ QString describe(const FileCalls::Look &look) {
         .arg(look.error);
 }
 
+QString describe(const WriterLock::Facts &facts) {
+    return QStringLiteral("lock=%1 ours=%2 ms=%3")
+        .arg(int(facts.lock))
+        .arg(facts.ours)
+        .arg(facts.modifiedMs);
+}
+
 // Everything a piece of folder work may ask about path, as one text.
 QString everyAnswer(const QString &path) {
     return QStringList{describe(FileCalls::look(path)),
                        FileCalls::canonicalPath(path),
                        FileCalls::hiddenFilesEndingWith(path, QStringLiteral(".part")).join('|'),
-                       QString::number(int(FileCalls::writerState(path))),
+                       describe(FileCalls::writerState(path)),
                        QString::number(FileCalls::freeBytes(path) > 0),
                        QString::number(FileCalls::canWriteInto(path))}
         .join('\n');

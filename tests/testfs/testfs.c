@@ -11,6 +11,8 @@
 //                 with EINVAL
 //   rename-over   a rename onto a name that exists fails with EPERM
 //   rename        every rename fails with EPERM
+//   lock          byte-range locks and flock fail with EOPNOTSUPP (without it,
+//                 the kernel keeps locks itself, for this mount only)
 // --gate=FILE: while FILE exists (a path outside the mount), every call waits
 // for it to go, as on a share that does not answer; FILE.held exists once a
 // call has come to the closed gate. --gated=CALL,... holds only those calls
@@ -48,6 +50,7 @@ static struct {
     int refuseRenameFlags;
     int refuseRenameOver;
     int refuseRename;
+    int refuseLock;
 } fs = {.base = -1};
 
 static const struct fuse_opt options[] = {
@@ -327,7 +330,22 @@ static int tfsFsyncdir(const char *path, int dataOnly, struct fuse_file_info *fi
     return done;
 }
 
-static const struct fuse_operations operations = {
+static int tfsLock(const char *path, struct fuse_file_info *fi, int cmd, struct flock *lock) {
+    (void)fi;
+    (void)cmd;
+    (void)lock;
+    enter("lock", path, NULL);
+    return -EOPNOTSUPP;
+}
+
+static int tfsFlock(const char *path, struct fuse_file_info *fi, int op) {
+    (void)fi;
+    (void)op;
+    enter("flock", path, NULL);
+    return -EOPNOTSUPP;
+}
+
+static struct fuse_operations operations = {
     .init = tfsInit,
     .getattr = tfsGetattr,
     .access = tfsAccess,
@@ -379,15 +397,21 @@ int main(int argc, char *argv[]) {
     if (fuse_opt_parse(&args, &fs, options, takeBacking) != 0)
         return 2;
     if (fs.base < 0) {
-        fprintf(stderr, "usage: quillora-testfs [--refuse=link,rename-flags,rename-over,rename] "
-                        "[--gate=FILE [--gated=CALL,...]] [--log=FILE] BACKING MOUNTPOINT "
-                        "[FUSE options]\n");
+        fprintf(stderr,
+                "usage: quillora-testfs [--refuse=link,rename-flags,rename-over,rename,lock] "
+                "[--gate=FILE [--gated=CALL,...]] [--log=FILE] BACKING MOUNTPOINT "
+                "[FUSE options]\n");
         return 2;
     }
     fs.refuseLink = refuses("link");
     fs.refuseRenameFlags = refuses("rename-flags");
     fs.refuseRenameOver = refuses("rename-over");
     fs.refuseRename = refuses("rename");
+    fs.refuseLock = refuses("lock");
+    if (fs.refuseLock) {
+        operations.lock = tfsLock;
+        operations.flock = tfsFlock;
+    }
     umask(0);
     const int status = fuse_main(args.argc, args.argv, &operations, NULL);
     fuse_opt_free_args(&args);

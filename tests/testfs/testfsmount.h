@@ -13,7 +13,10 @@
 //   share.closeGate();  // every call on the drive now waits
 //   share.openGate();   // and goes on
 //
-// Options of testfs.c: "--refuse=link,rename-flags,rename-over,rename",
+//   Two mounts of one folder: a second TestFsMount over a folder whose
+//   "backing" is a link to the first one's backing().
+//
+// Options of testfs.c: "--refuse=link,rename-flags,rename-over,rename,lock",
 // "--gated=rename,..." (only those calls wait at the gate), "--log=FILE"
 // (the calls that change something or sync, in order).
 

@@ -60,6 +60,13 @@ qint64 nowMs() {
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// A file under one of this job's own names that nobody writes: another
+// user's stays, whatever it is called.
+bool isOursAndFree(const QString &path) {
+    const WriterLock::Facts facts = WriterLock::factsOf(path);
+    return facts.ours && facts.lock != WriterLock::State::Held;
+}
+
 bool writeAll(int fd, const char *data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -255,10 +262,12 @@ bool Job::prepare(int *exitCode) {
 }
 
 void Job::sweepStaleTemporaries() const {
-    // Left behind by a korvex of this machine that was killed outright; a
-    // shared folder also holds other machines' unfinished files.
+    // Left behind by a korvex of this computer that was killed outright; a
+    // shared folder also holds other computers' and users' unfinished files.
+    // A job killed while it gave its file a name may have left it whole
+    // beside an empty claim of that name, under another output's name.
     const QFileInfo info(m_output);
-    PartFileName::sweep(info.absolutePath(), info.fileName());
+    PartFileName::sweep(info.absolutePath(), info.fileName(), PartFileName::WholeParts::Finish);
 }
 
 int Job::makePartFile() {
@@ -269,10 +278,10 @@ int Job::makePartFile() {
         const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             error = errno;
-            // A namesake of an earlier process with this id, which has gone;
-            // one that is still written (a job in another PID namespace) is
-            // left alone.
-            if (error == EEXIST && WriterLock::of(m_temporary) != WriterLock::State::Held &&
+            // A namesake of an earlier process with this id, where the
+            // system tells neither the boot nor the start of a process; one
+            // that is still written, or another user's, is left alone.
+            if (error == EEXIST && isOursAndFree(m_temporary) &&
                 ::unlink(temporary.constData()) == 0)
                 continue;
             return error;
@@ -298,7 +307,7 @@ int Job::tryPublishing() const {
     const QString probe = PartFileName::probeFor(m_output, getpid());
     if (probe == m_temporary)
         return 0;
-    if (WriterLock::of(probe) != WriterLock::State::Held)
+    if (isOursAndFree(probe))
         ::unlink(native(probe).constData());
     int error = FilePublish::withoutReplacing(m_temporary, probe);
     if (error != 0)
@@ -419,14 +428,28 @@ int Job::publish(QString *published) {
     // while this one converted: it stays, and the output takes the next free
     // name by the rule the main program names its outputs by.
     *published = m_output;
-    int error = FilePublish::withoutReplacing(m_temporary, m_output);
+    int error = publishAs(m_output);
     const QString folder = QFileInfo(m_output).absolutePath() + QLatin1Char('/');
     const QString plain = OutputName::plainName(m_source, m_output);
     for (int number = 1; error == EEXIST && number <= OutputName::kMaxNumber; ++number) {
         *published = folder + OutputName::numbered(plain, number);
-        error = FilePublish::withoutReplacing(m_temporary, *published);
+        error = publishAs(*published);
     }
     return error;
+}
+
+int Job::publishAs(const QString &path) {
+    // Named whole and after the name it is to take before that name is
+    // claimed: a job ended between the claim and the rename leaves an empty
+    // file under the name, which the next job into the folder then knows
+    // for ours and gives the whole file.
+    const QString whole = PartFileName::wholeFor(m_temporary, QFileInfo(path).fileName());
+    if (whole != m_temporary) {
+        if (::rename(native(m_temporary).constData(), native(whole).constData()) != 0)
+            return errno;
+        m_temporary = whole;
+    }
+    return FilePublish::withoutReplacing(m_temporary, path);
 }
 
 int Job::verifyAndPublish(int status) {

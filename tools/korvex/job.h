@@ -14,8 +14,8 @@
 // Stopping korvex (SIGTERM, SIGINT, SIGHUP or a closed standard error) ends
 // ffmpeg and removes the temporary file, unless the publish has begun: then
 // the job ends as done. If korvex is killed outright, ffmpeg dies with it and
-// the hidden ".part" file, whose lock went with korvex, is swept away by the
-// next job on the same output.
+// the hidden ".part" file is swept away by the next job on the same output,
+// once it is seen that korvex has gone.
 //
 // A job that does not succeed says why in one line of its own, the last it
 // writes: "korvex: REASON". Notes ("korvex: note: ...") never end a job.
@@ -48,6 +48,7 @@ private:
     // 0 once the output is there, under its own name or the next free one
     // (published); otherwise the reason.
     int publish(QString *published);
+    int publishAs(const QString &path);
     int fail(const QByteArray &message);
     void say(const QByteArray &text);
     void sweepStaleTemporaries() const;
