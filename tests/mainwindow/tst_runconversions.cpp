@@ -46,6 +46,7 @@
 #include "testfsmount.h"
 #include "ui_mainwindow.h"
 #include "windowtestsupport.h"
+#include "../support/mediaprograms.h"
 #include "../support/processstate.h"
 
 using namespace WindowTestSupport;
@@ -361,7 +362,7 @@ bool tst_RunConversions::waitForProgress(int index) {
 
 tst_RunConversions::Facts tst_RunConversions::facts(const QString &path) {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
+    probe.start(MediaPrograms::ffprobe(),
                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                  QStringLiteral("format=duration:stream=codec_type,codec_name,width,height,"
                                 "display_aspect_ratio"),

@@ -164,6 +164,17 @@ bool Job::prepare(int *exitCode) {
         *exitCode = Refused;
         return false;
     }
+    // Told now, before the field check and the part file: no other ffmpeg
+    // stands in for the one korvex is built for.
+    if (::access(FfmpegChild::program(), X_OK) != 0) {
+        say(QStringLiteral("korvex: the ffmpeg program %1 is missing or cannot be run (%2); '%3' "
+                           "was not written\n")
+                .arg(QFile::decodeName(FfmpegChild::program()), systemError(errno),
+                     m_request.output)
+                .toUtf8());
+        *exitCode = Failed;
+        return false;
+    }
     m_input = QFileInfo(m_request.input).absoluteFilePath();
     m_source = m_input;
 

@@ -11,6 +11,7 @@
 #include "korvextestsupport.h"
 #include "probe.h"
 #include "testfsmount.h"
+#include "../../support/mediaprograms.h"
 #include "../../support/processstate.h"
 
 using namespace KorvexTest;
@@ -36,7 +37,7 @@ QList<double> meanLevels(const QString &file, double at, QRect area, const QStri
                                .arg(area.y())
                                .arg(format);
     QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
+    p.start(MediaPrograms::ffmpeg(), {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
                        "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
     p.waitForFinished(30000);
     const QByteArray pixels = p.readAllStandardOutput();
@@ -124,6 +125,7 @@ private slots:
     void failsWithoutLeavingAFile_data();
     void failsWithoutLeavingAFile();
     void reportsAnUnwritableOutput();
+    void runsOnlyItsOwnFfmpeg();
     void refusesForeignScripts();
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
@@ -342,7 +344,7 @@ void TestKorvexJob::appliesTheScript() {
     // A red, half-transparent logo in the top-left corner.
     const QString logo = folder + "/avsifile0.png";
     QProcess ff;
-    ff.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+    ff.start(MediaPrograms::ffmpeg(), {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                         "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
     QVERIFY(ff.waitForFinished(30000) && ff.exitCode() == 0);
 
@@ -494,6 +496,43 @@ void TestKorvexJob::reportsAnUnwritableOutput() {
     QVERIFY2(run.text.contains("cannot write '/proc/no-such-folder/out.avi'") &&
                  run.text.contains("Operation not permitted"),
              qPrintable(run.text));
+}
+
+// The ffmpeg korvex is built for runs, by its full path: not one first in
+// PATH, nor one in the working folder that an empty PATH entry finds. A
+// korvex whose ffmpeg is missing says so and leaves nothing.
+void TestKorvexJob::runsOnlyItsOwnFfmpeg() {
+    const QString folder = m_dir.filePath("own");
+    const QString planted = folder + "/planted";
+    QVERIFY(QDir().mkpath(planted));
+    const QString ran = folder + "/planted-ran";
+    QVERIFY(writeFile(planted + "/ffmpeg", "#!/bin/sh\ntouch '" + ran + "'\nexit 1\n"));
+    QVERIFY(QFile::setPermissions(planted + "/ffmpeg",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString path = qEnvironmentVariable("PATH");
+    const QString out = folder + "/out.avi";
+    const QStringList options = {"-vcodec", "mpeg4", "-acodec", "libmp3lame"};
+    for (const QString &searched : {planted + ":" + path, ":" + path}) {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", searched);
+        p.setProcessEnvironment(environment);
+        p.setWorkingDirectory(planted);
+        p.start(korvex(), job(media("av.mp4"), options, out));
+        QVERIFY(p.waitForFinished(kJobTimeoutMs));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QVERIFY(!QFileInfo::exists(ran));
+        QVERIFY(QFile::remove(out));
+    }
+
+    QProcess missing;
+    missing.start(KORVEX_WITHOUT_FFMPEG, job(media("av.mp4"), options, out));
+    QVERIFY(missing.waitForFinished(kJobTimeoutMs));
+    const QString said = QString::fromUtf8(missing.readAllStandardError());
+    QCOMPARE(missing.exitCode(), int(Job::Failed));
+    QVERIFY2(said.contains("the ffmpeg program " KORVEX_MISSING_FFMPEG " is missing"),
+             qPrintable(said));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestKorvexJob::refusesForeignScripts() {
