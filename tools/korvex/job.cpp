@@ -451,10 +451,11 @@ int Job::verifyAndPublish(int status) {
                         .toUtf8());
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
     if (m_log.writeFailure()) {
-        // ffmpeg names the hidden file; the reason is its last words.
-        const QString last = QString::fromUtf8(m_log.lastError());
-        return fail(
-            writeFailureText(m_output, last.mid(last.lastIndexOf(QLatin1String(": ")) + 2)));
+        // ffmpeg names the hidden file; the reason is its last words, when
+        // the line has any after the file.
+        const QString line = QString::fromUtf8(m_log.writeError());
+        const qsizetype colon = line.lastIndexOf(QLatin1String(": "));
+        return fail(writeFailureText(m_output, colon < 0 ? line : line.mid(colon + 2)));
     }
     if (code != 0)
         return fail(QStringLiteral("korvex: conversion failed (ffmpeg exit code %1); %2")

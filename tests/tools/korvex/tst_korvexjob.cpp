@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -13,6 +15,7 @@
 #include "testfsmount.h"
 #include "../../support/mediaprograms.h"
 #include "../../support/processstate.h"
+#include "../../support/smalldisk.h"
 
 using namespace KorvexTest;
 
@@ -126,6 +129,7 @@ private slots:
     void failsWithoutLeavingAFile();
     void reportsAnUnwritableOutput();
     void runsOnlyItsOwnFfmpeg();
+    void fullDriveIsToldInTheSystemsWords();
     void refusesForeignScripts();
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
@@ -533,6 +537,23 @@ void TestKorvexJob::runsOnlyItsOwnFfmpeg() {
     QVERIFY2(said.contains("the ffmpeg program " KORVEX_MISSING_FFMPEG " is missing"),
              qPrintable(said));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// ffmpeg's last words on an MP4 whose header finds no room name no reason:
+// the job's are the system's, from the line that told of the failed write.
+void TestKorvexJob::fullDriveIsToldInTheSystemsWords() {
+    SmallDisk disk;
+    const QString folder = m_dir.filePath("full");
+    if (!disk.mount(folder) || !disk.fillUpTo(0))
+        QSKIP("A full drive needs root and a private mount namespace.");
+    const QString out = folder + "/full.mp4";
+    const Run run = runKorvex(job(media("av.mp4"), {"-vcodec", "libx264", "-acodec", "libfaac"}, out));
+    QCOMPARE(run.exitCode, int(Job::Failed));
+    const QStringList lines = run.text.split('\n', Qt::SkipEmptyParts);
+    const QString last = lines.isEmpty() ? QString() : lines.last();
+    QVERIFY2(last.startsWith("korvex: cannot write '" + out + "': " + std::strerror(ENOSPC)),
+             qPrintable(run.text));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
 }
 
 void TestKorvexJob::refusesForeignScripts() {
