@@ -1399,6 +1399,9 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QVERIFY(waitForRunEnd());
     QTRY_VERIFY_WITH_TIMEOUT(noticeShown, kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("error"));
+    // The red cross says what the drive answered.
+    const QString tip = row(0)->toolTip(FileRow::StatusColumn);
+    QVERIFY2(tip.contains(QStringLiteral("No space left on device")), qPrintable(tip));
     // The run is over: the row it never reached shows what it showed before.
     QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
     QVERIFY(!run().job().isRunning());
