@@ -98,6 +98,7 @@ private Q_SLOTS:
     void editorAnswerReachesItsRow_data();
     void editorAnswerReachesItsRow();
     void editorAnswerGoesToTheRowItWasOpenedFor();
+    void editorOnAHungShareCanBeGivenUp();
     void removedEditScriptIsWrittenAgain();
     void shutdownAfterTheRun();
 
@@ -1477,6 +1478,29 @@ void tst_RunConversions::editorAnswerGoesToTheRowItWasOpenedFor() {
     editRow(0, {QStringLiteral("closed")});
     QCOMPARE(FileRow::arguments(row(0)), first);
     QVERIFY(ui()->editVideo->isEnabled());
+}
+
+// The editor opened on a clip whose share stopped answering: the window
+// says what it waits for, and Stop gives the wait up.
+void tst_RunConversions::editorOnAHungShareCanBeGivenUp() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    const QString clip = share.path() + QStringLiteral("/shared.mp4");
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), clip));
+    addClip(clip, kMp4);
+    share.closeGate();
+
+    window->on_editVideo_clicked();
+    QVERIFY(!ui()->treeWidget->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->labelShowState->text().contains(QStringLiteral("shared.mp4")),
+                             kEventTimeoutMs);
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    QVERIFY(ui()->treeWidget->isEnabled());
+    QVERIFY(!window->editorSession().isOpen());
+    QCOMPARE(ui()->labelShowState->text(), QString());
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
 }
 
 void tst_RunConversions::removedEditScriptIsWrittenAgain() {
