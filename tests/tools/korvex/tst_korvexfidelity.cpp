@@ -370,8 +370,8 @@ void TestKorvexFidelity::initTestCase() {
     const QList<Clip> all = clips();
     QList<QStringList> commands;
     for (const Clip &clip : all)
-        commands << QStringList{MediaPrograms::ffmpeg(), "-v", "error", "-nostdin", "-y"} + clip.ffmpeg +
-                        QStringList{m_dir.filePath(clip.name)};
+        commands << QStringList{MediaPrograms::ffmpeg(), "-v", "error", "-nostdin", "-y"} +
+                        clip.ffmpeg + QStringList{m_dir.filePath(clip.name)};
     QVector<QPair<int, QString>> results = runAll(commands, m_dir.path());
     for (int i = 0; i < all.size(); ++i)
         QVERIFY2(results.at(i).first == 0,

@@ -40,8 +40,9 @@ QList<double> meanLevels(const QString &file, double at, QRect area, const QStri
                                .arg(area.y())
                                .arg(format);
     QProcess p;
-    p.start(MediaPrograms::ffmpeg(), {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
-                       "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
+    p.start(MediaPrograms::ffmpeg(),
+            {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
+             "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
     p.waitForFinished(30000);
     const QByteArray pixels = p.readAllStandardOutput();
     const int channels = format == "gray" ? 1 : 3;
@@ -348,8 +349,9 @@ void TestKorvexJob::appliesTheScript() {
     // A red, half-transparent logo in the top-left corner.
     const QString logo = folder + "/avsifile0.png";
     QProcess ff;
-    ff.start(MediaPrograms::ffmpeg(), {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                        "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
+    ff.start(MediaPrograms::ffmpeg(),
+             {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+              "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
     QVERIFY(ff.waitForFinished(30000) && ff.exitCode() == 0);
 
     Script script = smallScript(media("long.mp4"), "0, 252");
@@ -547,7 +549,8 @@ void TestKorvexJob::fullDriveIsToldInTheSystemsWords() {
     if (!disk.mount(folder) || !disk.fillUpTo(0))
         QSKIP("A full drive needs root and a private mount namespace.");
     const QString out = folder + "/full.mp4";
-    const Run run = runKorvex(job(media("av.mp4"), {"-vcodec", "libx264", "-acodec", "libfaac"}, out));
+    const Run run =
+        runKorvex(job(media("av.mp4"), {"-vcodec", "libx264", "-acodec", "libfaac"}, out));
     QCOMPARE(run.exitCode, int(Job::Failed));
     const QStringList lines = run.text.split('\n', Qt::SkipEmptyParts);
     const QString last = lines.isEmpty() ? QString() : lines.last();

@@ -77,14 +77,15 @@ double toneAmplitude(const QVector<float> &samples, double frequency) {
 QString channelLayout(const QString &path) {
     QProcess p;
     p.start(MediaPrograms::ffprobe(), {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                        "stream=channel_layout", "-of", "csv=p=0", "file:" + path});
+                                       "stream=channel_layout", "-of", "csv=p=0", "file:" + path});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 bool makeClip(const QStringList &arguments, const QString &path) {
     QProcess p;
-    p.start(MediaPrograms::ffmpeg(), QStringList{"-nostdin", "-v", "error", "-y"} + arguments + QStringList{path});
+    p.start(MediaPrograms::ffmpeg(),
+            QStringList{"-nostdin", "-v", "error", "-y"} + arguments + QStringList{path});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 

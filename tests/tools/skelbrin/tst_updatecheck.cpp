@@ -561,8 +561,8 @@ void TestUpdateCheck::unfitDownloadSavesNothing_data() {
         << "bytes are free";
     // A piece of the file, whole in itself.
     TinyHttpServer::Answer piece{206, installerBytes().left(100)};
-    piece.headers = "Content-Range: bytes 0-99/" + QByteArray::number(installerBytes().size()) +
-                    "\r\n";
+    piece.headers =
+        "Content-Range: bytes 0-99/" + QByteArray::number(installerBytes().size()) + "\r\n";
     QTest::newRow("partial content") << piece << 5 << "answered 206";
 }
 
