@@ -32,7 +32,9 @@ driver=$(find "$build" -name add-files-bench-driver -type f -perm -u+x | head -n
 [ -n "$driver" ] || { echo "add-files-bench-driver not built" >&2; exit 1; }
 stage="$build/stage"
 media="$build/testmedia"
-[ -f "$media/.complete" ] || "$here/scripts/make-test-media.sh" "$media" >/dev/null
+. "$here/bench/media-programs.sh"
+[ -f "$media/.complete" ] ||
+    QUILLORA_FFMPEG=$(media_program "$build" ffmpeg) "$here/scripts/make-test-media.sh" "$media" >/dev/null
 
 now_ms() { date +%s%3N; }
 mkdir -p "$work/home/run"

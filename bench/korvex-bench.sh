@@ -19,9 +19,16 @@ rounds=${2:-5}
 korvex="$build/stage/korvex"
 media="$build/testmedia"
 [ -x "$korvex" ] || { echo "no korvex at $korvex: build first" >&2; exit 1; }
-command -v ffprobe >/dev/null || { echo "ffprobe is missing" >&2; exit 1; }
+. "$here/bench/media-programs.sh"
+ffmpeg=$(media_program "$build" ffmpeg)
+ffprobe=$(media_program "$build" ffprobe)
+[ -x "$ffprobe" ] || { echo "ffprobe is missing" >&2; exit 1; }
+# korvex itself, with an ffmpeg that notes when it starts and ends.
+[ -n "${QUILLORA_BENCH_BUILT:-}" ] || cmake --build "$build" --target korvex-bench-driver >/dev/null
+timed_korvex=$(find "$build" -name korvex-bench-driver -type f -perm -u+x | head -n 1)
+[ -n "$timed_korvex" ] || { echo "korvex-bench-driver not built" >&2; exit 1; }
 if [ ! -f "$media/.complete" ]; then
-    "$here/scripts/make-test-media.sh" "$media"
+    QUILLORA_FFMPEG=$ffmpeg "$here/scripts/make-test-media.sh" "$media"
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -63,7 +70,7 @@ for file in av.mp4 av.avi av.mkv av.flv av.wmv av.mpg av.mov wide.mp4 long.mp4 \
             audio.mp3 audio.wav audio.ogg audio.m4a surround.ac3 offset.ts; do
     [ -f "$media/$file" ] || continue
     probe_korvex() { "$korvex" -i "$media/$file"; }
-    probe_ffprobe() { ffprobe -hide_banner "$media/$file"; }
+    probe_ffprobe() { "$ffprobe" -hide_banner "$media/$file"; }
     set -- $(best_pair "$rounds" probe_korvex probe_ffprobe)
     k=$1
     f=$2
@@ -78,7 +85,7 @@ printf '%-24s %10.1f %10.1f %8s\n' "all" "$(echo "$total_k" | awk '{print $1/100
 # A job long enough for the per-job costs to show against the encoding: one
 # minute of picture and sound, converted the way the MP4 profile asks for it.
 clip="$work/minute.mp4"
-ffmpeg -nostdin -hide_banner -loglevel error -y \
+"$ffmpeg" -nostdin -hide_banner -loglevel error -y \
     -f lavfi -i "testsrc2=size=640x480:rate=25:duration=60" \
     -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" -ac 2 \
     -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac "$clip"
@@ -86,12 +93,12 @@ ffmpeg -nostdin -hide_banner -loglevel error -y \
 # The command korvex gives ffmpeg for this job (the translation of the list
 # below), run directly.
 bare() {
-    ffmpeg -hide_banner -nostdin -loglevel level+info -stats -i "file:$clip" -map 0:0 \
+    "$ffmpeg" -hide_banner -nostdin -loglevel level+info -stats -i "file:$clip" -map 0:0 \
         -vf scale=320:240 -map 0:1 -c:v libx264 -preset veryfast -b:v 768000 -r 25/1 \
         -pix_fmt yuv420p -threads 0 -c:a aac -b:a 128000 -ar 44100 -ac 2 -f mp4 -y "file:$work/bare.mp4"
 }
 through_korvex() {
-    "$korvex" -i "$clip" -y -s 320x240 -b 768K -r 25 -vcodec libx264 -fpre x264/libx264-veryfast.ffpreset \
+    "${1:-$korvex}" -i "$clip" -y -s 320x240 -b 768K -r 25 -vcodec libx264 -fpre x264/libx264-veryfast.ffpreset \
         -threads 0 -acodec libfaac -ar 44100 -ab 128K -ac 2 "$work/korvex.mp4"
 }
 
@@ -105,26 +112,16 @@ printf '%-24s %10.1f\n' "korvex" "$(echo "$k" | awk '{print $1/1000}')"
 printf '%-24s %10.1f\n' "ffmpeg" "$(echo "$f" | awk '{print $1/1000}')"
 echo "ratio korvex/ffmpeg: $(ratio "$k" "$f")"
 
-# korvex's own share: the job's wall time less the time its ffmpeg ran, as a
-# stand-in ffmpeg first in PATH records it.
-real_ffmpeg=$(command -v ffmpeg)
-mkdir -p "$work/shim"
-cat > "$work/shim/ffmpeg" <<SHIM
-#!/bin/sh
-date +%s%6N > "$work/shim.start"
-"$real_ffmpeg" "\$@"
-rc=\$?
-date +%s%6N > "$work/shim.end"
-exit \$rc
-SHIM
-chmod +x "$work/shim/ffmpeg"
+# korvex's own share: the job's wall time less the time its ffmpeg ran, as
+# the ffmpeg of the timed korvex records it.
+export KORVEX_BENCH_TIMES="$work/ffmpeg"
 best_own=
 i=0
 while [ "$i" -lt "$rounds" ]; do
     start=$(now_us)
-    PATH="$work/shim:$PATH" through_korvex >/dev/null 2>&1
+    through_korvex "$timed_korvex" >/dev/null 2>&1
     total=$(($(now_us) - start))
-    own=$((total - $(cat "$work/shim.end") + $(cat "$work/shim.start")))
+    own=$((total - $(cat "$work/ffmpeg.end") + $(cat "$work/ffmpeg.start")))
     if [ -z "$best_own" ] || [ "$own" -lt "$best_own" ]; then
         best_own=$own
         best_total=$total

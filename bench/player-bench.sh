@@ -12,8 +12,11 @@ seconds=${2:-10}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for tool in ffmpeg ffplay xvfb-run /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+. "$here/bench/media-programs.sh"
+ffmpeg=$(media_program "$build" ffmpeg)
+ffplay=$(media_program "$build" ffplay)
+for tool in "$ffmpeg" "$ffplay" xvfb-run /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "missing: ${tool:-ffmpeg or ffplay}" >&2; exit 1; }
 done
 
 [ -n "${QUILLORA_BENCH_BUILT:-}" ] || cmake --build "$build" --target player-bench-driver >/dev/null
@@ -21,7 +24,7 @@ driver=$(find "$build" -name player-bench-driver -type f -perm -u+x | head -n 1)
 [ -n "$driver" ] || { echo "player-bench-driver not built" >&2; exit 1; }
 
 clip="$work/clip720.mp4"
-ffmpeg -nostdin -hide_banner -loglevel error -y \
+"$ffmpeg" -nostdin -hide_banner -loglevel error -y \
     -f lavfi -i "testsrc2=size=1280x720:rate=30:duration=$((seconds + 3))" \
     -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$((seconds + 3))" \
     -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k "$clip"
@@ -41,7 +44,7 @@ ours_drift=$(tail -n 1 "$work/ours.out")
 # ffplay at the preview's size, then at its own (the clip's) size.
 run_ffplay() {
     xvfb-run -a /usr/bin/time -f "%U %S" -o "$work/ffplay.time" \
-        ffplay -hide_banner -autoexit -t "$seconds" "$@" "$clip" < /dev/null \
+        "$ffplay" -hide_banner -autoexit -t "$seconds" "$@" "$clip" < /dev/null \
         > /dev/null 2> "$work/ffplay.err" || true
     # The status line is "   3.21 A-V:  0.002 fd=   0 aq= ...", separated by CRs.
     tr '\r' '\n' < "$work/ffplay.err" | awk '/A-V:/ {

@@ -22,8 +22,9 @@ korvex="$stage/korvex"
     cmake --build "$build" --target quillora_stage run-bench-driver >/dev/null
 driver=$(find "$build" -name run-bench-driver -type f -perm -u+x | head -n 1)
 [ -n "$driver" ] || { echo "run-bench-driver not built" >&2; exit 1; }
+. "$here/bench/media-programs.sh"
 if [ ! -f "$media/.complete" ]; then
-    "$here/scripts/make-test-media.sh" "$media"
+    QUILLORA_FFMPEG=$(media_program "$build" ffmpeg) "$here/scripts/make-test-media.sh" "$media"
 fi
 
 work=$(mktemp -d)

@@ -8,7 +8,8 @@
 #  MEDIA  needs the generated test clips (QUILLORA_TEST_MEDIA names their folder)
 #  RUNS   registers one more test of an executable built by an earlier call
 #  CONFIGURATIONS  runs only under "ctest -C <name>"
-# Every test sees the staged installation folder in QUILLORA_STAGE_DIR, and
+# Every test sees the staged installation folder in QUILLORA_STAGE_DIR, the
+# build's ffmpeg and ffprobe in QUILLORA_FFMPEG and QUILLORA_FFPROBE, and
 # gets private XDG folders and HOME so that nothing touches the user's files.
 #
 # With QUILLORA_ASAN or QUILLORA_TSAN every process of a test, the test itself
@@ -75,6 +76,8 @@ function(quillora_add_test)
         "QUILLORA_STAGE_DIR=${QUILLORA_STAGE_DIR}"
         "QUILLORA_TEST_MEDIA=${QUILLORA_TEST_MEDIA_DIR}"
         "QUILLORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        "QUILLORA_FFMPEG=${QUILLORA_FFMPEG}"
+        "QUILLORA_FFPROBE=${QUILLORA_FFPROBE}"
         "HOME=${home}"
         "XDG_CONFIG_HOME=${home}/config"
         "XDG_CACHE_HOME=${home}/cache"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Makes the short clips that the tests convert, probe and play.
 # Usage: make-test-media.sh OUTPUT_FOLDER
+# with the ffmpeg named by QUILLORA_FFMPEG (the build's), else Debian's.
 #
 # Every ctest call runs this, often while tests of another call read the
 # clips, so the folder is made once and never rewritten in place: the clips
@@ -46,7 +47,8 @@ trap finish EXIT
 trap 'exit 1' HUP INT TERM
 cd "$work"
 
-ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+ffmpeg=${QUILLORA_FFMPEG:-/usr/bin/ffmpeg}
+ff() { "$ffmpeg" -nostdin -hide_banner -loglevel error -y "$@"; }
 
 video="testsrc2=size=320x240:rate=25"
 tone="sine=frequency=440:sample_rate=44100"

@@ -38,6 +38,7 @@ bool ConversionRun::start(const QVector<RunRow> &rows) {
     m_summarySeen = false;
     m_jobFailed = false;
     m_verdict.clear();
+    m_writeFailure.clear();
     m_parser.reset();
     m_clock.start();
     return true;
@@ -83,6 +84,7 @@ TickDecision ConversionRun::tick(bool transcoderRunning, const QVector<RunRow> &
     m_summarySeen = false;
     m_jobFailed = false;
     m_verdict.clear();
+    m_writeFailure.clear();
     m_parser.reset();
     return decision;
 }
@@ -94,6 +96,8 @@ ProgressUpdate ConversionRun::feed(const QByteArray &standardError) {
     const ProgressReport report = m_parser.feed(standardError);
     if (!report.verdict.isEmpty())
         m_verdict = report.verdict;
+    if (m_writeFailure.isEmpty())
+        m_writeFailure = report.writeFailure;
     QStringList log;
     if (report.hasTime) {
         // The bar stops at the job's length anyway; a reading far past it
@@ -167,6 +171,8 @@ JobEnd ConversionRun::jobFinished(int exitCode, bool crashed) {
         m_jobFailed = true;
     if (!last.verdict.isEmpty())
         m_verdict = last.verdict;
+    if (m_writeFailure.isEmpty())
+        m_writeFailure = last.writeFailure;
     const bool succeeded = !crashed && exitCode == 0 && !m_jobFailed;
     return endJob(succeeded ? FileRow::kStatusFinished : FileRow::kStatusError);
 }
@@ -187,6 +193,10 @@ JobEnd ConversionRun::stop(StopReason reason) {
         end.statusWord =
             reason == StopReason::DiskFull ? FileRow::kStatusError : FileRow::kStatusStopped;
         end.picture = FileRow::statusPicture(end.statusWord);
+        // Stopped at the drive's refusal: the transcoder's verdict would come
+        // only once it has ended, so the row shows what it passed on of it.
+        if (reason == StopReason::DiskFull)
+            end.reason = failureReason();
     }
     m_active = false;
     m_running = -1;
@@ -262,7 +272,7 @@ JobEnd ConversionRun::endJob(const QString &statusWord) {
     end.statusWord = statusWord;
     end.picture = FileRow::statusPicture(statusWord);
     if (statusWord == FileRow::kStatusError)
-        end.reason = m_verdict;
+        end.reason = failureReason();
 
     m_doneSeconds += std::max<qint64>(0, rowSeconds(m_running));
     if (m_running < m_endedAs.size())
@@ -272,8 +282,13 @@ JobEnd ConversionRun::endJob(const QString &statusWord) {
     m_summarySeen = false;
     m_jobFailed = false;
     m_verdict.clear();
+    m_writeFailure.clear();
     m_parser.reset();
     return end;
+}
+
+QString ConversionRun::failureReason() const {
+    return m_verdict.isEmpty() ? m_writeFailure : m_verdict;
 }
 
 void ConversionRun::refreshRows(const QVector<RunRow> &rows) {

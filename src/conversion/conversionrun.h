@@ -104,6 +104,8 @@ public:
 
 private:
     JobEnd endJob(const QString &statusWord);
+    // Why the running job failed, in the transcoder's words; empty when unknown.
+    QString failureReason() const;
     void refreshRows(const QVector<RunRow> &rows);
     qint64 rowSeconds(int row) const;
 
@@ -120,4 +122,5 @@ private:
     bool m_summarySeen = false;
     bool m_jobFailed = false; // the running job's text reported a failure
     QString m_verdict;        // the running job's last word on why it failed
+    QString m_writeFailure;   // what told of its failed write, before any verdict
 };

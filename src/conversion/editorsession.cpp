@@ -1,12 +1,16 @@
 #include "editorsession.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "conversion/editedscript.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
+#include "filelist/folderwork.h"
 #include "filelist/processwait.h"
 #include "filelist/tooltext.h"
+#include "platform/filecalls.h"
 #include "platform/platform.h"
 #include "profiles/argumentlist.h"
 
@@ -23,6 +27,7 @@ constexpr int kStartTimeoutMs = 30000;
 EditorSession::EditorSession(QTreeWidget *list, QObject *parent)
     : QObject(parent)
     , m_list(list)
+    , m_clipLook(std::make_unique<FolderWork>())
 {
     // An editor left open by a program that has gone would take edits that
     // nobody reads.
@@ -36,6 +41,7 @@ EditorSession::EditorSession(QTreeWidget *list, QObject *parent)
 EditorSession::~EditorSession()
 {
     // The window's signals must not run while it is torn down.
+    m_answers.makeAllStale();
     disconnect(&m_process, nullptr, this, nullptr);
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
@@ -67,17 +73,70 @@ void EditorSession::open(int row, const QString &mode)
     if (!logoTail.isEmpty())
         command << logoTail;
     m_row = QPersistentModelIndex(m_list->model()->index(row, FileRow::CheckColumn));
+    m_command = command;
 
     // Locked before the start, so that a start that fails at once finds
     // them locked and gives them back.
     m_answerAwaited = true;
     Q_EMIT opening();
-    m_process.start(Platform::toolPath(kEditorToolName), command, QIODevice::ReadWrite);
+    // What the tool reads first: the first byte of the clip.
+    m_clipAnswer = m_answers.issue();
+    const StaleAnswers::Ticket ticket = m_clipAnswer;
+    m_waitingForClip = true;
+    Q_EMIT waitingForClip(true);
+    m_clipLook->run(
+        [file] {
+            const qint64 handle = FileCalls::openForReading(file);
+            if (handle < 0)
+                return;
+            char first = 0;
+            FileCalls::readAt(handle, 0, &first, 1);
+            FileCalls::closeFile(handle);
+        },
+        this, [this, tool = Platform::toolPath(kEditorToolName), command, ticket] {
+            clipAnswered(tool, command, ticket);
+        });
+}
+
+void EditorSession::clipAnswered(const QString &tool, const QStringList &command,
+                                 const StaleAnswers::Ticket &ticket)
+{
+    if (!ticket.isCurrent())
+        return;
+    endClipWait();
+    // A clip that cannot be read is the tool's to tell.
+    m_process.start(tool, command, QIODevice::ReadWrite);
+}
+
+void EditorSession::endClipWait()
+{
+    m_clipAnswer.drop();
+    if (!m_waitingForClip)
+        return;
+    m_waitingForClip = false;
+    Q_EMIT waitingForClip(false);
 }
 
 bool EditorSession::isOpen() const
 {
-    return m_process.state() != QProcess::NotRunning;
+    return m_waitingForClip || m_process.state() != QProcess::NotRunning;
+}
+
+bool EditorSession::isWaitingForClip() const
+{
+    return m_waitingForClip;
+}
+
+void EditorSession::giveUpOpening()
+{
+    if (!m_waitingForClip)
+        return;
+    endClipWait();
+    // The look that hangs ends with its helper; the next one starts afresh.
+    m_clipLook = std::make_unique<FolderWork>();
+    m_answerAwaited = false;
+    m_row = QPersistentModelIndex();
+    Q_EMIT controlsFreed();
 }
 
 int EditorSession::row() const
@@ -87,16 +146,28 @@ int EditorSession::row() const
 
 QStringList EditorSession::arguments() const
 {
-    return m_process.arguments();
+    return m_command;
 }
 
 bool EditorSession::waitForStarted()
 {
+    if (m_waitingForClip) {
+        QEventLoop answered;
+        QTimer limit;
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, &answered, &QEventLoop::quit);
+        connect(this, &EditorSession::waitingForClip, &answered, &QEventLoop::quit);
+        limit.start(kStartTimeoutMs);
+        answered.exec();
+        if (m_waitingForClip)
+            return false;
+    }
     return m_process.waitForStarted(kStartTimeoutMs);
 }
 
 void EditorSession::close()
 {
+    endClipWait();
     m_process.kill();
 }
 
@@ -123,7 +194,7 @@ void EditorSession::readAnswer()
     // have arrived only in part, and it waits in the process's buffers. Read
     // once it is, it frees the controls once; with no tool opened since,
     // they are not the editor's to give back.
-    if (m_process.state() != QProcess::NotRunning || !m_answerAwaited)
+    if (m_waitingForClip || m_process.state() != QProcess::NotRunning || !m_answerAwaited)
         return;
     m_answerAwaited = false;
     m_process.readAllStandardOutput();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QObject>
 #include <QPersistentModelIndex>
@@ -9,7 +10,9 @@
 #include <QStringList>
 
 #include "conversion/editoranswer.h"
+#include "conversion/staleanswers.h"
 
+class FolderWork;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -17,6 +20,12 @@ class QTreeWidgetItem;
 // its answer is read whole once it has ended and goes into that row and its
 // script. Whatever the tool does (answers, is cancelled, crashes, never
 // starts), the controls the window locked for it are handed back.
+//
+// The tool reads the clip before it shows anything: a clip on a share that
+// stopped answering would hold it, and the locked window with it, for as
+// long as the share does. So the clip is looked at first, away from the
+// window's thread, and the tool starts once it has answered; until then the
+// opening can be given up.
 class EditorSession : public QObject
 {
     Q_OBJECT
@@ -35,14 +44,20 @@ public:
     // "2" sets the effects. An editor still open from before is given time
     // to end first.
     void open(int row, const QString &mode);
-    // The tool is starting or running.
+    // The clip is being looked at, or the tool is starting or running.
     bool isOpen() const;
+    // Waiting for the clip to answer before the tool starts.
+    bool isWaitingForClip() const;
+    // Gives up the wait for the clip: the tool never starts, and the
+    // controls are handed back.
+    void giveUpOpening();
     // The row the open tool works on; -1 when none.
     int row() const;
-    // The tool's command line of the last start.
+    // The tool's command line of the last opening.
     QStringList arguments() const;
+    // Waits for the clip's answer, then for the tool's start.
     bool waitForStarted();
-    // The window closes: the tool goes without an answer.
+    // The window closes: the tool goes without an answer, or never starts.
     void close();
 
     // The tool's answer, once it has ended: stored into its row (the row
@@ -54,6 +69,8 @@ Q_SIGNALS:
     // Just before the tool starts: the window locks what must not change
     // under the edit.
     void opening();
+    // The wait for the clip before the tool starts begins or ends.
+    void waitingForClip(bool waiting);
     void controlsFreed();
     void failedToStart(const QString &reason);
     void logText(const QString &text);
@@ -61,6 +78,9 @@ Q_SIGNALS:
     void problem(const QString &text);
 
 private:
+    void clipAnswered(const QString &tool, const QStringList &command,
+                      const StaleAnswers::Ticket &ticket);
+    void endClipWait();
     void toolFinished();
     void toolFailed(QProcess::ProcessError error);
     void storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
@@ -68,7 +88,14 @@ private:
     QTreeWidget *m_list;
     QProcess m_process;
     QPersistentModelIndex m_row;
+    QStringList m_command;
     // Opened, and neither answered nor failed to start yet.
     bool m_answerAwaited = false;
     RowFacts m_rowFacts;
+    // The look at the clip; made anew once a look is given up, so that the
+    // next opening never waits behind a share that still hangs.
+    std::unique_ptr<FolderWork> m_clipLook;
+    StaleAnswers m_answers;
+    StaleAnswers::Ticket m_clipAnswer;
+    bool m_waitingForClip = false;
 };

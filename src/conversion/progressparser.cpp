@@ -65,6 +65,8 @@ void ProgressReport::merge(const ProgressReport &later) {
         savedAs = later.savedAs;
     if (!later.verdict.isEmpty())
         verdict = later.verdict;
+    if (writeFailure.isEmpty())
+        writeFailure = later.writeFailure;
 }
 
 bool ProgressParser::readTime(const QString &line, double *seconds) {
@@ -115,6 +117,8 @@ ProgressReport ProgressParser::readLine(const QString &line) {
     report.decodeError = line.contains(kDecodeError);
     report.diskFull = line.contains(kNoSpace);
     report.writeFailed = report.diskFull || line.contains(kNotPermitted);
+    if (report.writeFailed)
+        report.writeFailure = line.trimmed();
     if (line.startsWith(kVerdictPrefix) && !line.startsWith(kNotePrefix))
         report.verdict = line.mid(kVerdictPrefix.size()).trimmed();
     return report;

@@ -15,6 +15,9 @@ struct ProgressReport {
     // The transcoder's own one-line account of why the job did not succeed,
     // without its "korvex: " prefix; the last one seen wins.
     QString verdict;
+    // The line that told of a failed write, as the transcoder passed it on;
+    // the first one seen wins: it names the cause.
+    QString writeFailure;
 
     void merge(const ProgressReport &later);
 };

@@ -44,6 +44,8 @@ constexpr int kShutdownDelayMs = 500;
 constexpr int kPercentMax = 100;
 constexpr int kShutDownAfterRun = 1;
 constexpr int kCheckToldAfterMs = 300;
+// The editor's command line: "-fileNa", then the clip.
+constexpr int kEditorFileArgument = 1;
 
 } // namespace
 
@@ -188,6 +190,10 @@ void MainWindow::rollBackRunStart()
 
 void MainWindow::on_StopConvertePushButton_clicked()
 {
+    if (editor->isWaitingForClip()) {
+        editor->giveUpOpening();
+        return;
+    }
     if (convertWhenNamed) {
         disconnect(convertWhenNamed);
         convertWhenNamed = {};
@@ -290,6 +296,20 @@ void MainWindow::connectEditorSession()
     connect(editor, &EditorSession::opening, this, [this] {
         setMainControlsEnabled(false);
         uiPollTimer.stop();
+    });
+    connect(editor, &EditorSession::waitingForClip, this, [this](bool waiting) {
+        // Stop gives the wait up, as it gives up a wait for the output folder.
+        ui->StopConvertePushButton->setEnabled(waiting);
+        if (!waiting) {
+            ui->labelShowState->clear();
+            return;
+        }
+        // A clip that answers at once is not worth a word.
+        const QString clip = QFileInfo(editor->arguments().value(kEditorFileArgument)).fileName();
+        QTimer::singleShot(kCheckToldAfterMs, this, [this, clip] {
+            if (editor->isWaitingForClip())
+                ui->labelShowState->setText(tr("Waiting for the drive of %1...").arg(clip));
+        });
     });
     connect(editor, &EditorSession::controlsFreed, this, &MainWindow::giveControlsBackFromEditor);
     connect(editor, &EditorSession::logText, ui->textEdit, &QTextEdit::append);

@@ -4,6 +4,7 @@
 #include "conversion/editedscript.h"
 #include "conversion/jobpreparation.h"
 #include "filelist/probeparser.h"
+#include "../support/mediaprograms.h"
 
 // The readers on the real transcoder's text: probes of real clips in several
 // containers, and real conversions whose text reaches the run in odd pieces.
@@ -139,7 +140,7 @@ JobEnd TestTranscoderText::convert(ConversionRun &run, const QStringList &argume
 
 double TestTranscoderText::mediaSeconds(const QString &path) {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
+    probe.start(MediaPrograms::ffprobe(),
                 {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
     probe.waitForFinished(30000);
     return QString::fromLatin1(probe.readAllStandardOutput()).trimmed().toDouble();

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QStyleOptionButton>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -39,6 +38,7 @@
 #include "ui_settingdialog.h"
 #include "ui_startdlg.h"
 #include "ui_videoinfo.h"
+#include "../support/mediaprograms.h"
 
 // The main window's form connects these two slots by name.
 class FormHost : public QMainWindow {
@@ -426,8 +426,8 @@ void tst_Forms::pluginsSortAsDiscovered() {
 }
 
 void tst_Forms::x264PresetIsAccepted() {
-    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    if (ffmpeg.isEmpty())
+    const QString ffmpeg = MediaPrograms::ffmpeg();
+    if (!QFileInfo(ffmpeg).isExecutable())
         QSKIP("ffmpeg is not installed");
     QTemporaryDir out;
     QVERIFY(out.isValid());

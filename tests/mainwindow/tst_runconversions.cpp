@@ -46,6 +46,7 @@
 #include "testfsmount.h"
 #include "ui_mainwindow.h"
 #include "windowtestsupport.h"
+#include "../support/mediaprograms.h"
 #include "../support/processstate.h"
 
 using namespace WindowTestSupport;
@@ -97,6 +98,7 @@ private Q_SLOTS:
     void editorAnswerReachesItsRow_data();
     void editorAnswerReachesItsRow();
     void editorAnswerGoesToTheRowItWasOpenedFor();
+    void editorOnAHungShareCanBeGivenUp();
     void removedEditScriptIsWrittenAgain();
     void shutdownAfterTheRun();
 
@@ -361,7 +363,7 @@ bool tst_RunConversions::waitForProgress(int index) {
 
 tst_RunConversions::Facts tst_RunConversions::facts(const QString &path) {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
+    probe.start(MediaPrograms::ffprobe(),
                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                  QStringLiteral("format=duration:stream=codec_type,codec_name,width,height,"
                                 "display_aspect_ratio"),
@@ -1398,6 +1400,9 @@ void tst_RunConversions::fullDiskStopsTheRun() {
     QVERIFY(waitForRunEnd());
     QTRY_VERIFY_WITH_TIMEOUT(noticeShown, kEventTimeoutMs);
     QCOMPARE(statusOf(0), QStringLiteral("error"));
+    // The red cross says what the drive answered.
+    const QString tip = row(0)->toolTip(FileRow::StatusColumn);
+    QVERIFY2(tip.contains(QStringLiteral("No space left on device")), qPrintable(tip));
     // The run is over: the row it never reached shows what it showed before.
     QCOMPARE(row(1)->text(2), QStringLiteral("Ready"));
     QVERIFY(!run().job().isRunning());
@@ -1473,6 +1478,29 @@ void tst_RunConversions::editorAnswerGoesToTheRowItWasOpenedFor() {
     editRow(0, {QStringLiteral("closed")});
     QCOMPARE(FileRow::arguments(row(0)), first);
     QVERIFY(ui()->editVideo->isEnabled());
+}
+
+// The editor opened on a clip whose share stopped answering: the window
+// says what it waits for, and Stop gives the wait up.
+void tst_RunConversions::editorOnAHungShareCanBeGivenUp() {
+    QTemporaryDir dir;
+    TestFsMount share(dir.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    const QString clip = share.path() + QStringLiteral("/shared.mp4");
+    QVERIFY(QFile::copy(media(QStringLiteral("av.mp4")), clip));
+    addClip(clip, kMp4);
+    share.closeGate();
+
+    window->on_editVideo_clicked();
+    QVERIFY(!ui()->treeWidget->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->labelShowState->text().contains(QStringLiteral("shared.mp4")),
+                             kEventTimeoutMs);
+    QTest::mouseClick(ui()->StopConvertePushButton, Qt::LeftButton);
+    QVERIFY(ui()->treeWidget->isEnabled());
+    QVERIFY(!window->editorSession().isOpen());
+    QCOMPARE(ui()->labelShowState->text(), QString());
+    QVERIFY(!ui()->StopConvertePushButton->isEnabled());
 }
 
 void tst_RunConversions::removedEditScriptIsWrittenAgain() {

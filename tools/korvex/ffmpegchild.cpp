@@ -11,6 +11,10 @@
 
 #include <QFile>
 
+#ifndef KORVEX_FFMPEG
+#error "KORVEX_FFMPEG names the ffmpeg program korvex runs"
+#endif
+
 namespace {
 
 // Only async-signal-safe calls between fork() and exec().
@@ -27,6 +31,10 @@ void writeAll(int fd, const char *data, size_t size) {
 }
 
 } // namespace
+
+const char *FfmpegChild::program() {
+    return KORVEX_FFMPEG;
+}
 
 pid_t FfmpegChild::start(const QStringList &arguments, int errorWrite) {
     // Everything the child needs is made before fork().
@@ -64,7 +72,9 @@ pid_t FfmpegChild::start(const QStringList &arguments, int errorWrite) {
             dup2(null, STDOUT_FILENO);
         }
         dup2(errorWrite, STDERR_FILENO);
-        execvp(argv[0], argv.data());
+        // Never looked up through PATH: the ffmpeg korvex was built and
+        // checked against, whatever the caller's PATH holds.
+        execv(program(), argv.data());
         const char *why = std::strerror(errno);
         const char prefix[] = "korvex: cannot start ffmpeg: ";
         writeAll(STDERR_FILENO, prefix, sizeof prefix - 1);

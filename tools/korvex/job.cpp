@@ -171,6 +171,17 @@ bool Job::prepare(int *exitCode) {
         *exitCode = Refused;
         return false;
     }
+    // Told now, before the field check and the part file: no other ffmpeg
+    // stands in for the one korvex is built for.
+    if (::access(FfmpegChild::program(), X_OK) != 0) {
+        say(QStringLiteral("korvex: the ffmpeg program %1 is missing or cannot be run (%2); '%3' "
+                           "was not written\n")
+                .arg(QFile::decodeName(FfmpegChild::program()), systemError(errno),
+                     m_request.output)
+                .toUtf8());
+        *exitCode = Failed;
+        return false;
+    }
     m_input = QFileInfo(m_request.input).absoluteFilePath();
     m_source = m_input;
 
@@ -463,10 +474,11 @@ int Job::verifyAndPublish(int status) {
                         .toUtf8());
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
     if (m_log.writeFailure()) {
-        // ffmpeg names the hidden file; the reason is its last words.
-        const QString last = QString::fromUtf8(m_log.lastError());
-        return fail(
-            writeFailureText(m_output, last.mid(last.lastIndexOf(QLatin1String(": ")) + 2)));
+        // ffmpeg names the hidden file; the reason is its last words, when
+        // the line has any after the file.
+        const QString line = QString::fromUtf8(m_log.writeError());
+        const qsizetype colon = line.lastIndexOf(QLatin1String(": "));
+        return fail(writeFailureText(m_output, colon < 0 ? line : line.mid(colon + 2)));
     }
     if (code != 0)
         return fail(QStringLiteral("korvex: conversion failed (ffmpeg exit code %1); %2")

@@ -131,9 +131,11 @@ void TranscoderLog::takeLine(const QByteArray &line, QList<QByteArray> *out) {
             ++m_decodeErrors;
         if (message.contains("partial file"))
             m_partialFile = true;
-        if (isWriteFailure(message))
+        if (isWriteFailure(message)) {
             m_writeFailure = true;
-        m_lastError = context + message;
+            if (m_writeError.isEmpty())
+                m_writeError = context + message;
+        }
     }
     out->append(context + message + '\n');
 }

@@ -22,7 +22,9 @@ public:
     int decodeErrors() const { return m_decodeErrors; }
     bool partialFile() const { return m_partialFile; }
     bool writeFailure() const { return m_writeFailure; }
-    QByteArray lastError() const { return m_lastError; }
+    // The error line that first told of the failed write: the cause, where
+    // the lines after it tell what could not be done.
+    QByteArray writeError() const { return m_writeError; }
 
     // "time=00:01:02.50" becomes "time=62.50"; empty when the line has no
     // time to give.
@@ -40,7 +42,7 @@ private:
     Level m_level = Level::Unknown;
     QByteArray m_finalProgress;
     QByteArray m_summary;
-    QByteArray m_lastError;
+    QByteArray m_writeError;
     int m_decodeErrors = 0;
     bool m_partialFile = false;
     bool m_writeFailure = false;

@@ -38,15 +38,15 @@ bool InstallerFile::open(QString *error) {
         return false;
     }
     // QTemporaryFile creates its file with O_CREAT | O_EXCL, which fails on
-    // anything already there, a link included.
+    // anything already there, a link included, and with mode 0600: what
+    // comes from the network is the user's alone from its first byte, and
+    // stays so under the final name.
     m_file = std::make_unique<QTemporaryFile>(QDir(m_folder).filePath(kPartTemplate));
     if (!m_file->open()) {
         *error = m_file->errorString();
         m_file.reset();
         return false;
     }
-    m_file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return true;
 }
 

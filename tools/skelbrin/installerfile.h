@@ -14,7 +14,7 @@ namespace skelbrin {
 // planted in the folder is ever opened, and renamed over the final name only
 // once it is known to be whole: a link standing under that name is replaced,
 // not followed. Until then, or when it is dropped, nothing carries the final
-// name that was not there before.
+// name that was not there before. Only its owner can read it.
 class InstallerFile {
 public:
     explicit InstallerFile(const QString &folder);

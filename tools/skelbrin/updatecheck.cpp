@@ -39,6 +39,11 @@ bool isSuccess(int status) {
     return status >= 200 && status <= 299;
 }
 
+// Only "200 OK" carries the whole file: "206 Partial Content" is a piece
+// of it, with a length of its own, and the other answers of success carry
+// none or not the file itself.
+constexpr int kWholeAnswer = 200;
+
 // The length the server promised, or -1. A body in chunks may carry a length
 // header too, but then the chunks decide where it ends, and a connection that
 // closes between two chunks is not always reported as an error by Qt: such a
@@ -175,7 +180,7 @@ void UpdateCheck::startDownload() {
 
 void UpdateCheck::installerHeadersArrived() {
     // Redirects and error pages have headers too; only the installer's count.
-    if (!m_reply || !isSuccess(statusOf(m_reply)))
+    if (!m_reply || statusOf(m_reply) != kWholeAnswer)
         return;
     m_announced = announcedLength(m_reply);
     m_encoding = QString::fromLatin1(contentEncoding(m_reply));
@@ -204,8 +209,9 @@ void UpdateCheck::installerHeadersArrived() {
 }
 
 void UpdateCheck::installerDataArrived() {
-    // An error page is not an installer: keep nothing of it.
-    if (!m_reply || m_stop != Stop::None || !isSuccess(statusOf(m_reply)))
+    // An error page is not an installer, nor is a piece of one: keep
+    // nothing of it.
+    if (!m_reply || m_stop != Stop::None || statusOf(m_reply) != kWholeAnswer)
         return;
     const QByteArray data = m_reply->readAll();
     m_received += data.size();
@@ -304,7 +310,7 @@ QString UpdateCheck::transferProblem(QNetworkReply *reply) {
                               .arg(receivedText(), reply->errorString())
                         : QString("the connection was lost (%1)").arg(reply->errorString());
     }
-    if (status != 0 && !isSuccess(status) && !redirectRefused) {
+    if (status != 0 && status != kWholeAnswer && !redirectRefused) {
         const QString reason =
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         return QString("the server answered %1 %2").arg(status).arg(reason).trimmed();

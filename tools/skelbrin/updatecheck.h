@@ -25,8 +25,9 @@ inline const QString kInstallerFileName = QStringLiteral("tessaline");
 
 // One update check: ask the check address for the newest version and, when it
 // is newer than ours, download the installer into the hand-off folder. The
-// installer is kept only when the server announced its length and exactly that
-// many bytes arrived; the whole run gives up at the time limit.
+// installer is kept only when the server answered "200 OK" (a part of the
+// file is not the installer), announced its length and exactly that many
+// bytes arrived; the whole run gives up at the time limit.
 class UpdateCheck : public QObject {
     Q_OBJECT
 

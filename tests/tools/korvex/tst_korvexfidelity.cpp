@@ -23,6 +23,7 @@ extern "C" {
 #include "filelist/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "../../support/mediaprograms.h"
 
 using namespace KorvexTest;
 
@@ -236,7 +237,7 @@ QVector<QPair<int, QString>> runAll(const QList<QStringList> &commands, const QS
 
 QString ffmpegText(const QStringList &arguments, QByteArray *out = nullptr) {
     QProcess p;
-    p.start("ffmpeg", QStringList{"-hide_banner", "-nostdin"} + arguments);
+    p.start(MediaPrograms::ffmpeg(), QStringList{"-hide_banner", "-nostdin"} + arguments);
     p.waitForFinished(kJobTimeoutMs);
     if (out)
         *out = p.readAllStandardOutput();
@@ -369,8 +370,8 @@ void TestKorvexFidelity::initTestCase() {
     const QList<Clip> all = clips();
     QList<QStringList> commands;
     for (const Clip &clip : all)
-        commands << QStringList{"ffmpeg", "-v", "error", "-nostdin", "-y"} + clip.ffmpeg +
-                        QStringList{m_dir.filePath(clip.name)};
+        commands << QStringList{MediaPrograms::ffmpeg(), "-v", "error", "-nostdin", "-y"} +
+                        clip.ffmpeg + QStringList{m_dir.filePath(clip.name)};
     QVector<QPair<int, QString>> results = runAll(commands, m_dir.path());
     for (int i = 0; i < all.size(); ++i)
         QVERIFY2(results.at(i).first == 0,

@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -11,7 +13,9 @@
 #include "korvextestsupport.h"
 #include "probe.h"
 #include "testfsmount.h"
+#include "../../support/mediaprograms.h"
 #include "../../support/processstate.h"
+#include "../../support/smalldisk.h"
 
 using namespace KorvexTest;
 
@@ -36,8 +40,9 @@ QList<double> meanLevels(const QString &file, double at, QRect area, const QStri
                                .arg(area.y())
                                .arg(format);
     QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
-                       "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
+    p.start(MediaPrograms::ffmpeg(),
+            {"-v", "error", "-nostdin", "-ss", QString::number(at), "-i", "file:" + file,
+             "-frames:v", "1", "-vf", filter, "-f", "rawvideo", "-"});
     p.waitForFinished(30000);
     const QByteArray pixels = p.readAllStandardOutput();
     const int channels = format == "gray" ? 1 : 3;
@@ -149,6 +154,8 @@ private slots:
     void failsWithoutLeavingAFile_data();
     void failsWithoutLeavingAFile();
     void reportsAnUnwritableOutput();
+    void runsOnlyItsOwnFfmpeg();
+    void fullDriveIsToldInTheSystemsWords();
     void refusesForeignScripts();
     void stopLeavesNothing();
     void killTakesFfmpegAlong();
@@ -371,8 +378,9 @@ void TestKorvexJob::appliesTheScript() {
     // A red, half-transparent logo in the top-left corner.
     const QString logo = folder + "/avsifile0.png";
     QProcess ff;
-    ff.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                        "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
+    ff.start(MediaPrograms::ffmpeg(),
+             {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+              "color=c=red@0.9:s=64x48,format=rgba", "-frames:v", "1", logo});
     QVERIFY(ff.waitForFinished(30000) && ff.exitCode() == 0);
 
     Script script = smallScript(media("long.mp4"), "0, 252");
@@ -523,6 +531,61 @@ void TestKorvexJob::reportsAnUnwritableOutput() {
     QVERIFY2(run.text.contains("cannot write '/proc/no-such-folder/out.avi'") &&
                  run.text.contains("Operation not permitted"),
              qPrintable(run.text));
+}
+
+// The ffmpeg korvex is built for runs, by its full path: not one first in
+// PATH, nor one in the working folder that an empty PATH entry finds. A
+// korvex whose ffmpeg is missing says so and leaves nothing.
+void TestKorvexJob::runsOnlyItsOwnFfmpeg() {
+    const QString folder = m_dir.filePath("own");
+    const QString planted = folder + "/planted";
+    QVERIFY(QDir().mkpath(planted));
+    const QString ran = folder + "/planted-ran";
+    QVERIFY(writeFile(planted + "/ffmpeg", "#!/bin/sh\ntouch '" + ran + "'\nexit 1\n"));
+    QVERIFY(QFile::setPermissions(planted + "/ffmpeg",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString path = qEnvironmentVariable("PATH");
+    const QString out = folder + "/out.avi";
+    const QStringList options = {"-vcodec", "mpeg4", "-acodec", "libmp3lame"};
+    for (const QString &searched : {planted + ":" + path, ":" + path}) {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", searched);
+        p.setProcessEnvironment(environment);
+        p.setWorkingDirectory(planted);
+        p.start(korvex(), job(media("av.mp4"), options, out));
+        QVERIFY(p.waitForFinished(kJobTimeoutMs));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QVERIFY(!QFileInfo::exists(ran));
+        QVERIFY(QFile::remove(out));
+    }
+
+    QProcess missing;
+    missing.start(KORVEX_WITHOUT_FFMPEG, job(media("av.mp4"), options, out));
+    QVERIFY(missing.waitForFinished(kJobTimeoutMs));
+    const QString said = QString::fromUtf8(missing.readAllStandardError());
+    QCOMPARE(missing.exitCode(), int(Job::Failed));
+    QVERIFY2(said.contains("the ffmpeg program " KORVEX_MISSING_FFMPEG " is missing"),
+             qPrintable(said));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// ffmpeg's last words on an MP4 whose header finds no room name no reason:
+// the job's are the system's, from the line that told of the failed write.
+void TestKorvexJob::fullDriveIsToldInTheSystemsWords() {
+    SmallDisk disk;
+    const QString folder = m_dir.filePath("full");
+    if (!disk.mount(folder) || !disk.fillUpTo(0))
+        QSKIP("A full drive needs root and a private mount namespace.");
+    const QString out = folder + "/full.mp4";
+    const Run run =
+        runKorvex(job(media("av.mp4"), {"-vcodec", "libx264", "-acodec", "libfaac"}, out));
+    QCOMPARE(run.exitCode, int(Job::Failed));
+    const QStringList lines = run.text.split('\n', Qt::SkipEmptyParts);
+    const QString last = lines.isEmpty() ? QString() : lines.last();
+    QVERIFY2(last.startsWith("korvex: cannot write '" + out + "': " + std::strerror(ENOSPC)),
+             qPrintable(run.text));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
 }
 
 void TestKorvexJob::refusesForeignScripts() {

@@ -17,6 +17,7 @@ extern "C" {
 #include "filelist/optionrules.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
+#include "../../support/mediaprograms.h"
 
 using namespace KorvexTest;
 
@@ -199,8 +200,9 @@ Sound decodeSound(const QString &file) {
     constexpr int kRate = 8000;
     constexpr int kLoud = 8000; // a quarter of full scale
     QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-nostdin", "-i", "file:" + file, "-map", "0:a", "-ac", "1",
-                       "-ar", QString::number(kRate), "-f", "s16le", "-"});
+    p.start(MediaPrograms::ffmpeg(),
+            {"-v", "error", "-nostdin", "-i", "file:" + file, "-map", "0:a", "-ac", "1", "-ar",
+             QString::number(kRate), "-f", "s16le", "-"});
     p.waitForFinished(kJobTimeoutMs);
     const QByteArray pcm = p.readAllStandardOutput();
     const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
@@ -402,10 +404,11 @@ void TestKorvexProfiles::keepsEditedSoundInStep() {
     if (!QFileInfo::exists(source)) {
         // Three seconds of picture, and of sound with a beep at 1.5 s.
         QProcess ff;
-        ff.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
-                            "testsrc2=size=320x240:rate=25:duration=3", "-f", "lavfi", "-i",
-                            "aevalsrc='if(between(t,1.5,1.8),sin(2*PI*1000*t),0)':s=44100:d=3",
-                            "-ac", "2", "-c:v", "mpeg2video", "-c:a", "mp2", source});
+        ff.start(MediaPrograms::ffmpeg(),
+                 {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                  "testsrc2=size=320x240:rate=25:duration=3", "-f", "lavfi", "-i",
+                  "aevalsrc='if(between(t,1.5,1.8),sin(2*PI*1000*t),0)':s=44100:d=3", "-ac", "2",
+                  "-c:v", "mpeg2video", "-c:a", "mp2", source});
         QVERIFY(ff.waitForFinished(kJobTimeoutMs) && ff.exitCode() == 0);
         QVERIFY(Probe::read(source).startTime > 0.5);
     }

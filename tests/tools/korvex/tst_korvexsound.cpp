@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "korvextestsupport.h"
+#include "../../support/mediaprograms.h"
 
 using namespace KorvexTest;
 
@@ -29,7 +30,7 @@ namespace {
 // One decoded channel of the output's sound, in floating point.
 QVector<float> channelSamples(const QString &path, int channel = 0) {
     QProcess p;
-    p.start("ffmpeg",
+    p.start(MediaPrograms::ffmpeg(),
             {"-nostdin", "-v", "error", "-i", "file:" + path, "-map", "0:a:0", "-af",
              QString("pan=mono|c0=c%1").arg(channel), "-ar", "16000", "-f", "f32le", "-"});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
@@ -75,15 +76,16 @@ double toneAmplitude(const QVector<float> &samples, double frequency) {
 // The output's channel layout as ffprobe names it.
 QString channelLayout(const QString &path) {
     QProcess p;
-    p.start("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
-                        "stream=channel_layout", "-of", "csv=p=0", "file:" + path});
+    p.start(MediaPrograms::ffprobe(), {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                       "stream=channel_layout", "-of", "csv=p=0", "file:" + path});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 bool makeClip(const QStringList &arguments, const QString &path) {
     QProcess p;
-    p.start("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + arguments + QStringList{path});
+    p.start(MediaPrograms::ffmpeg(),
+            QStringList{"-nostdin", "-v", "error", "-y"} + arguments + QStringList{path});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 

@@ -129,7 +129,7 @@ void TestTranscoderLog::countsTheFailures() {
     QVERIFY(log.partialFile());
     QCOMPARE(log.decodeErrors(), 2);
     QVERIFY(log.writeFailure());
-    QVERIFY(log.lastError().contains("No space left on device"));
+    QVERIFY(log.writeError().contains("No space left on device"));
 }
 
 QTEST_APPLESS_MAIN(TestTranscoderLog)

@@ -18,6 +18,7 @@
 #include "editordialog.h"
 #include "framepreview.h"
 #include "parlanetestsupport.h"
+#include "../../support/mediaprograms.h"
 
 using parlane::EditorDialog;
 using parlane::EditRequest;
@@ -90,7 +91,7 @@ EditorEdit scriptFromAnswer(const EditorDialog &dialog, const QString &source,
 
 bool ffmpeg(const QStringList &arguments, QByteArray *output = nullptr) {
     QProcess p;
-    p.start("ffmpeg", QStringList{"-v", "error", "-nostdin", "-y"} + arguments);
+    p.start(MediaPrograms::ffmpeg(), QStringList{"-v", "error", "-nostdin", "-y"} + arguments);
     if (!p.waitForFinished(60000))
         return false;
     if (output)

@@ -249,6 +249,8 @@ void TestUpdateCheck::newerVersionIsDownloaded() {
     QFile installer(folder + "/" + kSavedName);
     QVERIFY(installer.open(QIODevice::ReadOnly));
     QVERIFY(installer.readAll() == installerBytes());
+    QCOMPARE(installer.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY2(run.out.contains("is available") && run.out.contains(folder + "/" + kSavedName),
              qPrintable(run.out));
     QVERIFY(run.err.isEmpty());
@@ -557,6 +559,11 @@ void TestUpdateCheck::unfitDownloadSavesNothing_data() {
     QTest::newRow("larger than the disk")
         << TinyHttpServer::Answer{200, installerBytes(), qint64(1) << 60} << 6
         << "bytes are free";
+    // A piece of the file, whole in itself.
+    TinyHttpServer::Answer piece{206, installerBytes().left(100)};
+    piece.headers =
+        "Content-Range: bytes 0-99/" + QByteArray::number(installerBytes().size()) + "\r\n";
+    QTest::newRow("partial content") << piece << 5 << "answered 206";
 }
 
 void TestUpdateCheck::unfitDownloadSavesNothing() {
