@@ -12,6 +12,7 @@ extern "C" {
 #include <QString>
 
 #include "conversion/contentlength.h"
+#include "conversion/sourceinput.h"
 #include "platform/playerplatform.h"
 #include "player/audiooutput.h"
 #include "player/fileinput.h"
@@ -376,22 +377,30 @@ void readThread(PlayerState *is) {
         input = FileInput::open(QFileInfo(is->display_name).absoluteFilePath(), &opened);
         if (input) {
             ic = avformat_alloc_context();
+            AVDictionary *options = nullptr;
             if (ic) {
                 ic->pb = input;
                 ic->interrupt_callback.callback = decodeInterruptCallback;
                 ic->interrupt_callback.opaque = is;
+                SourceInput::confine(ic, &options);
             }
-            opened = ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, nullptr)
+            opened = ic ? avformat_open_input(&ic, is->file_name.constData(), nullptr, &options)
                         : AVERROR(ENOMEM);
+            av_dict_free(&options);
         }
         if (opened < 0) {
             // avformat_open_input frees the context when it fails.
             ic = nullptr;
             failed = true;
-            if (!is->abort_requested)
-                postPlayerMessage(
-                    is->player_id,
-                    QStringLiteral("%1: %2\n").arg(is->display_name, errorText(opened)));
+            if (!is->abort_requested) {
+                // A file of a format that reads others in its place says so.
+                QString reason =
+                    input ? SourceInput::refusal(is->file_name.constData(), input) : QString();
+                if (reason.isEmpty())
+                    reason = errorText(opened);
+                postPlayerMessage(is->player_id,
+                                  QStringLiteral("%1: %2\n").arg(is->display_name, reason));
+            }
         } else if (is->abort_requested) {
             // Closed while the open waited: nothing more is started for it.
         } else if (avformat_find_stream_info(ic, nullptr) < 0) {

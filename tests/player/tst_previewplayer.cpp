@@ -8,6 +8,7 @@
 
 #include "player/playerthreads.h"
 #include "playertestutil.h"
+#include "../support/hostilemedia.h"
 
 using namespace PlayerTest;
 
@@ -44,8 +45,11 @@ private slots:
     void snapshotsInEveryFormat();
     void stopFlagEndsRefreshing();
     void withoutSoundDevicePicturesSetThePace();
+    void refusesAFileThatNamesOthers_data();
+    void refusesAFileThatNamesOthers();
 
 private:
+    QTemporaryDir m_dir;
     QStringList m_messages;
     QList<QThread *> m_messageThreads;
 };
@@ -60,6 +64,7 @@ void TestPreviewPlayer::initTestCase() {
             });
     // The window has painted: snapshots are served.
     repaintArmed = 1;
+    QVERIFY(HostileMedia::make(QDir(m_dir.path())));
 }
 
 void TestPreviewPlayer::init() {
@@ -455,6 +460,27 @@ void TestPreviewPlayer::withoutSoundDevicePicturesSetThePace() {
     QVERIFY(failed.wait(kEventTimeoutMs));
     QCOMPARE(m_messages.size(), 2);
     QVERIFY(m_messages.last().endsWith(": could not open codecs\n"));
+}
+
+// A playlist or a list under a media name is refused, not played as what it
+// names.
+void TestPreviewPlayer::refusesAFileThatNamesOthers_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("playlist named .mp4, relative") << HostileMedia::kRelativePlaylist;
+    QTest::newRow("playlist named .m3u8, absolute") << HostileMedia::kAbsolutePlaylist;
+    QTest::newRow("concat list") << HostileMedia::kConcatList;
+}
+
+void TestPreviewPlayer::refusesAFileThatNamesOthers() {
+    QFETCH(QString, file);
+    const QString path = m_dir.filePath(file);
+    QSignalSpy failed(PlayerController::instance(), &PlayerController::playerFailed);
+    playFile(path, kPreviewSize);
+    QVERIFY(failed.wait(kEventTimeoutMs));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(path + ": the file is ") &&
+                 m_messages.first().endsWith("refused\n"),
+             qPrintable(m_messages.first()));
 }
 
 QTEST_MAIN(TestPreviewPlayer)

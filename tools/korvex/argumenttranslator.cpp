@@ -224,9 +224,11 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
 ArgumentTranslator::ArgumentTranslator(const JobRequest &request, const SourceFacts &source)
     : m_request(request), m_source(source) {}
 
-void ArgumentTranslator::setScript(const WrapperScript &script) {
+void ArgumentTranslator::setScript(const WrapperScript &script,
+                                   const QStringList &logoInputOptions) {
     m_hasScript = true;
     m_script = script;
+    m_logoInputOptions = logoInputOptions;
 }
 
 qint64 ArgumentTranslator::parseBitrate(const QString &text) {
@@ -807,7 +809,7 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
                                          : m_source.inputUrl);
     const bool logo = m_hasScript && command->writesVideo && !m_script.logoPath.isEmpty();
     if (logo)
-        args << "-i" << QStringLiteral("file:") + m_script.logoPath;
+        args << m_logoInputOptions << "-i" << QStringLiteral("file:") + m_script.logoPath;
 
     if (m_hasScript) {
         QStringList graph;

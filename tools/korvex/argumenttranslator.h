@@ -49,7 +49,7 @@ struct SourceFacts {
     QString hdrTransfer;
     QString colorPrimaries;
     QString colorMatrix;
-    // How ffmpeg must read the source, where it cannot find out by itself:
+    // How ffmpeg must read the source, as korvex's own open found it:
     // options before "-i" and the address after it (empty: the plain file).
     QStringList inputOptions;
     QString inputUrl;
@@ -74,7 +74,9 @@ public:
     ArgumentTranslator(const JobRequest &request, const SourceFacts &source);
 
     // The job reads a wrapper script instead of the source itself.
-    void setScript(const WrapperScript &script);
+    // logoInputOptions: how ffmpeg must read the script's logo picture, as
+    // korvex's own open found it.
+    void setScript(const WrapperScript &script, const QStringList &logoInputOptions = {});
 
     // sourcePath and outputPath are absolute; outputPath is where ffmpeg
     // writes (the temporary file), the request's output names the format.
@@ -118,4 +120,5 @@ private:
     SourceFacts m_source;
     bool m_hasScript = false;
     WrapperScript m_script;
+    QStringList m_logoInputOptions;
 };

@@ -186,6 +186,7 @@ bool Job::prepare(int *exitCode) {
     m_source = m_input;
 
     WrapperScript script;
+    QStringList logoInputOptions;
     const bool usesScript =
         QFileInfo(m_input).suffix().compare(QLatin1String("avs"), Qt::CaseInsensitive) == 0;
     if (usesScript) {
@@ -224,6 +225,17 @@ bool Job::prepare(int *exitCode) {
             *exitCode = Failed;
             return false;
         }
+        if (!script.logoPath.isEmpty()) {
+            const Probe::Media logo = Probe::read(script.logoPath);
+            if (!logo.opened) {
+                say(QStringLiteral("korvex: the logo picture '%1' cannot be read: %2\n")
+                        .arg(script.logoPath, logo.error)
+                        .toUtf8());
+                *exitCode = Failed;
+                return false;
+            }
+            logoInputOptions = logo.inputOptions;
+        }
     }
 
     const Probe::Media media = Probe::read(m_source);
@@ -260,7 +272,7 @@ bool Job::prepare(int *exitCode) {
     FieldDetector::settle(m_source, m_request, &facts);
     ArgumentTranslator translator(m_request, facts);
     if (usesScript)
-        translator.setScript(script);
+        translator.setScript(script, logoInputOptions);
     m_temporary = temporaryPath(m_output, getpid());
     if (!translator.translate(m_source, m_temporary, &m_command, &error)) {
         say(QStringLiteral("korvex: %1\n").arg(error).toUtf8());

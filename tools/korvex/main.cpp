@@ -8,6 +8,8 @@
 // Exit codes: 0 done; 1 the file could not be read or converted; 2 the request
 // was refused before anything started; 255 stopped by a signal.
 
+#include <cstring>
+
 #include <unistd.h>
 
 #ifdef __SANITIZE_ADDRESS__
@@ -32,8 +34,13 @@ namespace {
 // in one piece.
 QByteArray g_libraryLog;
 
+// The library's words for a file whose format reads other files: the whole
+// list of the formats that it may be, which the refusal says better.
+constexpr char kFormatRefusal[] = "Format not on whitelist";
+
 void keepLibraryLog(void *context, int level, const char *format, va_list args) {
-    if (level > AV_LOG_ERROR)
+    if (level > AV_LOG_ERROR ||
+        std::strncmp(format, kFormatRefusal, sizeof kFormatRefusal - 1) == 0)
         return;
     char line[1024];
     int prefix = 1;

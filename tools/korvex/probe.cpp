@@ -16,6 +16,7 @@ extern "C" {
 #include <QFile>
 
 #include "conversion/contentlength.h"
+#include "conversion/sourceinput.h"
 #include "wavheader.h"
 
 namespace Probe {
@@ -27,6 +28,9 @@ namespace {
 constexpr int kMaxStreamLines = 24;
 // Enough packets to meet the first of every stream of an interleaved file.
 constexpr int kFirstPacketsRead = 500;
+// The samples of a WAV that is read past its header are a stretch of the
+// file itself.
+constexpr const char *kWavSamplesProtocols = "subfile,file";
 
 QString errorText(int code) {
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -296,26 +300,39 @@ Media read(const QString &path, bool exactDuration) {
         media.error = wav.problem();
         return media;
     }
-    AVFormatContext *ctx = nullptr;
     // The "file:" prefix keeps names such as "concat:x.mp4" from being read
     // as a protocol.
     QByteArray url = "file:" + native;
+    const char *protocols = SourceInput::kFileProtocol;
     const AVInputFormat *format = nullptr;
     AVDictionary *options = nullptr;
     if (wav.needsRawReading()) {
         media.inputOptions = wav.ffmpegInputOptions();
         media.inputUrl = wav.url(path);
         url = QFile::encodeName(media.inputUrl);
+        protocols = kWavSamplesProtocols;
         format = av_find_input_format(wav.rawFormat().toLatin1().constData());
         av_dict_set_int(&options, "sample_rate", wav.sampleRate(), 0);
         av_dict_set(&options, "ch_layout", wav.layout().toLatin1().constData(), 0);
     }
+    AVFormatContext *ctx = avformat_alloc_context();
+    if (!ctx) {
+        av_dict_free(&options);
+        media.error = errorText(AVERROR(ENOMEM));
+        return media;
+    }
+    SourceInput::confine(ctx, &options, protocols);
     const int ret = avformat_open_input(&ctx, url.constData(), format, &options);
     av_dict_free(&options);
     if (ret < 0) {
-        media.error = errorText(ret);
+        const QString refusal = SourceInput::refusal(url.constData(), nullptr, protocols);
+        media.error = refusal.isEmpty() ? errorText(ret) : refusal;
         return media;
     }
+    // ffmpeg is held to the demuxer found here: its own look could go
+    // another way.
+    if (!wav.needsRawReading())
+        media.inputOptions = SourceInput::ffmpegInputOptions(ctx->iformat);
     avformat_find_stream_info(ctx, nullptr);
 
     media.opened = true;

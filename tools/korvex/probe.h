@@ -61,9 +61,9 @@ struct Media {
     // (an interrupted download or copy).
     bool truncated = false;
     QVector<Stream> streams;
-    // How ffmpeg must be told to read the file, where its own look at it
-    // would go wrong: the options before "-i" and the address after it.
-    // Empty for the plain file.
+    // How ffmpeg must be told to read the file: the options before "-i"
+    // (the demuxer found here) and the address after it (empty for the
+    // plain file).
     QStringList inputOptions;
     QString inputUrl;
 

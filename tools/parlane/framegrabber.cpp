@@ -11,6 +11,8 @@ extern "C" {
 
 #include <QFileInfo>
 
+#include "conversion/sourceinput.h"
+
 namespace parlane {
 
 namespace {
@@ -94,8 +96,14 @@ SourcePicture grabSourcePicture(const QString &path) {
     SourcePicture picture;
     // "file:" keeps names such as "concat:x.mp4" from being read as a protocol.
     const QByteArray url = "file:" + QFileInfo(path).absoluteFilePath().toUtf8();
-    AVFormatContext *rawFormat = nullptr;
-    if (avformat_open_input(&rawFormat, url.constData(), nullptr, nullptr) < 0)
+    AVFormatContext *rawFormat = avformat_alloc_context();
+    if (!rawFormat)
+        return picture;
+    AVDictionary *options = nullptr;
+    SourceInput::confine(rawFormat, &options);
+    const int opened = avformat_open_input(&rawFormat, url.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
         return picture;
     FormatPtr format(rawFormat);
     if (avformat_find_stream_info(format.get(), nullptr) < 0)

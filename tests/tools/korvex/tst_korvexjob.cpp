@@ -8,12 +8,15 @@
 
 #include <QtTest>
 
+#include "argumenttranslator.h"
 #include "conversion/partfilename.h"
+#include "fielddetector.h"
 #include "job.h"
 #include "korvextestsupport.h"
 #include "probe.h"
 #include "testfsmount.h"
 #include "../../support/mediaprograms.h"
+#include "../../support/hostilemedia.h"
 #include "../../support/processstate.h"
 #include "../../support/smalldisk.h"
 
@@ -173,6 +176,8 @@ private slots:
     void publishesOnADriveWithoutLinks();
     void outputIsOnTheDriveBeforeItsName();
     void stopBeforeTheNameLeavesNothing();
+    void convertsAFileOnlyByItself_data();
+    void convertsAFileOnlyByItself();
 
 private:
     QTemporaryDir m_dir;
@@ -182,6 +187,7 @@ void TestKorvexJob::initTestCase() {
     QVERIFY(QFileInfo(korvex()).isExecutable());
     QVERIFY(QFileInfo::exists(media(".complete")));
     QVERIFY(m_dir.isValid());
+    QVERIFY(HostileMedia::make(QDir(m_dir.filePath("hostile"))));
 }
 
 void TestKorvexJob::convertsIntoEveryFormat_data() {
@@ -991,6 +997,55 @@ void TestKorvexJob::stopBeforeTheNameLeavesNothing() {
     QVERIFY(p.waitForFinished(kEventTimeoutMs));
     QVERIFY2(p.exitCode() == int(Job::Stopped), p.readAllStandardError().constData());
     QCOMPARE(QDir(share.backing()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Neither the job's ffmpeg nor its look at the fields reads another file in
+// the source's place, or in the logo's.
+void TestKorvexJob::convertsAFileOnlyByItself_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("asLogo");
+    QTest::addColumn<bool>("refused");
+    // clang-format off
+    QTest::newRow("playlist named .mp4, relative")  << HostileMedia::kRelativePlaylist << false << true;
+    QTest::newRow("playlist named .m3u8, absolute") << HostileMedia::kAbsolutePlaylist << false << true;
+    QTest::newRow("concat list")                    << HostileMedia::kConcatList       << false << true;
+    QTest::newRow("pattern name")                   << HostileMedia::kPattern          << false << false;
+    QTest::newRow("playlist as the logo")           << HostileMedia::kRelativePlaylist << true  << true;
+    // clang-format on
+}
+
+void TestKorvexJob::convertsAFileOnlyByItself() {
+    QFETCH(QString, file);
+    QFETCH(bool, asLogo);
+    QFETCH(bool, refused);
+    const QDir folder(m_dir.filePath("hostile"));
+    const QString path = folder.filePath(file);
+    QString input = path;
+    if (asLogo) {
+        Script script = smallScript(media("av.mp4"), "0, 20");
+        script.logo = path;
+        input = folder.filePath("logo.avs");
+        QVERIFY(writeFile(input, script.text()));
+    }
+    const QString out = folder.filePath("out.avi");
+    QFile::remove(out);
+    const Run run = runKorvex(job(input, {"-vcodec", "mpeg4", "-acodec", "libmp3lame"}, out));
+    if (refused) {
+        QCOMPARE(run.exitCode, int(Job::Failed));
+        const QString last = run.text.split('\n', Qt::SkipEmptyParts).last();
+        QVERIFY2(last.contains(path) && last.contains(": the file is ") &&
+                     last.endsWith("refused") && last.contains("logo") == asLogo,
+                 qPrintable(run.text));
+        QVERIFY(!QFileInfo::exists(out));
+        QVERIFY(hiddenParts(folder.path()).isEmpty());
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.text));
+    const QList<double> rgb = meanLevels(out, 0, QRect(0, 0, 64, 64), "rgb24");
+    QVERIFY2(rgb.size() == 3 && rgb[0] > 200 && rgb[2] < 60, qPrintable(run.text));
+    FieldDetector::Counts counts;
+    QVERIFY(FieldDetector::measure(path, SourceFacts::from(Probe::read(path)), &counts));
+    QCOMPARE(counts.topFirst + counts.bottomFirst + counts.progressive + counts.undetermined, 1);
 }
 
 QTEST_GUILESS_MAIN(TestKorvexJob)

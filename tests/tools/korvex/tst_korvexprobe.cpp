@@ -5,6 +5,7 @@
 
 #include "filelist/probeparser.h"
 #include "korvextestsupport.h"
+#include "../../support/hostilemedia.h"
 
 using namespace KorvexTest;
 
@@ -22,6 +23,8 @@ private slots:
     void turnsAwayWhatIsNotMedia();
     void readsWavsThatCannotTellTheirLength_data();
     void readsWavsThatCannotTellTheirLength();
+    void readsAFileOnlyByItself_data();
+    void readsAFileOnlyByItself();
 
 private:
     QTemporaryDir m_dir;
@@ -77,6 +80,7 @@ bool writeWav(const QString &path, quint16 format, qint64 dataBytes, quint32 siz
 void TestKorvexProbe::initTestCase() {
     QVERIFY(QFileInfo(korvex()).isExecutable());
     QVERIFY(QFileInfo::exists(media(".complete")));
+    QVERIFY(HostileMedia::make(QDir(m_dir.filePath("hostile"))));
 }
 
 void TestKorvexProbe::givesTheReaderEveryField_data() {
@@ -220,6 +224,35 @@ void TestKorvexProbe::readsWavsThatCannotTellTheirLength() {
     QVERIFY2(run.exitCode == 0, qPrintable(run.text));
     const ProbeResult result = ProbeParser::parse(runKorvex({"-i", out}).text);
     QVERIFY2(qAbs(result.probedSecondsExact.toDouble() - 2) <= 0.1, qPrintable(run.text));
+}
+
+// A playlist or a list under a media name is refused, not taken for what it
+// names; a name that would be a pattern names one picture.
+void TestKorvexProbe::readsAFileOnlyByItself_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("frameSize"); // empty: refused
+    const QString refused;
+    QTest::newRow("playlist named .mp4, relative") << HostileMedia::kRelativePlaylist << refused;
+    QTest::newRow("playlist named .m3u8, absolute") << HostileMedia::kAbsolutePlaylist << refused;
+    QTest::newRow("concat list") << HostileMedia::kConcatList << refused;
+    QTest::newRow("pattern name") << HostileMedia::kPattern << "640x480";
+}
+
+void TestKorvexProbe::readsAFileOnlyByItself() {
+    QFETCH(QString, file);
+    QFETCH(QString, frameSize);
+    const QString path = QDir(m_dir.filePath("hostile")).filePath(file);
+    const Run probe = runKorvex({"-i", path}, 30000);
+    const ProbeResult r = ProbeParser::parse(probe.text);
+    if (frameSize.isEmpty()) {
+        QCOMPARE(probe.exitCode, 1);
+        QVERIFY2(probe.text.contains(path + ": the file is ") && probe.text.contains("refused"),
+                 qPrintable(probe.text));
+        QVERIFY(!r.isMedia());
+    } else {
+        QCOMPARE(probe.exitCode, 0);
+        QCOMPARE(r.probedFrameSize, frameSize);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestKorvexProbe)

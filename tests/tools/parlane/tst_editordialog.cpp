@@ -16,9 +16,11 @@
 #include "conversion/editoranswer.h"
 #include "conversion/jobpreparation.h"
 #include "editordialog.h"
+#include "framegrabber.h"
 #include "framepreview.h"
 #include "parlanetestsupport.h"
 #include "../../support/mediaprograms.h"
+#include "../../support/hostilemedia.h"
 
 using parlane::EditorDialog;
 using parlane::EditRequest;
@@ -120,6 +122,7 @@ class TestEditorDialog : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void opensOnTheModesTab_data();
     void opensOnTheModesTab();
     void showsTheFrameWithTheCrop();
@@ -140,7 +143,16 @@ private slots:
     void logoThatCannotBeWrittenKeepsTheDialogOpen();
     void titleStripDragsTheWindow();
     void screenReaderNamesEveryField();
+    void framesAFileOnlyByItself_data();
+    void framesAFileOnlyByItself();
+
+private:
+    QTemporaryDir m_dir;
 };
+
+void TestEditorDialog::initTestCase() {
+    QVERIFY(HostileMedia::make(QDir(m_dir.path())));
+}
 
 void TestEditorDialog::opensOnTheModesTab_data() {
     QTest::addColumn<parlane::EditMode>("mode");
@@ -583,6 +595,25 @@ void TestEditorDialog::screenReaderNamesEveryField() {
         }
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+}
+
+// A playlist or a list under a media name has no frame of its own; a name
+// that would be a pattern names one picture.
+void TestEditorDialog::framesAFileOnlyByItself_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QSize>("size"); // invalid: no picture
+    QTest::newRow("playlist named .mp4, relative") << HostileMedia::kRelativePlaylist << QSize();
+    QTest::newRow("playlist named .m3u8, absolute") << HostileMedia::kAbsolutePlaylist << QSize();
+    QTest::newRow("concat list") << HostileMedia::kConcatList << QSize();
+    QTest::newRow("pattern name") << HostileMedia::kPattern << HostileMedia::kPatternPictureSize;
+}
+
+void TestEditorDialog::framesAFileOnlyByItself() {
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    const parlane::SourcePicture picture = parlane::grabSourcePicture(m_dir.filePath(file));
+    QCOMPARE(picture.hasVideo, size.isValid());
+    QCOMPARE(picture.size, size);
 }
 
 QTEST_MAIN(TestEditorDialog)
