@@ -118,6 +118,8 @@ private slots:
     void appliesEveryOption_data();
     void appliesEveryOption();
     void honoursBitrates();
+    void looksAtFieldsOnlyWhereTheyCanShow_data();
+    void looksAtFieldsOnlyWhereTheyCanShow();
     void appliesTheScript();
     void readsAwkwardNames();
     void neverWritesOverTheSource();
@@ -334,6 +336,61 @@ void TestKorvexJob::honoursBitrates() {
     QCOMPARE(runKorvex(job(media("av.mp4"), {"-acodec", "libmp3lame", "-ab", "96K"}, mp3)).exitCode,
              0);
     QCOMPARE(Probe::read(mp3).firstAudio()->bitRate, qint64(96000));
+}
+
+void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("mostFrames"); // 0: no look at all
+    // Neither stream says how its frames were scanned.
+    QTest::newRow("too low for two fields")
+        << media("av.avi") << QStringList{"-vcodec", "mpeg4"} << 0;
+    QTest::newRow("a second of a longer clip")
+        << m_dir.filePath("sd.avi") << QStringList{"-t", "1", "-vcodec", "mpeg4"} << 25;
+}
+
+// The looks at a job's fields, as an ffmpeg first in PATH sees them run.
+void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow() {
+    QFETCH(QString, source);
+    QFETCH(QStringList, options);
+    QFETCH(int, mostFrames);
+    if (!QFileInfo::exists(m_dir.filePath("sd.avi"))) {
+        QProcess ff;
+        ff.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                            "testsrc2=size=720x576:rate=25:duration=6", "-c:v", "mpeg4", "-q:v",
+                            "10", m_dir.filePath("sd.avi")});
+        QVERIFY(ff.waitForFinished(kEventTimeoutMs) && ff.exitCode() == 0);
+    }
+    const QString shim = m_dir.filePath("shim");
+    const QString runs = m_dir.filePath("ffmpeg-runs.txt");
+    QFile::remove(runs);
+    QVERIFY(QDir().mkpath(shim));
+    const QString script = "#!/bin/sh\necho \"$*\" >> '%1'\nexec '%2' \"$@\"\n";
+    QVERIFY(
+        writeFile(shim + "/ffmpeg", script.arg(runs, QStandardPaths::findExecutable("ffmpeg"))));
+    QVERIFY(QFile::setPermissions(shim + "/ffmpeg", QFile::ReadOwner | QFile::ExeOwner));
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", shim + ":" + env.value("PATH"));
+    p.setProcessEnvironment(env);
+    p.start(korvex(), job(source, options, m_dir.filePath("fields.avi")));
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+
+    QFile file(runs);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList looks;
+    for (const QString &run : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (run.contains(" idet "))
+            looks << run;
+    }
+    QCOMPARE(looks.size(), mostFrames > 0 ? 1 : 0);
+    for (const QString &look : looks) {
+        const QStringList words = look.split(' ');
+        const int frames = words.value(words.indexOf("-frames:v") + 1).toInt();
+        QVERIFY2(frames >= 1 && frames <= mostFrames, qPrintable(look));
+    }
 }
 
 void TestKorvexJob::appliesTheScript() {
