@@ -339,26 +339,32 @@ void TestKorvexJob::honoursBitrates() {
 }
 
 void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow_data() {
-    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("source");   // a shared clip, or one made of the picture below
+    QTest::addColumn<QStringList>("made"); // the picture's size, seconds and codec
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("mostFrames"); // 0: no look at all
-    // Neither stream says how its frames were scanned.
+    // None of these streams says how its frames were scanned.
     QTest::newRow("too low for two fields")
-        << media("av.avi") << QStringList{"-vcodec", "mpeg4"} << 0;
+        << media("av.avi") << QStringList() << QStringList{"-vcodec", "mpeg4"} << 0;
+    QTest::newRow("a codec without fields")
+        << m_dir.filePath("sd.mpg") << QStringList{"720x576", "1", "mpeg1video"}
+        << QStringList{"-vcodec", "mpeg4"} << 0;
     QTest::newRow("a second of a longer clip")
-        << m_dir.filePath("sd.avi") << QStringList{"-t", "1", "-vcodec", "mpeg4"} << 25;
+        << m_dir.filePath("sd.avi") << QStringList{"720x576", "6", "mpeg4"}
+        << QStringList{"-t", "1", "-vcodec", "mpeg4"} << 25;
 }
 
 // The looks at a job's fields, as an ffmpeg first in PATH sees them run.
 void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow() {
     QFETCH(QString, source);
+    QFETCH(QStringList, made);
     QFETCH(QStringList, options);
     QFETCH(int, mostFrames);
-    if (!QFileInfo::exists(m_dir.filePath("sd.avi"))) {
+    if (!made.isEmpty()) {
         QProcess ff;
-        ff.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
-                            "testsrc2=size=720x576:rate=25:duration=6", "-c:v", "mpeg4", "-q:v",
-                            "10", m_dir.filePath("sd.avi")});
+        ff.start("ffmpeg", {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                            QString("testsrc2=size=%1:rate=25:duration=%2").arg(made[0], made[1]),
+                            "-c:v", made[2], "-q:v", "10", source});
         QVERIFY(ff.waitForFinished(kEventTimeoutMs) && ff.exitCode() == 0);
     }
     const QString shim = m_dir.filePath("shim");
