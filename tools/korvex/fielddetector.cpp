@@ -107,8 +107,12 @@ SourceFacts::Weave FieldDetector::judge(const Counts &counts) {
 }
 
 int FieldDetector::sampleFrames(const SourceFacts &facts, const FfmpegCommand &job) {
+    // A stream that says it is interlaced is looked at all the same: whole
+    // frames are often coded so, and deinterlacing them would soften them.
+    const bool whole =
+        (facts.height > 0 && facts.height <= kFieldLines) || codedWhole(facts.videoCodec);
     if (!job.writesVideo || !facts.hasVideo || facts.statedScan == SourceFacts::Scan::Progressive ||
-        (facts.height > 0 && facts.height <= kFieldLines) || codedWhole(facts.videoCodec))
+        (facts.statedScan == SourceFacts::Scan::Unknown && whole))
         return 0;
     const double seconds = job.expectedDuration > 0 ? job.expectedDuration : facts.duration;
     if (seconds <= 0 || facts.frameRate <= 0)

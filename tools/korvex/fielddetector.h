@@ -11,15 +11,18 @@
 //
 // ffmpeg's idet runs over up to 120 frames from the middle of the source, in
 // a process of its own before the job, for pictures whose stream does not say
-// they are whole. That process costs about 50 ms of CPU time before it has
-// decoded anything, as much as the rest of korvex's own work on a job, so no
-// look is made where the answer is known without one: streams that say they
-// are progressive (most MP4, MKV and MPEG files), codecs made for whole
-// frames alone, pictures too low to hold two fields, and jobs too short to
-// show any. Nor does a look take more frames than the job converts: fewer
-// frames than 120 would do for most sources, but whole frames with fine
-// detail in motion pass for woven ones over a few dozen frames, and only a
-// longer run shows them by turns in either field order.
+// they are whole: a quarter of a second of CPU time for SD DV, three quarters
+// for 1080i H.264, against 29 s for a minute of DV and 20 s of 1080i into the
+// MP4 profile. The process alone costs about 50 ms before it has decoded
+// anything, as much as the rest of korvex's own work on a job, so no look is
+// made where the answer is known without one: streams that say they are
+// progressive (most MP4, MKV and MPEG files), jobs too short to show woven
+// frames, and, unless the stream says it is interlaced, codecs made for whole
+// frames alone and pictures too low to hold two fields.
+// Nor does a look take more frames than the job converts. Fewer than 120
+// would do for most sources, but whole frames with fine detail in motion
+// pass for woven ones over a few dozen frames; only a longer run shows them
+// by turns in either field order.
 class FieldDetector {
 public:
     // idet's counts of frames by what it took them for (its multi-frame
