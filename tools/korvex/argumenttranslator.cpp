@@ -188,6 +188,7 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
         }
         facts.videoDuration = video->duration;
         facts.frameRate = video->frameRate;
+        facts.videoCodec = video->codec;
         facts.statedScan = video->interlaced    ? Scan::Interlaced
                            : video->progressive ? Scan::Progressive
                                                 : Scan::Unknown;

@@ -37,6 +37,7 @@ struct SourceFacts {
     double videoOffset = 0;
     double audioOffset = 0;
     double frameRate = 0;
+    QString videoCodec; // the library's name of the picture's codec
     // What the picture's stream says of its fields.
     enum class Scan { Unknown, Progressive, Interlaced };
     Scan statedScan = Scan::Unknown;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <ctime>
 #include <vector>
@@ -13,9 +14,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 
-#include "encodercaps.h"
 #include "ffmpegchild.h"
 
 namespace {
@@ -28,6 +29,23 @@ constexpr int kWovenShareOf = 20;
 // Woven frames hold one field order; this many times the other at least.
 constexpr int kOrderDominance = 4;
 constexpr int kMeasureTimeoutMs = 30000;
+// Decoding is most of a look's work: this many threads hurry it without
+// waking one for every core of a busy machine.
+constexpr int kDecodeThreads = 2;
+// The lines of one PAL field: a picture no taller was taken from one field
+// or scaled down, which leaves no two fields to tell apart.
+constexpr int kFieldLines = 288;
+
+// Codecs that have no way to code fields and whose sources are whole frames:
+// web and phone video, and pictures made as stills or animations.
+bool codedWhole(const QString &codec) {
+    static const QSet<QString> whole = {
+        "av1",  "vp8",  "vp9",  "theora", "vp6",        "vp6f", "vp6a", "flv1",
+        "h263", "rv10", "rv20", "rv30",   "rv40",       "svq1", "svq3", "cinepak",
+        "gif",  "apng", "png",  "webp",   "mpeg1video", "bmp",  "tiff", "jpegxl",
+    };
+    return whole.contains(codec);
+}
 
 qint64 nowMs() {
     timespec ts;
@@ -88,11 +106,31 @@ SourceFacts::Weave FieldDetector::judge(const Counts &counts) {
                                                  : SourceFacts::Weave::BottomFirst;
 }
 
-bool FieldDetector::measure(const QString &sourcePath, const SourceFacts &facts, Counts *counts) {
+int FieldDetector::sampleFrames(const SourceFacts &facts, const FfmpegCommand &job) {
+    // A stream that says it is interlaced is looked at all the same: whole
+    // frames are often coded so, and deinterlacing them would soften them.
+    const bool whole =
+        (facts.height > 0 && facts.height <= kFieldLines) || codedWhole(facts.videoCodec);
+    if (!job.writesVideo || !facts.hasVideo || facts.statedScan == SourceFacts::Scan::Progressive ||
+        (facts.statedScan == SourceFacts::Scan::Unknown && whole))
+        return 0;
+    const double seconds = job.expectedDuration > 0 ? job.expectedDuration : facts.duration;
+    if (seconds <= 0 || facts.frameRate <= 0)
+        return kSampleFrames;
+    const double frames = std::min(double(kSampleFrames), std::round(seconds * facts.frameRate));
+    // Too few for woven ones to be believed: the job would be the same.
+    return frames < kMinWovenFrames ? 0 : int(frames);
+}
+
+bool FieldDetector::measure(const QString &sourcePath, const SourceFacts &facts, int frames,
+                            Counts *counts) {
     QStringList arguments = {"-hide_banner", "-nostdin", "-nostats", "-loglevel", "info"};
+    // idet needs no deblocking.
+    arguments << "-threads" << QString::number(kDecodeThreads) << "-skip_loop_filter"
+              << "all";
     // From the middle: a film's first seconds are often black or still.
     if (facts.duration > 0 && facts.frameRate > 0) {
-        const double start = (facts.duration - kSampleFrames / facts.frameRate) / 2;
+        const double start = (facts.duration - frames / facts.frameRate) / 2;
         if (start > 0)
             // From the key frame there: the frames up to an exact point
             // would be decoded for nothing.
@@ -106,7 +144,7 @@ bool FieldDetector::measure(const QString &sourcePath, const SourceFacts &facts,
               << "-dn"
               << "-vf"
               << "idet"
-              << "-frames:v" << QString::number(kSampleFrames) << "-f"
+              << "-frames:v" << QString::number(frames) << "-f"
               << "null"
               << "-";
     QByteArray text;
@@ -125,14 +163,13 @@ bool FieldDetector::measure(const QString &sourcePath, const SourceFacts &facts,
     return true;
 }
 
-void FieldDetector::settle(const QString &sourcePath, const JobRequest &request,
+bool FieldDetector::settle(const QString &sourcePath, const FfmpegCommand &job,
                            SourceFacts *facts) {
-    if (!facts->hasVideo || facts->statedScan == SourceFacts::Scan::Progressive ||
-        request.noVideo || EncoderCaps::isAudioOnlyOutput(request.output))
-        return;
+    const int frames = sampleFrames(*facts, job);
     Counts counts;
-    if (!measure(sourcePath, *facts, &counts))
-        return;
+    if (frames == 0 || !measure(sourcePath, *facts, frames, &counts))
+        return false;
+    const SourceFacts::Weave before = facts->weave;
     const SourceFacts::Weave found = judge(counts);
     if (found == SourceFacts::Weave::None)
         facts->weave = found;
@@ -140,4 +177,5 @@ void FieldDetector::settle(const QString &sourcePath, const JobRequest &request,
         facts->weave = SourceFacts::Weave::Flagged;
     else
         facts->weave = found;
+    return facts->weave != before;
 }

@@ -3,19 +3,26 @@
 #include <QString>
 
 #include "argumenttranslator.h"
-#include "jobrequest.h"
 
 // Whether a picture's frames are really woven from two fields, found by
 // looking at them: many streams do not say (DV never does, nor most AVI and
 // MOV files), and some say so of whole frames (progressive film coded as
 // interlaced MPEG-2 or H.264), which deinterlacing would only soften.
 //
-// ffmpeg's idet runs over 120 frames from the middle of the source, in a
-// process of its own before the job, for pictures whose stream does not say
-// they are whole: about a second of CPU time for SD DV, two and a half for
-// 1080i H.264 in TS (most of it opening the file), against 29 and 31 s for
-// a minute of DV and 20 s of 1080i into the MP4 profile. Streams that say
-// they are progressive (most MP4, MKV and MPEG files) pay nothing.
+// ffmpeg's idet runs over up to 120 frames from the middle of the source, in
+// a process of its own before the job, for pictures whose stream does not say
+// they are whole: a quarter of a second of CPU time for SD DV, three quarters
+// for 1080i H.264, against 29 s for a minute of DV and 20 s of 1080i into the
+// MP4 profile. The process alone costs about 50 ms before it has decoded
+// anything, as much as the rest of korvex's own work on a job, so no look is
+// made where the answer is known without one: streams that say they are
+// progressive (most MP4, MKV and MPEG files), jobs too short to show woven
+// frames, and, unless the stream says it is interlaced, codecs made for whole
+// frames alone and pictures too low to hold two fields.
+// Nor does a look take more frames than the job converts. Fewer than 120
+// would do for most sources, but whole frames with fine detail in motion
+// pass for woven ones over a few dozen frames; only a longer run shows them
+// by turns in either field order.
 class FieldDetector {
 public:
     // idet's counts of frames by what it took them for (its multi-frame
@@ -32,12 +39,19 @@ public:
     // turns.
     static SourceFacts::Weave judge(const Counts &counts);
 
-    // Looks at the pictures of a source whose stream does not say they are
-    // whole, when the job writes a picture, and sets the facts' weave: deinterlacing by the frames'
-    // own flags where the stream says it is interlaced, else of every frame in the order found.
-    // Leaves the facts as they are when the look fails.
-    static void settle(const QString &sourcePath, const JobRequest &request, SourceFacts *facts);
+    // How many frames to look at before the job: 0 where looking could not
+    // change what the job does.
+    static int sampleFrames(const SourceFacts &facts, const FfmpegCommand &job);
 
-    // Runs idet; false when ffmpeg could not read the stretch.
-    static bool measure(const QString &sourcePath, const SourceFacts &facts, Counts *counts);
+    // Looks at the pictures of a source whose stream does not say they are
+    // whole, when the job writes a picture, and sets the facts' weave:
+    // deinterlacing by the frames' own flags where the stream says it is
+    // interlaced, else of every frame in the order found. True when the weave
+    // changed, so that the job is to be translated again. Leaves the facts as
+    // they are when the look fails.
+    static bool settle(const QString &sourcePath, const FfmpegCommand &job, SourceFacts *facts);
+
+    // Runs idet over the frames; false when ffmpeg could not read the stretch.
+    static bool measure(const QString &sourcePath, const SourceFacts &facts, int frames,
+                        Counts *counts);
 };

@@ -268,13 +268,20 @@ bool Job::prepare(int *exitCode) {
         return false;
     }
 
-    SourceFacts facts = SourceFacts::from(media);
-    FieldDetector::settle(m_source, m_request, &facts);
-    ArgumentTranslator translator(m_request, facts);
-    if (usesScript)
-        translator.setScript(script, logoInputOptions);
     m_temporary = temporaryPath(m_output, getpid());
-    if (!translator.translate(m_source, m_temporary, &m_command, &error)) {
+    const auto translate = [&](const SourceFacts &facts) {
+        ArgumentTranslator translator(m_request, facts);
+        if (usesScript)
+            translator.setScript(script, logoInputOptions);
+        return translator.translate(m_source, m_temporary, &m_command, &error);
+    };
+    SourceFacts facts = SourceFacts::from(media);
+    // The job as translated tells whether it writes a picture and for how
+    // long, which bounds the look at the source's fields.
+    bool translated = translate(facts);
+    if (translated && FieldDetector::settle(m_source, m_command, &facts))
+        translated = translate(facts);
+    if (!translated) {
         say(QStringLiteral("korvex: %1\n").arg(error).toUtf8());
         *exitCode = Refused;
         return false;

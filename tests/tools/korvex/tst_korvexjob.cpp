@@ -151,6 +151,8 @@ private slots:
     void appliesEveryOption_data();
     void appliesEveryOption();
     void honoursBitrates();
+    void looksAtFieldsOnlyWhereTheyCanShow_data();
+    void looksAtFieldsOnlyWhereTheyCanShow();
     void appliesTheScript();
     void readsAwkwardNames();
     void neverWritesOverTheSource();
@@ -376,6 +378,63 @@ void TestKorvexJob::honoursBitrates() {
     QCOMPARE(runKorvex(job(media("av.mp4"), {"-acodec", "libmp3lame", "-ab", "96K"}, mp3)).exitCode,
              0);
     QCOMPARE(Probe::read(mp3).firstAudio()->bitRate, qint64(96000));
+}
+
+void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow_data() {
+    QTest::addColumn<QString>("source");   // a shared clip, or one made of the picture below
+    QTest::addColumn<QStringList>("made"); // the picture's size, seconds and codec
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("mostFrames"); // 0: no look at all
+    // None of these streams says how its frames were scanned.
+    QTest::newRow("too low for two fields")
+        << media("av.avi") << QStringList() << QStringList{"-vcodec", "mpeg4"} << 0;
+    QTest::newRow("a codec without fields")
+        << m_dir.filePath("sd.mpg") << QStringList{"720x576", "1", "mpeg1video"}
+        << QStringList{"-vcodec", "mpeg4"} << 0;
+    QTest::newRow("a second of a longer clip")
+        << m_dir.filePath("sd.avi") << QStringList{"720x576", "6", "mpeg4"}
+        << QStringList{"-t", "1", "-vcodec", "mpeg4"} << 25;
+}
+
+// The looks at a job's fields, as the ffmpeg that korvex runs sees them.
+void TestKorvexJob::looksAtFieldsOnlyWhereTheyCanShow() {
+    QFETCH(QString, source);
+    QFETCH(QStringList, made);
+    QFETCH(QStringList, options);
+    QFETCH(int, mostFrames);
+    if (!made.isEmpty()) {
+        QProcess ff;
+        ff.start(MediaPrograms::ffmpeg(),
+                 {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                  QString("testsrc2=size=%1:rate=25:duration=%2").arg(made[0], made[1]), "-c:v",
+                  made[2], "-q:v", "10", source});
+        QVERIFY(ff.waitForFinished(kEventTimeoutMs) && ff.exitCode() == 0);
+    }
+    const QString runs = m_dir.filePath("ffmpeg-runs.txt");
+    QFile::remove(runs);
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KORVEX_TEST_FFMPEG_RUNS", runs);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KORVEX_LOGGED_FFMPEG),
+            job(source, options, m_dir.filePath("fields.avi")));
+    QVERIFY(p.waitForFinished(kJobTimeoutMs));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+
+    QFile file(runs);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList looks;
+    for (const QString &run : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (run.contains(" idet "))
+            looks << run;
+    }
+    QCOMPARE(looks.size(), mostFrames > 0 ? 1 : 0);
+    for (const QString &look : looks) {
+        const QStringList words = look.split(' ');
+        const int frames = words.value(words.indexOf("-frames:v") + 1).toInt();
+        QVERIFY2(frames >= 1 && frames <= mostFrames, qPrintable(look));
+    }
 }
 
 void TestKorvexJob::appliesTheScript() {
