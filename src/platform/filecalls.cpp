@@ -91,9 +91,10 @@ Look look(const QString &path) {
     const QByteArray name = QFile::encodeName(path);
     Look found;
     struct stat status {};
-    found.isLink =
-        !name.isEmpty() && ::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode);
-    if (name.isEmpty() || ::stat(name.constData(), &status) != 0) {
+    // Links apart, the name's own status is the one links followed give.
+    const bool named = !name.isEmpty() && ::lstat(name.constData(), &status) == 0;
+    found.isLink = named && S_ISLNK(status.st_mode);
+    if (!named || (found.isLink && ::stat(name.constData(), &status) != 0)) {
         found.error = name.isEmpty() ? ENOENT : errno;
         return found;
     }
