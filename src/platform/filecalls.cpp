@@ -356,6 +356,21 @@ bool readFrame(int fd, QByteArray *payload) {
     return readAll(fd, payload->data() + body, length - body);
 }
 
+// A whole frame at the front of received, taken from it; false while it has
+// not all come (or is no frame: *broken).
+bool takeFrame(QByteArray *received, QByteArray *payload, bool *broken) {
+    quint32 length = 0;
+    if (received->size() < qsizetype(sizeof length))
+        return false;
+    std::memcpy(&length, received->constData(), sizeof length);
+    *broken = length > kMaxFrameBytes;
+    if (*broken || received->size() - qsizetype(sizeof length) < qsizetype(length))
+        return false;
+    *payload = received->mid(sizeof length, qsizetype(length));
+    received->remove(0, qsizetype(sizeof length + length));
+    return true;
+}
+
 QByteArray answer(const QByteArray &bytes) {
     QDataStream in(bytes);
     in.setVersion(kStreamVersion);
@@ -567,6 +582,69 @@ Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
     // An answer may still come: the helper is asked nothing more.
     dropHelper();
     return m_ended ? Outcome::Ended : Outcome::Lost;
+}
+
+AskedLook::AskedLook(const QString &helperPath, const QString &path)
+    : m_pool(&HelperPool::of(helperPath)) {
+    const QByteArray request = encoded(requestFor(Op::Look, path));
+    // As Channel::ask: a helper that has gone is replaced once.
+    for (int attempt = 0; attempt < 2 && m_socket < 0; ++attempt) {
+        m_socket = m_pool->take(attempt > 0);
+        if (m_socket < 0)
+            return;
+        if (!writeFrame(m_socket, request)) {
+            HelperPool::drop(m_socket);
+            m_socket = -1;
+        }
+    }
+}
+
+AskedLook::~AskedLook() {
+    if (m_state == State::Answered)
+        m_pool->giveBack(m_socket);
+    else
+        HelperPool::drop(m_socket);
+}
+
+bool AskedLook::isAsked() const {
+    return m_socket >= 0;
+}
+
+int AskedLook::socket() const {
+    return m_socket;
+}
+
+AskedLook::State AskedLook::read(Look *look) {
+    if (m_socket < 0)
+        return State::Lost;
+    if (m_state != State::Waiting)
+        return m_state;
+    char buffer[1024];
+    bool gone = false;
+    for (;;) {
+        const ssize_t got = ::recv(m_socket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (got <= 0) {
+            gone = true;
+            break;
+        }
+        m_received.append(buffer, qsizetype(got));
+    }
+    QByteArray payload;
+    bool broken = false;
+    if (!takeFrame(&m_received, &payload, &broken))
+        return m_state = broken || gone ? State::Lost : State::Waiting;
+    QDataStream in(payload);
+    in.setVersion(kStreamVersion);
+    Look answer;
+    in >> answer;
+    if (in.status() != QDataStream::Ok)
+        return m_state = State::Lost;
+    *look = answer;
+    return m_state = State::Answered;
 }
 
 int serve(int in, int out) {

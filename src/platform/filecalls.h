@@ -117,6 +117,36 @@ private:
     int m_openFiles = 0;   // open in the helper of m_socket
 };
 
+// A look asked of a helper without waiting for its answer, for a thread that
+// goes on with its events meanwhile (the window's): socket() turns readable
+// when the answer comes. A look that is not answered is given up with its
+// helper when this goes.
+class AskedLook {
+public:
+    AskedLook(const QString &helperPath, const QString &path);
+    ~AskedLook();
+    AskedLook(const AskedLook &) = delete;
+    AskedLook &operator=(const AskedLook &) = delete;
+
+    // False: no helper could be started, and nothing was asked.
+    bool isAsked() const;
+    int socket() const;
+    enum class State {
+        Waiting,
+        Answered,
+        Lost, // the helper went: no answer will come
+    };
+    // Reads what has come of the answer, without waiting; *look once it has
+    // all come.
+    State read(Look *look);
+
+private:
+    HelperPool *m_pool;
+    int m_socket = -1;
+    QByteArray m_received;
+    State m_state = State::Waiting;
+};
+
 // The helper's side: answers the requests read from in on out until in
 // ends. Returns the process's exit code.
 int serve(int in, int out);
