@@ -50,6 +50,7 @@ enum class Op : quint8 {
     SizeOf,
     CloseFile,
     WriteNew,
+    FirstAbsent,
 };
 
 struct Request {
@@ -60,6 +61,7 @@ struct Request {
     qint64 offset = 0;
     qint64 size = 0;
     QByteArray data;
+    QStringList names;
 };
 
 // A helper started ahead of need keeps the working folder it was started
@@ -192,6 +194,20 @@ bool closeFile(qint64 handle) {
     return handle >= 0 && ::close(int(handle)) == 0;
 }
 
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder) {
+    Absent found;
+    if (resolveFolder && !names.isEmpty())
+        found.resolvedFolder = canonicalPath(QFileInfo(folder + names.first()).absolutePath());
+    for (int index = 0; index < names.size(); ++index) {
+        const Look there = look(folder + names.at(index));
+        if (!there.exists && !there.isLink) {
+            found.index = index;
+            break;
+        }
+    }
+    return found;
+}
+
 } // namespace direct
 
 QDataStream &operator<<(QDataStream &out, const Look &look) {
@@ -207,6 +223,17 @@ QDataStream &operator>>(QDataStream &in, Look &look) {
     return in;
 }
 
+QDataStream &operator<<(QDataStream &out, const Absent &absent) {
+    return out << qint32(absent.index) << absent.resolvedFolder;
+}
+
+QDataStream &operator>>(QDataStream &in, Absent &absent) {
+    qint32 index = -1;
+    in >> index >> absent.resolvedFolder;
+    absent.index = index;
+    return in;
+}
+
 QDataStream &operator<<(QDataStream &out, const ReadAnswer &read) {
     return out << read.result << read.data;
 }
@@ -217,13 +244,13 @@ QDataStream &operator>>(QDataStream &in, ReadAnswer &read) {
 
 QDataStream &operator<<(QDataStream &out, const Request &request) {
     return out << quint8(request.op) << request.path << request.extra << request.handle
-               << request.offset << request.size << request.data;
+               << request.offset << request.size << request.data << request.names;
 }
 
 QDataStream &operator>>(QDataStream &in, Request &request) {
     quint8 op = 0;
     in >> op >> request.path >> request.extra >> request.handle >> request.offset >> request.size >>
-        request.data;
+        request.data >> request.names;
     request.op = Op(op);
     return in;
 }
@@ -407,6 +434,8 @@ QByteArray answer(const QByteArray &bytes) {
         return encoded(direct::closeFile(request.handle));
     case Op::WriteNew:
         return encoded(qint32(FilePublish::writeNew(path, request.data)));
+    case Op::FirstAbsent:
+        return encoded(direct::firstAbsent(path, request.names, request.handle != 0));
     }
     return QByteArray();
 }
@@ -450,6 +479,17 @@ WriterLock::State writerState(const QString &path) {
 qint64 freeBytes(const QString &path) {
     return call(requestFor(Op::FreeBytes, path), qint64(-1),
                 [&] { return direct::freeBytes(path); });
+}
+
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder) {
+    // Bare names are in the working folder.
+    const QString in = folder.isEmpty() ? QDir::currentPath() + QLatin1Char('/') : folder;
+    Request request = requestFor(Op::FirstAbsent, in);
+    request.names = names;
+    request.handle = resolveFolder ? 1 : 0;
+    Absent unanswered;
+    unanswered.answered = false;
+    return call(request, unanswered, [&] { return direct::firstAbsent(in, names, resolveFolder); });
 }
 
 qint64 openForReading(const QString &path) {

@@ -51,6 +51,18 @@ WriterLock::State writerState(const QString &path);
 // parent; -1 when it cannot be told.
 qint64 freeBytes(const QString &path);
 
+// For a search of a free name: the first of names, each put after folder
+// (which ends with "/"), that nothing on disk holds (no file, folder or
+// link, dangling or not), in one call however many names are asked about.
+struct Absent {
+    bool answered = true; // false: the calls were ended before an answer came
+    int index = -1;       // the first such name in names; -1 when every one is held
+    // The folder of the names as the file system resolves it (as
+    // canonicalPath() does), when asked for; empty when it does not resolve.
+    QString resolvedFolder;
+};
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder);
+
 // What a call that was ended before its answer gives where a count or an
 // error number is asked for (as a negative errno).
 constexpr qint64 kEnded = -125; // -ECANCELED
