@@ -4,8 +4,8 @@
 
 // A look at a folder or file the user named (where a folder dialog starts,
 // a path dropped on the window) before the window acts on it. The look is
-// folder work of its own, waited for a moment at most: a path on a share
-// that does not answer is told as such, and its look is given up.
+// made by a file-call helper and waited for a moment at most: a path on a
+// share that does not answer is told as such, and its look is given up.
 namespace FolderLook {
 
 enum class Kind {

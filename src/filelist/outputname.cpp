@@ -59,15 +59,19 @@ QString numbered(const QString &name, int number) {
     return cutToBytes(stem, int(room)) + tail;
 }
 
+QString nameToTry(const QString &wanted, int firstNumber, const QString &plainName, int index) {
+    const QString own = fileName(wanted);
+    if (index == 0)
+        return own;
+    return numbered(plainName.isEmpty() ? own : plainName, firstNumber + index - 1);
+}
+
 QString firstFree(const QString &wanted, int firstNumber,
                   const std::function<bool(const QString &)> &isFree, const QString &plainName) {
-    if (isFree(wanted))
-        return wanted;
-    const qsizetype slash = wanted.lastIndexOf(QLatin1Char('/'));
-    const QString folder = wanted.left(slash + 1);
-    const QString name = plainName.isEmpty() ? wanted.mid(slash + 1) : plainName;
-    for (int tries = 0; tries < kMaxNumber; ++tries) {
-        const QString candidate = folder + numbered(name, firstNumber + tries);
+    const QString folder = wanted.left(wanted.lastIndexOf(QLatin1Char('/')) + 1);
+    for (int index = 0; index < kTries; ++index) {
+        const QString candidate =
+            index == 0 ? wanted : folder + nameToTry(wanted, firstNumber, plainName, index);
         if (isFree(candidate))
             return candidate;
     }

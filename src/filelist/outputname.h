@@ -24,6 +24,12 @@ QString cutToBytes(const QString &text, int maxBytes);
 // shortened first.
 QString numbered(const QString &name, int number);
 
+// How many names firstFree tries: wanted, then each number.
+constexpr int kTries = kMaxNumber + 1;
+// The file name of firstFree's try at index (0: wanted's own, 1 on: plainName
+// or wanted's name numbered from firstNumber), in wanted's folder.
+QString nameToTry(const QString &wanted, int firstNumber, const QString &plainName, int index);
+
 // The first free path in wanted's folder: wanted itself, then plainName
 // (wanted's own file name when empty) numbered from firstNumber on, for
 // kMaxNumber tries. Empty when isFree takes none of them: a taken name is

@@ -53,12 +53,20 @@ public:
                   const QString &plainName);
 
 private:
-    enum class Freeness {
-        Free,
-        Taken,
-        Unknown, // the disk gave no answer (its look was ended)
+    // A search asks the disk about a few names first, then about more at a
+    // time, up to this many in one call.
+    static constexpr int kBatchGrowth = 16;
+    static constexpr int kMaxBatch = 4096;
+
+    struct Found {
+        bool answered = true; // false: the disk gave no answer (its look was ended)
+        QString path;         // empty: none of the names tried is free
+        QString key;          // path as the file system resolves it
     };
-    Freeness freeness(const QString &path, RowKey row) const;
+    // The first free of OutputName::firstFree's names from wanted, trying at
+    // most tries of them.
+    Found firstFree(const QString &wanted, int firstNumber, const QString &plainName, RowKey row,
+                    int tries) const;
 
     struct Row {
         QString source;

@@ -5,12 +5,9 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <QDataStream>
@@ -21,19 +18,23 @@
 #include <QTemporaryFile>
 
 #include "platform/filepublish.h"
-
-extern char **environ;
+#include "platform/helperpool.h"
 
 namespace FileCalls {
 
+// What the calls below tell their channel of the helper's state.
+struct ChannelCalls {
+    static void settle(Channel &channel, int filesOpened) { channel.settle(filesOpened); }
+};
+
 namespace {
 
-// How often a thread waiting for the helper asks whether to go on waiting.
-constexpr int kEndPollMs = 50;
 // Far above any request or answer (a snapshot's picture is the largest): a
 // longer frame means the stream is lost.
 constexpr quint32 kMaxFrameBytes = 512 * 1024 * 1024;
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
+// Read at once with a frame's length: a look's request or answer fits.
+constexpr std::size_t kSmallFrameBytes = 4096;
 
 enum class Op : quint8 {
     Look = 1,
@@ -49,6 +50,7 @@ enum class Op : quint8 {
     SizeOf,
     CloseFile,
     WriteNew,
+    FirstAbsent,
 };
 
 struct Request {
@@ -59,12 +61,21 @@ struct Request {
     qint64 offset = 0;
     qint64 size = 0;
     QByteArray data;
+    QStringList names;
 };
+
+// A helper started ahead of need keeps the working folder it was started
+// in: a relative path is sent as the caller's working folder has it.
+QString fromHere(const QString &path) {
+    return path.isEmpty() || QDir::isAbsolutePath(path)
+               ? path
+               : QDir::currentPath() + QLatin1Char('/') + path;
+}
 
 Request requestFor(Op op, const QString &path = QString(), const QString &extra = QString()) {
     Request request;
     request.op = op;
-    request.path = path;
+    request.path = fromHere(path);
     request.extra = extra;
     return request;
 }
@@ -91,9 +102,10 @@ Look look(const QString &path) {
     const QByteArray name = QFile::encodeName(path);
     Look found;
     struct stat status {};
-    found.isLink =
-        !name.isEmpty() && ::lstat(name.constData(), &status) == 0 && S_ISLNK(status.st_mode);
-    if (name.isEmpty() || ::stat(name.constData(), &status) != 0) {
+    // Links apart, the name's own status is the one links followed give.
+    const bool named = !name.isEmpty() && ::lstat(name.constData(), &status) == 0;
+    found.isLink = named && S_ISLNK(status.st_mode);
+    if (!named || (found.isLink && ::stat(name.constData(), &status) != 0)) {
         found.error = name.isEmpty() ? ENOENT : errno;
         return found;
     }
@@ -182,6 +194,20 @@ bool closeFile(qint64 handle) {
     return handle >= 0 && ::close(int(handle)) == 0;
 }
 
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder) {
+    Absent found;
+    if (resolveFolder && !names.isEmpty())
+        found.resolvedFolder = canonicalPath(QFileInfo(folder + names.first()).absolutePath());
+    for (int index = 0; index < names.size(); ++index) {
+        const Look there = look(folder + names.at(index));
+        if (!there.exists && !there.isLink) {
+            found.index = index;
+            break;
+        }
+    }
+    return found;
+}
+
 } // namespace direct
 
 QDataStream &operator<<(QDataStream &out, const Look &look) {
@@ -197,6 +223,17 @@ QDataStream &operator>>(QDataStream &in, Look &look) {
     return in;
 }
 
+QDataStream &operator<<(QDataStream &out, const Absent &absent) {
+    return out << qint32(absent.index) << absent.resolvedFolder;
+}
+
+QDataStream &operator>>(QDataStream &in, Absent &absent) {
+    qint32 index = -1;
+    in >> index >> absent.resolvedFolder;
+    absent.index = index;
+    return in;
+}
+
 QDataStream &operator<<(QDataStream &out, const ReadAnswer &read) {
     return out << read.result << read.data;
 }
@@ -207,13 +244,13 @@ QDataStream &operator>>(QDataStream &in, ReadAnswer &read) {
 
 QDataStream &operator<<(QDataStream &out, const Request &request) {
     return out << quint8(request.op) << request.path << request.extra << request.handle
-               << request.offset << request.size << request.data;
+               << request.offset << request.size << request.data << request.names;
 }
 
 QDataStream &operator>>(QDataStream &in, Request &request) {
     quint8 op = 0;
     in >> op >> request.path >> request.extra >> request.handle >> request.offset >> request.size >>
-        request.data;
+        request.data >> request.names;
     request.op = Op(op);
     return in;
 }
@@ -237,11 +274,17 @@ template <typename T> QByteArray encoded(const T &value) {
     return bytes;
 }
 
+struct NoFilesOpened {
+    template <typename T> int operator()(const T &) const { return 0; }
+};
+
 // The call through this thread's channel, or made here without one. A call
 // the channel was ended during gets `unanswered`: nothing is then done here,
-// where the share would hold this thread.
-template <typename T, typename Direct>
-T call(const Request &request, T unanswered, Direct makeHere) {
+// where the share would hold this thread. filesOpened tells from an answer
+// how many files it left open in the helper (a negative count: closed).
+template <typename T, typename Direct, typename FilesOpened = NoFilesOpened>
+T call(const Request &request, T unanswered, Direct makeHere,
+       FilesOpened filesOpened = NoFilesOpened()) {
     Channel *channel = t_channel;
     if (!channel)
         return makeHere();
@@ -256,7 +299,9 @@ T call(const Request &request, T unanswered, Direct makeHere) {
         in.setVersion(kStreamVersion);
         T value{};
         in >> value;
-        return in.status() == QDataStream::Ok ? value : unanswered;
+        const bool read = in.status() == QDataStream::Ok;
+        ChannelCalls::settle(*channel, read ? filesOpened(value) : 0);
+        return read ? value : unanswered;
     }
     case Channel::Outcome::NoHelper:
         // An installation without the helper: as before there was one.
@@ -268,39 +313,44 @@ T call(const Request &request, T unanswered, Direct makeHere) {
     return unanswered;
 }
 
-bool writeAll(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::send(fd, data, size, MSG_NOSIGNAL);
+// One system call for the length and the bytes: the other side wakes once.
+bool writeFrame(int fd, const QByteArray &payload) {
+    quint32 length = quint32(payload.size());
+    struct iovec parts[2] = {
+        {&length, sizeof length},
+        {const_cast<char *>(payload.constData()), size_t(payload.size())},
+    };
+    struct msghdr message {};
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
+    while (message.msg_iovlen > 0) {
+        const ssize_t written = ::sendmsg(fd, &message, MSG_NOSIGNAL);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
             return false;
-        data += written;
-        size -= size_t(written);
+        // What is left of the parts after what has gone.
+        size_t gone = size_t(written);
+        while (message.msg_iovlen > 0 && gone >= message.msg_iov->iov_len) {
+            gone -= message.msg_iov->iov_len;
+            ++message.msg_iov;
+            --message.msg_iovlen;
+        }
+        if (message.msg_iovlen > 0) {
+            message.msg_iov->iov_base = static_cast<char *>(message.msg_iov->iov_base) + gone;
+            message.msg_iov->iov_len -= gone;
+        }
     }
     return true;
 }
 
-bool writeFrame(int fd, const QByteArray &payload) {
-    const quint32 length = quint32(payload.size());
-    return writeAll(fd, reinterpret_cast<const char *>(&length), sizeof length) &&
-           writeAll(fd, payload.constData(), size_t(payload.size()));
-}
-
-// Reads size bytes; goOn is asked whenever nothing has come for a while.
-template <typename GoOn> bool readAll(int fd, char *data, size_t size, GoOn goOn) {
+// Reads size bytes, waiting for them as long as it takes: a wait is ended
+// by the end of the socket (shut down by Channel::end(), or the other side
+// gone).
+bool readAll(int fd, char *data, size_t size) {
     while (size > 0) {
-        struct pollfd ready = {fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, kEndPollMs);
-        if (polled < 0 && errno != EINTR)
-            return false;
-        if (polled <= 0) {
-            if (!goOn())
-                return false;
-            continue;
-        }
-        const ssize_t got = ::read(fd, data, size);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+        const ssize_t got = ::recv(fd, data, size, 0);
+        if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             return false;
@@ -310,13 +360,42 @@ template <typename GoOn> bool readAll(int fd, char *data, size_t size, GoOn goOn
     return true;
 }
 
-template <typename GoOn> bool readFrame(int fd, QByteArray *payload, GoOn goOn) {
+bool readFrame(int fd, QByteArray *payload) {
+    // Most frames are small: their length and bytes come in one read. Only
+    // one frame is ever on its way, so the read takes nothing of the next.
+    char start[kSmallFrameBytes];
+    ssize_t got = 0;
+    do {
+        got = ::recv(fd, start, sizeof start, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0)
+        return false;
     quint32 length = 0;
-    if (!readAll(fd, reinterpret_cast<char *>(&length), sizeof length, goOn) ||
-        length > kMaxFrameBytes)
+    const size_t had = size_t(got);
+    if (had < sizeof length && !readAll(fd, start + had, sizeof length - had))
+        return false;
+    std::memcpy(&length, start, sizeof length);
+    const size_t body = had < sizeof length ? 0 : had - sizeof length;
+    if (length > kMaxFrameBytes || body > length)
         return false;
     payload->resize(qsizetype(length));
-    return readAll(fd, payload->data(), length, goOn);
+    std::memcpy(payload->data(), start + sizeof length, body);
+    return readAll(fd, payload->data() + body, length - body);
+}
+
+// A whole frame at the front of received, taken from it; false while it has
+// not all come (or is no frame: *broken).
+bool takeFrame(QByteArray *received, QByteArray *payload, bool *broken) {
+    quint32 length = 0;
+    if (received->size() < qsizetype(sizeof length))
+        return false;
+    std::memcpy(&length, received->constData(), sizeof length);
+    *broken = length > kMaxFrameBytes;
+    if (*broken || received->size() - qsizetype(sizeof length) < qsizetype(length))
+        return false;
+    *payload = received->mid(sizeof length, qsizetype(length));
+    received->remove(0, qsizetype(sizeof length + length));
+    return true;
 }
 
 QByteArray answer(const QByteArray &bytes) {
@@ -355,6 +434,8 @@ QByteArray answer(const QByteArray &bytes) {
         return encoded(direct::closeFile(request.handle));
     case Op::WriteNew:
         return encoded(qint32(FilePublish::writeNew(path, request.data)));
+    case Op::FirstAbsent:
+        return encoded(direct::firstAbsent(path, request.names, request.handle != 0));
     }
     return QByteArray();
 }
@@ -400,9 +481,21 @@ qint64 freeBytes(const QString &path) {
                 [&] { return direct::freeBytes(path); });
 }
 
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder) {
+    // Bare names are in the working folder.
+    const QString in = folder.isEmpty() ? QDir::currentPath() + QLatin1Char('/') : folder;
+    Request request = requestFor(Op::FirstAbsent, in);
+    request.names = names;
+    request.handle = resolveFolder ? 1 : 0;
+    Absent unanswered;
+    unanswered.answered = false;
+    return call(request, unanswered, [&] { return direct::firstAbsent(in, names, resolveFolder); });
+}
+
 qint64 openForReading(const QString &path) {
-    return call(requestFor(Op::OpenForReading, path), kEnded,
-                [&] { return direct::openForReading(path); });
+    return call(
+        requestFor(Op::OpenForReading, path), kEnded, [&] { return direct::openForReading(path); },
+        [](qint64 handle) { return handle >= 0 ? 1 : 0; });
 }
 
 qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size) {
@@ -429,7 +522,8 @@ qint64 sizeOf(qint64 handle) {
 void closeFile(qint64 handle) {
     Request request = requestFor(Op::CloseFile);
     request.handle = handle;
-    call(request, false, [&] { return direct::closeFile(handle); });
+    call(
+        request, false, [&] { return direct::closeFile(handle); }, [](bool) { return -1; });
 }
 
 int writeNew(const QString &path, const QByteArray &bytes) {
@@ -439,11 +533,15 @@ int writeNew(const QString &path, const QByteArray &bytes) {
                 [&] { return qint32(FilePublish::writeNew(path, bytes)); });
 }
 
-Channel::Channel(const QString &helperPath) : m_helperPath(helperPath) {}
+Channel::Channel(const QString &helperPath) : m_pool(&HelperPool::of(helperPath)) {
+    m_pool->prepare();
+}
 
 Channel::~Channel() {
-    stopHelper();
-    reapStarter();
+    // Files left open stay open in the helper: it is not handed on.
+    if (m_openFiles > 0)
+        dropHelper();
+    m_pool->giveBack(m_socket);
 }
 
 void Channel::setForThisThread(Channel *channel) {
@@ -451,98 +549,148 @@ void Channel::setForThisThread(Channel *channel) {
 }
 
 void Channel::end() {
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_ended = true;
+    // Wakes the wait for the answer; a helper that waits for no answer is
+    // left as it is, for the next call.
+    if (m_asking && m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
 }
 
 bool Channel::isEnded() const {
     return m_ended;
 }
 
-Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
-    // A helper that went before the request reached it (killed, say) is
-    // replaced once; one that went with it is not asked again, as the
-    // request may have been carried out.
-    reapStarter();
-    bool sent = false;
-    for (int attempt = 0; attempt < 2 && !sent && !m_ended; ++attempt) {
-        if (m_socket < 0 && !start())
-            return Outcome::NoHelper;
-        sent = writeFrame(m_socket, request);
-        if (!sent)
-            stopHelper();
+bool Channel::takeHelper(bool fresh) {
+    int socket = -1;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_ended)
+            return false;
+        socket = m_socket;
     }
+    if (socket < 0)
+        socket = m_pool->take(fresh);
+    if (socket < 0)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_socket = socket;
     if (m_ended)
-        return Outcome::Ended;
-    if (!sent)
-        return Outcome::NoHelper;
-    if (readFrame(m_socket, answer, [this] { return !m_ended; }))
-        return Outcome::Answered;
-    if (m_ended)
-        return Outcome::Ended;
-    stopHelper();
-    return Outcome::Lost;
-}
-
-bool Channel::start() {
-    if (m_failedToStart)
         return false;
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        m_failedToStart = true;
-        return false;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    // A session of its own: the terminal's Ctrl+C is not for it.
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
-    const QByteArray program = QFile::encodeName(m_helperPath);
-    char *arguments[] = {const_cast<char *>(program.constData()), nullptr};
-    pid_t pid = 0;
-    const int failed =
-        ::posix_spawn(&pid, program.constData(), &actions, &attributes, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    ::close(ends[1]);
-    if (failed != 0) {
-        ::close(ends[0]);
-        m_failedToStart = true;
-        return false;
-    }
-    // The helper leaves a child of its own to do the work and ends: not
-    // waited for here, as its start may take a while on a busy machine. The
-    // request waits in the socket meanwhile, and its wait can be ended.
-    reapStarter();
-    m_starter = pid;
-    m_socket = ends[0];
+    m_asking = true;
     return true;
 }
 
-void Channel::reapStarter() {
-    if (m_starter > 0 && ::waitpid(pid_t(m_starter), nullptr, WNOHANG) != 0)
-        m_starter = -1;
+void Channel::dropHelper() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    HelperPool::drop(m_socket);
+    m_socket = -1;
+    m_asking = false;
+    m_openFiles = 0;
 }
 
-void Channel::stopHelper() {
-    // The helper ends when its end of the socket does, or, waiting on a
-    // share, once the share answers.
-    if (m_socket >= 0)
-        ::close(m_socket);
+void Channel::settle(int filesOpened) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_openFiles = std::max(0, m_openFiles + filesOpened);
+    if (m_openFiles > 0)
+        return;
+    m_pool->giveBack(m_socket);
     m_socket = -1;
+}
+
+Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
+    // A helper that went before the request reached it (killed, say) is
+    // replaced once, by a new one; one that went with it is not asked again,
+    // as the request may have been carried out.
+    bool sent = false;
+    for (int attempt = 0; attempt < 2 && !sent; ++attempt) {
+        if (!takeHelper(attempt > 0))
+            return m_ended ? Outcome::Ended : Outcome::NoHelper;
+        sent = writeFrame(m_socket, request);
+        if (!sent)
+            dropHelper();
+    }
+    if (!sent)
+        return m_ended ? Outcome::Ended : Outcome::NoHelper;
+    const bool read = readFrame(m_socket, answer);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_asking = false;
+    }
+    if (read && !m_ended)
+        return Outcome::Answered;
+    // An answer may still come: the helper is asked nothing more.
+    dropHelper();
+    return m_ended ? Outcome::Ended : Outcome::Lost;
+}
+
+AskedLook::AskedLook(const QString &helperPath, const QString &path)
+    : m_pool(&HelperPool::of(helperPath)) {
+    const QByteArray request = encoded(requestFor(Op::Look, path));
+    // As Channel::ask: a helper that has gone is replaced once.
+    for (int attempt = 0; attempt < 2 && m_socket < 0; ++attempt) {
+        m_socket = m_pool->take(attempt > 0);
+        if (m_socket < 0)
+            return;
+        if (!writeFrame(m_socket, request)) {
+            HelperPool::drop(m_socket);
+            m_socket = -1;
+        }
+    }
+}
+
+AskedLook::~AskedLook() {
+    if (m_state == State::Answered)
+        m_pool->giveBack(m_socket);
+    else
+        HelperPool::drop(m_socket);
+}
+
+bool AskedLook::isAsked() const {
+    return m_socket >= 0;
+}
+
+int AskedLook::socket() const {
+    return m_socket;
+}
+
+AskedLook::State AskedLook::read(Look *look) {
+    if (m_socket < 0)
+        return State::Lost;
+    if (m_state != State::Waiting)
+        return m_state;
+    char buffer[1024];
+    bool gone = false;
+    for (;;) {
+        const ssize_t got = ::recv(m_socket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (got <= 0) {
+            gone = true;
+            break;
+        }
+        m_received.append(buffer, qsizetype(got));
+    }
+    QByteArray payload;
+    bool broken = false;
+    if (!takeFrame(&m_received, &payload, &broken))
+        return m_state = broken || gone ? State::Lost : State::Waiting;
+    QDataStream in(payload);
+    in.setVersion(kStreamVersion);
+    Look answer;
+    in >> answer;
+    if (in.status() != QDataStream::Ok)
+        return m_state = State::Lost;
+    *look = answer;
+    return m_state = State::Answered;
 }
 
 int serve(int in, int out) {
     QByteArray request;
-    while (readFrame(in, &request, [] { return true; })) {
+    // Waits for each request without waking in between.
+    while (readFrame(in, &request)) {
         if (!writeFrame(out, answer(request)))
             return 1;
     }

@@ -9,6 +9,8 @@
 
 #include "platform/writerlock.h"
 
+class HelperPool;
+
 // The calls the program makes on folders and files the user chose. A share
 // may stop answering for minutes, and a thread that waits for it inside the
 // kernel can be ended by nothing, not even by the end of its process: the
@@ -50,6 +52,18 @@ WriterLock::Facts writerState(const QString &path);
 // parent; -1 when it cannot be told.
 qint64 freeBytes(const QString &path);
 
+// For a search of a free name: the first of names, each put after folder
+// (which ends with "/"), that nothing on disk holds (no file, folder or
+// link, dangling or not), in one call however many names are asked about.
+struct Absent {
+    bool answered = true; // false: the calls were ended before an answer came
+    int index = -1;       // the first such name in names; -1 when every one is held
+    // The folder of the names as the file system resolves it (as
+    // canonicalPath() does), when asked for; empty when it does not resolve.
+    QString resolvedFolder;
+};
+Absent firstAbsent(const QString &folder, const QStringList &names, bool resolveFolder);
+
 // What a call that was ended before its answer gives where a count or an
 // error number is asked for (as a negative errno).
 constexpr qint64 kEnded = -125; // -ECANCELED
@@ -68,9 +82,12 @@ void closeFile(qint64 handle);
 // never replacing one. 0, or the reason (an errno).
 int writeNew(const QString &path, const QByteArray &bytes);
 
-// The helper process that makes the calls of the threads it is set for. It
-// is started at the first call and ends when the channel goes; one that
-// waits on a share by then ends once the share answers.
+// The helper process that makes the calls of the threads it is set for.
+// Helpers are shared: a call takes one that waits (one is started ahead of
+// need) and hands it on once answered, and a thread that keeps files open
+// keeps its helper until it has closed them. A helper whose call was ended
+// or lost is never asked again; one that waits on a share by then ends once
+// the share answers.
 class Channel {
 public:
     explicit Channel(const QString &helperPath);
@@ -97,17 +114,50 @@ public:
     Outcome ask(const QByteArray &request, QByteArray *answer);
 
 private:
-    bool start();
-    void stopHelper();
-    void reapStarter();
+    friend struct ChannelCalls;
+    // The helper of the call at hand: the one kept, or one of the pool's.
+    bool takeHelper(bool fresh);
+    // The helper goes with whatever it was at (and the files it held open).
+    void dropHelper();
+    // After an answer: the helper is handed on unless files stay open in it.
+    void settle(int filesOpened);
 
-    QString m_helperPath;
+    HelperPool *m_pool;
     std::atomic<bool> m_ended{false};
-    bool m_failedToStart = false;
-    int m_socket = -1; // ours of the pair; the helper holds the other
-    // The process started, which hands the work to a child and ends; reaped
-    // once it has ended, never waited for.
-    qint64 m_starter = -1;
+    std::mutex m_mutex;
+    int m_socket = -1;     // m_mutex for end(); the helper of the call at hand
+    bool m_asking = false; // m_mutex: a request is out, its answer not read
+    int m_openFiles = 0;   // open in the helper of m_socket
+};
+
+// A look asked of a helper without waiting for its answer, for a thread that
+// goes on with its events meanwhile (the window's): socket() turns readable
+// when the answer comes. A look that is not answered is given up with its
+// helper when this goes.
+class AskedLook {
+public:
+    AskedLook(const QString &helperPath, const QString &path);
+    ~AskedLook();
+    AskedLook(const AskedLook &) = delete;
+    AskedLook &operator=(const AskedLook &) = delete;
+
+    // False: no helper could be started, and nothing was asked.
+    bool isAsked() const;
+    int socket() const;
+    enum class State {
+        Waiting,
+        Answered,
+        Lost, // the helper went: no answer will come
+    };
+    // Reads what has come of the answer, without waiting; *look once it has
+    // all come.
+    State read(Look *look);
+
+private:
+    HelperPool *m_pool;
+    int m_socket = -1;
+    QByteArray m_received;
+    State m_state = State::Waiting;
 };
 
 // The helper's side: answers the requests read from in on out until in

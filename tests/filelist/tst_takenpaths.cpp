@@ -6,6 +6,7 @@
 #include "filelist/outputname.h"
 #include "filelist/outputpaths.h"
 #include "filelist/takenpaths.h"
+#include "platform/filecalls.h"
 
 class tst_TakenPaths : public QObject
 {
@@ -16,7 +17,25 @@ private Q_SLOTS:
     void freeCountsUpFromTheFirstNumber();
     void filesOnDiskAreTaken();
     void noFreeNameLeftIsRefused();
+    void aSearchWaitsForTheHelperAFewTimes();
 };
+
+namespace {
+
+// How often this thread has waited (for the helper's answers, among others).
+qint64 waitsOfThisThread()
+{
+    QFile status(QStringLiteral("/proc/thread-self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
 
 void tst_TakenPaths::samePlaceUnderAnotherName()
 {
@@ -84,6 +103,36 @@ void tst_TakenPaths::filesOnDiskAreTaken()
     // A numbered name is numbered again from its plain name, not once more.
     QCOMPARE(taken.free(root.filePath(QStringLiteral("clip1.avi")), 1, QStringLiteral("clip.avi")),
              root.filePath(QStringLiteral("clip2.avi")));
+}
+
+// A folder full of numbered outputs: the search through it on a folder
+// work's thread asks the helper about many names at a time, not about each
+// name on its own.
+void tst_TakenPaths::aSearchWaitsForTheHelperAFewTimes()
+{
+    constexpr int kOnDisk = 300;
+    constexpr qint64 kFewWaits = 50;
+    QTemporaryDir root;
+    for (int number = 0; number <= kOnDisk; ++number) {
+        QFile file(root.filePath(number == 0 ? QStringLiteral("clip.avi")
+                                             : QStringLiteral("clip%1.avi").arg(number)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const TakenPaths taken;
+    const QString wanted = root.filePath(QStringLiteral("clip.avi"));
+    const QString free = root.filePath(QStringLiteral("clip%1.avi").arg(kOnDisk + 1));
+    const QString helper =
+        qEnvironmentVariable("QUILLORA_STAGE_DIR") + QLatin1Char('/') + FileCalls::kHelperName;
+    QVERIFY2(QFileInfo(helper).isExecutable(), qPrintable(helper));
+    FileCalls::Channel channel(helper);
+    FileCalls::Channel::setForThisThread(&channel);
+    const auto unset = qScopeGuard([] { FileCalls::Channel::setForThisThread(nullptr); });
+    // The first call may wait for the helper to start.
+    QVERIFY(!taken.isFree(wanted));
+    const qint64 before = waitsOfThisThread();
+    QCOMPARE(taken.free(wanted, 1), free);
+    const qint64 waits = waitsOfThisThread() - before;
+    QVERIFY2(waits < kFewWaits, qPrintable(QString::number(waits)));
 }
 
 QTEST_APPLESS_MAIN(tst_TakenPaths)

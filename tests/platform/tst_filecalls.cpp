@@ -2,11 +2,14 @@
 #include <future>
 #include <thread>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../support/processstate.h"
 #include "platform/filecalls.h"
 #include "testfsmount.h"
 
@@ -22,6 +25,7 @@ private Q_SLOTS:
     void helperAnswersAsTheCallsDo();
     void readsAFileThroughTheHelper();
     void anEndedChannelGivesItsThreadBack();
+    void noHelperStaysAsAZombie();
 
 private:
     QString helper() const;
@@ -58,6 +62,23 @@ QString everyAnswer(const QString &path) {
                        QString::number(FileCalls::freeBytes(path) > 0),
                        QString::number(FileCalls::canWriteInto(path))}
         .join('\n');
+}
+
+// The children of this process that have ended and are not reaped.
+QList<qint64> zombieChildren() {
+    QList<qint64> zombies;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &id : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(proc.filePath(id + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == ::getpid() &&
+            processState(id.toLongLong()) == 'Z')
+            zombies << id.toLongLong();
+    }
+    return zombies;
 }
 
 } // namespace
@@ -160,6 +181,16 @@ void tst_FileCalls::anEndedChannelGivesItsThreadBack() {
     channel.end();
     QCOMPARE(looked.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     QVERIFY(!looked.get().answered);
+}
+
+// A program that lives long makes few calls at times: every process a
+// helper's start leaves is reaped all the same, without another call.
+void tst_FileCalls::noHelperStaysAsAZombie() {
+    FileCalls::Channel channel(helper());
+    FileCalls::Channel::setForThisThread(&channel);
+    const auto unset = qScopeGuard([] { FileCalls::Channel::setForThisThread(nullptr); });
+    QVERIFY(FileCalls::look(dir.path()).isDir);
+    QTRY_COMPARE(zombieChildren(), QList<qint64>());
 }
 
 QTEST_APPLESS_MAIN(tst_FileCalls)
