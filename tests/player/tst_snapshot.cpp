@@ -1,4 +1,3 @@
-#include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -153,10 +152,9 @@ void TestSnapshot::failedSaveIsRecorded() {
 void TestSnapshot::fullDriveLeavesNoCutPicture() {
     QTemporaryDir small;
     const QByteArray folder = QFile::encodeName(small.path());
-    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=1m") != 0)
-        QSKIP("A size-limited folder needs root and a private mount namespace.");
+    // Mounted where the file-call helpers started ahead of need see it too.
+    if (::geteuid() != 0 || ::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("A size-limited folder needs root.");
     const auto unmount = qScopeGuard([&folder] { ::umount2(folder.constData(), MNT_DETACH); });
     QImage image(1280, 720, QImage::Format_RGB32);
     image.fill(qRgb(20, 200, 90));
