@@ -9,12 +9,9 @@
 // MOV files), and some say so of whole frames (progressive film coded as
 // interlaced MPEG-2 or H.264), which deinterlacing would only soften.
 //
-// ffmpeg's idet runs over up to 120 frames from the middle of the source, in
-// a process of its own before the job, for pictures whose stream does not say
-// they are whole: a quarter of a second of CPU time for SD DV, three quarters
-// for 1080i H.264, against 29 s for a minute of DV and 20 s of 1080i into the
-// MP4 profile. The process alone costs about 50 ms before it has decoded
-// anything, as much as the rest of korvex's own work on a job, so no look is
+// Up to 120 frames from the middle of the source are judged the way ffmpeg's
+// idet filter judges them (FieldCounter), in korvex's own process before the
+// job, for pictures whose stream does not say they are whole. No look is
 // made where the answer is known without one: streams that say they are
 // progressive (most MP4, MKV and MPEG files), jobs too short to show woven
 // frames, and, unless the stream says it is interlaced, codecs made for whole
@@ -25,8 +22,7 @@
 // by turns in either field order.
 class FieldDetector {
 public:
-    // idet's counts of frames by what it took them for (its multi-frame
-    // judgement).
+    // Frames counted by what idet's multi-frame judgement took them for.
     struct Counts {
         int topFirst = 0;
         int bottomFirst = 0;
@@ -50,8 +46,4 @@ public:
     // changed, so that the job is to be translated again. Leaves the facts as
     // they are when the look fails.
     static bool settle(const QString &sourcePath, const FfmpegCommand &job, SourceFacts *facts);
-
-    // Runs idet over the frames; false when ffmpeg could not read the stretch.
-    static bool measure(const QString &sourcePath, const SourceFacts &facts, int frames,
-                        Counts *counts);
 };

@@ -276,29 +276,28 @@ qint64 indexedDataEnd(AVFormatContext *ctx) {
     return end;
 }
 
-Media read(const QString &path, bool exactDuration) {
-    Media media;
+AVFormatContext *open(const QString &path, Media *media) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
     if (::stat(native.constData(), &info) != 0) {
-        media.error = QString::fromLocal8Bit(std::strerror(errno));
-        return media;
+        media->error = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
     }
     if (S_ISDIR(info.st_mode)) {
-        media.error = QString::fromLocal8Bit(std::strerror(EISDIR));
-        return media;
+        media->error = QString::fromLocal8Bit(std::strerror(EISDIR));
+        return nullptr;
     }
     // A pipe or device would block the reader forever.
     if (!S_ISREG(info.st_mode)) {
-        media.error = QStringLiteral("Not a regular file");
-        return media;
+        media->error = QStringLiteral("Not a regular file");
+        return nullptr;
     }
-    media.fileSize = info.st_size;
+    media->fileSize = info.st_size;
 
     const WavHeader wav = WavHeader::read(path);
     if (!wav.problem().isEmpty()) {
-        media.error = wav.problem();
-        return media;
+        media->error = wav.problem();
+        return nullptr;
     }
     // The "file:" prefix keeps names such as "concat:x.mp4" from being read
     // as a protocol.
@@ -307,9 +306,9 @@ Media read(const QString &path, bool exactDuration) {
     const AVInputFormat *format = nullptr;
     AVDictionary *options = nullptr;
     if (wav.needsRawReading()) {
-        media.inputOptions = wav.ffmpegInputOptions();
-        media.inputUrl = wav.url(path);
-        url = QFile::encodeName(media.inputUrl);
+        media->inputOptions = wav.ffmpegInputOptions();
+        media->inputUrl = wav.url(path);
+        url = QFile::encodeName(media->inputUrl);
         protocols = kWavSamplesProtocols;
         format = av_find_input_format(wav.rawFormat().toLatin1().constData());
         av_dict_set_int(&options, "sample_rate", wav.sampleRate(), 0);
@@ -318,26 +317,34 @@ Media read(const QString &path, bool exactDuration) {
     AVFormatContext *ctx = avformat_alloc_context();
     if (!ctx) {
         av_dict_free(&options);
-        media.error = errorText(AVERROR(ENOMEM));
-        return media;
+        media->error = errorText(AVERROR(ENOMEM));
+        return nullptr;
     }
     SourceInput::confine(ctx, &options, protocols);
     const int ret = avformat_open_input(&ctx, url.constData(), format, &options);
     av_dict_free(&options);
     if (ret < 0) {
         const QString refusal = SourceInput::refusal(url.constData(), nullptr, protocols);
-        media.error = refusal.isEmpty() ? errorText(ret) : refusal;
-        return media;
+        media->error = refusal.isEmpty() ? errorText(ret) : refusal;
+        return nullptr;
     }
     // ffmpeg is held to the demuxer found here: its own look could go
     // another way.
     if (!wav.needsRawReading())
-        media.inputOptions = SourceInput::ffmpegInputOptions(ctx->iformat);
+        media->inputOptions = SourceInput::ffmpegInputOptions(ctx->iformat);
+    media->formatName =
+        wav.needsRawReading() ? QStringLiteral("wav") : QString::fromLatin1(ctx->iformat->name);
+    return ctx;
+}
+
+Media read(const QString &path, bool exactDuration) {
+    Media media;
+    AVFormatContext *ctx = open(path, &media);
+    if (!ctx)
+        return media;
     avformat_find_stream_info(ctx, nullptr);
 
     media.opened = true;
-    media.formatName =
-        wav.needsRawReading() ? QStringLiteral("wav") : QString::fromLatin1(ctx->iformat->name);
     media.duration = ctx->duration == AV_NOPTS_VALUE ? -1 : double(ctx->duration) / AV_TIME_BASE;
     media.startTime =
         ctx->start_time == AV_NOPTS_VALUE ? 0 : double(ctx->start_time) / AV_TIME_BASE;

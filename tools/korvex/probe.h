@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+struct AVFormatContext;
+
 // What korvex learns of a media file by opening it in-process with libavformat.
 // Used for the probe text the main program reads, for the facts a job needs
 // (sizes, rates, durations) and for checking a finished output.
@@ -77,6 +79,13 @@ struct Media {
     // Longest known duration of the streams of one kind, else the file's.
     double durationOf(Stream::Kind kind) const;
 };
+
+// Opens the file the one way korvex reads a source: as itself alone (see
+// SourceInput), and a WAV whose header cannot tell its samples as bare
+// samples. Gives the open context, for avformat_close_input(), with the
+// media's file size, format name and the way ffmpeg must read it; null, with
+// the media's error, when the file cannot be read.
+AVFormatContext *open(const QString &path, Media *media);
 
 // Opens and describes the file. With exactDuration, a duration that the
 // library could only guess from the bitrate is measured from the packets.
