@@ -21,6 +21,7 @@
 #include <QTemporaryFile>
 
 #include "platform/filepublish.h"
+#include "platform/safefile.h"
 
 extern char **environ;
 
@@ -49,6 +50,9 @@ enum class Op : quint8 {
     SizeOf,
     CloseFile,
     WriteNew,
+    RemoveFolder,
+    Entries,
+    Replace,
 };
 
 struct Request {
@@ -121,6 +125,15 @@ bool canWriteInto(const QString &folder) {
 
 bool remove(const QString &path) {
     return QFile::remove(path);
+}
+
+bool removeFolder(const QString &path) {
+    return ::rmdir(QFile::encodeName(path).constData()) == 0;
+}
+
+QStringList entries(const QString &folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }
 
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
@@ -355,6 +368,12 @@ QByteArray answer(const QByteArray &bytes) {
         return encoded(direct::closeFile(request.handle));
     case Op::WriteNew:
         return encoded(qint32(FilePublish::writeNew(path, request.data)));
+    case Op::RemoveFolder:
+        return encoded(direct::removeFolder(path));
+    case Op::Entries:
+        return encoded(direct::entries(path));
+    case Op::Replace:
+        return encoded(SafeFile::replace(path, request.data));
     }
     return QByteArray();
 }
@@ -383,6 +402,16 @@ bool canWriteInto(const QString &folder) {
 
 bool remove(const QString &path) {
     return call(requestFor(Op::Remove, path), false, [&] { return direct::remove(path); });
+}
+
+bool removeFolder(const QString &path) {
+    return call(requestFor(Op::RemoveFolder, path), false,
+                [&] { return direct::removeFolder(path); });
+}
+
+QStringList entries(const QString &folder) {
+    return call(requestFor(Op::Entries, folder), QStringList(),
+                [&] { return direct::entries(folder); });
 }
 
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
@@ -432,11 +461,43 @@ void closeFile(qint64 handle) {
     call(request, false, [&] { return direct::closeFile(handle); });
 }
 
+int readWhole(const QString &path, QByteArray *bytes, qint64 maxBytes) {
+    constexpr qint64 kChunkBytes = 64 * 1024;
+    bytes->clear();
+    const qint64 handle = openForReading(path);
+    if (handle < 0)
+        return int(-handle);
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    int error = 0;
+    for (;;) {
+        const qint64 got = readAt(handle, bytes->size(), chunk.data(), chunk.size());
+        if (got <= 0) {
+            error = int(-got);
+            break;
+        }
+        if (bytes->size() + got > maxBytes) {
+            error = EFBIG;
+            break;
+        }
+        bytes->append(chunk.constData(), got);
+    }
+    closeFile(handle);
+    if (error != 0)
+        bytes->clear();
+    return error;
+}
+
 int writeNew(const QString &path, const QByteArray &bytes) {
     Request request = requestFor(Op::WriteNew, path);
     request.data = bytes;
     return call(request, qint32(-kEnded),
                 [&] { return qint32(FilePublish::writeNew(path, bytes)); });
+}
+
+bool replace(const QString &path, const QByteArray &bytes) {
+    Request request = requestFor(Op::Replace, path);
+    request.data = bytes;
+    return call(request, false, [&] { return SafeFile::replace(path, bytes); });
 }
 
 Channel::Channel(const QString &helperPath) : m_helperPath(helperPath) {}
