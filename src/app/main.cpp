@@ -6,7 +6,6 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/temppurge.h"
 #include "platform/endsignals.h"
-#include "platform/filelock.h"
 #include "platform/platform.h"
 
 int main(int argc, char *argv[])
@@ -25,7 +24,7 @@ int main(int argc, char *argv[])
 
     // This copy's folder of edit scripts is its own while it runs; those of
     // copies that ended without their close path go now.
-    const std::unique_ptr<FileLock> claim = TempPurge::claimFolder(Platform::tempDir());
+    TempPurge::claimFolder(Platform::tempDir());
     TempPurge::removeLeftovers(Platform::tempDir());
     removeUpdateLeftovers();
 

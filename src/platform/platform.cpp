@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "platform/filecalls.h"
+#include "platform/processowner.h"
 
 namespace {
 
@@ -122,10 +123,13 @@ QString Platform::settingsFile()
 
 QString Platform::tempDir()
 {
-    // Every running copy has a folder of its own, named after its machine and
-    // process, so that the close of one copy never empties another's.
-    const QString copy = QStringLiteral("%1-%2").arg(QSysInfo::machineHostName()).arg(
-        QCoreApplication::applicationPid());
+    // Every running copy has a folder of its own, named after its computer
+    // and process, so that the close of one copy never empties another's,
+    // even on a computer cloned with its host name.
+    const QString copy = QStringLiteral("%1-%2-%3")
+                             .arg(QSysInfo::machineHostName())
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(ProcessOwner::computerTag());
     return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp/") + copy;
 }
 
