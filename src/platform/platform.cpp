@@ -138,14 +138,30 @@ QString Platform::handoffDir()
     return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/handoff");
 }
 
+// The desktop's list of these folders lies in the home folder, which may stop
+// answering later on: read once.
 QString Platform::documentsDir()
 {
-    return writableLocation(QStandardPaths::DocumentsLocation);
+    static const QString folder = writableLocation(QStandardPaths::DocumentsLocation);
+    return folder;
 }
 
 QString Platform::desktopDir()
 {
-    return writableLocation(QStandardPaths::DesktopLocation);
+    static const QString folder = writableLocation(QStandardPaths::DesktopLocation);
+    return folder;
+}
+
+QString Platform::localScratchDir()
+{
+    // Shared memory's folder is this computer's own memory; the temporary
+    // folder may have been moved into the home folder.
+    static const QString folder = [] {
+        const QFileInfo memory(QStringLiteral("/dev/shm"));
+        return memory.isDir() && memory.isWritable() ? memory.absoluteFilePath()
+                                                     : QDir::tempPath();
+    }();
+    return folder;
 }
 
 QString Platform::runtimeDir()
