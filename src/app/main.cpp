@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QMessageBox>
 
 #include "app/singleapplication.h"
 #include "app/startup.h"
@@ -26,7 +27,12 @@ int main(int argc, char *argv[])
 
     SingleApplication app(argc, argv, QStringLiteral("some unique key string"));
     if (app.isRunning()) {
-        app.sendMessage(QStringLiteral("message from other instance."));
+        // The copy that runs comes forward when it hears of this start;
+        // when it cannot hear, the user is told why nothing else happens.
+        if (!app.sendMessage(QStringLiteral("message from other instance.")))
+            QMessageBox::information(nullptr, QLatin1String(kProductName),
+                                     QObject::tr("%1 is already running on this computer.")
+                                         .arg(QLatin1String(kProductName)));
         return 0;
     }
     // A logout's SIGTERM or SIGHUP that comes during the start is kept for
