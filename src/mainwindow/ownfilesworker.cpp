@@ -13,8 +13,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // What the end waits for the worker once its calls are ended: they give up
 // within a poll of the helper's answer.
 constexpr auto kStopWait = std::chrono::milliseconds(500);
