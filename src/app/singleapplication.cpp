@@ -9,13 +9,18 @@
 
 #include "platform/filelock.h"
 #include "platform/platform.h"
+#include "platform/processowner.h"
 
 namespace {
 
+// Named after the computer too: without a session's runtime folder they lie
+// in the cache folder, which other computers may share, and a lock taken on
+// one computer is not seen on another, nor can its copy hear this one.
 QString instanceFilePath(const QString &key, const QString &suffix)
 {
+    const QString computerKey = key + QLatin1Char('@') + ProcessOwner::computerTag();
     const QByteArray hash =
-        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(computerKey.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return Platform::runtimeDir()
            + QStringLiteral("/instance-%1.%2").arg(QString::fromLatin1(hash), suffix);
 }

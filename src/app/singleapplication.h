@@ -23,9 +23,10 @@
 // that takes the lock clears whatever is left of an old segment and becomes
 // the owner, with or without a segment; a start that finds the lock taken
 // never runs beside the owner. A lock left by an owner that died is taken
-// over, whether or not its file still names it. The lock and the file that names the segment
-// lie in the user's runtime folder, not under TMPDIR, which one terminal may
-// set otherwise than another.
+// over, whether or not its file still names it. The lock and the file that
+// names the segment lie in the user's runtime folder, not under TMPDIR,
+// which one terminal may set otherwise than another, and are named after the
+// computer: each computer that shares the folder has a guard of its own.
 class SingleApplication : public QApplication
 {
     Q_OBJECT

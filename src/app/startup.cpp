@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "app/startdlg.h"
+#include "platform/filecalls.h"
 #include "platform/platform.h"
 #include "profiles/profilecatalogue.h"
 #include "profiles/profileloader.h"
@@ -126,7 +127,7 @@ bool setSkin(QApplication *app, const QString &fileName)
 void removeUpdateLeftovers()
 {
     const QString folder = Platform::handoffDir();
-    QFile::remove(folder + QStringLiteral("/tessaline"));
+    FileCalls::remove(folder + QStringLiteral("/tessaline"));
     // Only an empty folder goes; anything else the user keeps there stays.
-    QDir().rmdir(folder);
+    FileCalls::removeFolder(folder);
 }

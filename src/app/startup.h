@@ -31,5 +31,6 @@ void waitWithEvents(int ms);
 // Applies a style sheet file; line breaks are dropped, as the skins expect.
 bool setSkin(QApplication *app, const QString &fileName);
 
-// Removes what the update tool may have left in its hand-off folder.
+// Removes what the update tool may have left in its hand-off folder; its
+// calls go through FileCalls, for the program's own-files worker.
 void removeUpdateLeftovers();

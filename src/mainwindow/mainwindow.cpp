@@ -10,7 +10,6 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -36,7 +35,9 @@
 #include "filelist/outputnaming.h"
 #include "filelist/rowcheckkey.h"
 #include "filelist/statuscell.h"
+#include "mainwindow/ownfilesworker.h"
 #include "mainwindow/settingsfile.h"
+#include "platform/filecalls.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
 #include "profiles/argumentlist.h"
@@ -62,14 +63,16 @@ const char kCheckAllStyle[] =
     "QCheckBox::indicator:checked:pressed{image:url(skins/default/checkbox_checked_p.png);}"
     "QCheckBox::indicator:checked:disabled{image:url(skins/default/checkbox_checked_d.png);}";
 
-// Creates a folder when it is missing. A fresh Linux account need not have a
-// documents folder yet, so the whole path is made. A failure is met later by
-// whoever uses the folder.
-void makeFolder(const QString &path)
+// Creates the folders when they are missing, away from this thread: they
+// lie in the home folder. A fresh Linux account need not have a documents
+// folder yet, so the whole path is made. A failure is met later by whoever
+// uses the folder.
+void makeFolders(const QStringList &paths)
 {
-    QDir dir;
-    if (!dir.exists(path))
-        dir.mkpath(path);
+    OwnFilesWorker::instance().post([paths] {
+        for (const QString &path : paths)
+            FileCalls::makePath(path);
+    });
 }
 
 } // namespace
@@ -97,6 +100,9 @@ MainWindow::MainWindow(QWidget *parent)
     }
     connect(&uiPollTimer, &QTimer::timeout, this, &MainWindow::checkTimer);
     connect(&openTimer, &QTimer::timeout, this, &MainWindow::opentime);
+    // Read away from this thread while the form is built; the first read
+    // below waits for it a moment at most.
+    SettingsFile::load();
     SettingsFile::setWriteFailureHandler([this](const QString &path) {
         // A write may come from inside a dialog or the constructor: the
         // window says it when it gets its turn.
@@ -162,11 +168,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     SettingsFile::writeProductRecord();
 
-    const QString home = SettingsFile::defaultHomeFolder();
-    makeFolder(home);
-    makeFolder(SettingsFile::defaultOutputFolder());
+    makeFolders({SettingsFile::defaultHomeFolder(), SettingsFile::defaultOutputFolder(),
+                 SettingsFile::defaultSnapshotFolder()});
     ui->PathLine->setText(SettingsFile::defaultOutputFolder());
-    makeFolder(SettingsFile::defaultSnapshotFolder());
     snapshots.setFolder(SettingsFile::defaultSnapshotFolder());
 
     buildSystemMenu();

@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
-#include <QDir>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -16,10 +15,12 @@
 #include "app/windowdrag.h"
 #include "conversion/editorsession.h"
 #include "mainwindow/exitdialog.h"
+#include "mainwindow/ownfilesworker.h"
 #include "mainwindow/preferencedialog.h"
 #include "mainwindow/settingsfile.h"
 #include "mainwindow/temppurge.h"
 #include "mainwindow/updateschedule.h"
+#include "platform/filecalls.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
 #include "profiles/argumentlist.h"
@@ -44,10 +45,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const QString temporary = Platform::tempDir();
-    purgeDirectory(temporary);
-    // The folder itself goes too, but never a parent: those are not ours.
-    QDir().rmdir(temporary);
+    purgeDirectory(Platform::tempDir());
 
     editor->close();
 
@@ -68,7 +66,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 bool MainWindow::purgeDirectory(const QString &path)
 {
-    return TempPurge::emptyFolder(path);
+    // The folder lies in the home folder: the close goes on without waiting
+    // for it, and the end of the program gives the purge a moment.
+    OwnFilesWorker::instance().post([path] {
+        // The folder itself goes too, but never a parent: those are not ours.
+        if (TempPurge::emptyFolder(path))
+            FileCalls::removeFolder(path);
+    });
+    return true;
 }
 
 void MainWindow::on_actionExit_X_triggered()
@@ -166,10 +171,16 @@ void MainWindow::preferenceFun()
 
 void MainWindow::checkupFun()
 {
+    // The hand-off folder lies in the home folder: made, and the tool
+    // started after it, away from this thread.
     const QString handoff = Platform::handoffDir();
-    QDir().mkpath(handoff);
-    QProcess::startDetached(Platform::toolPath(QStringLiteral("skelbrin")),
-                            UpdateSchedule::toolArguments(handoff), Platform::installDir());
+    const QString tool = Platform::toolPath(QStringLiteral("skelbrin"));
+    const QStringList arguments = UpdateSchedule::toolArguments(handoff);
+    const QString folder = Platform::installDir();
+    OwnFilesWorker::instance().post([handoff, tool, arguments, folder] {
+        FileCalls::makePath(handoff);
+        QProcess::startDetached(tool, arguments, folder);
+    });
 }
 
 void MainWindow::updateTimer()

@@ -6,9 +6,12 @@
 #include <QVariant>
 
 // The program's own settings, kept in "nowfolder.ini" in the user's
-// configuration folder. Every access opens the file afresh and lets it go, so
-// that a value written is seen by every later read. A write replaces the file
-// whole, checked, or leaves it alone.
+// configuration folder. The home folder that holds it may stop answering
+// like any other folder, so the window never waits on it: the file is read
+// once as the window is made, reads are answered from what was read, and
+// writes are handed to the program's own-files worker (OwnFilesWorker),
+// which writes the file whole, checked, or leaves it alone. A value written
+// is seen by every later read in the program at once.
 class SettingsFile
 {
 public:
@@ -26,18 +29,28 @@ public:
     // format menu. Without it a start begins with BMP.
     static inline const QString kSnapshotFormat = QStringLiteral("/config/snapformat");
 
+    // Reads the file again, away from this thread. Reads wait for it a
+    // moment at most: a file that does not answer by then reads as its
+    // defaults, and what it holds counts once it answers, for the keys that
+    // were not written meanwhile. The window loads as it is made.
+    static void load();
+
     static QVariant value(const QString &key, const QVariant &defaultValue = QVariant());
-    // False when the value did not reach the file (a read-only home, a full
-    // disk, a file that cannot be replaced); the file then stays as it was,
-    // and the write-failure handler hears of it too.
-    static bool setValue(const QString &key, const QVariant &value);
+    static bool contains(const QString &key);
+    // Seen by every later read at once; reaches the file in the background.
+    // A write that fails leaves the file as it was and is told to the
+    // write-failure handler.
+    static void setValue(const QString &key, const QVariant &value);
     // The product record that installers and other tools look for, in the
     // product's native settings file; failures are told as above.
-    static bool writeProductRecord();
-    static bool contains(const QString &key);
+    static void writeProductRecord();
+    // True once every write handed over so far has reached its file, none
+    // having failed since the last flush; false after timeoutMs.
+    static bool flush(int timeoutMs = 10000);
 
     // Called with the file's path whenever a write fails, so that the window
-    // can tell the user instead of forgetting the change quietly.
+    // can tell the user instead of forgetting the change quietly. Set, taken
+    // away and called on the window's thread.
     using WriteFailureHandler = std::function<void(const QString &path)>;
     static void setWriteFailureHandler(WriteFailureHandler handler);
 

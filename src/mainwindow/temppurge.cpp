@@ -1,83 +1,101 @@
 #include "temppurge.h"
 
-#include <QDir>
-#include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
-#include <QThread>
 
-#include "platform/filelock.h"
+#include "platform/filecalls.h"
+#include "platform/processowner.h"
 
 namespace TempPurge {
 
 namespace {
 
-const QString kClaimName = QStringLiteral(".claim");
-// A start that clears a dead copy's folder of the same name holds its claim
-// while it does.
-constexpr int kClaimAttempts = 20;
-constexpr unsigned long kClaimRetryMs = 50;
+const QString kOwnerName = QStringLiteral(".owner");
+constexpr qint64 kMaxOwnerBytes = 4096;
+// A folder that nobody can tell the owner of is not kept for ever: a copy
+// at work writes its scripts more often than this.
+constexpr qint64 kUnknownOwnerKeptMs = qint64(7) * 24 * 60 * 60 * 1000;
+
+QString inside(const QString &folder, const QString &name) {
+    return folder + QLatin1Char('/') + name;
+}
 
 void removeEntries(const QString &folder, const QString &keep = QString()) {
-    // Hidden entries are ours too, and broken links count as "system" ones:
-    // leaving either behind would keep the folder from going.
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &entry : entries) {
-        const QString path = entry.absoluteFilePath();
-        if (entry.fileName() == keep)
+    // Hidden entries are ours too, and broken links as well: leaving either
+    // behind would keep the folder from going.
+    for (const QString &name : FileCalls::entries(folder)) {
+        if (name == keep)
             continue;
-        if (entry.isDir() && !entry.isSymLink()) {
+        const QString path = inside(folder, name);
+        const FileCalls::Look entry = FileCalls::look(path);
+        if (entry.isDir && !entry.isLink) {
             removeEntries(path);
-            QDir().rmdir(path);
+            FileCalls::removeFolder(path);
         } else {
-            QFile::remove(path);
+            FileCalls::remove(path);
         }
     }
 }
 
-QString claimPath(const QString &folder) {
-    return folder + QLatin1Char('/') + kClaimName;
+ProcessOwner ownerOf(const QString &folder) {
+    QByteArray text;
+    if (FileCalls::readWhole(inside(folder, kOwnerName), &text, kMaxOwnerBytes) != 0)
+        return ProcessOwner();
+    return ProcessOwner::fromText(text);
+}
+
+// Nothing in the folder, nor the folder itself, has changed since before.
+bool untouchedSince(const QString &folder, qint64 beforeMs) {
+    const FileCalls::Look look = FileCalls::look(folder);
+    if (!look.answered || look.modifiedMs < 0 || look.modifiedMs >= beforeMs)
+        return false;
+    for (const QString &name : FileCalls::entries(folder)) {
+        const FileCalls::Look entry = FileCalls::look(inside(folder, name));
+        if (!entry.answered || entry.modifiedMs >= beforeMs)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
 bool emptyFolder(const QString &root)
 {
-    const QFileInfo info(root);
-    if (root.isEmpty() || info.isSymLink() || !info.isDir())
+    const FileCalls::Look look = FileCalls::look(root);
+    if (root.isEmpty() || look.isLink || !look.isDir)
         return false;
-    removeEntries(info.absoluteFilePath());
+    removeEntries(QFileInfo(root).absoluteFilePath());
     return true;
 }
 
-std::unique_ptr<FileLock> claimFolder(const QString &folder) {
-    for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
-        if (!QDir().mkpath(folder))
-            return nullptr;
-        auto claim = std::make_unique<FileLock>(claimPath(folder), FileLock::Opening::MayCreate);
-        if (claim->isHeld())
-            return claim;
-        QThread::msleep(kClaimRetryMs);
-    }
-    return nullptr;
+bool claimFolder(const QString &folder) {
+    // A folder of this name is this process's own or left by a process of
+    // the same id on this computer, which has gone: what it left is counted
+    // past and goes when this copy closes.
+    return FileCalls::makePath(folder) &&
+           FileCalls::replace(inside(folder, kOwnerName), ProcessOwner::self().toText());
 }
 
 void removeLeftovers(const QString &own) {
     const QFileInfo ownInfo(own);
-    const QFileInfoList folders = ownInfo.dir().entryInfoList(
-        QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    for (const QFileInfo &folder : folders) {
-        const QString path = folder.absoluteFilePath();
-        if (path == ownInfo.absoluteFilePath())
+    const QString parent = ownInfo.absolutePath();
+    const qint64 unknownBefore = QDateTime::currentMSecsSinceEpoch() - kUnknownOwnerKeptMs;
+    for (const QString &name : FileCalls::entries(parent)) {
+        const QString path = inside(parent, name);
+        if (name == ownInfo.fileName())
             continue;
-        FileLock claim(claimPath(path), FileLock::Opening::Existing);
-        if (!claim.isHeld())
+        const FileCalls::Look folder = FileCalls::look(path);
+        if (!folder.isDir || folder.isLink)
             continue;
-        // The claim goes last, so that a new copy of the same name waits
-        // for the folder to be cleared rather than lose what it writes.
-        removeEntries(path, kClaimName);
-        claim.removeFile();
-        QDir().rmdir(path);
+        const ProcessOwner owner = ownerOf(path);
+        if (!owner.isKnownGone() &&
+            (owner.isOnThisComputer() || !untouchedSince(path, unknownBefore)))
+            continue;
+        // The owner's name goes last: a folder half cleared still says whose
+        // it was.
+        removeEntries(path, kOwnerName);
+        FileCalls::remove(inside(path, kOwnerName));
+        FileCalls::removeFolder(path);
     }
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <memory>
-
 #include <QString>
 
-class FileLock;
-
-// Emptying the program's own temporary folder when it closes, and the
-// folders of copies that ended without closing.
+// The program's own temporary folder: each running copy's folder of edit
+// scripts, claimed as it starts, emptied as it closes, and those of copies
+// that ended without closing. The folders lie in the home folder, which
+// other computers may share: a copy's folder names its owner, and only the
+// computer that owns it can tell that the owner has gone. The calls go
+// through FileCalls, so that on the program's own-files worker a home that
+// does not answer holds up that work and nothing else.
 namespace TempPurge {
 
 // Removes everything inside `root` and leaves `root` itself. Symbolic links
@@ -17,15 +18,14 @@ namespace TempPurge {
 // single removal failed.
 bool emptyFolder(const QString &root);
 
-// Makes this copy's temporary folder and claims it for as long as the
-// returned lock lives, so that other copies' starts leave it alone; null
-// when it cannot be claimed.
-std::unique_ptr<FileLock> claimFolder(const QString &folder);
+// Makes this copy's temporary folder and names this process its owner, so
+// that other copies' starts leave it alone; false when it cannot.
+bool claimFolder(const QString &folder);
 
-// Removes the folders beside `own` whose copy has gone without its close
-// path (killed, or its display gone): those whose claim nobody holds. A live
-// copy holds its claim wherever it runs, on this machine or another that
-// shares the folder; a folder without a claim is left alone.
+// Removes the folders beside `own` whose owner is known to have gone from
+// this computer (killed, or its display gone) without its close path. A
+// folder of another computer, or one whose owner cannot be told, is left
+// until nothing in it has changed for a week.
 void removeLeftovers(const QString &own);
 
 } // namespace TempPurge

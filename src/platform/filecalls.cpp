@@ -19,6 +19,7 @@
 
 #include "platform/filepublish.h"
 #include "platform/helperpool.h"
+#include "platform/safefile.h"
 
 namespace FileCalls {
 
@@ -51,6 +52,9 @@ enum class Op : quint8 {
     CloseFile,
     WriteNew,
     FirstAbsent,
+    RemoveFolder,
+    Entries,
+    Replace,
 };
 
 struct Request {
@@ -133,6 +137,15 @@ bool canWriteInto(const QString &folder) {
 
 bool remove(const QString &path) {
     return QFile::remove(path);
+}
+
+bool removeFolder(const QString &path) {
+    return ::rmdir(QFile::encodeName(path).constData()) == 0;
+}
+
+QStringList entries(const QString &folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }
 
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
@@ -436,6 +449,12 @@ QByteArray answer(const QByteArray &bytes) {
         return encoded(qint32(FilePublish::writeNew(path, request.data)));
     case Op::FirstAbsent:
         return encoded(direct::firstAbsent(path, request.names, request.handle != 0));
+    case Op::RemoveFolder:
+        return encoded(direct::removeFolder(path));
+    case Op::Entries:
+        return encoded(direct::entries(path));
+    case Op::Replace:
+        return encoded(SafeFile::replace(path, request.data));
     }
     return QByteArray();
 }
@@ -464,6 +483,16 @@ bool canWriteInto(const QString &folder) {
 
 bool remove(const QString &path) {
     return call(requestFor(Op::Remove, path), false, [&] { return direct::remove(path); });
+}
+
+bool removeFolder(const QString &path) {
+    return call(requestFor(Op::RemoveFolder, path), false,
+                [&] { return direct::removeFolder(path); });
+}
+
+QStringList entries(const QString &folder) {
+    return call(requestFor(Op::Entries, folder), QStringList(),
+                [&] { return direct::entries(folder); });
 }
 
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix) {
@@ -526,11 +555,43 @@ void closeFile(qint64 handle) {
         request, false, [&] { return direct::closeFile(handle); }, [](bool) { return -1; });
 }
 
+int readWhole(const QString &path, QByteArray *bytes, qint64 maxBytes) {
+    constexpr qint64 kChunkBytes = 64 * 1024;
+    bytes->clear();
+    const qint64 handle = openForReading(path);
+    if (handle < 0)
+        return int(-handle);
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    int error = 0;
+    for (;;) {
+        const qint64 got = readAt(handle, bytes->size(), chunk.data(), chunk.size());
+        if (got <= 0) {
+            error = int(-got);
+            break;
+        }
+        if (bytes->size() + got > maxBytes) {
+            error = EFBIG;
+            break;
+        }
+        bytes->append(chunk.constData(), got);
+    }
+    closeFile(handle);
+    if (error != 0)
+        bytes->clear();
+    return error;
+}
+
 int writeNew(const QString &path, const QByteArray &bytes) {
     Request request = requestFor(Op::WriteNew, path);
     request.data = bytes;
     return call(request, qint32(-kEnded),
                 [&] { return qint32(FilePublish::writeNew(path, bytes)); });
+}
+
+bool replace(const QString &path, const QByteArray &bytes) {
+    Request request = requestFor(Op::Replace, path);
+    request.data = bytes;
+    return call(request, false, [&] { return SafeFile::replace(path, bytes); });
 }
 
 Channel::Channel(const QString &helperPath) : m_pool(&HelperPool::of(helperPath)) {

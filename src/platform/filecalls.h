@@ -44,6 +44,10 @@ bool makePath(const QString &folder);
 // removed, as permission bits tell neither a read-only mount nor an ACL.
 bool canWriteInto(const QString &folder);
 bool remove(const QString &path);
+// Removes an empty folder; a link or a file is not one.
+bool removeFolder(const QString &path);
+// Every name in the folder, hidden ones too, but "." and "..".
+QStringList entries(const QString &folder);
 // The names of the hidden files (".name") in folder that end with suffix.
 QStringList hiddenFilesEndingWith(const QString &folder, const QString &suffix);
 // Whether a writer holds the file's lock, and whose the file is.
@@ -78,9 +82,15 @@ qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size);
 // The file's size now, or a negative errno.
 qint64 sizeOf(qint64 handle);
 void closeFile(qint64 handle);
+// The whole of a regular file of at most maxBytes into bytes: 0, or the
+// reason (an errno; ENOENT when there is none, EFBIG when it is larger).
+int readWhole(const QString &path, QByteArray *bytes, qint64 maxBytes);
 // FilePublish::writeNew: bytes as the new file path, whole or not at all,
 // never replacing one. 0, or the reason (an errno).
 int writeNew(const QString &path, const QByteArray &bytes);
+// SafeFile::replace: bytes as the whole file path, or the file left as it
+// was (false).
+bool replace(const QString &path, const QByteArray &bytes);
 
 // The helper process that makes the calls of the threads it is set for.
 // Helpers are shared: a call takes one that waits (one is started ahead of

@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "platform/filecalls.h"
+#include "platform/processowner.h"
 
 namespace {
 
@@ -122,10 +123,13 @@ QString Platform::settingsFile()
 
 QString Platform::tempDir()
 {
-    // Every running copy has a folder of its own, named after its machine and
-    // process, so that the close of one copy never empties another's.
-    const QString copy = QStringLiteral("%1-%2").arg(QSysInfo::machineHostName()).arg(
-        QCoreApplication::applicationPid());
+    // Every running copy has a folder of its own, named after its computer
+    // and process, so that the close of one copy never empties another's,
+    // even on a computer cloned with its host name.
+    const QString copy = QStringLiteral("%1-%2-%3")
+                             .arg(QSysInfo::machineHostName())
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(ProcessOwner::computerTag());
     return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/tmp/") + copy;
 }
 
@@ -134,14 +138,30 @@ QString Platform::handoffDir()
     return writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/handoff");
 }
 
+// The desktop's list of these folders lies in the home folder, which may stop
+// answering later on: read once.
 QString Platform::documentsDir()
 {
-    return writableLocation(QStandardPaths::DocumentsLocation);
+    static const QString folder = writableLocation(QStandardPaths::DocumentsLocation);
+    return folder;
 }
 
 QString Platform::desktopDir()
 {
-    return writableLocation(QStandardPaths::DesktopLocation);
+    static const QString folder = writableLocation(QStandardPaths::DesktopLocation);
+    return folder;
+}
+
+QString Platform::localScratchDir()
+{
+    // Shared memory's folder is this computer's own memory; the temporary
+    // folder may have been moved into the home folder.
+    static const QString folder = [] {
+        const QFileInfo memory(QStringLiteral("/dev/shm"));
+        return memory.isDir() && memory.isWritable() ? memory.absoluteFilePath()
+                                                     : QDir::tempPath();
+    }();
+    return folder;
 }
 
 QString Platform::runtimeDir()

@@ -25,6 +25,9 @@ public:
     static QString handoffDir();         // where the update tool leaves its download
     static QString documentsDir();
     static QString desktopDir();
+    // A folder on this computer's own memory or disk, never a share, for
+    // files that live a moment.
+    static QString localScratchDir();
     // A private folder of this user for lock files, the same whatever
     // TMPDIR says; created on demand.
     static QString runtimeDir();

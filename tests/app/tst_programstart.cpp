@@ -10,8 +10,8 @@
 #include <QtTest>
 
 #include "app/singleapplication.h"
-#include "platform/filelock.h"
 #include "platform/platform.h"
+#include "platform/processowner.h"
 
 namespace {
 
@@ -72,9 +72,11 @@ QString tst_ProgramStart::recordPath() const
 }
 
 QString tst_ProgramStart::scriptFolderOf(const QProcess &process) const {
-    return qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/FennVideo/Quillora/tmp/%1-%2")
-                                                        .arg(QSysInfo::machineHostName())
-                                                        .arg(process.processId());
+    return qEnvironmentVariable("XDG_CACHE_HOME") +
+           QStringLiteral("/FennVideo/Quillora/tmp/%1-%2-%3")
+               .arg(QSysInfo::machineHostName())
+               .arg(process.processId())
+               .arg(ProcessOwner::computerTag());
 }
 
 void tst_ProgramStart::start(QProcess &process)
@@ -186,6 +188,18 @@ void tst_ProgramStart::endOfSessionRunsTheClosePath() {
     QVERIFY(!segment.attach());
 }
 
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes = QByteArray()) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+// A start takes away what this computer's killed copies left, and nothing of
+// a copy at work on another computer that shares the home folder (its lock
+// is not seen from here) unless nothing in it has changed for a week.
 void tst_ProgramStart::nextStartRemovesWhatKilledCopiesLeft() {
     start(first);
     QVERIFY(waitForWindow(first));
@@ -193,21 +207,37 @@ void tst_ProgramStart::nextStartRemovesWhatKilledCopiesLeft() {
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     QVERIFY(first.waitForFinished());
     QVERIFY(QDir().mkpath(killed));
-    QFile script(killed + QStringLiteral("/avsifile0.avs"));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.close();
-    // A copy that runs on another machine sharing the folder, or in another
-    // process namespace: its process cannot be seen, but it holds its claim.
-    const QString alive = QFileInfo(killed).absolutePath() + QStringLiteral("/elsewhere-4242");
-    QVERIFY(QDir().mkpath(alive));
-    const FileLock claim(alive + QStringLiteral("/.claim"), FileLock::Opening::MayCreate);
-    QVERIFY(claim.isHeld());
+    QVERIFY(writeFile(killed + QStringLiteral("/avsifile0.avs")));
+    const QString folders = QFileInfo(killed).absolutePath();
+    const QString atWork = folders + QStringLiteral("/otherhost-4242-0badc0de");
+    const QString idle = folders + QStringLiteral("/otherhost-77-0badc0de");
+    for (const QString &folder : {atWork, idle}) {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(writeFile(folder + QStringLiteral("/.owner"),
+                          "computer=another-boot/pid:[1]\nhost=otherhost\npid=77\nstarted=1\n"));
+        // As an older copy claimed it: with a lock that is held over there.
+        QVERIFY(writeFile(folder + QStringLiteral("/.claim")));
+        QVERIFY(writeFile(folder + QStringLiteral("/avsifile0.avs")));
+    }
+    QCOMPARE(QProcess::execute(QStringLiteral("touch"),
+                               {QStringLiteral("-d"), QStringLiteral("8 days ago"),
+                                idle + QStringLiteral("/.owner"), idle + QStringLiteral("/.claim"),
+                                idle + QStringLiteral("/avsifile0.avs"), idle}),
+                 0);
+    // What the update tool left goes after the folders: its end is theirs.
+    const QString handoff =
+        qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/FennVideo/Quillora/handoff");
+    QVERIFY(QDir().mkpath(handoff));
+    QVERIFY(writeFile(handoff + QStringLiteral("/tessaline")));
 
     start(first);
     QVERIFY(waitForWindow(first));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(handoff), kEventTimeoutMs);
     QVERIFY2(!QFileInfo::exists(killed), qPrintable(killed));
-    QVERIFY(QFileInfo::exists(alive + QStringLiteral("/.claim")));
+    QVERIFY(!QFileInfo::exists(idle));
+    QVERIFY(QFileInfo::exists(atWork + QStringLiteral("/avsifile0.avs")));
     QVERIFY(QFileInfo::exists(scriptFolderOf(first)));
+    QDir(atWork).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramStart)

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void namelessLockIsTakenOverOnceItsOwnerHasGone();
     void otherUserHasAGuardOfItsOwn();
     void lockAloneKeepsSecondCopyOut();
+    void otherComputerRunsItsOwnCopy();
 
 private:
     QString probePath() const;
@@ -235,6 +236,34 @@ void tst_SingleApplication::lockAloneKeepsSecondCopyOut()
     second.waitForFinished();
     // It ends without running; its message has no way to travel.
     QCOMPARE(said, QByteArray("sender failed"));
+}
+
+// Without a session's runtime folder the guard's files lie in the cache
+// folder, which a home shared with other computers shares too; a lock taken
+// on one computer is not seen on another, nor can its copy hear this one.
+// Another copy there runs on its own. Another PID and IPC namespace of this
+// machine stands in for the other computer.
+void tst_SingleApplication::otherComputerRunsItsOwnCopy()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    QProcess here;
+    here.setProcessEnvironment(environment);
+    QVERIFY(startOwner(here));
+    QProcess there;
+    there.setProcessEnvironment(environment);
+    there.start(QStringLiteral("unshare"),
+                {QStringLiteral("--pid"), QStringLiteral("--ipc"), QStringLiteral("--fork"),
+                 QStringLiteral("--kill-child"), probePath(), key});
+    const bool answered = there.waitForReadyRead(kEventTimeoutMs);
+    const QByteArray said = there.readLine().trimmed();
+    there.kill();
+    there.waitForFinished();
+    here.kill();
+    here.waitForFinished();
+    if (!answered)
+        QSKIP("No namespaces of its own here (unshare needs root).");
+    QCOMPARE(said, QByteArray("owner"));
 }
 
 QTEST_GUILESS_MAIN(tst_SingleApplication)

@@ -21,6 +21,7 @@
 #include "filelist/filerow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/errfiledialog.h"
+#include "mainwindow/settingsfile.h"
 #include "mainwindow/openprogress.h"
 #include "platform/platform.h"
 #include "profiles/argumentlist.h"
@@ -52,7 +53,10 @@ inline void useStagedInstallation()
     QCoreApplication::setApplicationName(QLatin1String(kProductName));
     Platform::setInstallDir(stage());
     QDir::setCurrent(stage());
+    // What the last test wrote reaches the file before the file goes.
+    SettingsFile::flush();
     QFile::remove(Platform::settingsFile());
+    SettingsFile::load();
 }
 
 // The real main window on the staged installation, shown, its outputs going

@@ -56,11 +56,16 @@ private:
 
     QTemporaryDir *install = nullptr;
     MainWindow *window = nullptr;
+    SmallDisk disk;
+    bool smallConfigDisk = false;
 };
 
 void tst_MainWindow::initTestCase()
 {
     actAsTheProgram();
+    // Before any thread of the program: a thread sees the mounts of the
+    // thread that made it.
+    smallConfigDisk = disk.mount(Platform::configDir());
 }
 
 void tst_MainWindow::init()
@@ -163,6 +168,7 @@ void tst_MainWindow::productRecordAndFolders()
         record.setValue(QStringLiteral("ver"), QStringLiteral("0.0"));
     }
     window = new MainWindow;
+    QVERIFY(SettingsFile::flush());
     QSettings record{QString::fromLatin1(kOrganizationName), QString::fromLatin1(kProductName)};
     QCOMPARE(record.value(QStringLiteral("product")).toString(), QStringLiteral("Quillora"));
     QCOMPARE(record.value(QStringLiteral("ver")).toString(), QStringLiteral("2.1.2.367"));
@@ -186,6 +192,7 @@ void tst_MainWindow::settingsFoldersWinOverDefaults()
     QCOMPARE(window->snapshotChoices().folder(), QStringLiteral("/srv/pictures/"));
     QCOMPARE(openDialogFolder(), incoming);
     // The default folders are made all the same.
+    QVERIFY(SettingsFile::flush());
     QVERIFY(QDir(SettingsFile::defaultOutputFolder()).exists());
 }
 
@@ -221,7 +228,8 @@ void tst_MainWindow::unsavableSettingsAreToldOnce()
     window = new MainWindow;
     QTemporaryDir out;
     typeOutputFolder(out.path());
-    QVERIFY(!SettingsFile::setValue(SettingsFile::kFolder, out.path()));
+    SettingsFile::setValue(SettingsFile::kFolder, out.path());
+    QVERIFY(!SettingsFile::flush());
     const auto told = [this] {
         int boxes = 0;
         for (const QMessageBox *box : window->findChildren<QMessageBox *>())
@@ -236,10 +244,13 @@ void tst_MainWindow::unsavableSettingsAreToldOnce()
 }
 
 void tst_MainWindow::fullDiskKeepsTheOldSettings() {
-    SmallDisk disk;
-    if (!disk.mount(Platform::configDir()))
+    if (!smallConfigDisk)
         QSKIP("A size-limited folder needs root and a private mount namespace.");
-    QVERIFY(SettingsFile::setValue(SettingsFile::kOutput, QStringLiteral("/srv/films")));
+    const auto roomAgain = qScopeGuard([] {
+        QFile::remove(Platform::configDir() + QStringLiteral("/filler"));
+    });
+    SettingsFile::setValue(SettingsFile::kOutput, QStringLiteral("/srv/films"));
+    QVERIFY(SettingsFile::flush());
     QFile file(Platform::settingsFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray stored = file.readAll();

@@ -60,7 +60,9 @@ void tst_PreferenceDialog::initTestCase()
 
 void tst_PreferenceDialog::init()
 {
+    SettingsFile::flush();
     QFile::remove(Platform::settingsFile());
+    SettingsFile::load();
     box = std::make_unique<QTemporaryDir>();
     QVERIFY(box->isValid());
 }

@@ -44,6 +44,7 @@
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/preferencedialog.h"
 #include "filelist/filerow.h"
+#include "mainwindow/ownfilesworker.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -873,6 +874,8 @@ void tst_WindowChrome::closeWithEmptyListDoesNotAsk()
     QVERIFY(!window->isVisible());
 
     // Only the program's own folder went; its parent and sibling stayed.
+    // The close hands the folder to the worker.
+    QVERIFY(OwnFilesWorker::instance().waitUntilIdle(kProcessTimeoutMs));
     QVERIFY(!QDir(Platform::tempDir()).exists());
     QVERIFY(QDir(QFileInfo(Platform::tempDir()).absolutePath()).exists());
     QVERIFY(QFile::exists(Platform::handoffDir() + QStringLiteral("/keep")));
@@ -906,6 +909,8 @@ void tst_WindowChrome::closeWithRowsAsks()
     window->on_closeAll_clicked();
     QVERIFY(asked);
     QCOMPARE(window->isVisible(), !closes);
+    // The close hands the folder to the worker.
+    QVERIFY(OwnFilesWorker::instance().waitUntilIdle(kProcessTimeoutMs));
     QCOMPARE(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")), !closes);
     QCOMPARE(ui()->treeWidget->topLevelItemCount(), 1);
 }
@@ -970,6 +975,8 @@ void tst_WindowChrome::exitActionAsksFirst() {
     }
     // The close handling ran.
     QVERIFY(!window->isVisible());
+    // The close hands the folder to the worker.
+    QVERIFY(OwnFilesWorker::instance().waitUntilIdle(kProcessTimeoutMs));
     QVERIFY(!QDir(Platform::tempDir()).exists());
 }
 

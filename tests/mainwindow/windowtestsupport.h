@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include "app/version.h"
+#include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 
 namespace WindowTestSupport {
@@ -62,7 +63,10 @@ inline void useInstallation(const QString &path)
 {
     Platform::setInstallDir(path);
     QDir::setCurrent(path);
+    // What the last test wrote reaches the file before the file goes.
+    SettingsFile::flush();
     QFile::remove(Platform::settingsFile());
+    SettingsFile::load();
 }
 
 inline void leaveInstallation()

@@ -157,6 +157,7 @@ void tst_PreviewControls::initTestCase() {
 }
 
 void tst_PreviewControls::init() {
+    SettingsFile::flush();
     QFile::remove(Platform::settingsFile());
     snapshots = new QTemporaryDir;
     window = new MainWindow;

@@ -20,6 +20,7 @@
 
 #include "app/version.h"
 #include "mainwindow/mainwindow.h"
+#include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/playerthreads.h"
 #include "playertestutil.h"
@@ -321,6 +322,7 @@ void tst_SoundServer::cleanupTestCase() {
 }
 
 void tst_SoundServer::init() {
+    SettingsFile::flush();
     QFile::remove(Platform::settingsFile());
     const bool pipeWire = qstrcmp(QTest::currentDataTag(), "PipeWire") == 0;
     // SDL takes its driver when its sound starts.
