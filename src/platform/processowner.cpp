@@ -1,50 +1,21 @@
 #include "processowner.h"
 
-#include <cerrno>
-
-#include <signal.h>
 #include <unistd.h>
 
+#include <QByteArrayList>
 #include <QCryptographicHash>
-#include <QFile>
-#include <QList>
 #include <QSysInfo>
+
+#include "platform/processcheck.h"
 
 namespace {
 
 constexpr int kTagChars = 8;
-// The start time's place among the fields after the process name in
-// /proc/PID/stat (field 22, the name being field 2 and the state field 3).
-constexpr int kStartField = 19;
-
-QByteArray firstLine(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readLine().trimmed();
-}
 
 QString thisComputer() {
-    // The namespace link names it as "pid:[4026531836]".
-    static const QString computer =
-        QString::fromLatin1(firstLine(QStringLiteral("/proc/sys/kernel/random/boot_id"))) +
-        QLatin1Char('/') +
-        QFile::symLinkTarget(QStringLiteral("/proc/self/ns/pid")).section(QLatin1Char('/'), -1);
-    return computer;
-}
-
-// When the process of that id started, in clock ticks after the boot; -1
-// when it cannot be read (none runs, or /proc hides it).
-qint64 startOf(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // The name may hold blanks and ')'.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    bool number = false;
-    const qint64 started = fields.value(kStartField).toLongLong(&number);
-    return number ? started : -1;
+    const QString boot = ProcessCheck::thisBoot();
+    const QString space = ProcessCheck::thisPidSpace();
+    return boot.isEmpty() || space.isEmpty() ? QString() : boot + QLatin1Char('/') + space;
 }
 
 } // namespace
@@ -54,7 +25,7 @@ ProcessOwner ProcessOwner::self() {
     owner.m_computer = thisComputer();
     owner.m_host = QSysInfo::machineHostName();
     owner.m_pid = ::getpid();
-    owner.m_started = startOf(owner.m_pid);
+    owner.m_started = ProcessCheck::startOf(owner.m_pid);
     return owner;
 }
 
@@ -101,11 +72,5 @@ bool ProcessOwner::isOnThisComputer() const {
 }
 
 bool ProcessOwner::isKnownGone() const {
-    if (!isOnThisComputer())
-        return false;
-    // Asked in this namespace, whatever /proc shows of it.
-    if (::kill(pid_t(m_pid), 0) != 0 && errno == ESRCH)
-        return true;
-    const qint64 started = startOf(m_pid);
-    return started >= 0 && m_started >= 0 && started != m_started;
+    return isOnThisComputer() && ProcessCheck::of(m_pid, m_started) == ProcessCheck::State::Gone;
 }

@@ -32,5 +32,5 @@ private:
     QString m_computer;
     QString m_host; // for whoever reads the file; nothing is decided by it
     qint64 m_pid = 0;
-    qint64 m_started = -1; // clock ticks after the boot
+    qint64 m_started = 0; // clock ticks after the boot; 0: not known
 };
