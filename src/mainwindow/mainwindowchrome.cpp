@@ -45,6 +45,8 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     const QString temporary = Platform::tempDir();
+    // A script written after the purge would stay behind.
+    conversionController.scripts().drop();
     purgeDirectory(temporary);
     // The folder itself goes too, but never a parent: those are not ours.
     QDir().rmdir(temporary);

@@ -7,8 +7,17 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include <sys/resource.h>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "conversion/scriptfile.h"
 #include "filelist/addflow.h"
 #include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
@@ -18,6 +27,56 @@
 #include "windowtestutil.h"
 
 using WindowTest::media;
+
+namespace {
+
+// Every sync the program makes passes here, as strace would see it: those
+// of the window's thread are counted, and the others can be held, as a disk
+// that syncs slowly holds them.
+struct Syncs {
+    pthread_t window = pthread_self();
+    std::atomic<int> ofWindow{0};
+    std::mutex mutex;
+    std::condition_variable released;
+    bool held = false; // mutex
+
+    void hold(bool on)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            held = on;
+        }
+        released.notify_all();
+    }
+    int pass(long call, int fd)
+    {
+        if (pthread_equal(pthread_self(), window)) {
+            ++ofWindow;
+        } else {
+            std::unique_lock<std::mutex> lock(mutex);
+            released.wait(lock, [this] { return !held; });
+        }
+        return int(::syscall(call, fd));
+    }
+};
+
+Syncs &syncs()
+{
+    static Syncs shared;
+    return shared;
+}
+
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    return syncs().pass(SYS_fsync, fd);
+}
+
+extern "C" int fdatasync(int fd)
+{
+    return syncs().pass(SYS_fdatasync, fd);
+}
 
 // Files reach the list through the real main window, probed by the real
 // transcoder: through the open dialog's path list and by dropping.
@@ -51,6 +110,7 @@ private Q_SLOTS:
     void folderRememberedOnlyWhenFilesArePicked();
     void typedNamesAreAllCounted();
     void windowKeepsWorkingWhileProbing();
+    void scriptsReachTheDiskAwayFromTheWindow();
     void probesSideBySideChangeNothingButTime();
     void userEndsTheAddAtOnce_data();
     void userEndsTheAddAtOnce();
@@ -81,6 +141,7 @@ private:
 void tst_AddFiles::initTestCase()
 {
     QVERIFY(QFile::exists(media("av.mp4")));
+    syncs().window = pthread_self();
 }
 
 void tst_AddFiles::init()
@@ -91,6 +152,7 @@ void tst_AddFiles::init()
 
 void tst_AddFiles::cleanup()
 {
+    syncs().hold(false);
     fixture.close();
     window = nullptr;
 }
@@ -706,6 +768,46 @@ void tst_AddFiles::windowKeepsWorkingWhileProbing()
     QVERIFY(dragRefused);
     QCOMPARE(list()->topLevelItemCount(), 6);
     QVERIFY2(ticks >= spent / 10 / 4, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(spent)));
+}
+
+// Nothing an add writes waits for the disk on the window's thread, however
+// slowly the disk syncs; a Convert waits for the rows' scripts instead.
+void tst_AddFiles::scriptsReachTheDiskAwayFromTheWindow()
+{
+    syncs().ofWindow = 0;
+    syncs().hold(true);
+    // Dropped: picking files stores their folder, in a settings file of its
+    // own.
+    window->addDroppedUrls({QUrl::fromLocalFile(media("av.mp4")),
+                            QUrl::fromLocalFile(media("av.mkv")),
+                            QUrl::fromLocalFile(media("audio.mp3"))});
+    QCOMPARE(list()->topLevelItemCount(), 3);
+    QCOMPARE(syncs().ofWindow.load(), 0);
+    QStringList scripts;
+    for (int index = 0; index < 3; ++index)
+        scripts << FileRow::effects(row(index)).value(FileRow::ScriptPathEntry);
+    QVERIFY(!QFile::exists(scripts.first()));
+    // An edit saved meanwhile stays: a first script never takes its place.
+    QVERIFY(QDir().mkpath(QFileInfo(scripts.last()).absolutePath()));
+    QVERIFY(ScriptFile::replace(scripts.last(), QStringLiteral("edited\n")));
+
+    bool scriptsThere = false;
+    int started = 0;
+    connect(&window->conversion(), &ConversionController::jobStarted, this, [&] {
+        ++started;
+        scriptsThere = std::all_of(scripts.cbegin(), scripts.cend(),
+                                   [](const QString &script) { return QFile::exists(script); });
+    });
+    window->on_ConvertePushButton_clicked();
+    QTRY_COMPARE(ui()->labelShowState->text(), QStringLiteral("Checking the output folder..."));
+    QCOMPARE(started, 0);
+    syncs().hold(false);
+    QTRY_COMPARE_WITH_TIMEOUT(started, 1, WindowTest::kEventTimeoutMs);
+    QVERIFY(scriptsThere);
+    window->on_StopConvertePushButton_clicked();
+    QFile edited(scripts.last());
+    QVERIFY(edited.open(QIODevice::ReadOnly));
+    QCOMPARE(edited.readAll(), QByteArray("edited\n"));
 }
 
 void tst_AddFiles::probesSideBySideChangeNothingButTime()
