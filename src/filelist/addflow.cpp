@@ -140,7 +140,8 @@ void AddFlow::addNow(const Request &request)
     turns.start(kTurnMs);
     // Ended from outside too (the application quits): the add ends with it.
     loop.exec();
-    // Left early (the window closed): no probe outlives the add.
+    // Left early (the window closed): no probe outlives the add, each is
+    // killed.
     m_pool.stop();
     waitForNames(goingOn);
     // A row that no name was left for has gone again.
