@@ -1,5 +1,6 @@
 #include "avsscript.h"
 
+#include <cerrno>
 #include <cmath>
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
 #include "conversion/scriptlines.h"
+#include "platform/safefile.h"
 #include "profiles/argumentlist.h"
 
 namespace {
@@ -167,4 +169,17 @@ bool AvsScript::write(const QString &path, const QString &text, QString *error) 
         return false;
     }
     return true;
+}
+
+int AvsScript::writeNew(const QString &path, const QString &text, QString *error) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
+        return ENOENT;
+    }
+    const int failure = ScriptFile::writeNew(path, text);
+    if (failure != 0 && failure != EEXIST && error)
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, SafeFile::reasonText(failure));
+    return failure;
 }

@@ -76,4 +76,9 @@ public:
     // Writes text to path atomically, creating the folder when missing; false
     // and a message on failure (the old file then stays as it was).
     static bool write(const QString &path, const QString &text, QString *error = nullptr);
+    // Writes text as a new file at path, creating the folder when missing,
+    // whole or not at all, never in place of a file that has that name by
+    // then; the folder is not synced (SafeFile::writeNew). 0, EEXIST when a
+    // file has the name, or the error with a message.
+    static int writeNew(const QString &path, const QString &text, QString *error = nullptr);
 };

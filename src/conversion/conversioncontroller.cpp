@@ -99,6 +99,10 @@ const ConversionRun &ConversionController::run() const {
     return m_run;
 }
 
+ScriptWriter &ConversionController::scripts() {
+    return m_scripts;
+}
+
 TranscoderJob &ConversionController::job() {
     return m_job;
 }
@@ -131,6 +135,18 @@ void ConversionController::checkOutputFolders(const QStringList &outputPaths) {
     }
     m_runStart.drop();
     m_runStart = m_answers.issue();
+    // The jobs read the rows' scripts: a stop ends the wait for them.
+    if (!m_scripts.isSettled()) {
+        setCheckingFolders(true);
+        connect(
+            &m_scripts, &ScriptWriter::settled, this,
+            [this, outputPaths, ticket = m_runStart] {
+                if (ticket.isCurrent())
+                    checkOutputFolders(outputPaths);
+            },
+            Qt::SingleShotConnection);
+        return;
+    }
     if (folders.isEmpty()) {
         setCheckingFolders(false);
         Q_EMIT outputFoldersReady();

@@ -13,6 +13,7 @@
 #include "conversion/conversionrun.h"
 #include "conversion/foldergonereply.h"
 #include "conversion/progressparser.h"
+#include "conversion/scriptwriter.h"
 #include "conversion/staleanswers.h"
 #include "conversion/transcoderjob.h"
 #include "conversion/transcoderprocess.h"
@@ -65,8 +66,9 @@ public:
     void attach(QTreeWidget *list, WindowHooks hooks);
 
     // Convert: the folders of these outputs are looked at away from this
-    // thread; outputFoldersReady(), folderGone() or problem() answers. An
-    // earlier Convert's answers still to come are no longer heard.
+    // thread, once the rows' scripts are on disk; outputFoldersReady(),
+    // folderGone() or problem() answers. An earlier Convert's answers still
+    // to come are no longer heard.
     void checkOutputFolders(const QStringList &outputPaths);
     bool isCheckingFolders() const;
 
@@ -93,6 +95,8 @@ public:
     void askTranscoderToEnd();
 
     const ConversionRun &run() const;
+    // Where the rows' first scripts are written; a run reads them.
+    ScriptWriter &scripts();
     TranscoderJob &job();
     const TranscoderJob &job() const;
 
@@ -182,6 +186,7 @@ private:
     ConversionRun m_run;
     QTimer m_jobTimer{this};
     FolderWork m_folderWork;
+    ScriptWriter m_scripts;
     QString m_destination;
     // A job's folder is being looked at; the tick waits for it as for a job.
     bool m_jobStarting = false;

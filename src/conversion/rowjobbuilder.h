@@ -44,9 +44,10 @@ struct RowJobInput {
     QString avsHeaderPath;
 };
 
-// A row's job. A window stores it with store(); the script file is written by
-// writeScript() before the next row is built, so that the next row finds its
-// number taken.
+// A row's job. A window stores it with store(), and hands the script to its
+// ScriptWriter (or writes it with writeScript()); the next row finds the
+// number taken by the caller's count (RowJobInput::scriptNumber), or, without
+// one, by the script written before it is built.
 struct RowJob {
     bool valid = false; // false: no input could be found, nothing to store
     ArgumentList arguments;

@@ -1,9 +1,9 @@
 #include "addflow.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -18,9 +18,14 @@
 namespace {
 
 const QString kProbeToolName = QStringLiteral("korvex");
-// Files whose probes are already done are handed on back to back; the
-// window gets its turn at least this often meanwhile.
-constexpr int kAddEventGapMs = 20;
+// The files whose probes are done are handed on together, and the progress
+// told, once a turn: the rows and the dialog change no faster than the eye
+// follows, and the window repaints for them no more often than that. The
+// turns also ask whether the add should go on.
+constexpr int kTurnMs = 50;
+// A turn hands files on for at most this long: the window's own events get
+// the rest of it.
+constexpr int kTurnBudgetMs = 30;
 // How often a wait asks whether the add should go on.
 constexpr int kGoOnPollMs = 50;
 
@@ -34,7 +39,6 @@ AddFlow::AddFlow(QTreeWidget *list, OutputNaming *naming, QObject *parent)
     // Until a first probe, nothing speaks against a file.
     m_probe.hasVideo = true;
     m_probe.audioOnly = true;
-    connect(&m_pool, &ProbePool::progressed, this, &AddFlow::showProgress);
 }
 
 ProbePool &AddFlow::probePool()
@@ -96,7 +100,6 @@ void AddFlow::add(const QStringList &paths, const QStringList &shownNames, Sourc
 void AddFlow::addNow(const Request &request)
 {
     const QStringList &paths = request.paths;
-    const QStringList &shownNames = request.shownNames;
     const Source source = request.source;
     const std::function<bool()> &goOn = request.goOn;
     m_adding = true;
@@ -110,8 +113,8 @@ void AddFlow::addNow(const Request &request)
         m_names.insert(m_list->topLevelItem(index)->text(FileRow::OutputFileColumn));
     const auto goingOn = [this, &goOn] { return !m_cancelled && goOn(); };
     // Every file that will be probed is handed to the pool now; the files
-    // are still handed on in the list's order, each as soon as its probe is
-    // done.
+    // are still handed on in the list's order, in the first turn after their
+    // probes are done.
     QStringList probed;
     for (const QString &path : paths) {
         const bool refused = FileListRules::isRejectedExtension(QFileInfo(path).suffix());
@@ -119,24 +122,50 @@ void AddFlow::addNow(const Request &request)
     }
     m_pool.start(Platform::toolPath(kProbeToolName), probed);
     showProgress();
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (int index = 0; index < paths.size(); ++index) {
-        if (sinceEvents.elapsed() >= kAddEventGapMs) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
+    int next = 0;
+    bool inTurn = false;
+    QEventLoop loop;
+    QTimer turns;
+    connect(&turns, &QTimer::timeout, &loop, [&] {
+        // A turn is never begun inside another, whatever a row's slot runs.
+        if (inTurn)
+            return;
+        const QScopedValueRollback<bool> turning(inTurn, true);
+        if (!handOnProbed(request, goingOn, next)) {
+            turns.stop();
+            loop.quit();
         }
-        if (!goingOn())
-            break;
-        const QString &path = paths.at(index);
+        showProgress();
+    });
+    turns.start(kTurnMs);
+    // Ended from outside too (the application quits): the add ends with it.
+    loop.exec();
+    // Left early (the window closed): no probe outlives the add, each is
+    // killed.
+    m_pool.stop();
+    waitForNames(goingOn);
+    // A row that no name was left for has gone again.
+    Q_EMIT finished(m_list->topLevelItemCount() - m_rowsBefore);
+    m_failed.clear();
+    m_adding = false;
+}
+
+bool AddFlow::handOnProbed(const Request &request, const std::function<bool()> &goOn, int &next)
+{
+    QElapsedTimer turn;
+    turn.start();
+    while (next < request.paths.size() && m_pool.isDone(next)) {
+        if (turn.elapsed() >= kTurnBudgetMs)
+            return true;
+        if (!goOn())
+            return false;
+        const int index = next++;
+        const QString &path = request.paths.at(index);
         if (path.isEmpty()) {
-            turnAway(shownNames.value(index));
+            turnAway(request.shownNames.value(index));
             continue;
         }
-
-        // Left while the file was probed: it is neither added nor blamed.
-        if (!probeFile(path, index, goingOn))
-            break;
+        probeFile(path, index);
         if (!m_probe.isMedia()) {
             // A transcoder that cannot be started says nothing of the files:
             // none of them is blamed, and none after it is tried.
@@ -144,20 +173,14 @@ void AddFlow::addNow(const Request &request)
                 Q_EMIT problem(tr("The transcoder %1 cannot be started (%2), so no file can be "
                                   "added. Please install the program again.")
                                    .arg(kProbeToolName, m_pool.startError()));
-                break;
+                return false;
             }
             turnAway(path);
             continue;
         }
         Q_EMIT fileProbed(path);
     }
-    // Left early (the window closed): no probe outlives the add.
-    m_pool.stop();
-    waitForNames(goingOn);
-    // A row that no name was left for has gone again.
-    Q_EMIT finished(m_list->topLevelItemCount() - m_rowsBefore);
-    m_failed.clear();
-    m_adding = false;
+    return next < request.paths.size() && goOn();
 }
 
 QString AddFlow::outputNameFor(const QString &outputName) const

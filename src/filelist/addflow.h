@@ -101,6 +101,10 @@ private:
     };
 
     void addNow(const Request &request);
+    // Hands on, in list order from next, the files whose probes are done,
+    // for one turn; false once the add is over: every file handed on, or
+    // one that ends it met, or goOn said no.
+    bool handOnProbed(const Request &request, const std::function<bool()> &goOn, int &next);
     void showProgress();
     void waitForNames(const std::function<bool()> &goOn);
 

@@ -1,19 +1,17 @@
 #pragma once
 
 #include <functional>
-#include <vector>
+#include <memory>
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QVector>
 
 #include "filelist/processwait.h"
 #include "filelist/sourcestamp.h"
 
-class QProcess;
-class QTimer;
+class QThread;
 
 // Probes the files of one add with "korvex -i PATH", several at a time.
 //
@@ -24,6 +22,12 @@ class QTimer;
 // The caller still works through the list in order, which keeps everything
 // the user sees (row order, output names, the failed list) as with one probe
 // after the other.
+//
+// The processes are started and heard on a thread of the pool's own: a
+// start holds the thread that makes it until the new process has begun its
+// program, which on a busy machine, or with a source on a share that does
+// not answer (the child looks at its file first), is long enough to stall a
+// window. The caller's thread only reads the answers.
 class ProbePool : public QObject
 {
     Q_OBJECT
@@ -44,6 +48,8 @@ public:
     };
 
     explicit ProbePool(QObject *parent = nullptr);
+    // Whatever runs is killed; the pool's thread is waited for a moment, and
+    // left to end on its own when a probe cannot end yet.
     ~ProbePool() override;
 
     // The same probe of one file on its own, waited for on the caller's
@@ -64,9 +70,9 @@ public:
     // `program` for every i whose path is not empty; the empty ones count
     // as done at once, with no result.
     void start(const QString &program, const QStringList &paths);
-    // Kills every probe still running and waits a moment for it; one that
-    // cannot end yet (its file on a share that does not answer) is left to
-    // go when it can, never waited for.
+    // Every probe still running is killed, on the pool's thread; the list
+    // counts as done at once. One that cannot end yet (its file on a share
+    // that does not answer) is left to go when it can, never waited for.
     void stop();
 
     int count() const;
@@ -74,6 +80,8 @@ public:
     bool isDone(int index) const;
     // The first path of the list still being probed; empty when none is.
     QString probingPath() const;
+    // Probe processes not yet ended, of this list or an earlier one.
+    int runningCount() const;
 
     // Runs the event loop, the user's input too, until the probe of
     // paths[index] is done. False when goOn said no first, or the loop was
@@ -87,40 +95,24 @@ public:
     QString startError() const;
 
 Q_SIGNALS:
-    // One more path is done (and the next one, if any, has started).
+    // One more path is done (and the next one, if any, has started); told
+    // once for the probes that end together.
     void progressed();
+    // Wakes the pool's thread for what the caller has just changed.
+    void changed(QPrivateSignal);
 
 private:
-    struct Worker {
-        QProcess *process = nullptr;
-        QTimer *limit = nullptr;
-        int index = -1; // the path it probes; -1 when idle
-    };
-    enum class State : char {
-        Waiting,
-        Running,
-        Done,
-    };
+    struct Shared;
+    struct Probes;
 
-    void createWorkers(int count);
-    void createProcess(size_t slot);
-    void readStamp(Worker &worker);
-    void probeEnded(size_t slot);
-    void probeFailedToStart(size_t slot);
-    void launchNext(Worker &worker);
-    // False when the worker was idle: its process no longer stands for a path.
-    bool finishProbe(Worker &worker);
-    void drainOutput(Worker &worker);
+    // On the caller's thread: the probes' ends are told.
+    Q_INVOKABLE void tell();
 
-    std::vector<Worker> m_workers;
-    QString m_program;
-    QStringList m_paths;
-    QVector<State> m_states;
-    QVector<Result> m_results;
-    int m_nextIndex = 0;
-    int m_doneCount = 0;
+    std::shared_ptr<Shared> m_shared;
+    int m_workerCount = 1;
     // No path before it is still being probed: where probingPath() looks first.
     mutable int m_firstUndone = 0;
-    QString m_startError;
-    int m_timeoutMs = kProbeTimeoutMs;
+    QThread *m_thread = nullptr;
+    // Lives on the pool's thread, with the processes.
+    QObject *m_home = nullptr;
 };

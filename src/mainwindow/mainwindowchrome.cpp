@@ -45,6 +45,8 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A script written after the purge would stay behind.
+    conversionController.scripts().drop();
     purgeDirectory(Platform::tempDir());
 
     editor->close();

@@ -85,15 +85,12 @@ QString withTrailingSlash(const QString &folder)
 }
 
 // The row's script takes the output size and the sound the boxes show once
-// the Advance dialog has been accepted; the problem to tell, or empty.
-QString patchScriptParameters(const Ui::MainWindow *ui, const QTreeWidgetItem *row)
+// the Advance dialog has been accepted.
+ScriptParameterValues scriptParameterValues(const Ui::MainWindow *ui, const QTreeWidgetItem *row)
 {
-    const ScriptParameterValues values = ScriptParameters::valuesFor(
-        FileRow::mediaInfo(row).at(FileRow::OutputSize), ui->AChannels->currentText(),
-        ui->ASamplerate->currentText());
-    return ScriptParameters::patchFile(FileRow::effects(row).value(FileRow::ScriptPathEntry),
-                                       values)
-        .message;
+    return ScriptParameters::valuesFor(FileRow::mediaInfo(row).at(FileRow::OutputSize),
+                                       ui->AChannels->currentText(),
+                                       ui->ASamplerate->currentText());
 }
 
 // An option rule's result written into the row, and the aspect box when the
@@ -216,13 +213,17 @@ void MainWindow::buildItemArguments(int row)
     input.avsImportPath = avsImportPath;
     input.avsHeaderPath = avsHeaderPath;
 
-    const RowJob job = RowJobBuilder::buildAndWrite(input);
+    const RowJob job = RowJobBuilder::build(input);
     if (!job.valid)
         return;
     // A row keeps its number whether or not its script could be written.
     if (job.seedsEffects)
         ++nextScriptNumber;
     RowJobBuilder::store(item, job);
+    // Written away from this thread, which a disk that syncs slowly would
+    // hold; a run waits for it, and a failure is told when it comes.
+    if (job.seedsEffects && !job.scriptText.isEmpty())
+        conversionController.scripts().write(job.scriptPath, job.scriptText);
     if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
         && !item->text(FileRow::OutputFileColumn).isEmpty())
         item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(input.outputPath));
@@ -380,9 +381,20 @@ void MainWindow::on_SettingButton_clicked()
         // the row its indexes back.
         if (settingsDialog.exec() == QDialog::Accepted) {
             replaySettings(settingsDialog.item());
-            const QString problem = patchScriptParameters(ui, settingsDialog.item());
-            if (!problem.isEmpty())
-                showProblem(problem);
+            const QString script =
+                FileRow::effects(settingsDialog.item()).value(FileRow::ScriptPathEntry);
+            const ScriptParameterValues values = scriptParameterValues(ui, settingsDialog.item());
+            const auto patch = [this, script, values] {
+                const QString problem = ScriptParameters::patchFile(script, values).message;
+                if (!problem.isEmpty())
+                    showProblem(problem);
+            };
+            // A script still on its way to disk is patched once it is there.
+            ScriptWriter &scripts = conversionController.scripts();
+            if (scripts.isSettled())
+                patch();
+            else
+                connect(&scripts, &ScriptWriter::settled, this, patch, Qt::SingleShotConnection);
         }
     }
 

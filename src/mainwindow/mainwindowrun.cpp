@@ -75,6 +75,7 @@ void MainWindow::connectConversion()
                 reply.answer(FolderGoneQuestion::ask(this, folder));
             });
     connect(run, &ConversionController::problem, this, &MainWindow::showProblem);
+    connect(&run->scripts(), &ScriptWriter::failed, this, &MainWindow::showProblem);
     connect(run, &ConversionController::logged, ui->textEdit, &QTextEdit::append);
     connect(run, &ConversionController::jobStarted, this, [this](int row, bool indeterminate) {
         StatusCell::showProgress(ui->treeWidget->topLevelItem(row), indeterminate);

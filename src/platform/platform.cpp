@@ -33,9 +33,6 @@ QString &installDirOverride()
 }
 
 constexpr qint64 kNoFreeBytesOverride = -1;
-// Probes are background work for the window: with one per core they would
-// otherwise take the processor from the thread that paints it.
-constexpr int kProbeNiceness = 10;
 
 // Between fork and exec nothing but system calls: no allocation, no locale.
 int writeDecimal(char *out, long long value)
@@ -265,10 +262,11 @@ void Platform::endWithThisProcess(QProcess &process) {
 void Platform::prepareProbe(QProcess &process, const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    process.setChildProcessModifier([name] {
-        (void)::nice(kProbeNiceness);
-        writeFileStamp(name.constData());
-    });
+    // At the window's own priority: below it, any other busy program takes
+    // the processor from them (at niceness 10 a tenth of its share), and the
+    // add waits for them. The window keeps its turns as its thread does
+    // little a file.
+    process.setChildProcessModifier([name] { writeFileStamp(name.constData()); });
 }
 
 bool Platform::signalProcessGroup(qint64 pid, GroupSignal signal)

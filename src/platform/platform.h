@@ -63,12 +63,12 @@ public:
     // The process is ended by the system (SIGTERM) when this program ends,
     // however it ends: for a tool whose work means nothing without us.
     static void endWithThisProcess(QProcess &process);
-    // The process, started to probe path, runs below the window's priority
-    // and first tells on its standard output how it found the file: one line
-    // "SIZE MS" (bytes, and the modification time in milliseconds since the
-    // epoch; "-1 -1" for anything but a file), looked at by the child itself
-    // just before its program starts, so that a file on a share that does
-    // not answer holds up that probe and never the caller.
+    // The process, started to probe path, first tells on its standard
+    // output how it found the file: one line "SIZE MS" (bytes, and the
+    // modification time in milliseconds since the epoch; "-1 -1" for
+    // anything but a file), looked at by the child itself just before its
+    // program starts, so that a file on a share that does not answer holds
+    // up that probe and never the caller.
     static void prepareProbe(QProcess &process, const QString &path);
     // What signalProcessGroup can ask of a group; named here so that callers
     // need no system header for the signal numbers.

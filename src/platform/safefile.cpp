@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include "platform/filepublish.h"
+
 namespace {
 
 constexpr int kMaxLinkDepth = 32;
@@ -19,7 +21,7 @@ constexpr long kNanosecondsPerMillisecond = 1000 * 1000;
 
 bool fail(QString *reason, int error) {
     if (reason)
-        *reason = QString::fromLocal8Bit(std::strerror(error));
+        *reason = SafeFile::reasonText(error);
     return false;
 }
 
@@ -70,26 +72,57 @@ void dateAfter(int fd, const struct stat &old) {
     ::futimens(fd, times);
 }
 
+// A new file of our own beside target, hidden, so that the rename stays on
+// its drive: its descriptor, or a negative errno.
+int openBeside(const QFileInfo &target, QByteArray *temporary) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        *temporary = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") +
+                                       target.fileName() + QStringLiteral(".new-") +
+                                       QString::number(QRandomGenerator::global()->generate(), 36));
+        const int fd = ::open(temporary->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd >= 0 ? fd : -errno;
+    }
+    return -EEXIST;
+}
+
 } // namespace
+
+QString SafeFile::reasonText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int SafeFile::writeNew(const QString &path, const QByteArray &bytes) {
+    const QFileInfo info(path);
+    QByteArray temporary;
+    const int fd = openBeside(info, &temporary);
+    if (fd < 0)
+        return -fd;
+    int error = writeAll(fd, bytes);
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0)
+        error = FilePublish::withoutReplacing(QFile::decodeName(temporary), info.absoluteFilePath());
+    if (error != 0)
+        ::unlink(temporary.constData());
+    return error;
+}
+
+void SafeFile::syncFolder(const QString &folder) {
+    FilePublish::syncFolder(folder);
+}
 
 bool SafeFile::replace(const QString &path, const QByteArray &bytes, QString *reason) {
     const QString target = resolvedPath(path);
     const QFileInfo info(target);
     const QByteArray finalName = QFile::encodeName(target);
 
-    // Hidden, beside the file, so that the rename stays on its drive.
     QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
-        temporary = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                      QStringLiteral(".new-") +
-                                      QString::number(QRandomGenerator::global()->generate(), 36));
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return fail(reason, errno);
-    }
+    const int fd = openBeside(info, &temporary);
     if (fd < 0)
-        return fail(reason, EEXIST);
+        return fail(reason, -fd);
 
     struct stat old;
     const bool replacing = ::stat(finalName.constData(), &old) == 0;

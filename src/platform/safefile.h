@@ -18,4 +18,14 @@ public:
     // reach the disk: the file at path is then as it was. A symbolic link's
     // target is replaced, not the link. The folder must exist.
     static bool replace(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+
+    // Writes bytes whole as a new file at path, as replace() writes them,
+    // but never in place of a file that has that name by then: 0, EEXIST
+    // when one has, or the system's reason; nothing is left on failure. The
+    // folder is not synced: a writer of many files syncs each folder once,
+    // after its last file (syncFolder), rather than once a file.
+    static int writeNew(const QString &path, const QByteArray &bytes);
+    static void syncFolder(const QString &folder);
+    // The system's words for an error number.
+    static QString reasonText(int error);
 };

@@ -234,6 +234,9 @@ int tst_ProfileSlots::addRow(const QString &sourcePath, const Facts &facts)
     window->buildItemArguments(index);
     // The end of an add operation.
     options.finishAdd();
+    // The script goes to disk away from the window; the checks read it.
+    if (!QTest::qWaitFor([this] { return window->conversion().scripts().isSettled(); }, 30000))
+        return -1;
     return index;
 }
 
@@ -1004,12 +1007,16 @@ void tst_ProfileSlots::mediaInfoDialogShowsRow()
 
     // Without a row there is nothing to show: no dialog.
     ui()->treeWidget->setCurrentItem(nullptr);
-    QTimer::singleShot(0, this, [&] {
+    // Goes with the test: a timer left queued would fire in the next one.
+    QTimer closer;
+    closer.setSingleShot(true);
+    connect(&closer, &QTimer::timeout, this, [&] {
         if (dialog->isVisible()) {
             shown = true;
             dialog->close();
         }
     });
+    closer.start(0);
     shown = false;
     window->fileInfo();
     QVERIFY(!shown);
