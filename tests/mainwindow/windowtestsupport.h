@@ -21,6 +21,7 @@
 
 #include "app/version.h"
 #include "platform/platform.h"
+#include "../support/testtime.h"
 
 namespace WindowTestSupport {
 
@@ -75,7 +76,7 @@ inline void leaveInstallation()
 // so the act is queued before the run starts. The poll ends after
 // `timeoutMs`, so a window that never opens does not leave a timer behind.
 template <typename Window>
-void whenModalOpens(std::function<void(Window *)> act, int timeoutMs = 10000)
+void whenModalOpens(std::function<void(Window *)> act, int timeoutMs = TestTime::bound(10000))
 {
     auto *poll = new QTimer;
     auto *waited = new int(0);
