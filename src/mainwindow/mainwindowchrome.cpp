@@ -49,7 +49,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // The folder itself goes too, but never a parent: those are not ours.
     QDir().rmdir(temporary);
 
-    editor->close();
+    editorSession().close();
 
     if (playStopFlag == 0)
         playStopFlag = playEndFlag.load();
