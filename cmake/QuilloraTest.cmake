@@ -1,5 +1,6 @@
 # quillora_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>]
-#                   [GUI] [XCB] [MEDIA] [TIMEOUT <seconds>] [LABELS <labels...>])
+#                   [GUI] [XCB] [MEDIA] [TIMEOUT <seconds>] [LABELS <labels...>]
+#                   [SHARDS <count>])
 # quillora_add_test(NAME <name> RUNS <test executable> [CONFIGURATIONS <names...>] ...)
 #
 # Builds a Qt Test executable and registers it with CTest.
@@ -8,9 +9,17 @@
 #  MEDIA  needs the generated test clips (QUILLORA_TEST_MEDIA names their folder)
 #  RUNS   registers one more test of an executable built by an earlier call
 #  CONFIGURATIONS  runs only under "ctest -C <name>"
+#  SHARDS splits the test functions into that many tests (<name>, <name>_2,
+#         ...) that run side by side: every count-th function, in the order
+#         the executable lists them (tests/support/testshard.sh)
+#  TIMEOUT  what the test takes at most on a quiet machine's plain build,
+#         many times what it needs (300 s when not given); sanitized builds
+#         multiply it
 # Every test sees the staged installation folder in QUILLORA_STAGE_DIR, the
 # build's ffmpeg and ffprobe in QUILLORA_FFMPEG and QUILLORA_FFPROBE, and
 # gets private XDG folders and HOME so that nothing touches the user's files.
+# QUILLORA_TEST_SLOWDOWN tells the test how many times slower than a plain
+# build its build runs (tests/support/testtime.h scales its waits by it).
 #
 # With QUILLORA_ASAN or QUILLORA_TSAN every process of a test, the test itself
 # and each program or tool it starts, writes its sanitizer reports into a
@@ -47,8 +56,8 @@ function(quillora_sanitized_run prefix name)
 endfunction()
 
 function(quillora_add_test)
-    cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT;RUNS" "SOURCES;LIBS;LABELS;CONFIGURATIONS"
-                          ${ARGN})
+    cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT;RUNS;SHARDS"
+                          "SOURCES;LIBS;LABELS;CONFIGURATIONS" ${ARGN})
     if(T_RUNS)
         set(executable ${T_RUNS})
     else()
@@ -58,26 +67,60 @@ function(quillora_add_test)
             AUTOUIC_SEARCH_PATHS "${PROJECT_SOURCE_DIR}/src/forms")
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     endif()
-    set(command ${executable})
+    # The tests run the staged program and tools: build them first.
+    add_dependencies(${executable} quillora_stage)
+
+    set(shards 1)
+    if(T_SHARDS)
+        set(shards ${T_SHARDS})
+    endif()
+    foreach(shard RANGE 1 ${shards})
+        set(name ${T_NAME})
+        set(command $<TARGET_FILE:${executable}>)
+        if(shard GREATER 1)
+            set(name ${T_NAME}_${shard})
+        endif()
+        if(shards GREATER 1)
+            math(EXPR index "${shard} - 1")
+            set(command sh "${PROJECT_SOURCE_DIR}/tests/support/testshard.sh" ${index} ${shards}
+                ${command})
+        endif()
+        quillora_register_test(${name} "${command}")
+    endforeach()
+endfunction()
+
+# One CTest test of quillora_add_test, with the settings of T_* in the
+# caller's scope.
+function(quillora_register_test name command)
     if(QUILLORA_ASAN OR QUILLORA_TSAN)
-        quillora_sanitized_run(sanitized ${T_NAME} $<TARGET_FILE:${executable}>)
+        quillora_sanitized_run(sanitized ${name} ${command})
         set(command ${sanitized_command})
     endif()
     if(T_CONFIGURATIONS)
-        add_test(NAME ${T_NAME} CONFIGURATIONS ${T_CONFIGURATIONS} COMMAND ${command})
+        add_test(NAME ${name} CONFIGURATIONS ${T_CONFIGURATIONS} COMMAND ${command})
     else()
-        add_test(NAME ${T_NAME} COMMAND ${command})
+        add_test(NAME ${name} COMMAND ${command})
     endif()
 
-    set(home "${CMAKE_BINARY_DIR}/testhome/${T_NAME}")
+    set(home "${CMAKE_BINARY_DIR}/testhome/${name}")
     file(MAKE_DIRECTORY "${home}/run")
     file(CHMOD "${home}/run" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    # Instrumented code runs slower: two to three times under
+    # AddressSanitizer, five to seven times under ThreadSanitizer (the window
+    # and list tests, timed against a plain build).
+    set(slowdown 1)
+    if(QUILLORA_ASAN)
+        set(slowdown 3)
+    elseif(QUILLORA_TSAN)
+        set(slowdown 5)
+    endif()
     set(env
         "QUILLORA_STAGE_DIR=${QUILLORA_STAGE_DIR}"
         "QUILLORA_TEST_MEDIA=${QUILLORA_TEST_MEDIA_DIR}"
         "QUILLORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         "QUILLORA_FFMPEG=${QUILLORA_FFMPEG}"
         "QUILLORA_FFPROBE=${QUILLORA_FFPROBE}"
+        "QUILLORA_TEST_SLOWDOWN=${slowdown}"
         "HOME=${home}"
         "XDG_CONFIG_HOME=${home}/config"
         "XDG_CACHE_HOME=${home}/cache"
@@ -85,42 +128,32 @@ function(quillora_add_test)
         "XDG_RUNTIME_DIR=${home}/run"
         "SDL_AUDIODRIVER=dummy"
         "QT_LOGGING_RULES=qt.qpa.*=false")
+    if(QUILLORA_ASAN OR QUILLORA_TSAN)
+        list(APPEND env ${sanitized_env})
+    endif()
+    # A hung test waits out the whole of its limit. Qt Test's own limit for
+    # one test function (five minutes unless told) gets nearly as much in
+    # every build: its stack dump then comes before CTest ends the test, and
+    # it never ends a test that CTest would let run on.
     set(timeout 300)
     if(T_TIMEOUT)
         set(timeout ${T_TIMEOUT})
     endif()
-    if(QUILLORA_ASAN OR QUILLORA_TSAN)
-        list(APPEND env ${sanitized_env})
-        # Instrumented code runs slower: two to three times under
-        # AddressSanitizer, five to seven times under ThreadSanitizer (the
-        # window and list tests, timed against a plain build). The limits
-        # are many times a plain run already, and a hung test waits out the
-        # whole of its limit. Qt Test's own limit for one test function gets
-        # nearly as much, so that its stack dump comes before CTest ends the
-        # test.
-        set(slowdown 3)
-        if(QUILLORA_TSAN)
-            set(slowdown 5)
-        endif()
-        math(EXPR timeout "${timeout} * ${slowdown}")
-        math(EXPR functionTimeoutMs "${timeout} * 900")
-        list(APPEND env "QTEST_FUNCTION_TIMEOUT=${functionTimeoutMs}")
-    endif()
+    math(EXPR timeout "${timeout} * ${slowdown}")
+    math(EXPR functionTimeoutMs "${timeout} * 900")
+    list(APPEND env "QTEST_FUNCTION_TIMEOUT=${functionTimeoutMs}")
     if(T_XCB)
         # One X server serves the whole run: two tests that type and drag
         # there at once would take each other's keys and windows.
-        set_tests_properties(${T_NAME} PROPERTIES SKIP_RETURN_CODE 77 RESOURCE_LOCK x_display)
+        set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 RESOURCE_LOCK x_display)
     else()
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${timeout})
     if(T_MEDIA)
-        set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED test_media)
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED test_media)
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${timeout})
     if(T_LABELS)
-        set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()
-    # The tests run the staged program and tools: build them first.
-    add_dependencies(${executable} quillora_stage)
 endfunction()

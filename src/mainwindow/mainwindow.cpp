@@ -35,6 +35,7 @@
 #include "filelist/outputnaming.h"
 #include "filelist/rowcheckkey.h"
 #include "filelist/statuscell.h"
+#include "mainwindow/jobcontrols.h"
 #include "mainwindow/ownfilesworker.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/filecalls.h"
@@ -117,8 +118,7 @@ MainWindow::MainWindow(QWidget *parent)
     for (QDialog *dialog : std::initializer_list<QDialog *>{
              &mediaInfoDialog, &settingsDialog, &addProgressDialog, &addResultDialog, &aboutDialog})
         dialog->setParent(this, dialog->windowFlags());
-    editor = new EditorSession(ui->treeWidget, this);
-    connectEditorSession();
+    connectJobControls();
     naming = new OutputNaming(ui->treeWidget, this);
     adder = new AddFlow(ui->treeWidget, naming, this);
     connect(adder, &AddFlow::fileProbed, this, &MainWindow::listProbedFile);
@@ -128,7 +128,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(adder, &AddFlow::finished, this, &MainWindow::finishAdding);
     connect(adder, &AddFlow::toolText, ui->textEdit, &QTextEdit::append);
     connect(adder, &AddFlow::problem, this, &MainWindow::showProblem);
-    connectConversion();
     connect(ui->ProfileDevice, &QComboBox::textActivated, this,
             &MainWindow::on_ProfileDevice_activated);
     connect(ui->VBitrate, &QComboBox::textActivated, this, &MainWindow::on_VBitrate_activated);
@@ -249,9 +248,13 @@ MainWindow::~MainWindow()
 {
     // What still runs is ended by its owner's destructor, after this body:
     // what the owner reports then must not reach the half-gone window.
-    for (QObject *engine :
-         std::initializer_list<QObject *>{&conversionController, editor, adder, naming})
+    for (QObject *engine : std::initializer_list<QObject *>{
+             &jobs->conversion(), &jobs->editorSession(), adder, naming})
         QObject::disconnect(engine, nullptr, nullptr, nullptr);
+    // A run's job ends with its controller, while the rows it was given are
+    // still there.
+    delete jobs;
+    jobs = nullptr;
     SettingsFile::setWriteFailureHandler({});
     ui->PathLine->removeEventFilter(this);
     ui->treeWidget->removeEventFilter(this);

@@ -6,7 +6,6 @@
 #include <QUrl>
 
 #include "conversion/conversioncontroller.h"
-#include "conversion/editoranswer.h"
 #include "filelist/addflow.h"
 #include "filelist/proberesult.h"
 #include "filelist/sourcestamp.h"
@@ -21,6 +20,7 @@
 
 class CheckedRows;
 class EditorSession;
+class JobControls;
 class OutputNaming;
 class QCheckBox;
 class QComboBox;
@@ -31,8 +31,8 @@ namespace Ui { class MainWindow; }
 namespace OptionRules { struct RowState; struct SlotEffect; }
 
 // The program's one top-level window. Its slots are thin: they read the
-// widgets, hand the work to the engine's classes (conversion controller,
-// editor session, add flow) and show what those tell.
+// widgets, hand the work to the engine's classes (add flow, job controls)
+// and show what those tell.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -42,7 +42,7 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow *form() const { return ui; }
-    EditorSession &editorSession() { return *editor; }
+    EditorSession &editorSession();
     AddFlow &addFlow() { return *adder; }
     OutputNaming &outputNaming() { return *naming; }
     ConversionController &conversion();
@@ -62,8 +62,6 @@ public:
     void setJobControlsEnabled(bool enabled);
     // The editor's three buttons, which only a row that can be edited frees.
     void lockEditButtons();
-    // The controls a run took, given back when it ends or is stopped.
-    void restoreRunControls();
     void resetFileTreeFlags();
 
     // The open dialog's picked paths and a drop's URLs: every file is probed,
@@ -220,22 +218,8 @@ private:
     void loadAvsPlugins();
     // Empties a folder tree; false when `path` is not an existing folder.
     bool purgeDirectory(const QString &path);
-    // The run is the controller's; the window starts it and shows what it tells.
-    void connectConversion();
-    void beginRun();
-    void rollBackRunStart();
-    void showJobEnd(const JobEnd &end);
-    void showRunProgress(const ProgressUpdate &update);
-    void showRunStopped(bool transcoderEnding);
-    void finishRun(const QList<int> &rowsToUncheck);
-    void showPauseAnswer(bool held);
-    void armShutdown();
-    EditorRow editorRowFor(const QTreeWidgetItem *row) const;
-    // Empty when the row's script is there (written again if need be); else why not.
-    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
-    void launchEditor(const QString &mode);
-    void connectEditorSession();
-    void giveControlsBackFromEditor();
+    // The conversion run and the editor tool, given what is the window's own.
+    void connectJobControls();
 
     // A folder dropped on the output-folder field is taken as Browse takes it.
     void dropOnOutputFolder(QDropEvent *event);
@@ -248,11 +232,6 @@ private:
     void listProbedFile(const QString &path);
     void showProbeProgress(int done, int total, const QString &probing);
     void addProbedFileRow(const ProbeResult &probe, const SourceStamp &probedStamp);
-    // A source changed since its probe, probed again: true when its row now
-    // shows the new probe.
-    bool reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now,
-                              const QByteArray &probeText);
-    void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
     void finishAdding(int addedCount);
     void connectSelectionHandler();
     void disconnectSelectionHandler();
@@ -271,9 +250,6 @@ private:
                                                    const QString &text);
     void applyOptionRule(OptionRule rule, int index, const QComboBox *box);
     void setRowOutputPath(QTreeWidgetItem *item, const QString &path);
-    // Convert waits while the rows' names or its folders are looked at: told,
-    // and Stop ends the wait.
-    void showFolderCheck(bool checking);
     void tellSettingsUnsaved(const QString &path);
     // A problem told without stopping the flow that met it.
     void showProblem(const QString &text);
@@ -314,14 +290,11 @@ private:
     bool toldSettingsUnsaved = false;
     OptionState optionState;
 
-    // The engine: the rows' output names, the files being added, the Convert
-    // button's run, the editor tool's round trip on one row.
+    // The engine: the rows' output names, the files being added; the
+    // Convert button's run and the editor tool's round trip on one row.
     OutputNaming *naming = nullptr;
     AddFlow *adder = nullptr;
-    // A Convert that waits for the rows' names.
-    QMetaObject::Connection convertWhenNamed;
+    JobControls *jobs = nullptr;
     // The number the next row's wrapper script takes.
     int nextScriptNumber = 0;
-    ConversionController conversionController;
-    EditorSession *editor = nullptr;
 };

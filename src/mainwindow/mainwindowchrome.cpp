@@ -46,10 +46,10 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A script written after the purge would stay behind.
-    conversionController.scripts().drop();
+    conversion().scripts().drop();
     purgeDirectory(Platform::tempDir());
 
-    editor->close();
+    editorSession().close();
 
     if (playStopFlag == 0)
         playStopFlag = playEndFlag.load();

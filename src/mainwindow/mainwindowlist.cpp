@@ -32,6 +32,7 @@
 #include "filelist/outputpaths.h"
 #include "filelist/processwait.h"
 #include "filelist/tooltext.h"
+#include "mainwindow/jobcontrols.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
 #include "player/previewplayer.h"
@@ -113,7 +114,7 @@ void MainWindow::addFiles(const QStringList &paths, const QStringList &shownName
 {
     // The probe shares its tool with the conversion run: no adding while a
     // run converts. The add flow takes one add at a time.
-    if (conversionController.isActive())
+    if (conversion().isActive())
         return;
     const bool windowWasShown = isVisible();
     // The window goes on working while files are probed: closing it ends
@@ -243,43 +244,6 @@ void MainWindow::addProbedFileRow(const ProbeResult &probe, const SourceStamp &p
     FileRow::setSourceStamp(row, probedStamp);
 }
 
-bool MainWindow::reprobeChangedSource(QTreeWidgetItem *row, const SourceStamp &now,
-                                      const QByteArray &probeText)
-{
-    if (!row)
-        return false;
-    const QString text = decodeToolText(probeText);
-    ui->textEdit->append(text);
-    const ProbeResult result = ProbeParser::parse(text);
-    // Unreadable now: the row keeps what it knew, and the job says why.
-    if (!result.isMedia())
-        return false;
-    showReprobedSource(row, result, now.size);
-    FileRow::setSourceStamp(row, now);
-    return true;
-}
-
-void MainWindow::showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes)
-{
-    // A trimmed row's output keeps its trim's length.
-    const ArgumentList arguments = FileRow::arguments(row);
-    if (row->text(FileRow::OutputDurationColumn) == row->text(FileRow::SourceDurationColumn)
-        && Arguments::value(arguments, Arguments::kTrimLength).toInt() <= 0)
-        row->setText(FileRow::OutputDurationColumn, result.probedDuration);
-    row->setText(FileRow::SourceDurationColumn, result.probedDuration);
-
-    MediaInfo info = FileRow::mediaInfo(row);
-    info[FileRow::InputFileMB] =
-        bytes > 0 ? QString::number(double(bytes) / kBytesPerMegabyte, 'f', 3) : QString();
-    info[FileRow::InputBitrate] = result.probedBitrate;
-    info[FileRow::DurationSeconds] = result.probedSeconds;
-    info[FileRow::ExactDuration] = result.probedSecondsExact;
-    const QString size = FileRow::updateSizeEstimate(info);
-    if (!size.isEmpty())
-        row->setText(FileRow::SizeColumn, size);
-    FileRow::setMediaInfo(row, info);
-}
-
 void MainWindow::on_CleanFile_clicked()
 {
     if (rowsLocked())
@@ -381,8 +345,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 bool MainWindow::rowsLocked() const
 {
-    return adder->isAdding() || conversionController.isActive()
-           || editor->isOpen();
+    return adder->isAdding() || jobs->conversion().isActive() || jobs->editorSession().isOpen();
 }
 
 void MainWindow::changeTreeChecked(bool checked)

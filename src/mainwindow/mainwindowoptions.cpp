@@ -223,7 +223,7 @@ void MainWindow::buildItemArguments(int row)
     // Written away from this thread, which a disk that syncs slowly would
     // hold; a run waits for it, and a failure is told when it comes.
     if (job.seedsEffects && !job.scriptText.isEmpty())
-        conversionController.scripts().write(job.scriptPath, job.scriptText);
+        conversion().scripts().write(job.scriptPath, job.scriptText);
     if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
         && !item->text(FileRow::OutputFileColumn).isEmpty())
         item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(input.outputPath));
@@ -390,7 +390,7 @@ void MainWindow::on_SettingButton_clicked()
                     showProblem(problem);
             };
             // A script still on its way to disk is patched once it is there.
-            ScriptWriter &scripts = conversionController.scripts();
+            ScriptWriter &scripts = conversion().scripts();
             if (scripts.isSettled())
                 patch();
             else

@@ -31,7 +31,6 @@ namespace {
 
 constexpr int kSkipExitCode = 77;
 constexpr int kToolTimeoutMs = 30000;
-constexpr int kPollMs = 100;
 // Generous: the machine may be busy with a whole test suite.
 constexpr int kWindowTimeoutMs = 60000;
 constexpr int kConversionTimeoutMs = 120000;
@@ -45,6 +44,7 @@ const QSize kMainWindowSize(860, 600);
 const QPoint kAddFile(64, 66);
 const QPoint kEditVideo(271, 66);
 const QPoint kFirstRow(150, 133);
+const QRect kFileList(15, 97, 251, 261);
 const QPoint kConvert(690, 558);
 const QPoint kDestination(270, 549);
 const QPoint kPauseContinue(690, 558); // Convert's place, shown while paused
@@ -431,6 +431,7 @@ void tst_EndToEnd::convertsTheAddedFiles() {
 
 void tst_EndToEnd::pausesContinuesAndStopsLongJob() {
     const QString source = clip(QStringLiteral("slow.mp4"));
+    const QImage listBefore = grab(kFileList);
     QVERIFY2(pickFile(source), "the open dialog did not take the name");
     // The window takes clicks while the file is probed, and Convert has
     // nothing to start until its row is listed: the click follows the probe.
@@ -444,8 +445,16 @@ void tst_EndToEnd::pausesContinuesAndStopsLongJob() {
     };
     waitFor(probing, kWindowTimeoutMs);
     QVERIFY2(waitFor([&] { return !probing(); }, kConversionTimeoutMs), "the probe did not end");
-    constexpr int kRowListedMs = 1000;
-    QTest::qWait(kRowListedMs);
+    // Listed: the list shows something new, and holds still.
+    QImage list;
+    QVERIFY2(waitFor(
+                 [&] {
+                     const QImage last = list;
+                     list = grab(kFileList);
+                     return list != listBefore && list == last;
+                 },
+                 kWindowTimeoutMs),
+             "the row was not listed");
     click(kConvert);
 
     const QString output = outputFolder() + QStringLiteral("/slow.avi");
@@ -494,13 +503,9 @@ void tst_EndToEnd::pausesContinuesAndStopsLongJob() {
     click(kPauseRun);
     QVERIFY2(waitFor(allStopped, kWindowTimeoutMs), "the transcoder was not stopped");
     const qint64 pausedSize = QFileInfo(part).size();
-    QElapsedTimer watch;
-    watch.start();
-    while (watch.elapsed() < kPausedWatchMs) {
-        QCOMPARE(QFileInfo(part).size(), pausedSize);
-        QVERIFY(allStopped());
-        QTest::qWait(kPollMs);
-    }
+    QVERIFY2(!waitFor([&] { return QFileInfo(part).size() != pausedSize || !allStopped(); },
+                      kPausedWatchMs),
+             "the paused job went on");
 
     click(kPauseContinue);
     QVERIFY2(waitFor([&] { return noneStopped() && QFileInfo(part).size() > pausedSize; },

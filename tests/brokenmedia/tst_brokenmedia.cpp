@@ -32,6 +32,9 @@ constexpr int kJobBoundMs = 120000;
 constexpr double kPlaySeconds = 2.0;
 constexpr int kPlayBoundMs = 20000;
 constexpr int kStepBoundMs = 10000;
+// A picture comes every 40 ms: a snapshot not served in this long waits for
+// pictures that the damage left undecodable, and is dropped.
+constexpr int kSnapshotBoundMs = 2000;
 // The probe's text must reach the main program as one chunk of its pipe.
 constexpr int kProbeChunkBytes = 4096;
 
@@ -211,7 +214,7 @@ void TestBrokenMedia::preview(const QString &file) {
         // A file without pictures has nothing to snapshot, and damaged
         // pictures may never decode: a request left waiting is dropped.
         if (is->video_stream)
-            (void)QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, kStepBoundMs);
+            (void)QTest::qWaitFor([] { return pendingSnapshotCount() == 0; }, kSnapshotBoundMs);
         clearSnapshotRequests();
     }
     {

@@ -130,7 +130,9 @@ void TestTranscoderJob::pauseHoldsTheWholeGroup() {
     TranscoderJob job(process);
     QVERIFY(!answer(job, Ask::Pause, m_haltwick)); // nothing runs yet
 
-    job.start(m_korvex, slowJob(output));
+    // A third of it: held at once, it needs little more than a progress
+    // line's time once it goes on, and is then waited for to its end.
+    job.start(m_korvex, QStringList{QStringLiteral("-t"), QStringLiteral("4")} + slowJob(output));
     QByteArray text;
     QVERIFY2(waitForProgress(process, &text), text.constData());
     const qint64 pid = job.processId();

@@ -26,12 +26,13 @@
 #include "platform/platform.h"
 #include "profiles/argumentlist.h"
 #include "ui_mainwindow.h"
+#include "../support/testtime.h"
 
 namespace WindowTest {
 
 // A wait for what the probe or the editor does: it ends as soon as that
 // happens, and a busy machine may take many seconds to get there.
-constexpr int kEventTimeoutMs = 30000;
+inline const int kEventTimeoutMs = TestTime::bound(30000);
 // How often a test looks for a dialog or menu that opens in a nested loop.
 constexpr int kPollMs = 20;
 

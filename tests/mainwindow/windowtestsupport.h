@@ -22,6 +22,7 @@
 #include "app/version.h"
 #include "mainwindow/settingsfile.h"
 #include "platform/platform.h"
+#include "../support/testtime.h"
 
 namespace WindowTestSupport {
 
@@ -45,7 +46,9 @@ inline void actAsTheProgram()
 }
 
 // A private installation that a test may damage: the staged skins,
-// pictures, profiles and plug-ins.
+// pictures, profiles and plug-ins. Read and written whole: QFile::copy goes
+// through a temporary file of its own for each, ten times the cost of these
+// few hundred small files.
 inline void copyInstallation(const QString &path)
 {
     for (const QString &sub : {QStringLiteral("skins/default"), QStringLiteral("images"),
@@ -53,8 +56,13 @@ inline void copyInstallation(const QString &path)
         QDir(path).mkpath(sub);
         const QDir from(stageDir() + QLatin1Char('/') + sub);
         const QDir to(path + QLatin1Char('/') + sub);
-        for (const QString &name : from.entryList(QDir::Files))
-            QFile::copy(from.filePath(name), to.filePath(name));
+        for (const QString &name : from.entryList(QDir::Files)) {
+            QFile source(from.filePath(name));
+            QFile copy(to.filePath(name));
+            if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::NewOnly) ||
+                copy.write(source.readAll()) != source.size())
+                qWarning("cannot copy %s", qPrintable(source.fileName()));
+        }
     }
 }
 
@@ -79,7 +87,7 @@ inline void leaveInstallation()
 // so the act is queued before the run starts. The poll ends after
 // `timeoutMs`, so a window that never opens does not leave a timer behind.
 template <typename Window>
-void whenModalOpens(std::function<void(Window *)> act, int timeoutMs = 10000)
+void whenModalOpens(std::function<void(Window *)> act, int timeoutMs = TestTime::bound(10000))
 {
     auto *poll = new QTimer;
     auto *waited = new int(0);

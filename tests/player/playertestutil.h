@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
+#include <QThread>
 #include <QtTest>
 
 #include "player/previewplayer.h"
 #include "player/snapshot.h"
+#include "../support/testtime.h"
 
 // Helpers shared by the tests that play the generated clips.
 namespace PlayerTest {
@@ -13,7 +16,7 @@ namespace PlayerTest {
 inline const QSize kPreviewSize(297, 237);
 // How long a test waits for something the player does: a busy machine may
 // take long, and a test that passes does not wait for the bound.
-inline constexpr int kEventTimeoutMs = 30000;
+inline const int kEventTimeoutMs = TestTime::bound(30000);
 
 inline QString mediaPath(const QString &name) {
     return QDir(qEnvironmentVariable("QUILLORA_TEST_MEDIA")).filePath(name);
@@ -56,6 +59,19 @@ inline bool waitForSnapshotsSaved(const QString &scratchFolder, int timeoutMs = 
     captureSaved = false;
     requestSnapshot(snapshotFileName(scratchFolder, QStringLiteral(".bmp")));
     return QTest::qWaitFor([] { return captureSaved.load(); }, timeoutMs);
+}
+
+// Waits for what the player's own threads do without handling an event
+// meanwhile: the window's timers must not act on it first.
+template <typename Condition>
+bool waitWithoutEvents(Condition done, int timeoutMs = kEventTimeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::yieldCurrentThread();
+    }
+    return true;
 }
 
 // Lets the player run without a test condition (the refreshes need the

@@ -1,9 +1,13 @@
+#include <atomic>
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 #include <QtTest>
 
 #include "player/packetqueue.h"
+#include "../support/processstate.h"
 
 namespace {
 
@@ -111,19 +115,32 @@ void TestPacketQueue::blockedGetWakesOnPutAndAbort() {
 
     int results[2] = {0, 0};
     int64_t pts = 0;
+    std::atomic<qint64> consumerId{0};
+    std::atomic<bool> tookFirst{false};
     std::thread consumer([&] {
+        consumerId = gettid();
         AVPacket *got = av_packet_alloc();
         results[0] = packetQueueGet(&q, got, nullptr);
         pts = got->pts;
+        tookFirst = true;
         av_packet_unref(got);
         results[1] = packetQueueGet(&q, got, nullptr);
         av_packet_free(&got);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto ended = qScopeGuard([&] {
+        packetQueueAbort(&q);
+        if (consumer.joinable())
+            consumer.join();
+    });
+    // Blocked in its get: asleep in the kernel, before each wake-up.
+    const auto asleep = [&consumerId] {
+        return consumerId != 0 && processState(consumerId) == 'S';
+    };
+    QTRY_VERIFY(asleep());
     AVPacket *data = makePacket(4, 42);
     packetQueuePut(&q, data);
     av_packet_free(&data);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QTRY_VERIFY(tookFirst && asleep());
     packetQueueAbort(&q);
     consumer.join();
     QCOMPARE(results[0], 1);

@@ -362,11 +362,7 @@ void TestPreviewPlayer::failureOfAReplacedPlayerIsNotShown() {
     const quint64 leftId = currentPlayerState.load()->player_id;
     // Its read thread has failed and posted its message before the player is
     // replaced, the way a busy GUI thread gets to them.
-    QElapsedTimer timer;
-    timer.start();
-    while (livePlayerThreads(leftId) != 0 && timer.elapsed() < kEventTimeoutMs)
-        QThread::msleep(1);
-    QCOMPARE(livePlayerThreads(leftId), 0);
+    QVERIFY(waitWithoutEvents([leftId] { return livePlayerThreads(leftId) == 0; }));
 
     playFile(mediaPath("empty.mp4"), kPreviewSize);
     QVERIFY(failed.wait(kEventTimeoutMs));

@@ -16,11 +16,21 @@
 //   Two mounts of one folder: a second TestFsMount over a folder whose
 //   "backing" is a link to the first one's backing().
 //
+//   TestFsMount::LateOpener opener(share, 5000); // opens it in 5 s at the latest
+//
 // Options of testfs.c: "--refuse=link,rename-flags,rename-over,rename,lock",
 // "--gated=rename,..." (only those calls wait at the gate), "--log=FILE"
 // (the calls that change something or sync, in order).
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,7 +39,6 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 class TestFsMount {
 public:
@@ -60,10 +69,7 @@ public:
             m_whyNot = m_process.errorString();
             return;
         }
-        QElapsedTimer clock;
-        clock.start();
-        while (!isMounted() && m_process.state() == QProcess::Running && clock.elapsed() < 10000)
-            QThread::msleep(10);
+        waitForMountTable(kMountTimeoutMs);
         if (!isMounted())
             m_whyNot = QStringLiteral("quillora-testfs did not mount %1").arg(m_path);
     }
@@ -72,14 +78,14 @@ public:
         openGate();
         if (m_process.state() == QProcess::Running) {
             // Calls let through the gate a moment ago keep the drive busy
-            // for that moment.
+            // for that moment; the drive ends once it is unmounted.
             QElapsedTimer busy;
             busy.start();
             while (QProcess::execute(QStringLiteral("fusermount3"),
                                      {QStringLiteral("-u"), QStringLiteral("-q"), m_path}) != 0 &&
-                   busy.elapsed() < 5000)
-                QThread::msleep(50);
-            if (!m_process.waitForFinished(10000)) {
+                   busy.elapsed() < kBusyTimeoutMs && !m_process.waitForFinished(kRetryUnmountMs)) {
+            }
+            if (!m_process.waitForFinished(kUnmountTimeoutMs)) {
                 QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), m_path});
                 m_process.kill();
                 m_process.waitForFinished();
@@ -118,7 +124,60 @@ public:
     // True once a call has come to the closed gate.
     bool callsHeld() const { return QFileInfo::exists(m_gate + QStringLiteral(".held")); }
 
+    // Opens the gate once `ms` have passed, or at once when it goes. A test
+    // whose own thread waits on the closed drive (the fault it looks for)
+    // gets its thread back then, and can tell how long it was held.
+    class LateOpener {
+    public:
+        LateOpener(TestFsMount &drive, int ms)
+            : m_drive(drive), m_thread([this, ms] { openLate(ms); }) {}
+        ~LateOpener() {
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_gone = true;
+            }
+            m_wake.notify_all();
+            m_thread.join();
+        }
+        LateOpener(const LateOpener &) = delete;
+        LateOpener &operator=(const LateOpener &) = delete;
+
+    private:
+        void openLate(int ms) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_gone; });
+            m_drive.openGate();
+        }
+
+        TestFsMount &m_drive;
+        std::mutex m_mutex;
+        std::condition_variable m_wake;
+        bool m_gone = false;
+        std::thread m_thread;
+    };
+
 private:
+    static constexpr int kMountTimeoutMs = 10000;
+    static constexpr int kBusyTimeoutMs = 5000;
+    static constexpr int kRetryUnmountMs = 50;
+    static constexpr int kUnmountTimeoutMs = 10000;
+
+    // The kernel tells a change of the mount table to whoever polls it; a
+    // drive that fails to mount ends its process instead, looked at between.
+    void waitForMountTable(int timeoutMs) const {
+        constexpr int kLookAtProcessMs = 50;
+        const int table = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        QElapsedTimer clock;
+        clock.start();
+        while (table >= 0 && !isMounted() && m_process.state() == QProcess::Running &&
+               clock.elapsed() < timeoutMs) {
+            pollfd change = {table, POLLPRI, 0};
+            ::poll(&change, 1, kLookAtProcessMs);
+        }
+        if (table >= 0)
+            ::close(table);
+    }
+
     QString m_backing;
     QString m_path;
     QString m_gate;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "../../support/testtime.h"
+
 namespace KorvexTest {
 
 inline QString stage() {
@@ -27,7 +29,7 @@ struct Run {
     QString text;      // standard error
 };
 
-inline Run runKorvex(const QStringList &arguments, int timeoutMs = 60000) {
+inline Run runKorvex(const QStringList &arguments, int timeoutMs = TestTime::bound(60000)) {
     QProcess p;
     p.start(korvex(), arguments);
     Run result;
