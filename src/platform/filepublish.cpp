@@ -1,6 +1,5 @@
 #include "filepublish.h"
 
-#include <atomic>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -9,6 +8,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+
+#include "platform/newfilename.h"
 
 namespace FilePublish {
 
@@ -110,10 +111,8 @@ void syncFolder(const QString &folder) {
 }
 
 int writeNew(const QString &path, const QByteArray &bytes) {
-    static std::atomic<int> counter{0};
     const QFileInfo target(path);
-    const QString hidden = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                           QStringLiteral(".%1-%2.new").arg(::getpid()).arg(++counter);
+    const QString hidden = NewFileName::forWrite(path, bytes.size());
     const QByteArray temporary = native(hidden);
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
