@@ -1,14 +1,20 @@
 #include "filepublish.h"
 
-#include <atomic>
 #include <cerrno>
+#include <ctime>
+#include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+
+#include "platform/newfilename.h"
+#include "platform/processcheck.h"
 
 namespace FilePublish {
 
@@ -45,6 +51,78 @@ int claimThenRename(const QByteArray &from, const QByteArray &to) {
         now.st_ino == claim.st_ino && now.st_size == 0)
         ::unlink(to.constData());
     return error;
+}
+
+// A hidden file whose writer cannot be told has surely gone once it has not
+// changed for this long.
+constexpr time_t kAbandonedSeconds = time_t(7) * 24 * 60 * 60;
+
+// The names in folder that keep says may be wanted, from one listing: the
+// names alone, as most drives give them without a look at each file.
+QStringList namesIn(const QByteArray &folder, bool (*keep)(const char *)) {
+    QStringList names;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return names;
+    while (const struct dirent *entry = ::readdir(dir)) {
+        if (keep(entry->d_name))
+            names << QFile::decodeName(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool anyName(const char *) {
+    return true;
+}
+
+// The hidden file is this user's and its writer has gone: known gone from
+// this boot and PID namespace, or, where that cannot be told (another
+// computer, an older name), not changed for a week.
+bool isLeftBehind(const NewFileName::Writer &writer, const struct stat &file) {
+    if (!S_ISREG(file.st_mode) || file.st_uid != ::geteuid())
+        return false;
+    if (!writer.boot.isEmpty() && writer.boot == ProcessCheck::thisBoot() &&
+        !writer.pidSpace.isEmpty() && writer.pidSpace == ProcessCheck::thisPidSpace())
+        return ProcessCheck::of(writer.pid, writer.started) == ProcessCheck::State::Gone;
+    return std::time(nullptr) - file.st_mtime > kAbandonedSeconds;
+}
+
+// What writers ended before their file got its name left in folder. A
+// whole hidden file beside the claim of its name (an empty file of ours)
+// takes that name: killed, or its drive pulled, between the claim and the
+// rename, its writer had the file whole. Without its claim it never became
+// the file and goes.
+void finishLeftBehind(const QString &folder) {
+    const QByteArray here = native(folder);
+    QStringList everyName; // listed once a cut name needs its claim
+    for (const QString &name : namesIn(here, NewFileName::mayBeOne)) {
+        const NewFileName::Writer writer = NewFileName::writerOf(name);
+        const QString hidden = folder + QLatin1Char('/') + name;
+        struct stat file;
+        if (writer.pid <= 0 || ::lstat(native(hidden).constData(), &file) != 0 ||
+            !isLeftBehind(writer, file))
+            continue;
+        // An older name does not say its size: an empty claim loses nothing
+        // by taking what there is.
+        const bool whole = writer.size < 0 || qint64(file.st_size) == writer.size;
+        QString claim = writer.name;
+        if (whole && claim.isEmpty()) {
+            if (everyName.isEmpty())
+                everyName = namesIn(here, anyName);
+            for (const QString &other : std::as_const(everyName)) {
+                if (other != name && NewFileName::isCutFor(writer, other)) {
+                    claim = other;
+                    break;
+                }
+            }
+        }
+        const int finished = whole && !claim.isEmpty()
+                                 ? finishClaim(hidden, folder + QLatin1Char('/') + claim)
+                                 : ENOENT;
+        if (finished == EEXIST || finished == ENOENT)
+            ::unlink(native(hidden).constData());
+    }
 }
 
 int writeAll(int fd, const QByteArray &bytes) {
@@ -110,10 +188,9 @@ void syncFolder(const QString &folder) {
 }
 
 int writeNew(const QString &path, const QByteArray &bytes) {
-    static std::atomic<int> counter{0};
     const QFileInfo target(path);
-    const QString hidden = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                           QStringLiteral(".%1-%2.new").arg(::getpid()).arg(++counter);
+    finishLeftBehind(target.absolutePath());
+    const QString hidden = NewFileName::forWrite(path, bytes.size());
     const QByteArray temporary = native(hidden);
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)

@@ -2,6 +2,7 @@
 #include <future>
 #include <thread>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void helperAnswersAsTheCallsDo();
     void readsAFileThroughTheHelper();
     void anEndedChannelGivesItsThreadBack();
+    void finishesTheClaimOfAKilledWriter();
     void noHelperStaysAsAZombie();
 
 private:
@@ -79,6 +81,20 @@ QList<qint64> zombieChildren() {
             zombies << id.toLongLong();
     }
     return zombies;
+}
+
+// The process that has the file at path open.
+qint64 holderOf(const QString &path) {
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &id : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QDir fds(proc.filePath(id + QStringLiteral("/fd")));
+        for (const QString &fd :
+             fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            if (QFile::symLinkTarget(fds.filePath(fd)) == path)
+                return id.toLongLong();
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -181,6 +197,49 @@ void tst_FileCalls::anEndedChannelGivesItsThreadBack() {
     channel.end();
     QCOMPARE(looked.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     QVERIFY(!looked.get().answered);
+}
+
+// A helper killed as it writes a new file on a drive that needs the claim
+// of a name, its hidden file taken on by hand to where it would have been
+// killed between the claim and the rename over it: the next new file in the
+// folder gives the claim the whole file left beside it.
+void tst_FileCalls::finishesTheClaimOfAKilledWriter() {
+    QTemporaryDir stickFolder;
+    TestFsMount stick(stickFolder.path(), {"--refuse=link,rename-flags", "--gated=write"},
+                      TestFsMount::WithGate);
+    if (!stick.isMounted())
+        QSKIP(qPrintable(stick.whyNot()));
+    const QByteArray picture(1000, 'p');
+    stick.closeGate();
+    FileCalls::Channel channel(helper());
+    std::thread writing([&] {
+        FileCalls::Channel::setForThisThread(&channel);
+        FileCalls::writeNew(stick.path() + QStringLiteral("/pic3.bmp"), picture);
+    });
+    const auto join = qScopeGuard([&] {
+        stick.openGate();
+        writing.join();
+    });
+    QTRY_VERIFY(stick.callsHeld());
+    const QStringList hidden = QDir(stick.backing()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(hidden.size(), 1);
+    const qint64 writer = holderOf(stick.path() + QLatin1Char('/') + hidden.first());
+    QVERIFY(writer > 0);
+    QCOMPARE(::kill(pid_t(writer), SIGKILL), 0);
+    stick.openGate();
+    QTRY_VERIFY(processState(writer) == 0 || processState(writer) == 'Z');
+    // Where it would have got to next: its whole file, and the claim.
+    QCOMPARE(QFileInfo(stick.backing() + QLatin1Char('/') + hidden.first()).size(),
+             qint64(picture.size()));
+    QFile claim(stick.backing() + QStringLiteral("/pic3.bmp"));
+    QVERIFY(claim.open(QIODevice::NewOnly));
+    claim.close();
+
+    QCOMPARE(FileCalls::writeNew(stick.path() + QStringLiteral("/pic4.bmp"), picture), 0);
+    QCOMPARE(QDir(stick.backing()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"pic3.bmp", "pic4.bmp"}));
+    QVERIFY(claim.open(QIODevice::ReadOnly));
+    QCOMPARE(claim.readAll(), picture);
 }
 
 // A program that lives long makes few calls at times: every process a
