@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <limits>
 
 #include <QDir>
 #include <QFile>
@@ -88,7 +89,10 @@ qint64 AvsScript::frameCount(const QString &seconds) {
     const double value = seconds.toDouble(&ok);
     if (!ok || !std::isfinite(value))
         return 0;
-    return qint64(std::trunc(value * double(kFrameRate)));
+    // Past what a script's frame number holds, the length is the whole file,
+    // which a count of 0 says as well.
+    const double frames = std::trunc(value * double(kFrameRate));
+    return frames >= 0 && frames <= double(std::numeric_limits<int>::max()) ? qint64(frames) : 0;
 }
 
 std::optional<QString> AvsScript::text(const AvsScriptInput &input, QString *error) {

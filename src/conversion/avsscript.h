@@ -62,7 +62,8 @@ public:
     static QString sampleRate(const QString &sampleRateText);
     static int sizePart(const QString &text);
     // The frame count of a Trim line for a duration in seconds: duration × 21,
-    // truncated; 0 for a text that is not a number.
+    // truncated; 0 (the whole file) for a text that is not a number, or for
+    // a length past what a script's frame number holds.
     static qint64 frameCount(const QString &seconds);
 
     // Script and logo picture paths for number n in folder.

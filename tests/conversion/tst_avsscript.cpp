@@ -153,6 +153,8 @@ void TestAvsScript::trimFrames_data() {
     QTest::newRow("empty") << "" << "0";
     QTest::newRow("word") << "long" << "0";
     QTest::newRow("decimal comma") << "83,4" << "0";
+    // A header that claims ten years: the whole file.
+    QTest::newRow("past a frame number") << "320000002.05" << "0";
 }
 
 void TestAvsScript::trimFrames() {
