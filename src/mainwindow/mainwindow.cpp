@@ -26,7 +26,6 @@
 #include "conversion/avsplugins.h"
 #include "conversion/editorsession.h"
 #include "conversion/timetext.h"
-#include "conversion/avsscript.h"
 #include "filelist/addflow.h"
 #include "filelist/checkedrows.h"
 #include "filelist/effectscale.h"
@@ -117,7 +116,7 @@ MainWindow::MainWindow(QWidget *parent)
     for (QDialog *dialog : std::initializer_list<QDialog *>{
              &mediaInfoDialog, &settingsDialog, &addProgressDialog, &addResultDialog, &aboutDialog})
         dialog->setParent(this, dialog->windowFlags());
-    editor = new EditorSession(ui->treeWidget, this);
+    editor = new EditorSession(ui->treeWidget, &conversionController.scripts(), this);
     connectEditorSession();
     naming = new OutputNaming(ui->treeWidget, this);
     adder = new AddFlow(ui->treeWidget, naming, this);
@@ -236,8 +235,9 @@ MainWindow::MainWindow(QWidget *parent)
     setUpFileList();
     loadAvsPlugins();
     // The folder is this copy's own: what a crashed copy of the same number
-    // left there is counted past once, not looked for at every row.
-    nextScriptNumber = AvsScript::nextFreeNumber(Platform::tempDir());
+    // left there is counted past once, away from this thread, not looked
+    // for at every row.
+    conversionController.scripts().countTaken(Platform::tempDir());
 
     lastAddFolder =
         SettingsFile::value(SettingsFile::kFolder, Platform::desktopDir()).toString();

@@ -231,8 +231,6 @@ private:
     void showPauseAnswer(bool held);
     void armShutdown();
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
-    // Empty when the row's script is there (written again if need be); else why not.
-    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
     void launchEditor(const QString &mode);
     void connectEditorSession();
     void giveControlsBackFromEditor();
@@ -320,8 +318,6 @@ private:
     AddFlow *adder = nullptr;
     // A Convert that waits for the rows' names.
     QMetaObject::Connection convertWhenNamed;
-    // The number the next row's wrapper script takes.
-    int nextScriptNumber = 0;
     ConversionController conversionController;
     EditorSession *editor = nullptr;
 };

@@ -8,8 +8,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
@@ -20,10 +18,8 @@
 #include "app/focushandover.h"
 #include "app/version.h"
 #include "conversion/avsscript.h"
-#include "conversion/editedscript.h"
 #include "conversion/editoranswer.h"
 #include "conversion/editorsession.h"
-#include "conversion/jobpreparation.h"
 #include "filelist/addflow.h"
 #include "filelist/tooltext.h"
 #include "filelist/filerow.h"
@@ -60,9 +56,7 @@ void MainWindow::connectConversion()
     hooks.freeOutputCheck = [this](const QTreeWidgetItem *row) {
         return naming->freeNameCheck(row);
     };
-    hooks.restoreEditScript = [this](const QTreeWidgetItem *row, bool sourceChanged) {
-        return restoreEditScript(row, sourceChanged);
-    };
+    hooks.editorRow = [this](const QTreeWidgetItem *row) { return editorRowFor(row); };
     hooks.setRowOutputPath = [this](QTreeWidgetItem *row, const QString &path) {
         setRowOutputPath(row, path);
     };
@@ -458,29 +452,4 @@ EditorRow MainWindow::editorRowFor(const QTreeWidgetItem *row) const
     job.sampleRate = AvsScript::sampleRate(
         rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
     return job;
-}
-
-QString MainWindow::restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const
-{
-    const ArgumentList arguments = FileRow::arguments(row);
-    const EffectList effects = FileRow::effects(row);
-    const QString path = effects.value(FileRow::ScriptPathEntry);
-    // The script lives in the program's own folder, where a look costs nothing.
-    if (!JobPreparation::needsScript(arguments, effects) || path.isEmpty()
-        || (!sourceChanged && QFileInfo::exists(path)))
-        return QString();
-    // Removed from outside (a cleaner, another session), or cut at a length
-    // the source no longer has: the row still holds the whole edit, so the
-    // script is written again as the edit wrote it.
-    const bool withLogo =
-        !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty()
-        && QFileInfo(effects.value(FileRow::LogoPathEntry)).size() > 0;
-    QString problem;
-    const std::optional<QString> text =
-        EditedScript::build(editedScriptInput(editorRowFor(row), withLogo), &problem);
-    if (text && QDir().mkpath(QFileInfo(path).absolutePath())
-        && EditedScript::write(path, *text, &problem))
-        return QString();
-    return tr("The file's edit script %1 is missing and could not be written again: %2")
-        .arg(path, problem);
 }
