@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QTreeWidget>
 
+#include "conversion/editedscript.h"
 #include "conversion/jobpreparation.h"
 #include "conversion/partfilename.h"
 #include "conversion/suspenderlisting.h"
@@ -367,14 +368,12 @@ void ConversionController::jobFolderChecked(int row, const JobStartFacts &facts,
         return;
     }
     switch (facts.state) {
-    case OutputPaths::FolderState::Ready: {
-        // A changed source is probed again with the window at work: until
-        // the transcoder runs, the tick must not take the job for ended.
-        startJob(row, facts);
-        if (ticket.isCurrent())
-            m_jobStarting = false;
+    case OutputPaths::FolderState::Ready:
+        // A changed source is probed again with the window at work, and the
+        // script may have to be written again: until the transcoder runs,
+        // the tick must not take the job for ended.
+        startJob(row, facts, ticket);
         return;
-    }
     case OutputPaths::FolderState::Missing:
         Q_EMIT folderGone(outputFolderOf(item), replyTo([this, row, ticket](bool makeAgain) {
                               jobStartAnswered(row, ticket, makeAgain);
@@ -395,25 +394,61 @@ void ConversionController::refuseJobFolder(const QString &text) {
     Q_EMIT problem(text);
 }
 
-void ConversionController::startJob(int rowIndex, const JobStartFacts &facts) {
+void ConversionController::startJob(int rowIndex, const JobStartFacts &facts,
+                                    const StaleAnswers::Ticket &ticket) {
     QTreeWidgetItem *row = rowAt(rowIndex);
-    if (!row)
+    if (!row) {
+        m_jobStarting = false;
         return;
+    }
     const bool sourceChanged =
         facts.sourceChanged && m_hooks.reprobeChangedSource(row, facts.sourceNow, facts.probeText);
     // With every numbered name taken the row fails and keeps the name it had.
-    const QString output = Arguments::outputPath(FileRow::arguments(row));
+    const QString takenOutput =
+        facts.freeOutput.isEmpty() ? Arguments::outputPath(FileRow::arguments(row)) : QString();
     if (!facts.freeOutput.isEmpty())
         m_hooks.setRowOutputPath(row, facts.freeOutput);
 
-    const QString scriptProblem = m_hooks.restoreEditScript(row, sourceChanged);
-    JobPreparation::LaunchPlan plan =
-        JobPreparation::prepare(FileRow::arguments(row), FileRow::effects(row),
-                                FileRow::mediaInfo(row).at(FileRow::DisplayRatio));
+    // Whether the job reads its script goes by its logo picture, and a script
+    // removed from outside (a cleaner, another session) or cut at a length
+    // the source no longer has is written again as the edit wrote it: both
+    // lie in the program's own folder, looked at and written after whatever
+    // else is on its way to the scripts. The row still holds the whole edit.
+    const ArgumentList arguments = FileRow::arguments(row);
+    const EffectList effects = FileRow::effects(row);
+    const QString ratio = FileRow::mediaInfo(row).at(FileRow::DisplayRatio);
+    const QString script = effects.value(FileRow::ScriptPathEntry);
+    const bool withLogo =
+        !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty();
+    const EditedScriptInput input = editedScriptInput(m_hooks.editorRow(row), withLogo);
+    const auto plan = std::make_shared<JobPreparation::LaunchPlan>();
+    m_scripts.rewrite(
+        script,
+        [plan, arguments, effects, ratio, input, script, sourceChanged] {
+            *plan = JobPreparation::prepare(arguments, effects, ratio);
+            return plan->readsScript ? EditedScript::restore(input, script, sourceChanged)
+                                     : QString();
+        },
+        this,
+        [this, rowIndex, takenOutput, plan, ticket](const QString &problem) {
+            runJob(rowIndex, takenOutput, *plan, problem, ticket);
+        });
+}
+
+void ConversionController::runJob(int rowIndex, const QString &takenOutput,
+                                  JobPreparation::LaunchPlan plan, const QString &scriptProblem,
+                                  const StaleAnswers::Ticket &ticket) {
+    // A stop has ended the job's start already.
+    if (!ticket.isCurrent())
+        return;
+    m_jobStarting = false;
+    QTreeWidgetItem *row = rowAt(rowIndex);
+    if (!row || m_run.runningRow() != rowIndex)
+        return;
     if (plan.problem.isEmpty())
         plan.problem = scriptProblem;
-    if (facts.freeOutput.isEmpty())
-        plan.problem = OutputPaths::noFreeNameText(output);
+    if (!takenOutput.isEmpty())
+        plan.problem = OutputPaths::noFreeNameText(takenOutput);
     // Without its profile the row's options are not what any profile gives:
     // the job would make a file the user never asked for.
     const SettingsIndexList indexes = FileRow::settingsIndexes(row);

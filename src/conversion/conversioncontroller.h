@@ -11,7 +11,9 @@
 #include <QTimer>
 
 #include "conversion/conversionrun.h"
+#include "conversion/editoranswer.h"
 #include "conversion/foldergonereply.h"
+#include "conversion/jobpreparation.h"
 #include "conversion/progressparser.h"
 #include "conversion/scriptwriter.h"
 #include "conversion/staleanswers.h"
@@ -54,8 +56,9 @@ public:
         std::function<std::function<QString(const QString &wanted, const QString &plainName)>(
             const QTreeWidgetItem *row)>
             freeOutputCheck;
-        // Empty when the row's script is there (or needs none); else why not.
-        std::function<QString(const QTreeWidgetItem *row, bool sourceChanged)> restoreEditScript;
+        // What the row's edit script is written from, should it have to be
+        // written again before its job.
+        std::function<EditorRow(const QTreeWidgetItem *row)> editorRow;
         std::function<void(QTreeWidgetItem *row, const QString &path)> setRowOutputPath;
     };
 
@@ -95,7 +98,7 @@ public:
     void askTranscoderToEnd();
 
     const ConversionRun &run() const;
-    // Where the rows' first scripts are written; a run reads them.
+    // Where the rows' scripts are written; a run reads them.
     ScriptWriter &scripts();
     TranscoderJob &job();
     const TranscoderJob &job() const;
@@ -158,7 +161,13 @@ private:
     void jobStartAnswered(int row, const StaleAnswers::Ticket &ticket, bool makeAgain);
     // A reply whose answer reaches this controller while it is there.
     FolderGoneReply replyTo(std::function<void(bool makeAgain)> answered);
-    void startJob(int row, const JobStartFacts &facts);
+    // The job's launch is prepared, and its script written again when it
+    // must be, away from this thread; the job runs once the script is on disk.
+    void startJob(int row, const JobStartFacts &facts, const StaleAnswers::Ticket &ticket);
+    // takenOutput: the output name the row kept, every numbered name being
+    // taken; empty when it has a free one.
+    void runJob(int row, const QString &takenOutput, JobPreparation::LaunchPlan plan,
+                const QString &scriptProblem, const StaleAnswers::Ticket &ticket);
     void refuseJobFolder(const QString &problem);
     void endJob(const JobEnd &end);
     void settlePartFile(bool jobFailed);

@@ -1,13 +1,20 @@
 #include "editedscript.h"
 
+#include <QFileInfo>
+
 #include "conversion/avsscript.h"
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
 #include "conversion/scriptlines.h"
 #include "conversion/scriptpicture.h"
+#include "platform/filecalls.h"
 #include "profiles/argumentlist.h"
 
 namespace {
+
+// The EffectList's entries the script names.
+constexpr int kSourceEntry = 3;
+constexpr int kLogoEntry = 5;
 
 int integerAfter(const QStringList &list, const QString &word) {
     return Arguments::value(list, word).toInt(); // not a whole number: 0
@@ -32,7 +39,7 @@ void setCrop(AvsScriptBody &body, const QStringList &arguments) {
 namespace EditedScript {
 
 std::optional<QString> build(const EditedScriptInput &input, QString *error) {
-    const QString source = input.effects.value(3);
+    const QString source = input.effects.value(kSourceEntry);
     // Every path the script names, quoted the one way the transcoder reads.
     const auto plugin = AvsScript::quoted(input.pluginPath, error);
     if (!plugin)
@@ -48,7 +55,7 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
         return std::nullopt;
     std::optional<QString> logo;
     if (input.withLogo) {
-        logo = AvsScript::quoted(input.effects.value(5), error);
+        logo = AvsScript::quoted(input.effects.value(kLogoEntry), error);
         if (!logo)
             return std::nullopt;
     }
@@ -84,6 +91,18 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error) {
 
 bool write(const QString &path, const QString &text, QString *error) {
     return ScriptFile::replace(path, text, error);
+}
+
+QString restore(EditedScriptInput input, const QString &path, bool sourceChanged) {
+    if (!sourceChanged && FileCalls::look(path).exists)
+        return QString();
+    input.withLogo = input.withLogo && FileCalls::look(input.effects.value(kLogoEntry)).size > 0;
+    QString problem;
+    const std::optional<QString> text = build(input, &problem);
+    if (text && FileCalls::makePath(QFileInfo(path).absolutePath()) && write(path, *text, &problem))
+        return QString();
+    return QStringLiteral("The file's edit script %1 is missing and could not be written again: %2")
+        .arg(path, problem);
 }
 
 } // namespace EditedScript

@@ -32,4 +32,12 @@ std::optional<QString> build(const EditedScriptInput &input, QString *error = nu
 // script, and a failed write leaves the old script as it was.
 bool write(const QString &path, const QString &text, QString *error = nullptr);
 
+// Before a job, on a thread that may wait for the scripts' folder: the
+// script at path, removed from outside (a cleaner, another session) or cut
+// at a length its changed source no longer has (sourceChanged), is written
+// again as the edit wrote it, its folder made when missing; the logo line
+// only when input.withLogo and the logo picture has something in it. Empty
+// when the script is there; else why not, for the user.
+QString restore(EditedScriptInput input, const QString &path, bool sourceChanged);
+
 } // namespace EditedScript

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "conversion/editedscript.h"
+#include "conversion/scriptwriter.h"
 #include "filelist/filelistrules.h"
 #include "filelist/filerow.h"
 #include "filelist/folderwork.h"
@@ -24,9 +25,10 @@ constexpr int kStartTimeoutMs = 30000;
 
 } // namespace
 
-EditorSession::EditorSession(QTreeWidget *list, QObject *parent)
+EditorSession::EditorSession(QTreeWidget *list, ScriptWriter *scripts, QObject *parent)
     : QObject(parent)
     , m_list(list)
+    , m_scripts(scripts)
     , m_clipLook(std::make_unique<FolderWork>())
 {
     // An editor left open by a program that has gone would take edits that
@@ -119,7 +121,7 @@ void EditorSession::endClipWait()
 
 bool EditorSession::isOpen() const
 {
-    return m_waitingForClip || m_process.state() != QProcess::NotRunning;
+    return m_waitingForClip || m_process.state() != QProcess::NotRunning || m_savesPending > 0;
 }
 
 bool EditorSession::isWaitingForClip() const
@@ -204,25 +206,53 @@ void EditorSession::readAnswer()
     const std::optional<EditorAnswer> answer = EditorAnswer::parse(decodeToolText(answerText));
     if (answer && item) {
         Q_EMIT logText(answer->logText);
-        storeAnswer(*answer, item);
+        if (storeAnswer(*answer, item))
+            return;
     }
     m_row = QPersistentModelIndex();
     Q_EMIT controlsFreed();
 }
 
-void EditorSession::storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
+bool EditorSession::storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row)
 {
     const EditorEdit edit = applyEditorAnswer(answer, m_rowFacts(row));
-    QString text = edit.problem;
-    if (text.isEmpty() && !EditedScript::write(edit.scriptPath, edit.scriptText, &text))
-        text = tr("The edit could not be saved in %1: %2").arg(edit.scriptPath, text);
+    if (!edit.problem.isEmpty()) {
+        Q_EMIT problem(edit.problem);
+        return false;
+    }
+    // The row takes the edit once its script is on disk, so that the two
+    // agree; the controls stay locked until then.
+    ++m_savesPending;
+    m_scripts->rewrite(
+        edit.scriptPath,
+        [path = edit.scriptPath, text = edit.scriptText] {
+            QString reason;
+            if (EditedScript::write(path, text, &reason))
+                return QString();
+            return tr("The edit could not be saved in %1: %2").arg(path, reason);
+        },
+        this,
+        [this, saved = m_row, edit](const QString &text) { answerSaved(saved, edit, text); });
+    return true;
+}
+
+void EditorSession::answerSaved(const QPersistentModelIndex &saved, const EditorEdit &edit,
+                                const QString &text)
+{
+    --m_savesPending;
+    QTreeWidgetItem *row = saved.isValid() ? m_list->topLevelItem(saved.row()) : nullptr;
     if (!text.isEmpty()) {
         Q_EMIT problem(text);
-        return;
+    } else if (row) {
+        FileRow::setArguments(row, edit.arguments);
+        FileRow::setEffects(row, edit.effects);
+        row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
+        if (edit.hasWatermark)
+            row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
     }
-    FileRow::setArguments(row, edit.arguments);
-    FileRow::setEffects(row, edit.effects);
-    row->setText(FileRow::OutputDurationColumn, edit.outputDurationText);
-    if (edit.hasWatermark)
-        row->setData(FileRow::NameColumn, FileRow::WatermarkRole, edit.watermark);
+    // An editor opened again meanwhile frees the controls itself.
+    if (m_savesPending > 0 || m_answerAwaited || m_waitingForClip)
+        return;
+    m_row = QPersistentModelIndex();
+    Q_EMIT controlsFreed();
 }

@@ -13,6 +13,7 @@
 #include "conversion/staleanswers.h"
 
 class FolderWork;
+class ScriptWriter;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -25,7 +26,9 @@ class QTreeWidgetItem;
 // stopped answering would hold it, and the locked window with it, for as
 // long as the share does. So the clip is looked at first, away from the
 // window's thread, and the tool starts once it has answered; until then the
-// opening can be given up.
+// opening can be given up. The answer's script is written by the scripts'
+// writer, away from the window's thread, and the row takes the answer once
+// its script is on disk; the controls come back then.
 class EditorSession : public QObject
 {
     Q_OBJECT
@@ -35,7 +38,7 @@ public:
     // choices and the script's plugin paths.
     using RowFacts = std::function<EditorRow(const QTreeWidgetItem *row)>;
 
-    explicit EditorSession(QTreeWidget *list, QObject *parent = nullptr);
+    EditorSession(QTreeWidget *list, ScriptWriter *scripts, QObject *parent = nullptr);
     ~EditorSession() override;
 
     void setRowFacts(RowFacts facts);
@@ -44,7 +47,8 @@ public:
     // "2" sets the effects. An editor still open from before is given time
     // to end first.
     void open(int row, const QString &mode);
-    // The clip is being looked at, or the tool is starting or running.
+    // The clip is being looked at, the tool is starting or running, or its
+    // answer is being saved.
     bool isOpen() const;
     // Waiting for the clip to answer before the tool starts.
     bool isWaitingForClip() const;
@@ -60,8 +64,9 @@ public:
     // The window closes: the tool goes without an answer, or never starts.
     void close();
 
-    // The tool's answer, once it has ended: stored into its row (the row
-    // stays as it was when the answer is incomplete or cannot be saved).
+    // The tool's answer, once it has ended: stored into its row once its
+    // script is on disk (the row stays as it was when the answer is
+    // incomplete or cannot be saved).
     // Nothing once the answer of the last opening has been read.
     void readAnswer();
 
@@ -83,14 +88,20 @@ private:
     void endClipWait();
     void toolFinished();
     void toolFailed(QProcess::ProcessError error);
-    void storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    // False when nothing is to be saved: the controls are the user's again.
+    bool storeAnswer(const EditorAnswer &answer, QTreeWidgetItem *row);
+    void answerSaved(const QPersistentModelIndex &row, const EditorEdit &edit,
+                     const QString &problem);
 
     QTreeWidget *m_list;
+    ScriptWriter *m_scripts;
     QProcess m_process;
     QPersistentModelIndex m_row;
     QStringList m_command;
     // Opened, and neither answered nor failed to start yet.
     bool m_answerAwaited = false;
+    // Answers whose scripts are on their way to disk.
+    int m_savesPending = 0;
     RowFacts m_rowFacts;
     // The look at the clip; made anew once a look is given up, so that the
     // next opening never waits behind a share that still hangs.

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTextEdit>
@@ -11,9 +10,7 @@
 
 #include "app/focushandover.h"
 #include "conversion/avsscript.h"
-#include "conversion/editedscript.h"
 #include "conversion/editorsession.h"
-#include "conversion/jobpreparation.h"
 #include "filelist/addflow.h"
 #include "filelist/filerow.h"
 #include "filelist/outputnaming.h"
@@ -49,7 +46,7 @@ JobControls::JobControls(MainWindow &window, QTimer &listPoll, QTimer &shutdownT
     , listPoll(listPoll)
     , shutdownTimer(shutdownTimer)
     , hooks(std::move(hooks))
-    , editor(new EditorSession(ui->treeWidget, this))
+    , editor(new EditorSession(ui->treeWidget, &controller.scripts(), this))
 {
     connectEditorSession();
     connectConversion();
@@ -63,9 +60,7 @@ void JobControls::connectConversion()
                                       const QByteArray &probeText) {
         return reprobeChangedSource(row, now, probeText);
     };
-    run.restoreEditScript = [this](const QTreeWidgetItem *row, bool sourceChanged) {
-        return restoreEditScript(row, sourceChanged);
-    };
+    run.editorRow = [this](const QTreeWidgetItem *row) { return editorRowFor(row); };
     controller.attach(ui->treeWidget, std::move(run));
     connect(&controller, &ConversionController::checkingFolders, this,
             &JobControls::showFolderCheck);
@@ -459,29 +454,4 @@ EditorRow JobControls::editorRowFor(const QTreeWidgetItem *row) const
     job.sampleRate = AvsScript::sampleRate(
         rowChoice(FileRow::ASamplerateItems, FileRow::ASamplerateIndex, ui->ASamplerate));
     return job;
-}
-
-QString JobControls::restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const
-{
-    const ArgumentList arguments = FileRow::arguments(row);
-    const EffectList effects = FileRow::effects(row);
-    const QString path = effects.value(FileRow::ScriptPathEntry);
-    // The script lives in the program's own folder, where a look costs nothing.
-    if (!JobPreparation::needsScript(arguments, effects) || path.isEmpty()
-        || (!sourceChanged && QFileInfo::exists(path)))
-        return QString();
-    // Removed from outside (a cleaner, another session), or cut at a length
-    // the source no longer has: the row still holds the whole edit, so the
-    // script is written again as the edit wrote it.
-    const bool withLogo =
-        !row->data(FileRow::NameColumn, FileRow::WatermarkRole).toString().isEmpty()
-        && QFileInfo(effects.value(FileRow::LogoPathEntry)).size() > 0;
-    QString problem;
-    const std::optional<QString> text =
-        EditedScript::build(editedScriptInput(editorRowFor(row), withLogo), &problem);
-    if (text && QDir().mkpath(QFileInfo(path).absolutePath())
-        && EditedScript::write(path, *text, &problem))
-        return QString();
-    return MainWindow::tr("The file's edit script %1 is missing and could not be written again: %2")
-        .arg(path, problem);
 }

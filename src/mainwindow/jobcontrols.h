@@ -86,8 +86,6 @@ private:
                               const QByteArray &probeText);
     void showReprobedSource(QTreeWidgetItem *row, const ProbeResult &result, qint64 bytes);
     EditorRow editorRowFor(const QTreeWidgetItem *row) const;
-    // Empty when the row's script is there (written again if need be); else why not.
-    QString restoreEditScript(const QTreeWidgetItem *row, bool sourceChanged) const;
 
     MainWindow &window;
     Ui::MainWindow *ui;

@@ -26,7 +26,6 @@
 #include "conversion/avsplugins.h"
 #include "conversion/editorsession.h"
 #include "conversion/timetext.h"
-#include "conversion/avsscript.h"
 #include "filelist/addflow.h"
 #include "filelist/checkedrows.h"
 #include "filelist/effectscale.h"
@@ -235,8 +234,9 @@ MainWindow::MainWindow(QWidget *parent)
     setUpFileList();
     loadAvsPlugins();
     // The folder is this copy's own: what a crashed copy of the same number
-    // left there is counted past once, not looked for at every row.
-    nextScriptNumber = AvsScript::nextFreeNumber(Platform::tempDir());
+    // left there is counted past once, away from this thread, not looked
+    // for at every row.
+    conversion().scripts().countTaken(Platform::tempDir());
 
     lastAddFolder =
         SettingsFile::value(SettingsFile::kFolder, Platform::desktopDir()).toString();

@@ -295,6 +295,4 @@ private:
     OutputNaming *naming = nullptr;
     AddFlow *adder = nullptr;
     JobControls *jobs = nullptr;
-    // The number the next row's wrapper script takes.
-    int nextScriptNumber = 0;
 };

@@ -208,7 +208,8 @@ void MainWindow::buildItemArguments(int row)
     });
 
     input.scriptFolder = Platform::tempDir();
-    input.scriptNumber = nextScriptNumber;
+    ScriptWriter &scripts = conversion().scripts();
+    input.scriptNumber = scripts.nextNumber();
     input.avsPluginPath = avsPluginPath;
     input.avsImportPath = avsImportPath;
     input.avsHeaderPath = avsHeaderPath;
@@ -218,12 +219,12 @@ void MainWindow::buildItemArguments(int row)
         return;
     // A row keeps its number whether or not its script could be written.
     if (job.seedsEffects)
-        ++nextScriptNumber;
+        scripts.takeNumber();
     RowJobBuilder::store(item, job);
     // Written away from this thread, which a disk that syncs slowly would
     // hold; a run waits for it, and a failure is told when it comes.
     if (job.seedsEffects && !job.scriptText.isEmpty())
-        conversion().scripts().write(job.scriptPath, job.scriptText);
+        scripts.write(job.scriptPath, job.scriptText);
     if (OutputPaths::fileName(input.outputPath) != item->text(FileRow::OutputFileColumn)
         && !item->text(FileRow::OutputFileColumn).isEmpty())
         item->setText(FileRow::OutputFileColumn, OutputPaths::fileName(input.outputPath));
@@ -384,17 +385,15 @@ void MainWindow::on_SettingButton_clicked()
             const QString script =
                 FileRow::effects(settingsDialog.item()).value(FileRow::ScriptPathEntry);
             const ScriptParameterValues values = scriptParameterValues(ui, settingsDialog.item());
-            const auto patch = [this, script, values] {
-                const QString problem = ScriptParameters::patchFile(script, values).message;
-                if (!problem.isEmpty())
-                    showProblem(problem);
-            };
-            // A script still on its way to disk is patched once it is there.
-            ScriptWriter &scripts = conversion().scripts();
-            if (scripts.isSettled())
-                patch();
-            else
-                connect(&scripts, &ScriptWriter::settled, this, patch, Qt::SingleShotConnection);
+            // Patched after whatever else is on its way to the script.
+            conversion().scripts().rewrite(
+                script,
+                [script, values] { return ScriptParameters::patchFile(script, values).message; },
+                this,
+                [this](const QString &problem) {
+                    if (!problem.isEmpty())
+                        showProblem(problem);
+                });
         }
     }
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "conversion/editorsession.h"
+#include "conversion/scriptwriter.h"
 #include "filelist/filerow.h"
 #include "platform/platform.h"
 #include "../support/processstate.h"
@@ -97,7 +98,8 @@ void tst_EditorSession::answerReachesTheRowItWasOpenedFor() {
             "' >&2\nsleep 0.2\n"
             "printf '%s' '" +
             kAnswer.mid(kFirstPiece) + "' >&2\n");
-    EditorSession session(list);
+    ScriptWriter scripts;
+    EditorSession session(list, &scripts);
     session.setRowFacts(factsOf);
     QSignalSpy opening(&session, &EditorSession::opening);
     QSignalSpy freed(&session, &EditorSession::controlsFreed);
@@ -123,7 +125,8 @@ void tst_EditorSession::answerReachesTheRowItWasOpenedFor() {
 }
 
 void tst_EditorSession::toolThatCannotStartFreesTheControls() {
-    EditorSession session(list);
+    ScriptWriter scripts;
+    EditorSession session(list, &scripts);
     session.setRowFacts(factsOf);
     QSignalSpy freed(&session, &EditorSession::controlsFreed);
     QSignalSpy failed(&session, &EditorSession::failedToStart);
@@ -140,7 +143,8 @@ void tst_EditorSession::toolThatCannotStartFreesTheControls() {
 // as they may be locked for a run.
 void tst_EditorSession::controlsAreFreedOnlyForAnOpenedTool() {
     useTool("printf '%s' '" + kAnswer + "' >&2\n");
-    EditorSession session(list);
+    ScriptWriter scripts;
+    EditorSession session(list, &scripts);
     session.setRowFacts(factsOf);
     QSignalSpy freed(&session, &EditorSession::controlsFreed);
     session.readAnswer();
@@ -182,7 +186,8 @@ int openEditorAndWait(int argc, char *argv[]) {
     QTreeWidget list;
     auto *row = new QTreeWidgetItem(&list, QStringList({QString(), QStringLiteral("a.mp4")}));
     FileRow::setArguments(row, {QStringLiteral("-i"), QStringLiteral("/nonexistent/a.mp4")});
-    EditorSession session(&list);
+    ScriptWriter scripts;
+    EditorSession session(&list, &scripts);
     session.open(0, QStringLiteral("0"));
     if (!session.waitForStarted())
         return 1;

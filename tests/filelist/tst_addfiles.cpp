@@ -111,6 +111,7 @@ private Q_SLOTS:
     void typedNamesAreAllCounted();
     void windowKeepsWorkingWhileProbing();
     void scriptsReachTheDiskAwayFromTheWindow();
+    void editsReachTheDiskAwayFromTheWindow();
     void probesSideBySideChangeNothingButTime();
     void userEndsTheAddAtOnce_data();
     void userEndsTheAddAtOnce();
@@ -805,6 +806,50 @@ void tst_AddFiles::scriptsReachTheDiskAwayFromTheWindow()
     QFile edited(scripts.last());
     QVERIFY(edited.open(QIODevice::ReadOnly));
     QCOMPARE(edited.readAll(), QByteArray("edited\n"));
+}
+
+// The editor's answer and a removed script written again before its job
+// wait for the disk away from the window's thread: the row takes the edit,
+// and the job starts, once the script is there.
+void tst_AddFiles::editsReachTheDiskAwayFromTheWindow()
+{
+    window->addDroppedUrls({QUrl::fromLocalFile(media("av.mp4"))});
+    QCOMPARE(list()->topLevelItemCount(), 1);
+    const QString script = FileRow::effects(row(0)).value(FileRow::ScriptPathEntry);
+    QTRY_VERIFY(window->conversion().scripts().isSettled());
+    QTemporaryDir tools;
+    QFile editor(tools.filePath(QStringLiteral("parlane")));
+    QVERIFY(editor.open(QIODevice::WriteOnly));
+    editor.write("#!/bin/sh\necho 'answer -ss 1 -t 1 -cropleft 0 -croptop 0 -cropright 0 "
+                 "-cropbottom 0 -saturation 0 -brightness 0 -contrast 0 -drop 0' >&2\n");
+    editor.close();
+    QVERIFY(editor.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    syncs().ofWindow = 0;
+    syncs().hold(true);
+    list()->setCurrentItem(row(0));
+    Platform::setInstallDir(tools.path());
+    window->on_editVideo_clicked();
+    Platform::setInstallDir(WindowTest::stage());
+    QTRY_VERIFY_WITH_TIMEOUT(ui()->textEdit->toPlainText().contains("-ss 1 -t 1"),
+                             WindowTest::kEventTimeoutMs);
+    QVERIFY(!FileRow::arguments(row(0)).contains(QStringLiteral("-ss")));
+    QVERIFY(!list()->isEnabled());
+    syncs().hold(false);
+    QTRY_VERIFY_WITH_TIMEOUT(list()->isEnabled(), WindowTest::kEventTimeoutMs);
+    QCOMPARE(Arguments::value(FileRow::arguments(row(0)), QStringLiteral("-ss")),
+             QStringLiteral("1"));
+
+    QVERIFY(QFile::remove(script));
+    bool scriptThere = false;
+    const QProcess *transcoder = &window->conversion().job().process();
+    connect(transcoder, &QProcess::started, this, [&] { scriptThere = QFile::exists(script); });
+    QSignalSpy started(transcoder, &QProcess::started);
+    window->on_ConvertePushButton_clicked();
+    QVERIFY(started.wait(WindowTest::kEventTimeoutMs));
+    QVERIFY(scriptThere);
+    window->on_StopConvertePushButton_clicked();
+    QCOMPARE(syncs().ofWindow.load(), 0);
 }
 
 void tst_AddFiles::probesSideBySideChangeNothingButTime()
