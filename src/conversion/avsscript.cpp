@@ -11,6 +11,7 @@
 
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
+#include "platform/filecalls.h"
 #include "conversion/scriptlines.h"
 #include "platform/safefile.h"
 #include "profiles/argumentlist.h"
@@ -161,7 +162,7 @@ int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPat
 
 bool AvsScript::write(const QString &path, const QString &text, QString *error) {
     const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath())) {
+    if (!FileCalls::makePath(info.absolutePath())) {
         if (error)
             *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
         return false;
@@ -177,7 +178,7 @@ bool AvsScript::write(const QString &path, const QString &text, QString *error) 
 
 int AvsScript::writeNew(const QString &path, const QString &text, QString *error) {
     const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath())) {
+    if (!FileCalls::makePath(info.absolutePath())) {
         if (error)
             *error = QStringLiteral("Cannot create the folder %1.").arg(info.absolutePath());
         return ENOENT;

@@ -1,15 +1,15 @@
 #include "scriptfile.h"
 
-#include "platform/safefile.h"
+#include "platform/filecalls.h"
 
 namespace ScriptFile {
 
 bool replace(const QString &path, const QString &text, QString *reason) {
-    return SafeFile::replace(path, text.toUtf8(), reason);
+    return FileCalls::replace(path, text.toUtf8(), reason);
 }
 
 int writeNew(const QString &path, const QString &text) {
-    return SafeFile::writeNew(path, text.toUtf8());
+    return FileCalls::writeNewUnsynced(path, text.toUtf8());
 }
 
 } // namespace ScriptFile

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+// On a thread whose file calls go through the helper (FileCalls), so do
+// these: the program's own folder may be on a drive that stops answering.
 namespace ScriptFile {
 
 // Replaces the file at path with text at once, as UTF-8: a reader never sees

@@ -20,6 +20,7 @@ struct ScriptWriter::Batch {
 
 ScriptWriter::ScriptWriter(QObject *parent)
     : QObject(parent) {
+    m_work.setName(QString::fromLatin1(kWorkName));
 }
 
 ScriptWriter::~ScriptWriter() {
@@ -110,8 +111,8 @@ void ScriptWriter::writeBatch(Batch &batch, const std::atomic<int> &drops, const
             return;
         batch.problem = script.change();
         if (drops.load() != batch.drops && !script.path.isEmpty()) {
-            QFile::remove(script.path);
-            QDir().rmdir(QFileInfo(script.path).absolutePath());
+            FileCalls::remove(script.path);
+            FileCalls::removeFolder(QFileInfo(script.path).absolutePath());
         }
         return;
     }
@@ -140,11 +141,11 @@ void ScriptWriter::writeBatch(Batch &batch, const std::atomic<int> &drops, const
     }
     if (drops.load() != batch.drops) {
         for (const QString &path : writtenPaths)
-            QFile::remove(path);
+            FileCalls::remove(path);
         for (const QString &folder : folders)
-            QDir().rmdir(folder);
+            FileCalls::removeFolder(folder);
         return;
     }
     for (const QString &folder : folders)
-        SafeFile::syncFolder(folder);
+        FileCalls::syncFolder(folder);
 }

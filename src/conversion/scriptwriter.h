@@ -28,6 +28,9 @@ class ScriptWriter : public QObject {
     Q_OBJECT
 
 public:
+    // The name of the thread that writes the scripts.
+    static constexpr const char *kWorkName = "scripts";
+
     explicit ScriptWriter(QObject *parent = nullptr);
     // Whatever is still queued or being written goes with this object.
     ~ScriptWriter() override;

@@ -97,6 +97,10 @@ void FolderWork::run(std::function<void()> work, QObject *context, std::function
     emit pieceWaiting(QPrivateSignal());
 }
 
+void FolderWork::setName(const QString &name) {
+    m_thread->setObjectName(name);
+}
+
 void FolderWork::runNext(Shared &shared, FolderWork *owner) {
     Piece piece;
     {

@@ -33,6 +33,8 @@ public:
 
     void run(std::function<void()> work, QObject *context = nullptr,
              std::function<void()> then = {});
+    // The worker's name, as a debugger (and a test's hook) sees its thread.
+    void setName(const QString &name);
 
     // Tests stand in for a folder that hangs: the hook runs on the worker
     // before each piece. An empty hook takes it away again.

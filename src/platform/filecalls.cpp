@@ -55,6 +55,8 @@ enum class Op : quint8 {
     RemoveFolder,
     Entries,
     Replace,
+    WriteNewUnsynced,
+    SyncFolder,
 };
 
 struct Request {
@@ -453,10 +455,26 @@ QByteArray answer(const QByteArray &bytes) {
         return encoded(direct::removeFolder(path));
     case Op::Entries:
         return encoded(direct::entries(path));
-    case Op::Replace:
-        return encoded(SafeFile::replace(path, request.data));
+    case Op::Replace: {
+        // The reason, empty when the file was replaced.
+        QString reason;
+        if (!SafeFile::replace(path, request.data, &reason) && reason.isEmpty())
+            reason = SafeFile::reasonText(EIO);
+        return encoded(reason);
+    }
+    case Op::WriteNewUnsynced:
+        return encoded(qint32(SafeFile::writeNew(path, request.data)));
+    case Op::SyncFolder:
+        SafeFile::syncFolder(path);
+        return encoded(true);
     }
     return QByteArray();
+}
+
+// What a write that got no answer says: the drive held it, or the program
+// is ending.
+QString noAnswerReason() {
+    return SafeFile::reasonText(ETIMEDOUT);
 }
 
 } // namespace
@@ -588,10 +606,32 @@ int writeNew(const QString &path, const QByteArray &bytes) {
                 [&] { return qint32(FilePublish::writeNew(path, bytes)); });
 }
 
-bool replace(const QString &path, const QByteArray &bytes) {
+bool replace(const QString &path, const QByteArray &bytes, QString *reason) {
     Request request = requestFor(Op::Replace, path);
     request.data = bytes;
-    return call(request, false, [&] { return SafeFile::replace(path, bytes); });
+    const QString said = call(request, noAnswerReason(), [&] {
+        QString here;
+        if (!SafeFile::replace(path, bytes, &here) && here.isEmpty())
+            here = SafeFile::reasonText(EIO);
+        return here;
+    });
+    if (reason)
+        *reason = said;
+    return said.isEmpty();
+}
+
+int writeNewUnsynced(const QString &path, const QByteArray &bytes) {
+    Request request = requestFor(Op::WriteNewUnsynced, path);
+    request.data = bytes;
+    return call(request, qint32(ETIMEDOUT),
+                [&] { return qint32(SafeFile::writeNew(path, bytes)); });
+}
+
+void syncFolder(const QString &folder) {
+    call(requestFor(Op::SyncFolder, folder), false, [&] {
+        SafeFile::syncFolder(folder);
+        return true;
+    });
 }
 
 Channel::Channel(const QString &helperPath) : m_pool(&HelperPool::of(helperPath)) {

@@ -89,8 +89,13 @@ int readWhole(const QString &path, QByteArray *bytes, qint64 maxBytes);
 // never replacing one. 0, or the reason (an errno).
 int writeNew(const QString &path, const QByteArray &bytes);
 // SafeFile::replace: bytes as the whole file path, or the file left as it
-// was (false).
-bool replace(const QString &path, const QByteArray &bytes);
+// was (false, with the system's reason).
+bool replace(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
+// SafeFile::writeNew: bytes as the new file path, whole or not at all, the
+// folder not synced. 0, or the reason (an errno; EEXIST when one has the name).
+int writeNewUnsynced(const QString &path, const QByteArray &bytes);
+// SafeFile::syncFolder.
+void syncFolder(const QString &folder);
 
 // The helper process that makes the calls of the threads it is set for.
 // Helpers are shared: a call takes one that waits (one is started ahead of

@@ -1,14 +1,16 @@
 #include "scriptparameters.h"
 
-#include <QFile>
 #include <QList>
 
 #include "conversion/avsscript.h"
+#include "platform/filecalls.h"
 #include "platform/safefile.h"
 
 namespace {
 
 const QByteArray kMarker = QByteArrayLiteral("#User parameters");
+// Far more than any script the program writes.
+constexpr qint64 kMaxScriptBytes = 1024 * 1024;
 constexpr int kWidthOffset = 1;
 constexpr int kHeightOffset = 2;
 constexpr int kChannelsOffset = 4;
@@ -107,15 +109,16 @@ Report patchFile(const QString &path, const ScriptParameterValues &values) {
         return report;
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Through the file-call helper where the thread has one: the program's
+    // own folder may be on a drive that stops answering.
+    QByteArray text;
+    const int unread = FileCalls::readWhole(path, &text, kMaxScriptBytes);
+    if (unread != 0) {
         report.outcome = Outcome::Unreadable;
         report.message = untouchedMessage(
-            path, QStringLiteral("could not be read (%1).").arg(file.errorString()));
+            path, QStringLiteral("could not be read (%1).").arg(SafeFile::reasonText(unread)));
         return report;
     }
-    const QByteArray text = file.readAll();
-    file.close();
 
     const std::optional<QByteArray> patched = patchedText(text, values, &report.outcome);
     if (!patched) {
@@ -129,7 +132,7 @@ Report patchFile(const QString &path, const ScriptParameterValues &values) {
         return report;
 
     QString reason;
-    if (!SafeFile::replace(path, *patched, &reason)) {
+    if (!FileCalls::replace(path, *patched, &reason)) {
         report.outcome = Outcome::WriteFailed;
         report.message =
             untouchedMessage(path, QStringLiteral("could not be written (%1).").arg(reason));

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include <pthread.h>
@@ -18,7 +19,9 @@
 #include <unistd.h>
 
 #include "conversion/scriptfile.h"
+#include "conversion/scriptwriter.h"
 #include "filelist/addflow.h"
+#include "filelist/folderwork.h"
 #include "filelist/outputnaming.h"
 #include "filelist/outputpaths.h"
 #include "mainwindow/settingsfile.h"
@@ -30,32 +33,16 @@ using WindowTest::media;
 
 namespace {
 
-// Every sync the program makes passes here, as strace would see it: those
-// of the window's thread are counted, and the others can be held, as a disk
-// that syncs slowly holds them.
+// Every sync the program makes in this process passes here, as strace would
+// see it: those of the window's thread are counted.
 struct Syncs {
     pthread_t window = pthread_self();
     std::atomic<int> ofWindow{0};
-    std::mutex mutex;
-    std::condition_variable released;
-    bool held = false; // mutex
 
-    void hold(bool on)
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            held = on;
-        }
-        released.notify_all();
-    }
     int pass(long call, int fd)
     {
-        if (pthread_equal(pthread_self(), window)) {
+        if (pthread_equal(pthread_self(), window))
             ++ofWindow;
-        } else {
-            std::unique_lock<std::mutex> lock(mutex);
-            released.wait(lock, [this] { return !held; });
-        }
         return int(::syscall(call, fd));
     }
 };
@@ -65,6 +52,43 @@ Syncs &syncs()
     static Syncs shared;
     return shared;
 }
+
+// Holds the scripts' writer, as a disk that writes slowly holds it: while
+// held, its next piece of work waits. The rest of the folder work goes on.
+class ScriptsHeld {
+public:
+    ScriptsHeld()
+    {
+        const std::shared_ptr<State> state = m_state;
+        FolderWork::setBeforeEachHook([state] {
+            if (QThread::currentThread()->objectName() != QLatin1String(ScriptWriter::kWorkName))
+                return;
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->released.wait(lock, [&] { return !state->held; });
+        });
+    }
+    ~ScriptsHeld()
+    {
+        release();
+        FolderWork::setBeforeEachHook({});
+    }
+    void release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_state->mutex);
+            m_state->held = false;
+        }
+        m_state->released.notify_all();
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool held = true; // mutex
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
+};
 
 } // namespace
 
@@ -153,7 +177,6 @@ void tst_AddFiles::init()
 
 void tst_AddFiles::cleanup()
 {
-    syncs().hold(false);
     fixture.close();
     window = nullptr;
 }
@@ -773,7 +796,7 @@ void tst_AddFiles::windowKeepsWorkingWhileProbing()
 void tst_AddFiles::scriptsReachTheDiskAwayFromTheWindow()
 {
     syncs().ofWindow = 0;
-    syncs().hold(true);
+    ScriptsHeld held;
     // Dropped: picking files stores their folder, in a settings file of its
     // own.
     window->addDroppedUrls({QUrl::fromLocalFile(media("av.mp4")),
@@ -799,7 +822,7 @@ void tst_AddFiles::scriptsReachTheDiskAwayFromTheWindow()
     window->on_ConvertePushButton_clicked();
     QTRY_COMPARE(ui()->labelShowState->text(), QStringLiteral("Checking the output folder..."));
     QCOMPARE(started, 0);
-    syncs().hold(false);
+    held.release();
     QTRY_COMPARE_WITH_TIMEOUT(started, 1, WindowTest::kEventTimeoutMs);
     QVERIFY(scriptsThere);
     window->on_StopConvertePushButton_clicked();
@@ -826,7 +849,7 @@ void tst_AddFiles::editsReachTheDiskAwayFromTheWindow()
     QVERIFY(editor.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     syncs().ofWindow = 0;
-    syncs().hold(true);
+    ScriptsHeld held;
     list()->setCurrentItem(row(0));
     Platform::setInstallDir(tools.path());
     window->on_editVideo_clicked();
@@ -835,7 +858,7 @@ void tst_AddFiles::editsReachTheDiskAwayFromTheWindow()
                              WindowTest::kEventTimeoutMs);
     QVERIFY(!FileRow::arguments(row(0)).contains(QStringLiteral("-ss")));
     QVERIFY(!list()->isEnabled());
-    syncs().hold(false);
+    held.release();
     QTRY_VERIFY_WITH_TIMEOUT(list()->isEnabled(), WindowTest::kEventTimeoutMs);
     QCOMPARE(Arguments::value(FileRow::arguments(row(0)), QStringLiteral("-ss")),
              QStringLiteral("1"));
