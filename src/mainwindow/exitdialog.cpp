@@ -7,6 +7,12 @@ exitDialog::exitDialog(QWidget *parent)
     , ui(new Ui::exitDialog)
 {
     ui->setupUi(this);
+    // Return or Space at once must keep the program and its run: the
+    // question opens on the answer that loses nothing.
+    ui->OKpushButton->setAutoDefault(false);
+    ui->CancelpushButton->setDefault(true);
+    setTabOrder(ui->CancelpushButton, ui->OKpushButton);
+    ui->CancelpushButton->setFocus(Qt::OtherFocusReason);
     applySkin();
 }
 

@@ -148,6 +148,8 @@ MainWindow::MainWindow(QWidget *parent)
     });
     ui->PathLine->installEventFilter(this);
     ui->treeWidget->installEventFilter(this);
+    // Ctrl+O is the Add File button's key: it is greyed when the button is.
+    ui->AddFile->installEventFilter(this);
     // The menu bar that shows these shortcuts is hidden, and a hidden menu's
     // shortcuts do nothing: the window itself carries them. Del stays with
     // the window's own key handling.

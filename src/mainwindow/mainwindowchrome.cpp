@@ -45,6 +45,15 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A close from the desktop (Alt+F4, the task bar, the window manager's
+    // own button) is the user's as much as the title strip's: it asks the
+    // same question first. The program's own closes, after that question or
+    // as the session ends, are never spontaneous.
+    if (event->spontaneous()) {
+        event->ignore();
+        QMetaObject::invokeMethod(this, &MainWindow::on_closeAll_clicked, Qt::QueuedConnection);
+        return;
+    }
     // A script written after the purge would stay behind.
     conversion().scripts().drop();
     purgeDirectory(Platform::tempDir());
@@ -97,6 +106,9 @@ void MainWindow::on_minimaziAll_clicked()
 
 void MainWindow::on_closeAll_clicked()
 {
+    // A second close asked for while the question is open is the same one.
+    if (findChild<exitDialog *>(QString(), Qt::FindDirectChildrenOnly))
+        return;
     if (ui->treeWidget->topLevelItemCount() < 1) {
         close();
         return;

@@ -67,6 +67,9 @@ QVector<FileListRules::CheckedRow> checkedRows(const QTreeWidget *list)
 
 void MainWindow::on_actionOpen_triggered()
 {
+    // Files picked now could not be listed: no dialog while adding is shut.
+    if (!ui->AddFile->isEnabled())
+        return;
     QString selectedFilter = QStringLiteral("All Files (*)");
     // A fresh account need not have a desktop folder, and a share need not
     // answer; start at home then rather than offer the missing folder's
@@ -432,6 +435,8 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->AddFile && event->type() == QEvent::EnabledChange)
+        ui->actionOpen->setEnabled(ui->AddFile->isEnabled());
     if (watched == ui->treeWidget && event->type() == QEvent::ContextMenu &&
         static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
         // The Menu key: the menu of the current row, at that row.

@@ -99,7 +99,8 @@ private Q_SLOTS:
     void closeWithRowsAsks();
     void closeEndsEditorTool();
     void closeShutsThePreviewDown();
-    void exitActionAsksFirst();
+    void everyCloseAsksFirst_data();
+    void everyCloseAsksFirst();
 
 private:
     // Opens every dialog of the window as the user does, runs `check` on it
@@ -940,7 +941,16 @@ void tst_WindowChrome::closeShutsThePreviewDown()
     QVERIFY(!window->isVisible());
 }
 
-void tst_WindowChrome::exitActionAsksFirst() {
+void tst_WindowChrome::everyCloseAsksFirst_data()
+{
+    QTest::addColumn<bool>("fromDesktop");
+    QTest::newRow("Ctrl+X") << false;
+    // Alt+F4, the task bar's Close: the window manager's close request.
+    QTest::newRow("desktop") << true;
+}
+
+void tst_WindowChrome::everyCloseAsksFirst() {
+    QFETCH(bool, fromDesktop);
     fillTemporaryFolder();
     new QTreeWidgetItem(ui()->treeWidget, QStringList({QString(), QStringLiteral("a.mp4")}));
     window->show();
@@ -955,26 +965,41 @@ void tst_WindowChrome::exitActionAsksFirst() {
     // The shortcut its menu entry shows takes the close button's way: the
     // question first, while a file is listed. (In a text field it cuts.)
     ui()->treeWidget->setFocus(Qt::OtherFocusReason);
-    QStringList answers = {QStringLiteral("CancelpushButton"), QStringLiteral("OKpushButton")};
-    for (const QString &answer : answers) {
+    const auto askToClose = [this, fromDesktop] {
+        if (fromDesktop) {
+            QCloseEvent request;
+            QCoreApplication::sendEvent(window->windowHandle(), &request);
+        } else {
+            QTest::keyClick(window, Qt::Key_X, Qt::ControlModifier);
+        }
+    };
+    // The keys a hurried user presses at once keep everything; only OK ends.
+    const QList<int> keys = {Qt::Key_Return, Qt::Key_Space, 0};
+    for (const int key : keys) {
         bool asked = false;
-        whenModalOpens<exitDialog>([&asked, answer](exitDialog *dialog) {
+        whenModalOpens<exitDialog>([&asked, key](exitDialog *dialog) {
             asked = true;
-            QTest::mouseClick(dialog->findChild<QAbstractButton *>(answer), Qt::LeftButton);
+            if (key)
+                QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog,
+                                Qt::Key(key));
+            else
+                QTest::mouseClick(dialog->findChild<QAbstractButton *>("OKpushButton"),
+                                  Qt::LeftButton);
         });
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(window, Qt::Key_X, Qt::ControlModifier);
-        QVERIFY(asked);
-        if (answer == answers.first()) {
+        askToClose();
+        QTRY_VERIFY_WITH_TIMEOUT(asked, kProcessTimeoutMs);
+        if (key) {
             // Nothing ended, nothing was emptied.
+            QVERIFY(!QApplication::activeModalWidget());
             QVERIFY(window->isVisible());
             QCOMPARE(window->conversion().job().process().state(), QProcess::Running);
             QVERIFY(QFile::exists(Platform::tempDir() + QStringLiteral("/avsifile0.avs")));
         }
     }
     // The close handling ran.
-    QVERIFY(!window->isVisible());
+    QTRY_VERIFY(!window->isVisible());
     // The close hands the folder to the worker.
     QVERIFY(OwnFilesWorker::instance().waitUntilIdle(kProcessTimeoutMs));
     QVERIFY(!QDir(Platform::tempDir()).exists());
