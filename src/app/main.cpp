@@ -26,6 +26,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QLatin1String(kProductName));
 
     SingleApplication app(argc, argv, QStringLiteral("some unique key string"));
+    // Before the first window, the message box of a second start included.
+    useLightPalette();
     if (app.isRunning()) {
         // The copy that runs comes forward when it hears of this start;
         // when it cannot hear, the user is told why nothing else happens.

@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include <iterator>
+
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -7,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPalette>
 #include <QStyleFactory>
 #include <QTextStream>
 #include <QThread>
@@ -103,6 +106,53 @@ int checkRequiredFiles()
     waitWithEvents(kCheckPaceMs);
     splash.close();
     return 0;
+}
+
+void useLightPalette()
+{
+    // The skin draws light pictures and names almost no text colours: the
+    // palette's must stay dark on them, whatever a dark desktop theme says.
+    // These are the toolkit's own light colours, as a desktop without a theme
+    // palette gives them. Every role of every group is set, so that nothing
+    // falls through to the desktop's palette, now or when its theme changes.
+    struct RoleColours {
+        QPalette::ColorRole role;
+        QRgb normal;
+        QRgb disabled;
+    };
+    static const RoleColours kLightColours[] = {
+        {QPalette::WindowText, 0xff000000, 0xffbebebe},
+        {QPalette::Button, 0xffefefef, 0xffefefef},
+        {QPalette::Light, 0xffffffff, 0xffffffff},
+        {QPalette::Midlight, 0xffcacaca, 0xffcacaca},
+        {QPalette::Dark, 0xff9f9f9f, 0xffbebebe},
+        {QPalette::Mid, 0xffb8b8b8, 0xffb8b8b8},
+        {QPalette::Text, 0xff000000, 0xffbebebe},
+        {QPalette::BrightText, 0xffffffff, 0xffffffff},
+        {QPalette::ButtonText, 0xff000000, 0xffbebebe},
+        {QPalette::Base, 0xffffffff, 0xffefefef},
+        {QPalette::Window, 0xffefefef, 0xffefefef},
+        {QPalette::Shadow, 0xff767676, 0xffb1b1b1},
+        {QPalette::Highlight, 0xff308cc6, 0xff919191},
+        {QPalette::HighlightedText, 0xffffffff, 0xffffffff},
+        {QPalette::Link, 0xff0000ff, 0xff0000ff},
+        {QPalette::LinkVisited, 0xffff00ff, 0xffff00ff},
+        {QPalette::AlternateBase, 0xfff7f7f7, 0xfff7f7f7},
+        {QPalette::NoRole, 0xff000000, 0xff000000},
+        {QPalette::ToolTipBase, 0xffffffdc, 0xffffffdc},
+        {QPalette::ToolTipText, 0xff000000, 0xff000000},
+        {QPalette::PlaceholderText, 0x80000000, 0x80000000},
+    };
+    static_assert(std::size(kLightColours) == QPalette::NColorRoles);
+
+    QPalette palette;
+    for (const RoleColours &colours : kLightColours) {
+        const QColor normal = QColor::fromRgba(colours.normal);
+        palette.setColor(QPalette::Active, colours.role, normal);
+        palette.setColor(QPalette::Inactive, colours.role, normal);
+        palette.setColor(QPalette::Disabled, colours.role, QColor::fromRgba(colours.disabled));
+    }
+    QApplication::setPalette(palette);
 }
 
 bool setSkin(QApplication *app, const QString &fileName)

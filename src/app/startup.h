@@ -28,6 +28,11 @@ int checkRequiredFiles();
 // Waits at least ms milliseconds while the interface stays alive.
 void waitWithEvents(int ms);
 
+// Gives the application the toolkit's light palette, every colour of it, so
+// that the skin's light pictures carry dark text whatever the desktop's
+// theme. Comes before any window.
+void useLightPalette();
+
 // Applies a style sheet file; line breaks are dropped, as the skins expect.
 bool setSkin(QApplication *app, const QString &fileName);
 
