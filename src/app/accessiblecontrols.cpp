@@ -130,7 +130,8 @@ private:
 // Qt's own dialogs name their boxes in their own way, which a reader knows.
 bool inQtDialog(const QWidget *widget) {
     for (; widget; widget = widget->parentWidget()) {
-        if (qobject_cast<const QFileDialog *>(widget) || qobject_cast<const QColorDialog *>(widget) ||
+        if (qobject_cast<const QFileDialog *>(widget) ||
+            qobject_cast<const QColorDialog *>(widget) ||
             qobject_cast<const QFontDialog *>(widget) || qobject_cast<const QInputDialog *>(widget))
             return true;
     }

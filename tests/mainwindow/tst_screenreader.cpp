@@ -21,8 +21,9 @@ QAccessible::UpdateHandler earlierHandler = nullptr;
 void countNameChanges(QAccessibleEvent *event) {
     if (event->type() == QAccessible::NameChanged) {
         ++nameChanges;
-        changedNames << (event->object() ? QString::fromLatin1(event->object()->metaObject()->className())
-                                          : QString());
+        changedNames << (event->object()
+                             ? QString::fromLatin1(event->object()->metaObject()->className())
+                             : QString());
     }
     if (earlierHandler)
         earlierHandler(event);
@@ -47,8 +48,7 @@ void readAll(QAccessibleInterface *node, int depth = 0) {
 
 // The main window as a screen reader meets it: on the accessibility bus,
 // asking again and again, as Orca does.
-class tst_ScreenReader : public QObject
-{
+class tst_ScreenReader : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -65,25 +65,21 @@ private:
     WindowTest::MainWindowFixture fixture;
 };
 
-void tst_ScreenReader::init()
-{
+void tst_ScreenReader::init() {
     QVERIFY(fixture.open());
     // Qt sends its events only once it has found the reader's bus.
     QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), WindowTest::kEventTimeoutMs);
 }
 
-void tst_ScreenReader::cleanup()
-{
+void tst_ScreenReader::cleanup() {
     fixture.close();
 }
 
 // Each event is one more for the reader to work through: a name that is
 // given again on every question buried what it had to say in a queue.
-void tst_ScreenReader::readingAnIdleWindowChangesNoName()
-{
+void tst_ScreenReader::readingAnIdleWindowChangesNoName() {
     fixture.window->addPickedFiles({media("av.mp4")});
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.list()->topLevelItemCount(), 1,
-                              WindowTest::kEventTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.list()->topLevelItemCount(), 1, WindowTest::kEventTimeoutMs);
     QAccessibleInterface *root = QAccessible::queryAccessibleInterface(fixture.window);
     readAll(root); // the first questions make the interfaces
 
@@ -106,8 +102,7 @@ void tst_ScreenReader::readingAnIdleWindowChangesNoName()
 }
 
 // Qt's own dialogs are Qt's to tell: its open dialog names its boxes.
-void tst_ScreenReader::qtDialogsKeepTheirOwnBoxes()
-{
+void tst_ScreenReader::qtDialogsKeepTheirOwnBoxes() {
     QFileDialog dialog(fixture.window, QStringLiteral("Open"), fixture.outFolder(),
                        QStringLiteral("Media (*.mp4 *.avi)"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -124,15 +119,11 @@ void tst_ScreenReader::qtDialogsKeepTheirOwnBoxes()
 
 // Sensible words for each control, none for what cannot be seen, and places
 // inside the window.
-void tst_ScreenReader::namesSayWhatAndWhere()
-{
+void tst_ScreenReader::namesSayWhatAndWhere() {
     const std::pair<QWidget *, const char *> named[] = {
-        {ui()->SettingButton, "Advance"},
-        {ui()->openPushButton, "Open"},
-        {ui()->CleanFile, "Clear"},
-        {ui()->DelFile, "Delete"},
-        {ui()->StopButton, "Stop preview"},
-        {ui()->StopConvertePushButton, "Stop conversion"},
+        {ui()->SettingButton, "Advance"},   {ui()->openPushButton, "Open"},
+        {ui()->CleanFile, "Clear"},         {ui()->DelFile, "Delete"},
+        {ui()->StopButton, "Stop preview"}, {ui()->StopConvertePushButton, "Stop conversion"},
     };
     for (const auto &[widget, name] : named)
         QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name),
