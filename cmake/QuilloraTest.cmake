@@ -1,6 +1,6 @@
 # quillora_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>]
 #                   [GUI] [XCB] [MEDIA] [TIMEOUT <seconds>] [LABELS <labels...>]
-#                   [SHARDS <count>])
+#                   [SHARDS <count>] [LAUNCHER <command...>])
 # quillora_add_test(NAME <name> RUNS <test executable> [CONFIGURATIONS <names...>] ...)
 #
 # Builds a Qt Test executable and registers it with CTest.
@@ -12,6 +12,8 @@
 #  SHARDS splits the test functions into that many tests (<name>, <name>_2,
 #         ...) that run side by side: every count-th function, in the order
 #         the executable lists them (tests/support/testshard.sh)
+#  LAUNCHER  a command that runs the test executable, given as its
+#         arguments (tests/support/screenreaderbus.sh)
 #  TIMEOUT  what the test takes at most on a quiet machine's plain build,
 #         many times what it needs (300 s when not given); sanitized builds
 #         multiply it
@@ -57,7 +59,7 @@ endfunction()
 
 function(quillora_add_test)
     cmake_parse_arguments(T "GUI;XCB;MEDIA" "NAME;TIMEOUT;RUNS;SHARDS"
-                          "SOURCES;LIBS;LABELS;CONFIGURATIONS" ${ARGN})
+                          "SOURCES;LIBS;LABELS;CONFIGURATIONS;LAUNCHER" ${ARGN})
     if(T_RUNS)
         set(executable ${T_RUNS})
     else()
@@ -76,7 +78,7 @@ function(quillora_add_test)
     endif()
     foreach(shard RANGE 1 ${shards})
         set(name ${T_NAME})
-        set(command $<TARGET_FILE:${executable}>)
+        set(command ${T_LAUNCHER} $<TARGET_FILE:${executable}>)
         if(shard GREATER 1)
             set(name ${T_NAME}_${shard})
         endif()

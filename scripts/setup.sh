@@ -9,7 +9,7 @@ packages="cmake g++ pkg-config
   ffmpeg libavcodec-extra fonts-dejavu-core
   xvfb xauth imagemagick x11-apps xdotool
   pulseaudio pulseaudio-utils
-  pipewire wireplumber pipewire-pulse dbus-daemon
+  pipewire wireplumber pipewire-pulse dbus-daemon dbus-bin at-spi2-core
   fuse3 libfuse3-dev"
 
 as_root() {

@@ -3,7 +3,11 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -27,9 +31,8 @@ public:
         if (index == 0) {
             child = box()->view();
         } else if (index == 1 && box()->isEditable()) {
-            // What is typed there is the box's value: the line has its name.
-            box()->lineEdit()->setAccessibleName(QAccessibleWidget::text(QAccessible::Name));
             child = box()->lineEdit();
+            nameLine();
         }
         return child ? QAccessible::queryAccessibleInterface(child) : nullptr;
     }
@@ -78,6 +81,16 @@ public:
     }
 
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    // What is typed there is the box's value: the line has its name. Every
+    // naming tells a reader the name changed, and a reader asks for the
+    // line on each look at the box: it is named only when the name differs.
+    void nameLine() const {
+        const QString name = QAccessibleWidget::text(QAccessible::Name);
+        if (box()->lineEdit()->accessibleName() != name)
+            box()->lineEdit()->setAccessibleName(name);
+    }
 };
 
 class PercentSlider : public QAccessibleWidget, public QAccessibleValueInterface {
@@ -114,10 +127,21 @@ private:
     }
 };
 
+// Qt's own dialogs name their boxes in their own way, which a reader knows.
+bool inQtDialog(const QWidget *widget) {
+    for (; widget; widget = widget->parentWidget()) {
+        if (qobject_cast<const QFileDialog *>(widget) ||
+            qobject_cast<const QColorDialog *>(widget) ||
+            qobject_cast<const QFontDialog *>(widget) || qobject_cast<const QInputDialog *>(widget))
+            return true;
+    }
+    return false;
+}
+
 QAccessibleInterface *factory(const QString &className, QObject *object) {
     if (!object || !object->isWidgetType())
         return nullptr;
-    if (className == QLatin1String("QComboBox"))
+    if (className == QLatin1String("QComboBox") && !inQtDialog(static_cast<QWidget *>(object)))
         return new LabelledComboBox(static_cast<QComboBox *>(object));
     if (className == QLatin1String("QSlider") && object->property(kReadAsPercent).toBool())
         return new PercentSlider(static_cast<QSlider *>(object));

@@ -165,6 +165,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->pushButton_2->setVisible(false);
     ui->MoveDownButton->setVisible(false);
     ui->MoveUpButton->setVisible(false);
+    // The option boxes lie below the window, never seen; a screen reader
+    // would announce them there. Hidden, they still hold the file's options.
+    for (QWidget *unseen :
+         std::initializer_list<QWidget *>{ui->groupBox, ui->groupBox_2, ui->label_12})
+        unseen->setVisible(false);
 
     SettingsFile::writeProductRecord();
 
@@ -377,6 +382,10 @@ void MainWindow::setUpFileList()
     checkAllBox->stackUnder(ui->frameBackPic);
     list->setColumnHidden(7, true);
     list->setColumnHidden(8, true);
+    // A screen reader still lists the hidden columns: it says these, not the
+    // bytes of their labels.
+    list->headerItem()->setData(7, Qt::AccessibleTextRole, tr("Hidden column 1"));
+    list->headerItem()->setData(8, Qt::AccessibleTextRole, tr("Hidden column 2"));
     new HeaderCheckBox(list, checkAllBox, QPoint(10, -4));
     checkAllBox->setChecked(true);
     checkAllBox->setCheckState(Qt::Checked);
