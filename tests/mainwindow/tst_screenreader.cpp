@@ -124,6 +124,7 @@ void tst_ScreenReader::namesSayWhatAndWhere() {
         {ui()->SettingButton, "Advance"},   {ui()->openPushButton, "Open"},
         {ui()->CleanFile, "Clear"},         {ui()->DelFile, "Delete"},
         {ui()->StopButton, "Stop preview"}, {ui()->StopConvertePushButton, "Stop conversion"},
+        {ui()->PauseButton, "Pause preview"}, {ui()->PausePushButton, "Pause conversion"},
     };
     for (const auto &[widget, name] : named)
         QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name),
