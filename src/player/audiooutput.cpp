@@ -35,6 +35,15 @@ constexpr double kLongestCatchUp = 120.0;
 // most for a packet before it plays silence.
 constexpr auto kPacketWait = std::chrono::milliseconds(5);
 
+// A frame whose time stamp lies this far past the end of the sound before it
+// follows a gap (a cut, a lost stretch): the gap is played as silence, so
+// that the sound keeps its time and the pictures their pace. Nearer ones are
+// rounding.
+constexpr double kSoundGapTolerance = 0.01;
+// Further than this a jump is taken for a broken time stamp, not a gap:
+// the pictures are not corrected against sound so far off anyway.
+constexpr double kLongestSoundGap = PlayerTiming::kNoSyncThreshold;
+
 // Ending or restarting SDL's sound waits this long at most for devices that
 // are being closed and players that are ending; past it SDL's sound is left
 // as it is, since ending it would wait for them.
@@ -165,6 +174,40 @@ int bytesBehindPicture(PlayerState *is, double now) {
     return int(wanted) / frameBytes * frameBytes;
 }
 
+// The sound after a gap: the gap's silence in pieces, then the frame held
+// for it. -1 while paused, as for any other sound.
+int playSoundGap(PlayerState *is) {
+    if (is->paused || is->audio_queue.abort_requested)
+        return -1;
+    const int bytesPerSecond = is->audio_bytes_per_second;
+    if (is->audio_gap_bytes > 0) {
+        const int piece = std::min(is->audio_gap_bytes, kAudioSilenceBytes);
+        is->audio_gap_bytes -= piece;
+        is->audio_data = is->audio_silence;
+        if (bytesPerSecond > 0)
+            is->audio_pts = is->audio_pts + double(piece) / bytesPerSecond;
+        return piece;
+    }
+    const int bytes = is->audio_held_bytes;
+    is->audio_held_bytes = 0;
+    is->audio_data = is->audio_convert_buffer;
+    is->audio_pts = is->audio_held_end;
+    return bytes;
+}
+
+// Silence to play before a frame that starts at `start`: 0 unless the frame
+// follows the sound before it, from after the same seek, at a distance.
+int soundGapBytes(PlayerState *is, double start) {
+    const int bytesPerSecond = is->audio_bytes_per_second;
+    if (bytesPerSecond <= 0 || is->audio_clock_serial != is->audio_decoder_serial)
+        return 0;
+    const double gap = start - is->audio_pts;
+    if (gap <= kSoundGapTolerance || gap >= kLongestSoundGap)
+        return 0;
+    const int frameBytes = std::max(1, is->audio_out_channels) * kBytesPerSample;
+    return int(gap * bytesPerSecond) / frameBytes * frameBytes;
+}
+
 bool startSdlAudio() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) {
         qWarning("preview: no sound: %s", SDL_GetError());
@@ -220,8 +263,8 @@ bool takeLostAudioDevice(PlayerState *is, int64_t nowUs) {
         return false;
     bool lost = false;
     SDL_Event event;
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_AUDIODEVICEREMOVED,
-                          SDL_AUDIODEVICEREMOVED) > 0) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_AUDIODEVICEREMOVED, SDL_AUDIODEVICEREMOVED) >
+           0) {
         if (!event.adevice.iscapture && event.adevice.which == device)
             lost = true;
     }
@@ -295,8 +338,8 @@ int openAudioDevice(PlayerState *is) {
     }
     // The next failure is told again.
     deviceMessageShown = false;
-    is->audio_buffer_seconds = double(obtained.samples > 0 ? obtained.samples : wanted.samples) /
-                               wanted.freq;
+    is->audio_buffer_seconds =
+        double(obtained.samples > 0 ? obtained.samples : wanted.samples) / wanted.freq;
     is->audio_out_channels = wanted.channels;
     is->audio_out_rate = wanted.freq;
     is->audio_bytes_per_second = wanted.freq * wanted.channels * kBytesPerSample;
@@ -335,8 +378,9 @@ void audioCallback(void *opaque, uint8_t *stream, int len) {
     // While the device took nothing the pictures went on at the wall clock's
     // pace: the sound held up meanwhile is dropped, so that the two are in
     // step again as soon as the device plays.
-    bool catchingUp = lastUs != 0 && is->video_stream && !is->paused &&
-                      PlayerTiming::deviceStalled(lastUs / 1000000.0, now, is->audio_buffer_seconds);
+    bool catchingUp =
+        lastUs != 0 && is->video_stream && !is->paused &&
+        PlayerTiming::deviceStalled(lastUs / 1000000.0, now, is->audio_buffer_seconds);
     // SDL2 hands the buffer over uninitialised.
     std::memset(stream, 0, size_t(len));
 
@@ -432,10 +476,17 @@ int convertAudioFrame(PlayerState *is, AVFrame *frame) {
 
     AVStream *stream = is->audio_stream;
     const int64_t stamp = frame->best_effort_timestamp;
-    if (stamp != AV_NOPTS_VALUE && stream && frame->sample_rate > 0)
-        is->audio_pts =
-            stamp * av_q2d(stream->time_base) + double(frame->nb_samples) / frame->sample_rate;
-    else if (is->audio_bytes_per_second > 0)
+    if (stamp != AV_NOPTS_VALUE && stream && frame->sample_rate > 0) {
+        const double start = stamp * av_q2d(stream->time_base);
+        const double end = start + double(frame->nb_samples) / frame->sample_rate;
+        is->audio_gap_bytes = soundGapBytes(is, start);
+        if (is->audio_gap_bytes > 0) {
+            is->audio_held_bytes = bytes;
+            is->audio_held_end = end;
+        } else {
+            is->audio_pts = end;
+        }
+    } else if (is->audio_bytes_per_second > 0)
         is->audio_pts = is->audio_pts + double(bytes) / is->audio_bytes_per_second;
     is->audio_clock_serial = is->audio_decoder_serial;
     return bytes;
@@ -445,13 +496,20 @@ int audioDecodeFrame(PlayerState *is) {
     AVCodecContext *codec = is->audio_codec;
     AVFrame *frame = is->audio_frame;
     AVPacket *packet = is->audio_packet;
+    if (is->audio_gap_bytes > 0 || is->audio_held_bytes > 0) {
+        // A seek since the gap was found: neither is played.
+        if (packetQueueSerial(&is->audio_queue) == is->audio_decoder_serial)
+            return playSoundGap(is);
+        is->audio_gap_bytes = 0;
+        is->audio_held_bytes = 0;
+    }
     for (;;) {
         const int received = avcodec_receive_frame(codec, frame);
         if (received == 0) {
             const int bytes = convertAudioFrame(is, frame);
             av_frame_unref(frame);
             if (bytes > 0)
-                return bytes;
+                return is->audio_gap_bytes > 0 ? playSoundGap(is) : bytes;
             continue;
         }
         if (received == AVERROR_EOF && is->audio_drain_serial != 0) {

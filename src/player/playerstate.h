@@ -136,6 +136,12 @@ struct PlayerState : std::enable_shared_from_this<PlayerState> {
     // The serial of the sound that audio_pts stands for.
     std::atomic<int> audio_clock_serial{0};
     int audio_drain_serial = 0;
+    // A gap in the sound's time stamps is played as silence before the frame
+    // that follows it, which waits converted in audio_convert_buffer meanwhile
+    // (its bytes, and the time stamp of its end).
+    int audio_gap_bytes = 0;
+    int audio_held_bytes = 0;
+    double audio_held_end = 0.0;
     SwrContext *audio_convert_context = nullptr;
     int audio_source_format = -1;
     int audio_source_rate = 0;

@@ -1,12 +1,15 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "playertestutil.h"
+#include "../support/mediaprograms.h"
 
 using namespace PlayerTest;
 
@@ -42,6 +45,34 @@ Level measure(const QByteArray &pcm, int channels, int rate) {
     return level;
 }
 
+// The longest run of silent sample frames (in seconds) that has sound on
+// both sides of it.
+double longestInnerSilence(const QByteArray &pcm, int channels, int rate) {
+    const auto *samples = reinterpret_cast<const int16_t *>(pcm.constData());
+    const int frames = int(pcm.size() / (2 * channels));
+    constexpr int kSilent = 8;
+    int lastLoud = -1;
+    int longest = 0;
+    for (int i = 0; i < frames; ++i) {
+        if (std::abs(samples[i * channels]) <= kSilent)
+            continue;
+        if (lastLoud >= 0)
+            longest = std::max(longest, i - lastLoud - 1);
+        lastLoud = i;
+    }
+    return double(longest) / rate;
+}
+
+bool runTool(const QString &program, const QStringList &arguments, QByteArray *output = nullptr) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(kEventTimeoutMs) || process.exitCode() != 0)
+        return false;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+
 } // namespace
 
 class TestAudioOutput : public QObject {
@@ -54,6 +85,7 @@ private slots:
     void toneReachesDeviceAtItsLevel();
     void muteAndPauseGiveSilence();
     void surroundIsMixedToStereo();
+    void soundGapIsSilenceAndPicturesKeepTheirPace();
 
 private:
     // The bytes the device received from now on, over `ms` milliseconds.
@@ -75,6 +107,7 @@ void TestAudioOutput::initTestCase() {
 void TestAudioOutput::cleanup() {
     closePlayer();
     playVolume = 128;
+    playEndFlag = 0;
 }
 
 void TestAudioOutput::cleanupTestCase() {
@@ -149,6 +182,59 @@ void TestAudioOutput::surroundIsMixedToStereo() {
     QVERIFY2(left.rms > 1000, qPrintable(QString::number(left.rms)));
     QVERIFY(right.rms > 1000);
     QVERIFY(qAbs(left.frequency - 440.0) < 15.0);
+}
+
+void TestAudioOutput::soundGapIsSilenceAndPicturesKeepTheirPace() {
+    // Four seconds of pictures whose sound stops at 1 s and comes back at 3 s
+    // (the time stamps jump, as after a cut).
+    const QString clip = m_dir.filePath("gap.mp4");
+    QVERIFY(runTool(MediaPrograms::ffmpeg(),
+                    {"-nostdin", "-loglevel",
+                     "error",    "-y",
+                     "-f",       "lavfi",
+                     "-i",       "testsrc2=size=160x120:rate=25:duration=4",
+                     "-f",       "lavfi",
+                     "-i",       "sine=frequency=440:sample_rate=44100:duration=4",
+                     "-af",      "aselect='not(between(t,1,3))'",
+                     "-ac",      "2",
+                     "-c:v",     "libx264",
+                     "-preset",  "ultrafast",
+                     "-pix_fmt", "yuv420p",
+                     "-c:a",     "aac",
+                     clip}));
+    QByteArray stamps;
+    QVERIFY(runTool(MediaPrograms::ffprobe(),
+                    {"-v", "error", "-select_streams", "a", "-show_entries", "packet=pts_time",
+                     "-of", "csv=p=0", clip},
+                    &stamps));
+    double widest = 0.0;
+    double previous = 0.0;
+    for (const QByteArray &line : stamps.split('\n')) {
+        bool ok = false;
+        const double pts = line.trimmed().toDouble(&ok);
+        if (ok) {
+            widest = std::max(widest, pts - previous);
+            previous = pts;
+        }
+    }
+    QVERIFY2(widest > 1.9, qPrintable(QString::number(widest)));
+
+    QElapsedTimer wall;
+    wall.start();
+    playFile(clip, kPreviewSize);
+    QVERIFY(waitForPicture());
+    // In the gap the pictures run on at their own pace.
+    QVERIFY(waitForPosition(2.0));
+    QVERIFY2(wall.elapsed() > 1700, qPrintable(QString::number(wall.elapsed())));
+    QVERIFY(QTest::qWaitFor([] { return playEndFlag == 1; }, kEventTimeoutMs));
+    QVERIFY2(wall.elapsed() > 3500, qPrintable(QString::number(wall.elapsed())));
+
+    // Each device writes its file anew.
+    QFile file(m_output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pcm = file.readAll();
+    const double silence = longestInnerSilence(pcm, 2, 44100);
+    QVERIFY2(silence > 1.8 && silence < 2.3, qPrintable(QString::number(silence)));
 }
 
 QTEST_MAIN(TestAudioOutput)
