@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -48,9 +49,13 @@ constexpr double kLongestSoundGap = PlayerTiming::kNoSyncThreshold;
 // are being closed and players that are ending; past it SDL's sound is left
 // as it is, since ending it would wait for them.
 constexpr auto kAudioIdleWait = std::chrono::milliseconds(1000);
-// A device being opened for an earlier player holds the next one this long
-// at most (SDL opens one device at a time safely).
-constexpr auto kOpenWait = std::chrono::milliseconds(2000);
+// Opening a device, with the wait for an earlier player's open to end (SDL
+// opens one device at a time safely), takes this long at most: a sound
+// server that accepts a stream but never starts it would hold the pictures
+// for good. The open goes on on a thread of its own, like a close.
+constexpr auto kOpenWait = std::chrono::milliseconds(1500);
+// How often a player that waits for its device looks whether it is closed.
+constexpr auto kOpenAbortPoll = std::chrono::milliseconds(20);
 // Some of SDL's drivers (the dummy and disk ones) have one device only: an
 // open waits this long at most for an earlier player's device to close.
 // Other drivers open a second device beside one that does not close.
@@ -96,6 +101,19 @@ DeviceOpens &deviceOpens() {
     return *opens;
 }
 
+// One open on its thread, shared with the player that waits for it. A player
+// that has given up leaves the device to be closed when the open ends.
+struct DeviceOpen {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;  // mutex
+    bool abandoned = false; // mutex
+    SDL_AudioDeviceID device = 0;
+    SDL_AudioSpec wanted{};
+    SDL_AudioSpec obtained{};
+    QString error;
+};
+
 void closeDeviceAside(SDL_AudioDeviceID device) {
     DeviceCloses &closes = deviceCloses();
     {
@@ -121,11 +139,17 @@ bool waitForDeviceCloses(std::chrono::steady_clock::time_point deadline) {
     return closes.done.wait_until(lock, deadline, [&closes] { return closes.inFlight == 0; });
 }
 
-// No device is being closed and no player thread runs that could open one:
-// SDL's sound can be ended without waiting on anything.
+bool waitForDeviceOpens(std::chrono::steady_clock::time_point deadline) {
+    DeviceOpens &opens = deviceOpens();
+    std::unique_lock<std::mutex> lock(opens.mutex);
+    return opens.free.wait_until(lock, deadline, [&opens] { return !opens.busy; });
+}
+
+// No device is being opened or closed and no player thread runs that could
+// open one: SDL's sound can be ended without waiting on anything.
 bool waitForAudioIdle(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    if (!waitForDeviceCloses(deadline))
+    if (!waitForDeviceCloses(deadline) || !waitForDeviceOpens(deadline))
         return false;
     while (livePlayerThreads() != 0) {
         if (std::chrono::steady_clock::now() >= deadline)
@@ -208,6 +232,58 @@ int soundGapBytes(PlayerState *is, double start) {
     return int(gap * bytesPerSecond) / frameBytes * frameBytes;
 }
 
+// Runs on the open's own thread; the gate of DeviceOpens is taken already.
+void openDevice(const std::shared_ptr<DeviceOpen> &open) {
+    waitForDeviceCloses(std::chrono::steady_clock::now() + kCloseBeforeOpenWait);
+    const SDL_AudioDeviceID device =
+        SDL_OpenAudioDevice(nullptr, 0, &open->wanted, &open->obtained, 0);
+    const QString error = device == 0 ? QString::fromUtf8(SDL_GetError()) : QString();
+    {
+        DeviceOpens &opens = deviceOpens();
+        std::lock_guard<std::mutex> lock(opens.mutex);
+        opens.busy = false;
+        opens.free.notify_all();
+    }
+    std::lock_guard<std::mutex> lock(open->mutex);
+    // Never started: its callback has not run.
+    if (open->abandoned && device != 0)
+        closeDeviceAside(device);
+    else
+        open->device = device;
+    open->error = error;
+    open->finished = true;
+    open->done.notify_all();
+}
+
+// Opens a device within kOpenWait. False when the open did not end in time
+// (it is left to end by itself) or the player was closed meanwhile;
+// `answered` tells the first apart.
+bool openDeviceInTime(PlayerState *is, const std::shared_ptr<DeviceOpen> &open, bool *answered) {
+    const auto deadline = std::chrono::steady_clock::now() + kOpenWait;
+    *answered = false;
+    {
+        DeviceOpens &opens = deviceOpens();
+        std::unique_lock<std::mutex> lock(opens.mutex);
+        if (!opens.free.wait_until(lock, deadline, [&opens] { return !opens.busy; }))
+            return false;
+        opens.busy = true;
+    }
+    try {
+        std::thread(openDevice, open).detach();
+    } catch (const std::system_error &) {
+        openDevice(open);
+    }
+    std::unique_lock<std::mutex> lock(open->mutex);
+    while (!open->finished && !is->abort_requested && std::chrono::steady_clock::now() < deadline)
+        open->done.wait_for(lock, kOpenAbortPoll, [&open] { return open->finished; });
+    if (!open->finished) {
+        open->abandoned = true;
+        return false;
+    }
+    *answered = true;
+    return open->device != 0;
+}
+
 bool startSdlAudio() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) {
         qWarning("preview: no sound: %s", SDL_GetError());
@@ -248,8 +324,10 @@ void quitPreviewAudio() {
 void restartPreviewAudioIfWanted() {
     if (!audioRestartWanted.exchange(false))
         return;
-    // Tried again at the next preview.
-    if (audioInitialised && !waitForAudioIdle(kAudioIdleWait)) {
+    // Tried again at the next preview. An open that its server never ends
+    // would hold every Play for the whole wait.
+    if (audioInitialised && (!waitForDeviceOpens(std::chrono::steady_clock::now()) ||
+                             !waitForAudioIdle(kAudioIdleWait))) {
         audioRestartWanted = true;
         return;
     }
@@ -295,24 +373,14 @@ int openAudioDevice(PlayerState *is) {
     wanted.callback = audioCallback;
     wanted.userdata = is;
 
-    // Without SDL's audio there is nothing to open, and no error of SDL's
-    // is asked for on this thread: SDL keeps the error text of a thread that
-    // it did not start until the process ends.
+    // Without SDL's audio there is nothing to open.
     SDL_AudioDeviceID device = 0;
-    bool openBusy = false;
-    if (audioInitialised && wanted.freq > 0) {
-        DeviceOpens &opens = deviceOpens();
-        std::unique_lock<std::mutex> lock(opens.mutex);
-        openBusy = !opens.free.wait_for(lock, kOpenWait, [&opens] { return !opens.busy; });
-        if (!openBusy) {
-            opens.busy = true;
-            lock.unlock();
-            waitForDeviceCloses(std::chrono::steady_clock::now() + kCloseBeforeOpenWait);
-            device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-            lock.lock();
-            opens.busy = false;
-            opens.free.notify_one();
-        }
+    bool answered = true;
+    auto open = std::make_shared<DeviceOpen>();
+    open->wanted = wanted;
+    if (audioInitialised && wanted.freq > 0 && openDeviceInTime(is, open, &answered)) {
+        device = open->device;
+        obtained = open->obtained;
     }
     if (device == 0) {
         // A player being closed may have had its probe cut short; its failure
@@ -324,11 +392,10 @@ int openAudioDevice(PlayerState *is) {
             std::lock_guard<std::mutex> lock(initErrorMutex);
             reason = initError.isEmpty() ? QStringLiteral("Audio subsystem is not initialized")
                                          : initError;
-        } else if (openBusy) {
+        } else if (!answered) {
             reason = QStringLiteral("the sound device does not answer");
         } else {
-            reason = wanted.freq > 0 ? QString::fromUtf8(SDL_GetError())
-                                     : QStringLiteral("no sample rate");
+            reason = wanted.freq > 0 ? open->error : QStringLiteral("no sample rate");
         }
         qWarning("preview: no sound device: %s", qPrintable(reason));
         audioRestartWanted = true;

@@ -42,6 +42,8 @@ constexpr double kInStep = 0.1;
 constexpr int kAnswersMs = 1000;
 constexpr int kClosesMs = 3000;
 constexpr auto kHeldRelease = std::chrono::milliseconds(8000);
+// Pictures move this soon after Play while the sound device does not answer.
+const int kMovesMs = TestTime::bound(4000);
 
 // A sound server of the test's own, in a folder of its own, with one sink
 // that takes the sound like a real device: PulseAudio with a null sink
@@ -177,6 +179,17 @@ public:
         }
     }
 
+    // A PipeWire session without its session manager takes a new stream
+    // but never starts it.
+    void endSessionManager() {
+        for (QProcess *process : m_processes) {
+            if (process->program() == QStringLiteral("wireplumber")) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+    }
+
     bool pactl(const QStringList &arguments, QByteArray *output = nullptr) {
         QProcess process;
         process.setProcessEnvironment(m_env);
@@ -191,8 +204,9 @@ public:
     // A stream plays into the sink.
     bool hasStream() {
         QByteArray streams;
-        return pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")},
-                     &streams) &&
+        return pactl(
+                   {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")},
+                   &streams) &&
                !streams.trimmed().isEmpty();
     }
 
@@ -291,6 +305,9 @@ private Q_SLOTS:
     void frozenServerHoldsNoClick();
     void lostServerIsToldAndFoundAgain_data();
     void lostServerIsToldAndFoundAgain();
+    // Last: the open that its server never ends stays with SDL.
+    void unstartedStreamHoldsNoPicture_data();
+    void unstartedStreamHoldsNoPicture();
 
 private:
     void select(int row);
@@ -455,6 +472,24 @@ void tst_SoundServer::frozenServerHoldsNoClick() {
     QVERIFY(waitForPicture());
     QTRY_COMPARE_WITH_TIMEOUT(answerer->messages.size(), 1, kEventTimeoutMs);
     QVERIFY(answerer->messages.first().startsWith(QStringLiteral("SDL_OpenAudio: ")));
+}
+
+void tst_SoundServer::unstartedStreamHoldsNoPicture_data() {
+    QTest::addColumn<SoundServer::Kind>("kind");
+    QTest::newRow("PipeWire") << SoundServer::Kind::PipeWire;
+}
+
+void tst_SoundServer::unstartedStreamHoldsNoPicture() {
+    server->endSessionManager();
+    QElapsedTimer wall;
+    wall.start();
+    play();
+    QVERIFY(waitForPicture(kMovesMs));
+    QVERIFY(waitForNewPicture(previewFrame.image(), kMovesMs));
+    QVERIFY2(wall.elapsed() < kMovesMs, qPrintable(QString::number(wall.elapsed())));
+    QTRY_COMPARE_WITH_TIMEOUT(answerer->messages.size(), 1, kEventTimeoutMs);
+    QVERIFY2(answerer->messages.first().contains(QStringLiteral("does not answer")),
+             qPrintable(answerer->messages.first()));
 }
 
 void tst_SoundServer::lostServerIsToldAndFoundAgain_data() {
