@@ -294,7 +294,8 @@ void MainWindow::updatePlayTimeLabel(double position)
     if (!row)
         return;
     const int duration = FileRow::mediaInfo(row).value(FileRow::DurationSeconds).toInt();
-    const int shown = qMin(int(position), duration);
+    // A bare stream tells no length: its time runs on without one.
+    const int shown = duration > 0 ? qMin(int(position), duration) : qMax(0, int(position));
     ui->labelTime->setText(formatDuration(shown) + QStringLiteral(" / ")
                            + formatDuration(duration));
 }

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void previewAreaPaintsTheFrameLetterboxed();
     void playShowsPicturesAndTime_data();
     void playShowsPicturesAndTime();
+    void bareStreamTimeRuns();
     void soundOnlyFileShowsSpectrum_data();
     void soundOnlyFileShowsSpectrum();
     void pauseThenPlayStartsAgain();
@@ -270,6 +271,15 @@ void tst_PreviewControls::playShowsPicturesAndTime() {
     // The window paints what the player shows.
     QVERIFY(showsSomething(window->grab(kPreviewRect).toImage()));
     QVERIFY(!QFile::exists(QStringLiteral("acd.bmp")));
+}
+
+void tst_PreviewControls::bareStreamTimeRuns() {
+    // A bare H.264 stream tells no length.
+    add({QStringLiteral("raw.h264")});
+    play(0);
+    QVERIFY(waitForPicture());
+    QTRY_COMPARE_WITH_TIMEOUT(ui()->labelTime->text(), QStringLiteral("00:00:01 / 00:00:00"),
+                              kEventTimeoutMs);
 }
 
 void tst_PreviewControls::soundOnlyFileShowsSpectrum_data() {
