@@ -110,6 +110,8 @@ struct PlayerState : std::enable_shared_from_this<PlayerState> {
     // The device went away during play (its sound server ended): the preview
     // goes on as a file without sound.
     std::atomic<bool> audio_lost{false};
+    // The sound decoded but had no device to play on (read thread).
+    bool audio_device_missing = false;
     PacketQueue audio_queue;
     std::atomic<double> audio_pts{0.0};
     std::atomic<int> audio_bytes_per_second{0};

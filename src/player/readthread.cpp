@@ -262,7 +262,9 @@ int openStreamComponent(PlayerState *is, int streamIndex) {
         is->audio_codec = codec;
         is->audio_frame = av_frame_alloc();
         is->audio_packet = av_packet_alloc();
-        if (!is->audio_frame || !is->audio_packet || openAudioDevice(is) < 0) {
+        if (is->audio_frame && is->audio_packet)
+            is->audio_device_missing = openAudioDevice(is) < 0;
+        if (!is->audio_frame || !is->audio_packet || is->audio_device_missing) {
             av_frame_free(&is->audio_frame);
             av_packet_free(&is->audio_packet);
             avcodec_free_context(&is->audio_codec);
@@ -442,8 +444,11 @@ void readThread(PlayerState *is) {
 
         if (!is->video_stream && !is->audio_stream) {
             failed = true;
-            postPlayerMessage(is->player_id,
-                              QStringLiteral("%1: could not open codecs\n").arg(is->display_name));
+            // Sound alone that decodes is not a codec's fault.
+            const QString text = is->audio_device_missing
+                                     ? QStringLiteral("%1: no sound device to play it on\n")
+                                     : QStringLiteral("%1: could not open codecs\n");
+            postPlayerMessage(is->player_id, text.arg(is->display_name));
         } else {
             readPackets(is, ic);
         }
