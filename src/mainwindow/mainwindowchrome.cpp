@@ -54,6 +54,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         QMetaObject::invokeMethod(this, &MainWindow::on_closeAll_clicked, Qt::QueuedConnection);
         return;
     }
+    // Off the screen at once: ending the preview's sound may take a second.
+    hide();
     // A script written after the purge would stay behind.
     conversion().scripts().drop();
     purgeDirectory(Platform::tempDir());

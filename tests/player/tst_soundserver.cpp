@@ -44,6 +44,8 @@ constexpr int kClosesMs = 3000;
 constexpr auto kHeldRelease = std::chrono::milliseconds(8000);
 // Pictures move this soon after Play while the sound device does not answer.
 const int kMovesMs = TestTime::bound(4000);
+// The window goes from the screen this soon after the close is asked for.
+const int kHidesMs = TestTime::bound(300);
 
 // A sound server of the test's own, in a folder of its own, with one sink
 // that takes the sound like a real device: PulseAudio with a null sink
@@ -284,6 +286,26 @@ private:
     QTimer m_poll;
 };
 
+// When the window was hidden, in milliseconds of a clock that runs.
+class HideClock : public QObject {
+public:
+    explicit HideClock(QWidget *widget) { widget->installEventFilter(this); }
+    qint64 at(const QElapsedTimer &clock) const {
+        return m_hidden.isValid() ? m_hidden.msecsSinceReference() - clock.msecsSinceReference()
+                                  : -1;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Hide && !m_hidden.isValid())
+            m_hidden.start();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QElapsedTimer m_hidden;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(SoundServer::Kind)
@@ -303,6 +325,7 @@ private Q_SLOTS:
     void suspendedSinkKeepsTheWallClockPace();
     void suspendedSinkHoldsNoClickNorTheClose();
     void frozenServerHoldsNoClick();
+    void closeHidesTheWindowAtOnce();
     void lostServerIsToldAndFoundAgain_data();
     void lostServerIsToldAndFoundAgain();
     // Last: the open that its server never ends stays with SDL.
@@ -490,6 +513,20 @@ void tst_SoundServer::unstartedStreamHoldsNoPicture() {
     QTRY_COMPARE_WITH_TIMEOUT(answerer->messages.size(), 1, kEventTimeoutMs);
     QVERIFY2(answerer->messages.first().contains(QStringLiteral("does not answer")),
              qPrintable(answerer->messages.first()));
+}
+
+void tst_SoundServer::closeHidesTheWindowAtOnce() {
+    play();
+    QVERIFY(waitForPicture());
+    QTRY_VERIFY_WITH_TIMEOUT(server->hasStream(), kEventTimeoutMs);
+    QVERIFY(waitForPosition(1.0));
+
+    HideClock hidden(window);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(window->close());
+    QVERIFY2(hidden.at(clock) >= 0 && hidden.at(clock) < kHidesMs,
+             qPrintable(QString::number(hidden.at(clock))));
 }
 
 void tst_SoundServer::lostServerIsToldAndFoundAgain_data() {
