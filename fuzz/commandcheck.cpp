@@ -54,9 +54,9 @@ const QSet<QString> &flagOptions() {
 
 const QSet<QString> &knownFilters() {
     static const QSet<QString> filters = {
-        "setpts", "fps",      "trim",    "crop",    "eq",     "hue",     "scale",
-        "setsar", "pad",      "overlay", "asetpts", "adelay", "atrim",   "aformat",
-        "pan",    "alimiter", "bwdif",   "zscale",  "format", "tonemap", "setfield"};
+        "setpts", "fps",     "trim",    "crop",    "eq",       "hue",       "scale", "setsar",
+        "pad",    "overlay", "asetpts", "adelay",  "atrim",    "aformat",   "pan",   "alimiter",
+        "bwdif",  "zscale",  "format",  "tonemap", "setfield", "colorspace"};
     return filters;
 }
 

@@ -4,13 +4,16 @@
 #include <utility>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
 #include <libavutil/parseutils.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/rational.h>
 #include <libswresample/swresample.h>
 }
 
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSize>
@@ -147,7 +150,61 @@ QVector<QVector<double>> downmixMatrix(const QString &layoutName, int from, cons
     return gains;
 }
 
+// Players show an untagged picture of this many lines or more, or as wide
+// as HD (a scope picture, one turned upright), in BT.709; any smaller one in
+// BT.601.
+constexpr int kHdLines = 720;
+constexpr int kHdWidth = 1280;
+
+bool isHd(QSize size) {
+    return size.height() >= kHdLines || size.width() >= kHdWidth;
+}
+
+// The YUV matrix that a stream's tag names, as the scale filter calls it;
+// empty for none it knows.
+QString scaleMatrix(const QString &tag) {
+    static const QHash<QString, QString> names = {
+        {"bt709", "bt709"},         {"bt470bg", "bt601"}, {"smpte170m", "bt601"},
+        {"smpte240m", "smpte240m"}, {"fcc", "fcc"},       {"bt2020nc", "bt2020"},
+        {"bt2020c", "bt2020"}};
+    return names.value(tag);
+}
+
+// The colorspace filter's name of a matrix that the scale filter names.
+QString colorspaceName(const QString &scaleMatrix) {
+    static const QHash<QString, QString> names = {{"bt601", "bt470bg"},
+                                                  {"bt709", "bt709"},
+                                                  {"smpte240m", "smpte240m"},
+                                                  {"fcc", "fcc"},
+                                                  {"bt2020", "bt2020ncl"}};
+    return names.value(scaleMatrix);
+}
+
+// Encoders whose pictures are RGB: they have no YUV matrix to set or tag.
+bool writesRgb(const QString &encoder) {
+    if (!EncoderCaps::pixelFormat(encoder).isEmpty())
+        return false;
+    const AVCodec *codec = avcodec_find_encoder_by_name(encoder.toLatin1().constData());
+    if (!codec || !codec->pix_fmts)
+        return false;
+    const AVPixFmtDescriptor *first = av_pix_fmt_desc_get(codec->pix_fmts[0]);
+    return first && (first->flags & AV_PIX_FMT_FLAG_RGB);
+}
+
 } // namespace
+
+// How the output's YUV is made from the source's: the matrix and range the
+// source's pixels are in (an empty matrix: RGB pixels), and the ones the
+// output's size and format mean to a player.
+struct ArgumentTranslator::Colours {
+    bool applies = false; // false: the pixels and their tags pass as they are
+    QString inMatrix;
+    QString inRange; // "tv", "pc", or empty when unknown (taken as "tv")
+    QString outMatrix;
+    bool fullRange = false;
+    QString primaries; // the source's, which no step changes; empty: unknown
+    QString transfer;
+};
 
 struct ArgumentTranslator::VideoPlan {
     QString encoder;
@@ -195,11 +252,18 @@ SourceFacts SourceFacts::from(const Probe::Media &media) {
         // Until the pictures are looked at, the stream is taken at its word.
         facts.weave = facts.statedScan == Scan::Interlaced ? Weave::Flagged : Weave::None;
         if (video->colorTransfer == QLatin1String("smpte2084") ||
-            video->colorTransfer == QLatin1String("arib-std-b67")) {
+            video->colorTransfer == QLatin1String("arib-std-b67"))
             facts.hdrTransfer = video->colorTransfer;
-            facts.colorPrimaries = video->colorPrimaries;
-            facts.colorMatrix = video->colorMatrix;
-        }
+        facts.colorPrimaries = video->colorPrimaries;
+        facts.colorTransfer = video->colorTransfer;
+        facts.colorMatrix = video->colorMatrix;
+        facts.colorRange = video->colorRange;
+        const AVPixFmtDescriptor *pixels =
+            av_pix_fmt_desc_get(av_get_pix_fmt(video->pixelFormat.toLatin1().constData()));
+        facts.rgbPicture = pixels && (pixels->flags & AV_PIX_FMT_FLAG_RGB);
+        // The JPEG formats are full range whatever the stream says.
+        if (video->pixelFormat.startsWith(QLatin1String("yuvj")))
+            facts.colorRange = QStringLiteral("pc");
     }
     if (audio) {
         facts.hasAudio = true;
@@ -477,7 +541,7 @@ QStringList ArgumentTranslator::downmixFilters(const AudioPlan &plan) const {
 // trims (the part before the logo lands in beforeLogo), then the requested
 // size and what the encoder needs.
 QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList *beforeLogo,
-                                             QString *error) const {
+                                             QSize *outputSize, QString *error) const {
     QStringList chain;
     QSize size(m_source.width, m_source.height);
     AVRational sar{m_source.sarNum, m_source.sarDen};
@@ -626,8 +690,115 @@ QStringList ArgumentTranslator::videoFilters(const VideoPlan &plan, QStringList 
                          .arg(largest.height());
             return {};
         }
+        *outputSize = legal;
     }
+    Colours wanted = colours(plan.encoder, *outputSize);
+    if (wanted.applies && writesHdrAsSdr(plan.encoder)) {
+        // The tone map writes the output's matrix itself, with no step more.
+        const QString made = QStringLiteral("zscale=t=bt709:m=bt709:");
+        const QString meant =
+            QStringLiteral("zscale=t=bt709:m=%1:")
+                .arg(wanted.outMatrix == QLatin1String("bt709") ? QLatin1String("bt709")
+                                                                : QLatin1String("bt470bg"));
+        chain.replaceInStrings(made, meant);
+        beforeLogo->replaceInStrings(made, meant);
+        wanted.inMatrix = wanted.outMatrix;
+    }
+    const qint64 from = qint64(m_source.width) * m_source.height;
+    appendColourConversion(&chain, wanted,
+                           qint64(outputSize->width()) * outputSize->height() > from);
     return chain;
+}
+
+ArgumentTranslator::Colours ArgumentTranslator::colours(const QString &encoder,
+                                                        QSize outputSize) const {
+    Colours c;
+    const bool toneMapped = writesHdrAsSdr(encoder);
+    // HDR written as HDR keeps the source's pixels and tags.
+    if (!outputSize.isValid() || outputSize.isEmpty() || writesRgb(encoder) ||
+        (!m_source.hdrTransfer.isEmpty() && !toneMapped))
+        return c;
+    c.applies = true;
+    // JPEG pictures are BT.601 and full range by their own rule.
+    const bool jpeg = EncoderCaps::writesJpegRange(encoder);
+    c.outMatrix = jpeg || !isHd(outputSize) ? QStringLiteral("bt601") : QStringLiteral("bt709");
+    c.fullRange = jpeg;
+    if (toneMapped) {
+        // As the tone map wrote it.
+        c.inMatrix = jpeg ? QStringLiteral("bt601") : QStringLiteral("bt709");
+        c.inRange = jpeg ? QStringLiteral("pc") : QStringLiteral("tv");
+        c.primaries = c.transfer = QStringLiteral("bt709");
+        return c;
+    }
+    if (!m_source.rgbPicture) {
+        c.inMatrix = scaleMatrix(m_source.colorMatrix);
+        if (c.inMatrix.isEmpty())
+            c.inMatrix = isHd(QSize(m_source.width, m_source.height)) ? QStringLiteral("bt709")
+                                                                      : QStringLiteral("bt601");
+        c.inRange = m_source.colorRange;
+    }
+    c.primaries = m_source.colorPrimaries;
+    c.transfer = m_source.colorTransfer;
+    return c;
+}
+
+// The source's YUV in the output's matrix where the two differ. Left to
+// ffmpeg, every conversion reads and writes BT.601, and an HD picture scaled
+// to SD kept BT.709 pixels that players show as BT.601. The colorspace
+// filter does it at the output's size for a few percent of the job; the
+// scale filter's own matrices convert YUV through RGB, and made a one-minute
+// 1080p job to SD three times as costly. RGB becomes YUV in the last scale
+// in any case, which converts to the matrix as cheaply.
+void ArgumentTranslator::appendColourConversion(QStringList *chain, const Colours &colours,
+                                                bool beforeScale) {
+    if (!colours.applies || colours.inMatrix == colours.outMatrix)
+        return;
+    const bool rgb = colours.inMatrix.isEmpty();
+    if (rgb && colours.outMatrix == QLatin1String("bt601"))
+        return; // ffmpeg's own conversion
+    int scale = -1;
+    for (int i = chain->size() - 1; i >= 0 && scale < 0; --i) {
+        if ((*chain)[i].startsWith(QLatin1String("scale=")))
+            scale = i;
+    }
+    const QString outRange = colours.fullRange ? QStringLiteral("pc") : QStringLiteral("tv");
+    if (rgb) {
+        const QString options =
+            QStringLiteral("out_color_matrix=%1:out_range=%2").arg(colours.outMatrix, outRange);
+        if (scale >= 0)
+            (*chain)[scale] += QLatin1Char(':') + options;
+        else
+            *chain << QStringLiteral("scale=") + options;
+        return;
+    }
+    // The same primaries and transfer in and out: the matrix alone changes.
+    // The range going in is the frame's own: a scale before it may have
+    // made a full-range picture limited already, or handed on JPEG's.
+    const QString convert =
+        QStringLiteral("colorspace=ispace=%1:space=%2:range=%3:"
+                       "iprimaries=bt709:primaries=bt709:itrc=bt709:trc=bt709")
+            .arg(colorspaceName(colours.inMatrix), colorspaceName(colours.outMatrix), outRange);
+    // At the smaller of the two sizes; and ahead of the scale for a
+    // full-range source, whose range it converts in the same step within
+    // 1/255 where the scale loses 2.
+    if (scale >= 0 && (beforeScale || colours.inRange == QLatin1String("pc")))
+        chain->insert(scale, convert);
+    else
+        *chain << convert;
+}
+
+// What the output's pixels are, for the formats that can say so.
+QStringList ArgumentTranslator::colourTags(const Colours &colours) {
+    if (!colours.applies)
+        return {};
+    QStringList tags;
+    if (!colours.primaries.isEmpty())
+        tags << "-color_primaries" << colours.primaries;
+    if (!colours.transfer.isEmpty())
+        tags << "-color_trc" << colours.transfer;
+    tags << "-colorspace" << (colours.outMatrix == QLatin1String("bt709") ? "bt709" : "bt470bg")
+         << "-color_range" << (colours.fullRange ? "pc" : "tv");
+    return tags;
 }
 
 // An HDR picture into an encoder that writes 8 bits a sample: the PQ or HLG
@@ -787,8 +958,9 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
 
     QStringList beforeLogo;
     QStringList videoChain;
+    QSize outputSize;
     if (command->writesVideo) {
-        videoChain = videoFilters(video, &beforeLogo, error);
+        videoChain = videoFilters(video, &beforeLogo, &outputSize, error);
         if (!error->isEmpty())
             return false;
     }
@@ -886,16 +1058,7 @@ bool ArgumentTranslator::translate(const QString &sourcePath, const QString &out
         const QString pixels = EncoderCaps::pixelFormat(video.encoder);
         if (!pixels.isEmpty())
             args << "-pix_fmt" << pixels;
-        if (writesHdrAsSdr(video.encoder)) {
-            // JPEG pictures are BT.601 and full range by their own rule.
-            const bool jpeg = EncoderCaps::writesJpegRange(video.encoder);
-            args << "-color_primaries"
-                 << "bt709"
-                 << "-color_trc"
-                 << "bt709"
-                 << "-colorspace" << (jpeg ? "bt470bg" : "bt709") << "-color_range"
-                 << (jpeg ? "pc" : "tv");
-        }
+        args << colourTags(colours(video.encoder, outputSize));
     }
     bool threadsOk = false;
     const int threads = m_request.threads.trimmed().toInt(&threadsOk);

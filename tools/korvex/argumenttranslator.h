@@ -45,11 +45,16 @@ struct SourceFacts {
     // fields; or every frame, whose fields lie in the order named.
     enum class Weave { None, Flagged, TopFirst, BottomFirst };
     Weave weave = Weave::None;
-    // An HDR picture: its transfer ("smpte2084", "arib-std-b67"), primaries
-    // and matrix; the transfer is empty for any other picture.
+    // An HDR picture's transfer ("smpte2084", "arib-std-b67"); empty for any
+    // other picture.
     QString hdrTransfer;
+    // The picture's colours as its stream names them ("bt709", "tv"...);
+    // empty where it does not say.
     QString colorPrimaries;
+    QString colorTransfer;
     QString colorMatrix;
+    QString colorRange;
+    bool rgbPicture = false; // its pixels are RGB: no YUV matrix of their own
     // How ffmpeg must read the source, as korvex's own open found it:
     // options before "-i" and the address after it (empty: the plain file).
     QStringList inputOptions;
@@ -100,7 +105,15 @@ private:
                    FfmpegCommand *command) const;
     bool planAudio(const QString &muxer, bool audioOnly, AudioPlan *plan,
                    FfmpegCommand *command) const;
-    QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QString *error) const;
+    struct Colours;
+
+    // outputSize: the picture the encoder gets; invalid when it cannot be told.
+    QStringList videoFilters(const VideoPlan &plan, QStringList *beforeLogo, QSize *outputSize,
+                             QString *error) const;
+    Colours colours(const QString &encoder, QSize outputSize) const;
+    static void appendColourConversion(QStringList *chain, const Colours &colours,
+                                       bool beforeScale);
+    static QStringList colourTags(const Colours &colours);
     QStringList audioFilters() const;
     QStringList downmixFilters(const AudioPlan &plan) const;
     QStringList plainAudioFilters() const;

@@ -126,6 +126,8 @@ Stream describeStream(AVFormatContext *ctx, AVStream *st) {
             named(av_color_transfer_name(par->color_trc), par->color_trc != AVCOL_TRC_UNSPECIFIED);
         s.colorMatrix =
             named(av_color_space_name(par->color_space), par->color_space != AVCOL_SPC_UNSPECIFIED);
+        s.colorRange = named(av_color_range_name(par->color_range),
+                             par->color_range != AVCOL_RANGE_UNSPECIFIED);
         s.timeBaseDen = st->time_base.num ? st->time_base.den / st->time_base.num : 0;
         // ffmpeg turns such pictures upright when converting, so describe
         // them the way they come out.

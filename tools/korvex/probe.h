@@ -42,6 +42,7 @@ struct Stream {
     QString colorPrimaries;
     QString colorTransfer;
     QString colorMatrix;
+    QString colorRange; // "tv" or "pc"; empty when the file does not say
 
     // Audio
     int sampleRate = 0;

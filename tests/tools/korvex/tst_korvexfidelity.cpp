@@ -3,7 +3,8 @@
 // with the program's own new-row jobs. The sound must stay with the picture,
 // the length must stay the source's, the picture must keep its shape and must
 // not be written as woven fields that claim to be whole frames, nor softened
-// where it was whole; HDR pictures must come out SDR.
+// where it was whole; HDR pictures must come out SDR; a colour chart must
+// keep its colours as a player shows them, at any size.
 
 #include <algorithm>
 #include <memory>
@@ -244,6 +245,100 @@ QString ffmpegText(const QStringList &arguments, QByteArray *out = nullptr) {
     return QString::fromUtf8(p.readAllStandardError());
 }
 
+// A chart of 4 × 3 patches of these colours, row by row.
+const QStringList kPatches = {"BD0000", "00BD00", "0000BD", "BDBD00", "00BDBD", "BD00BD",
+                              "C08060", "808080", "E08020", "303030", "D0D0D0", "6030A0"};
+constexpr int kChartColumns = 4;
+constexpr int kChartRows = 3;
+// What a lossy encoder may change of a flat patch, per channel of 255
+// (without following the matrix: 12 to 32).
+constexpr int kPatchTolerance = 4;
+
+// A one-second chart at that size, its pixels in that matrix (empty: RGB)
+// and range, tagged so in a lossless file.
+Clip chartClip(const QString &name, int width, int height, const QString &matrix,
+               const QString &range = "tv") {
+    const int w = width / kChartColumns;
+    const int h = height / kChartRows;
+    QStringList graph;
+    QString rows;
+    for (int r = 0; r < kChartRows; ++r) {
+        QString row;
+        for (int c = 0; c < kChartColumns; ++c) {
+            graph << QString("color=c=0x%1:s=%2x%3:r=25:d=1[p%4%5]")
+                         .arg(kPatches.at(r * kChartColumns + c))
+                         .arg(w)
+                         .arg(h)
+                         .arg(r)
+                         .arg(c);
+            row += QString("[p%1%2]").arg(r).arg(c);
+        }
+        graph << row + QString("hstack=%1[r%2]").arg(kChartColumns).arg(r);
+        rows += QString("[r%1]").arg(r);
+    }
+    const QString scaleMatrix = matrix == "bt709" ? "bt709" : "bt601";
+    graph << rows + QString("vstack=%1,format=rgb24").arg(kChartRows) +
+                 (matrix.isEmpty() ? QString(",format=bgr0")
+                                   : ",scale=out_color_matrix=" + scaleMatrix + ":out_range=" +
+                                         range + ":flags=accurate_rnd,format=yuv444p");
+    Clip clip{name, QString("%1x%2").arg(width).arg(height),
+              "25", QString::number(double(width) / height, 'f', 3),
+              {},   false,
+              0,    {}};
+    clip.ffmpeg = QStringList{"-f", "lavfi", "-i", graph.join(';'), "-c:v", "ffv1"};
+    if (!matrix.isEmpty())
+        clip.ffmpeg << "-colorspace" << matrix << "-color_range" << range;
+    return clip;
+}
+
+// The patches' colours in a file's first picture as a player shows it: by
+// its tags, else an SD picture as BT.601 and an HD one as BT.709, limited
+// range but for JPEG's pictures.
+QVector<QColor> patchColours(const QString &file, QString *how) {
+    const Probe::Media media = Probe::read(file);
+    const Probe::Stream *video = media.firstVideo();
+    if (!video)
+        return {};
+    QString matrix = video->colorMatrix == "bt709" ? "bt709" : "bt601";
+    if (video->colorMatrix.isEmpty())
+        matrix = video->height >= 720 || video->width >= 1280 ? "bt709" : "bt601";
+    QString range = video->colorRange;
+    if (range.isEmpty())
+        range = video->pixelFormat.startsWith("yuvj") ? "pc" : "tv";
+    *how = QString("%1x%2 %3 shown as %4 %5 (tags %6/%7)")
+               .arg(video->width)
+               .arg(video->height)
+               .arg(video->pixelFormat, matrix, range, video->colorMatrix, video->colorRange);
+    QByteArray rgb;
+    ffmpegText({"-v", "error", "-i", "file:" + file, "-frames:v", "1", "-vf",
+                QString("scale=in_color_matrix=%1:in_range=%2:flags=accurate_rnd,format=rgb24")
+                    .arg(matrix, range),
+                "-f", "rawvideo", "-"},
+               &rgb);
+    const int w = video->width;
+    const int h = video->height;
+    if (rgb.size() != w * h * 3)
+        return {};
+    QVector<QColor> colours;
+    for (int r = 0; r < kChartRows; ++r) {
+        for (int c = 0; c < kChartColumns; ++c) {
+            // The middle half of the patch, clear of its edges' blur.
+            const int x0 = (4 * c + 1) * w / (4 * kChartColumns);
+            const int x1 = (4 * c + 3) * w / (4 * kChartColumns);
+            const int y0 = (4 * r + 1) * h / (4 * kChartRows);
+            const int y1 = (4 * r + 3) * h / (4 * kChartRows);
+            double sum[3] = {0, 0, 0};
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x)
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += uchar(rgb.at((y * w + x) * 3 + k));
+            const double n = double(x1 - x0) * (y1 - y0);
+            colours << QColor(qRound(sum[0] / n), qRound(sum[1] / n), qRound(sum[2] / n));
+        }
+    }
+    return colours;
+}
+
 // The picture of a file decoded whole, on the file's own clock: when its
 // frames start and end, and when it turns white.
 struct Picture {
@@ -356,10 +451,13 @@ private slots:
     void convertsFaithfully_data();
     void convertsFaithfully();
     void showsTheLengthOfLateTimestamps();
+    void keepsTheColours_data();
+    void keepsTheColours();
 
 private:
     QTemporaryDir m_dir;
     QVector<Conversion> m_conversions;
+    QVector<Conversion> m_charts;
 };
 
 void TestKorvexFidelity::initTestCase() {
@@ -367,7 +465,10 @@ void TestKorvexFidelity::initTestCase() {
     QVERIFY(m_dir.isValid());
     av_log_set_level(AV_LOG_ERROR);
 
-    const QList<Clip> all = clips();
+    const QList<Clip> charts = {
+        chartClip("hd709.mkv", 1920, 1080, "bt709"), chartClip("sd601.mkv", 720, 576, "bt470bg"),
+        chartClip("full.mkv", 640, 480, "bt470bg", "pc"), chartClip("screen.mkv", 1280, 720, "")};
+    const QList<Clip> all = clips() + charts;
     QList<QStringList> commands;
     for (const Clip &clip : all)
         commands << QStringList{MediaPrograms::ffmpeg(), "-v", "error", "-nostdin", "-y"} +
@@ -399,6 +500,15 @@ void TestKorvexFidelity::initTestCase() {
         {"film.mpg",   "mp4.format.xml"},
         {"pq.mkv",     "mp4.format.xml"},
         {"hlg.mkv",    "avi.format.xml"},
+        // Into SD and HD outputs that write no colour tags, and one that does.
+        {"hd709.mkv",  "BlackBerry AVI Video avi.xml"},
+        {"hd709.mkv",  "Xbox_wmv_normal.format.xml"},
+        {"hd709.mkv",  "mpeg1.format.xml"},
+        {"hd709.mkv",  "wii_avi.format.xml"},
+        {"sd601.mkv",  "divx_hd.format.xml"},
+        {"sd601.mkv",  "wmv_hd.format.xml"},
+        {"full.mkv",   "xvid_hd.format.xml"},
+        {"screen.mkv", "mkv_hd.format.xml"},
     };
     // clang-format on
     commands.clear();
@@ -406,13 +516,18 @@ void TestKorvexFidelity::initTestCase() {
         const auto clip =
             std::find_if(all.begin(), all.end(), [&](const Clip &c) { return c.name == name; });
         QString problem;
-        m_conversions << conversion(profile, *clip, m_dir.path(), &problem);
+        const bool chart = std::any_of(charts.begin(), charts.end(),
+                                       [&](const Clip &c) { return c.name == name; });
+        QVector<Conversion> &list = chart ? m_charts : m_conversions;
+        list << conversion(profile, *clip, m_dir.path(), &problem);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        commands << QStringList{korvex()} + m_conversions.last().arguments;
+        commands << QStringList{korvex()} + list.last().arguments;
     }
     results = runAll(commands, m_dir.path());
     for (int i = 0; i < m_conversions.size(); ++i)
         std::tie(m_conversions[i].exitCode, m_conversions[i].log) = results.at(i);
+    for (int i = 0; i < m_charts.size(); ++i)
+        std::tie(m_charts[i].exitCode, m_charts[i].log) = results.at(m_conversions.size() + i);
 }
 
 void TestKorvexFidelity::convertsFaithfully_data() {
@@ -475,10 +590,11 @@ void TestKorvexFidelity::convertsFaithfully() {
                      .arg(graded, 0, 'f', 1)
                      .arg(video->colorPrimaries, video->colorTransfer, video->colorMatrix);
         QVERIFY2(vivid >= kSdrSaturationShare * graded, qPrintable(facts + job));
-        // Where the output can say, it says SDR BT.709.
+        // Where the output can say, it says SDR BT.709, in the matrix of its size.
+        const QString matrix = video->height >= 720 ? "bt709" : "bt470bg";
         if (!video->colorTransfer.isEmpty())
             QVERIFY2(video->colorPrimaries == "bt709" && video->colorTransfer == "bt709" &&
-                         video->colorMatrix == "bt709",
+                         video->colorMatrix == matrix,
                      qPrintable(facts + job));
     }
 
@@ -516,6 +632,45 @@ void TestKorvexFidelity::showsTheLengthOfLateTimestamps() {
     const ProbeResult result = ProbeParser::parse(probe.text);
     QVERIFY2(qAbs(result.probedSecondsExact.toDouble() - kClipSeconds) < 0.15,
              qPrintable(probe.text));
+}
+
+void TestKorvexFidelity::keepsTheColours_data() {
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < m_charts.size(); ++i)
+        QTest::newRow(qPrintable(m_charts.at(i).name)) << i;
+}
+
+// Each patch of the chart as a player shows the output, against the source
+// as a player shows it.
+void TestKorvexFidelity::keepsTheColours() {
+    QFETCH(int, index);
+    const Conversion &c = m_charts.at(index);
+    const QString job = "\n  korvex " + c.arguments.join(' ') + "\n" + c.log;
+    QVERIFY2(c.exitCode == 0, qPrintable(job));
+    QString sourceHow;
+    QString outputHow;
+    const QVector<QColor> source = patchColours(m_dir.filePath(c.clip.name), &sourceHow);
+    const QVector<QColor> output = patchColours(c.output, &outputHow);
+    QCOMPARE(source.size(), kPatches.size());
+    QVERIFY2(output.size() == kPatches.size(), qPrintable(outputHow + job));
+    int worst = 0;
+    QString facts = outputHow + ":";
+    for (int i = 0; i < source.size(); ++i) {
+        const QColor a = source.at(i);
+        const QColor b = output.at(i);
+        worst = std::max({worst, qAbs(a.red() - b.red()), qAbs(a.green() - b.green()),
+                          qAbs(a.blue() - b.blue())});
+        facts += QString(" %1,%2,%3>%4,%5,%6")
+                     .arg(a.red())
+                     .arg(a.green())
+                     .arg(a.blue())
+                     .arg(b.red())
+                     .arg(b.green())
+                     .arg(b.blue());
+    }
+    facts += QString("; worst %1/255").arg(worst);
+    QVERIFY2(worst <= kPatchTolerance, qPrintable(facts + job));
+    qInfo().noquote() << facts;
 }
 
 QTEST_GUILESS_MAIN(TestKorvexFidelity)
