@@ -15,6 +15,7 @@
 
 #include "platform/newfilename.h"
 #include "platform/processcheck.h"
+#include "platform/writeall.h"
 
 namespace FilePublish {
 
@@ -125,22 +126,6 @@ void finishLeftBehind(const QString &folder) {
     }
 }
 
-int writeAll(int fd, const QByteArray &bytes) {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += n;
-        left -= n;
-    }
-    return 0;
-}
-
 } // namespace
 
 int withoutReplacing(const QString &fromPath, const QString &toPath) {
@@ -195,7 +180,7 @@ int writeNew(const QString &path, const QByteArray &bytes) {
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
-    int error = writeAll(fd, bytes);
+    int error = writeAll(fd, bytes.constData(), size_t(bytes.size()));
     if (error == 0)
         error = syncData(fd);
     if (::close(fd) != 0 && error == 0 && errno != EINTR)

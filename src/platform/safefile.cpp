@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 
 #include "platform/filepublish.h"
+#include "platform/writeall.h"
 
 namespace {
 
@@ -30,25 +31,6 @@ QString resolvedPath(const QString &path) {
     for (int depth = 0; depth < kMaxLinkDepth && info.isSymLink(); ++depth)
         info.setFile(info.symLinkTarget());
     return info.absoluteFilePath();
-}
-
-// 0, or the error of the write that failed; a write that takes nothing
-// counts as a full disk.
-int writeAll(int fd, const QByteArray &bytes) {
-    const char *next = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return ENOSPC;
-        next += written;
-        left -= written;
-    }
-    return 0;
 }
 
 qint64 milliseconds(const timespec &time) {
@@ -98,7 +80,7 @@ int SafeFile::writeNew(const QString &path, const QByteArray &bytes) {
     const int fd = openBeside(info, &temporary);
     if (fd < 0)
         return -fd;
-    int error = writeAll(fd, bytes);
+    int error = writeAll(fd, bytes.constData(), size_t(bytes.size()));
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
@@ -129,7 +111,7 @@ bool SafeFile::replace(const QString &path, const QByteArray &bytes, QString *re
     if (replacing)
         ::fchmod(fd, old.st_mode & 07777);
 
-    int error = writeAll(fd, bytes);
+    int error = writeAll(fd, bytes.constData(), size_t(bytes.size()));
     if (error == 0 && replacing)
         dateAfter(fd, old);
     if (error == 0 && ::fsync(fd) != 0)
