@@ -20,6 +20,7 @@
 #include "platform/filepublish.h"
 #include "platform/helperpool.h"
 #include "platform/safefile.h"
+#include "platform/writeall.h"
 
 namespace FileCalls {
 
@@ -335,28 +336,7 @@ bool writeFrame(int fd, const QByteArray &payload) {
         {&length, sizeof length},
         {const_cast<char *>(payload.constData()), size_t(payload.size())},
     };
-    struct msghdr message {};
-    message.msg_iov = parts;
-    message.msg_iovlen = 2;
-    while (message.msg_iovlen > 0) {
-        const ssize_t written = ::sendmsg(fd, &message, MSG_NOSIGNAL);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        // What is left of the parts after what has gone.
-        size_t gone = size_t(written);
-        while (message.msg_iovlen > 0 && gone >= message.msg_iov->iov_len) {
-            gone -= message.msg_iov->iov_len;
-            ++message.msg_iov;
-            --message.msg_iovlen;
-        }
-        if (message.msg_iovlen > 0) {
-            message.msg_iov->iov_base = static_cast<char *>(message.msg_iov->iov_base) + gone;
-            message.msg_iov->iov_len -= gone;
-        }
-    }
-    return true;
+    return writeAll(fd, parts, 2) == 0;
 }
 
 // Reads size bytes, waiting for them as long as it takes: a wait is ended

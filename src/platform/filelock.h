@@ -7,6 +7,11 @@
 // ends, and a network file system keeps it on the server: a lock that nobody
 // holds proves that whoever took it has gone, whether or not its process can
 // be seen from here (another machine, another process namespace).
+//
+// Not a WriterLock, which only marks a file that others write through
+// descriptors of their own and asks after the mark: this one is taken and
+// held, so that the file can be taken away (removeFile) while no new holder
+// can come, on a file nobody writes but its holder, as QLockFile's are.
 class FileLock {
 public:
     enum class Opening {

@@ -15,6 +15,7 @@
 
 #include "platform/newfilename.h"
 #include "platform/processcheck.h"
+#include "platform/safefile.h"
 
 namespace FilePublish {
 
@@ -125,22 +126,6 @@ void finishLeftBehind(const QString &folder) {
     }
 }
 
-int writeAll(int fd, const QByteArray &bytes) {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += n;
-        left -= n;
-    }
-    return 0;
-}
-
 } // namespace
 
 int withoutReplacing(const QString &fromPath, const QString &toPath) {
@@ -188,26 +173,12 @@ void syncFolder(const QString &folder) {
 }
 
 int writeNew(const QString &path, const QByteArray &bytes) {
-    const QFileInfo target(path);
-    finishLeftBehind(target.absolutePath());
-    const QString hidden = NewFileName::forWrite(path, bytes.size());
-    const QByteArray temporary = native(hidden);
-    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
-    int error = writeAll(fd, bytes);
+    const QString folder = QFileInfo(path).absolutePath();
+    finishLeftBehind(folder);
+    const int error = SafeFile::writeNew(path, bytes);
     if (error == 0)
-        error = syncData(fd);
-    if (::close(fd) != 0 && error == 0 && errno != EINTR)
-        error = errno;
-    if (error == 0)
-        error = withoutReplacing(hidden, path);
-    if (error != 0) {
-        ::unlink(temporary.constData());
-        return error;
-    }
-    syncFolder(target.absolutePath());
-    return 0;
+        syncFolder(folder);
+    return error;
 }
 
 } // namespace FilePublish

@@ -30,11 +30,10 @@ int syncData(int fd);
 // are left as they are.
 void syncFolder(const QString &folder);
 
-// Writes bytes as the new file path, whole or not at all: into a hidden file
-// beside it (NewFileName), each write and the sync checked, then named
-// without replacing. 0, or the reason; nothing of the file is left on
-// failure. What earlier writers into the folder left when they were ended
-// before their file had its name goes first, or takes the name it claimed.
+// Writes bytes as the new file path, whole or not at all, as
+// SafeFile::writeNew does, and syncs the folder after. 0, or the reason.
+// What earlier writers into the folder left when they were ended before
+// their file had its name goes first, or takes the name it claimed.
 int writeNew(const QString &path, const QByteArray &bytes);
 
 } // namespace FilePublish

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The hidden file a new file is written into before it gets its name
-// (FilePublish::writeNew): ".NAME.PID-N.BOOT.SPACE.START.SIZE.new" beside
+// The hidden file a new or replacing file is written into before it gets its
+// name (SafeFile): ".NAME.PID-N.BOOT.SPACE.START.SIZE.new" beside
 // it. The process id, the boot of the computer, the PID namespace of the id
 // and the time the process started say whose it is, as part files do
 // (PartFileName); SIZE is the file's when whole. A name too long for the
@@ -13,7 +13,8 @@
 //
 // A writer ended between the claim of the name (an empty file) and the
 // rename over it leaves that claim beside its whole hidden file; the next
-// new file written into the folder gives the claim the file.
+// new file FilePublish::writeNew writes into the folder gives the claim the
+// file.
 namespace NewFileName {
 
 // The hidden file for this process's next new file at path, size bytes long.

@@ -9,14 +9,14 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include "platform/filepublish.h"
+#include "platform/newfilename.h"
+#include "platform/writeall.h"
 
 namespace {
 
 constexpr int kMaxLinkDepth = 32;
-constexpr int kNameAttempts = 64;
 constexpr long kNanosecondsPerMillisecond = 1000 * 1000;
 
 bool fail(QString *reason, int error) {
@@ -30,25 +30,6 @@ QString resolvedPath(const QString &path) {
     for (int depth = 0; depth < kMaxLinkDepth && info.isSymLink(); ++depth)
         info.setFile(info.symLinkTarget());
     return info.absoluteFilePath();
-}
-
-// 0, or the error of the write that failed; a write that takes nothing
-// counts as a full disk.
-int writeAll(int fd, const QByteArray &bytes) {
-    const char *next = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return ENOSPC;
-        next += written;
-        left -= written;
-    }
-    return 0;
 }
 
 qint64 milliseconds(const timespec &time) {
@@ -72,18 +53,31 @@ void dateAfter(int fd, const struct stat &old) {
     ::futimens(fd, times);
 }
 
-// A new file of our own beside target, hidden, so that the rename stays on
-// its drive: its descriptor, or a negative errno.
-int openBeside(const QFileInfo &target, QByteArray *temporary) {
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        *temporary = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") +
-                                       target.fileName() + QStringLiteral(".new-") +
-                                       QString::number(QRandomGenerator::global()->generate(), 36));
-        const int fd = ::open(temporary->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd >= 0 ? fd : -errno;
-    }
-    return -EEXIST;
+// Writes bytes into the hidden file beside the one they are for, made
+// here and new (NewFileName: a writer that was ended leaves a name that says
+// whose it was), and has them on the drive: 0, or the reason, and nothing
+// of it left on failure. A file it is to replace gives it its mode and an
+// older date.
+int writeAside(const QByteArray &hidden, const QByteArray &bytes, const struct stat *replacing) {
+    const int fd = ::open(hidden.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    if (replacing)
+        ::fchmod(fd, replacing->st_mode & 07777);
+    int error = writeAll(fd, bytes.constData(), size_t(bytes.size()));
+    if (error == 0 && replacing)
+        dateAfter(fd, *replacing);
+    // The inode's mode and date as well as the data: fsync, not fdatasync.
+    // A file of a kind that cannot be synced counts as synced.
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL)
+        error = errno;
+    // A network drive may tell of a failed write only now; an interrupted
+    // close after the sync has lost nothing.
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error != 0)
+        ::unlink(hidden.constData());
+    return error;
 }
 
 } // namespace
@@ -93,20 +87,12 @@ QString SafeFile::reasonText(int error) {
 }
 
 int SafeFile::writeNew(const QString &path, const QByteArray &bytes) {
-    const QFileInfo info(path);
-    QByteArray temporary;
-    const int fd = openBeside(info, &temporary);
-    if (fd < 0)
-        return -fd;
-    int error = writeAll(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
+    const QString hidden = NewFileName::forWrite(path, bytes.size());
+    int error = writeAside(QFile::encodeName(hidden), bytes, nullptr);
     if (error == 0)
-        error = FilePublish::withoutReplacing(QFile::decodeName(temporary), info.absoluteFilePath());
+        error = FilePublish::withoutReplacing(hidden, path);
     if (error != 0)
-        ::unlink(temporary.constData());
+        ::unlink(QFile::encodeName(hidden).constData());
     return error;
 }
 
@@ -116,41 +102,19 @@ void SafeFile::syncFolder(const QString &folder) {
 
 bool SafeFile::replace(const QString &path, const QByteArray &bytes, QString *reason) {
     const QString target = resolvedPath(path);
-    const QFileInfo info(target);
     const QByteArray finalName = QFile::encodeName(target);
-
-    QByteArray temporary;
-    const int fd = openBeside(info, &temporary);
-    if (fd < 0)
-        return fail(reason, -fd);
-
+    const QByteArray hidden = QFile::encodeName(NewFileName::forWrite(target, bytes.size()));
     struct stat old;
     const bool replacing = ::stat(finalName.constData(), &old) == 0;
-    if (replacing)
-        ::fchmod(fd, old.st_mode & 07777);
-
-    int error = writeAll(fd, bytes);
-    if (error == 0 && replacing)
-        dateAfter(fd, old);
-    if (error == 0 && ::fsync(fd) != 0)
+    int error = writeAside(hidden, bytes, replacing ? &old : nullptr);
+    if (error == 0 && ::rename(hidden.constData(), finalName.constData()) != 0) {
         error = errno;
-    // A network drive may tell of a failed write only now.
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.constData(), finalName.constData()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temporary.constData());
-        return fail(reason, error);
+        ::unlink(hidden.constData());
     }
-
+    if (error != 0)
+        return fail(reason, error);
     // Only whether the rename outlives a power cut depends on this: either
     // file, old or new, is whole.
-    const int folder = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    syncFolder(QFileInfo(target).absolutePath());
     return true;
 }

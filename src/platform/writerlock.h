@@ -7,6 +7,11 @@
 // user's under a /proc that hides other users' processes, or another machine
 // on a share that keeps locks. The writer holds a lock on its open file for
 // as long as it writes; the lock goes with the writer, however it ends.
+//
+// Not a FileLock (flock): the file is written through other descriptors
+// (ffmpeg's) while it is held, and network drives keep an flock as a lock
+// on the whole file, which a share that enforces byte-range locks holds
+// against those writes. One byte far past the data is in nobody's way.
 namespace WriterLock {
 
 // Marks the file open for writing on fd as being written, for as long as the

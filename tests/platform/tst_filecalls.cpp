@@ -1,4 +1,5 @@
 #include <chrono>
+#include <climits>
 #include <future>
 #include <thread>
 
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void readsAFileThroughTheHelper();
     void anEndedChannelGivesItsThreadBack();
     void finishesTheClaimOfAKilledWriter();
+    void writesFilesOfTheLongestNames();
     void noHelperStaysAsAZombie();
 
 private:
@@ -244,6 +246,21 @@ void tst_FileCalls::finishesTheClaimOfAKilledWriter() {
 
 // A program that lives long makes few calls at times: every process a
 // helper's start leaves is reaped all the same, without another call.
+// The hidden file beside one whose name fills all the drive allows still
+// fits the drive: the write neither fails nor leaves anything.
+void tst_FileCalls::writesFilesOfTheLongestNames() {
+    QTemporaryDir folder;
+    const QString name(NAME_MAX, QLatin1Char('n'));
+    const QString replaced = folder.filePath(name);
+    QVERIFY(FileCalls::replace(replaced, "old"));
+    QVERIFY(FileCalls::replace(replaced, "new"));
+    QCOMPARE(FileCalls::writeNewUnsynced(folder.filePath(name.left(NAME_MAX - 1)), "other"), 0);
+    QFile back(replaced);
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), QByteArray("new"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
 void tst_FileCalls::noHelperStaysAsAZombie() {
     FileCalls::Channel channel(helper());
     FileCalls::Channel::setForThisThread(&channel);

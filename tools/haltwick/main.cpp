@@ -2,7 +2,6 @@
 // haltwick PID             suspend the process group that PID leads
 // haltwick PID /r          resume it; the resume count goes to standard error
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include <unistd.h>
 
 #include "groupsignal.h"
+#include "platform/writeall.h"
 #include "processtable.h"
 
 namespace {
@@ -26,23 +26,6 @@ enum ExitCode {
 const char *const kUsage = "usage: haltwick             list processes\n"
                            "       haltwick PID         suspend the process group PID leads\n"
                            "       haltwick PID /r      resume it\n";
-
-// The caller reads the listing in whatever pieces arrive and searches each
-// piece on its own, so the listing leaves in one write: a pipe hands a
-// single write of this size to the reader whole.
-bool writeAll(int fd, const std::string &text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 int exitCodeFor(haltwick::Outcome outcome) {
     switch (outcome) {
@@ -69,7 +52,12 @@ int main(int argc, char *argv[]) {
             std::fputs("haltwick: cannot read the process table in /proc.\n", stderr);
             return kExitNoListing;
         }
-        return writeAll(STDOUT_FILENO, haltwick::listing(entries)) ? kExitOk : kExitNoListing;
+        // The caller reads the listing in whatever pieces arrive and searches
+        // each piece on its own, so the listing leaves in one write: a pipe
+        // hands a single write of this size to the reader whole.
+        const std::string listing = haltwick::listing(entries);
+        return writeAll(STDOUT_FILENO, listing.data(), listing.size()) == 0 ? kExitOk
+                                                                            : kExitNoListing;
     }
 
     const bool resume = argc == 3 && std::string(argv[2]) == "/r";
@@ -93,6 +81,6 @@ int main(int argc, char *argv[]) {
     // nest, so one continue always suffices: 1 when something was stopped,
     // 0 when the group was already running.
     if (resume)
-        writeAll(STDERR_FILENO, result.wasStopped ? "1" : "0");
+        writeAll(STDERR_FILENO, result.wasStopped ? "1" : "0", 1);
     return kExitOk;
 }

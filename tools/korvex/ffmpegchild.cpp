@@ -11,26 +11,11 @@
 
 #include <QFile>
 
+#include "platform/writeall.h"
+
 #ifndef KORVEX_FFMPEG
 #error "KORVEX_FFMPEG names the ffmpeg program korvex runs"
 #endif
-
-namespace {
-
-// Only async-signal-safe calls between fork() and exec().
-void writeAll(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        size -= size_t(n);
-    }
-}
-
-} // namespace
 
 const char *FfmpegChild::program() {
     return KORVEX_FFMPEG;

@@ -22,6 +22,7 @@
 #include "fielddetector.h"
 #include "filelist/outputname.h"
 #include "platform/filepublish.h"
+#include "platform/writeall.h"
 #include "platform/writerlock.h"
 #include "probe.h"
 #include "wrapperscript.h"
@@ -67,20 +68,6 @@ bool isOursAndFree(const QString &path) {
     return facts.ours && facts.lock != WriterLock::State::Held;
 }
 
-bool writeAll(int fd, const char *data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 QString systemError(int code) {
     return QString::fromLocal8Bit(std::strerror(code));
 }
@@ -123,7 +110,7 @@ QString Job::temporaryPath(const QString &outputPath, qint64 pid) {
 void Job::say(const QByteArray &text) {
     if (m_callerGone)
         return;
-    if (!writeAll(STDERR_FILENO, text.constData(), size_t(text.size())) && errno == EPIPE)
+    if (writeAll(STDERR_FILENO, text.constData(), size_t(text.size())) == EPIPE)
         m_callerGone = true;
 }
 

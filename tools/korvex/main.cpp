@@ -25,6 +25,7 @@ extern "C" {
 
 #include "job.h"
 #include "jobrequest.h"
+#include "platform/writeall.h"
 #include "probe.h"
 
 namespace {
@@ -68,15 +69,7 @@ int probe(const QString &path) {
             exitCode = 1;
         }
     }
-    const char *data = text.constData();
-    qsizetype left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(STDERR_FILENO, data, size_t(left));
-        if (n <= 0)
-            break;
-        data += n;
-        left -= n;
-    }
+    writeAll(STDERR_FILENO, text.constData(), size_t(text.size()));
     return exitCode;
 }
 

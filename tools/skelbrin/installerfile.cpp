@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include "platform/writeall.h"
+
 namespace skelbrin {
 
 namespace {
@@ -54,24 +56,10 @@ bool InstallerFile::write(const QByteArray &data, QString *error) {
     // Straight to the descriptor: a short write through QFile (the disk
     // filled up halfway) leaves it without an error to tell, so the system's
     // reason is only known to the write that fails outright.
-    const char *next = data.constData();
-    qint64 left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(m_file->handle(), next, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
-        }
-        if (written == 0) {
-            *error = "the file takes no more data";
-            return false;
-        }
-        next += written;
-        left -= written;
-    }
-    return true;
+    const int failure = writeAll(m_file->handle(), data.constData(), size_t(data.size()));
+    if (failure != 0)
+        *error = QString::fromLocal8Bit(std::strerror(failure));
+    return failure == 0;
 }
 
 bool InstallerFile::commit(const QString &name, QString *error) {
