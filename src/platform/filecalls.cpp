@@ -301,7 +301,7 @@ template <typename T, typename Direct, typename FilesOpened = NoFilesOpened>
 T call(const Request &request, T unanswered, Direct makeHere,
        FilesOpened filesOpened = NoFilesOpened()) {
     Channel *channel = t_channel;
-    if (!channel)
+    if (!channel || channel->makesCallsDirectly())
         return makeHere();
     // Nothing is made of it: a piece that goes on looking (through every
     // numbered name) after the end ends at once all the same.
@@ -319,8 +319,8 @@ T call(const Request &request, T unanswered, Direct makeHere,
         return read ? value : unanswered;
     }
     case Channel::Outcome::NoHelper:
-        // An installation without the helper: as before there was one.
-        return makeHere();
+        // Not made here either: the helper that went may have gone with a
+        // share that holds everything that asks it.
     case Channel::Outcome::Ended:
     case Channel::Outcome::Lost:
         break;
@@ -634,8 +634,14 @@ void syncFolder(const QString &folder) {
     });
 }
 
-Channel::Channel(const QString &helperPath) : m_pool(&HelperPool::of(helperPath)) {
+Channel::Channel(const QString &helperPath)
+    : m_pool(&HelperPool::of(helperPath))
+    , m_direct(!m_pool->runsHelpers()) {
     m_pool->prepare();
+}
+
+bool Channel::makesCallsDirectly() const {
+    return m_direct;
 }
 
 Channel::~Channel() {
