@@ -635,8 +635,7 @@ void syncFolder(const QString &folder) {
 }
 
 Channel::Channel(const QString &helperPath)
-    : m_pool(&HelperPool::of(helperPath))
-    , m_direct(!m_pool->runsHelpers()) {
+    : m_pool(&HelperPool::of(helperPath)), m_direct(!m_pool->runsHelpers()) {
     m_pool->prepare();
 }
 

@@ -55,8 +55,7 @@ HelperPool &HelperPool::of(const QString &helperPath) {
 }
 
 HelperPool::HelperPool(const QByteArray &program)
-    : m_program(program)
-    , m_runsHelpers(::access(program.constData(), X_OK) == 0) {
+    : m_program(program), m_runsHelpers(::access(program.constData(), X_OK) == 0) {
     // Said once, as it holds for the whole run: the calls of every thread
     // are then made on that thread, as they are without a channel.
     if (!m_runsHelpers)
