@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -133,9 +134,13 @@ public:
     // Hands request to the helper and waits for its answer. Only the thread
     // the channel is set for calls this.
     Outcome ask(const QByteArray &request, QByteArray *answer);
+    // As ask(), for a read: its count in *count, its bytes straight into
+    // data (room bytes at most).
+    Outcome askRead(const QByteArray &request, char *data, qint64 room, qint64 *count);
 
 private:
     friend struct ChannelCalls;
+    Outcome exchange(const QByteArray &request, const std::function<bool(int socket)> &readAnswer);
     // The helper of the call at hand: the one kept, or one of the pool's.
     bool takeHelper(bool fresh);
     // The helper goes with whatever it was at (and the files it held open).
