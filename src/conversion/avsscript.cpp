@@ -4,10 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include "conversion/avsscriptbody.h"
 #include "conversion/scriptfile.h"
@@ -24,7 +22,6 @@ const QString kDefaultSampleRate = QStringLiteral("44100");
 const QString kDefaultChannels = QStringLiteral("2");
 const QString kFallbackRatio = QStringLiteral("1.333");
 const QString kScriptStem = QStringLiteral("avsifile");
-constexpr int kMaxScriptNumber = 1000000;
 
 bool hasControlCharacter(const QString &text) {
     for (const QChar c : text) {
@@ -143,21 +140,6 @@ QString AvsScript::scriptPath(const QString &folder, int n) {
 
 QString AvsScript::logoPath(const QString &folder, int n) {
     return folder + QLatin1Char('/') + kScriptStem + QString::number(n) + QStringLiteral(".png");
-}
-
-int AvsScript::nextFreeNumber(const QString &folder, const QStringList &takenPaths) {
-    // The folder is listed once rather than looked up once per number
-    // already in use.
-    QSet<QString> taken(takenPaths.cbegin(), takenPaths.cend());
-    const QStringList present =
-        QDir(folder).entryList({kScriptStem + QStringLiteral("*.avs")},
-                               QDir::AllEntries | QDir::Hidden | QDir::System);
-    for (const QString &name : present)
-        taken.insert(folder + QLatin1Char('/') + name);
-    int n = 0;
-    while (n < kMaxScriptNumber && taken.contains(scriptPath(folder, n)))
-        ++n;
-    return n;
 }
 
 bool AvsScript::write(const QString &path, const QString &text, QString *error) {

@@ -69,10 +69,6 @@ public:
     // Script and logo picture paths for number n in folder.
     static QString scriptPath(const QString &folder, int n);
     static QString logoPath(const QString &folder, int n);
-    // The smallest n whose script file does not exist in folder and is not
-    // one of takenPaths. A row keeps its number whether or not its script
-    // could be written, so the rows' own script paths count as taken.
-    static int nextFreeNumber(const QString &folder, const QStringList &takenPaths = {});
 
     // Writes text to path atomically, creating the folder when missing; false
     // and a message on failure (the old file then stays as it was).

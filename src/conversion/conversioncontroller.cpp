@@ -78,8 +78,8 @@ void ConversionController::attach(QTreeWidget *list, WindowHooks hooks) {
     // change rather than reading the whole list each time.
     const QAbstractItemModel *model = list->model();
     connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &from, const QModelIndex &to) {
-                if (from.parent().isValid())
+            [this](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
+                if (from.parent().isValid() || !feedsRunRows(from.column(), to.column(), roles))
                     return;
                 for (int index = from.row(); index <= to.row() && index < m_runRows.size(); ++index)
                     m_runRows[index] = runRowAt(index);
@@ -90,6 +90,18 @@ void ConversionController::attach(QTreeWidget *list, WindowHooks hooks) {
     connect(model, &QAbstractItemModel::rowsMoved, this, forget);
     connect(model, &QAbstractItemModel::modelReset, this, forget);
     connect(model, &QAbstractItemModel::layoutChanged, this, forget);
+}
+
+// Whether a change of these cells can change what runRowAt() reads: a run's
+// progress and status cells change many times a second and read nothing.
+bool ConversionController::feedsRunRows(int firstColumn, int lastColumn, const QList<int> &roles) {
+    const auto changes = [&](int column, int role) {
+        return firstColumn <= column && column <= lastColumn &&
+               (roles.isEmpty() || roles.contains(role));
+    };
+    return changes(FileRow::CheckColumn, Qt::CheckStateRole) ||
+           changes(FileRow::NameColumn, FileRow::ArgumentListRole) ||
+           changes(FileRow::SourceDurationColumn, Qt::DisplayRole);
 }
 
 QTreeWidgetItem *ConversionController::rowAt(int index) const {

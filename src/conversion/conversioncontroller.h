@@ -148,6 +148,7 @@ private:
     // The rows as the run sees them, kept in step with the list.
     QVector<RunRow> runRows();
     RunRow runRowAt(int index) const;
+    static bool feedsRunRows(int firstColumn, int lastColumn, const QList<int> &roles);
     QTreeWidgetItem *rowAt(int index) const;
     void setCheckingFolders(bool checking);
     void checkFolders(const QStringList &folders, int from, bool makeFirst);

@@ -89,8 +89,7 @@ RowJob RowJobBuilder::build(const RowJobInput &input) {
         return job;
     }
     job.seedsEffects = true;
-    const int number = input.scriptNumber >= 0 ? input.scriptNumber
-                                               : AvsScript::nextFreeNumber(input.scriptFolder);
+    const int number = input.scriptNumber;
     job.scriptPath = AvsScript::scriptPath(input.scriptFolder, number);
     const QString inputOfList = Arguments::inputPath(job.arguments);
     job.effects = FileRow::kNeutralEffects;

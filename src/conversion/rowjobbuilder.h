@@ -36,18 +36,17 @@ struct RowJobInput {
 
     QString scriptFolder; // where the row's wrapper script goes (the per-user "tmp")
     // The number the row's script takes, counted by the caller from one row
-    // to the next (a row keeps its number whether or not its script could be
-    // written); -1: the first number whose script is not in the folder.
-    int scriptNumber = -1;
+    // to the next (ScriptWriter::nextNumber()): a row keeps its number
+    // whether or not its script could be written.
+    int scriptNumber = 0;
     QString avsPluginPath;
     QString avsImportPath;
     QString avsHeaderPath;
 };
 
 // A row's job. A window stores it with store(), and hands the script to its
-// ScriptWriter (or writes it with writeScript()); the next row finds the
-// number taken by the caller's count (RowJobInput::scriptNumber), or, without
-// one, by the script written before it is built.
+// ScriptWriter (or writes it with writeScript()); the next row's number is
+// the caller's count (RowJobInput::scriptNumber).
 struct RowJob {
     bool valid = false; // false: no input could be found, nothing to store
     ArgumentList arguments;

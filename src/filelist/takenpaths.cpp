@@ -9,15 +9,6 @@
 #include "filelist/outputpaths.h"
 #include "platform/filecalls.h"
 
-void TakenPaths::add(const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    const QString key = OutputPaths::resolved(path);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    take(key);
-}
-
 void TakenPaths::setRow(RowKey row, const QString &source, const QString &output)
 {
     {
@@ -59,13 +50,6 @@ void TakenPaths::clear()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_taken.clear();
     m_rows.clear();
-}
-
-bool TakenPaths::contains(const QString &path) const
-{
-    const QString key = OutputPaths::resolved(path);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return takenCount(key, kNoRow) > 0;
 }
 
 bool TakenPaths::isFree(const QString &path, RowKey row) const

@@ -25,15 +25,11 @@ public:
     TakenPaths(const TakenPaths &) = delete;
     TakenPaths &operator=(const TakenPaths &) = delete;
 
-    // A path no row holds, taken until clear().
-    void add(const QString &path);
     // The row's source and output, in place of those it had.
     void setRow(RowKey row, const QString &source, const QString &output);
     void removeRow(RowKey row);
     void clear();
 
-    // Whether a listed path is this one.
-    bool contains(const QString &path) const;
     // Neither listed nor on disk (a dangling link counts as there: writing
     // through it would land elsewhere). The row's own output does not count
     // against it.

@@ -87,11 +87,10 @@ Request requestFor(Op op, const QString &path = QString(), const QString &extra 
     return request;
 }
 
-// A read's bytes, and how many (or why none).
-struct ReadAnswer {
-    qint64 result = kEnded;
-    QByteArray data;
-};
+// A read's answer is no stream: its count (or a negative errno), then the
+// bytes read, which go from the helper's read to the caller's buffer with
+// no copy between.
+constexpr std::size_t kReadCountBytes = sizeof(qint64);
 
 // Reads a little more than the player asks at a time; more is refused.
 constexpr qint64 kMaxReadBytes = 16 * 1024 * 1024;
@@ -185,20 +184,28 @@ qint64 openForReading(const QString &path) {
     return fd;
 }
 
-ReadAnswer readAt(qint64 handle, qint64 offset, qint64 size) {
-    ReadAnswer read;
-    if (size < 0 || size > kMaxReadBytes || handle < 0) {
-        read.result = -EINVAL;
-        return read;
-    }
-    read.data.resize(qsizetype(size));
+bool isReadable(qint64 handle, qint64 size) {
+    return size >= 0 && size <= kMaxReadBytes && handle >= 0;
+}
+
+qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size) {
+    if (!isReadable(handle, size))
+        return -EINVAL;
     ssize_t got = 0;
     do {
-        got = ::pread(int(handle), read.data.data(), size_t(size), off_t(offset));
+        got = ::pread(int(handle), data, size_t(size), off_t(offset));
     } while (got < 0 && errno == EINTR);
-    read.result = got < 0 ? -errno : got;
-    read.data.resize(got < 0 ? 0 : qsizetype(got));
-    return read;
+    return got < 0 ? -errno : qint64(got);
+}
+
+// The helper's answer to a read: the count, then the bytes read into it.
+QByteArray readAnswer(qint64 handle, qint64 offset, qint64 size) {
+    QByteArray answer(qsizetype(kReadCountBytes) + (isReadable(handle, size) ? size : 0),
+                      Qt::Uninitialized);
+    const qint64 got = readAt(handle, offset, answer.data() + kReadCountBytes, size);
+    std::memcpy(answer.data(), &got, kReadCountBytes);
+    answer.resize(qsizetype(kReadCountBytes) + std::max<qint64>(got, 0));
+    return answer;
 }
 
 qint64 sizeOf(qint64 handle) {
@@ -250,14 +257,6 @@ QDataStream &operator>>(QDataStream &in, Absent &absent) {
     return in;
 }
 
-QDataStream &operator<<(QDataStream &out, const ReadAnswer &read) {
-    return out << read.result << read.data;
-}
-
-QDataStream &operator>>(QDataStream &in, ReadAnswer &read) {
-    return in >> read.result >> read.data;
-}
-
 QDataStream &operator<<(QDataStream &out, const Request &request) {
     return out << quint8(request.op) << request.path << request.extra << request.handle
                << request.offset << request.size << request.data << request.names;
@@ -302,7 +301,7 @@ template <typename T, typename Direct, typename FilesOpened = NoFilesOpened>
 T call(const Request &request, T unanswered, Direct makeHere,
        FilesOpened filesOpened = NoFilesOpened()) {
     Channel *channel = t_channel;
-    if (!channel)
+    if (!channel || channel->makesCallsDirectly())
         return makeHere();
     // Nothing is made of it: a piece that goes on looking (through every
     // numbered name) after the end ends at once all the same.
@@ -320,8 +319,8 @@ T call(const Request &request, T unanswered, Direct makeHere,
         return read ? value : unanswered;
     }
     case Channel::Outcome::NoHelper:
-        // An installation without the helper: as before there was one.
-        return makeHere();
+        // Not made here either: the helper that went may have gone with a
+        // share that holds everything that asks it.
     case Channel::Outcome::Ended:
     case Channel::Outcome::Lost:
         break;
@@ -378,6 +377,21 @@ bool readFrame(int fd, QByteArray *payload) {
     return readAll(fd, payload->data() + body, length - body);
 }
 
+// A read's answer (see readAnswer()): its count in *count, its bytes in
+// data, which has room for them.
+bool readFrameInto(int fd, qint64 *count, char *data, qint64 room) {
+    char head[sizeof(quint32) + kReadCountBytes];
+    if (!readAll(fd, head, sizeof head))
+        return false;
+    quint32 length = 0;
+    std::memcpy(&length, head, sizeof length);
+    std::memcpy(count, head + sizeof length, kReadCountBytes);
+    const qint64 bytes = qint64(length) - qint64(kReadCountBytes);
+    if (bytes < 0 || bytes > room || (bytes > 0 && bytes != *count))
+        return false;
+    return readAll(fd, data, size_t(bytes));
+}
+
 // A whole frame at the front of received, taken from it; false while it has
 // not all come (or is no frame: *broken).
 bool takeFrame(QByteArray *received, QByteArray *payload, bool *broken) {
@@ -422,7 +436,7 @@ QByteArray answer(const QByteArray &bytes) {
     case Op::OpenForReading:
         return encoded(direct::openForReading(path));
     case Op::ReadAt:
-        return encoded(direct::readAt(request.handle, request.offset, request.size));
+        return direct::readAnswer(request.handle, request.offset, request.size);
     case Op::SizeOf:
         return encoded(direct::sizeOf(request.handle));
     case Op::CloseFile:
@@ -526,18 +540,20 @@ qint64 openForReading(const QString &path) {
 }
 
 qint64 readAt(qint64 handle, qint64 offset, char *data, qint64 size) {
+    Channel *channel = t_channel;
+    if (!channel || channel->makesCallsDirectly())
+        return direct::readAt(handle, offset, data, size);
+    if (channel->isEnded())
+        return kEnded;
     Request request = requestFor(Op::ReadAt);
     request.handle = handle;
     request.offset = offset;
     request.size = size;
-    const ReadAnswer read =
-        call(request, ReadAnswer(), [&] { return direct::readAt(handle, offset, size); });
-    if (read.result <= 0)
-        return read.result;
-    // No more than came, and no more than there is room for.
-    const qint64 got = std::min({read.result, size, qint64(read.data.size())});
-    std::memcpy(data, read.data.constData(), size_t(got));
-    return got;
+    qint64 count = kEnded;
+    if (channel->askRead(encoded(request), data, size, &count) != Channel::Outcome::Answered)
+        return kEnded;
+    ChannelCalls::settle(*channel, 0);
+    return count;
 }
 
 qint64 sizeOf(qint64 handle) {
@@ -614,8 +630,13 @@ void syncFolder(const QString &folder) {
     });
 }
 
-Channel::Channel(const QString &helperPath) : m_pool(&HelperPool::of(helperPath)) {
+Channel::Channel(const QString &helperPath)
+    : m_pool(&HelperPool::of(helperPath)), m_direct(!m_pool->runsHelpers()) {
     m_pool->prepare();
+}
+
+bool Channel::makesCallsDirectly() const {
+    return m_direct;
 }
 
 Channel::~Channel() {
@@ -680,6 +701,16 @@ void Channel::settle(int filesOpened) {
 }
 
 Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
+    return exchange(request, [answer](int socket) { return readFrame(socket, answer); });
+}
+
+Channel::Outcome Channel::askRead(const QByteArray &request, char *data, qint64 room,
+                                  qint64 *count) {
+    return exchange(request, [&](int socket) { return readFrameInto(socket, count, data, room); });
+}
+
+Channel::Outcome Channel::exchange(const QByteArray &request,
+                                   const std::function<bool(int socket)> &readAnswer) {
     // A helper that went before the request reached it (killed, say) is
     // replaced once, by a new one; one that went with it is not asked again,
     // as the request may have been carried out.
@@ -693,7 +724,7 @@ Channel::Outcome Channel::ask(const QByteArray &request, QByteArray *answer) {
     }
     if (!sent)
         return m_ended ? Outcome::Ended : Outcome::NoHelper;
-    const bool read = readFrame(m_socket, answer);
+    const bool read = readAnswer(m_socket);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_asking = false;

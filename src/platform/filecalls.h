@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -113,6 +114,12 @@ public:
     // The calls of this thread go through channel (none: made directly).
     static void setForThisThread(Channel *channel);
 
+    // Decided once, when the channel is made: true when the helper program
+    // cannot be run, and the calls are made on their thread. A channel with
+    // a helper never makes them there: a helper that has gone is replaced,
+    // and a call that finds none gets no answer.
+    bool makesCallsDirectly() const;
+
     // From any thread: the call waiting for an answer, and every call after
     // it, return at once without one. Nothing is then done directly either.
     void end();
@@ -122,14 +129,18 @@ public:
         Answered,
         Ended,    // end() came first
         Lost,     // the helper went with the request: it may have been done
-        NoHelper, // none can be started: the request was never made
+        NoHelper, // none could be started now: the request was never made
     };
     // Hands request to the helper and waits for its answer. Only the thread
     // the channel is set for calls this.
     Outcome ask(const QByteArray &request, QByteArray *answer);
+    // As ask(), for a read: its count in *count, its bytes straight into
+    // data (room bytes at most).
+    Outcome askRead(const QByteArray &request, char *data, qint64 room, qint64 *count);
 
 private:
     friend struct ChannelCalls;
+    Outcome exchange(const QByteArray &request, const std::function<bool(int socket)> &readAnswer);
     // The helper of the call at hand: the one kept, or one of the pool's.
     bool takeHelper(bool fresh);
     // The helper goes with whatever it was at (and the files it held open).
@@ -138,6 +149,7 @@ private:
     void settle(int filesOpened);
 
     HelperPool *m_pool;
+    const bool m_direct;
     std::atomic<bool> m_ended{false};
     std::mutex m_mutex;
     int m_socket = -1;     // m_mutex for end(); the helper of the call at hand

@@ -1,6 +1,7 @@
 #include "helperpool.h"
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <system_error>
 #include <thread>
@@ -42,12 +43,6 @@ bool hasGone(int socket) {
     return ::poll(&state, 1, 0) != 0;
 }
 
-// Errors of a start that says the helper cannot be run at all, rather than
-// not now.
-bool isLasting(int error) {
-    return error == ENOENT || error == EACCES || error == ENOEXEC || error == ENOTDIR;
-}
-
 } // namespace
 
 HelperPool &HelperPool::of(const QString &helperPath) {
@@ -59,9 +54,22 @@ HelperPool &HelperPool::of(const QString &helperPath) {
     return *pool;
 }
 
-HelperPool::HelperPool(const QByteArray &program) : m_program(program) {}
+HelperPool::HelperPool(const QByteArray &program)
+    : m_program(program), m_runsHelpers(::access(program.constData(), X_OK) == 0) {
+    // Said once, as it holds for the whole run: the calls of every thread
+    // are then made on that thread, as they are without a channel.
+    if (!m_runsHelpers)
+        qWarning("%s cannot be run (%s): folder calls are made directly", program.constData(),
+                 std::strerror(errno));
+}
+
+bool HelperPool::runsHelpers() const {
+    return m_runsHelpers;
+}
 
 void HelperPool::prepare() {
+    if (!m_runsHelpers)
+        return;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wanted = true;
     if (m_ready.empty())
@@ -73,9 +81,9 @@ int HelperPool::take(bool fresh) {
         int socket = -1;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_wanted = true;
-            if (m_cannotStart)
+            if (!m_runsHelpers)
                 return -1;
+            m_wanted = true;
             if (fresh || m_ready.empty())
                 break;
             // The one that answered last: its process is the likeliest to be
@@ -140,7 +148,6 @@ int HelperPool::start() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (failed != 0) {
         ::close(ends[0]);
-        m_cannotStart = isLasting(failed);
         // Not started now: the next call tries again, not the pool's thread.
         m_wanted = false;
         return -1;
@@ -171,7 +178,7 @@ void HelperPool::work() {
     pthread_setname_np(pthread_self(), "file helpers");
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (m_wanted && m_ready.empty() && !m_cannotStart) {
+        if (m_wanted && m_ready.empty()) {
             lock.unlock();
             const int socket = start();
             if (socket >= 0)

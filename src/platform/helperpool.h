@@ -25,10 +25,14 @@ public:
     HelperPool(const HelperPool &) = delete;
     HelperPool &operator=(const HelperPool &) = delete;
 
+    // Whether the helper program can be run at all: told once, when the pool
+    // is made. Without it no helper is ever started.
+    bool runsHelpers() const;
     // Has a helper ready for the first call.
     void prepare();
     // A socket to a helper that waits for a request: a ready one, or a new
-    // one when none is (fresh: always a new one). -1 when none can be started.
+    // one when none is (fresh: always a new one). -1 when none can be started
+    // now; the next take tries again.
     int take(bool fresh = false);
     // A helper that has answered every request it was given, for the next call.
     void giveBack(int socket);
@@ -47,10 +51,10 @@ private:
     void work();
 
     const QByteArray m_program;
+    const bool m_runsHelpers;
     std::mutex m_mutex;
     std::deque<int> m_ready;       // m_mutex: sockets of helpers that wait for a request
     std::deque<qint64> m_starters; // m_mutex: first processes not reaped yet
     bool m_wanted = false;         // m_mutex: a helper is to be kept ready
-    bool m_cannotStart = false;    // m_mutex: the program is not there, or no process can start
     bool m_threadRuns = false;     // m_mutex
 };

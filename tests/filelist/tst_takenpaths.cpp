@@ -22,6 +22,13 @@ private Q_SLOTS:
 
 namespace {
 
+// path as the source of a row of its own.
+void list(TakenPaths &taken, const QString &path)
+{
+    static TakenPaths::RowKey next = 1;
+    taken.setRow(next++, path, QString());
+}
+
 // How often this thread has waited (for the helper's answers, among others).
 qint64 waitsOfThisThread()
 {
@@ -47,25 +54,24 @@ void tst_TakenPaths::samePlaceUnderAnotherName()
     source.close();
 
     TakenPaths taken;
-    taken.add(root.filePath(QStringLiteral("out/clip.mp4")));
-    taken.add(root.filePath(QStringLiteral("out/other.avi")));
-    taken.add(QString());
-    QVERIFY(taken.contains(root.filePath(QStringLiteral("link/clip.mp4"))));
-    QVERIFY(taken.contains(root.filePath(QStringLiteral("out/../link/other.avi"))));
-    QVERIFY(!taken.contains(root.filePath(QStringLiteral("link/clip.avi"))));
-    QVERIFY(!taken.contains(QString()));
+    list(taken, root.filePath(QStringLiteral("out/clip.mp4")));
+    list(taken, root.filePath(QStringLiteral("out/other.avi")));
+    list(taken, QString());
+    QVERIFY(!taken.isFree(root.filePath(QStringLiteral("link/clip.mp4"))));
+    QVERIFY(!taken.isFree(root.filePath(QStringLiteral("out/../link/other.avi"))));
+    QVERIFY(taken.isFree(root.filePath(QStringLiteral("link/clip.avi"))));
 }
 
 void tst_TakenPaths::freeCountsUpFromTheFirstNumber()
 {
     TakenPaths taken;
-    taken.add(QStringLiteral("/nowhere/out/a.b.avi"));
-    taken.add(QStringLiteral("/nowhere/out/a.b3.avi"));
+    list(taken, QStringLiteral("/nowhere/out/a.b.avi"));
+    list(taken, QStringLiteral("/nowhere/out/a.b3.avi"));
     QCOMPARE(taken.free(QStringLiteral("/nowhere/out/z.avi"), 3), QStringLiteral("/nowhere/out/z.avi"));
     QCOMPARE(taken.free(QStringLiteral("/nowhere/out/a.b.avi"), 3),
              QStringLiteral("/nowhere/out/a.b4.avi"));
     // Dots in folder names stay as they are.
-    taken.add(QStringLiteral("/no.where/clip"));
+    list(taken, QStringLiteral("/no.where/clip"));
     QCOMPARE(taken.free(QStringLiteral("/no.where/clip"), 1), QStringLiteral("/no.where/clip1"));
 }
 
@@ -76,9 +82,9 @@ void tst_TakenPaths::noFreeNameLeftIsRefused()
     const QString wanted = QStringLiteral("/nowhere/out/clip.avi");
     constexpr int kFirst = 2;
     TakenPaths taken;
-    taken.add(wanted);
+    list(taken, wanted);
     for (int number = kFirst; number < kFirst + OutputName::kMaxNumber; ++number)
-        taken.add(QStringLiteral("/nowhere/out/clip%1.avi").arg(number));
+        list(taken, QStringLiteral("/nowhere/out/clip%1.avi").arg(number));
     QVERIFY(taken.free(wanted, kFirst).isEmpty());
     // One number lower is still free: the cap counts tries, not numbers.
     QCOMPARE(taken.free(wanted, kFirst - 1), QStringLiteral("/nowhere/out/clip1.avi"));

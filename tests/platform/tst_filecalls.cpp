@@ -30,6 +30,7 @@ private Q_SLOTS:
     void finishesTheClaimOfAKilledWriter();
     void writesFilesOfTheLongestNames();
     void noHelperStaysAsAZombie();
+    void aGoneHelperIsNotBypassed();
 
 private:
     QString helper() const;
@@ -83,6 +84,19 @@ QList<qint64> zombieChildren() {
             zombies << id.toLongLong();
     }
     return zombies;
+}
+
+// The processes started as program.
+QList<qint64> runsOf(const QString &program) {
+    QList<qint64> found;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &id : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile cmdline(proc.filePath(id + QStringLiteral("/cmdline")));
+        if (cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().split('\0').value(0) == QFile::encodeName(program))
+            found << id.toLongLong();
+    }
+    return found;
 }
 
 // The process that has the file at path open.
@@ -267,6 +281,43 @@ void tst_FileCalls::noHelperStaysAsAZombie() {
     const auto unset = qScopeGuard([] { FileCalls::Channel::setForThisThread(nullptr); });
     QVERIFY(FileCalls::look(dir.path()).isDir);
     QTRY_COMPARE(zombieChildren(), QList<qint64>());
+}
+
+// Helpers killed and their program gone (an installation replaced, say):
+// the call that finds no helper gets no answer, and is not made on its
+// thread, where a share that does not answer would hold it.
+void tst_FileCalls::aGoneHelperIsNotBypassed() {
+    QTemporaryDir shareFolder;
+    TestFsMount share(shareFolder.path(), {}, TestFsMount::WithGate);
+    if (!share.isMounted())
+        QSKIP(qPrintable(share.whyNot()));
+    QTemporaryDir programFolder;
+    const QString program = programFolder.filePath(QStringLiteral("foldercalls"));
+    QVERIFY(QFile::copy(helper(), program));
+    FileCalls::Channel channel(program);
+    QVERIFY(!channel.makesCallsDirectly());
+    FileCalls::Channel::setForThisThread(&channel);
+    QVERIFY(FileCalls::look(dir.path()).isDir);
+    FileCalls::Channel::setForThisThread(nullptr);
+    QVERIFY(QFile::remove(program));
+    QTRY_VERIFY(!runsOf(program).isEmpty());
+    for (const qint64 run : runsOf(program))
+        ::kill(pid_t(run), SIGKILL);
+    QTRY_COMPARE(runsOf(program), QList<qint64>());
+
+    share.closeGate();
+    std::promise<FileCalls::Look> answer;
+    std::future<FileCalls::Look> looked = answer.get_future();
+    std::thread asking([&] {
+        FileCalls::Channel::setForThisThread(&channel);
+        answer.set_value(FileCalls::look(share.path() + QStringLiteral("/clip.mp4")));
+    });
+    const auto join = qScopeGuard([&] {
+        share.openGate();
+        asking.join();
+    });
+    QCOMPARE(looked.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    QVERIFY(!looked.get().answered);
 }
 
 QTEST_APPLESS_MAIN(tst_FileCalls)
