@@ -1339,11 +1339,16 @@ void tst_RunConversions::keysLeaveTheJobAlone() {
 
     // Ctrl+O follows the greyed Add File: files picked now could not be listed.
     bool opened = false;
-    whenModalOpens<QFileDialog>([&opened](QFileDialog *dialog) {
-        opened = true;
-        dialog->reject();
-    }, kEventTimeoutMs);
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, &answerer, [&opened] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            opened = true;
+            dialog->reject();
+        }
+    });
+    answerer.start(20);
     QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    answerer.stop();
     QVERIFY(!opened);
     QVERIFY(run().job().isRunning());
 }
